@@ -1,0 +1,43 @@
+# Orvane: `make run` installs what is missing, builds and starts the panel;
+# `make test` installs, builds and runs every test.
+BUILD ?= build
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test bench screenshots fuzz sanitize clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja:
+	@scripts/install-deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+configure: $(BUILD)/build.ninja
+	@if [ -n "$(CMAKE_FLAGS)" ]; then cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null; fi
+
+build: deps configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@scripts/bench $(BUILD)
+
+screenshots: build
+	@scripts/screenshots $(BUILD)
+
+fuzz: deps
+	@scripts/fuzz
+
+sanitize:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF"
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,79 @@
+// Loading and saving the calendar through the SQLite key store.
+#include "benchdata.h"
+#include "core/clock.h"
+#include "platform/sqlitekeystore.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const TDateTime Now = EncodeDate(2026, 12, 6) + EncodeTime(10, 0);
+
+struct Fixture {
+  QTemporaryDir dir;
+  FixedClock clock{Now};
+  QString path() const { return dir.path() + QStringLiteral("/orvane.db"); }
+};
+
+void BM_FullSave(benchmark::State& state) {
+  Fixture f;
+  const int events = static_cast<int>(state.range(0));
+  DataFormat calendar(f.clock);
+  FillBenchCalendar(calendar, events, events / 20, Now);
+  for (auto _ : state) {
+    state.PauseTiming();
+    QFile::remove(f.path());
+    QFile::remove(f.path() + QStringLiteral("-wal"));
+    QFile::remove(f.path() + QStringLiteral("-shm"));
+    auto store = SqliteKeyStore::Open(f.path()).store;
+    DataFormat fresh(f.clock);
+    FillBenchCalendar(fresh, events, events / 20, Now);
+    state.ResumeTiming();
+    auto result = fresh.SaveIfChanged(*store);
+    benchmark::DoNotOptimize(result);
+  }
+}
+
+void BM_SaveAfterOneEdit(benchmark::State& state) {
+  Fixture f;
+  const int events = static_cast<int>(state.range(0));
+  auto store = SqliteKeyStore::Open(f.path()).store;
+  DataFormat calendar(f.clock);
+  FillBenchCalendar(calendar, events, events / 20, Now);
+  calendar.SaveIfChanged(*store);
+  int k = 0;
+  for (auto _ : state) {
+    TNote& n = calendar.NoteArray[(k++ * 7919) % events];
+    n.Title += QLatin1Char('!');
+    calendar.DataChanged = true;
+    auto result = calendar.SaveIfChanged(*store);
+    benchmark::DoNotOptimize(result);
+  }
+}
+
+void BM_LoadCalendar(benchmark::State& state) {
+  Fixture f;
+  const int events = static_cast<int>(state.range(0));
+  {
+    auto store = SqliteKeyStore::Open(f.path()).store;
+    DataFormat calendar(f.clock);
+    FillBenchCalendar(calendar, events, events / 20, Now);
+    calendar.SaveIfChanged(*store);
+  }
+  for (auto _ : state) {
+    // Opening the database reads it into memory: part of loading.
+    auto store = SqliteKeyStore::Open(f.path()).store;
+    DataFormat calendar(f.clock);
+    calendar.LoadCalendar(*store);
+    benchmark::DoNotOptimize(calendar.NoteCount());
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_LoadCalendar)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullSave)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveAfterOneEdit)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

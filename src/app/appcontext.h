@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/clock.h"
+#include "core/dataformat.h"
+#include "core/keystore.h"
+#include "platform/dialogs.h"
+
+#include <memory>
+
+// Everything one running Orvane works on: the clock, the questions to the user, the key
+// store, the calendar, and (as they are built) the settings and windows. Nothing of this is
+// global: tests build their own contexts, two of them can live in one process.
+class AppContext {
+ public:
+  AppContext(std::unique_ptr<Clock> clock, std::unique_ptr<Dialogs> dialogs, std::unique_ptr<KeyStore> store);
+  ~AppContext();
+  AppContext(const AppContext&) = delete;
+  AppContext& operator=(const AppContext&) = delete;
+
+  Clock& clock() { return *clock_; }
+  Dialogs& dialogs() { return *dialogs_; }
+  KeyStore& store() { return *store_; }
+  DataFormat& calendar() { return calendar_; }
+
+  // Writes the calendar when it changed. A failure keeps DataChanged set so the next tick
+  // tries again, and is shown once, not again while the same error persists.
+  bool SaveCalendar();
+
+ private:
+  std::unique_ptr<Clock> clock_;
+  std::unique_ptr<Dialogs> dialogs_;
+  std::unique_ptr<KeyStore> store_;
+  DataFormat calendar_;
+  QString lastSaveError_;
+};

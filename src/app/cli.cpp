@@ -1,0 +1,141 @@
+#include "app/cli.h"
+
+#include "app/appcontext.h"
+#include "app/commands.h"
+#include "core/paths.h"
+#include "platform/consoledialogs.h"
+#include "platform/singleinstance.h"
+#include "platform/sqlitekeystore.h"
+#include "version.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <memory>
+
+std::optional<QString> CliArgs::TakeOption(const QString& name, QString& error) {
+  const qsizetype at = args_.indexOf(name);
+  if (at < 0) return std::nullopt;
+  if (at + 1 >= args_.size()) {
+    error = QStringLiteral("%1 needs a value").arg(name);
+    args_.removeAt(at);
+    return std::nullopt;
+  }
+  const QString value = args_.at(at + 1);
+  args_.remove(at, 2);
+  return value;
+}
+
+bool CliArgs::TakeFlag(const QString& name) { return args_.removeAll(name) > 0; }
+
+QStringList CliArgs::Positional() const {
+  QStringList out;
+  for (const QString& a : args_) {
+    if (!a.startsWith(QStringLiteral("--"))) out << a;
+  }
+  return out;
+}
+
+QString CliArgs::UnknownOption() const {
+  for (const QString& a : args_) {
+    if (a.startsWith(QStringLiteral("--"))) return a;
+  }
+  return QString();
+}
+
+int UsageError(const CliCommand& command, const QString& message) {
+  QTextStream err(stderr);
+  err << "orvane " << command.name << ": " << message << Qt::endl;
+  err << "usage: orvane " << command.usage << Qt::endl;
+  return 2;
+}
+
+namespace {
+
+// A context that holds the command's lock for as long as it lives.
+class LockedContext : public AppContext {
+ public:
+  LockedContext(std::unique_ptr<KeyStore> store, std::unique_ptr<SingleInstance> lock)
+      : AppContext(std::make_unique<SystemClock>(), std::make_unique<ConsoleDialogs>(), std::move(store)),
+        lock_(std::move(lock)) {}
+
+ private:
+  std::unique_ptr<SingleInstance> lock_;
+};
+
+}  // namespace
+
+std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error) {
+  std::unique_ptr<SingleInstance> lock;
+  if (forChange) {
+    lock = std::make_unique<SingleInstance>(QCoreApplication::applicationFilePath());
+    if (!lock->LockForCommand()) {
+      error = lock->ErrorString();
+      return nullptr;
+    }
+  }
+  auto opened = SqliteKeyStore::Open(DatabasePath());
+  if (!opened.store) {
+    error = QStringLiteral("Cannot open %1: %2").arg(DatabasePath(), opened.error);
+    return nullptr;
+  }
+  if (!opened.movedAside.isEmpty()) {
+    QTextStream(stderr) << "orvane: the calendar database was damaged; it was moved to " << opened.movedAside
+                        << " and an empty one started" << Qt::endl;
+  }
+  auto context = std::make_unique<LockedContext>(std::move(opened.store), std::move(lock));
+  context->calendar().LoadCalendar(context->store());
+  return context;
+}
+
+const std::vector<CliCommand>& CliCommands() {
+  static const std::vector<CliCommand> commands = [] {
+    std::vector<CliCommand> list;
+    // One line per command, each made in its own file (commands.h).
+    list.push_back({QStringLiteral("--version"), QStringLiteral("--version"),
+                    QStringLiteral("print the program's name and version"), [](CliArgs&) {
+                      QTextStream(stdout) << "Orvane " << ORVANE_VERSION << Qt::endl;
+                      return 0;
+                    }});
+    list.push_back({QStringLiteral("--help"), QStringLiteral("--help"), QStringLiteral("show this help"),
+                    [](CliArgs&) {
+                      QTextStream(stdout) << CliHelpText();
+                      return 0;
+                    }});
+    return list;
+  }();
+  return commands;
+}
+
+QString CliHelpText() {
+  QString text;
+  QTextStream out(&text);
+  out << "Orvane " << ORVANE_VERSION << " - a calendar and planner on your desktop\n\n";
+  out << "usage:\n";
+  out << "  orvane                 start the desktop panel\n";
+  for (const CliCommand& c : CliCommands()) {
+    out << "  orvane " << c.usage << "\n      " << c.summary << "\n";
+  }
+  out << "\nThe calendar lives in " << "$XDG_DATA_HOME/orvane/ (~/.local/share/orvane/).\n";
+  return text;
+}
+
+const CliCommand* FindCommand(const QStringList& arguments) {
+  if (arguments.size() < 2) return nullptr;
+  QString name = arguments.at(1);
+  if (name == QStringLiteral("-h") || name == QStringLiteral("help")) name = QStringLiteral("--help");
+  if (name == QStringLiteral("-v") || name == QStringLiteral("version")) name = QStringLiteral("--version");
+  for (const CliCommand& c : CliCommands()) {
+    if (c.name == name) return &c;
+  }
+  static const CliCommand unknown{QString(), QString(), QString(), [](CliArgs&) { return 2; }};
+  return &unknown;
+}
+
+int RunCommand(const CliCommand& command, const QStringList& arguments) {
+  if (command.name.isEmpty()) {
+    QTextStream(stderr) << "orvane: unknown command \"" << arguments.value(1) << "\"\n\n" << CliHelpText();
+    return 2;
+  }
+  CliArgs args(arguments.mid(2));
+  return command.run(args);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class AppContext;
+
+// The arguments of one command, with small helpers for "--name value" options.
+class CliArgs {
+ public:
+  explicit CliArgs(QStringList args) : args_(std::move(args)) {}
+  const QStringList& all() const { return args_; }
+  // Removes "--name value" and returns the value; nothing when absent. error is set when the
+  // option is present without a value.
+  std::optional<QString> TakeOption(const QString& name, QString& error);
+  // Removes "--name" and says whether it was there.
+  bool TakeFlag(const QString& name);
+  // The arguments left that are not options, in order.
+  QStringList Positional() const;
+  // An option left over that no command knows: the first, or empty.
+  QString UnknownOption() const;
+
+ private:
+  QStringList args_;
+};
+
+struct CliCommand {
+  enum class Needs { Core, Gui };
+  QString name;
+  QString usage;    // "agenda [--date YYYY-MM-DD] [--days N]"
+  QString summary;  // one line for --help
+  std::function<int(CliArgs&)> run;
+  // Gui: the command paints (it runs offscreen when there is no display).
+  Needs needs = Needs::Core;
+};
+
+// Every command, in the order --help lists them.
+const std::vector<CliCommand>& CliCommands();
+// The --help text.
+QString CliHelpText();
+// The command named by the arguments (argv[1]); null when none is named (start the panel).
+// Unknown commands give the usage error command.
+const CliCommand* FindCommand(const QStringList& arguments);
+// Runs a command line with the application object already made.
+int RunCommand(const CliCommand& command, const QStringList& arguments);
+
+// Reports a usage error (one line, then the usage) and gives exit code 2.
+int UsageError(const CliCommand& command, const QString& message);
+
+// A context over the user's store for one command. With forChange the command holds the
+// program's lock, so it refuses while the panel runs. Settings are read with their defaults;
+// nothing is asked.
+std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error);

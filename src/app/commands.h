@@ -1,0 +1,5 @@
+#pragma once
+
+#include "app/cli.h"
+
+// The commands of the command line, each made in its own file and listed by CliCommands().

@@ -1,0 +1,138 @@
+#include "app/startup.h"
+
+#include "app/appcontext.h"
+#include "app/cli.h"
+#include "core/paths.h"
+#include "platform/qtdialogs.h"
+#include "platform/singleinstance.h"
+#include "platform/sqlitekeystore.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <QTimer>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM, SIGINT and SIGHUP end the message loop like the Exit command, so the calendar is
+// saved on the way out. The handler only writes a byte; the loop does the rest.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] auto written = ::write(signalPipe[0], &byte, 1);
+}
+
+void InstallQuitSignals(QObject* parent) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, parent);
+  QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+    char byte;
+    [[maybe_unused]] auto got = ::read(signalPipe[1], &byte, 1);
+    QCoreApplication::quit();
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+}
+
+bool HaveDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// The panel places itself on the desktop, which Wayland does not allow a client to do: run
+// through XWayland unless the user chose a platform.
+void ChoosePlatform() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+  }
+}
+
+constexpr int TickMs = 5000;
+
+int RunPanel(int argc, char** argv) {
+  if (!HaveDisplay()) {
+    QTextStream(stderr) << "Orvane shows its panel on a graphical desktop, and none was found (DISPLAY is not "
+                           "set).\nTry \"orvane render --out panel.png\" or \"orvane agenda\" instead.\n";
+    return 1;
+  }
+  ChoosePlatform();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("orvane"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  SingleInstance instance(QCoreApplication::applicationFilePath());
+  switch (instance.Start()) {
+    case SingleInstance::Outcome::OtherRunning: return 0;
+    case SingleInstance::Outcome::Failed:
+      QTextStream(stderr) << "orvane: " << instance.ErrorString() << Qt::endl;
+      return 1;
+    case SingleInstance::Outcome::First: break;
+  }
+  InstallQuitSignals(&app);
+
+  auto dialogs = std::make_unique<QtDialogs>();
+  QtDialogs* shownDialogs = dialogs.get();
+  auto opened = SqliteKeyStore::Open(DatabasePath());
+  if (!opened.store) {
+    shownDialogs->MessageBox(QStringLiteral("Orvane cannot open its calendar at %1: %2").arg(DatabasePath(), opened.error),
+                             QStringLiteral("Alert"), Dialogs::Buttons::Ok, Dialogs::Icon::Error);
+    return 1;
+  }
+  if (!opened.movedAside.isEmpty()) {
+    shownDialogs->MessageBox(
+        QStringLiteral("The calendar file could not be read. It was kept as %1 and Orvane starts with an empty "
+                       "calendar.")
+            .arg(opened.movedAside),
+        QStringLiteral("Alert"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+  }
+  AppContext context(std::make_unique<SystemClock>(), std::move(dialogs), std::move(opened.store));
+
+  context.calendar().LoadCalendar(context.store());
+
+  // Until the desktop window carries the heartbeat, a plain timer saves the calendar.
+  QTimer heartbeat;
+  heartbeat.setInterval(TickMs);
+  QObject::connect(&heartbeat, &QTimer::timeout, [&context] { context.SaveCalendar(); });
+  heartbeat.start();
+  QObject::connect(&instance, &SingleInstance::RaiseRequested, [] {});
+
+  // The end of the desktop session: write what is unsaved before the session ends us.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, [&context](QSessionManager&) {
+    context.SaveCalendar();
+  });
+
+  const int code = app.exec();
+
+  context.SaveCalendar();
+  context.calendar().ClearCalendar();
+  return code;
+}
+
+}  // namespace
+
+int OrvaneMain(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const CliCommand* command = FindCommand(arguments);
+  if (!command) return RunPanel(argc, argv);
+
+  if (command->needs == CliCommand::Needs::Gui) {
+    if (!HaveDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    ChoosePlatform();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvane"));
+    return RunCommand(*command, arguments);
+  }
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("orvane"));
+  return RunCommand(*command, arguments);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "core/clock.h"
+#include "core/records.h"
+
+#include <QString>
+#include <deque>
+#include <memory>
+#include <vector>
+
+class KeyStore;
+struct SaveState;
+
+// "The calendar changed since it was last written." Setting it also counts a revision, so
+// caches built from the records (the day-query index) know when to rebuild: every writer of
+// a record sets DataChanged afterwards, as it must for the change to be saved.
+class ChangeFlag {
+ public:
+  ChangeFlag& operator=(bool value) {
+    value_ = value;
+    if (value) ++revision_;
+    return *this;
+  }
+  operator bool() const { return value_; }
+  quint64 Revision() const { return revision_; }
+  // Counts a revision without changing the flag (the records were replaced wholesale).
+  void Bump() { ++revision_; }
+
+ private:
+  bool value_ = false;
+  quint64 revision_ = 0;
+};
+
+// The outcome of a save: ok, or what failed (naming the value or key).
+struct SaveResult {
+  bool ok = true;
+  QString error;
+};
+
+// The calendar: every event and task, live and deleted, with the lists built from them.
+// Events and tasks are named by their index, which stays valid until ClearCalendar:
+// records are only ever appended (deletion is a mark).
+class DataFormat {
+ public:
+  explicit DataFormat(const Clock& clock);
+  ~DataFormat();
+  DataFormat(const DataFormat&) = delete;
+  DataFormat& operator=(const DataFormat&) = delete;
+
+  const Clock& clock() const { return clock_; }
+
+  // --- Collections (a deque keeps references to records valid while others are appended).
+  std::deque<TNote> NoteArray;
+  std::deque<TToDo> ToDoArray;
+  int NoteCount() const { return static_cast<int>(NoteArray.size()); }
+  int ToDoCount() const { return static_cast<int>(ToDoArray.size()); }
+  int OpenToDoCount = 0;
+  std::vector<int> SortedToDos;
+  int SortedToDoCount() const { return static_cast<int>(SortedToDos.size()); }
+  std::vector<int> DayEvents;
+  std::vector<int> AlarmEvents;
+  ChangeFlag DataChanged;
+
+  // --- Operations on records.
+  int AppendNote();
+  int AppendToDo();
+  void DeleteNote(int index);
+  void DeleteToDo(int index);
+  void ToggleToDoCompleted(int index);
+  void ToggleException(int index, TDateTime date);
+  bool HasDayNote(int index, TDateTime date) const;
+  QString GetDayNote(int index, TDateTime date) const;
+  void AddDayNote(int index, const QString& text, TDateTime date);
+  void RemoveDayNote(int index, TDateTime date);
+  void SortToDos();
+  void ClearCalendar();
+
+  // --- Key store (persistence.cpp).
+  // Reads every stored event and task; DataChanged is false afterwards. Never fails: a
+  // record with a missing or mistyped value takes a neutral default.
+  void LoadCalendar(KeyStore& store);
+  // Writes the whole calendar when DataChanged is set, in one transaction. On failure the
+  // store keeps what it held before and DataChanged stays set.
+  SaveResult SaveIfChanged(KeyStore& store);
+
+ private:
+  void LoadNotes(KeyStore& store);
+  void LoadToDos(KeyStore& store);
+  bool SaveNotes(KeyStore& store, SaveResult& result);
+  bool SaveToDos(KeyStore& store, SaveResult& result);
+
+  const Clock& clock_;
+  // What the store holds under each record key since the last save, so that a save can
+  // leave keys alone whose record did not change.
+  std::unique_ptr<SaveState> saved_;
+};

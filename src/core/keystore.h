@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/tdatetime.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A tree of keys holding typed values (text, 32-bit integer, 8-byte date), addressed by
+// paths of names separated by "\". A path with a leading "\" starts at the root, otherwise
+// it is relative to the current key. Key names are matched without regard to case.
+// Subkeys enumerate sorted as text without regard to case; values in creation order.
+class KeyStore {
+ public:
+  enum class ValueType { Text, Integer, Date };
+
+  virtual ~KeyStore() = default;
+
+  // Opens a key (creating it and missing parents when create is true); it becomes the
+  // current key. False when it does not exist (or cannot be created).
+  virtual bool OpenKey(const QString& path, bool create) = 0;
+  virtual bool OpenKeyReadOnly(const QString& path) = 0;
+  virtual void CloseKey() = 0;
+  virtual bool KeyExists(const QString& path) = 0;
+  // Deletes a key with all its subkeys and values.
+  virtual bool DeleteKey(const QString& path) = 0;
+
+  // Of the current key.
+  virtual QStringList GetKeyNames() = 0;
+  virtual QStringList GetValueNames() = 0;
+  virtual bool ValueExists(const QString& name) = 0;
+  virtual std::optional<ValueType> GetValueType(const QString& name) = 0;
+  virtual bool DeleteValue(const QString& name) = 0;
+
+  // Reads answer nothing when the value is missing or holds another type.
+  virtual std::optional<QString> ReadString(const QString& name) = 0;
+  virtual std::optional<qint32> ReadInteger(const QString& name) = 0;
+  virtual std::optional<TDateTime> ReadDate(const QString& name) = 0;
+  std::optional<bool> ReadBool(const QString& name) {
+    auto v = ReadInteger(name);
+    if (!v) return std::nullopt;
+    return *v != 0;
+  }
+  std::optional<TDateTime> ReadDateTime(const QString& name) { return ReadDate(name); }
+
+  // Writes create or replace the value; false on failure (see LastError).
+  virtual bool WriteString(const QString& name, const QString& value) = 0;
+  virtual bool WriteInteger(const QString& name, qint32 value) = 0;
+  virtual bool WriteDate(const QString& name, TDateTime value) = 0;
+  bool WriteBool(const QString& name, bool value) { return WriteInteger(name, value ? 1 : 0); }
+  bool WriteDateTime(const QString& name, TDateTime value) { return WriteDate(name, value); }
+
+  // A transaction makes everything between Begin and Commit happen at once or not at all.
+  // Rollback returns the store to what it held at Begin.
+  virtual bool BeginTransaction() = 0;
+  virtual bool Commit() = 0;
+  virtual void Rollback() = 0;
+
+  // What the last failed operation reported.
+  virtual QString LastError() const = 0;
+};

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "core/keystore.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+// A key store held in memory. It is the store of tests and of runs that must not touch the
+// user's files, and the mirror that the SQLite store keeps of its database: reads are
+// answered from the tree, and the hooks tell a subclass what changed.
+class MemoryKeyStore : public KeyStore {
+ public:
+  struct Value {
+    QString name;
+    ValueType type = ValueType::Text;
+    QString text;
+    qint32 integer = 0;
+    TDateTime date = 0;
+    bool operator==(const Value&) const = default;
+  };
+  struct CaseInsensitiveLess {
+    bool operator()(const QString& a, const QString& b) const {
+      return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    }
+  };
+  struct Node {
+    qint64 id = 0;
+    QString name;
+    Node* parent = nullptr;
+    std::map<QString, std::unique_ptr<Node>, CaseInsensitiveLess> children;
+    std::vector<Value> values;
+  };
+
+  MemoryKeyStore();
+  ~MemoryKeyStore() override;
+
+  bool OpenKey(const QString& path, bool create) override;
+  bool OpenKeyReadOnly(const QString& path) override;
+  void CloseKey() override;
+  bool KeyExists(const QString& path) override;
+  bool DeleteKey(const QString& path) override;
+  QStringList GetKeyNames() override;
+  QStringList GetValueNames() override;
+  bool ValueExists(const QString& name) override;
+  std::optional<ValueType> GetValueType(const QString& name) override;
+  bool DeleteValue(const QString& name) override;
+  std::optional<QString> ReadString(const QString& name) override;
+  std::optional<qint32> ReadInteger(const QString& name) override;
+  std::optional<TDateTime> ReadDate(const QString& name) override;
+  bool WriteString(const QString& name, const QString& value) override;
+  bool WriteInteger(const QString& name, qint32 value) override;
+  bool WriteDate(const QString& name, TDateTime value) override;
+  bool BeginTransaction() override;
+  bool Commit() override;
+  void Rollback() override;
+  QString LastError() const override { return lastError_; }
+
+  // Test aid: every later write of a value with this name fails (empty: none fails).
+  void FailWritesOf(const QString& valueName) { failValue_ = valueName; }
+  // The whole tree as text, one line per key and value; equal stores dump equally.
+  QString Dump() const;
+  bool InTransaction() const { return inTransaction_; }
+  // "\Software\Orvane" for that key.
+  static QString PathOf(const Node& node);
+
+ protected:
+  // Hooks for a store that keeps the tree somewhere else too.
+  virtual void NodeCreated(Node&) {}
+  virtual void NodeChanged(Node&) {}
+  virtual void NodeDeleted(Node&) {}
+  virtual bool WriteAllowed(const QString& valueName);
+
+  Node& Root() { return *root_; }
+  // Replaces the whole tree (after a rollback or when loading a database).
+  void ResetTree(std::unique_ptr<Node> root);
+  qint64 NextId() { return ++lastId_; }
+  void SetLastId(qint64 id) { lastId_ = id; }
+  void SetLastError(const QString& error) { lastError_ = error; }
+
+ private:
+  Node* Find(const QString& path, bool create);
+  Value* FindValue(const QString& name);
+  bool Write(const QString& name, Value value);
+  void DeleteTree(Node& node);
+  static std::unique_ptr<Node> Clone(const Node& node, Node* parent);
+
+  std::unique_ptr<Node> root_;
+  std::unique_ptr<Node> snapshot_;
+  qint64 snapshotLastId_ = 0;
+  Node* current_ = nullptr;
+  bool readOnly_ = false;
+  size_t valueHint_ = 0;
+  bool inTransaction_ = false;
+  qint64 lastId_ = 0;
+  QString lastError_;
+  QString failValue_;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The user's data folder (~/.local/share/orvane/, honouring XDG_DATA_HOME), created on
+// demand, with a trailing "/".
+QString UserDataDir();
+// The folder of the running executable, with a trailing "/".
+QString ProgramDir();
+// The folder that holds the shipped data (themes, Alarms, help): beside the executable in
+// the build tree, or share/orvane when installed. Trailing "/".
+QString DataDir();
+// The calendar and settings database in UserDataDir.
+QString DatabasePath();

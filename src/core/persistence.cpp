@@ -1,0 +1,287 @@
+// Loading and saving the calendar over a key store.
+//
+// Layout: \Software\Orvane\Notes\<i> holds event i, \Software\Orvane\Todos\<i> task i, where
+// i is the record's index at the time of the save. A save replaces everything stored before,
+// in one transaction, and skips events and tasks deleted more than 21 days ago.
+
+#include "core/dataformat.h"
+#include "core/keystore.h"
+#include "core/persistence_state.h"
+
+#include <QSet>
+
+namespace {
+
+const QString NotesKey = QStringLiteral("\\Software\\Orvane\\Notes");
+const QString TodosKey = QStringLiteral("\\Software\\Orvane\\Todos");
+constexpr double KeepDeletedDays = 21;
+
+const QString WeekdayNames[7] = {
+    QStringLiteral("RepeatMonday"),   QStringLiteral("RepeatTuesday"),
+    QStringLiteral("RepeatWednesday"), QStringLiteral("RepeatThursday"),
+    QStringLiteral("RepeatFriday"),   QStringLiteral("RepeatSaturday"),
+    QStringLiteral("RepeatSunday")};
+
+// The canonical decimal text of an index ("12", never "012" or "+12"), or -1.
+int IndexOfKeyName(const QString& name) {
+  if (name.isEmpty() || name.size() > 9) return -1;
+  if (name.size() > 1 && name[0] == QLatin1Char('0')) return -1;
+  int value = 0;
+  for (QChar c : name) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return -1;
+    value = value * 10 + (c.unicode() - '0');
+  }
+  return value;
+}
+
+bool Expired(TDateTime deleteDate, TDateTime now) {
+  return deleteDate != 0 && deleteDate + KeepDeletedDays <= now;
+}
+
+// Writes run until the first failure; the failure names the value.
+class Writer {
+ public:
+  Writer(KeyStore& store, SaveResult& result) : store_(store), result_(result) {}
+  bool ok() const { return ok_; }
+  void Text(const QString& name, const QString& v) { Check(name, ok_ && store_.WriteString(name, v)); }
+  void Int(const QString& name, qint32 v) { Check(name, ok_ && store_.WriteInteger(name, v)); }
+  void Bool(const QString& name, bool v) { Check(name, ok_ && store_.WriteBool(name, v)); }
+  void Date(const QString& name, TDateTime v) { Check(name, ok_ && store_.WriteDate(name, v)); }
+  bool Open(const QString& path) {
+    if (ok_ && !store_.OpenKey(path, true)) Fail(QStringLiteral("Failed to create key \"%1\": %2").arg(path, store_.LastError()));
+    return ok_;
+  }
+
+ private:
+  void Check(const QString& name, bool written) {
+    if (ok_ && !written) Fail(QStringLiteral("Failed to write value \"%1\": %2").arg(name, store_.LastError()));
+  }
+  void Fail(const QString& error) {
+    ok_ = false;
+    result_.ok = false;
+    result_.error = error;
+  }
+  KeyStore& store_;
+  SaveResult& result_;
+  bool ok_ = true;
+};
+
+void WriteNoteKey(Writer& w, const QString& key, const TNote& n) {
+  if (!w.Open(key)) return;
+  w.Text(QStringLiteral("Title"), n.Title);
+  w.Text(QStringLiteral("Category"), n.Category);
+  w.Text(QStringLiteral("Location"), n.Location);
+  w.Date(QStringLiteral("StartTime"), n.StartTime);
+  w.Date(QStringLiteral("EndTime"), n.EndTime);
+  w.Date(QStringLiteral("AlarmTime"), n.AlarmTime);
+  w.Date(QStringLiteral("StartDate"), n.StartDate);
+  w.Date(QStringLiteral("EndDate"), n.EndDate);
+  w.Date(QStringLiteral("ModifyDate"), n.ModifyDate);
+  w.Date(QStringLiteral("DeleteDate"), n.DeleteDate);
+  w.Bool(QStringLiteral("Span"), n.Span);
+  w.Bool(QStringLiteral("Start"), n.Start);
+  w.Bool(QStringLiteral("Alarm"), n.Alarm);
+  w.Int(QStringLiteral("SpanRange"), n.SpanRange);
+  w.Int(QStringLiteral("RangeType"), n.RangeType);
+  w.Int(QStringLiteral("RangeCount"), n.RangeCount);
+  w.Int(QStringLiteral("RepeatType"), n.RepeatType);
+  w.Int(QStringLiteral("RepeatFrequency"), n.RepeatFrequency);
+  w.Int(QStringLiteral("RepeatDay"), n.RepeatDay);
+  w.Int(QStringLiteral("RepeatMonth"), n.RepeatMonth);
+  w.Int(QStringLiteral("RepeatCardinal"), n.RepeatCardinal);
+  for (int d = 0; d < 7; ++d) w.Bool(WeekdayNames[d], n.RepeatOn(d + 1));
+  if (!n.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
+    w.Text(QStringLiteral("0"), n.Notes);
+  }
+  if (!n.Exceptions.isEmpty() && w.Open(key + QStringLiteral("\\Exceptions"))) {
+    for (qsizetype j = 0; j < n.Exceptions.size(); ++j) {
+      w.Date(QString::number(j), DatePart(n.Exceptions[j]));
+    }
+  }
+  if (!n.RecurNotes.isEmpty() && w.Open(key + QStringLiteral("\\RecurNotes"))) {
+    for (qsizetype j = 0; j < n.RecurNotes.size(); ++j) {
+      w.Date(QStringLiteral("Date_%1").arg(j), n.RecurNotes[j].Date);
+      w.Text(QStringLiteral("Data_%1").arg(j), n.RecurNotes[j].Data);
+    }
+  }
+}
+
+void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
+  if (!w.Open(key)) return;
+  w.Text(QStringLiteral("Title"), t.Title);
+  w.Text(QStringLiteral("Category"), t.Category);
+  w.Int(QStringLiteral("Priority"), t.Priority);
+  w.Bool(QStringLiteral("Completed"), t.Completed);
+  w.Date(QStringLiteral("DueDate"), t.DueDate);
+  w.Date(QStringLiteral("ModifyDate"), t.ModifyDate);
+  w.Date(QStringLiteral("DeleteDate"), t.DeleteDate);
+  if (!t.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
+    for (qsizetype j = 0; j < t.Notes.size(); ++j) w.Text(QString::number(j), t.Notes[j]);
+  }
+}
+
+// Replaces every record key under collectionKey by the records to keep. Keys whose record
+// is unchanged since the last save stay as they are; the result is the same as deleting
+// every key and writing every record again.
+template <typename Record, typename WriteFn>
+bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::deque<Record>& records,
+                    std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey,
+                    SaveResult& result, std::vector<int>& written) {
+  if (!store.OpenKey(collectionKey, true)) return false;  // nothing written, nothing reported
+  const int count = static_cast<int>(records.size());
+  saved.resize(std::max<size_t>(saved.size(), records.size()));
+  std::vector<char> keep(records.size(), 0);
+  for (const QString& name : store.GetKeyNames()) {
+    const int i = IndexOfKeyName(name);
+    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) &&
+        saved[i] && *saved[i] == records[i]) {
+      keep[i] = 1;
+      continue;
+    }
+    if (!store.DeleteKey(collectionKey + QLatin1Char('\\') + name)) {
+      result.ok = false;
+      result.error = QStringLiteral("Failed to delete key \"%1\": %2").arg(name, store.LastError());
+      return false;
+    }
+    if (i >= 0 && i < static_cast<int>(saved.size())) saved[i].reset();
+  }
+  Writer w(store, result);
+  for (int i = 0; i < count && w.ok(); ++i) {
+    if (keep[i] || Expired(records[i].DeleteDate, now)) continue;
+    writeKey(w, collectionKey + QLatin1Char('\\') + QString::number(i), records[i]);
+    written.push_back(i);
+  }
+  store.CloseKey();
+  return w.ok();
+}
+
+}  // namespace
+
+void DataFormat::LoadCalendar(KeyStore& store) {
+  saved_->Clear();
+  LoadNotes(store);
+  LoadToDos(store);
+  DataChanged = false;
+}
+
+void DataFormat::LoadNotes(KeyStore& store) {
+  if (!store.OpenKeyReadOnly(NotesKey)) return;
+  const QStringList names = store.GetKeyNames();
+  for (const QString& k : names) {
+    const QString key = NotesKey + QLatin1Char('\\') + k;
+    if (!store.OpenKeyReadOnly(key)) continue;
+    const int index = AppendNote();
+    TNote& n = NoteArray[index];
+    n.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
+    n.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
+    n.Location = store.ReadString(QStringLiteral("Location")).value_or(QString());
+    n.StartTime = store.ReadDateTime(QStringLiteral("StartTime")).value_or(0);
+    n.EndTime = store.ReadDateTime(QStringLiteral("EndTime")).value_or(0);
+    n.AlarmTime = store.ReadDateTime(QStringLiteral("AlarmTime")).value_or(0);
+    n.StartDate = store.ReadDate(QStringLiteral("StartDate")).value_or(0);
+    n.EndDate = store.ReadDate(QStringLiteral("EndDate")).value_or(0);
+    n.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(clock().Time());
+    n.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
+    n.Span = store.ReadBool(QStringLiteral("Span")).value_or(false);
+    n.Start = store.ReadBool(QStringLiteral("Start")).value_or(false);
+    n.Alarm = store.ReadBool(QStringLiteral("Alarm")).value_or(false);
+    n.SpanRange = store.ReadInteger(QStringLiteral("SpanRange")).value_or(0);
+    n.RangeType = store.ReadInteger(QStringLiteral("RangeType")).value_or(0);
+    n.RangeCount = store.ReadInteger(QStringLiteral("RangeCount")).value_or(0);
+    n.RepeatType = store.ReadInteger(QStringLiteral("RepeatType")).value_or(0);
+    n.RepeatFrequency = store.ReadInteger(QStringLiteral("RepeatFrequency")).value_or(0);
+    n.RepeatDay = store.ReadInteger(QStringLiteral("RepeatDay")).value_or(0);
+    n.RepeatMonth = store.ReadInteger(QStringLiteral("RepeatMonth")).value_or(0);
+    n.RepeatCardinal = store.ReadInteger(QStringLiteral("RepeatCardinal")).value_or(0);
+    for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, store.ReadBool(WeekdayNames[d]).value_or(false));
+
+    if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
+      QString text;
+      for (const QString& v : store.GetValueNames()) text += store.ReadString(v).value_or(QString());
+      n.Notes = text;
+    }
+    if (store.OpenKeyReadOnly(key + QStringLiteral("\\Exceptions"))) {
+      const QStringList values = store.GetValueNames();
+      n.Exceptions.reserve(values.size());
+      for (const QString& v : values) n.Exceptions.append(store.ReadDate(v).value_or(0));
+    }
+    if (store.OpenKeyReadOnly(key + QStringLiteral("\\RecurNotes"))) {
+      const qsizetype c = store.GetValueNames().size() / 2;
+      n.RecurNotes.reserve(c);
+      for (qsizetype j = 0; j < c; ++j) {
+        TRecurNote rn;
+        rn.Data = store.ReadString(QStringLiteral("Data_%1").arg(j)).value_or(QString());
+        rn.Date = store.ReadDate(QStringLiteral("Date_%1").arg(j)).value_or(0);
+        n.RecurNotes.append(rn);
+      }
+    }
+    store.CloseKey();
+  }
+}
+
+void DataFormat::LoadToDos(KeyStore& store) {
+  OpenToDoCount = 0;
+  if (!store.OpenKeyReadOnly(TodosKey)) return;
+  const QStringList names = store.GetKeyNames();
+  for (const QString& k : names) {
+    const QString key = TodosKey + QLatin1Char('\\') + k;
+    if (!store.OpenKeyReadOnly(key)) continue;
+    const int index = AppendToDo();
+    TToDo& t = ToDoArray[index];
+    t.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
+    t.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
+    t.Priority = store.ReadInteger(QStringLiteral("Priority")).value_or(0);
+    t.Completed = store.ReadBool(QStringLiteral("Completed")).value_or(false);
+    t.DueDate = store.ReadDate(QStringLiteral("DueDate")).value_or(0);
+    t.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(clock().Time());
+    t.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
+    if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
+    if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
+      t.Notes.clear();
+      for (const QString& v : store.GetValueNames()) t.Notes.append(store.ReadString(v).value_or(QString()));
+    }
+    store.CloseKey();
+  }
+}
+
+bool DataFormat::SaveNotes(KeyStore& store, SaveResult& result) {
+  std::vector<int> written;
+  const bool ok = SaveCollection(store, NotesKey, NoteArray, saved_->notes, clock().Now(), WriteNoteKey,
+                                 result, written);
+  if (ok) {
+    for (int i : written) saved_->notes[i] = NoteArray[i];
+  }
+  return result.ok;
+}
+
+bool DataFormat::SaveToDos(KeyStore& store, SaveResult& result) {
+  std::vector<int> written;
+  const bool ok = SaveCollection(store, TodosKey, ToDoArray, saved_->todos, clock().Now(), WriteToDoKey,
+                                 result, written);
+  if (ok) {
+    for (int i : written) saved_->todos[i] = ToDoArray[i];
+  }
+  return result.ok;
+}
+
+SaveResult DataFormat::SaveIfChanged(KeyStore& store) {
+  SaveResult result;
+  if (!DataChanged) return result;
+  if (!store.BeginTransaction()) {
+    result.ok = false;
+    result.error = QStringLiteral("Could not start writing the calendar: %1").arg(store.LastError());
+    return result;
+  }
+  if (SaveNotes(store, result) && SaveToDos(store, result) && store.Commit()) {
+    DataChanged = false;
+    return result;
+  }
+  if (result.ok) {
+    result.ok = false;
+    result.error = QStringLiteral("Could not write the calendar: %1").arg(store.LastError());
+  }
+  store.Rollback();
+  // The store is back to what it held before; what this save noted about it is void.
+  saved_->Clear();
+  return result;
+}

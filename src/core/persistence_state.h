@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/records.h"
+
+#include <optional>
+#include <vector>
+
+// What the key store holds under each record key "i" since the last successful save (or
+// nothing known). A save leaves a key alone when its record still equals what it holds.
+struct SaveState {
+  std::vector<std::optional<TNote>> notes;
+  std::vector<std::optional<TToDo>> todos;
+
+  void Clear() {
+    notes.clear();
+    todos.clear();
+  }
+};

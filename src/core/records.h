@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/tdatetime.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A note attached to one date of an event.
+struct TRecurNote {
+  QString Data;
+  TDateTime Date = 0;
+
+  bool operator==(const TRecurNote& other) const = default;
+};
+
+// One event. Times of day are fractions below 1, dates whole numbers.
+struct TNote {
+  QString Title;
+  QString Category;
+  QString Location;
+  QString Notes;
+  TDateTime StartTime = 0;
+  TDateTime EndTime = 0;
+  TDateTime AlarmTime = 0;
+  TDateTime StartDate = 0;
+  TDateTime EndDate = 0;
+  TDateTime ModifyDate = 0;
+  TDateTime DeleteDate = 0;
+  bool Span = false;
+  bool Start = false;  // true: timed; false: all-day
+  bool Alarm = false;
+  qint32 SpanRange = 0;
+  qint32 RangeType = 0;  // 0 no end, 1 after RangeCount, 2 on EndDate
+  qint32 RangeCount = 0;
+  qint32 RepeatType = 0;  // 0..7
+  qint32 RepeatFrequency = 0;
+  qint32 RepeatDay = 0;
+  qint32 RepeatMonth = 0;
+  qint32 RepeatCardinal = 0;
+  bool RepeatMonday = false;
+  bool RepeatTuesday = false;
+  bool RepeatWednesday = false;
+  bool RepeatThursday = false;
+  bool RepeatFriday = false;
+  bool RepeatSaturday = false;
+  bool RepeatSunday = false;
+  QList<TDateTime> Exceptions;
+  QList<TRecurNote> RecurNotes;
+
+  // The weekday flag of an ISO weekday, 1 Monday .. 7 Sunday.
+  bool RepeatOn(int isoWeekday) const;
+  void SetRepeatOn(int isoWeekday, bool on);
+
+  bool operator==(const TNote& other) const = default;
+};
+
+// One task.
+struct TToDo {
+  QString Title;
+  QString Category;
+  QStringList Notes;  // one entry per line
+  qint32 Priority = 0;  // 0 Highest .. 4 Lowest
+  bool Completed = false;
+  TDateTime DueDate = 0;
+  TDateTime ModifyDate = 0;
+  TDateTime DeleteDate = 0;
+
+  bool IsOpen() const { return !Completed && DeleteDate == 0; }
+  bool operator==(const TToDo& other) const = default;
+};
+
+// "Highest", "High", "Normal", "Low", "Lowest"; an out-of-range priority gives "Normal".
+QString PriorityName(int priority);

@@ -1,0 +1,128 @@
+#include "platform/qtdialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QWidget>
+
+#include "editors/editmemo.h"
+
+Dialogs::Answer QtDialogs::MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon icon) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(caption);
+  box.setText(text);
+  switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+  }
+  switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      break;
+  }
+  box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+  }
+}
+
+std::optional<QString> QtDialogs::InputQuery(const QString& caption, const QString& prompt,
+                                             const QString& initial, bool password) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent_, caption, prompt,
+                                             password ? QLineEdit::Password : QLineEdit::Normal, initial, &ok);
+  if (!ok) return std::nullopt;
+  return text;
+}
+
+QString QtDialogs::QtFilter(const QString& filter) {
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString desc = parts[i];
+    const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+    out << (desc.contains(QLatin1Char('(')) ? desc : QStringLiteral("%1 (%2)").arg(desc, pattern));
+  }
+  if (parts.size() == 1 && !filter.isEmpty()) out << filter;
+  return out.join(QStringLiteral(";;"));
+}
+
+QString QtDialogs::WithDefaultExtension(const QString& name, const QString& extension) {
+  if (extension.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
+  return extension.startsWith(QLatin1Char('.')) ? name + extension : name + QLatin1Char('.') + extension;
+}
+
+std::optional<QString> QtDialogs::OpenFile(const FileRequest& request) {
+  QFileDialog dialog(parent_, request.title, request.directory, QtFilter(request.filter));
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return WithDefaultExtension(dialog.selectedFiles().first(), request.defaultExtension);
+}
+
+std::optional<QString> QtDialogs::SaveFile(const FileRequest& request) {
+  QFileDialog dialog(parent_, request.title, request.directory, QtFilter(request.filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  QString suffix = request.defaultExtension;
+  if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+  dialog.setDefaultSuffix(suffix);
+  if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return WithDefaultExtension(dialog.selectedFiles().first(), request.defaultExtension);
+}
+
+std::optional<Dialogs::Colour> QtDialogs::ChooseColour(Colour initial) {
+  const QColor start(initial & 0xff, (initial >> 8) & 0xff, (initial >> 16) & 0xff);
+  const QColor chosen = QColorDialog::getColor(start, parent_);
+  if (!chosen.isValid()) return std::nullopt;
+  return static_cast<Colour>(chosen.red() | (chosen.green() << 8) | (chosen.blue() << 16));
+}
+
+std::optional<Dialogs::FontChoice> QtDialogs::ChooseFont(const FontChoice& initial) {
+  QFont font(initial.family, initial.pointSize);
+  font.setBold(initial.bold);
+  font.setItalic(initial.italic);
+  font.setUnderline(initial.underline);
+  font.setStrikeOut(initial.strikeOut);
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, font, parent_);
+  if (!ok) return std::nullopt;
+  FontChoice result = initial;
+  result.family = chosen.family();
+  result.pointSize = chosen.pointSize() > 0 ? chosen.pointSize() : initial.pointSize;
+  result.bold = chosen.bold();
+  result.italic = chosen.italic();
+  result.underline = chosen.underline();
+  result.strikeOut = chosen.strikeOut();
+  return result;
+}
+
+QString QtDialogs::EditMemo(const QString& caption, const QString& prompt, const QString& initial) {
+  T_EditMemo dialog(parent_);
+  return dialog.Edit(caption, prompt, initial);
+}
+
+void QtDialogs::BringToFront() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible()) {
+      w->raise();
+      w->activateWindow();
+      break;
+    }
+  }
+}

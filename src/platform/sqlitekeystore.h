@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/memorykeystore.h"
+
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The key store in an SQLite database: one row per key (its parent, its name and its values
+// packed into one blob), mirrored in memory so that reads never touch the disk. Changes are
+// written when a transaction commits, or at once outside a transaction. The database is
+// readable and writable by its owner only.
+class SqliteKeyStore final : public MemoryKeyStore {
+ public:
+  struct OpenResult {
+    std::unique_ptr<SqliteKeyStore> store;  // null only when even a fresh database failed
+    QString movedAside;  // where a damaged database was moved, when it was
+    QString error;
+  };
+  // Opens or creates the database. A file that is not a readable database is moved aside
+  // (never overwritten) and a new, empty store is started in its place.
+  static OpenResult Open(const QString& path);
+
+  ~SqliteKeyStore() override;
+
+  bool OpenKey(const QString& path, bool create) override;
+  bool DeleteKey(const QString& path) override;
+  bool DeleteValue(const QString& name) override;
+  bool WriteString(const QString& name, const QString& value) override;
+  bool WriteInteger(const QString& name, qint32 value) override;
+  bool WriteDate(const QString& name, TDateTime value) override;
+  bool BeginTransaction() override;
+  bool Commit() override;
+  void Rollback() override;
+
+  // Packs and unpacks a key's values (exposed for tests and fuzzing). Unpacking skips
+  // nothing silently: false when the blob is malformed.
+  static QByteArray PackValues(const std::vector<Value>& values);
+  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values);
+
+ protected:
+  void NodeCreated(Node& node) override;
+  void NodeChanged(Node& node) override;
+  void NodeDeleted(Node& node) override;
+
+ private:
+  explicit SqliteKeyStore(sqlite3* db);
+  bool Prepare();
+  bool LoadTree();
+  bool Flush();
+  bool Exec(const char* sql);
+  bool AutoCommit(bool opResult);
+  QString SqlError() const;
+
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* insert_ = nullptr;
+  sqlite3_stmt* update_ = nullptr;
+  sqlite3_stmt* delete_ = nullptr;
+  bool inTransaction_ = false;
+  std::vector<Node*> createdOrder_;
+  std::unordered_set<Node*> created_;
+  std::unordered_set<Node*> changed_;
+  std::vector<qint64> deleted_;
+};

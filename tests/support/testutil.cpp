@@ -1,0 +1,20 @@
+#include "support/testutil.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+TempHome::TempHome() {
+  QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/orvane-test-XXXXXX"));
+  dir.setAutoRemove(false);
+  path_ = dir.path();
+  oldDataHome_ = qgetenv("XDG_DATA_HOME");
+  oldConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_DATA_HOME", (path_ + QStringLiteral("/data")).toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", (path_ + QStringLiteral("/config")).toLocal8Bit());
+}
+
+TempHome::~TempHome() {
+  QDir(path_).removeRecursively();
+  if (oldDataHome_.isNull()) qunsetenv("XDG_DATA_HOME"); else qputenv("XDG_DATA_HOME", oldDataHome_);
+  if (oldConfigHome_.isNull()) qunsetenv("XDG_CONFIG_HOME"); else qputenv("XDG_CONFIG_HOME", oldConfigHome_);
+}
