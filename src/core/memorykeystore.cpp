@@ -2,11 +2,24 @@
 
 MemoryKeyStore::MemoryKeyStore() : root_(std::make_unique<Node>()) {}
 
+int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
+  // Plain ASCII names (all of ours) compare with a cheap fold; anything else the full way.
+  const qsizetype n = std::min(a.size(), b.size());
+  for (qsizetype i = 0; i < n; ++i) {
+    char16_t x = a[i].unicode(), y = b[i].unicode();
+    if (x >= 0x80 || y >= 0x80) return a.compare(b, Qt::CaseInsensitive);
+    if (x >= 'a' && x <= 'z') x -= 32;
+    if (y >= 'a' && y <= 'z') y -= 32;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 MemoryKeyStore::~MemoryKeyStore() = default;
 
 MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
   Node* node = (path.startsWith(QLatin1Char('\\')) || !current_) ? root_.get() : current_;
-  for (const QString& part : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+  for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
     auto it = node->children.find(part);
     if (it != node->children.end()) {
       node = it->second.get();
@@ -15,10 +28,10 @@ MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
     if (!create) return nullptr;
     auto child = std::make_unique<Node>();
     child->id = NextId();
-    child->name = part;
+    child->name = part.toString();
     child->parent = node;
     Node* raw = child.get();
-    node->children.emplace(part, std::move(child));
+    node->children.emplace(raw->name, std::move(child));
     NodeCreated(*raw);
     node = raw;
   }

@@ -19,10 +19,11 @@ class MemoryKeyStore : public KeyStore {
     TDateTime date = 0;
     bool operator==(const Value&) const = default;
   };
+  // Orders names without regard to case; looks up by QStringView without building strings.
   struct CaseInsensitiveLess {
-    bool operator()(const QString& a, const QString& b) const {
-      return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-    }
+    using is_transparent = void;
+    static int Compare(QStringView a, QStringView b);
+    bool operator()(QStringView a, QStringView b) const { return Compare(a, b) < 0; }
   };
   struct Node {
     qint64 id = 0;

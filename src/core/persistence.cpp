@@ -167,6 +167,7 @@ void DataFormat::LoadCalendar(KeyStore& store) {
 void DataFormat::LoadNotes(KeyStore& store) {
   if (!store.OpenKeyReadOnly(NotesKey)) return;
   const QStringList names = store.GetKeyNames();
+  const TDateTime timeOfDay = clock().Time();
   for (const QString& k : names) {
     const QString key = NotesKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
@@ -180,7 +181,7 @@ void DataFormat::LoadNotes(KeyStore& store) {
     n.AlarmTime = store.ReadDateTime(QStringLiteral("AlarmTime")).value_or(0);
     n.StartDate = store.ReadDate(QStringLiteral("StartDate")).value_or(0);
     n.EndDate = store.ReadDate(QStringLiteral("EndDate")).value_or(0);
-    n.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(clock().Time());
+    n.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(timeOfDay);
     n.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
     n.Span = store.ReadBool(QStringLiteral("Span")).value_or(false);
     n.Start = store.ReadBool(QStringLiteral("Start")).value_or(false);
@@ -223,6 +224,7 @@ void DataFormat::LoadToDos(KeyStore& store) {
   OpenToDoCount = 0;
   if (!store.OpenKeyReadOnly(TodosKey)) return;
   const QStringList names = store.GetKeyNames();
+  const TDateTime timeOfDay = clock().Time();
   for (const QString& k : names) {
     const QString key = TodosKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
@@ -233,7 +235,7 @@ void DataFormat::LoadToDos(KeyStore& store) {
     t.Priority = store.ReadInteger(QStringLiteral("Priority")).value_or(0);
     t.Completed = store.ReadBool(QStringLiteral("Completed")).value_or(false);
     t.DueDate = store.ReadDate(QStringLiteral("DueDate")).value_or(0);
-    t.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(clock().Time());
+    t.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(timeOfDay);
     t.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QtEndian>
 #include <cstring>
 #include <sqlite3.h>
@@ -108,6 +109,7 @@ bool SqliteKeyStore::LoadTree() {
   std::unordered_map<qint64, Node*> byId;
   byId.emplace(0, root.get());
   qint64 lastId = 0;
+  QHash<QByteArray, QString> names;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const qint64 id = sqlite3_column_int64(select, 0);
@@ -121,7 +123,7 @@ bool SqliteKeyStore::LoadTree() {
                                    sqlite3_column_bytes(select, 2));
     node->parent = parent->second;
     const auto* blob = static_cast<const char*>(sqlite3_column_blob(select, 3));
-    UnpackValues(QByteArray::fromRawData(blob, sqlite3_column_bytes(select, 3)), node->values);
+    UnpackValues(QByteArray::fromRawData(blob, sqlite3_column_bytes(select, 3)), node->values, names);
     Node* raw = node.get();
     parent->second->children.emplace(raw->name, std::move(node));
     byId.emplace(id, raw);
@@ -168,6 +170,12 @@ QByteArray SqliteKeyStore::PackValues(const std::vector<Value>& values) {
 }
 
 bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values) {
+  QHash<QByteArray, QString> names;
+  return UnpackValues(blob, values, names);
+}
+
+bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values,
+                                  QHash<QByteArray, QString>& names) {
   values.clear();
   const char* p = blob.constData();
   qsizetype left = blob.size();
@@ -187,7 +195,11 @@ bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& va
     if (type > static_cast<unsigned>(ValueType::Date) || !readU32(nameLen) || nameLen > static_cast<quint32>(left)) {
       return false;
     }
-    v.name = QString::fromUtf8(p, nameLen);
+    // The same few value names recur in every record: share one string for each.
+    const QByteArray rawName = QByteArray::fromRawData(p, nameLen);
+    auto known = names.constFind(rawName);
+    if (known == names.cend()) known = names.insert(QByteArray(p, nameLen), QString::fromUtf8(p, nameLen));
+    v.name = *known;
     p += nameLen;
     left -= nameLen;
     if (!readU32(dataLen) || dataLen > static_cast<quint32>(left)) return false;
@@ -244,7 +256,9 @@ bool SqliteKeyStore::Flush() {
     if (sqlite3_step(delete_) != SQLITE_DONE) return fail(QStringLiteral("Failed to delete a key"));
   }
   for (Node* node : createdOrder_) {
-    if (!created_.count(node)) continue;
+    // A node deleted in this transaction is gone from created_; its address may have been
+    // reused by a later node, which is then listed twice: insert it once.
+    if (!created_.erase(node)) continue;
     const QByteArray name = node->name.toUtf8();
     const QByteArray vals = PackValues(node->values);
     sqlite3_reset(insert_);

@@ -2,6 +2,7 @@
 
 #include "core/memorykeystore.h"
 
+#include <QHash>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -40,6 +41,8 @@ class SqliteKeyStore final : public MemoryKeyStore {
   // nothing silently: false when the blob is malformed.
   static QByteArray PackValues(const std::vector<Value>& values);
   static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values);
+  // The same, sharing value names through `names` (name bytes to string).
+  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values, QHash<QByteArray, QString>& names);
 
  protected:
   void NodeCreated(Node& node) override;
