@@ -101,6 +101,7 @@ const std::vector<CliCommand>& CliCommands() {
                       QTextStream(stdout) << CliHelpText();
                       return 0;
                     }});
+    list.push_back(AgendaCommand());
     return list;
   }();
   return commands;

@@ -3,3 +3,5 @@
 #include "app/cli.h"
 
 // The commands of the command line, each made in its own file and listed by CliCommands().
+
+CliCommand AgendaCommand();

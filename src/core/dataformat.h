@@ -10,6 +10,7 @@
 
 class KeyStore;
 struct SaveState;
+class DayIndex;
 
 // "The calendar changed since it was last written." Setting it also counts a revision, so
 // caches built from the records (the day-query index) know when to rebuild: every writer of
@@ -75,6 +76,23 @@ class DataFormat {
   void SortToDos();
   void ClearCalendar();
 
+  // --- Day queries (recurrence.cpp). NoteOccursOn is the rule itself; FindDayEvents gives
+  // the same answer for every live event through an index rebuilt whenever DataChanged
+  // counts a revision or NoteCount changes, so a writer of a record must set DataChanged.
+  bool NoteOccursOn(int index, TDateTime date) const;
+  void FindDayEvents(TDateTime date);
+  void SortDayEvents();
+  int CountDayEvents(TDateTime date);
+
+  // --- Alarms and the day's text (alarms.cpp).
+  // Fills AlarmEvents with the live events whose alarm moment lies after previousTick and
+  // not after now (at most one day back), so a late tick still reports every alarm once.
+  // The first tick passes now minus the tick interval (FirstAlarmTick).
+  bool CheckAlarms(TDateTime previousTick, TDateTime now);
+  bool CheckAlarms(TDateTime previousTick);
+  // "Events for mm/dd/yyyy:" and one line per event of the day, in display order.
+  QString GetEventListText(TDateTime date, const FormatSettings& settings = FormatSettings());
+
   // --- Key store (persistence.cpp).
   // Reads every stored event and task; DataChanged is false afterwards. Never fails: a
   // record with a missing or mistyped value takes a neutral default.
@@ -93,4 +111,6 @@ class DataFormat {
   // What the store holds under each record key since the last save, so that a save can
   // leave keys alone whose record did not change.
   std::unique_ptr<SaveState> saved_;
+  // The day-query index (recurrence.h), made at the first query.
+  std::shared_ptr<DayIndex> dayIndex_;
 };

@@ -1,0 +1,103 @@
+// Day queries over a realistic calendar: the indexed FindDayEvents against the plain test of
+// every event, the index rebuild after a change, the alarm check and a week's event texts.
+#include "benchdata.h"
+#include "core/clock.h"
+#include "core/tick.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const TDateTime Now = EncodeDate(2026, 12, 6) + EncodeTime(10, 0);
+
+// The desktop panel asks for the coming days and the month calendar's cells: about a hundred
+// days around today, as moments (now plus a number of days) and as dates.
+TDateTime QueryDay(int k) { return (k & 1 ? Now : DatePart(Now)) + (k % 100) - 35; }
+
+void SetEventCounter(benchmark::State& state, int events) {
+  state.counters["per_event"] =
+      benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_FindDayEvents(benchmark::State& state) {
+  const int events = static_cast<int>(state.range(0));
+  FixedClock clock(Now);
+  DataFormat calendar(clock);
+  FillBenchCalendar(calendar, events, 0, Now);
+  calendar.FindDayEvents(Now);  // builds the index
+  int k = 0;
+  double found = 0;
+  for (auto _ : state) {
+    calendar.FindDayEvents(QueryDay(k++));
+    benchmark::DoNotOptimize(calendar.DayEvents.data());
+    found += static_cast<double>(calendar.DayEvents.size());
+  }
+  SetEventCounter(state, events);
+  state.counters["events_per_day"] = benchmark::Counter(found, benchmark::Counter::kAvgIterations);
+}
+
+// The rule itself, tested on every event: what a query costs without the index.
+void BM_PlainDayQuery(benchmark::State& state) {
+  const int events = static_cast<int>(state.range(0));
+  FixedClock clock(Now);
+  DataFormat calendar(clock);
+  FillBenchCalendar(calendar, events, 0, Now);
+  std::vector<int> found;
+  int k = 0;
+  for (auto _ : state) {
+    const TDateTime day = QueryDay(k++);
+    found.clear();
+    for (int i = 0; i < calendar.NoteCount(); ++i) {
+      if (calendar.NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && calendar.NoteOccursOn(i, day)) found.push_back(i);
+    }
+    benchmark::DoNotOptimize(found.data());
+  }
+  SetEventCounter(state, events);
+}
+
+// The first query after an edit rebuilds the index.
+void BM_QueryAfterChange(benchmark::State& state) {
+  const int events = static_cast<int>(state.range(0));
+  FixedClock clock(Now);
+  DataFormat calendar(clock);
+  FillBenchCalendar(calendar, events, 0, Now);
+  for (auto _ : state) {
+    calendar.DataChanged = true;
+    calendar.FindDayEvents(Now);
+    benchmark::DoNotOptimize(calendar.DayEvents.data());
+  }
+}
+
+void BM_CheckAlarms(benchmark::State& state) {
+  const int events = static_cast<int>(state.range(0));
+  FixedClock clock(Now);
+  DataFormat calendar(clock);
+  FillBenchCalendar(calendar, events, 0, Now);
+  TDateTime previous = FirstAlarmTick(Now);
+  TDateTime now = Now;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(calendar.CheckAlarms(previous, now));
+    previous = now;
+    now += TickIntervalMs / MSecsPerDay;
+  }
+}
+
+// What `orvane agenda` computes for a week.
+void BM_WeekOfEventTexts(benchmark::State& state) {
+  const int events = static_cast<int>(state.range(0));
+  FixedClock clock(Now);
+  DataFormat calendar(clock);
+  FillBenchCalendar(calendar, events, events / 20, Now);
+  for (auto _ : state) {
+    for (int d = 0; d < 7; ++d) benchmark::DoNotOptimize(calendar.GetEventListText(DatePart(Now) + d));
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_FindDayEvents)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainDayQuery)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QueryAfterChange)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckAlarms)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WeekOfEventTexts)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,80 @@
+#include "core/dataformat.h"
+#include "core/recurrence.h"
+#include "core/tick.h"
+
+#include <QCoreApplication>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 MsPerDay = 86400000;
+
+// A moment in whole milliseconds, so window edges compare exactly.
+qint64 ToMs(TDateTime value) { return std::llround(value * MSecsPerDay); }
+
+qint64 FloorDiv(qint64 a, qint64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
+
+// Removes leading and trailing characters whose code is 32 or less.
+QString TrimControl(const QString& s) {
+  qsizetype begin = 0, end = s.size();
+  while (begin < end && s[begin].unicode() <= 32) ++begin;
+  while (end > begin && s[end - 1].unicode() <= 32) --end;
+  return s.mid(begin, end - begin);
+}
+
+}  // namespace
+
+bool DataFormat::CheckAlarms(TDateTime previousTick) { return CheckAlarms(previousTick, clock_.Now()); }
+
+bool DataFormat::CheckAlarms(TDateTime previousTick, TDateTime now) {
+  AlarmEvents.clear();
+  // Moments before the calendar's first day, or not moments at all, have no alarms.
+  if (!std::isfinite(now) || now < 1 || now > MaxDayNumber) return false;
+  const qint64 nowMs = ToMs(now);
+  const qint64 windowMs = qint64(AlarmWindowSeconds) * 1000;
+  qint64 fromMs = std::isfinite(previousTick) && previousTick <= MaxDayNumber && previousTick >= 0
+                      ? ToMs(previousTick)
+                      : nowMs - windowMs;
+  // A clock set back looks one window back, as at the first tick; a long sleep catches up
+  // on one day at most.
+  if (fromMs > nowMs) fromMs = nowMs - windowMs;
+  if (fromMs < nowMs - MsPerDay) fromMs = nowMs - MsPerDay;
+
+  // An alarm moment is a day on which the event occurs plus its alarm time, and the window
+  // (fromMs, nowMs] touches at most two days.
+  const qint64 firstDay = FloorDiv(fromMs, MsPerDay);
+  const qint64 lastDay = FloorDiv(nowMs, MsPerDay);
+  for (int i = 0; i < NoteCount(); ++i) {
+    const TNote& note = NoteArray[static_cast<size_t>(i)];
+    if (note.DeleteDate != 0 || !note.Alarm) continue;
+    // Only a time of day is an alarm time.
+    if (!(note.AlarmTime >= 0 && note.AlarmTime < 1)) continue;
+    const qint64 alarmMs = ToMs(note.AlarmTime);
+    for (qint64 day = firstDay; day <= lastDay; ++day) {
+      const qint64 at = day * MsPerDay + alarmMs;
+      if (at > fromMs && at <= nowMs && NoteOccursOn(i, static_cast<TDateTime>(day))) {
+        AlarmEvents.push_back(i);
+        break;
+      }
+    }
+  }
+  return !AlarmEvents.empty();
+}
+
+QString DataFormat::GetEventListText(TDateTime date, const FormatSettings& settings) {
+  const QString crlf = QStringLiteral("\r\n");
+  QString text = QCoreApplication::translate("DataFormat", "Events for ") +
+                 FormatDateTime(QStringLiteral("mm/dd/yyyy"), date, settings) + QStringLiteral(":") + crlf;
+  FindDayEvents(date);
+  SortDayEvents();
+  if (DayEvents.empty()) {
+    text += QCoreApplication::translate("DataFormat", "No events listed.");
+  } else {
+    for (const int e : DayEvents) {
+      const TNote& note = NoteArray[static_cast<size_t>(e)];
+      if (note.Start) text += FormatDateTime(settings.LongTimeFormat, note.StartTime, settings) + QLatin1Char(' ');
+      text += note.Title + crlf;
+    }
+  }
+  return TrimControl(text);
+}

@@ -1,0 +1,411 @@
+#include "core/recurrence.h"
+
+#include "core/dataformat.h"
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool IsDayValue(double value) { return std::isfinite(value) && std::fabs(value) <= MaxDayNumber; }
+
+// Delphi's div and mod truncate toward zero, as C++'s / and % do; the rules count with them.
+qint64 AtLeastOne(qint32 frequency) { return frequency < 1 ? 1 : frequency; }
+
+// 1 Monday .. 7 Sunday of a day number.
+int IsoWeekdayOfDay(qint64 day) { return static_cast<int>(((day + 5) % 7 + 7) % 7) + 1; }
+
+// The weekend days before the first Monday of an every-weekday series started on isoStart.
+int WeekendAdjust(int isoStart) { return isoStart <= 5 ? 0 : (isoStart == 6 ? 2 : 1); }
+
+bool WantedWeek(int dayOfMonth, int daysInMonth, qint64 cardinal) {
+  const int week = (dayOfMonth - 1) / 7 + 1;
+  return week == cardinal + 1 || (week == cardinal && dayOfMonth + 7 > daysInMonth);
+}
+
+}  // namespace
+
+bool NoteExceptedOn(const TNote& note, TDateTime date) {
+  for (const TDateTime exception : note.Exceptions) {
+    const double day = DatePart(exception);
+    if (day <= date && date < day + 1) return true;
+  }
+  return false;
+}
+
+bool NoteListedOn(const TNote& e, TDateTime date) {
+  if (!IsDayValue(e.StartDate) || !IsDayValue(date)) return false;
+  const qint64 startDay = static_cast<qint64>(DatePart(e.StartDate));
+  const qint64 dateDay = static_cast<qint64>(DatePart(date));
+  if (startDay > dateDay) return false;
+  // The series' end is compared as stored, times included.
+  if (e.RangeType == 2 && date > e.EndDate) return false;
+
+  const qint64 days = dateDay - startDay;
+  const qint64 weeks = days / 7;
+  const qint64 r = days % 7;
+  const bool counted = e.RangeType == 1;
+  const qint64 count = e.RangeCount;
+
+  switch (e.RepeatType) {
+    case 0: {  // one time, or SpanRange days from the start
+      const double first = static_cast<double>(startDay);
+      if (!e.Span) return first <= date && date < first + 1;
+      const double k = std::floor(date - first);  // the one day S + k that can hold D
+      return k >= 0 && k < e.SpanRange;
+    }
+    case 1: {  // every F days
+      const qint64 f = AtLeastOne(e.RepeatFrequency);
+      return days % f == 0 && (!counted || days / f + 1 <= count);
+    }
+    case 2: {  // every weekday
+      if (IsoWeekdayOfDay(dateDay) >= 6) return false;
+      if (!counted) return true;
+      const qint64 c = 5 * weeks + r - WeekendAdjust(IsoWeekdayOfDay(startDay));
+      return c + 1 <= count;
+    }
+    case 3: {  // every F weeks on the flagged weekdays
+      const qint64 f = AtLeastOne(e.RepeatFrequency);
+      if (weeks % f != 0 || !e.RepeatOn(IsoWeekdayOfDay(dateDay))) return false;
+      if (!counted) return true;
+      int flagged = 0;
+      for (int w = 1; w <= 7; ++w) flagged += e.RepeatOn(w) ? 1 : 0;
+      // The flagged weekdays from the block's first day (S's weekday) through D.
+      const int s = IsoWeekdayOfDay(startDay);
+      int m = 0;
+      for (int j = 0; j <= r; ++j) m += e.RepeatOn((s - 1 + j) % 7 + 1) ? 1 : 0;
+      return flagged * (weeks / f) + m <= count;
+    }
+    default: break;
+  }
+
+  int year, month, dayOfMonth, startYear, startMonth, startDayOfMonth;
+  DecodeDate(date, year, month, dayOfMonth);
+  DecodeDate(e.StartDate, startYear, startMonth, startDayOfMonth);
+  const qint64 years = year - startYear;
+  switch (e.RepeatType) {
+    case 4: {  // day RepeatDay of every F months, counted from month RepeatMonth of S's year
+      const qint64 f = AtLeastOne(e.RepeatFrequency);
+      const qint64 m = 12 * years + (month - static_cast<qint64>(e.RepeatMonth));
+      return dayOfMonth == e.RepeatDay && m % f == 0 && (!counted || m / f <= count);
+    }
+    case 5: {  // the RepeatCardinal-th weekday RepeatDay of every F months
+      const qint64 f = AtLeastOne(e.RepeatFrequency);
+      const qint64 months = 12 * years + (month - startMonth);
+      return WeekdayIndex(date) == e.RepeatDay && WantedWeek(dayOfMonth, DaysInMonth(year, month), e.RepeatCardinal) &&
+             months % f == 0 && (!counted || months / f <= count);
+    }
+    case 6:  // every year on day RepeatDay of month RepeatMonth + 1
+      return dayOfMonth == e.RepeatDay && month == static_cast<qint64>(e.RepeatMonth) + 1 &&
+             (!counted || years <= count);
+    case 7:  // every year on the RepeatCardinal-th weekday RepeatDay of month RepeatMonth + 1
+      return WeekdayIndex(date) == e.RepeatDay && WantedWeek(dayOfMonth, DaysInMonth(year, month), e.RepeatCardinal) &&
+             month == static_cast<qint64>(e.RepeatMonth) + 1 && (!counted || years <= count);
+    default:
+      return false;
+  }
+}
+
+DayFacts DayFacts::Of(TDateTime date) {
+  DayFacts f;
+  f.moment = date;
+  f.day = static_cast<int>(DatePart(date));
+  DecodeDate(date, f.year, f.month, f.dayOfMonth);
+  f.isoWeekday = IsoWeekday(date);
+  f.weekdayIndex = f.isoWeekday % 7;
+  f.weekOfMonth = (f.dayOfMonth - 1) / 7 + 1;
+  f.lastWeek = f.dayOfMonth + 7 > DaysInMonth(f.year, f.month);
+  return f;
+}
+
+bool IsWantedWeek(const DayFacts& day, qint64 cardinal) {
+  return day.weekOfMonth == cardinal + 1 || (day.weekOfMonth == cardinal && day.lastWeek);
+}
+
+// --- The index.
+
+bool DayIndex::Covers(TDateTime date) { return std::isfinite(date) && date >= 0 && date <= MaxDayNumber; }
+
+int DayIndex::EntryCount() const {
+  int n = static_cast<int>(general_.size());
+  for (const auto& group : groups_) n += static_cast<int>(group.size());
+  return n;
+}
+
+void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
+  for (auto& group : groups_) group.clear();
+  general_.clear();
+  exceptions_.clear();
+
+  constexpr qint32 Unlimited = std::numeric_limits<qint32>::max();
+  auto clampSpan = [](qint64 span) -> quint32 {
+    return static_cast<quint32>(std::clamp<qint64>(span, 0, std::numeric_limits<qint32>::max()));
+  };
+
+  const int noteCount = static_cast<int>(notes.size());
+  for (int i = 0; i < noteCount; ++i) {
+    const TNote& e = notes[static_cast<size_t>(i)];
+    if (e.DeleteDate != 0) continue;
+
+    // Exception dates flip the answer on their day whatever the rule says. A value outside
+    // the calendar lies on no day the index is asked about.
+    for (const TDateTime x : e.Exceptions) {
+      if (std::isfinite(x) && std::fabs(x) <= MaxDayNumber + 2) {
+        exceptions_.emplace_back(static_cast<qint32>(DatePart(x)), i);
+      }
+    }
+
+    // A start that is not a date lists nothing; neither does an unknown pattern.
+    if (!IsDayValue(e.StartDate) || e.RepeatType < 0 || e.RepeatType > 7) continue;
+
+    Entry entry{};
+    entry.index = i;
+    entry.first = static_cast<qint32>(DatePart(e.StartDate));
+    entry.span = static_cast<quint32>(Unlimited);
+    entry.freq = 1;
+    const bool counted = e.RangeType == 1;
+    entry.count = counted ? e.RangeCount : Unlimited;
+    // A NaN end compares false, so it ends nothing.
+    entry.end = e.RangeType == 2 && !std::isnan(e.EndDate) ? e.EndDate : std::numeric_limits<double>::infinity();
+
+    int startYear, startMonth, startDayOfMonth;
+    DecodeDate(e.StartDate, startYear, startMonth, startDayOfMonth);
+    const bool cardinalValid = e.RepeatDay >= 0 && e.RepeatDay <= 6 && e.RepeatCardinal >= 0 && e.RepeatCardinal <= 5;
+
+    switch (e.RepeatType) {
+      case 0:
+        if (e.Span && e.SpanRange <= 0) continue;
+        entry.span = e.Span ? clampSpan(qint64(e.SpanRange) - 1) : 0;
+        entry.base = 0;
+        groups_[EveryNDays].push_back(entry);
+        break;
+      case 1: {
+        const qint64 f = AtLeastOne(e.RepeatFrequency);
+        if (f > MaxTableFrequency) {
+          general_.push_back(i);
+          continue;
+        }
+        if (counted) {
+          if (e.RangeCount < 1) continue;
+          // Occurrence number RangeCount is the last.
+          entry.span = clampSpan(f * (qint64(e.RangeCount) - 1));
+        }
+        entry.freq = static_cast<qint32>(f);
+        entry.base = static_cast<qint32>(((entry.first % f) + f) % f);
+        groups_[EveryNDays].push_back(entry);
+        break;
+      }
+      case 2:
+        entry.adjust = static_cast<quint8>(WeekendAdjust(IsoWeekday(e.StartDate)));
+        groups_[Weekdays].push_back(entry);
+        break;
+      case 3: {
+        int flags = 0;
+        for (int w = 1; w <= 7; ++w) flags |= e.RepeatOn(w) ? 1 << w : 0;
+        if (flags == 0) continue;
+        const int s = IsoWeekday(e.StartDate);
+        int rotated = 0;
+        for (int j = 0; j < 7; ++j) rotated |= e.RepeatOn((s - 1 + j) % 7 + 1) ? 1 << j : 0;
+        entry.flags = static_cast<quint8>(flags);
+        entry.rotated = static_cast<quint8>(rotated);
+        entry.flagCount = static_cast<quint8>(std::popcount(static_cast<unsigned>(flags)));
+        entry.freq = static_cast<qint32>(std::min<qint64>(AtLeastOne(e.RepeatFrequency), Unlimited));
+        groups_[Weekly].push_back(entry);
+        break;
+      }
+      case 4:
+        if (e.RepeatDay < 1 || e.RepeatDay > 31) continue;
+        if (e.RepeatMonth < -1000000 || e.RepeatMonth > 1000000) {
+          general_.push_back(i);
+          continue;
+        }
+        entry.key = e.RepeatDay;
+        entry.base = 12 * startYear + e.RepeatMonth;
+        entry.freq = static_cast<qint32>(AtLeastOne(e.RepeatFrequency));
+        groups_[MonthlyDay].push_back(entry);
+        break;
+      case 5:
+        if (!cardinalValid) continue;
+        entry.key = e.RepeatDay * 8 + e.RepeatCardinal;
+        entry.base = 12 * startYear + startMonth;
+        entry.freq = static_cast<qint32>(AtLeastOne(e.RepeatFrequency));
+        groups_[MonthlyNth].push_back(entry);
+        break;
+      case 6:
+        if (e.RepeatDay < 1 || e.RepeatDay > 31 || e.RepeatMonth < 0 || e.RepeatMonth > 11) continue;
+        entry.key = (e.RepeatMonth + 1) * 32 + e.RepeatDay;
+        entry.base = startYear;
+        groups_[YearlyDay].push_back(entry);
+        break;
+      case 7:
+        if (!cardinalValid || e.RepeatMonth < 0 || e.RepeatMonth > 11) continue;
+        entry.key = e.RepeatDay * 8 + e.RepeatCardinal;
+        entry.freq = e.RepeatMonth + 1;
+        entry.base = startYear;
+        groups_[YearlyNth].push_back(entry);
+        break;
+    }
+  }
+  std::sort(exceptions_.begin(), exceptions_.end());
+  scratch_.assign(static_cast<size_t>(EntryCount()) + 1, 0);
+
+  revision_ = revision;
+  noteCount_ = noteCount;
+  built_ = true;
+}
+
+void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<int>& out) {
+  out.clear();
+  const DayFacts f = DayFacts::Of(date);
+  const double moment = f.moment;
+  const qint32 day = f.day;
+  const qint32 monthIndex = 12 * f.year + f.month;
+
+  // day mod F for every tabled interval: "days mod F = 0" is "day mod F = start mod F".
+  qint32 remainder[MaxTableFrequency + 1];
+  remainder[0] = 0;
+  for (int k = 1; k <= MaxTableFrequency; ++k) remainder[k] = day % k;
+
+  // Bit (weekday index × 8 + cardinal) is set for the cardinals whose week D is in.
+  quint64 wanted = 0;
+  for (int cardinal = 0; cardinal <= 5; ++cardinal) {
+    if (IsWantedWeek(f, cardinal)) wanted |= quint64(1) << (f.weekdayIndex * 8 + cardinal);
+  }
+
+  // Each loop writes every entry's index and advances only past the hits, so the common
+  // "no" costs no mispredicted branch.
+  int* hits = scratch_.data();
+  int n = 0;
+
+  for (const Entry& e : groups_[EveryNDays]) {
+    const bool ok = (static_cast<quint32>(day - e.first) <= e.span) & (remainder[e.freq] == e.base) &
+                    (moment <= e.end);
+    hits[n] = e.index;
+    n += ok;
+  }
+
+  if (f.isoWeekday <= 5) {
+    for (const Entry& e : groups_[Weekdays]) {
+      const qint32 days = day - e.first;
+      const qint32 weeks = days / 7;
+      const qint32 c = 5 * weeks + (days - 7 * weeks) - e.adjust;
+      const bool ok = (days >= 0) & (moment <= e.end) & (c < e.count);
+      hits[n] = e.index;
+      n += ok;
+    }
+  }
+
+  const unsigned isoBit = 1u << f.isoWeekday;
+  for (const Entry& e : groups_[Weekly]) {
+    const qint32 days = day - e.first;
+    if (!((days >= 0) & ((e.flags & isoBit) != 0) & (moment <= e.end))) continue;
+    const qint32 weeks = days / 7;
+    if (weeks % e.freq != 0) continue;
+    const qint32 r = days - 7 * weeks;
+    const qint64 c = qint64(e.flagCount) * (weeks / e.freq) +
+                     std::popcount(static_cast<unsigned>(e.rotated) & ((2u << r) - 1));
+    if (c <= e.count) hits[n++] = e.index;
+  }
+
+  for (const Entry& e : groups_[MonthlyDay]) {
+    if (!((e.key == f.dayOfMonth) & (day >= e.first) & (moment <= e.end))) continue;
+    const qint32 m = monthIndex - e.base;
+    if (m % e.freq == 0 && m / e.freq <= e.count) hits[n++] = e.index;
+  }
+
+  for (const Entry& e : groups_[MonthlyNth]) {
+    if (!(((wanted >> e.key) & 1) & (day >= e.first) & (moment <= e.end))) continue;
+    const qint32 months = monthIndex - e.base;
+    if (months % e.freq == 0 && months / e.freq <= e.count) hits[n++] = e.index;
+  }
+
+  const qint32 yearlyKey = f.month * 32 + f.dayOfMonth;
+  for (const Entry& e : groups_[YearlyDay]) {
+    const bool ok = (e.key == yearlyKey) & (day >= e.first) & (moment <= e.end) & (f.year - e.base <= e.count);
+    hits[n] = e.index;
+    n += ok;
+  }
+
+  for (const Entry& e : groups_[YearlyNth]) {
+    const bool ok = (e.freq == f.month) & (((wanted >> e.key) & 1) != 0) & (day >= e.first) & (moment <= e.end) &
+                    (f.year - e.base <= e.count);
+    hits[n] = e.index;
+    n += ok;
+  }
+
+  for (const int i : general_) {
+    if (NoteListedOn(notes[static_cast<size_t>(i)], date)) hits[n++] = i;
+  }
+
+  std::sort(hits, hits + n);
+
+  // Apply the exception dates of this day: each event with one flips its answer once.
+  const auto range = std::equal_range(exceptions_.begin(), exceptions_.end(), std::pair<qint32, qint32>(day, INT_MIN),
+                                      [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (range.first == range.second) {
+    out.assign(hits, hits + n);
+    return;
+  }
+  out.reserve(static_cast<size_t>(n) + static_cast<size_t>(range.second - range.first));
+  int k = 0;
+  int lastFlipped = -1;
+  for (auto it = range.first; it != range.second; ++it) {
+    const int flipped = it->second;
+    if (flipped == lastFlipped) continue;  // the same date twice still flips once
+    lastFlipped = flipped;
+    while (k < n && hits[k] < flipped) out.push_back(hits[k++]);
+    if (k < n && hits[k] == flipped) {
+      ++k;  // listed and excepted: hidden
+    } else {
+      out.push_back(flipped);  // excepted only: shown
+    }
+  }
+  while (k < n) out.push_back(hits[k++]);
+}
+
+// --- The calendar's day queries.
+
+bool DataFormat::NoteOccursOn(int index, TDateTime date) const {
+  const TNote& note = NoteArray[static_cast<size_t>(index)];
+  return NoteListedOn(note, date) != NoteExceptedOn(note, date);
+}
+
+void DataFormat::FindDayEvents(TDateTime date) {
+  if (!DayIndex::Covers(date)) {
+    // Moments the index does not cover (before 1899, not a date) get the plain test.
+    DayEvents.clear();
+    for (int i = 0; i < NoteCount(); ++i) {
+      if (NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && NoteOccursOn(i, date)) DayEvents.push_back(i);
+    }
+    return;
+  }
+  if (!dayIndex_) dayIndex_ = std::make_shared<DayIndex>();
+  if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) dayIndex_->Build(NoteArray, DataChanged.Revision());
+  dayIndex_->Find(NoteArray, date, DayEvents);
+}
+
+void DataFormat::SortDayEvents() {
+  std::vector<int> sorted;
+  sorted.reserve(DayEvents.size());
+  size_t allDay = 0;
+  for (const int e : DayEvents) {
+    const TNote& note = NoteArray[static_cast<size_t>(e)];
+    if (!note.Start) {
+      sorted.insert(sorted.begin(), e);
+      ++allDay;
+      continue;
+    }
+    size_t at = allDay;
+    while (at < sorted.size() && NoteArray[static_cast<size_t>(sorted[at])].StartTime < note.StartTime) ++at;
+    sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(at), e);
+  }
+  DayEvents = std::move(sorted);
+}
+
+int DataFormat::CountDayEvents(TDateTime date) {
+  FindDayEvents(date);
+  return static_cast<int>(DayEvents.size());
+}
