@@ -6,6 +6,17 @@ AppContext::AppContext(std::unique_ptr<Clock> clock, std::unique_ptr<Dialogs> di
 
 AppContext::~AppContext() = default;
 
+void AppContext::LoadSettings(std::unique_ptr<Screens> screens, TSettings::Mode mode) {
+  settings_.reset();
+  screens_ = std::move(screens);
+  settings_ = std::make_unique<TSettings>(*store_, *dialogs_, *screens_, mode);
+}
+
+TSettings& AppContext::settings() {
+  if (!settings_) LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
+  return *settings_;
+}
+
 bool AppContext::SaveCalendar() {
   const SaveResult result = calendar_.SaveIfChanged(*store_);
   if (result.ok) {

@@ -4,6 +4,8 @@
 #include "core/dataformat.h"
 #include "core/keystore.h"
 #include "platform/dialogs.h"
+#include "platform/screens.h"
+#include "settings/settings.h"
 
 #include <memory>
 
@@ -22,6 +24,13 @@ class AppContext {
   KeyStore& store() { return *store_; }
   DataFormat& calendar() { return calendar_; }
 
+  // Loads the settings from the store and fills in their defaults over these monitors (the
+  // main sequence asks the first-run questions this way; command-line runs use ThisRunOnly).
+  void LoadSettings(std::unique_ptr<Screens> screens, TSettings::Mode mode);
+  // The settings; a context that never loaded them gets this run's defaults over one
+  // fixed monitor, asking nothing.
+  TSettings& settings();
+
   // Writes the calendar when it changed. A failure keeps DataChanged set so the next tick
   // tries again, and is shown once, not again while the same error persists.
   bool SaveCalendar();
@@ -32,4 +41,6 @@ class AppContext {
   std::unique_ptr<KeyStore> store_;
   DataFormat calendar_;
   QString lastSaveError_;
+  std::unique_ptr<Screens> screens_;
+  std::unique_ptr<TSettings> settings_;
 };

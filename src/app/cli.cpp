@@ -83,6 +83,7 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error) {
                         << " and an empty one started" << Qt::endl;
   }
   auto context = std::make_unique<LockedContext>(std::move(opened.store), std::move(lock));
+  context->LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
   context->calendar().LoadCalendar(context->store());
   return context;
 }
@@ -102,6 +103,9 @@ const std::vector<CliCommand>& CliCommands() {
                       return 0;
                     }});
     list.push_back(AgendaCommand());
+    list.push_back(BackupCommand());
+    list.push_back(RestoreCommand());
+    list.push_back(SyncCommand());
     return list;
   }();
   return commands;

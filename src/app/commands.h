@@ -5,3 +5,7 @@
 // The commands of the command line, each made in its own file and listed by CliCommands().
 
 CliCommand AgendaCommand();
+// backup FILE, restore FILE, sync FILE (cmd_files.cpp).
+CliCommand BackupCommand();
+CliCommand RestoreCommand();
+CliCommand SyncCommand();

@@ -4,6 +4,7 @@
 #include "app/cli.h"
 #include "core/paths.h"
 #include "platform/qtdialogs.h"
+#include "platform/qtscreens.h"
 #include "platform/singleinstance.h"
 #include "platform/sqlitekeystore.h"
 
@@ -27,13 +28,16 @@ void OnSignal(int) {
   [[maybe_unused]] auto written = ::write(signalPipe[0], &byte, 1);
 }
 
-void InstallQuitSignals(QObject* parent) {
+void InstallQuitSignals(QObject* parent, bool& quitRequested) {
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, parent);
-  QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+  QObject::connect(notifier, &QSocketNotifier::activated, parent, [&quitRequested] {
     char byte;
     [[maybe_unused]] auto got = ::read(signalPipe[1], &byte, 1);
-    QCoreApplication::quit();
+    quitRequested = true;
+    // exit() rather than quit(): it also ends a dialog shown before the message loop runs
+    // (the first-run questions), and every dialog after it returns at once.
+    QCoreApplication::exit(0);
   });
   struct sigaction action = {};
   action.sa_handler = OnSignal;
@@ -77,7 +81,8 @@ int RunPanel(int argc, char** argv) {
       return 1;
     case SingleInstance::Outcome::First: break;
   }
-  InstallQuitSignals(&app);
+  bool quitRequested = false;
+  InstallQuitSignals(&app, quitRequested);
 
   auto dialogs = std::make_unique<QtDialogs>();
   QtDialogs* shownDialogs = dialogs.get();
@@ -96,6 +101,11 @@ int RunPanel(int argc, char** argv) {
   }
   AppContext context(std::make_unique<SystemClock>(), std::move(dialogs), std::move(opened.store));
 
+  // The settings come before any window: the first-run questions are asked here.
+  context.LoadSettings(std::make_unique<QtScreens>(), TSettings::Mode::FirstRun);
+  // Ended during the first-run questions: nothing was changed yet, and the questions the
+  // signal cut short are asked again at the next start.
+  if (quitRequested) return 0;
   context.calendar().LoadCalendar(context.store());
 
   // Until the desktop window carries the heartbeat, a plain timer saves the calendar.
@@ -108,12 +118,14 @@ int RunPanel(int argc, char** argv) {
   // The end of the desktop session: write what is unsaved before the session ends us.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, [&context](QSessionManager&) {
     context.SaveCalendar();
+    context.settings().SaveSettings();
   });
 
   const int code = app.exec();
 
   context.SaveCalendar();
   context.calendar().ClearCalendar();
+  context.settings().SaveSettings();
   return code;
 }
 

@@ -93,6 +93,11 @@ class DataFormat {
   // "Events for mm/dd/yyyy:" and one line per event of the day, in display order.
   QString GetEventListText(TDateTime date, const FormatSettings& settings = FormatSettings());
 
+  // --- Merging records from a file or another computer (merge.cpp). The incoming copy wins
+  // only with a strictly greater ModifyDate; deleted records take part in the match.
+  void MergeNote(const TNote& incoming);
+  void MergeToDo(const TToDo& incoming);
+
   // --- Key store (persistence.cpp).
   // Reads every stored event and task; DataChanged is false afterwards. Never fails: a
   // record with a missing or mistyped value takes a neutral default.

@@ -1,0 +1,80 @@
+// orvane backup FILE, orvane restore FILE, orvane sync FILE: the file commands of the
+// desktop menu, on the user's store, asking nothing.
+
+#include "app/appcontext.h"
+#include "app/commands.h"
+#include "core/backupfiles.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+enum class FileCommand { Backup, Restore, Sync };
+
+CliCommand MakeCommand(FileCommand kind);
+
+int RunFileCommand(FileCommand kind, CliArgs& args) {
+  const CliCommand self = MakeCommand(kind);
+  const QString unknown = args.UnknownOption();
+  if (!unknown.isEmpty()) return UsageError(self, QStringLiteral("unknown option %1").arg(unknown));
+  const QStringList positional = args.Positional();
+  if (positional.size() != 1) return UsageError(self, QStringLiteral("give one file"));
+  const QString path = QFileInfo(positional.first()).absoluteFilePath();
+
+  QTextStream err(stderr);
+  QString error;
+  // Every file command holds the program's lock, so none runs beside the panel.
+  std::unique_ptr<AppContext> context = OpenCliContext(true, error);
+  if (!context) {
+    err << "orvane " << self.name << ": " << error << Qt::endl;
+    return 1;
+  }
+  // Failures have been reported through the context's dialogs, on standard error.
+  switch (kind) {
+    case FileCommand::Backup:
+      return BackupToFile(context->calendar(), context->settings(), path, context->dialogs()).ok ? 0 : 1;
+    case FileCommand::Restore:
+    case FileCommand::Sync: {
+      const FileResult result =
+          kind == FileCommand::Restore
+              ? RestoreFromFile(context->calendar(), context->settings(), path, context->dialogs())
+              : SyncWithFile(context->calendar(), path, context->dialogs());
+      // A sync whose write-back failed has still merged: keep what it merged.
+      const bool saved = context->SaveCalendar();
+      const SaveResult settingsSaved = context->settings().SaveSettings();
+      if (!settingsSaved.ok) err << "orvane " << self.name << ": " << settingsSaved.error << Qt::endl;
+      return result.ok && saved && settingsSaved.ok ? 0 : 1;
+    }
+  }
+  return 1;
+}
+
+CliCommand MakeCommand(FileCommand kind) {
+  CliCommand command;
+  switch (kind) {
+    case FileCommand::Backup:
+      command.name = QStringLiteral("backup");
+      command.usage = QStringLiteral("backup FILE.ovb");
+      command.summary = QStringLiteral("write the calendar and the settings to a backup file");
+      break;
+    case FileCommand::Restore:
+      command.name = QStringLiteral("restore");
+      command.usage = QStringLiteral("restore FILE.ovb");
+      command.summary = QStringLiteral("replace the calendar and the settings with a backup file's");
+      break;
+    case FileCommand::Sync:
+      command.name = QStringLiteral("sync");
+      command.usage = QStringLiteral("sync FILE.ovs");
+      command.summary = QStringLiteral("merge a synchronisation file into the calendar and write the result back");
+      break;
+  }
+  command.run = [kind](CliArgs& args) { return RunFileCommand(kind, args); };
+  return command;
+}
+
+}  // namespace
+
+CliCommand BackupCommand() { return MakeCommand(FileCommand::Backup); }
+CliCommand RestoreCommand() { return MakeCommand(FileCommand::Restore); }
+CliCommand SyncCommand() { return MakeCommand(FileCommand::Sync); }

@@ -1,0 +1,108 @@
+#include "core/backupfiles.h"
+
+#include "core/bytestream.h"
+#include "core/dataformat.h"
+#include "platform/dialogs.h"
+#include "settings/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+FileResult Failed(Dialogs& dialogs, const QString& error) {
+  dialogs.MessageBox(error, QStringLiteral("Alert"), Dialogs::Buttons::Ok, Dialogs::Icon::Error);
+  return FileResult{false, error};
+}
+
+FileResult Damaged(Dialogs& dialogs) {
+  dialogs.Alert(DamagedFileText());
+  return FileResult{false, DamagedFileText()};
+}
+
+// The whole file, or nothing with the error in error.
+std::optional<QByteArray> ReadWholeFile(const QString& path, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    return std::nullopt;
+  }
+  QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    error = QStringLiteral("Cannot read file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// Replaces path with bytes once they are all written; the old file stays on failure.
+bool WriteWholeFile(const QString& path, const QByteArray& bytes, bool ownerOnly, QString& error) {
+  QSaveFile file(path);
+  bool ok = file.open(QIODevice::WriteOnly);
+  if (ok && ownerOnly) ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  if (ok) ok = file.write(bytes) == bytes.size();
+  if (ok) ok = file.commit();
+  if (!ok) {
+    error = QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    file.cancelWriting();
+  }
+  return ok;
+}
+
+}  // namespace
+
+QString DamagedFileText() { return QStringLiteral("The file is damaged or is not an Orvane file."); }
+
+FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
+                        Dialogs& dialogs) {
+  QByteArray bytes = CalendarBlock(calendar);
+  settings.WriteSettingsToStream(bytes);
+  QString error;
+  if (!WriteWholeFile(path, bytes, true, error)) return Failed(dialogs, error);
+  return FileResult();
+}
+
+FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs) {
+  QString error;
+  const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
+  if (!bytes) return Failed(dialogs, error);
+  ByteReader in(*bytes);
+  CalendarRecords records;
+  if (!ReadCalendarBlock(in, records)) return Damaged(dialogs);
+
+  // The whole block was read: only now does anything change.
+  calendar.ClearCalendar();
+  for (TNote& note : records.notes) {
+    const int index = calendar.AppendNote();
+    calendar.NoteArray[index] = std::move(note);
+  }
+  for (TToDo& todo : records.todos) {
+    const int index = calendar.AppendToDo();
+    if (!todo.IsOpen()) --calendar.OpenToDoCount;
+    calendar.ToDoArray[index] = std::move(todo);
+  }
+  // Also when the file held no records: the emptied calendar must reach the store.
+  calendar.DataChanged = true;
+
+  settings.ReadSettingsFromStream(in.rest());
+  settings.ApplyDefaults(TSettings::Prompts::Skip);
+  return FileResult();
+}
+
+FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dialogs) {
+  QString error;
+  const QFileInfo info(path);
+  if (info.exists() && info.size() > 0) {
+    const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
+    if (!bytes) return Failed(dialogs, error);
+    ByteReader in(*bytes);
+    CalendarRecords records;
+    if (!ReadCalendarBlock(in, records)) return Damaged(dialogs);
+    for (const TNote& note : records.notes) calendar.MergeNote(note);
+    for (const TToDo& todo : records.todos) calendar.MergeToDo(todo);
+  }
+  if (!WriteWholeFile(path, CalendarBlock(calendar), false, error)) return Failed(dialogs, error);
+  return FileResult();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+// The three file commands: backing the calendar and settings up to a file, restoring them
+// from one, and synchronising the calendar with a synchronisation file. The desktop menu
+// calls them after its file dialogs; the command line calls them directly.
+//
+// A backup file holds the calendar block followed by the settings lines; a synchronisation
+// file holds the calendar block alone. Files are read whole and checked before anything
+// changes: a file that ends early or holds impossible counts or lengths changes nothing.
+// Problems are shown through the dialogs (caption "Alert") and returned.
+
+#include <QString>
+
+class DataFormat;
+class Dialogs;
+class TSettings;
+
+struct FileResult {
+  bool ok = true;
+  QString error;
+};
+
+// What the user sees about a file that cannot be read as a calendar.
+QString DamagedFileText();
+
+// Writes the whole calendar (deleted records too) and the settings to path, replacing it
+// only once the new file is complete. The file is readable by its owner only: it carries the
+// settings, the synchronisation password among them.
+FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
+                        Dialogs& dialogs);
+
+// Replaces the calendar and the settings with the file's. Settings the file lacks take their
+// defaults. DataChanged is set, so the restored calendar is saved.
+FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs);
+
+// Merges the file's events and tasks into the calendar, then writes the merged calendar back
+// to the file. A file that does not exist yet (or is empty) is created from the calendar.
+FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dialogs);

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "core/dataformat.h"  // SaveResult
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class Dialogs;
+class KeyStore;
+class Screens;
+
+// Every preference of the program as named text values, kept as text values directly under
+// \Software\Orvane in the key store. Names are matched without regard to case; a value is
+// never empty (setting a key to the empty text removes it).
+//
+// Encodings: integers and colours (0x00BBGGRR) as decimal text, Booleans as "-1" and "0"
+// (any other integer reads as true, and "True"/"False" are accepted). A stored text that
+// does not parse as its key's type counts as absent, so the key's default applies.
+class TSettings {
+ public:
+  enum class Mode {
+    // The panel: missing settings take their defaults, the first-run questions are asked,
+    // and whatever was filled in is saved.
+    FirstRun,
+    // Command-line runs: nothing is asked, and what the defaults fill in or correct holds
+    // for this run only: it is neither saved nor written to a backup, so the stored
+    // settings stay as the panel left them.
+    ThisRunOnly,
+  };
+  enum class Prompts { Ask, Skip };
+
+  // Loads the stored settings and fills in the defaults (asking the first-run questions in
+  // FirstRun mode).
+  TSettings(KeyStore& store, Dialogs& dialogs, const Screens& screens, Mode mode = Mode::FirstRun);
+  TSettings(const TSettings&) = delete;
+  TSettings& operator=(const TSettings&) = delete;
+
+  Mode mode() const { return mode_; }
+
+  // The value, or the empty text when the key is absent.
+  QString GetSetting(const QString& name) const;
+  // Replaces the value, or appends the key; the empty text removes it. Only SaveSettings
+  // writes the store.
+  void SetSetting(const QString& name, const QString& value);
+
+  // Typed reads and writes in the encodings above; a value that does not parse reads as
+  // fallback.
+  bool GetBool(const QString& name, bool fallback = false) const;
+  qint32 GetInt(const QString& name, qint32 fallback = 0) const;
+  void SetBool(const QString& name, bool value);
+  void SetInt(const QString& name, qint32 value);
+
+  // Writes every key to the store (in one transaction) and brings the autostart entry in
+  // line with RunAtStartup. Keys no longer in the list stay in the store.
+  SaveResult SaveSettings();
+
+  // Each setting as one line, name "=" value CR LF, in list order, as UTF-8.
+  void WriteSettingsToStream(QByteArray& out) const;
+  // Replaces the whole list with the lines of the bytes (ending in CR LF, CR or LF; UTF-8,
+  // or Windows-1252 when a line is not valid UTF-8). Lines without a name or value are
+  // dropped, and of repeated names the first counts.
+  void ReadSettingsFromStream(QByteArrayView bytes);
+
+  // Fills in every missing or unreadable key, in the order of the key table, with the
+  // monitor rules after MaxHeight and (with Prompts::Ask, in FirstRun mode) the first-run
+  // questions for the weather zip code and the synchronisation name and password.
+  void ApplyDefaults(Prompts prompts = Prompts::Ask);
+  // Sets Monitor to the index of the system's primary monitor.
+  void SelectPrimaryMonitor();
+
+  // Every setting as "name=value", in list order.
+  QStringList Lines() const;
+
+  // The start-at-logon entry: $XDG_CONFIG_HOME/autostart/orvane.desktop.
+  static QString AutostartPath();
+  // The program started at logon; the running executable unless set (tests).
+  void SetExecutablePath(const QString& path) { executablePath_ = path; }
+  QString ExecutablePath() const;
+
+  static std::optional<bool> ParseBool(const QString& text);
+  static std::optional<qint32> ParseInt(const QString& text);
+  // Whether the text is a valid value of the named key (any text for keys not in the table).
+  static bool IsValid(const QString& name, const QString& text);
+
+ private:
+  struct Entry {
+    QString name;
+    QString value;
+  };
+  qsizetype IndexOf(const QString& name) const;
+  void Put(const QString& name, const QString& value);
+  // A change made by ApplyDefaults; in ThisRunOnly mode it remembers what the store holds.
+  void Fill(const QString& name, const QString& value);
+  void Load();
+  bool UpdateAutostart();
+  // What is saved or written for an entry: its value, the stored value behind a value that
+  // holds for this run only, or nothing.
+  std::optional<QString> Persistent(const Entry& entry) const;
+
+  KeyStore& store_;
+  Dialogs& dialogs_;
+  const Screens& screens_;
+  Mode mode_;
+  QList<Entry> entries_;
+  // Keys (lowercase) whose value holds for this run only, with the stored value behind it.
+  QHash<QString, std::optional<QString>> runOnly_;
+  bool applyingDefaults_ = false;
+  QString executablePath_;
+};
