@@ -106,6 +106,7 @@ const std::vector<CliCommand>& CliCommands() {
     list.push_back(BackupCommand());
     list.push_back(RestoreCommand());
     list.push_back(SyncCommand());
+    list.push_back(WeatherCommand());
     return list;
   }();
   return commands;

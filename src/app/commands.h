@@ -9,3 +9,5 @@ CliCommand AgendaCommand();
 CliCommand BackupCommand();
 CliCommand RestoreCommand();
 CliCommand SyncCommand();
+// weather (cmd_weather.cpp).
+CliCommand WeatherCommand();
