@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/dataformat.h"
 #include "core/keystore.h"
+#include "desktop/displaysettings.h"
 #include "platform/dialogs.h"
 #include "platform/screens.h"
 #include "settings/settings.h"
@@ -30,6 +31,8 @@ class AppContext {
   // The settings; a context that never loaded them gets this run's defaults over one
   // fixed monitor, asking nothing.
   TSettings& settings();
+  // The desktop panel's typed copy of the display settings (LoadDisplaySettings).
+  DisplaySettings& display() { return display_; }
 
   // Writes the calendar when it changed. A failure keeps DataChanged set so the next tick
   // tries again, and is shown once, not again while the same error persists.
@@ -43,4 +46,5 @@ class AppContext {
   QString lastSaveError_;
   std::unique_ptr<Screens> screens_;
   std::unique_ptr<TSettings> settings_;
+  DisplaySettings display_;
 };

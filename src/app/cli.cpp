@@ -54,8 +54,9 @@ namespace {
 // A context that holds the command's lock for as long as it lives.
 class LockedContext : public AppContext {
  public:
-  LockedContext(std::unique_ptr<KeyStore> store, std::unique_ptr<SingleInstance> lock)
-      : AppContext(std::make_unique<SystemClock>(), std::make_unique<ConsoleDialogs>(), std::move(store)),
+  LockedContext(std::unique_ptr<KeyStore> store, std::unique_ptr<SingleInstance> lock, std::unique_ptr<Clock> clock)
+      : AppContext(clock ? std::move(clock) : std::make_unique<SystemClock>(), std::make_unique<ConsoleDialogs>(),
+                   std::move(store)),
         lock_(std::move(lock)) {}
 
  private:
@@ -64,7 +65,7 @@ class LockedContext : public AppContext {
 
 }  // namespace
 
-std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error) {
+std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock) {
   std::unique_ptr<SingleInstance> lock;
   if (forChange) {
     lock = std::make_unique<SingleInstance>(QCoreApplication::applicationFilePath());
@@ -82,7 +83,7 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error) {
     QTextStream(stderr) << "orvane: the calendar database was damaged; it was moved to " << opened.movedAside
                         << " and an empty one started" << Qt::endl;
   }
-  auto context = std::make_unique<LockedContext>(std::move(opened.store), std::move(lock));
+  auto context = std::make_unique<LockedContext>(std::move(opened.store), std::move(lock), std::move(clock));
   context->LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
   context->calendar().LoadCalendar(context->store());
   return context;
@@ -106,6 +107,7 @@ const std::vector<CliCommand>& CliCommands() {
     list.push_back(BackupCommand());
     list.push_back(RestoreCommand());
     list.push_back(SyncCommand());
+    list.push_back(RenderCommand());
     list.push_back(WeatherCommand());
     return list;
   }();

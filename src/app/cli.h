@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/clock.h"
+
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -50,5 +52,5 @@ int UsageError(const CliCommand& command, const QString& message);
 
 // A context over the user's store for one command. With forChange the command holds the
 // program's lock, so it refuses while the panel runs. Settings are read with their defaults;
-// nothing is asked.
-std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error);
+// nothing is asked. A clock pins "now" for the command (the system clock when none).
+std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock = nullptr);

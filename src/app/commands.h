@@ -9,5 +9,7 @@ CliCommand AgendaCommand();
 CliCommand BackupCommand();
 CliCommand RestoreCommand();
 CliCommand SyncCommand();
+// render --out FILE.png (cmd_render.cpp).
+CliCommand RenderCommand();
 // weather (cmd_weather.cpp).
 CliCommand WeatherCommand();

@@ -3,16 +3,17 @@
 #include "app/appcontext.h"
 #include "app/cli.h"
 #include "core/paths.h"
+#include "desktop/desktopwindow.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtscreens.h"
 #include "platform/singleinstance.h"
+#include "platform/sound.h"
 #include "platform/sqlitekeystore.h"
 
 #include <QApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTextStream>
-#include <QTimer>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -59,8 +60,6 @@ void ChoosePlatform() {
   }
 }
 
-constexpr int TickMs = 5000;
-
 int RunPanel(int argc, char** argv) {
   if (!HaveDisplay()) {
     QTextStream(stderr) << "Orvane shows its panel on a graphical desktop, and none was found (DISPLAY is not "
@@ -106,23 +105,29 @@ int RunPanel(int argc, char** argv) {
   // Ended during the first-run questions: nothing was changed yet, and the questions the
   // signal cut short are asked again at the next start.
   if (quitRequested) return 0;
+  PainterStartup(context);
   context.calendar().LoadCalendar(context.store());
 
-  // Until the desktop window carries the heartbeat, a plain timer saves the calendar.
-  QTimer heartbeat;
-  heartbeat.setInterval(TickMs);
-  QObject::connect(&heartbeat, &QTimer::timeout, [&context] { context.SaveCalendar(); });
-  heartbeat.start();
-  QObject::connect(&instance, &SingleInstance::RaiseRequested, [] {});
+  // The desktop window carries the heartbeat: alarms, saving and the repaint.
+  QtScreens desktopScreens;
+  QtSound sound;
+  T_DesktopWindow desktop(context, desktopScreens, sound);
+  desktop.show();
+  QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] {
+    desktop.showNormal();
+    desktop.raise();
+  });
 
   // The end of the desktop session: write what is unsaved before the session ends us.
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, [&context](QSessionManager&) {
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, [&context, &desktop](QSessionManager&) {
     context.SaveCalendar();
+    desktop.SaveQuickNotes();
     context.settings().SaveSettings();
   });
 
   const int code = app.exec();
 
+  PainterShutdown(context);
   context.SaveCalendar();
   context.calendar().ClearCalendar();
   context.settings().SaveSettings();

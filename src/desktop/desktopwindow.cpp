@@ -1,0 +1,503 @@
+#include "desktop/desktopwindow.h"
+
+#include "app/appcontext.h"
+#include "core/paths.h"
+#include "core/tick.h"
+#include "platform/screens.h"
+#include "platform/sound.h"
+#include "platform/x11desktop.h"
+#include "settings/settings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QResizeEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace {
+
+constexpr int UpdateCheckFirstMs = 600000;
+constexpr int UpdateCheckHourlyMs = 3600000;
+
+Qt::Edges EdgesOf(HitZone zone) {
+  switch (zone) {
+    case HitZone::Top: return Qt::TopEdge;
+    case HitZone::Bottom: return Qt::BottomEdge;
+    case HitZone::Left: return Qt::LeftEdge;
+    case HitZone::Right: return Qt::RightEdge;
+    case HitZone::TopLeft: return Qt::TopEdge | Qt::LeftEdge;
+    case HitZone::TopRight: return Qt::TopEdge | Qt::RightEdge;
+    case HitZone::BottomLeft: return Qt::BottomEdge | Qt::LeftEdge;
+    case HitZone::BottomRight: return Qt::BottomEdge | Qt::RightEdge;
+    default: return {};
+  }
+}
+
+Qt::CursorShape CursorOf(HitZone zone) {
+  switch (zone) {
+    case HitZone::Top:
+    case HitZone::Bottom: return Qt::SizeVerCursor;
+    case HitZone::Left:
+    case HitZone::Right: return Qt::SizeHorCursor;
+    case HitZone::TopLeft:
+    case HitZone::BottomRight: return Qt::SizeFDiagCursor;
+    case HitZone::TopRight:
+    case HitZone::BottomLeft: return Qt::SizeBDiagCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+QString Rgba(quint32 bgr, int alpha) {
+  const QColor c = ColourOf(bgr);
+  return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(alpha);
+}
+
+}  // namespace
+
+T_DesktopWindow::T_DesktopWindow(AppContext& context, const Screens& screens, Sound& sound, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint | Qt::NoDropShadowWindowHint),
+      context_(context),
+      screens_(screens),
+      sound_(sound),
+      painter_(context.calendar(), context.clock(), context.display()) {
+  setObjectName(QStringLiteral("T_DesktopWindow"));
+  setWindowTitle(QStringLiteral("Orvane"));
+  translucent_ = X11CompositorRunning();
+  setAttribute(Qt::WA_TranslucentBackground, translucent_);
+  setAttribute(Qt::WA_OpaquePaintEvent, !translucent_);
+  setAttribute(Qt::WA_NoSystemBackground, true);
+  setMouseTracking(true);
+  setToolTipDuration(-1);
+  if (!translucent_) backdropSource_ = [](const QRect& rect) { return X11RootWallpaper(rect); };
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(TickIntervalMs);
+  connect(Timer1, &QTimer::timeout, this, &T_DesktopWindow::Timer1Timer);
+  UpdateCheck = new QTimer(this);
+  UpdateCheck->setObjectName(QStringLiteral("UpdateCheck"));
+  UpdateCheck->setInterval(UpdateCheckFirstMs);
+  connect(UpdateCheck, &QTimer::timeout, this, &T_DesktopWindow::UpdateCheckTimer);
+
+  QuickNotes = new QPlainTextEdit(this);
+  QuickNotes->setObjectName(QStringLiteral("QuickNotes"));
+  QuickNotes->setTabChangesFocus(false);
+  QuickNotes->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  QuickNotes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QuickNotes->hide();
+  connect(QuickNotes, &QPlainTextEdit::textChanged, this, &T_DesktopWindow::QuickNotesChanged);
+  InfoMemo = new QPlainTextEdit(this);
+  InfoMemo->setObjectName(QStringLiteral("InfoMemo"));
+  InfoMemo->setReadOnly(true);
+  InfoMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  InfoMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  InfoMemo->hide();
+  VertScrollBar = new QScrollBar(Qt::Vertical, this);
+  VertScrollBar->setObjectName(QStringLiteral("VertScrollBar"));
+  VertScrollBar->hide();
+  connect(VertScrollBar, &QScrollBar::valueChanged, this, [this](int value) {
+    if (painter_.ScrollPos == value) return;
+    painter_.ScrollPos = value;
+    FormPaint();
+  });
+  StyleBoxes();
+  FormCreate();
+}
+
+T_DesktopWindow::~T_DesktopWindow() { FormDestroy(); }
+
+// --- Lifecycle.
+
+void T_DesktopWindow::FormCreate() {
+  previousTick_ = FirstAlarmTick(context_.clock().Now());
+  SelectedDate = context_.clock().Now();
+  LoadQuickNotes();
+}
+
+void T_DesktopWindow::FormShow() {
+  const DisplaySettings& s = context_.display();
+  ShowingInProgress = true;
+  painter_.BeginPaint();
+  const int height = std::min(painter_.ContentHeight(), s.MaxHeight * s.R());
+  // A stored position off every monitor (one that was unplugged) is brought back inside.
+  QRect placed = SnapToWorkArea(QRect(s.DesktopLeft, s.DesktopTop, s.Width, height), WorkArea(), s.R());
+  setGeometry(placed);
+  UpdateDocking();
+  ShowingInProgress = false;
+  if (context_.settings().GetSetting(QStringLiteral("Title")).isEmpty()) {
+    context_.settings().SetSetting(QStringLiteral("Title"), QStringLiteral("Default"));
+    // The theme chooser is offered here once it exists.
+  }
+  X11ShowOnAllDesktops(this);
+  Timer1->start();
+  if (s.EnableAutoUpdate) {
+    UpdateCheck->start();
+  } else {
+    UpdateCheck->stop();
+  }
+  FormPaint();
+}
+
+void T_DesktopWindow::FormHide() {
+  // The editors and the other windows are hidden with the panel once they exist.
+}
+
+void T_DesktopWindow::FormDestroy() {
+  terminating_ = true;
+  painter_.Terminating = true;
+  SaveQuickNotes();
+}
+
+void T_DesktopWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  FormShow();
+}
+
+void T_DesktopWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!terminating_) FormHide();
+}
+
+void T_DesktopWindow::ReloadDisplaySettings() {
+  LoadDisplaySettings(context_.settings(), context_.display());
+  StyleBoxes();
+}
+
+// --- Size, place and paint.
+
+QRect T_DesktopWindow::WorkArea() const {
+  int index = 0;
+  const QString monitor = context_.display().Monitor;
+  if (screens_.count() > 1 && !monitor.isEmpty()) index = monitor.toInt();
+  if (index < 0 || index >= screens_.count()) index = std::max(0, screens_.primary());
+  const QRect area = screens_.info(index).workArea;
+  return area.isValid() ? area : QRect(0, 0, 1920, 1080);
+}
+
+void T_DesktopWindow::UpdateWindowSize() {
+  const WindowSize size = painter_.UpdateWindowSize();
+  painter_.ResizingInProgress = true;
+  if (this->size() != QSize(size.width, size.height)) resize(size.width, size.height);
+  const int W = context_.display().Width;
+  VertScrollBar->setVisible(size.scrollMode);
+  if (size.scrollMode) {
+    VertScrollBar->setGeometry(W, 0, ScrollBarWidth, size.height);
+    VertScrollBar->setRange(0, std::max(0, size.scrollRange - size.height));
+    VertScrollBar->setPageStep(size.height);
+    VertScrollBar->setSingleStep(context_.display().R());
+    VertScrollBar->setValue(painter_.ScrollPos);
+  }
+  painter_.ResizingInProgress = false;
+}
+
+void T_DesktopWindow::UpdateDocking() {
+  DisplaySettings& s = context_.display();
+  DockingInput in;
+  in.window = geometry();
+  in.workArea = WorkArea();
+  in.showing = ShowingInProgress;
+  in.R = s.R();
+  in.LastHeight = s.LastHeight;
+  in.LastWidth = s.LastWidth;
+  in.DesktopTop = s.DesktopTop;
+  in.DesktopLeft = s.DesktopLeft;
+  in.dockBottom = s.dockBottom;
+  in.dockRight = s.dockRight;
+  const DockingResult out = ComputeDocking(in);
+  if (out.position != pos()) move(out.position);
+  // The snapshot follows at once; the store only when something changed.
+  s.dockBottom = out.dockBottom;
+  s.dockRight = out.dockRight;
+  s.LastHeight = out.LastHeight;
+  s.LastWidth = out.LastWidth;
+  if (!out.changed) return;
+  TSettings& settings = context_.settings();
+  settings.SetInt(QStringLiteral("DesktopTop"), out.position.y());
+  settings.SetInt(QStringLiteral("DesktopLeft"), out.position.x());
+  settings.SetBool(QStringLiteral("dockBottom"), out.dockBottom);
+  settings.SetBool(QStringLiteral("dockRight"), out.dockRight);
+  settings.SetInt(QStringLiteral("LastHeight"), out.LastHeight);
+  settings.SetInt(QStringLiteral("LastWidth"), out.LastWidth);
+  settings.SaveSettings();
+  ReloadDisplaySettings();
+}
+
+bool T_DesktopWindow::FormCanResize(int& newWidth, int& newHeight) {
+  const DisplaySettings& s = context_.display();
+  painter_.BeginPaint();
+  ResizeInput in;
+  in.proposed = QSize(newWidth, newHeight);
+  in.workArea = WorkArea().size();
+  in.R = s.R();
+  in.scrollMode = painter_.ScrollMode;
+  in.userResize = !ShowingInProgress && !painter_.ResizingInProgress;
+  in.contentHeight = painter_.ContentHeight();
+  const ResizeResult out = ::FormCanResize(in);
+  if (!out.accepted) return false;
+  context_.settings().SetInt(QStringLiteral("Width"), out.panelWidth);
+  if (out.maxHeight >= 0) context_.settings().SetInt(QStringLiteral("MaxHeight"), out.maxHeight);
+  ReloadDisplaySettings();
+  newHeight = out.height;
+  return true;
+}
+
+QImage T_DesktopWindow::Backdrop(const QRect& globalRect) const {
+  QImage image;
+  if (backdropSource_) image = backdropSource_(globalRect);
+  if (image.isNull() || image.size() != globalRect.size()) {
+    image = QImage(globalRect.size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    image.fill(ColourOf(context_.display().BgColor));
+  }
+  return image;
+}
+
+void T_DesktopWindow::FormPaint() {
+  const DisplaySettings& s = context_.display();
+  if (isVisible()) {
+    painter_.BeginPaint();
+    UpdateWindowSize();
+    UpdateDocking();
+    painter_.PaintedOnce = true;
+    picture_ = QImage(size(), QImage::Format_RGB32);
+    if (translucent_) {
+      painter_.PaintPanel(picture_, nullptr);
+    } else {
+      const QImage backdrop = Backdrop(QRect(pos(), size()));
+      painter_.PaintPanel(picture_, &backdrop);
+    }
+    PlaceBoxes();
+    update();
+  }
+  if (s.EnableAutoUpdate && !UpdateCheck->isActive()) UpdateCheck->start();
+  if (!s.EnableAutoUpdate && UpdateCheck->isActive()) UpdateCheck->stop();
+}
+
+void T_DesktopWindow::PlaceBoxes() {
+  InfoMemo->setGeometry(painter_.InfoBox.rect);
+  InfoMemo->setVisible(painter_.InfoBox.visible);
+  QuickNotes->setGeometry(painter_.QuickNotesBox.rect);
+  QuickNotes->setVisible(painter_.QuickNotesBox.visible);
+}
+
+void T_DesktopWindow::StyleBoxes() {
+  const DisplaySettings& s = context_.display();
+  // The boxes are see-through like the panel, with the panel's text colour.
+  const QString style = QStringLiteral(
+                            "QPlainTextEdit { background: %1; color: %2; border: 1px solid %3; border-radius: 3px; "
+                            "selection-background-color: %4; }")
+                            .arg(Rgba(s.BgColor, 70), ColourOf(s.FontColor).name(), Rgba(s.HeaderFontColor, 90),
+                                 Rgba(s.GradientStart, 200));
+  QFont font(s.FontName);
+  font.setPixelSize(std::max(9, s.R() * 13 / 21));
+  for (QPlainTextEdit* box : {QuickNotes, InfoMemo}) {
+    box->setStyleSheet(style);
+    box->setFont(font);
+  }
+  // A flat, narrow scroll bar in the panel's colours.
+  VertScrollBar->setStyleSheet(
+      QStringLiteral("QScrollBar:vertical { background: %1; width: %2px; margin: 10px 0 10px 0; border: none; }"
+                     "QScrollBar::handle:vertical { background: %3; min-height: 20px; border-radius: 3px; margin: 0 3px; }"
+                     "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { background: %4; height: 10px; "
+                     "subcontrol-origin: margin; border: none; }"
+                     "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+          .arg(Rgba(s.BgColor, 150))
+          .arg(ScrollBarWidth)
+          .arg(Rgba(s.HeaderFontColor, 150), Rgba(s.GradientStart, 180)));
+}
+
+void T_DesktopWindow::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  if (picture_.isNull()) {
+    p.fillRect(rect(), translucent_ ? QColor(Qt::transparent) : ColourOf(context_.display().BgColor));
+    return;
+  }
+  p.drawImage(0, 0, picture_);
+}
+
+QImage T_DesktopWindow::RenderOver(const QImage& backdrop) {
+  painter_.BeginPaint();
+  const WindowSize size = painter_.UpdateWindowSize();
+  QImage picture(size.width, size.height, QImage::Format_RGB32);
+  const QImage scaled = backdrop.isNull() ? NeutralBackdrop(picture.size())
+                                          : backdrop.scaled(picture.size(), Qt::KeepAspectRatioByExpanding,
+                                                            Qt::SmoothTransformation)
+                                                .copy(QRect(QPoint(0, 0), picture.size()));
+  painter_.PaintPanel(picture, &scaled);
+  painter_.PaintedOnce = true;
+  // The boxes and the scroll bar are widgets of their own: drawn over the picture where the
+  // window shows them.
+  resize(size.width, size.height);
+  QPainter p(&picture);
+  for (auto [box, place] : {std::pair{QuickNotes, painter_.QuickNotesBox}, std::pair{InfoMemo, painter_.InfoBox}}) {
+    if (!place.visible) continue;
+    box->setGeometry(place.rect);
+    // A box of a window that is not shown has not laid out its text for its size yet.
+    // Its scroll bar is left out: the picture shows the box's first lines.
+    QResizeEvent resized(place.rect.size(), QSize());
+    QCoreApplication::sendEvent(box, &resized);
+    const Qt::ScrollBarPolicy policy = box->verticalScrollBarPolicy();
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->render(&p, place.rect.topLeft(), QRegion(), QWidget::DrawChildren);
+    box->setVerticalScrollBarPolicy(policy);
+  }
+  if (size.scrollMode) {
+    VertScrollBar->setGeometry(context_.display().Width, 0, ScrollBarWidth, size.height);
+    VertScrollBar->setRange(0, std::max(0, size.scrollRange - size.height));
+    VertScrollBar->setPageStep(size.height);
+    VertScrollBar->setValue(painter_.ScrollPos);
+    VertScrollBar->render(&p, VertScrollBar->pos(), QRegion(), QWidget::DrawChildren);
+  }
+  return picture;
+}
+
+// --- The timers.
+
+void T_DesktopWindow::Timer1Timer() {
+  static_assert(TickIntervalMs > 0);
+  DataFormat& calendar = context_.calendar();
+  const TDateTime now = context_.clock().Now();
+  // Every alarm after the previous tick and not after now: a late tick still raises each
+  // alarm once, and the next tick starts where this one ended.
+  const TDateTime previous = previousTick_;
+  previousTick_ = now;
+  if (calendar.CheckAlarms(previous, now)) {
+    const std::vector<int> alarms = calendar.AlarmEvents;
+    context_.dialogs().BringToFront();
+    for (int index : alarms) ShowAlarm(index);
+  }
+  context_.SaveCalendar();
+  if (quickNotesDirty_ && context_.display().SaveNotebook) SaveQuickNotes();
+  FormPaint();
+}
+
+void T_DesktopWindow::ShowAlarm(int index) {
+  const TNote& note = context_.calendar().NoteArray[static_cast<size_t>(index)];
+  const QString text = note.Title + QStringLiteral("\n\n") + note.Notes;
+  const DisplaySettings& s = context_.display();
+  if (s.AlarmEnabled) sound_.Play(s.AlarmSound);
+  context_.dialogs().MessageBox(text, tr("Orvane Alarm"), Dialogs::Buttons::Ok, Dialogs::Icon::Information);
+}
+
+void T_DesktopWindow::UpdateCheckTimer() {
+  if (!context_.display().EnableAutoUpdate) {
+    UpdateCheck->stop();
+    return;
+  }
+  if (RunUpdateCheck) RunUpdateCheck();
+  UpdateCheck->setInterval(UpdateCheckHourlyMs);
+}
+
+// --- Quick notes.
+
+QString T_DesktopWindow::QuickNotesPath() { return UserDataDir() + QStringLiteral("OVQuickNotes.txt"); }
+
+void T_DesktopWindow::LoadQuickNotes() {
+  if (!context_.display().SaveNotebook) return;
+  QFile file(QuickNotesPath());
+  if (!file.open(QIODevice::ReadOnly)) return;  // no file yet: the box stays empty
+  QString text = QString::fromUtf8(file.readAll());
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+  const QSignalBlocker blocker(QuickNotes);
+  QuickNotes->setPlainText(text);
+  quickNotesDirty_ = false;
+}
+
+void T_DesktopWindow::QuickNotesChanged() { quickNotesDirty_ = true; }
+
+bool T_DesktopWindow::SaveQuickNotes() {
+  if (!KeepsQuickNotesFile) return true;
+  const QString path = QuickNotesPath();
+  if (!context_.display().SaveNotebook) {
+    if (QFile::exists(path)) QFile::remove(path);
+    quickNotesDirty_ = false;
+    return true;
+  }
+  // Written through a temporary file that replaces the old one, so a crash leaves the last
+  // complete notes.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  QString text = QuickNotes->toPlainText();
+  if (!text.isEmpty()) text += QLatin1Char('\n');
+  file.write(text.toUtf8());
+  if (!file.commit()) return false;
+  quickNotesDirty_ = false;
+  return true;
+}
+
+// --- Moving and sizing by the mouse.
+
+void T_DesktopWindow::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  const HitZone zone =
+      PanelHitZone(event->position().toPoint().x(), event->position().toPoint().y(), painter_.ScrollPos, size(),
+                   context_.display().R());
+  if (zone == HitZone::Client) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  drag_ = zone == HitZone::Caption ? Drag::Move : Drag::Size;
+  dragEdges_ = static_cast<int>(EdgesOf(zone));
+  dragStart_ = event->globalPosition().toPoint();
+  dragGeometry_ = geometry();
+  event->accept();
+}
+
+void T_DesktopWindow::mouseMoveEvent(QMouseEvent* event) {
+  const int R = context_.display().R();
+  if (drag_ == Drag::None) {
+    const HitZone zone = PanelHitZone(event->position().toPoint().x(), event->position().toPoint().y(),
+                                      painter_.ScrollPos, size(), R);
+    setCursor(CursorOf(zone));
+    QWidget::mouseMoveEvent(event);
+    return;
+  }
+  const QPoint delta = event->globalPosition().toPoint() - dragStart_;
+  if (drag_ == Drag::Move) {
+    const QRect proposed(dragGeometry_.topLeft() + delta, size());
+    move(SnapToWorkArea(proposed, WorkArea(), R).topLeft());
+    return;
+  }
+  const Qt::Edges edges = static_cast<Qt::Edges>(dragEdges_);
+  int w = dragGeometry_.width();
+  int h = dragGeometry_.height();
+  if (edges & Qt::RightEdge) w += delta.x();
+  if (edges & Qt::LeftEdge) w -= delta.x();
+  if (edges & Qt::BottomEdge) h += delta.y();
+  if (edges & Qt::TopEdge) h -= delta.y();
+  if (!FormCanResize(w, h)) return;
+  const int right = dragGeometry_.x() + dragGeometry_.width();
+  const int bottom = dragGeometry_.y() + dragGeometry_.height();
+  const int x = (edges & Qt::LeftEdge) ? right - w : dragGeometry_.x();
+  const int y = (edges & Qt::TopEdge) ? bottom - h : dragGeometry_.y();
+  setGeometry(x, y, w, h);
+}
+
+void T_DesktopWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (drag_ == Drag::None) {
+    QWidget::mouseReleaseEvent(event);
+    return;
+  }
+  drag_ = Drag::None;
+  // The new place and size are recorded by the docking bookkeeping of the repaint.
+  FormPaint();
+}
+
+void T_DesktopWindow::wheelEvent(QWheelEvent* event) {
+  if (!painter_.ScrollMode) {
+    QWidget::wheelEvent(event);
+    return;
+  }
+  const int steps = event->angleDelta().y() / 120;
+  VertScrollBar->setValue(VertScrollBar->value() - steps * context_.display().R());
+}

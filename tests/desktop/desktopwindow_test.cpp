@@ -1,0 +1,207 @@
+// The desktop window: the heartbeat (alarms with their catch-up, saving), placement on first
+// start, the sizing limits, and the quick-notes file.
+
+#include "desktop/desktopwindow.h"
+#include "panelfixture.h"
+#include "platform/screens.h"
+#include "platform/sound.h"
+#include "settings/settings.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingSound : public Sound {
+ public:
+  void Play(const QString& path) override { played.push_back(path); }
+  void Stop() override {}
+  std::vector<QString> played;
+};
+
+class DesktopWindowTest : public ::testing::Test {
+ protected:
+  explicit DesktopWindowTest(TDateTime now = DT(2024, 3, 15, 13, 59, 58)) : ctx(now) {
+    PainterStartup(*ctx.context);
+  }
+
+  TempHome home;
+  PanelContext ctx;
+  FixedScreens screens;  // 1920 x 1080 with a 40-pixel panel at the bottom
+  RecordingSound sound;
+};
+
+int AlarmAt(DataFormat& calendar, TDateTime day, TDateTime time, const QString& title) {
+  const int i = AddEvent(calendar, day, title, time);
+  TNote& note = calendar.NoteArray[static_cast<size_t>(i)];
+  note.Alarm = true;
+  note.AlarmTime = time;
+  note.Notes = QStringLiteral("Room 4");
+  return i;
+}
+
+TEST_F(DesktopWindowTest, LateTickRaisesEachAlarmOnceAndNeverTwice) {
+  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 30), QStringLiteral("Standup"));
+  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 1, 0), QStringLiteral("Review"));
+  ctx.display().AlarmEnabled = true;
+  ctx.display().AlarmSound = QStringLiteral("/sounds/chime.wav");
+  T_DesktopWindow window(*ctx.context, screens, sound);
+
+  // The machine slept: the next tick comes 92 seconds late and both alarms are due.
+  ctx.clock->Set(DT(2024, 3, 15, 14, 1, 30));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  window.Timer1Timer();
+  ASSERT_EQ(ctx.dialogs->asked().size(), 2u);
+  EXPECT_EQ(ctx.dialogs->asked()[0].caption, QStringLiteral("Orvane Alarm"));
+  EXPECT_EQ(ctx.dialogs->asked()[0].text, QStringLiteral("Standup\n\nRoom 4"));
+  EXPECT_EQ(ctx.dialogs->asked()[1].text, QStringLiteral("Review\n\nRoom 4"));
+  EXPECT_EQ(sound.played, (std::vector<QString>{QStringLiteral("/sounds/chime.wav"), QStringLiteral("/sounds/chime.wav")}));
+
+  // The following ticks report nothing again (an unexpected question fails the test).
+  for (int i = 0; i < 3; ++i) {
+    ctx.clock->Advance(5 / SecsPerDay);
+    window.Timer1Timer();
+  }
+  EXPECT_EQ(ctx.dialogs->asked().size(), 2u);
+}
+
+TEST_F(DesktopWindowTest, AlarmWithoutSoundStillShowsTheMessage) {
+  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 2), QStringLiteral("Standup"));
+  ctx.display().AlarmEnabled = false;
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  ctx.clock->Set(DT(2024, 3, 15, 14, 0, 3));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  window.Timer1Timer();
+  EXPECT_EQ(ctx.dialogs->asked().size(), 1u);
+  EXPECT_TRUE(sound.played.empty());
+}
+
+TEST_F(DesktopWindowTest, AlarmBeforeTheWindowStartedIsNotRaised) {
+  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(13, 50, 0), QStringLiteral("Earlier"));
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  ctx.clock->Advance(5 / SecsPerDay);
+  window.Timer1Timer();
+  EXPECT_TRUE(ctx.dialogs->asked().empty());
+}
+
+TEST_F(DesktopWindowTest, TickSavesTheCalendar) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Saved"));
+  ASSERT_TRUE(ctx.calendar().DataChanged);
+  window.Timer1Timer();
+  EXPECT_FALSE(ctx.calendar().DataChanged);
+}
+
+TEST_F(DesktopWindowTest, FirstStartSitsAtTheTopRightOfTheWorkArea) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();
+  EXPECT_EQ(window.geometry().topRight(), QPoint(1919, 0));
+  EXPECT_EQ(window.width(), 220);
+  EXPECT_TRUE(window.Timer1->isActive());
+  EXPECT_EQ(window.Timer1->interval(), 5000);
+  EXPECT_TRUE(window.UpdateCheck->isActive());
+  EXPECT_EQ(window.UpdateCheck->interval(), 600000);
+  EXPECT_TRUE(ctx.display().dockRight);
+  EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("Title")), QStringLiteral("Default"));
+  EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("LastWidth")), QStringLiteral("220"));
+}
+
+TEST_F(DesktopWindowTest, UpdateCheckFollowsItsSetting) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  int checks = 0;
+  window.RunUpdateCheck = [&checks] { ++checks; };
+  window.show();
+  window.UpdateCheckTimer();
+  EXPECT_EQ(checks, 1);
+  EXPECT_EQ(window.UpdateCheck->interval(), 3600000);
+  ctx.display().EnableAutoUpdate = false;
+  window.FormPaint();
+  EXPECT_FALSE(window.UpdateCheck->isActive());
+  window.UpdateCheckTimer();
+  EXPECT_EQ(checks, 1);
+}
+
+TEST_F(DesktopWindowTest, UserResizeLimitsTheHeightToWholeRows) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();
+  const int R = ctx.display().R();
+  int w = 260;
+  int h = 5 * R + 7;  // less than the content needs
+  ASSERT_TRUE(window.FormCanResize(w, h));
+  EXPECT_EQ(h, 5 * R);
+  EXPECT_EQ(ctx.display().Width, 260);
+  EXPECT_EQ(ctx.display().MaxHeight, 5);
+  // The next paint scrolls, with room for the scroll bar beside the panel.
+  window.FormPaint();
+  EXPECT_TRUE(window.painter().ScrollMode);
+  EXPECT_EQ(window.width(), 260 + 15);
+  EXPECT_EQ(window.height(), 5 * R);
+  EXPECT_TRUE(window.VertScrollBar->isVisible());
+
+  int narrow = 99;
+  int tall = 300;
+  EXPECT_FALSE(window.FormCanResize(narrow, tall));
+  EXPECT_EQ(ctx.display().Width, 260);
+}
+
+TEST_F(DesktopWindowTest, QuickNotesAreLoadedAtCreationAndWrittenAtExit) {
+  {
+    QFile file(T_DesktopWindow::QuickNotesPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("milk\nbread\n");
+  }
+  {
+    T_DesktopWindow window(*ctx.context, screens, sound);
+    EXPECT_EQ(window.QuickNotes->toPlainText(), QStringLiteral("milk\nbread"));
+    window.QuickNotes->setPlainText(QStringLiteral("milk\nbread\neggs"));
+  }
+  QFile file(T_DesktopWindow::QuickNotesPath());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("milk\nbread\neggs\n"));
+}
+
+TEST_F(DesktopWindowTest, QuickNotesAreWrittenWithinOneTickOfAChange) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.QuickNotes->setPlainText(QStringLiteral("call the plumber"));
+  EXPECT_FALSE(QFile::exists(T_DesktopWindow::QuickNotesPath()));
+  window.Timer1Timer();
+  QFile file(T_DesktopWindow::QuickNotesPath());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("call the plumber\n"));
+}
+
+TEST_F(DesktopWindowTest, SaveNotebookOffDeletesTheFileAtExit) {
+  {
+    QFile file(T_DesktopWindow::QuickNotesPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("old notes\n");
+  }
+  ctx.display().SaveNotebook = false;
+  {
+    T_DesktopWindow window(*ctx.context, screens, sound);
+    EXPECT_TRUE(window.QuickNotes->toPlainText().isEmpty()) << "not loaded while the notes are not kept";
+  }
+  EXPECT_FALSE(QFile::exists(T_DesktopWindow::QuickNotesPath()));
+}
+
+TEST_F(DesktopWindowTest, APictureOnlyLeavesTheNotesFileAlone) {
+  ctx.display().SaveNotebook = false;
+  {
+    QFile file(T_DesktopWindow::QuickNotesPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep me\n");
+  }
+  {
+    T_DesktopWindow window(*ctx.context, screens, sound);
+    window.KeepsQuickNotesFile = false;
+    const QImage picture = window.RenderOver(QImage());
+    EXPECT_EQ(picture.width(), 220);
+  }
+  EXPECT_TRUE(QFile::exists(T_DesktopWindow::QuickNotesPath()));
+}
+
+}  // namespace
