@@ -19,7 +19,7 @@ class AgendaCommand : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
   }
 
-  QString DataHome() const { return dir_.path() + QStringLiteral("/data"); }
+  QString DataHome() const { return dir_.path() + QStringLiteral("/data") + home_; }
 
   // Writes the calendar into the store the program will read.
   void Store(const std::function<void(DataFormat&)>& fill) {
@@ -33,8 +33,12 @@ class AgendaCommand : public ::testing::Test {
     ASSERT_TRUE(calendar.SaveIfChanged(*opened.store).ok);
   }
 
-  // Runs the program; gives the exit code, standard output in out and errors in err.
+  // Runs orvane agenda; gives the exit code, standard output in out and errors in err.
   int Run(const QStringList& args, QString* out, QString* err = nullptr) {
+    return RunProgram(QStringList{QStringLiteral("agenda")} + args, out, err);
+  }
+
+  int RunProgram(const QStringList& args, QString* out, QString* err = nullptr) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), DataHome());
@@ -43,7 +47,7 @@ class AgendaCommand : public ::testing::Test {
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     p.setProcessEnvironment(env);
-    p.start(binary_, QStringList{QStringLiteral("agenda")} + args);
+    p.start(binary_, args);
     EXPECT_TRUE(p.waitForFinished(20000));
     if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
     if (err) *err = QString::fromUtf8(p.readAllStandardError());
@@ -52,6 +56,7 @@ class AgendaCommand : public ::testing::Test {
 
   QTemporaryDir dir_;
   QString binary_;
+  QString home_;  // which user's data folder the next run uses
 };
 
 TEST_F(AgendaCommand, PrintsEachDayThenTheOpenTasks) {
@@ -95,6 +100,39 @@ TEST_F(AgendaCommand, PrintsEachDayThenTheOpenTasks) {
                                 "Tasks\n"
                                 "Pay rent (High) due 3/8/2024\n"
                                 "Water plants (Low)\n"));
+}
+
+TEST_F(AgendaCommand, SameDaysAfterABackupIsRestoredElsewhere) {
+  Store([](DataFormat& c) {
+    for (int k = 0; k < 6; ++k) {
+      TNote& n = c.NoteArray[static_cast<size_t>(c.AppendNote())];
+      n.Title = QStringLiteral("Event %1").arg(k);
+      n.StartDate = D(2024, 3, 4 + k % 3);
+      n.Start = true;
+      n.StartTime = EncodeTime(8 + k, 0);
+      n.RepeatType = k == 0 ? 3 : 0;  // the first every Monday and Wednesday
+      n.RepeatFrequency = 1;
+      n.SetRepeatOn(1, true);
+      n.SetRepeatOn(3, true);
+    }
+    c.ToggleException(0, D(2024, 3, 11));
+  });
+  const QStringList week = {QStringLiteral("--date"), QStringLiteral("2024-03-04"), QStringLiteral("--days"),
+                            QStringLiteral("10")};
+  QString before;
+  ASSERT_EQ(Run(week, &before), 0);
+  const QString backup = dir_.path() + QStringLiteral("/calendar.ovb");
+  ASSERT_EQ(RunProgram({QStringLiteral("backup"), backup}, nullptr), 0);
+
+  home_ = QStringLiteral("/elsewhere");
+  QString restored;
+  ASSERT_EQ(RunProgram({QStringLiteral("restore"), backup}, nullptr), 0);
+  ASSERT_EQ(Run(week, &restored), 0);
+  EXPECT_EQ(restored, before);
+  EXPECT_TRUE(before.contains(QStringLiteral("Events for 03/06/2024:\n8:00 AM Event 0\n10:00 AM Event 2\n1:00 PM Event 5\n\n")))
+      << before.toStdString();
+  EXPECT_TRUE(before.contains(QStringLiteral("Events for 03/11/2024:\nNo events listed.")));
+  EXPECT_TRUE(before.contains(QStringLiteral("Events for 03/13/2024:\n8:00 AM Event 0\n\n")));
 }
 
 TEST_F(AgendaCommand, SevenDaysFromTodayOnAnEmptyCalendar) {
