@@ -180,7 +180,7 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
         if (e.Span && e.SpanRange <= 0) continue;
         entry.span = e.Span ? clampSpan(qint64(e.SpanRange) - 1) : 0;
         entry.base = 0;
-        groups_[EveryNDays].push_back(entry);
+        groups_[entry.span < MaxSortedSpan ? OneTime : EveryNDays].push_back(entry);
         break;
       case 1: {
         const qint64 f = AtLeastOne(e.RepeatFrequency);
@@ -250,6 +250,10 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
     }
   }
   std::sort(exceptions_.begin(), exceptions_.end());
+  auto& oneTime = groups_[OneTime];
+  std::stable_sort(oneTime.begin(), oneTime.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
+  oneTimeSpan_ = 0;
+  for (const Entry& e : oneTime) oneTimeSpan_ = std::max(oneTimeSpan_, static_cast<qint32>(e.span));
   scratch_.assign(static_cast<size_t>(EntryCount()) + 1, 0);
 
   revision_ = revision;
@@ -279,6 +283,18 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
   // "no" costs no mispredicted branch.
   int* hits = scratch_.data();
   int n = 0;
+
+  {
+    // Only the one-time events that start from oneTimeSpan_ days before D through D.
+    const auto& oneTime = groups_[OneTime];
+    auto it = std::lower_bound(oneTime.begin(), oneTime.end(), day - oneTimeSpan_,
+                               [](const Entry& e, qint32 first) { return e.first < first; });
+    for (; it != oneTime.end() && it->first <= day; ++it) {
+      const bool ok = (static_cast<quint32>(day - it->first) <= it->span) & (moment <= it->end);
+      hits[n] = it->index;
+      n += ok;
+    }
+  }
 
   for (const Entry& e : groups_[EveryNDays]) {
     const bool ok = (static_cast<quint32>(day - e.first) <= e.span) & (remainder[e.freq] == e.base) &

@@ -62,7 +62,7 @@ class DayIndex {
   // the records the index was built from.
   void Find(const std::deque<TNote>& notes, TDateTime date, std::vector<int>& out);
 
-  // How many live events the index tests per query (for measurements).
+  // How many events the index holds (the size of a query's scratch room).
   int EntryCount() const;
 
  private:
@@ -82,11 +82,16 @@ class DayIndex {
     quint8 adjust;  // every weekday: the weekend days before the first Monday
     double end;     // listed only while D is not later than this (+inf when no end date)
   };
-  enum Group { EveryNDays, Weekdays, Weekly, MonthlyDay, MonthlyNth, YearlyDay, YearlyNth, GroupCount };
+  // OneTime holds the one-time events of at most MaxSortedSpan days, sorted by their first
+  // day, so a query looks only at those that start within that many days before it.
+  enum Group { OneTime, EveryNDays, Weekdays, Weekly, MonthlyDay, MonthlyNth, YearlyDay, YearlyNth, GroupCount };
+  static constexpr int MaxSortedSpan = 366;
   // Every-N-days intervals up to this are tested with a per-query table of remainders.
   static constexpr int MaxTableFrequency = 64;
 
   std::vector<Entry> groups_[GroupCount];
+  // The longest span (days after the first) in the OneTime group.
+  qint32 oneTimeSpan_ = 0;
   // Events whose fields fall outside what the groups handle; tested with NoteListedOn.
   std::vector<int> general_;
   // (day number, event index) of every live event's exception dates, sorted.

@@ -93,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
             {D(2024, 3, 5), D(2024, 3, 6), DT(2024, 3, 7, 18, 0)}, {D(2024, 3, 4), D(2024, 3, 8)}},
         Row{"SpanAcrossMonthEnd", {.type = 0, .start = D(2024, 2, 28), .span = true, .spanRange = 3},
             {D(2024, 2, 29), D(2024, 3, 1)}, {D(2024, 3, 2)}},
+        Row{"SpanLongerThanAYear", {.type = 0, .start = D(2024, 1, 1), .span = true, .spanRange = 500},
+            {D(2024, 12, 31), D(2025, 5, 14)}, {D(2025, 5, 15), D(2023, 12, 31)}},
         Row{"SpanRangeZeroCoversNothing", {.type = 0, .start = D(2024, 3, 5), .span = true, .spanRange = 0},
             {}, {D(2024, 3, 5)}},
         Row{"StartWithTimeOfDayCountsItsDate", {.type = 0, .start = DT(2024, 3, 5, 15, 0)},
@@ -393,7 +395,7 @@ void FillRandomCalendar(DataFormat& calendar, int events, TDateTime around, unsi
     n.RepeatType = pick(0, 20) == 0 ? pick(-1, 9) : pick(0, 7);
     n.RepeatFrequency = pick(0, 9) == 0 ? pick(-2, 70) : pick(1, 3);
     n.Span = pick(0, 3) == 0;
-    n.SpanRange = pick(0, 6);
+    n.SpanRange = pick(0, 30) == 0 ? pick(300, 800) : pick(0, 6);
     int y, m, d;
     DecodeDate(n.StartDate, y, m, d);
     const bool odd = pick(0, 9) == 0;
