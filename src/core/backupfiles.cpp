@@ -53,24 +53,10 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes, bool ownerOnly
 
 }  // namespace
 
-QString DamagedFileText() { return QStringLiteral("The file is damaged or is not an Orvane file."); }
-
-FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
-                        Dialogs& dialogs) {
-  QByteArray bytes = CalendarBlock(calendar);
-  settings.WriteSettingsToStream(bytes);
-  QString error;
-  if (!WriteWholeFile(path, bytes, true, error)) return Failed(dialogs, error);
-  return FileResult();
-}
-
-FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs) {
-  QString error;
-  const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
-  if (!bytes) return Failed(dialogs, error);
-  ByteReader in(*bytes);
+bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes) {
+  ByteReader in(bytes);
   CalendarRecords records;
-  if (!ReadCalendarBlock(in, records)) return Damaged(dialogs);
+  if (!ReadCalendarBlock(in, records)) return false;
 
   // The whole block was read: only now does anything change.
   calendar.ClearCalendar();
@@ -88,6 +74,34 @@ FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QStr
 
   settings.ReadSettingsFromStream(in.rest());
   settings.ApplyDefaults(TSettings::Prompts::Skip);
+  return true;
+}
+
+bool MergeFromBytes(DataFormat& calendar, QByteArrayView bytes) {
+  ByteReader in(bytes);
+  CalendarRecords records;
+  if (!ReadCalendarBlock(in, records)) return false;
+  for (const TNote& note : records.notes) calendar.MergeNote(note);
+  for (const TToDo& todo : records.todos) calendar.MergeToDo(todo);
+  return true;
+}
+
+QString DamagedFileText() { return QStringLiteral("The file is damaged or is not an Orvane file."); }
+
+FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
+                        Dialogs& dialogs) {
+  QByteArray bytes = CalendarBlock(calendar);
+  settings.WriteSettingsToStream(bytes);
+  QString error;
+  if (!WriteWholeFile(path, bytes, true, error)) return Failed(dialogs, error);
+  return FileResult();
+}
+
+FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs) {
+  QString error;
+  const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
+  if (!bytes) return Failed(dialogs, error);
+  if (!RestoreFromBytes(calendar, settings, *bytes)) return Damaged(dialogs);
   return FileResult();
 }
 
@@ -97,11 +111,7 @@ FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dial
   if (info.exists() && info.size() > 0) {
     const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
     if (!bytes) return Failed(dialogs, error);
-    ByteReader in(*bytes);
-    CalendarRecords records;
-    if (!ReadCalendarBlock(in, records)) return Damaged(dialogs);
-    for (const TNote& note : records.notes) calendar.MergeNote(note);
-    for (const TToDo& todo : records.todos) calendar.MergeToDo(todo);
+    if (!MergeFromBytes(calendar, *bytes)) return Damaged(dialogs);
   }
   if (!WriteWholeFile(path, CalendarBlock(calendar), false, error)) return Failed(dialogs, error);
   return FileResult();

@@ -9,6 +9,7 @@
 // changes: a file that ends early or holds impossible counts or lengths changes nothing.
 // Problems are shown through the dialogs (caption "Alert") and returned.
 
+#include <QByteArrayView>
 #include <QString>
 
 class DataFormat;
@@ -36,3 +37,8 @@ FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QStr
 // Merges the file's events and tasks into the calendar, then writes the merged calendar back
 // to the file. A file that does not exist yet (or is empty) is created from the calendar.
 FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dialogs);
+
+// The parts of restore and sync that follow reading the file, over its bytes. False, with
+// nothing changed, when the bytes do not begin with a whole calendar block.
+bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes);
+bool MergeFromBytes(DataFormat& calendar, QByteArrayView bytes);
