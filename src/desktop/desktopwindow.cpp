@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
@@ -360,7 +361,10 @@ QImage T_DesktopWindow::RenderOver(const QImage& backdrop) {
 // --- The timers.
 
 void T_DesktopWindow::Timer1Timer() {
-  static_assert(TickIntervalMs > 0);
+  // A tick that comes while an alarm message waits for the user is skipped; the tick after
+  // the message catches up from where the last one ended.
+  if (inTick_) return;
+  const QScopedValueRollback<bool> guard(inTick_, true);
   DataFormat& calendar = context_.calendar();
   const TDateTime now = context_.clock().Now();
   // Every alarm after the previous tick and not after now: a late tick still raises each

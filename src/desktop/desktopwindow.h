@@ -107,6 +107,7 @@ class T_DesktopWindow : public QWidget {
   TDateTime previousTick_ = 0;
   bool quickNotesDirty_ = false;
   bool terminating_ = false;
+  bool inTick_ = false;
   // Moving by the title row and sizing from the edges.
   enum class Drag { None, Move, Size };
   Drag drag_ = Drag::None;
