@@ -7,7 +7,9 @@
 #include "platform/sound.h"
 #include "settings/settings.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
@@ -146,6 +148,47 @@ TEST_F(DesktopWindowTest, UserResizeLimitsTheHeightToWholeRows) {
   int tall = 300;
   EXPECT_FALSE(window.FormCanResize(narrow, tall));
   EXPECT_EQ(ctx.display().Width, 260);
+}
+
+void SendMouse(QWidget& w, QEvent::Type type, QPoint local, QPoint global, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+  QMouseEvent event(type, QPointF(local), QPointF(global), button, buttons, Qt::NoModifier);
+  QCoreApplication::sendEvent(&w, &event);
+}
+
+TEST_F(DesktopWindowTest, DraggingTheTitleRowMovesAndSnapsThePanel) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();
+  const QPoint start = window.pos();
+  const QPoint grab(100, 8);
+  SendMouse(window, QEvent::MouseButtonPress, grab, start + grab, Qt::LeftButton, Qt::LeftButton);
+  // Far past the left edge, and a little down: the panel stops at the work area's edge.
+  SendMouse(window, QEvent::MouseMove, grab, start + grab + QPoint(-3000, 300), Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(window.pos(), QPoint(0, 300));
+  // Within the snap distance of the top: it jumps to the edge.
+  SendMouse(window, QEvent::MouseMove, grab, start + grab + QPoint(-1000, 15), Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(window.pos(), QPoint(start.x() - 1000, 0));
+  SendMouse(window, QEvent::MouseButtonRelease, grab, start + grab + QPoint(-1000, 15), Qt::LeftButton, Qt::NoButton);
+  // The new place is recorded and the panel is no longer docked to the right.
+  EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("DesktopLeft")), QString::number(start.x() - 1000));
+  EXPECT_FALSE(ctx.display().dockRight);
+}
+
+TEST_F(DesktopWindowTest, DraggingTheLeftEdgeWidensThePanel) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();
+  const QRect before = window.geometry();
+  const QPoint edge(1, 100);
+  SendMouse(window, QEvent::MouseButtonPress, edge, before.topLeft() + edge, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(window, QEvent::MouseMove, edge, before.topLeft() + edge + QPoint(-40, 0), Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(window.geometry().left(), before.left() - 40);
+  EXPECT_EQ(window.geometry().right(), before.right());
+  EXPECT_EQ(ctx.display().Width, 260);
+  // Narrower than 100 pixels is refused: the panel keeps its last accepted size.
+  SendMouse(window, QEvent::MouseMove, edge, before.topLeft() + edge + QPoint(150, 0), Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(window.width(), 260);
+  SendMouse(window, QEvent::MouseButtonRelease, edge, before.topLeft() + edge, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("Width")), QStringLiteral("260"));
 }
 
 TEST_F(DesktopWindowTest, QuickNotesAreLoadedAtCreationAndWrittenAtExit) {
