@@ -250,23 +250,31 @@ std::optional<qint32> TSettings::ParseInt(const QString& text) {
   return value;
 }
 
-bool TSettings::IsValid(const QString& name, const QString& text) {
+namespace {
+
+bool ValidFor(const KeyInfo& key, const QString& text) {
   if (text.isEmpty()) return false;
-  const KeyInfo* key = FindKey(name);
-  if (!key) return true;
-  switch (key->type) {
+  switch (key.type) {
     case Type::Text: return true;
-    case Type::Boolean: return ParseBool(text).has_value();
+    case Type::Boolean: return TSettings::ParseBool(text).has_value();
     case Type::Colour: {
-      const auto n = ParseInt(text);
+      const auto n = TSettings::ParseInt(text);
       return n && *n >= 0 && *n <= 0xFFFFFF;
     }
     case Type::Integer: {
-      const auto n = ParseInt(text);
-      return n && *n >= key->min && *n <= key->max;
+      const auto n = TSettings::ParseInt(text);
+      return n && *n >= key.min && *n <= key.max;
     }
   }
   return false;
+}
+
+}  // namespace
+
+bool TSettings::IsValid(const QString& name, const QString& text) {
+  if (text.isEmpty()) return false;
+  const KeyInfo* key = FindKey(name);
+  return !key || ValidFor(*key, text);
 }
 
 void TSettings::ApplyDefaults(Prompts prompts) {
@@ -274,23 +282,23 @@ void TSettings::ApplyDefaults(Prompts prompts) {
   const bool ask = prompts == Prompts::Ask && mode_ == Mode::FirstRun;
   const QRect workArea = PrimaryWorkArea(screens_);
   const DefaultContext context{workArea, *this};
-  auto missing = [this](const QString& name) { return !IsValid(name, GetSetting(name)); };
 
   for (const KeyInfo& key : KeyTable()) {
     const QString name = QLatin1String(key.name);
+    const auto missing = [&] { return !ValidFor(key, GetSetting(name)); };
     if (name == QLatin1String("MonitorSelect")) {
       // While MonitorSelect is -1 the panel follows whichever monitor is primary at start.
-      if (missing(name) || GetInt(name) == -1) {
+      if (missing() || GetInt(name) == -1) {
         SelectPrimaryMonitor();
         SetSetting(name, QStringLiteral("-1"));
       }
       continue;
     }
     if (name == QLatin1String("Monitor")) {
-      if (missing(name) || GetInt(name) > screens_.count() - 1) SelectPrimaryMonitor();
+      if (missing() || GetInt(name) > screens_.count() - 1) SelectPrimaryMonitor();
       continue;
     }
-    if (!missing(name)) continue;
+    if (!missing()) continue;
     if (key.fallback) {
       SetSetting(name, key.fallback(context));
       continue;
