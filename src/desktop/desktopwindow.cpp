@@ -69,13 +69,14 @@ T_DesktopWindow::T_DesktopWindow(AppContext& context, const Screens& screens, So
       painter_(context.calendar(), context.clock(), context.display()) {
   setObjectName(QStringLiteral("T_DesktopWindow"));
   setWindowTitle(QStringLiteral("Orvane"));
-  translucent_ = X11CompositorRunning();
-  setAttribute(Qt::WA_TranslucentBackground, translucent_);
-  setAttribute(Qt::WA_OpaquePaintEvent, !translucent_);
+  // The surface has an alpha channel always: with a compositor the picture is translucent,
+  // without one it is composed over the wallpaper and opaque. Which of the two is decided
+  // at every paint, so starting or stopping a compositor takes effect at the next tick.
+  setAttribute(Qt::WA_TranslucentBackground, true);
   setAttribute(Qt::WA_NoSystemBackground, true);
   setMouseTracking(true);
   setToolTipDuration(-1);
-  if (!translucent_) backdropSource_ = [](const QRect& rect) { return X11RootWallpaper(rect); };
+  backdropSource_ = [](const QRect& rect) { return X11RootWallpaper(rect); };
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -266,6 +267,7 @@ void T_DesktopWindow::FormPaint() {
     UpdateDocking();
     painter_.PaintedOnce = true;
     picture_ = QImage(size(), QImage::Format_RGB32);
+    translucent_ = X11CompositorRunning();
     if (translucent_) {
       painter_.PaintPanel(picture_, nullptr);
     } else {

@@ -102,7 +102,7 @@ class T_DesktopWindow : public QWidget {
   Sound& sound_;
   DisplayFunctions painter_;
   QImage picture_;
-  bool translucent_ = false;
+  bool translucent_ = false;  // the last picture was made for a compositor
   std::function<QImage(const QRect&)> backdropSource_;
   TDateTime previousTick_ = 0;
   bool quickNotesDirty_ = false;
