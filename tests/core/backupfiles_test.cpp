@@ -215,6 +215,15 @@ TEST_F(FilesTest, SyncWithANewFileWritesTheCalendarAndMergesNothing) {
   EXPECT_FALSE(pc.calendar.DataChanged);
 }
 
+TEST_F(FilesTest, SyncKeepsThePermissionsOfTheFileItRewrites) {
+  Computer pc;
+  pc.AddEvent(QStringLiteral("A"), D(2024, 5, 2), 0.1);
+  const QString path = Path("mine.ovb");
+  ASSERT_TRUE(BackupToFile(pc.calendar, *pc.settings, path, pc.dialogs).ok);
+  ASSERT_TRUE(SyncWithFile(pc.calendar, path, pc.dialogs).ok);
+  EXPECT_EQ(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+}
+
 TEST_F(FilesTest, SyncWithAnEmptyFileFillsIt) {
   Computer pc;
   pc.AddTask(QStringLiteral("t"), false);
