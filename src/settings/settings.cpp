@@ -100,6 +100,8 @@ const std::vector<KeyInfo>& KeyTable() {
       {"DisplayTaskList", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"UseDropShadow", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"EnableAutoUpdate", Type::Boolean, IntMin, IntMax, Fixed("-1")},
+      // The update server, "host" or "host:port"; none until one is configured.
+      {"UpdateHost", Type::Text, IntMin, IntMax, nullptr},
       {"DisplayWeather", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"WeatherZip", Type::Text, IntMin, IntMax, nullptr},
       {"EnableSync", Type::Boolean, IntMin, IntMax, Fixed("-1")},

@@ -1,6 +1,6 @@
 #include "loopbackserver.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -8,11 +8,12 @@
 
 namespace {
 
-// The sockets and timers of these tests need an application object.
+// The sockets and timers of these tests need an application object; the updater's window
+// needs a widget application.
 class QtApplicationEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    if (!QCoreApplication::instance()) app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+    if (!QCoreApplication::instance()) app_ = std::make_unique<QApplication>(argc_, argv_);
   }
   void TearDown() override { app_.reset(); }
 
@@ -20,7 +21,7 @@ class QtApplicationEnvironment : public ::testing::Environment {
   int argc_ = 1;
   char name_[16] = "test_network";
   char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QCoreApplication> app_;
+  std::unique_ptr<QApplication> app_;
 };
 
 [[maybe_unused]] const auto* const environment =

@@ -1,0 +1,540 @@
+#include "loopbackserver.h"
+#include "network/httpclient.h"
+#include "network/update.h"
+#include "support/recordingshell.h"
+#include "support/scripteddialogs.h"
+#include "support/testutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+const QString UpdateFailedText = QStringLiteral(
+    "The system failed to get the available version information.\r\nPlease make sure you are connected to the "
+    "internet.");
+const QString DownloadErrorText = QStringLiteral("The download failed.\r\nPlease try again later.");
+
+QByteArray Installer(int n) {
+  QByteArray out(n, '\0');
+  for (int i = 0; i < n; ++i) out[i] = static_cast<char>(i * 7 % 251);
+  return out;
+}
+
+QByteArray FileAnswer(const QByteArray& body, qint64 announced = -1) {
+  return "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+         QByteArray::number(announced < 0 ? body.size() : announced) + "\r\n\r\n" + body;
+}
+
+ServerScript NotFound() { return ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n"); }
+
+QByteArray PathOf(const QByteArray& request) {
+  const QList<QByteArray> words = request.split(' ');
+  return words.size() > 1 ? words.at(1) : QByteArray();
+}
+
+// An update server on loopback: its version page and one installer answer; anything else
+// is not found.
+struct UpdateServer {
+  QByteArray version = "2.0.5.151";
+  ServerScript installer = ServerScript::Answer(FileAnswer(Installer(3000)));
+  LoopbackServer server{[this](const QByteArray& request) {
+    const QByteArray path = PathOf(request);
+    if (path == "/currentversion.php") return ServerScript::Page(version);
+    if (path.startsWith("/downloads/")) return installer;
+    return NotFound();
+  }};
+};
+
+class UpdateTest : public ::testing::Test {
+ protected:
+  UpdateTest() {
+    QDir().mkpath(programDir());
+    QDir().mkpath(dataDir());
+  }
+
+  QString programDir() const { return home.path() + QStringLiteral("/bin/"); }
+  QString dataDir() const { return home.path() + QStringLiteral("/data/"); }
+
+  UpdateIdentity Identity(const QString& version = QStringLiteral("2.0.5.150")) const {
+    return UpdateIdentity{version, QStringLiteral("orvane"), programDir(), dataDir()};
+  }
+
+  // The updater over the host the test sets (empty: none), recording the program's end.
+  std::unique_ptr<T_Update> Make(UpdateIdentity identity) {
+    auto update = std::make_unique<T_Update>(dialogs, shell, [this] { return host; }, std::move(identity));
+    update->HTTPClient->SetTimeOuts(2000, 2000);
+    update->EndProgram = [this] { ++ends; };
+    return update;
+  }
+  std::unique_ptr<T_Update> Make() { return Make(Identity()); }
+
+  // Every installer file in both folders.
+  QStringList Installers() const {
+    QStringList found;
+    for (const QString& dir : {programDir(), dataDir()}) {
+      for (const QString& name : QDir(dir).entryList({QStringLiteral("setup_*")}, QDir::Files)) found << dir + name;
+    }
+    return found;
+  }
+
+  TempHome home;
+  ScriptedDialogs dialogs;
+  RecordingShell shell;
+  QString host;
+  int ends = 0;
+};
+
+// --- Names and numbers.
+
+struct VersionNumberCase {
+  const char* name;
+  const char* text;
+  std::optional<qint64> number;
+};
+
+class VersionNumberTest : public ::testing::TestWithParam<VersionNumberCase> {};
+
+TEST_P(VersionNumberTest, IsTheLastComponentAsAWholeNumber) {
+  EXPECT_EQ(T_Update::VersionNumber(QString::fromUtf8(GetParam().text)), GetParam().number);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VersionNumberTest,
+    ::testing::Values(VersionNumberCase{"FourParts", "2.0.5.150", 150}, VersionNumberCase{"SmallLast", "2.1.0.1", 1},
+                      VersionNumberCase{"BlanksAroundLast", "2.0.5. 151 ", 151},
+                      VersionNumberCase{"NoDot", "42", 42}, VersionNumberCase{"LeadingZeros", "1.007", 7},
+                      VersionNumberCase{"EmptyLast", "2.0.5.", std::nullopt},
+                      VersionNumberCase{"Letters", "2.0.5.beta", std::nullopt},
+                      VersionNumberCase{"DigitsThenLetters", "2.0.5.1b", std::nullopt},
+                      VersionNumberCase{"Negative", "2.0.5.-3", std::nullopt},
+                      VersionNumberCase{"Sign", "2.0.5.+3", std::nullopt},
+                      VersionNumberCase{"Overlong", "2.0.5.1234567890123456789", std::nullopt},
+                      VersionNumberCase{"HtmlPage", "<!DOCTYPE html>", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct UsableCase {
+  const char* name;
+  const char* text;
+  bool usable;
+};
+
+class UsableVersionTest : public ::testing::TestWithParam<UsableCase> {};
+
+TEST_P(UsableVersionTest, OnlyPlainVersionsNameADownload) {
+  EXPECT_EQ(T_Update::UsableVersion(QString::fromUtf8(GetParam().text)), GetParam().usable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UsableVersionTest,
+    ::testing::Values(UsableCase{"FourNumbers", "2.0.5.151", true}, UsableCase{"NamedPart", "2.0-rc_1.7", true},
+                      UsableCase{"Empty", "", false}, UsableCase{"ClimbsFolders", "../../etc/cron.d/x.1", false},
+                      UsableCase{"Slash", "2/0.1", false}, UsableCase{"EmptyComponent", "2..1", false},
+                      UsableCase{"Blank", "2.0 5.1", false}, UsableCase{"QueryInUrl", "2.0?x=1.1", false},
+                      UsableCase{"NotANumberAtEnd", "2.0.5.x", false},
+                      UsableCase{"TooLong", "1.1111111111.1111111111.1111111111.1111111111.1111111111.1111111111.1",
+                                 false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct EditionCase {
+  const char* name;
+  const char* executable;
+  const char* edition;
+};
+
+class EditionTest : public ::testing::TestWithParam<EditionCase> {};
+
+TEST_P(EditionTest, ComesFromTheExecutableName) {
+  EXPECT_EQ(T_Update::EditionOf(QString::fromUtf8(GetParam().executable)), QString::fromUtf8(GetParam().edition));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EditionTest,
+                         ::testing::Values(EditionCase{"Orvane", "orvane", "prm"}, EditionCase{"Tessaly", "tessaly", "lit"},
+                                           EditionCase{"CaseMatters", "Orvane", "Orvane"},
+                                           EditionCase{"OtherName", "orvane-dev", "orvane-dev"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Start.
+
+TEST_F(UpdateTest, TakesTheCompiledInVersionAndTheEdition) {
+  const UpdateIdentity self = UpdateIdentity::ThisProgram();
+  EXPECT_EQ(self.version.count(QLatin1Char('.')), 3);
+  EXPECT_TRUE(T_Update::UsableVersion(self.version));
+  EXPECT_EQ(self.executableName, QStringLiteral("test_network"));
+  auto update = Make();
+  EXPECT_EQ(update->CurrentVersion(), QStringLiteral("2.0.5.150"));
+  EXPECT_EQ(update->EditionCode(), QStringLiteral("prm"));
+  EXPECT_EQ(update->windowTitle(), QStringLiteral("Download"));
+  EXPECT_EQ(update->DownloadLabel->text(), QStringLiteral("Downloading Update..."));
+  EXPECT_EQ(update->CancelButton->text(), QStringLiteral("Cancel"));
+  EXPECT_EQ(update->DownloadTimer->interval(), 250);
+  EXPECT_FALSE(update->DownloadTimer->isActive());
+  EXPECT_FALSE(update->isVisible());
+}
+
+TEST_F(UpdateTest, DeletesTheInstallerOfTheRunningVersionAtStart) {
+  const QStringList leftovers = {programDir() + QStringLiteral("setup_2.0.5.151_prm.exe"),
+                                 dataDir() + QStringLiteral("setup_2.0.5.151_prm.exe")};
+  const QString older = programDir() + QStringLiteral("setup_2.0.5.149_prm.exe");
+  const QString otherEdition = programDir() + QStringLiteral("setup_2.0.5.151_lit.exe");
+  for (const QString& path : leftovers + QStringList{older, otherEdition}) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("installer");
+  }
+  auto update = Make(Identity(QStringLiteral("2.0.5.151")));
+  for (const QString& path : leftovers) EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(older));
+  EXPECT_TRUE(QFileInfo::exists(otherEdition));
+}
+
+// --- The check.
+
+TEST_F(UpdateTest, OnlyTheLastComponentDecidesWhetherAVersionIsNewer) {
+  UpdateServer server;
+  server.version = "2.1.0.1";
+  host = server.server.hostAndPort();
+  auto update = Make();
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::NoUpdate);
+  ASSERT_EQ(server.server.requests().size(), 1);
+  EXPECT_EQ(PathOf(server.server.requests().at(0)), QByteArray("/currentversion.php"));
+  EXPECT_TRUE(server.server.requests().at(0).contains("\r\nUser-Agent: Orvane/1.0\r\n"));
+  EXPECT_TRUE(dialogs.asked().empty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_FALSE(update->isVisible());
+}
+
+TEST_F(UpdateTest, TheSameVersionIsNoUpdate) {
+  UpdateServer server;
+  server.version = "2.0.5.150";
+  host = server.server.hostAndPort();
+  EXPECT_EQ(Make()->CheckForUpdate(true), UpdateOutcome::NoUpdate);
+  EXPECT_EQ(server.server.requests().size(), 1);
+}
+
+TEST_F(UpdateTest, DownloadsWritesAndStartsTheNewerInstallerThenEnds) {
+  UpdateServer server;
+  const QByteArray body = Installer(3000);
+  server.installer = ServerScript::Answer(FileAnswer(body));
+  host = server.server.hostAndPort();
+  auto update = Make();
+  const QString expected = programDir() + QStringLiteral("setup_2.0.5.151_prm.exe");
+  QByteArray onDiskAtStart;
+  bool visibleDuringDownload = false;
+  QObject::connect(update->HTTPClient, &T_HTTPClient::DataReceived, [&] { visibleDuringDownload = update->isVisible(); });
+  shell.onStart = [&](const QString& program) {
+    QFile file(program);
+    if (file.open(QIODevice::ReadOnly)) onDiskAtStart = file.readAll();
+  };
+
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
+
+  ASSERT_EQ(server.server.requests().size(), 2);
+  EXPECT_TRUE(server.server.requests().at(1).startsWith("GET /downloads/setup_2.0.5.151_prm.exe HTTP/1.1\r\n"));
+  EXPECT_TRUE(server.server.requests().at(1).contains("\r\nUser-Agent: Orvane/1.0\r\n"));
+  EXPECT_TRUE(visibleDuringDownload);
+  ASSERT_EQ(shell.started.size(), 1u);
+  EXPECT_EQ(shell.started[0].program, expected);
+  EXPECT_TRUE(shell.started[0].arguments.isEmpty());
+  EXPECT_EQ(onDiskAtStart, body);  // complete before it was started
+  EXPECT_TRUE(QFileInfo(expected).isExecutable());
+  EXPECT_EQ(Installers(), QStringList{expected});
+  EXPECT_EQ(ends, 1);
+  EXPECT_TRUE(dialogs.asked().empty());
+  EXPECT_FALSE(update->isVisible());
+  EXPECT_FALSE(update->DownloadTimer->isActive());
+  EXPECT_FALSE(update->CancelButton->isEnabled());
+}
+
+TEST_F(UpdateTest, WritesIntoTheDataFolderWhenTheProgramFolderIsNotWritable) {
+  UpdateServer server;
+  host = server.server.hostAndPort();
+  UpdateIdentity identity = Identity();
+  identity.programDir = home.path() + QStringLiteral("/missing/");
+  auto update = Make(identity);
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
+  ASSERT_EQ(shell.started.size(), 1u);
+  EXPECT_EQ(shell.started[0].program, dataDir() + QStringLiteral("setup_2.0.5.151_prm.exe"));
+  EXPECT_EQ(ends, 1);
+}
+
+TEST_F(UpdateTest, NothingIsStartedWhenNoFolderTakesTheInstaller) {
+  UpdateServer server;
+  host = server.server.hostAndPort();
+  UpdateIdentity identity = Identity();
+  identity.programDir = home.path() + QStringLiteral("/missing/");
+  identity.userDataDir = home.path() + QStringLiteral("/missing-too/");
+  auto update = Make(identity);
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::Incomplete);
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(ends, 0);
+}
+
+struct VersionAnswerCase {
+  const char* name;
+  QByteArray page;
+};
+
+class VersionAnswerTest : public UpdateTest, public ::testing::WithParamInterface<VersionAnswerCase> {};
+
+TEST_P(VersionAnswerTest, OnlyTheFirstLineIsTheVersion) {
+  UpdateServer server;
+  server.version = GetParam().page;
+  host = server.server.hostAndPort();
+  auto update = Make();
+  EXPECT_EQ(update->GetRemoteVersion(), QStringLiteral("2.0.5.151"));
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
+  ASSERT_EQ(server.server.requests().size(), 3);
+  EXPECT_EQ(PathOf(server.server.requests().at(2)), QByteArray("/downloads/setup_2.0.5.151_prm.exe"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, VersionAnswerTest,
+                         ::testing::Values(VersionAnswerCase{"OneLine", "2.0.5.151"},
+                                           VersionAnswerCase{"TrailingLineEnd", "2.0.5.151\r\n"},
+                                           VersionAnswerCase{"SeveralLines", "2.0.5.151\r\n2.0.5.999\r\nnotes\r\n"},
+                                           VersionAnswerCase{"UnixLines", "2.0.5.151\n2.0.5.999\n"},
+                                           VersionAnswerCase{"Blanks", "  2.0.5.151  \r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Failures: silent checks say nothing, checks on request say what failed.
+
+struct CheckFailureCase {
+  const char* name;
+  // Sets up the server side; returns the host to use.
+  std::function<QString(std::unique_ptr<LoopbackServer>&)> serve;
+};
+
+class CheckFailureTest : public UpdateTest, public ::testing::WithParamInterface<CheckFailureCase> {};
+
+TEST_P(CheckFailureTest, SilentSaysNothing) {
+  std::unique_ptr<LoopbackServer> server;
+  host = GetParam().serve(server);
+  auto update = Make();
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::CheckFailed);
+  EXPECT_TRUE(dialogs.asked().empty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_FALSE(update->isVisible());
+  if (server) {
+    EXPECT_LE(server->requests().size(), 1);
+  }
+}
+
+TEST_P(CheckFailureTest, OnRequestSaysUpdateFailed) {
+  std::unique_ptr<LoopbackServer> server;
+  host = GetParam().serve(server);
+  auto update = Make();
+  dialogs.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::CheckFailed);
+  ASSERT_EQ(dialogs.asked().size(), 1u);
+  EXPECT_EQ(dialogs.asked()[0].caption, QStringLiteral("Update Failed"));
+  EXPECT_EQ(dialogs.asked()[0].text, UpdateFailedText);
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(ends, 0);
+}
+
+QString Serve(std::unique_ptr<LoopbackServer>& server, ServerScript script) {
+  server = std::make_unique<LoopbackServer>(std::move(script));
+  return server->hostAndPort();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CheckFailureTest,
+    ::testing::Values(
+        CheckFailureCase{"NoHostConfigured", [](auto&) { return QString(); }},
+        CheckFailureCase{"BlankHost", [](auto&) { return QStringLiteral("   "); }},
+        CheckFailureCase{"ServerUnreachable",
+                         [](auto& server) {
+                           const QString hostAndPort = Serve(server, ServerScript::Page("2.0.5.151"));
+                           server->close();
+                           return hostAndPort;
+                         }},
+        CheckFailureCase{"NotFound", [](auto& server) { return Serve(server, NotFound()); }},
+        CheckFailureCase{"EmptyAnswer", [](auto& server) { return Serve(server, ServerScript::Page("")); }},
+        CheckFailureCase{"ClosedWithoutAnswer", [](auto& server) { return Serve(server, ServerScript::Answer("")); }},
+        CheckFailureCase{"LastComponentNotANumber",
+                         [](auto& server) { return Serve(server, ServerScript::Page("2.0.5.beta")); }},
+        CheckFailureCase{"AnHtmlPage",
+                         [](auto& server) {
+                           return Serve(server, ServerScript::Page("<html><body>Sign in to the network</body></html>"));
+                         }},
+        CheckFailureCase{"ClimbsOutOfTheFolder",
+                         [](auto& server) { return Serve(server, ServerScript::Page("../../../tmp/evil.999")); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct DownloadFailureCase {
+  const char* name;
+  ServerScript installer;
+};
+
+class DownloadFailureTest : public UpdateTest, public ::testing::WithParamInterface<DownloadFailureCase> {};
+
+TEST_P(DownloadFailureTest, SilentSaysNothingAndLeavesNoFile) {
+  UpdateServer server;
+  server.installer = GetParam().installer;
+  host = server.server.hostAndPort();
+  auto update = Make();
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::DownloadFailed);
+  EXPECT_TRUE(dialogs.asked().empty());
+  EXPECT_TRUE(Installers().isEmpty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(ends, 0);
+  EXPECT_FALSE(update->isVisible());
+  EXPECT_FALSE(update->DownloadTimer->isActive());
+}
+
+TEST_P(DownloadFailureTest, OnRequestSaysDownloadError) {
+  UpdateServer server;
+  server.installer = GetParam().installer;
+  host = server.server.hostAndPort();
+  auto update = Make();
+  dialogs.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::DownloadFailed);
+  ASSERT_EQ(dialogs.asked().size(), 1u);
+  EXPECT_EQ(dialogs.asked()[0].caption, QStringLiteral("Download Error"));
+  EXPECT_EQ(dialogs.asked()[0].text, DownloadErrorText);
+  EXPECT_TRUE(Installers().isEmpty());
+  EXPECT_EQ(ends, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DownloadFailureTest,
+    ::testing::Values(DownloadFailureCase{"NotFound", NotFound()},
+                      DownloadFailureCase{"ShorterThanAnnounced",
+                                          ServerScript::Answer(FileAnswer(Installer(400), 1000))},
+                      DownloadFailureCase{"ClosedWithoutAnswer", ServerScript::Answer("")},
+                      DownloadFailureCase{"StallsUntilTheTimeOut",
+                                          ServerScript::Answer(FileAnswer(Installer(400), 1000), false)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, AnHtmlInstallerAnswerIsWrittenAndStartedLikeAFile) {
+  UpdateServer server;
+  server.installer = ServerScript::Page("#!/bin/sh\necho installing\n");
+  host = server.server.hostAndPort();
+  auto update = Make();
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
+  ASSERT_EQ(shell.started.size(), 1u);
+  QFile file(shell.started[0].program);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("#!/bin/sh\necho installing\n"));
+  EXPECT_EQ(ends, 1);
+}
+
+TEST_F(UpdateTest, AnAnswerOfAnotherTypeIsNeverWritten) {
+  UpdateServer server;
+  server.installer = ServerScript::Page("not an installer", "text/plain");
+  host = server.server.hostAndPort();
+  auto update = Make();
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::Incomplete);
+  EXPECT_TRUE(Installers().isEmpty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(ends, 0);
+}
+
+TEST_F(UpdateTest, AnInstallerThatCannotStartKeepsTheProgramRunning) {
+  UpdateServer server;
+  host = server.server.hostAndPort();
+  shell.startResult = false;
+  auto update = Make();
+  dialogs.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::StartFailed);
+  EXPECT_EQ(shell.started.size(), 1u);
+  EXPECT_EQ(ends, 0);
+  EXPECT_TRUE(Installers().isEmpty());
+  ASSERT_EQ(dialogs.asked().size(), 1u);
+  EXPECT_EQ(dialogs.asked()[0].caption, QStringLiteral("Update Failed"));
+}
+
+// --- During the download.
+
+// An installer that arrives in part, then waits far longer than any test runs.
+ServerScript SlowInstaller() {
+  const QByteArray whole = FileAnswer(Installer(10000));
+  const qsizetype part = whole.size() - 6000;
+  return ServerScript{{{0, whole.left(part)}, {50000, whole.mid(part)}}, true};
+}
+
+TEST_F(UpdateTest, CancelEndsTheDownloadAndHidesTheWindow) {
+  UpdateServer server;
+  server.installer = SlowInstaller();
+  host = server.server.hostAndPort();
+  auto update = Make();
+  update->HTTPClient->SetTimeOuts(60000, 60000);
+  int progressSeen = 0;
+  // Once the gauge has moved, the user presses Cancel.
+  QObject::connect(update->DownloadTimer, &QTimer::timeout, [&] {
+    if (update->ProgressBar->value() > 0 && progressSeen == 0) {
+      progressSeen = update->ProgressBar->value();
+      QTest::mouseClick(update->CancelButton, Qt::LeftButton);
+    }
+  });
+  dialogs.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::DownloadFailed);
+  EXPECT_GT(progressSeen, 0);
+  EXPECT_LT(progressSeen, 100);
+  ASSERT_EQ(dialogs.asked().size(), 1u);
+  EXPECT_EQ(dialogs.asked()[0].caption, QStringLiteral("Download Error"));
+  EXPECT_FALSE(update->isVisible());
+  EXPECT_TRUE(Installers().isEmpty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(ends, 0);
+}
+
+TEST_F(UpdateTest, ClosingTheWindowCancelsTheDownload) {
+  UpdateServer server;
+  server.installer = SlowInstaller();
+  host = server.server.hostAndPort();
+  auto update = Make();
+  update->HTTPClient->SetTimeOuts(60000, 60000);
+  QObject::connect(update->HTTPClient, &T_HTTPClient::DataReceived, update.get(), [&] {
+    if (server.server.requests().size() == 2) QTimer::singleShot(0, update.get(), [&] { update->close(); });
+  });
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::DownloadFailed);
+  EXPECT_TRUE(shell.started.empty());
+}
+
+TEST_F(UpdateTest, ASecondCheckDuringADownloadDoesNothing) {
+  UpdateServer server;
+  host = server.server.hostAndPort();
+  auto update = Make();
+  std::optional<UpdateOutcome> second;
+  QObject::connect(update->HTTPClient, &T_HTTPClient::DataReceived, [&] {
+    if (!second) second = update->CheckForUpdate(false);
+  });
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
+  EXPECT_EQ(second, UpdateOutcome::Busy);
+  EXPECT_EQ(server.server.requests().size(), 2);
+  EXPECT_EQ(shell.started.size(), 1u);
+}
+
+// The "Download" window halfway through a download; written with ORVANE_SCREENSHOTS set.
+TEST_F(UpdateTest, ScreenshotMidDownload) {
+  UpdateServer server;
+  server.installer = SlowInstaller();
+  host = server.server.hostAndPort();
+  auto update = Make();
+  update->HTTPClient->SetTimeOuts(60000, 60000);
+  QImage picture;
+  QObject::connect(update->DownloadTimer, &QTimer::timeout, [&] {
+    if (update->ProgressBar->value() > 0 && picture.isNull()) {
+      picture = update->grab().toImage();
+      update->CancelButtonClick();
+    }
+  });
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::DownloadFailed);
+  ASSERT_FALSE(picture.isNull());
+  const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOTS");
+  if (!dir.isEmpty()) {
+    QDir().mkpath(dir);
+    ASSERT_TRUE(picture.save(dir + QStringLiteral("/update-download.png")));
+  }
+}
+
+}  // namespace
