@@ -107,6 +107,8 @@ const std::vector<KeyInfo>& KeyTable() {
       {"EnableSync", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"SyncEMail", Type::Text, IntMin, IntMax, nullptr},
       {"SyncPass", Type::Text, IntMin, IntMax, nullptr},
+      // The local address the LAN synchronisation listens and sends on; all addresses when absent.
+      {"SyncBindAddress", Type::Text, IntMin, IntMax, nullptr},
       {"CurrentWeather", Type::Boolean, IntMin, IntMax, Copy("DisplayWeather")},
       {"ToolTipWeather", Type::Boolean, IntMin, IntMax, Copy("DisplayWeather")},
       {"WeatherDouble", Type::Boolean, IntMin, IntMax, Fixed("-1")},

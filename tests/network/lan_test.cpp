@@ -1,0 +1,402 @@
+// Full LAN exchanges between two complete contexts in one process, bound to 127.0.0.1 and
+// 127.0.0.2 on the same port, and against hand-driven sockets that lose answers or were
+// never let in.
+#include "app/appcontext.h"
+#include "core/memorykeystore.h"
+#include "network/network.h"
+#include "support/scripteddialogs.h"
+#include "support/testutil.h"
+
+#include <QEventLoop>
+#include <QListWidget>
+#include <QPushButton>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+#include <functional>
+
+namespace {
+
+const QString AddressA = QStringLiteral("127.0.0.1");
+const QString AddressB = QStringLiteral("127.0.0.2");
+const QString AddressC = QStringLiteral("127.0.0.3");
+
+// A port free on the three loopback addresses the tests use.
+quint16 FreePort() {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    QUdpSocket probe;
+    if (!probe.bind(QHostAddress(AddressA), 0)) continue;
+    const quint16 port = probe.localPort();
+    QUdpSocket b, c;
+    if (b.bind(QHostAddress(AddressB), port) && c.bind(QHostAddress(AddressC), port)) return port;
+  }
+  return 0;
+}
+
+LanTimings FastTimings() {
+  LanTimings timings;
+  timings.checkPassMs = 300;
+  timings.activityMs = 1000;
+  return timings;
+}
+
+// One running copy: its own store, clock, scripted dialogs and network window.
+struct Copy {
+  Copy(const QString& address, quint16 port, const QString& password, const QString& name,
+       LanTimings timings = FastTimings(), bool enabled = true) {
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2024, 3, 1, 9, 0)), std::move(scripted),
+                                           std::make_unique<MemoryKeyStore>());
+    TSettings& settings = context->settings();
+    settings.SetSetting(QStringLiteral("SyncBindAddress"), address);
+    settings.SetSetting(QStringLiteral("SyncPass"), password);
+    settings.SetSetting(QStringLiteral("SyncEMail"), name + QStringLiteral("@example.org"));
+    settings.SetBool(QStringLiteral("EnableSync"), enabled);
+    network = std::make_unique<T_Network>(*context, timings, port);
+    network->ComputerName = name;
+  }
+  DataFormat& calendar() { return context->calendar(); }
+
+  ScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<AppContext> context;
+  std::unique_ptr<T_Network> network;
+};
+
+TNote Event(const QString& title, TDateTime start, TDateTime modified, const QString& notes = QString()) {
+  TNote note;
+  note.Title = title;
+  note.StartDate = DatePart(start);
+  note.StartTime = TimePart(start);
+  note.EndTime = note.StartTime + EncodeTime(1, 0, 0);
+  note.ModifyDate = modified;
+  note.Notes = notes;
+  return note;
+}
+
+TToDo Task(const QString& title, TDateTime modified, bool completed = false) {
+  TToDo todo;
+  todo.Title = title;
+  todo.ModifyDate = modified;
+  todo.Completed = completed;
+  todo.Notes = QStringList{title + QStringLiteral(" line")};
+  return todo;
+}
+
+// The records of a calendar by title, for comparing two calendars regardless of order.
+std::map<QString, TNote> Events(DataFormat& calendar) {
+  std::map<QString, TNote> events;
+  for (const TNote& note : calendar.NoteArray) events[note.Title] = note;
+  return events;
+}
+std::map<QString, TToDo> Tasks(DataFormat& calendar) {
+  std::map<QString, TToDo> tasks;
+  for (const TToDo& todo : calendar.ToDoArray) tasks[todo.Title] = todo;
+  return tasks;
+}
+
+// Runs the event loop until the condition holds (or a generous limit passes).
+bool RunUntil(const std::function<bool()>& condition, int limitMs = 10000) {
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (condition()) loop.quit();
+  });
+  poll.start(5);
+  QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+  if (!condition()) loop.exec();
+  return condition();
+}
+
+class LanExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = FreePort();
+    if (port_ == 0) GTEST_SKIP() << "no UDP port is free on 127.0.0.1, 127.0.0.2 and 127.0.0.3";
+  }
+  quint16 port_ = 0;
+};
+
+TEST_F(LanExchangeTest, BothCalendarsConvergeByTheMergeRules) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  ASSERT_TRUE(a.network->Listening()) << a.network->ListenError().toStdString();
+  ASSERT_TRUE(b.network->Listening()) << b.network->ListenError().toStdString();
+  const TDateTime start = DT(2024, 3, 4, 10, 0);
+
+  a.calendar().MergeNote(Event(QStringLiteral("Only A"), start, 1));
+  a.calendar().MergeNote(Event(QStringLiteral("Edited on both"), start, 5, QStringLiteral("older text")));
+  a.calendar().MergeNote(Event(QStringLiteral("Same stamp"), start, 3, QStringLiteral("A's text")));
+  TNote deleted = Event(QStringLiteral("Deleted on A"), start, 2);
+  deleted.DeleteDate = D(2024, 2, 20);
+  a.calendar().MergeNote(deleted);
+  a.calendar().MergeToDo(Task(QStringLiteral("Task A"), 1));
+  a.calendar().MergeToDo(Task(QStringLiteral("Task shared"), 9, true));
+
+  b.calendar().MergeNote(Event(QStringLiteral("Only B"), start, 1));
+  b.calendar().MergeNote(Event(QStringLiteral("Edited on both"), start, 6, QStringLiteral("newer text")));
+  b.calendar().MergeNote(Event(QStringLiteral("Same stamp"), start, 3, QStringLiteral("B's text")));
+  b.calendar().MergeNote(Event(QStringLiteral("Deleted on A"), start, 2));
+  b.calendar().MergeToDo(Task(QStringLiteral("Task B"), 1));
+  b.calendar().MergeToDo(Task(QStringLiteral("Task shared"), 4));
+
+  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
+  EXPECT_EQ(result.message, QStringLiteral("Synchronization Complete!"));
+  EXPECT_TRUE(result.complete);
+
+  for (Copy* copy : {&a, &b}) {
+    auto events = Events(copy->calendar());
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(copy->calendar().NoteCount(), 5);
+    EXPECT_EQ(events[QStringLiteral("Edited on both")].Notes, QStringLiteral("newer text"));
+    EXPECT_EQ(events[QStringLiteral("Edited on both")].ModifyDate, 6);
+    auto tasks = Tasks(copy->calendar());
+    ASSERT_EQ(tasks.size(), 3u);
+    EXPECT_TRUE(tasks[QStringLiteral("Task shared")].Completed);
+    EXPECT_EQ(tasks[QStringLiteral("Task B")], Task(QStringLiteral("Task B"), 1));
+  }
+  // Equal stamps: each keeps its own copy.
+  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Same stamp")].Notes, QStringLiteral("A's text"));
+  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Same stamp")].Notes, QStringLiteral("B's text"));
+  // The deletion travelled as a record: not newer, so B keeps its live copy, and A stays deleted.
+  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Deleted on A")].DeleteDate, D(2024, 2, 20));
+  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Deleted on A")].DeleteDate, 0);
+  // A's new task arrived whole; the open counts follow the merged tasks.
+  EXPECT_EQ(Tasks(b.calendar())[QStringLiteral("Task A")], Task(QStringLiteral("Task A"), 1));
+  EXPECT_EQ(a.calendar().OpenToDoCount, 2);
+  EXPECT_EQ(b.calendar().OpenToDoCount, 2);
+  EXPECT_TRUE(b.calendar().DataChanged);
+  EXPECT_TRUE(a.network->SyncButton->isEnabled());
+  EXPECT_TRUE(b.network->SyncButton->isEnabled());
+}
+
+TEST_F(LanExchangeTest, DeletedRecordNewerThanTheLiveCopyTravels) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  const TDateTime start = DT(2024, 3, 4, 10, 0);
+  TNote deleted = Event(QStringLiteral("Edited then deleted"), start, 8);
+  deleted.DeleteDate = D(2024, 3, 1);
+  a.calendar().MergeNote(deleted);
+  b.calendar().MergeNote(Event(QStringLiteral("Edited then deleted"), start, 7));
+  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
+  ASSERT_EQ(b.calendar().NoteCount(), 1);
+  EXPECT_EQ(b.calendar().NoteArray[0], deleted);
+}
+
+TEST_F(LanExchangeTest, WrongPasswordExchangesNothing) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  a.calendar().MergeNote(Event(QStringLiteral("A's"), DT(2024, 3, 4, 10, 0), 1));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  std::vector<int> progress;
+  a.network->ProgressObserver = [&](const QString&, int percent) { progress.push_back(percent); };
+
+  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("Bravo"));
+  EXPECT_EQ(result.message, QStringLiteral("Remote Password incorrect."));
+  EXPECT_FALSE(result.complete);
+  EXPECT_TRUE(progress.empty());
+  // Whatever may still be under way is given its chance to arrive.
+  RunUntil([] { return false; }, 200);
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
+  EXPECT_EQ(b.calendar().NoteCount(), 1);
+  EXPECT_TRUE(a.network->SyncButton->isEnabled());
+}
+
+TEST_F(LanExchangeTest, NoAnswerToThePasswordCheckTimesOut) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
+  EXPECT_EQ(result.message, QStringLiteral("Network timeout verifying password."));
+  EXPECT_EQ(a.network->PassState, 3);
+}
+
+TEST_F(LanExchangeTest, CopyWithSyncOffAnswersNothing) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"), FastTimings(), false);
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  EXPECT_EQ(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).message,
+            QStringLiteral("Network timeout verifying password."));
+  EXPECT_EQ(a.calendar().NoteCount(), 0);
+}
+
+// A raw socket standing in for a peer or an intruder.
+struct HandDriven {
+  HandDriven(const QString& address, quint16 port) : port(port) {
+    bound = socket.bind(QHostAddress(address), port);
+    QObject::connect(&socket, &QUdpSocket::readyRead, [this] {
+      while (socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket.receiveDatagram(Lan::MaxDatagram);
+        received.push_back(datagram.data());
+        if (onDatagram) onDatagram(datagram.data(), datagram.senderAddress());
+      }
+    });
+  }
+  void Send(const QString& address, const QByteArray& bytes) { socket.writeDatagram(bytes, QHostAddress(address), port); }
+  bool Got(const QByteArray& word) const {
+    return std::any_of(received.begin(), received.end(), [&](const QByteArray& d) { return d.startsWith(word); });
+  }
+
+  quint16 port;
+  QUdpSocket socket;
+  bool bound = false;
+  std::vector<QByteArray> received;
+  std::function<void(const QByteArray&, const QHostAddress&)> onDatagram;
+};
+
+TEST_F(LanExchangeTest, LostAnswerDuringThePullEndsWithTheTimeOutMessage) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  HandDriven peer(AddressB, port_);
+  ASSERT_TRUE(peer.bound);
+  // Accepts the check and counts three events, but the second record is never sent.
+  peer.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
+    const QString to = from.toString();
+    if (d.startsWith(Lan::CheckPassWord)) peer.Send(to, Lan::Message(Lan::PassOkWord));
+    if (d.startsWith(Lan::NoteCntWord)) peer.Send(to, Lan::Message(Lan::RNoteCntWord, "3"));
+    if (d.startsWith(Lan::TodoCntWord)) peer.Send(to, Lan::Message(Lan::RTodoCntWord, "0"));
+    if (d == Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(0))) {
+      peer.Send(to, *Lan::NoteMessage(Event(QStringLiteral("First"), DT(2024, 3, 4, 10, 0), 1)));
+    }
+  };
+  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("any"));
+  EXPECT_EQ(result.message, QStringLiteral("Synchronization Timed Out - Check your connection and try again."));
+  EXPECT_FALSE(result.complete);
+  ASSERT_EQ(a.calendar().NoteCount(), 1);
+  EXPECT_EQ(a.calendar().NoteArray[0].Title, QStringLiteral("First"));
+  // The exchange stopped at the lost answer: no further index was asked for, no end sent.
+  EXPECT_FALSE(peer.Got(Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(2))));
+  EXPECT_FALSE(peer.Got(Lan::SyncDoneWord));
+  EXPECT_TRUE(a.network->SyncButton->isEnabled());
+}
+
+TEST_F(LanExchangeTest, UnauthenticatedPushAndRequestsAreIgnored) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  HandDriven intruder(AddressC, port_);
+  ASSERT_TRUE(intruder.bound);
+  // An exchange between A and B runs; the intruder joins in with its own datagrams.
+  intruder.Send(AddressB, Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(QStringLiteral("guess"))));
+  intruder.Send(AddressB, *Lan::NoteMessage(Event(QStringLiteral("Planted"), DT(2024, 3, 4, 10, 0), 1)));
+  intruder.Send(AddressB, Lan::Message(Lan::NoteCntWord));
+  intruder.Send(AddressB, Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(0)));
+  intruder.Send(AddressA, Lan::Message(Lan::PassOkWord));
+  // Datagrams are handled in order: the announcement comes after all of the above.
+  intruder.Send(AddressB, Lan::Message(Lan::DiscWord));
+  ASSERT_TRUE(RunUntil([&] { return intruder.Got(Lan::AnnounceWord); }));
+  EXPECT_TRUE(intruder.Got(Lan::PassFailWord));
+  EXPECT_FALSE(intruder.Got(Lan::RNoteCntWord));
+  EXPECT_FALSE(intruder.Got(Lan::SendNoteWord));
+  EXPECT_EQ(b.calendar().NoteCount(), 1);
+
+  // While A and B exchange, the intruder's forged answers to A count for nothing.
+  a.network->ProgressObserver = [&](const QString& text, int) {
+    if (text == QStringLiteral("Synchronizing Remote Data")) {
+      intruder.Send(AddressA, *Lan::NoteMessage(Event(QStringLiteral("Forged"), DT(2024, 3, 4, 10, 0), 1)));
+      intruder.Send(AddressB, *Lan::NoteMessage(Event(QStringLiteral("Pushed"), DT(2024, 3, 4, 10, 0), 1)));
+    }
+  };
+  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
+  RunUntil([] { return false; }, 200);
+  for (Copy* copy : {&a, &b}) {
+    ASSERT_EQ(copy->calendar().NoteCount(), 1);
+    EXPECT_EQ(copy->calendar().NoteArray[0].Title, QStringLiteral("B's"));
+  }
+}
+
+TEST_F(LanExchangeTest, ThreeHundredEventsPushAndPullCompletelyWithTheirProgress) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  for (int i = 0; i < 300; ++i) {
+    a.calendar().MergeNote(Event(QStringLiteral("A %1").arg(i), DT(2024, 3, 1, 8, 0) + i, 1));
+    b.calendar().MergeNote(Event(QStringLiteral("B %1").arg(i), DT(2024, 3, 1, 8, 0) + i, 1));
+  }
+  b.calendar().MergeToDo(Task(QStringLiteral("B task"), 1));
+  std::vector<std::pair<QString, int>> progress;
+  a.network->ProgressObserver = [&](const QString& text, int percent) { progress.emplace_back(text, percent); };
+
+  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
+  EXPECT_EQ(a.calendar().NoteCount(), 600);
+  EXPECT_EQ(b.calendar().NoteCount(), 600);
+  EXPECT_EQ(a.calendar().ToDoCount(), 1);
+  EXPECT_EQ(a.network->RemoteNoteCount, 600u);  // B already held A's events when A asked
+  EXPECT_EQ(a.network->RemoteToDoCount, 1u);
+
+  // The push: 0, then one figure per event; the counts; the pull: one per remote record.
+  ASSERT_EQ(progress.size(), 1u + 300u + 1u + 1u + 601u);
+  EXPECT_EQ(progress[0], std::make_pair(QStringLiteral("Synchronizing Local Data"), 0));
+  EXPECT_EQ(progress[1].second, 0);    // 1 of 300 rounds to 0
+  EXPECT_EQ(progress[2].second, 1);    // 2 of 300 rounds to 1
+  EXPECT_EQ(progress[150].second, 50);
+  EXPECT_EQ(progress[300].second, 100);
+  EXPECT_EQ(progress[301], std::make_pair(QStringLiteral("Preparing Remote Data"), 0));
+  EXPECT_EQ(progress[302], std::make_pair(QStringLiteral("Synchronizing Remote Data"), 0));
+  EXPECT_EQ(progress[303].second, 0);  // 1 of 601
+  EXPECT_EQ(progress[303 + 300].second, 50);  // 301 of 601 = 50.08
+  EXPECT_EQ(progress.back(), std::make_pair(QStringLiteral("Synchronizing Remote Data"), 100));
+}
+
+TEST_F(LanExchangeTest, TenThousandPushedEventsAllArrive) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  for (int i = 0; i < 10000; ++i) {
+    a.calendar().NoteArray.push_back(Event(QStringLiteral("Event %1 with a longer title").arg(i),
+                                           DT(2024, 1, 1, 8, 0) + i % 700, 1, QStringLiteral("Some notes")));
+  }
+  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
+  EXPECT_EQ(b.calendar().NoteCount(), 10000);
+  EXPECT_EQ(a.calendar().NoteCount(), 10000);
+}
+
+TEST_F(LanExchangeTest, LongNotesTravelAndTooLargeRecordsAreCounted) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  a.calendar().MergeNote(Event(QStringLiteral("Long"), DT(2024, 3, 4, 10, 0), 1, QString(60000, QLatin1Char('n'))));
+  a.calendar().MergeNote(Event(QStringLiteral("Too long"), DT(2024, 3, 4, 10, 0), 1, QString(70000, QLatin1Char('n'))));
+  b.calendar().MergeNote(Event(QStringLiteral("Long B"), DT(2024, 3, 4, 10, 0), 1, QString(65000, QLatin1Char('b'))));
+  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
+  EXPECT_TRUE(result.complete);
+  EXPECT_EQ(result.tooLarge, 1);
+  EXPECT_EQ(result.message, QStringLiteral("Synchronization Complete! 1 record(s) were too large to send."));
+  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Long")].Notes.size(), 60000);
+  EXPECT_EQ(Events(b.calendar()).count(QStringLiteral("Too long")), 0u);
+  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Long B")].Notes.size(), 65000);
+}
+
+// --- The window's commands ------------------------------------------------------------
+
+TEST_F(LanExchangeTest, SyncByAddressAsksForTheAddressAndPasswordAndShowsTheOutcome) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  a.dialogs->AnswerInput(AddressB);
+  a.dialogs->AnswerInput(QStringLiteral("bravo"));
+  a.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  a.network->SyncByIPButtonClick();
+  const auto& asked = a.dialogs->asked();
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[0].caption, QStringLiteral("Remote Address"));
+  EXPECT_TRUE(asked[0].text.startsWith(QStringLiteral("Please enter the IP Address or hostname (i.e. ")));
+  EXPECT_EQ(asked[1].caption, QStringLiteral("Network Password"));
+  EXPECT_EQ(asked[1].text, QStringLiteral("Please enter the remote system's synchronization password"));
+  EXPECT_EQ(asked[2].text, QStringLiteral("Synchronization Complete!"));
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
+}
+
+TEST_F(LanExchangeTest, CancelledPasswordPromptCancels) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  a.dialogs->AnswerInput(std::nullopt);
+  a.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  a.network->SyncWith(AddressB);
+  EXPECT_EQ(a.dialogs->LastText(), QStringLiteral("Synchronization Cancelled."));
+  EXPECT_TRUE(a.network->SyncButton->isEnabled());
+}
+
+TEST_F(LanExchangeTest, SyncButtonActsOnlyOnAListedSystem) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  a.network->RemoteList->addItem(QStringLiteral("stale (entry)"));
+  a.network->RemoteList->setCurrentRow(0);
+  a.network->SyncButtonClick();  // no system behind the line: nothing is asked
+  EXPECT_TRUE(a.dialogs->asked().empty());
+}
+
+}  // namespace
