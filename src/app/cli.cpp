@@ -109,6 +109,8 @@ const std::vector<CliCommand>& CliCommands() {
     list.push_back(SyncCommand());
     list.push_back(RenderCommand());
     list.push_back(WeatherCommand());
+    list.push_back(ListenCommand());
+    list.push_back(LanSyncCommand());
     return list;
   }();
   return commands;

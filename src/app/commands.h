@@ -13,3 +13,6 @@ CliCommand SyncCommand();
 CliCommand RenderCommand();
 // weather (cmd_weather.cpp).
 CliCommand WeatherCommand();
+// listen, lan-sync ADDRESS --password-file FILE (cmd_lan.cpp).
+CliCommand ListenCommand();
+CliCommand LanSyncCommand();

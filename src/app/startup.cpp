@@ -4,6 +4,7 @@
 #include "app/cli.h"
 #include "core/paths.h"
 #include "desktop/desktopwindow.h"
+#include "network/network.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtscreens.h"
 #include "platform/singleinstance.h"
@@ -112,6 +113,10 @@ int RunPanel(int argc, char** argv) {
   QtScreens desktopScreens;
   QtSound sound;
   T_DesktopWindow desktop(context, desktopScreens, sound);
+  // The network window lives for the whole run: its listener answers other copies, and the
+  // records they send are saved by the desktop window's tick like any other change.
+  T_Network network(context);
+  QObject::connect(&network, &T_Network::CalendarMerged, &desktop, qOverload<>(&QWidget::update));
   desktop.show();
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] {
     desktop.showNormal();

@@ -70,6 +70,7 @@ void T_ProgressDialog::SetText(const QString& text) {
 }
 
 void T_ProgressDialog::SetProgress(int percent) {
+  if (Gauge1->value() == percent) return;
   Gauge1->setValue(percent);
   Gauge1->repaint();
 }
@@ -318,7 +319,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
     WakeWaiter();
   };
   const QString localText = Tr("Synchronizing Local Data");
-  dialog.show();
+  if (ShowProgress) dialog.show();
   Progress(dialog, &localText, 0);
 
   // Push every local record; nothing is awaited, but the sender pauses after every burst so

@@ -85,6 +85,8 @@ class T_Network : public QWidget {
   const std::vector<TSystem>& Systems() const { return protocol_.Systems(); }
   // Called with every progress text and figure of an exchange (tests, the command line).
   std::function<void(const QString& text, int percent)> ProgressObserver;
+  // Whether an exchange shows its progress window (runs without a desktop do not).
+  bool ShowProgress = true;
 
   QListWidget* RemoteList;
   QPushButton* SyncButton;

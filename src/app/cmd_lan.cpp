@@ -1,0 +1,141 @@
+// orvane listen: a passive LAN peer on the user's calendar until stopped.
+// orvane lan-sync ADDRESS --password-file FILE: one exchange of the active side.
+#include "app/appcontext.h"
+#include "app/commands.h"
+#include "network/network.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <QTimer>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The write end of the pipe that turns SIGTERM and SIGINT into an event of the loop. The
+// handler can reach nothing else; it is set once, before the handler is installed.
+int quitPipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] auto written = ::write(quitPipe[0], &byte, 1);
+}
+
+// Ends the event loop on SIGTERM or SIGINT; false when the pipe cannot be made.
+bool QuitOnSignals(QObject* parent) {
+  if (quitPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, quitPipe) != 0) return false;
+  auto* notifier = new QSocketNotifier(quitPipe[1], QSocketNotifier::Read, parent);
+  QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+    char byte;
+    [[maybe_unused]] auto got = ::read(quitPipe[1], &byte, 1);
+    QCoreApplication::exit(0);
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnQuitSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGINT}) sigaction(sig, &action, nullptr);
+  return true;
+}
+
+int RunListen(const CliCommand& command, CliArgs& args) {
+  if (const QString unknown = args.UnknownOption(); !unknown.isEmpty()) {
+    return UsageError(command, QStringLiteral("unknown option %1").arg(unknown));
+  }
+  if (!args.Positional().isEmpty()) {
+    return UsageError(command, QStringLiteral("unexpected argument \"%1\"").arg(args.Positional().first()));
+  }
+  QTextStream err(stderr);
+  QString error;
+  std::unique_ptr<AppContext> context = OpenCliContext(true, error);
+  if (!context) {
+    err << "orvane listen: " << error << Qt::endl;
+    return 1;
+  }
+  T_Network network(*context);
+  if (!network.Listening()) {
+    err << "orvane listen: cannot listen on port " << Lan::Port << ": " << network.ListenError() << Qt::endl;
+    return 1;
+  }
+  if (!context->settings().GetBool(QStringLiteral("EnableSync"))) {
+    err << "orvane listen: network synchronization is turned off (EnableSync); no request will be answered"
+        << Qt::endl;
+  }
+  QObject stopper;
+  if (!QuitOnSignals(&stopper)) {
+    err << "orvane listen: cannot watch for the stop signals" << Qt::endl;
+    return 1;
+  }
+  // Merged records are written as the panel writes them: on a tick, and on the way out.
+  QTimer saver;
+  QObject::connect(&saver, &QTimer::timeout, [&context] { context->SaveCalendar(); });
+  saver.start(5000);
+  err << "orvane listen: answering on UDP port " << Lan::Port << "; stop with Ctrl+C" << Qt::endl;
+  QCoreApplication::exec();
+  saver.stop();
+  return context->SaveCalendar() ? 0 : 1;
+}
+
+int RunLanSync(const CliCommand& command, CliArgs& args) {
+  QString error;
+  const std::optional<QString> passwordFile = args.TakeOption(QStringLiteral("--password-file"), error);
+  if (!error.isEmpty()) return UsageError(command, error);
+  if (const QString unknown = args.UnknownOption(); !unknown.isEmpty()) {
+    return UsageError(command, QStringLiteral("unknown option %1").arg(unknown));
+  }
+  const QStringList positional = args.Positional();
+  if (positional.size() != 1) return UsageError(command, QStringLiteral("give one address to synchronize with"));
+  if (!passwordFile) return UsageError(command, QStringLiteral("--password-file is required"));
+
+  QTextStream err(stderr);
+  QFile file(*passwordFile);
+  if (!file.open(QIODevice::ReadOnly)) {
+    err << "orvane lan-sync: cannot read " << *passwordFile << ": " << file.errorString() << Qt::endl;
+    return 1;
+  }
+  // The first line, without its line end.
+  QString password = QString::fromUtf8(file.readLine(4096));
+  while (password.endsWith(QLatin1Char('\n')) || password.endsWith(QLatin1Char('\r'))) password.chop(1);
+
+  std::unique_ptr<AppContext> context = OpenCliContext(true, error);
+  if (!context) {
+    err << "orvane lan-sync: " << error << Qt::endl;
+    return 1;
+  }
+  T_Network network(*context);
+  if (!network.Listening()) {
+    err << "orvane lan-sync: cannot listen on port " << Lan::Port << " for the answers: " << network.ListenError()
+        << Qt::endl;
+    return 1;
+  }
+  network.ShowProgress = false;
+  const T_Network::SyncResult result = network.SyncWithPassword(positional.first(), password);
+  QTextStream(stdout) << result.message << Qt::endl;
+  const bool saved = context->SaveCalendar();
+  return result.complete && saved ? 0 : 1;
+}
+
+}  // namespace
+
+CliCommand ListenCommand() {
+  CliCommand command;
+  command.name = QStringLiteral("listen");
+  command.usage = QStringLiteral("listen");
+  command.summary = QStringLiteral("answer other copies' network synchronization until stopped");
+  command.run = [](CliArgs& args) { return RunListen(ListenCommand(), args); };
+  command.needs = CliCommand::Needs::Gui;
+  return command;
+}
+
+CliCommand LanSyncCommand() {
+  CliCommand command;
+  command.name = QStringLiteral("lan-sync");
+  command.usage = QStringLiteral("lan-sync ADDRESS --password-file FILE");
+  command.summary = QStringLiteral("synchronize the calendar with the copy at ADDRESS over the network");
+  command.run = [](CliArgs& args) { return RunLanSync(LanSyncCommand(), args); };
+  command.needs = CliCommand::Needs::Gui;
+  return command;
+}
