@@ -5,8 +5,10 @@
 #include "core/paths.h"
 #include "desktop/desktopwindow.h"
 #include "network/network.h"
+#include "network/update.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtscreens.h"
+#include "platform/qtshell.h"
 #include "platform/singleinstance.h"
 #include "platform/sound.h"
 #include "platform/sqlitekeystore.h"
@@ -113,6 +115,12 @@ int RunPanel(int argc, char** argv) {
   QtScreens desktopScreens;
   QtSound sound;
   T_DesktopWindow desktop(context, desktopScreens, sound);
+  // The desktop window's update timer runs the silent check; a newer installer is started and
+  // the program ends through the way out below, which saves the calendar.
+  QtShell shell;
+  T_Update update(context.dialogs(), shell,
+                  [&context] { return context.settings().GetSetting(QStringLiteral("UpdateHost")); });
+  desktop.RunUpdateCheck = [&update] { update.CheckForUpdate(true); };
   // The network window lives for the whole run: its listener answers other copies, and the
   // records they send are saved by the desktop window's tick like any other change.
   T_Network network(context);

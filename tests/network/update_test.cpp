@@ -254,6 +254,22 @@ TEST_F(UpdateTest, DownloadsWritesAndStartsTheNewerInstallerThenEnds) {
   EXPECT_FALSE(update->CancelButton->isEnabled());
 }
 
+TEST_F(UpdateTest, StartingTheInstallerEndsTheMainLoop) {
+  UpdateServer server;
+  host = server.server.hostAndPort();
+  // The program's own way to end: the main loop returns, and the main sequence saves.
+  T_Update update(dialogs, shell, [this] { return host; }, Identity());
+  std::optional<UpdateOutcome> outcome;
+  QTimer::singleShot(0, &update, [&] { outcome = update.CheckForUpdate(true); });
+  QTimer guard;  // ends a broken test instead of hanging it
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+  guard.start(60000);
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_EQ(outcome, UpdateOutcome::Started);
+  EXPECT_EQ(shell.started.size(), 1u);
+}
+
 TEST_F(UpdateTest, WritesIntoTheDataFolderWhenTheProgramFolderIsNotWritable) {
   UpdateServer server;
   host = server.server.hostAndPort();
