@@ -67,7 +67,9 @@ QImage NeutralBackdrop(QSize size);
 
 class DisplayFunctions {
  public:
+  // The painter reads the settings it is given at every paint: they must outlive it.
   DisplayFunctions(DataFormat& calendar, const Clock& clock, const DisplaySettings& settings);
+  DisplayFunctions(DataFormat& calendar, const Clock& clock, DisplaySettings&& settings) = delete;
   ~DisplayFunctions();
   DisplayFunctions(const DisplayFunctions&) = delete;
   DisplayFunctions& operator=(const DisplayFunctions&) = delete;

@@ -221,7 +221,8 @@ TEST(MonthPainting, TodayIsMarkedOnlyAtOffsetZero) {
 
 TEST(MonthPainting, SectionIsEightRowsForAFourRowMonthAndCellsAreRecorded) {
   PanelContext ctx(DT(2015, 2, 10, 9, 0));  // February 2015: Sunday the 1st, 28 days
-  DisplayFunctions painter(ctx.calendar(), *ctx.clock, CalendarOnly());
+  const DisplaySettings s = CalendarOnly();
+  DisplayFunctions painter(ctx.calendar(), *ctx.clock, s);
   const QImage picture = Paint(painter);
   EXPECT_EQ(picture.height(), 9 * 21);
   EXPECT_EQ(painter.Marks.CalendarTop, 21);
