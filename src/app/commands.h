@@ -16,3 +16,6 @@ CliCommand WeatherCommand();
 // listen, lan-sync ADDRESS --password-file FILE (cmd_lan.cpp).
 CliCommand ListenCommand();
 CliCommand LanSyncCommand();
+// export-ics FILE, import-ics FILE (cmd_icalendar.cpp).
+CliCommand ExportIcsCommand();
+CliCommand ImportIcsCommand();

@@ -1,0 +1,71 @@
+// orvane export-ics FILE, orvane import-ics FILE: the calendar as an iCalendar file, and
+// iCalendar files from other programs into it, on the user's store.
+
+#include "app/appcontext.h"
+#include "app/commands.h"
+#include "platform/icalendar.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+enum class IcsCommand { Export, Import };
+
+CliCommand MakeIcsCommand(IcsCommand kind);
+
+int RunIcsCommand(IcsCommand kind, CliArgs& args) {
+  const CliCommand self = MakeIcsCommand(kind);
+  const QString unknown = args.UnknownOption();
+  if (!unknown.isEmpty()) return UsageError(self, QStringLiteral("unknown option %1").arg(unknown));
+  const QStringList positional = args.Positional();
+  if (positional.size() != 1) return UsageError(self, QStringLiteral("give one file"));
+  const QString path = QFileInfo(positional.first()).absoluteFilePath();
+
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  QString error;
+  std::unique_ptr<AppContext> context = OpenCliContext(true, error);
+  if (!context) {
+    err << "orvane " << self.name << ": " << error << Qt::endl;
+    return 1;
+  }
+  const TDateTime now = context->clock().Now();
+  if (kind == IcsCommand::Export) {
+    const IcsExportResult result = ExportICalendar(context->calendar(), path, now);
+    if (!result.ok) {
+      err << "orvane " << self.name << ": " << result.error << Qt::endl;
+      return 1;
+    }
+    out << ExportSummary(result, path) << Qt::endl;
+    return 0;
+  }
+  const IcsImportResult result = ImportICalendar(context->calendar(), path, now);
+  if (!result.ok) {
+    err << "orvane " << self.name << ": " << result.error << Qt::endl;
+    return 1;
+  }
+  if (!context->SaveCalendar()) return 1;
+  out << ImportSummary(result, path) << Qt::endl;
+  return 0;
+}
+
+CliCommand MakeIcsCommand(IcsCommand kind) {
+  CliCommand command;
+  if (kind == IcsCommand::Export) {
+    command.name = QStringLiteral("export-ics");
+    command.usage = QStringLiteral("export-ics FILE.ics");
+    command.summary = QStringLiteral("write the events and tasks to an iCalendar file");
+  } else {
+    command.name = QStringLiteral("import-ics");
+    command.usage = QStringLiteral("import-ics FILE.ics");
+    command.summary = QStringLiteral("merge the events and tasks of an iCalendar file into the calendar");
+  }
+  command.run = [kind](CliArgs& args) { return RunIcsCommand(kind, args); };
+  return command;
+}
+
+}  // namespace
+
+CliCommand ExportIcsCommand() { return MakeIcsCommand(IcsCommand::Export); }
+CliCommand ImportIcsCommand() { return MakeIcsCommand(IcsCommand::Import); }
