@@ -391,6 +391,46 @@ TEST_F(LanExchangeTest, CancelledPasswordPromptCancels) {
   EXPECT_TRUE(a.network->SyncButton->isEnabled());
 }
 
+TEST_F(LanExchangeTest, AnnouncedSystemsAreListedAndSynchronizedWith) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  // B's answer to a discovery, as it arrives from B's address; then a second one from the same
+  // address (renamed), and A's own answer, which is not listed.
+  QUdpSocket fromB;
+  ASSERT_TRUE(fromB.bind(QHostAddress(AddressB), 0));
+  fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "old-name kim"), QHostAddress(AddressA), port_);
+  fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "laptop kim@example.org"), QHostAddress(AddressA), port_);
+  fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "desk pat"), QHostAddress(AddressA), port_);
+  ASSERT_TRUE(RunUntil([&] {
+    return a.network->RemoteList->count() == 1 &&
+           a.network->RemoteList->item(0)->text() == QStringLiteral("laptop (kim@example.org)");
+  }));
+  RunUntil([] { return false; }, 100);
+  ASSERT_EQ(a.network->Systems().size(), 1u);
+  EXPECT_EQ(a.network->Systems()[0].Address, AddressB);
+
+  a.network->RemoteList->setCurrentRow(0);
+  a.dialogs->AnswerInput(QStringLiteral("bravo"));
+  a.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  a.network->RemoteListDblClick();
+  EXPECT_EQ(a.dialogs->LastText(), QStringLiteral("Synchronization Complete!"));
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
+}
+
+TEST_F(LanExchangeTest, DiscoveryIsAnsweredOnlyWhileSyncIsOn) {
+  Copy on(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy off(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"), FastTimings(), false);
+  HandDriven asker(AddressC, port_);
+  ASSERT_TRUE(asker.bound);
+  asker.Send(AddressB, Lan::Message(Lan::DiscWord));
+  asker.Send(AddressA, Lan::Message(Lan::DiscWord));
+  ASSERT_TRUE(RunUntil([&] { return asker.Got(Lan::AnnounceWord); }));
+  RunUntil([] { return false; }, 100);
+  ASSERT_EQ(asker.received.size(), 1u);
+  EXPECT_EQ(asker.received[0], Lan::Message(Lan::AnnounceWord, "desk desk@example.org"));
+}
+
 TEST_F(LanExchangeTest, SyncButtonActsOnlyOnAListedSystem) {
   Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
   a.network->RemoteList->addItem(QStringLiteral("stale (entry)"));
