@@ -16,6 +16,8 @@ CliCommand WeatherCommand();
 // listen, lan-sync ADDRESS --password-file FILE (cmd_lan.cpp).
 CliCommand ListenCommand();
 CliCommand LanSyncCommand();
+// print --kind ... --out FILE.pdf (cmd_print.cpp).
+CliCommand PrintCommand();
 // export-ics FILE, import-ics FILE (cmd_icalendar.cpp).
 CliCommand ExportIcsCommand();
 CliCommand ImportIcsCommand();

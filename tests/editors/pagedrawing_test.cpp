@@ -1,0 +1,296 @@
+// The pages of the paper calendars drawn on a picture: their layout, their days and their
+// event texts.
+#include "core/dataformat.h"
+#include "editors/pagedrawing.h"
+#include "support/testutil.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace {
+
+void PageTestApp() {
+  static int argc = 1;
+  static char name[] = "test_editors";
+  static char* argv[] = {name, nullptr};
+  if (!QCoreApplication::instance()) new QApplication(argc, argv);
+}
+
+// A Letter page at 150 dots per inch.
+const QSize Landscape(1650, 1275);
+const QSize Portrait(1275, 1650);
+
+class PageDrawing : public ::testing::Test {
+ protected:
+  PageDrawing() : clock_(DT(2026, 12, 1, 9, 0)), calendar_(clock_) { PageTestApp(); }
+
+  int Event(TDateTime day, const QString& title, std::optional<TDateTime> start = std::nullopt) {
+    const int i = calendar_.AppendNote();
+    TNote& note = calendar_.NoteArray[static_cast<size_t>(i)];
+    note.Title = title;
+    note.StartDate = day;
+    note.EndDate = day;
+    if (start) {
+      note.Start = true;
+      note.StartTime = *start;
+      note.EndTime = *start + EncodeTime(1, 0);
+    }
+    calendar_.DataChanged = true;
+    return i;
+  }
+
+  PageGeometry Draw(CalendarKind kind, TDateTime date, QSize size = Landscape, int weeks = 1, bool blank = false) {
+    PageOptions options;
+    options.kind = kind;
+    options.weeksPerPage = weeks;
+    options.portrait = size.height() > size.width();
+    options.blank = blank;
+    image_ = QImage(size, QImage::Format_RGB32);
+    image_.fill(Qt::white);
+    QPainter painter(&image_);
+    return DrawPage(painter, size, date, options, calendar_);
+  }
+
+  // Whether any pixel of the area differs from white.
+  bool Inked(const QRect& area) const {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      for (int x = area.left(); x <= area.right(); ++x) {
+        if (image_.pixel(x, y) != qRgb(255, 255, 255)) return true;
+      }
+    }
+    return false;
+  }
+
+  FixedClock clock_;
+  DataFormat calendar_;
+  QImage image_;
+};
+
+TEST_F(PageDrawing, FrameAndUnitComeFromThePageSize) {
+  const PageGeometry g = Draw(CalendarKind::Month, D(2026, 12, 1));
+  EXPECT_EQ(g.unit, 1275 / 20);
+  EXPECT_EQ(g.margin, 63 / 8);
+  EXPECT_EQ(g.frame.left(), 63);
+  EXPECT_EQ(g.frame.top(), 126);
+  EXPECT_EQ(g.frame.right(), 1650 - 63);
+  EXPECT_EQ(g.frame.bottom(), 1275 - 63);
+  EXPECT_EQ(g.columnWidth, (1650 - 126) / 7);
+  EXPECT_EQ(g.rowHeight, (g.frame.bottom() - g.frame.top() - g.headerHeight) / g.rows);
+  // The margins stay white; the title and the frame are drawn.
+  EXPECT_FALSE(Inked(QRect(0, 0, 1650, 60)));
+  EXPECT_FALSE(Inked(QRect(0, 1275 - 60, 1650, 60)));
+  EXPECT_TRUE(Inked(QRect(0, 63, 1650, 60)));
+  EXPECT_EQ(QColor(image_.pixel(63, 700)).value() < 200, true);
+}
+
+struct MonthCase {
+  const char* name;
+  int year;
+  int month;
+  int rows;
+  int firstFilled;  // index of the month's first cell
+};
+
+class MonthRowsCase : public PageDrawing, public ::testing::WithParamInterface<MonthCase> {};
+
+TEST_P(MonthRowsCase, HaveOneRowPerWeekAndEmptyCellsOutsideTheMonth) {
+  const MonthCase& c = GetParam();
+  EXPECT_EQ(MonthRows(c.year, c.month), c.rows);
+  const PageGeometry g = Draw(CalendarKind::Month, D(c.year, c.month, 20));
+  EXPECT_EQ(g.rows, c.rows);
+  EXPECT_EQ(g.title, QStringLiteral("%1 %2").arg(QLatin1String(LongMonthNames[c.month - 1])).arg(c.year));
+  ASSERT_EQ(g.cells.size(), size_t(7 * c.rows));
+  const int days = DaysInMonth(c.year, c.month);
+  for (int i = 0; i < int(g.cells.size()); ++i) {
+    const PageCell& cell = g.cells[size_t(i)];
+    const bool inMonth = i >= c.firstFilled && i < c.firstFilled + days;
+    EXPECT_EQ(cell.filled, inMonth) << "cell " << i;
+    EXPECT_EQ(cell.label.isEmpty(), !inMonth) << "cell " << i;
+    if (inMonth) {
+      EXPECT_EQ(cell.label, QStringLiteral("%1").arg(i - c.firstFilled + 1, 2, 10, QLatin1Char('0')));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Months, MonthRowsCase,
+                         ::testing::Values(MonthCase{"FebruaryOfACommonYearStartingOnSunday", 2015, 2, 4, 0},
+                                           MonthCase{"ThirtyOneDaysStartingOnSaturday", 2026, 8, 6, 6},
+                                           MonthCase{"ThirtyOneDaysStartingOnFriday", 2026, 5, 6, 5},
+                                           MonthCase{"ThirtyDaysStartingOnSaturday", 2025, 11, 6, 6},
+                                           MonthCase{"LeapFebruaryStartingOnSunday", 2032, 2, 5, 0},
+                                           MonthCase{"DecemberStartingOnTuesday", 2026, 12, 5, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PageDrawing, EmptyCellsOutsideTheMonthHoldNoEvents) {
+  Event(D(2026, 7, 31), QStringLiteral("Last of July"));
+  Event(D(2026, 8, 3), QStringLiteral("In August"));
+  const PageGeometry g = Draw(CalendarKind::Month, D(2026, 8, 1));
+  ASSERT_NE(g.cellOf(D(2026, 7, 31)), nullptr);
+  EXPECT_TRUE(g.cellOf(D(2026, 7, 31))->lines.isEmpty());
+  EXPECT_EQ(g.cellOf(D(2026, 8, 3))->lines, QStringList{QStringLiteral("In August")});
+}
+
+TEST_F(PageDrawing, WeekPageStartsOnTheSundayBeforeTheDate) {
+  const PageGeometry g = Draw(CalendarKind::Week, D(2026, 12, 9), Landscape, 2);
+  EXPECT_EQ(g.firstDay, D(2026, 12, 6));
+  EXPECT_EQ(g.title, QStringLiteral("Week of 6 Dec 2026"));
+  EXPECT_EQ(g.rows, 2);
+  ASSERT_EQ(g.cells.size(), 14u);
+  for (const PageCell& cell : g.cells) EXPECT_TRUE(cell.filled);
+  EXPECT_EQ(g.cells.front().label, QStringLiteral("Dec 06"));
+  EXPECT_EQ(g.cells.back().label, QStringLiteral("Dec 19"));
+  // Weeks across a month's end are filled too.
+  EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 12, 30)).cells.back().label, QStringLiteral("Jan 02"));
+}
+
+TEST_F(PageDrawing, WeekPageOfASundayStartsOnIt) {
+  EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 12, 6)).firstDay, D(2026, 12, 6));
+}
+
+TEST_F(PageDrawing, PagesAdvanceByTheirPeriod) {
+  const std::vector<TDateTime> weeks = PageDates(CalendarKind::Week, D(2026, 12, 9), 3, 2);
+  ASSERT_EQ(weeks.size(), 3u);
+  EXPECT_EQ(weeks[1], D(2026, 12, 23));
+  EXPECT_EQ(Draw(CalendarKind::Week, weeks[1], Landscape, 2).firstDay, D(2026, 12, 20));
+  EXPECT_EQ(PageDates(CalendarKind::Day, D(2026, 12, 31), 2, 1)[1], D(2027, 1, 1));
+
+  QStringList titles;
+  for (const TDateTime date : PageDates(CalendarKind::Month, D(2026, 1, 31), 3, 1)) {
+    titles << Draw(CalendarKind::Month, date).title;
+  }
+  EXPECT_EQ(titles, (QStringList{QStringLiteral("January 2026"), QStringLiteral("February 2026"), QStringLiteral("March 2026")}));
+
+  QStringList years;
+  for (const TDateTime date : PageDates(CalendarKind::Year, D(2024, 2, 29), 3, 1)) {
+    years << Draw(CalendarKind::Year, date).title;
+  }
+  EXPECT_EQ(years, (QStringList{QStringLiteral("2024"), QStringLiteral("2025"), QStringLiteral("2026")}));
+}
+
+TEST_F(PageDrawing, PageCountsOutsideTheirRangeAreKeptWithinIt) {
+  EXPECT_EQ(PageDates(CalendarKind::Day, D(2026, 1, 1), 0, 1).size(), 1u);
+  EXPECT_EQ(PageDates(CalendarKind::Day, D(2026, 1, 1), 500, 1).size(), 100u);
+  EXPECT_EQ(PageDates(CalendarKind::Week, D(2026, 1, 4), 2, 0)[1], D(2026, 1, 11));
+  EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 1, 4), Landscape, 0).rows, 1);
+  EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 1, 4), Landscape, 99).rows, 8);
+}
+
+TEST_F(PageDrawing, PortraitShowsShortDayNames) {
+  EXPECT_EQ(Draw(CalendarKind::Month, D(2026, 12, 1), Portrait).dayNames,
+            (QStringList{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}));
+  EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 12, 1), Portrait).dayNames.front(), QStringLiteral("Sun"));
+  EXPECT_EQ(Draw(CalendarKind::Month, D(2026, 12, 1), Landscape).dayNames,
+            (QStringList{"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"}));
+}
+
+TEST_F(PageDrawing, YearPageLaysTheMonthsOutByOrientation) {
+  struct Case {
+    QSize size;
+    int columns, rows;
+    int aprilRow, aprilColumn;
+  };
+  for (const Case& c : {Case{Portrait, 3, 4, 1, 0}, Case{Landscape, 4, 3, 0, 3}}) {
+    const PageGeometry g = Draw(CalendarKind::Year, D(2026, 8, 15), c.size);
+    const int u = c.size.height() / 20;
+    EXPECT_EQ(g.title, QStringLiteral("2026"));
+    EXPECT_EQ(g.monthColumns, c.columns);
+    EXPECT_EQ(g.monthRows, c.rows);
+    ASSERT_EQ(g.monthBlocks.size(), 12u);
+    const int mw = (c.size.width() - 2 * u) / c.columns;
+    const int mh = (c.size.height() - 7 * u / 2) / c.rows;
+    EXPECT_EQ(g.monthBlocks[3].topLeft(), QPoint(u + c.aprilColumn * mw, 2 * u + u / 2 + c.aprilRow * mh));
+    EXPECT_EQ(g.monthBlocks[11].bottomRight(), QPoint(u + c.columns * mw - 1, 2 * u + u / 2 + c.rows * mh - 1));
+  }
+}
+
+TEST_F(PageDrawing, YearPageDaysFallOnTheirWeekLines) {
+  const PageGeometry g = Draw(CalendarKind::Year, D(2026, 1, 1));
+  ASSERT_EQ(g.monthWeekLines.size(), 12u);
+  // August 2026 begins on a Saturday: the first line holds one day, the 31st is on the sixth.
+  const std::vector<int>& august = g.monthWeekLines[7];
+  ASSERT_EQ(august.size(), 31u);
+  EXPECT_EQ(august[0], 1);
+  EXPECT_EQ(august[1], 2);
+  EXPECT_EQ(august[7], 2);
+  EXPECT_EQ(august[8], 3);
+  EXPECT_EQ(august[30], 6);
+  // February 2015 begins on a Sunday and fills four lines exactly.
+  const PageGeometry g2015 = Draw(CalendarKind::Year, D(2015, 6, 1));
+  EXPECT_EQ(g2015.monthWeekLines[1].front(), 1);
+  EXPECT_EQ(g2015.monthWeekLines[1].back(), 4);
+  EXPECT_EQ(g2015.monthWeekLines[1].size(), 28u);
+}
+
+TEST_F(PageDrawing, EventTextsShowTheStartTimeAndTitle) {
+  Event(D(2026, 12, 9), QStringLiteral("Dentist"), EncodeTime(9, 5));
+  Event(D(2026, 12, 9), QStringLiteral("Holiday market"));
+  Event(D(2026, 12, 9), QStringLiteral("Dinner"), EncodeTime(19, 30));
+  const QStringList expected{QStringLiteral("Holiday market"), QStringLiteral("9:05 AM Dentist"),
+                             QStringLiteral("7:30 PM Dinner")};
+  EXPECT_EQ(Draw(CalendarKind::Month, D(2026, 12, 1)).cellOf(D(2026, 12, 9))->lines, expected);
+  EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 12, 9)).cellOf(D(2026, 12, 9))->lines, expected);
+  EXPECT_EQ(Draw(CalendarKind::Day, D(2026, 12, 9)).lines, expected);
+}
+
+TEST_F(PageDrawing, LongEventTextsAreSplitToTheCellWidth) {
+  Event(D(2026, 12, 9), QStringLiteral("Quarterly planning meeting with the whole regional team"), EncodeTime(9, 5));
+  const PageGeometry g = Draw(CalendarKind::Month, D(2026, 12, 1), Portrait);
+  const QStringList lines = g.cellOf(D(2026, 12, 9))->lines;
+  ASSERT_GT(lines.size(), 1);
+  EXPECT_EQ(lines.join(QString()), QStringLiteral("9:05 AM Quarterly planning meeting with the whole regional team"));
+}
+
+TEST_F(PageDrawing, TextThatDoesNotFitItsCellIsCutAtTheCell) {
+  for (int i = 0; i < 30; ++i) Event(D(2026, 12, 9), QStringLiteral("Event number %1").arg(i), EncodeTime(8, i));
+  const PageGeometry g = Draw(CalendarKind::Week, D(2026, 12, 9), Landscape, 2);
+  const PageCell* full = g.cellOf(D(2026, 12, 9));
+  const PageCell* below = g.cellOf(D(2026, 12, 16));
+  ASSERT_GE(full->lines.size(), 30);
+  // The cell below shows its own label only: nothing of the lines above runs into it.
+  const QRect underLabel(below->rect.left() + 2, below->rect.top() + g.rowHeight / 2, below->rect.width() - 4,
+                         below->rect.height() / 2 - 2);
+  EXPECT_FALSE(Inked(underLabel));
+  const QRect rightOfLabel(below->rect.center().x(), below->rect.top() + 3, below->rect.width() / 2 - 3,
+                           below->rect.height() - 6);
+  EXPECT_FALSE(Inked(rightOfLabel));
+}
+
+TEST_F(PageDrawing, DayPageListsEventsWithTheirNotes) {
+  const int dentist = Event(D(2026, 12, 9), QStringLiteral("Dentist"), EncodeTime(9, 5));
+  calendar_.NoteArray[size_t(dentist)].Notes = QStringLiteral("Bring the x-rays\r\nParking on Elm Street");
+  calendar_.AddDayNote(dentist, QStringLiteral("Ask about the crown"), D(2026, 12, 9));
+  const int party = Event(D(2026, 12, 9), QStringLiteral("Office party"), EncodeTime(18, 0));
+  calendar_.AddDayNote(party, QStringLiteral("Bring a gift"), D(2026, 12, 9));
+  Event(D(2026, 12, 9), QStringLiteral("Cookie day"));
+  const PageGeometry g = Draw(CalendarKind::Day, D(2026, 12, 9));
+  EXPECT_EQ(g.title, QStringLiteral("Wednesday 9 Dec 2026"));
+  EXPECT_EQ(g.lines, (QStringList{QStringLiteral("Cookie day"), QStringLiteral("9:05 AM Dentist"),
+                                  QStringLiteral("Bring the x-rays"), QStringLiteral("Parking on Elm Street"),
+                                  QStringLiteral("Ask about the crown"), QStringLiteral("6:00 PM Office party"),
+                                  QStringLiteral("Bring a gift")}));
+}
+
+TEST_F(PageDrawing, DayPageDrawsNothingBelowItsFrame) {
+  for (int i = 0; i < 40; ++i) Event(D(2026, 12, 9), QStringLiteral("Event %1").arg(i), EncodeTime(6, i));
+  const PageGeometry g = Draw(CalendarKind::Day, D(2026, 12, 9));
+  EXPECT_GT(g.lines.size(), 5);
+  EXPECT_LT(g.lines.size(), 40);
+  EXPECT_FALSE(Inked(QRect(0, g.frame.bottom() + 4, Landscape.width(), Landscape.height() - g.frame.bottom() - 4)));
+}
+
+TEST_F(PageDrawing, BlankCalendarsShowOnlyTheirDays) {
+  const int i = Event(D(2026, 12, 9), QStringLiteral("Dentist"), EncodeTime(9, 5));
+  calendar_.AddDayNote(i, QStringLiteral("Ask about the crown"), D(2026, 12, 9));
+  for (const CalendarKind kind : {CalendarKind::Week, CalendarKind::Month}) {
+    const PageGeometry g = Draw(kind, D(2026, 12, 9), Landscape, 1, true);
+    EXPECT_EQ(g.cellOf(D(2026, 12, 9))->label.isEmpty(), false);
+    for (const PageCell& cell : g.cells) EXPECT_TRUE(cell.lines.isEmpty());
+  }
+  const PageGeometry day = Draw(CalendarKind::Day, D(2026, 12, 9), Landscape, 1, true);
+  EXPECT_TRUE(day.lines.isEmpty());
+  EXPECT_FALSE(Inked(day.frame.adjusted(4, 4, -4, -4)));
+}
+
+}  // namespace
