@@ -50,6 +50,16 @@ class PageText {
     painter_.setFont(font);
   }
 
+  // Sets the height, or a smaller one when sample would be wider than width: text too wide
+  // for its space is drawn smaller rather than run into its neighbour.
+  void SetHeightWithin(int height, const QString& sample, int width, bool bold = false) {
+    SetHeight(height, bold);
+    for (int tries = 0; tries < 4 && height > 1 && Width(sample) > width; ++tries) {
+      height = std::max(1, height * width / std::max(1, Width(sample)));
+      SetHeight(height, bold);
+    }
+  }
+
   int Width(const QString& text) const { return painter_.fontMetrics().horizontalAdvance(text); }
   int Height() const { return painter_.fontMetrics().height(); }
   // Text with its cell's top-left corner at (x, y).
@@ -282,9 +292,10 @@ class PagePainter {
       const QString name = QString::fromLatin1(LongMonthNames[mo - 1]);
       text_.SetHeight(u() / 2);
       text_.Out(x0 + (mw - text_.Width(name)) / 2, y0, name);
-      text_.SetHeight(u() / 2, true);
+      // Each initial and day number keeps within its day column, with a little room to spare.
+      text_.SetHeightWithin(u() / 2, QStringLiteral("Sa"), dw * 9 / 10, true);
       for (int k = 0; k < 7; ++k) text_.Out(x0 + dw / 2 + k * dw, y0 + lh, QString::fromLatin1(initials[k]));
-      text_.SetHeight(u() / 2);
+      text_.SetHeightWithin(u() / 2, QStringLiteral("00"), dw * 8 / 10);
       const int firstWeekday = WeekdayIndex(EncodeDate(year, mo, 1));
       std::vector<int> weekLines;
       for (int d = 1; d <= DaysInMonth(year, mo); ++d) {
