@@ -223,6 +223,22 @@ TEST_F(PageDrawing, YearPageDaysFallOnTheirWeekLines) {
   EXPECT_EQ(g2015.monthWeekLines[1].size(), 28u);
 }
 
+TEST_F(PageDrawing, YearPageDayNumbersKeepApartInNarrowColumns) {
+  for (const QSize size : {Portrait, Landscape}) {
+    const PageGeometry g = Draw(CalendarKind::Year, D(2026, 1, 1), size);
+    const int dw = g.monthBlocks[0].width() / 8;
+    const int lh = g.monthBlocks[0].height() / 9;
+    // January 2026's second week line is full (4 to 10): the column just before each number
+    // starts is white.
+    const QPoint origin = g.monthBlocks[0].topLeft();
+    const int y = origin.y() + 3 * lh;
+    EXPECT_TRUE(Inked(QRect(origin.x() + dw / 2, y, 7 * dw, lh)));
+    for (int k = 1; k < 7; ++k) {
+      EXPECT_FALSE(Inked(QRect(origin.x() + dw / 2 + k * dw - 1, y + 1, 1, lh - 2))) << "column " << k;
+    }
+  }
+}
+
 TEST_F(PageDrawing, EventTextsShowTheStartTimeAndTitle) {
   Event(D(2026, 12, 9), QStringLiteral("Dentist"), EncodeTime(9, 5));
   Event(D(2026, 12, 9), QStringLiteral("Holiday market"));
