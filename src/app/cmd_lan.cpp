@@ -69,9 +69,13 @@ int RunListen(const CliCommand& command, CliArgs& args) {
     err << "orvane listen: cannot watch for the stop signals" << Qt::endl;
     return 1;
   }
-  // Merged records are written as the panel writes them: on a tick, and on the way out.
+  // Merged records are written as the panel writes them: on a tick, and on the way out. A
+  // write of a large calendar takes seconds, so it waits while a peer is mid-exchange (the
+  // peer would otherwise give up waiting for an answer).
   QTimer saver;
-  QObject::connect(&saver, &QTimer::timeout, [&context] { context->SaveCalendar(); });
+  QObject::connect(&saver, &QTimer::timeout, [&context, &network] {
+    if (!network.Serving()) context->SaveCalendar();
+  });
   saver.start(5000);
   err << "orvane listen: answering on UDP port " << Lan::Port << "; stop with Ctrl+C" << Qt::endl;
   QCoreApplication::exec();

@@ -107,6 +107,13 @@ class LanProtocol {
   // The list box lines: Name " (" User ")".
   QStringList SystemLines() const;
 
+  // Whether the passive side is serving any peer (one let in and not silent for too long).
+  bool Serving(qint64 nowMs) const {
+    for (auto it = peers_.cbegin(); it != peers_.cend(); ++it) {
+      if (nowMs - it.value() <= peerIdleMs_) return true;
+    }
+    return false;
+  }
   // Whether the passive side currently serves this address.
   bool IsAuthenticated(const QString& address, qint64 nowMs);
 

@@ -83,6 +83,9 @@ class T_Network : public QWidget {
   SyncResult SyncWithPassword(const QString& address, const QString& password);
 
   const std::vector<TSystem>& Systems() const { return protocol_.Systems(); }
+  // Whether another copy is in the middle of an exchange with this one (its password was
+  // accepted and it has neither ended nor gone silent).
+  bool Serving() const { return protocol_.Serving(monotonic_.elapsed()); }
   // Called with every progress text and figure of an exchange (tests, the command line).
   std::function<void(const QString& text, int percent)> ProgressObserver;
   // Whether an exchange shows its progress window (runs without a desktop do not).

@@ -129,6 +129,15 @@ TEST_F(LanProtocolTest, SilenceEndsTheAuthentication) {
   EXPECT_TRUE(Handle(Lan::Message(Lan::NoteCntWord), Peer, 1000 + 90001).replies.empty());
 }
 
+TEST_F(LanProtocolTest, ServingLastsFromTheAcceptedCheckToTheEndOrSilence) {
+  EXPECT_FALSE(protocol_.Serving(0));
+  Authenticate(Peer, 0);
+  EXPECT_TRUE(protocol_.Serving(30000));
+  EXPECT_FALSE(protocol_.Serving(30001));
+  Handle(Lan::Message(Lan::SyncDoneWord), Peer, 100);
+  EXPECT_FALSE(protocol_.Serving(100));
+}
+
 TEST_F(LanProtocolTest, NothingIsAnsweredWhileSyncIsOff) {
   identity_.enabled = false;
   EXPECT_TRUE(Handle(Lan::Message(Lan::DiscWord)).replies.empty());
