@@ -43,12 +43,16 @@ class LanCommandTest : public ::testing::Test {
   void SetUp() override {
     binary_ = QFileInfo(qEnvironmentVariable("ORVANE_BINARY")).canonicalFilePath();
     ASSERT_FALSE(binary_.isEmpty()) << "ORVANE_BINARY is not set";
-    for (const char* address : {"127.0.0.1", "127.0.0.2"}) {
+  }
+
+  // The program's port must be free on the addresses a test binds (another test program
+  // running at the same time may hold it).
+  static bool PortFree(const QStringList& addresses) {
+    for (const QString& address : addresses) {
       QUdpSocket probe;
-      if (!probe.bind(QHostAddress(QLatin1String(address)), 3402)) {
-        GTEST_SKIP() << "UDP port 3402 is taken on " << address;
-      }
+      if (!probe.bind(QHostAddress(address), 3402)) return false;
     }
+    return true;
   }
 
   void Start(QProcess& process, const User& user, const QStringList& args) {
@@ -125,6 +129,9 @@ class LanCommandTest : public ::testing::Test {
 };
 
 TEST_F(LanCommandTest, ListenerAndOneExchangeConvergeAndSaveBothStores) {
+  if (!PortFree({QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")})) {
+    GTEST_SKIP() << "UDP port 3402 is taken on 127.0.0.1 or 127.0.0.2";
+  }
   User a(QStringLiteral("127.0.0.1"));
   User b(QStringLiteral("127.0.0.2"));
   Seed(a, {QStringLiteral("Gym")}, QStringLiteral("alpha"));
@@ -162,9 +169,13 @@ TEST_F(LanCommandTest, ListenerAndOneExchangeConvergeAndSaveBothStores) {
 }
 
 TEST_F(LanCommandTest, NobodyListeningTimesOut) {
-  User a(QStringLiteral("127.0.0.1"));
+  // Addresses of their own, apart from the exchange test's.
+  if (!PortFree({QStringLiteral("127.0.0.3"), QStringLiteral("127.0.0.4")})) {
+    GTEST_SKIP() << "UDP port 3402 is taken on 127.0.0.3 or 127.0.0.4";
+  }
+  User a(QStringLiteral("127.0.0.3"));
   Seed(a, {QStringLiteral("Gym")}, QStringLiteral("alpha"));
-  const RunResult result = Run(a, {QStringLiteral("lan-sync"), QStringLiteral("127.0.0.2"),
+  const RunResult result = Run(a, {QStringLiteral("lan-sync"), QStringLiteral("127.0.0.4"),
                                    QStringLiteral("--password-file"), PasswordFile(a, QStringLiteral("x"))});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out.trimmed(), QStringLiteral("Network timeout verifying password."));
