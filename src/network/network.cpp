@@ -179,7 +179,9 @@ void T_Network::Send(const QString& address, const QByteArray& bytes) {
 }
 
 void T_Network::IdUDPServer1UDPRead() {
-  while (IdUDPServer1->hasPendingDatagrams()) {
+  // A bounded batch: under a steady stream the timers and the rest of the program still get
+  // their turn, and the datagrams left are read when the loop comes back here.
+  for (int batch = 0; batch < 256 && IdUDPServer1->hasPendingDatagrams(); ++batch) {
     const QNetworkDatagram datagram = IdUDPServer1->receiveDatagram(Lan::MaxDatagram);
     if (!datagram.isValid()) break;
     const QString sender = AddressText(datagram.senderAddress());
