@@ -31,11 +31,9 @@ T* Named(T* widget, const char* name) {
   return widget;
 }
 
-QFrame* NewPanel(QWidget* parent, const char* name) {
-  auto* panel = Named(new QFrame(parent), name);
-  panel->setAutoFillBackground(true);
-  return panel;
-}
+// Panels covered by those in front of them are hidden (UpdateSeen), so none needs to paint
+// its own background over the ones behind it.
+QFrame* NewPanel(QWidget* parent, const char* name) { return Named(new QFrame(parent), name); }
 
 QComboBox* NewList(QWidget* parent, const char* name, const QStringList& items) {
   auto* box = Named(new QComboBox(parent), name);

@@ -463,6 +463,26 @@ TEST_F(NoteFormFixture, CancelLeavesTheEventAlone) {
   EXPECT_EQ(saved.count(), 0);
 }
 
+TEST_F(NoteFormFixture, EnterSavesAndEscapeCancels) {
+  form->NewNote(D(2026, 12, 2));
+  Show();
+  QSignalSpy saved(form.get(), &T_NoteForm::Saved);
+  Type(form->Title, QStringLiteral("Quick"));
+  QTest::keyClick(form->Title, Qt::Key_Return);
+  EXPECT_EQ(saved.count(), 1);
+  ASSERT_EQ(calendar().NoteCount(), 1);
+  EXPECT_FALSE(form->isVisible());
+
+  form->ViewNote(0);
+  Show();
+  QSignalSpy cancelled(form.get(), &T_NoteForm::Cancelled);
+  Type(form->Title, QStringLiteral("Not this"));
+  QTest::keyClick(form->Title, Qt::Key_Escape);
+  EXPECT_EQ(cancelled.count(), 1);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(note(0).Title, QStringLiteral("Quick"));
+}
+
 // --- Load.
 
 TEST_F(NoteFormFixture, ViewNoteShowsTheStoredEvent) {

@@ -77,6 +77,13 @@ TEST_P(RecurrencePattern, SavesFindsAndShowsAgain) {
   EXPECT_TRUE(calendar().NoteOccursOn(0, r.occurs));
   EXPECT_FALSE(calendar().NoteOccursOn(0, r.doesNotOccur));
 
+  // Written to the store and read back, the series is the same.
+  ASSERT_TRUE(context->SaveCalendar());
+  DataFormat reloaded(*clock);
+  reloaded.LoadCalendar(context->store());
+  ASSERT_EQ(reloaded.NoteCount(), 1);
+  EXPECT_EQ(reloaded.NoteArray[0], saved);
+
   form->ViewNote(0);
   r.shown(*page);
   // Saved again as shown, the record stays the same but for its stamp.
