@@ -65,8 +65,11 @@ class PageText {
   // Text with its cell's top-left corner at (x, y).
   void Out(int x, int y, const QString& text) { painter_.drawText(x, y + painter_.fontMetrics().ascent(), text); }
 
-  T_SplitLine::Measure Measure() const {
-    return [this](const QString& s) { return Width(s); };
+  // Splits text into lines no wider than width. The splitter takes a piece that fills the
+  // width exactly as a whole line, even in the middle of a word; measured in half pixels
+  // against an odd limit, no piece fills it exactly, so such a line ends at its last blank.
+  void Split(T_SplitLine& splitter, const QString& text, int width) const {
+    splitter.split(text, 2 * width + 1, [this](const QString& s) { return 2 * Width(s); });
   }
 
  private:
@@ -168,7 +171,7 @@ class PagePainter {
       QString notes = note.Notes;
       if (!notes.isEmpty()) notes += QStringLiteral("\r\n");
       notes += calendar_.GetDayNote(index, date);
-      splitter.split(WithCrLf(notes), right() - (left() + 2 * m()), text_.Measure());
+      text_.Split(splitter, WithCrLf(notes), right() - (left() + 2 * m()));
       for (int k = 0; k < splitter.lineCount(); ++k) {
         if (y + height < bottom()) {
           text_.Out(x, y, splitter.line(k));
@@ -255,7 +258,7 @@ class PagePainter {
         text_.SetHeight(static_cast<int>(std::floor(u() * 0.375)));
         for (const int index : EventsOf(calendar_, cell.date)) {
           const TNote& note = calendar_.NoteArray[static_cast<size_t>(index)];
-          splitter.split(EventLine(note), cell.rect.width() - 2 * m(), text_.Measure());
+          text_.Split(splitter, EventLine(note), cw - 2 * m());
           for (int k = 0; k < splitter.lineCount(); ++k) {
             text_.Out(x, y, splitter.line(k));
             cell.lines << splitter.line(k);

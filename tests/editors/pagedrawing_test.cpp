@@ -258,6 +258,18 @@ TEST_F(PageDrawing, LongEventTextsAreSplitToTheCellWidth) {
   EXPECT_EQ(lines.join(QString()), QStringLiteral("9:05 AM Quarterly planning meeting with the whole regional team"));
 }
 
+TEST_F(PageDrawing, SplitLinesBreakBetweenWordsAtEveryPageSize) {
+  Event(D(2026, 12, 9), QStringLiteral("Team standup"), EncodeTime(9, 15));
+  Event(D(2026, 12, 9), QStringLiteral("Christmas Eve"));
+  for (int height = 500; height <= 900; height += 2) {
+    const PageGeometry g = Draw(CalendarKind::Month, D(2026, 12, 1), QSize(height * 85 / 110, height));
+    for (const QString& line : g.cellOf(D(2026, 12, 9))->lines) {
+      EXPECT_FALSE(line.startsWith(QLatin1Char(' '))) << height << ": \"" << line.toStdString() << '"';
+      EXPECT_NE(line.right(2), QStringLiteral(" T")) << height << ": \"" << line.toStdString() << '"';
+    }
+  }
+}
+
 TEST_F(PageDrawing, TextThatDoesNotFitItsCellIsCutAtTheCell) {
   for (int i = 0; i < 30; ++i) Event(D(2026, 12, 9), QStringLiteral("Event number %1").arg(i), EncodeTime(8, i));
   const PageGeometry g = Draw(CalendarKind::Week, D(2026, 12, 9), Landscape, 2);
