@@ -225,8 +225,8 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
     return UpdateOutcome::Incomplete;
   }
   if (!shell_.StartProcess(*installer)) {
-    // The program stays: ending it now would leave the user with neither the old program
-    // nor the new one.
+    // The program keeps running: ending it now would leave the user with no program at all,
+    // and the next check tries again.
     QFile::remove(*installer);
     hide();
     if (!silent) {
