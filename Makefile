@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench screenshots fuzz sanitize clean
+.PHONY: all deps configure build run test bench screenshots fuzz sanitize package clean
 
 all: build
 
@@ -35,6 +35,11 @@ screenshots: build
 
 fuzz: deps
 	@scripts/fuzz
+
+# A Debian package in $(BUILD), then a check of what it holds.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@scripts/check-package $(BUILD)
 
 sanitize:
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF"
