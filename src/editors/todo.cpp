@@ -119,7 +119,10 @@ void T_ToDo::RefreshTaskList() {
   calendar.SortToDos();
   const FormatSettings format = FormatSettings::FromSystemLocale();
   const int count = calendar.SortedToDoCount();
+  const TDateTime today = context_.clock().Today();
   const QColor doneColour = palette().color(QPalette::Disabled, QPalette::Text);
+  const QColor overdueColour(0xb0, 0x1c, 0x1c);
+  const int rowHeight = CheckList->fontMetrics().height() + 8;
   if (inCheckChange_ && count < CheckList->count()) {
     // Tasks were deleted elsewhere meanwhile; their entries go once the list's own change
     // notice is over.
@@ -143,12 +146,15 @@ void T_ToDo::RefreshTaskList() {
     if (!item) {
       item = new QListWidgetItem(CheckList);
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+      item->setSizeHint(QSize(0, rowHeight));
     }
     item->setText(text);
     item->setToolTip(task.Notes.join(QLatin1Char('\n')));
     item->setData(TaskRole, index);
     item->setCheckState(task.Completed ? Qt::Checked : Qt::Unchecked);
-    item->setForeground(task.Completed ? QBrush(doneColour) : QBrush());
+    // Done tasks are greyed; open tasks whose due day has passed stand out in red.
+    const bool overdue = !task.Completed && task.DueDate != 0 && DatePart(task.DueDate) < today;
+    item->setForeground(task.Completed ? QBrush(doneColour) : overdue ? QBrush(overdueColour) : QBrush());
   }
   filling_ = false;
   rebuiltSincePress_ = true;
