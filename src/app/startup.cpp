@@ -4,6 +4,8 @@
 #include "app/cli.h"
 #include "core/paths.h"
 #include "desktop/desktopwindow.h"
+#include "editors/taskform.h"
+#include "editors/todo.h"
 #include "network/network.h"
 #include "network/update.h"
 #include "platform/qtdialogs.h"
@@ -125,6 +127,12 @@ int RunPanel(int argc, char** argv) {
   // records they send are saved by the desktop window's tick like any other change.
   T_Network network(context);
   QObject::connect(&network, &T_Network::CalendarMerged, &desktop, qOverload<>(&QWidget::update));
+  // The task editor and the to-do window are made once and stay hidden until asked for; a
+  // change made in either repaints the panel at once.
+  T_TaskForm taskForm(context);
+  T_ToDo toDo(context, taskForm);
+  QObject::connect(&taskForm, &T_TaskForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
+  QObject::connect(&toDo, &T_ToDo::Changed, &desktop, &T_DesktopWindow::FormPaint);
   desktop.show();
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] {
     desktop.showNormal();
