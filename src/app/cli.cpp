@@ -9,6 +9,7 @@
 #include "version.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <memory>
 
@@ -87,6 +88,29 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::
   context->LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
   context->calendar().LoadCalendar(context->store());
   return context;
+}
+
+FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args) {
+  FileCommandStart start;
+  const QString unknown = args.UnknownOption();
+  const QStringList positional = args.Positional();
+  if (!unknown.isEmpty()) {
+    start.exitCode = UsageError(self, QStringLiteral("unknown option %1").arg(unknown));
+    return start;
+  }
+  if (positional.size() != 1) {
+    start.exitCode = UsageError(self, QStringLiteral("give one file"));
+    return start;
+  }
+  start.path = QFileInfo(positional.first()).absoluteFilePath();
+  QString error;
+  // Every command that changes the store holds the program's lock, so none runs beside the panel.
+  start.context = OpenCliContext(true, error);
+  if (!start.context) {
+    QTextStream(stderr) << "orvane " << self.name << ": " << error << Qt::endl;
+    start.exitCode = 1;
+  }
+  return start;
 }
 
 const std::vector<CliCommand>& CliCommands() {

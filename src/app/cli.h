@@ -50,6 +50,17 @@ int RunCommand(const CliCommand& command, const QStringList& arguments);
 // Reports a usage error (one line, then the usage) and gives exit code 2.
 int UsageError(const CliCommand& command, const QString& message);
 
+// The start of a command that takes exactly one file and changes the store: the arguments
+// are checked (a usage error gives exit code 2) and the store is opened for change (a
+// failure is reported and gives 1). Either a context and the file's absolute path, or the
+// exit code to return.
+struct FileCommandStart {
+  std::unique_ptr<AppContext> context;
+  QString path;
+  int exitCode = 0;
+};
+FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args);
+
 // A context over the user's store for one command. With forChange the command holds the
 // program's lock, so it refuses while the panel runs. Settings are read with their defaults;
 // nothing is asked. A clock pins "now" for the command (the system clock when none).

@@ -5,7 +5,6 @@
 #include "app/commands.h"
 #include "core/backupfiles.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -16,20 +15,11 @@ CliCommand MakeCommand(FileCommand kind);
 
 int RunFileCommand(FileCommand kind, CliArgs& args) {
   const CliCommand self = MakeCommand(kind);
-  const QString unknown = args.UnknownOption();
-  if (!unknown.isEmpty()) return UsageError(self, QStringLiteral("unknown option %1").arg(unknown));
-  const QStringList positional = args.Positional();
-  if (positional.size() != 1) return UsageError(self, QStringLiteral("give one file"));
-  const QString path = QFileInfo(positional.first()).absoluteFilePath();
-
+  FileCommandStart start = StartFileCommand(self, args);
+  if (!start.context) return start.exitCode;
+  AppContext* context = start.context.get();
+  const QString& path = start.path;
   QTextStream err(stderr);
-  QString error;
-  // Every file command holds the program's lock, so none runs beside the panel.
-  std::unique_ptr<AppContext> context = OpenCliContext(true, error);
-  if (!context) {
-    err << "orvane " << self.name << ": " << error << Qt::endl;
-    return 1;
-  }
   // Failures have been reported through the context's dialogs, on standard error.
   switch (kind) {
     case FileCommand::Backup:

@@ -5,7 +5,6 @@
 #include "app/commands.h"
 #include "platform/icalendar.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -16,20 +15,12 @@ CliCommand MakeIcsCommand(IcsCommand kind);
 
 int RunIcsCommand(IcsCommand kind, CliArgs& args) {
   const CliCommand self = MakeIcsCommand(kind);
-  const QString unknown = args.UnknownOption();
-  if (!unknown.isEmpty()) return UsageError(self, QStringLiteral("unknown option %1").arg(unknown));
-  const QStringList positional = args.Positional();
-  if (positional.size() != 1) return UsageError(self, QStringLiteral("give one file"));
-  const QString path = QFileInfo(positional.first()).absoluteFilePath();
-
+  FileCommandStart start = StartFileCommand(self, args);
+  if (!start.context) return start.exitCode;
+  AppContext* context = start.context.get();
+  const QString& path = start.path;
   QTextStream out(stdout);
   QTextStream err(stderr);
-  QString error;
-  std::unique_ptr<AppContext> context = OpenCliContext(true, error);
-  if (!context) {
-    err << "orvane " << self.name << ": " << error << Qt::endl;
-    return 1;
-  }
   const TDateTime now = context->clock().Now();
   if (kind == IcsCommand::Export) {
     const IcsExportResult result = ExportICalendar(context->calendar(), path, now);
