@@ -63,7 +63,7 @@ class ProgramRun : public ::testing::Test {
   }
   bool WaitUntilListening() {
     const QString socket = SingleInstance::ServerName(Binary());
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 600; ++i) {
       if (QFileInfo::exists(socket)) return true;
       QThread::msleep(50);
     }
@@ -95,11 +95,11 @@ TEST_F(ProgramRun, ASecondStartLeavesOneCopyRunningAndSignalsEndItCleanly) {
   QProcess* first = Start({});
   ASSERT_TRUE(WaitUntilListening()) << first->readAllStandardError().toStdString();
   QString out;
-  EXPECT_EQ(Run({}, &out, 10000), 0) << out.toStdString();
+  EXPECT_EQ(Run({}, &out, 30000), 0) << out.toStdString();
   EXPECT_EQ(first->state(), QProcess::Running);
 
   ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
-  ASSERT_TRUE(first->waitForFinished(10000));
+  ASSERT_TRUE(first->waitForFinished(30000)) << first->readAllStandardError().toStdString();
   EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(first->exitCode(), 0);
 
@@ -107,7 +107,7 @@ TEST_F(ProgramRun, ASecondStartLeavesOneCopyRunningAndSignalsEndItCleanly) {
   QProcess* again = Start({});
   ASSERT_TRUE(WaitUntilListening());
   ::kill(static_cast<pid_t>(again->processId()), SIGINT);
-  ASSERT_TRUE(again->waitForFinished(10000));
+  ASSERT_TRUE(again->waitForFinished(30000)) << again->readAllStandardError().toStdString();
   EXPECT_EQ(again->exitCode(), 0);
 }
 
