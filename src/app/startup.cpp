@@ -127,6 +127,7 @@ int RunPanel(int argc, char** argv) {
   // records they send are saved by the desktop window's tick like any other change.
   T_Network network(context);
   QObject::connect(&network, &T_Network::CalendarMerged, &desktop, qOverload<>(&QWidget::update));
+  desktop.HoldSave = [&network] { return network.Serving(); };
   // The task editor and the to-do window are made once and stay hidden until asked for; a
   // change made in either repaints the panel at once.
   T_TaskForm taskForm(context);

@@ -378,7 +378,7 @@ void T_DesktopWindow::Timer1Timer() {
     context_.dialogs().BringToFront();
     for (int index : alarms) ShowAlarm(index);
   }
-  context_.SaveCalendar();
+  if (!HoldSave || !HoldSave()) context_.SaveCalendar();
   if (quickNotesDirty_ && context_.display().SaveNotebook) SaveQuickNotes();
   FormPaint();
 }

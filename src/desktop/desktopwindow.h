@@ -64,6 +64,9 @@ class T_DesktopWindow : public QWidget {
 
   // The automatic update check, run by the update timer; nothing until it is set.
   std::function<void()> RunUpdateCheck;
+  // While this answers true the tick leaves the calendar unsaved (a network peer is in the
+  // middle of an exchange, and a long save would make it time out); the next tick saves.
+  std::function<bool()> HoldSave;
   // Where the desktop pixels under the window come from when no compositor shows them.
   void SetBackdropSource(std::function<QImage(const QRect&)> source) { backdropSource_ = std::move(source); }
 

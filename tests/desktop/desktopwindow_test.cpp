@@ -98,6 +98,18 @@ TEST_F(DesktopWindowTest, TickSavesTheCalendar) {
   EXPECT_FALSE(ctx.calendar().DataChanged);
 }
 
+TEST_F(DesktopWindowTest, TickHoldsTheSaveWhileAskedAndSavesAfterwards) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  bool held = true;
+  window.HoldSave = [&held] { return held; };
+  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Merged"));
+  window.Timer1Timer();
+  EXPECT_TRUE(ctx.calendar().DataChanged);
+  held = false;
+  window.Timer1Timer();
+  EXPECT_FALSE(ctx.calendar().DataChanged);
+}
+
 TEST_F(DesktopWindowTest, FirstStartSitsAtTheTopRightOfTheWorkArea) {
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.show();
