@@ -8,7 +8,40 @@
 #include "platform/screens.h"
 #include "settings/settings.h"
 
+#include <functional>
 #include <memory>
+
+class T_Weather;
+
+// The windows that one part of the program opens in another. The main sequence fills these in
+// as it makes the windows; a hook left empty means that window is not part of this run (a
+// test, a command), and the command that would open it is hidden or does nothing.
+struct AppWindows {
+  // The event editor on a new event for a date, or on the event NoteArray[index].
+  std::function<void(TDateTime date)> NewEvent;
+  std::function<void(int index)> ViewEvent;
+  // The task editor on a new task, or on the task ToDoArray[index].
+  std::function<void()> NewTask;
+  std::function<void(int index)> ViewTask;
+  std::function<void()> ShowToDo;
+  // The month window as it was; filled with the month of a date; with a date selected.
+  std::function<void()> ShowMonth;
+  std::function<void(TDateTime date)> ShowMonthFilled;
+  std::function<void(TDateTime date)> ShowMonthDay;
+  // The print view opened at a date.
+  std::function<void(TDateTime date)> ShowPrint;
+  std::function<void()> ShowNetwork;
+  std::function<void()> ShowOptions;
+  std::function<void()> ShowThemeSelect;
+  std::function<void()> ShowHelp;
+  std::function<void()> ShowAbout;
+  // The update check the user asked for (it answers even when there is nothing new).
+  std::function<void()> CheckForUpdates;
+  // The desktop panel repaints now (after a change made in another window).
+  std::function<void()> RepaintDesktop;
+  // The display settings changed (options, theme, restore): the panel reloads and repaints.
+  std::function<void()> DisplaySettingsChanged;
+};
 
 // Everything one running Orvane works on: the clock, the questions to the user, the key
 // store, the calendar, and (as they are built) the settings and windows. Nothing of this is
@@ -34,6 +67,14 @@ class AppContext {
   // The desktop panel's typed copy of the display settings (LoadDisplaySettings).
   DisplaySettings& display() { return display_; }
 
+  // The weather keeper of the panel's run; none in command-line runs and most tests (the
+  // panel then shows no weather section). Owned by the main sequence.
+  T_Weather* weather() { return weather_; }
+  void SetWeather(T_Weather* weather) { weather_ = weather; }
+
+  // How windows reach each other.
+  AppWindows& windows() { return windows_; }
+
   // Writes the calendar when it changed. A failure keeps DataChanged set so the next tick
   // tries again, and is shown once, not again while the same error persists.
   bool SaveCalendar();
@@ -47,4 +88,6 @@ class AppContext {
   std::unique_ptr<Screens> screens_;
   std::unique_ptr<TSettings> settings_;
   DisplaySettings display_;
+  T_Weather* weather_ = nullptr;
+  AppWindows windows_;
 };

@@ -4,10 +4,13 @@
 #include "app/cli.h"
 #include "core/paths.h"
 #include "desktop/desktopwindow.h"
+#include "editors/noteform.h"
+#include "editors/printview.h"
 #include "editors/taskform.h"
 #include "editors/todo.h"
 #include "network/network.h"
 #include "network/update.h"
+#include "network/weather.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtscreens.h"
 #include "platform/qtshell.h"
@@ -113,6 +116,19 @@ int RunPanel(int argc, char** argv) {
   PainterStartup(context);
   context.calendar().LoadCalendar(context.store());
 
+  // The weather keeper reads its settings afresh at every refresh.
+  T_Weather weather([&context] {
+    const TSettings& stored = context.settings();
+    WeatherSettings settings;
+    settings.DisplayWeather = stored.GetBool(QStringLiteral("DisplayWeather"));
+    settings.WeatherZip = stored.GetSetting(QStringLiteral("WeatherZip")).trimmed();
+    settings.TempDeg = stored.GetInt(QStringLiteral("TempDeg"));
+    settings.PressureType = stored.GetInt(QStringLiteral("PressureType"));
+    settings.WeatherHost = stored.GetSetting(QStringLiteral("WeatherHost"));
+    return settings;
+  });
+  context.SetWeather(&weather);
+
   // The desktop window carries the heartbeat: alarms, saving and the repaint.
   QtScreens desktopScreens;
   QtSound sound;
@@ -134,6 +150,42 @@ int RunPanel(int argc, char** argv) {
   T_ToDo toDo(context, taskForm);
   QObject::connect(&taskForm, &T_TaskForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
   QObject::connect(&toDo, &T_ToDo::Changed, &desktop, &T_DesktopWindow::FormPaint);
+  QObject::connect(&weather, &T_Weather::WeatherChanged, &desktop, qOverload<>(&QWidget::update));
+  // One event editor serves the panel and the month window.
+  T_NoteForm noteForm(context);
+  QObject::connect(&noteForm, &T_NoteForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
+  T_PrintView printView(context);
+
+  AppWindows& windows = context.windows();
+  windows.NewEvent = [&noteForm](TDateTime date) {
+    noteForm.NewNote(date);
+    noteForm.show();
+    noteForm.raise();
+    noteForm.activateWindow();
+  };
+  windows.ViewEvent = [&noteForm](int index) {
+    noteForm.ViewNote(index);
+    noteForm.show();
+    noteForm.raise();
+    noteForm.activateWindow();
+  };
+  windows.NewTask = [&taskForm] {
+    taskForm.NewTask();
+    taskForm.Open();
+  };
+  windows.ViewTask = [&taskForm](int index) {
+    taskForm.ViewTask(index);
+    taskForm.Open();
+  };
+  windows.ShowToDo = [&toDo] {
+    toDo.show();
+    toDo.raise();
+    toDo.activateWindow();
+  };
+  windows.ShowPrint = [&printView](TDateTime date) { printView.ShowForDate(date); };
+  windows.ShowNetwork = [&network] { network.ShowNetwork(); };
+  windows.CheckForUpdates = [&update] { update.CheckForUpdate(false); };
+  windows.RepaintDesktop = [&desktop] { desktop.FormPaint(); };
   desktop.show();
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] {
     desktop.showNormal();
