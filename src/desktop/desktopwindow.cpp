@@ -77,6 +77,7 @@ T_DesktopWindow::T_DesktopWindow(AppContext& context, const Screens& screens, So
   setMouseTracking(true);
   setToolTipDuration(-1);
   backdropSource_ = [](const QRect& rect) { return X11RootWallpaper(rect); };
+  painter_.Weather = WeatherReportOf(context.weather());
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));

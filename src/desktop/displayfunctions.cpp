@@ -111,7 +111,10 @@ PanelCounts DisplayFunctions::Counts() {
     }
   }
   counts.openToDos = calendar_.OpenToDoCount;
-  counts.weatherRows = WeatherRows ? std::max(0, WeatherRows()) : 0;
+  if (Weather) {
+    counts.weatherRows = WeatherRowCount(*Weather);
+    counts.weatherAlertRow = WeatherAlertRowShown(*Weather);
+  }
   return counts;
 }
 
@@ -260,7 +263,7 @@ void DisplayFunctions::PaintContent(QPainter& p) {
     QuickNotesBox.visible = false;
   }
   // The weather section follows the quick notes.
-  if (settings_.DisplayWeather && settings_.CurrentWeather && PaintWeather) y = PaintWeather(p, y);
+  if (settings_.DisplayWeather && settings_.CurrentWeather && Weather) y = PaintWeather(p, y);
 }
 
 // --- Text.

@@ -1,13 +1,14 @@
 #pragma once
 
 // The desktop panel's painter: composition over the desktop, the gradient bars, the text
-// rules (fitting and drop shadow), the title row, the month calendars, and the list
-// sections (agendapainter.cpp). It records the layout marks and the hit rows that mouse
-// handling reads.
+// rules (fitting and drop shadow), the title row, the month calendars, the list sections
+// (agendapainter.cpp) and the weather section (weatherpainter.cpp). It records the layout
+// marks and the hit rows that mouse handling reads.
 
 #include "core/tdatetime.h"
 #include "desktop/displaysettings.h"
 #include "desktop/panellayout.h"
+#include "desktop/weatherpainter.h"
 
 #include <QColor>
 #include <QFont>
@@ -88,10 +89,9 @@ class DisplayFunctions {
   BoxPlace InfoBox;
   BoxPlace QuickNotesBox;
 
-  // The weather section (painted elsewhere): its row count and its painter. Without them
-  // the panel has no weather section.
-  std::function<int()> WeatherRows;
-  std::function<int(QPainter&, int y)> PaintWeather;
+  // The weather report the panel shows (it must outlive the paints that read it); without
+  // one the panel has no weather section.
+  const TWeatherReport* Weather = nullptr;
 
   // Starts a paint: "now" is read from the clock and the day queries start afresh.
   void BeginPaint();
@@ -128,6 +128,9 @@ class DisplayFunctions {
   int PaintTaskList(QPainter& p, int y);
   int PlaceInfoBox(int y);
   int PaintQuickNotes(QPainter& p, int y);
+  // The weather section (weatherpainter.cpp), and the pressure trend arrow centred on x, y.
+  int PaintWeather(QPainter& p, int y);
+  void DrawTrendArrow(QPainter& p, int x, int y, quint32 colour, TrendDirection direction);
 
   // The date under a point of the calendar section (content coordinates).
   TDateTime CalendarDateAt(int x, int y) const;

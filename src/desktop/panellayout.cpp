@@ -88,6 +88,10 @@ PanelLayout LayoutBackgroundBars(const DisplaySettings& s, const PanelCounts& co
   out.marks.WeatherTop = y;
   out.marks.AlertRowTop = y;
   if (WeatherShown(s)) {
+    if (counts.weatherAlertRow && counts.weatherRows > 1) {
+      out.marks.AlertRowTop = y + R;
+      out.marks.AlertRowShown = true;
+    }
     for (int row = 0; row < counts.weatherRows; ++row) out.bars.push_back({y + row * R, 0});
     y += counts.weatherRows * R;
   }

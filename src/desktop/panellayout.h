@@ -19,6 +19,8 @@ struct PanelCounts {
   int openToDos = 0;
   // Rows of the weather section; 0 while no weather panel is painted.
   int weatherRows = 0;
+  // The weather section's second row is the severe-weather alert row.
+  bool weatherAlertRow = false;
 };
 
 // Positions written by each paint and read by hit-testing, in content coordinates (0 is the
@@ -28,8 +30,16 @@ struct LayoutMarks {
   int TasksBottom = 0;
   int CalendarTop = 0;
   int WeatherTop = 0;
+  // The severe-weather alert row, one row high; only while AlertRowShown (otherwise the top
+  // equals WeatherTop and no row is the alert row).
   int AlertRowTop = 0;
+  bool AlertRowShown = false;
 };
+
+// Whether content y lies in the alert row of the last paint.
+inline bool InAlertRow(const LayoutMarks& marks, int y, int R) {
+  return marks.AlertRowShown && y >= marks.AlertRowTop && y < marks.AlertRowTop + R;
+}
 
 struct GradientBarPlace {
   int y = 0;
