@@ -64,6 +64,11 @@ class AppContext {
   // The settings; a context that never loaded them gets this run's defaults over one
   // fixed monitor, asking nothing.
   TSettings& settings();
+  // The monitors the settings were loaded over (loading this run's defaults if none were).
+  const Screens& screens() {
+    settings();
+    return *screens_;
+  }
   // The desktop panel's typed copy of the display settings (LoadDisplaySettings).
   DisplaySettings& display() { return display_; }
 

@@ -1,0 +1,481 @@
+#include "editors/options.h"
+
+#include "app/appcontext.h"
+#include "desktop/panellayout.h"
+#include "editors/themeselect.h"
+#include "network/weather.h"
+#include "platform/sound.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+const char* const SoundFilter =
+    "All Supported Audio Files (*.wav;*.mp3;*.wma;*.mid)|*.wav;*.mp3;*.au;*.mid;*.wma|Microsoft WAV Files "
+    "(*.wav)|*.wav|MPEG Level 3 Audio Files (*.mp3)|*.mp3|Windows Media Audio Files (*.wma)|*.wma|MIDI Sequence "
+    "Files (*.mid)|*.mid";
+
+}  // namespace
+
+// --- The colour swatch.
+
+ColourSwatch::ColourSwatch(QWidget* parent) : QFrame(parent) {
+  setFixedSize(44, 20);
+  SetColour(0);
+}
+
+void ColourSwatch::SetColour(Dialogs::Colour colour) {
+  colour_ = colour & 0xffffff;
+  const QColor shown(colour_ & 0xff, (colour_ >> 8) & 0xff, (colour_ >> 16) & 0xff);
+  setStyleSheet(QStringLiteral("background: %1; border: 1px solid #8a8a8a; border-radius: 3px;").arg(shown.name()));
+  setToolTip(shown.name().toUpper());
+}
+
+// --- The dialog.
+
+T_Options::T_Options(AppContext& context, Sound& sound, QWidget* parent)
+    : QDialog(parent), context_(context), sound_(sound) {
+  setObjectName(QStringLiteral("T_Options"));
+  setWindowTitle(tr("Options"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(10, 10, 10, 10);
+  layout->setSpacing(10);
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->addTab(BuildAppearancePage(), tr("Appearance"));
+  PageControl1->addTab(BuildDisplayPage(), tr("Display"));
+  PageControl1->addTab(BuildBehaviorPage(), tr("Behavior"));
+  PageControl1->addTab(BuildSynchronizationPage(), tr("Synchronization"));
+  layout->addWidget(PageControl1, 1);
+
+  auto* buttons = new QHBoxLayout;
+  auto button = [this](const QString& text, const char* name) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+  };
+  HelpButton = button(tr("?"), "HelpButton");
+  HelpButton->setFixedWidth(HelpButton->sizeHint().height() + 8);
+  PreviewButton = button(tr("Preview"), "PreviewButton");
+  SaveButton = button(tr("Save"), "SaveButton");
+  CancelButton = button(tr("Cancel"), "CancelButton");
+  SaveButton->setDefault(true);
+  buttons->addWidget(HelpButton);
+  buttons->addStretch(1);
+  buttons->addWidget(PreviewButton);
+  buttons->addWidget(SaveButton);
+  buttons->addWidget(CancelButton);
+  layout->addLayout(buttons);
+
+  BuildBindings();
+  ConnectHandlers();
+  SetThemeSelect(nullptr);
+}
+
+T_Options::~T_Options() = default;
+
+void T_Options::ConnectHandlers() {
+  connect(SaveButton, &QPushButton::clicked, this, &T_Options::SaveButtonClick);
+  connect(CancelButton, &QPushButton::clicked, this, &T_Options::CancelButtonClick);
+  connect(PreviewButton, &QPushButton::clicked, this, &T_Options::PreviewButtonClick);
+  connect(HelpButton, &QPushButton::clicked, this, &T_Options::HelpButtonClick);
+  connect(PageControl1, &QTabWidget::currentChanged, this, &T_Options::PageControl1Change);
+  connect(GradHeight, &QSpinBox::valueChanged, this, &T_Options::GradHeightChange);
+  connect(MonitorSelect, &QComboBox::currentIndexChanged, this, [this] {
+    if (!loading_) LimitMaxHeight();
+  });
+  const std::pair<QPushButton*, void (T_Options::*)()> picks[] = {
+      {PickStart, &T_Options::PickStartClick},       {Button1, &T_Options::Button1Click},
+      {Button2, &T_Options::Button2Click},           {Button3, &T_Options::Button3Click},
+      {Button4, &T_Options::Button4Click},           {Button5, &T_Options::Button5Click},
+      {Button6, &T_Options::Button6Click},           {PickEventDay, &T_Options::PickEventDayClick},
+      {LabelPick, &T_Options::LabelPickClick},       {NoteColorPick, &T_Options::NoteColorPickClick},
+      {TaskColorPicker, &T_Options::TaskColorPickerClick}, {PlayBtn, &T_Options::PlayBtnClick},
+      {SndBrowseBtn, &T_Options::SndBrowseBtnClick}, {SyncPassReset, &T_Options::SyncPassResetClick},
+      {SaveAsTheme, &T_Options::SaveAsThemeClick},   {LoadNewTheme, &T_Options::LoadNewThemeClick},
+      {CheckUpdateButton, &T_Options::CheckUpdateButtonClick},
+  };
+  for (const auto& [b, handler] : picks) connect(b, &QPushButton::clicked, this, handler);
+
+  connect(DisplayWeather, &QCheckBox::toggled, this, [this] {
+    if (!loading_) DisplayWeatherClick();
+  });
+  connect(UseToolTips, &QCheckBox::toggled, this, [this] {
+    if (!loading_) UseToolTipsClick();
+  });
+  for (QCheckBox* b : {DisplayEvents, UseDropShadow, DisplayCalendar, PrevMonth, NextMonth, PlayAlarm, EnableSync}) {
+    connect(b, &QCheckBox::toggled, this, [this] {
+      if (!loading_) UpdateDependentControls();
+    });
+  }
+  // WeatherZipChange, DegreePickerChange, PressurePickerChange.
+  auto touched = [this] {
+    if (!loading_) weatherTouched_ = true;
+  };
+  connect(WeatherZip, &QLineEdit::textChanged, this, touched);
+  connect(DegreePicker, &QComboBox::currentIndexChanged, this, touched);
+  connect(PressurePicker, &QComboBox::currentIndexChanged, this, touched);
+  // The user's choice of tray icon, kept while the list changes with the weather box.
+  connect(IconPicker, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (!loading_ && index >= 0) wantedTrayIcon_ = index;
+  });
+}
+
+void T_Options::SetThemeSelect(T_ThemeSelect* chooser) {
+  themeSelect_ = chooser;
+  SaveAsTheme->setVisible(chooser != nullptr);
+  LoadNewTheme->setVisible(chooser != nullptr);
+}
+
+void T_Options::Open() {
+  if (!isVisible()) show();
+  raise();
+  activateWindow();
+}
+
+QStringList T_Options::SnapshotKeys() const {
+  QStringList keys;
+  for (const Binding& b : bindings_) keys << b.key;
+  keys << QStringLiteral("Title");
+  return keys;
+}
+
+QRect T_Options::WorkArea() const {
+  const Screens& screens = context_.screens();
+  const int item = MonitorSelect->currentIndex();
+  int index = item >= 1 ? item - 1 : screens.primary();
+  if (index < 0 || index >= screens.count()) index = 0;
+  const QRect area = screens.info(index).workArea;
+  return area.isValid() ? area : QRect(0, 0, 1920, 1080);
+}
+
+// --- Showing and hiding.
+
+void T_Options::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Restoring a minimised dialog is no new showing.
+  if (!event->spontaneous()) FormShow();
+}
+
+void T_Options::hideEvent(QHideEvent* event) {
+  QDialog::hideEvent(event);
+  FormHide();
+}
+
+void T_Options::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+// Escape cancels.
+void T_Options::reject() { CancelButtonClick(); }
+
+void T_Options::FormShow() {
+  weatherTouched_ = false;
+  FillMonitorList();
+  CheckUpdateButton->setVisible(static_cast<bool>(context_.windows().CheckForUpdates));
+  HelpButton->setVisible(static_cast<bool>(context_.windows().ShowHelp));
+  LoadControls();
+  LimitMaxHeight();
+}
+
+void T_Options::FormHide() { sound_.Stop(); }
+
+void T_Options::FormClose() {
+  RestoreSnapshot();
+  PanelChanged();
+}
+
+void T_Options::PageControl1Change() { sound_.Stop(); }
+
+void T_Options::FillMonitorList() {
+  const bool wasLoading = std::exchange(loading_, true);
+  MonitorSelect->clear();
+  MonitorSelect->addItem(tr("Primary System Monitor"));
+  const Screens& screens = context_.screens();
+  for (int i = 0; i < screens.count(); ++i) {
+    const QRect g = screens.info(i).geometry;
+    MonitorSelect->addItem(tr("Monitor %1: %2x%3").arg(i).arg(g.width()).arg(g.height()));
+  }
+  loading_ = wasLoading;
+}
+
+// --- Settings and controls.
+
+void T_Options::LoadControls() {
+  const TSettings& settings = context_.settings();
+  loading_ = true;
+  snapshot_.clear();
+  for (const Binding& b : bindings_) {
+    const QString text = settings.GetSetting(b.key);
+    snapshot_.insert(b.key, text);
+    b.load(text);
+  }
+  // Loading a theme here changes the title with the colours, so Cancel takes both back.
+  snapshot_.insert(QStringLiteral("Title"), settings.GetSetting(QStringLiteral("Title")));
+  loading_ = false;
+  UpdateDependentControls();
+}
+
+void T_Options::ApplyControls() {
+  TSettings& settings = context_.settings();
+  for (const Binding& b : bindings_) settings.SetSetting(b.key, b.apply());
+  // The panel's place passes through the edge snapping on its (possibly new) monitor.
+  const int left = settings.GetInt(QStringLiteral("DesktopLeft"));
+  const int top = settings.GetInt(QStringLiteral("DesktopTop"));
+  const QRect placed = SnapToWorkArea(QRect(left, top, 0, 0), WorkArea(), GradHeight->value());
+  if (placed.x() != left) settings.SetInt(QStringLiteral("DesktopLeft"), placed.x());
+  if (placed.y() != top) settings.SetInt(QStringLiteral("DesktopTop"), placed.y());
+  LoadDisplaySettings(settings, context_.display());
+  if (WeatherZip->text() != snapshot_.value(QStringLiteral("WeatherZip"))) RefreshWeather();
+}
+
+void T_Options::RestoreSnapshot() {
+  if (snapshot_.isEmpty()) return;
+  TSettings& settings = context_.settings();
+  for (const QString& key : SnapshotKeys()) settings.SetSetting(key, snapshot_.value(key));
+  LoadDisplaySettings(settings, context_.display());
+}
+
+void T_Options::Enable(QWidget* control, bool enabled) {
+  control->setEnabled(enabled);
+  if (QLabel* label = labels_.value(control)) label->setEnabled(enabled);
+}
+
+void T_Options::UpdateDependentControls() {
+  const bool events = DisplayEvents->isChecked();
+  Enable(DisplayDays, events);
+  Enable(AlwaysToday, events);
+  const bool weather = DisplayWeather->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{WeatherZip, DegreePicker, PressurePicker, CurrentWeather, TooltipWeather}) {
+    Enable(w, weather);
+  }
+  Enable(DropShadowColor, UseDropShadow->isChecked());
+  Enable(Button6, UseDropShadow->isChecked());
+  Enable(PrevMonth, DisplayCalendar->isChecked());
+  Enable(NextMonth, DisplayCalendar->isChecked());
+  for (QWidget* w : std::initializer_list<QWidget*>{SoundFilePath, PlayBtn, SndBrowseBtn}) Enable(w, PlayAlarm->isChecked());
+  Enable(SyncEMail, EnableSync->isChecked());
+  Enable(SyncPassReset, EnableSync->isChecked());
+  FillTrayIcons();
+}
+
+// The weather icons are offered only while weather is shown; a weather icon chosen before
+// comes back when the box is ticked again.
+void T_Options::FillTrayIcons() {
+  const bool wasLoading = std::exchange(loading_, true);
+  IconPicker->clear();
+  IconPicker->addItems({tr("Orvane Icon"), tr("Day of Month")});
+  if (DisplayWeather->isChecked()) {
+    IconPicker->addItems({tr("Temperature"), tr("Day top, Temperature bottom"), tr("Temperature top, Day bottom")});
+  }
+  IconPicker->setCurrentIndex(wantedTrayIcon_ >= 0 && wantedTrayIcon_ < IconPicker->count() ? wantedTrayIcon_ : 0);
+  loading_ = wasLoading;
+}
+
+void T_Options::LimitMaxHeight() {
+  const int limit = WorkArea().height() / std::max(1, GradHeight->value());
+  // Setting the highest value lowers a larger one to it.
+  MaxHeight->setMaximum(std::max(MaxHeight->minimum(), limit));
+}
+
+void T_Options::GradHeightChange() {
+  if (!loading_ && GradHeight->value() > 0) LimitMaxHeight();
+}
+
+void T_Options::ReloadThemeControls() {
+  if (!themeSelect_) return;
+  const TSettings& settings = context_.settings();
+  const QStringList keys = T_ThemeSelect::ThemeKeys();
+  loading_ = true;
+  for (const Binding& b : bindings_) {
+    if (keys.contains(b.key, Qt::CaseInsensitive)) b.load(settings.GetSetting(b.key));
+  }
+  loading_ = false;
+  UpdateDependentControls();
+}
+
+// --- The buttons below the pages.
+
+void T_Options::SaveButtonClick() {
+  hide();
+  ApplyControls();
+  if (weatherTouched_) RefreshWeather();
+  const SaveResult saved = context_.settings().SaveSettings();
+  PanelChanged();
+  // The settings stay changed in memory and are written again at the next save.
+  if (!saved.ok) context_.dialogs().Alert(tr("The settings could not be saved: %1").arg(saved.error));
+}
+
+void T_Options::PreviewButtonClick() {
+  ApplyControls();
+  if (DisplayWeather->isChecked() && weatherTouched_) RefreshWeather();
+  PanelChanged();
+}
+
+void T_Options::CancelButtonClick() {
+  hide();
+  RestoreSnapshot();
+  if (context_.display().DisplayWeather && weatherTouched_) RefreshWeather();
+  PanelChanged();
+}
+
+void T_Options::HelpButtonClick() {
+  if (context_.windows().ShowHelp) context_.windows().ShowHelp();
+}
+
+void T_Options::RefreshWeather() {
+  if (RefreshNow) {
+    RefreshNow();
+  } else if (T_Weather* weather = context_.weather()) {
+    weather->RefreshNow();
+  }
+}
+
+void T_Options::PanelChanged() {
+  const AppWindows& windows = context_.windows();
+  if (windows.DisplaySettingsChanged) {
+    windows.DisplaySettingsChanged();
+  } else if (windows.RepaintDesktop) {
+    windows.RepaintDesktop();
+  }
+}
+
+// --- Colours and the font.
+
+void T_Options::PickColour(ColourSwatch* swatch, Dialogs::Colour initial) {
+  if (const auto chosen = context_.dialogs().ChooseColour(initial)) swatch->SetColour(*chosen);
+}
+
+// The start colour's dialog opens on the colour the dialog was shown with.
+void T_Options::PickStartClick() {
+  PickColour(GradStart, TSettings::ParseInt(snapshot_.value(QStringLiteral("GradientStart"))).value_or(GradStart->Colour()));
+}
+void T_Options::Button1Click() { PickColour(GradEnd, GradEnd->Colour()); }
+void T_Options::Button2Click() { PickColour(BackColor, BackColor->Colour()); }
+void T_Options::Button3Click() { PickColour(ItemColor, ItemColor->Colour()); }
+void T_Options::Button4Click() { PickColour(HeaderColor, HeaderColor->Colour()); }
+void T_Options::Button6Click() { PickColour(DropShadowColor, DropShadowColor->Colour()); }
+void T_Options::PickEventDayClick() { PickColour(EventDayColor, EventDayColor->Colour()); }
+void T_Options::LabelPickClick() { PickColour(LabelColor, LabelColor->Colour()); }
+void T_Options::NoteColorPickClick() { PickColour(NoteColor, NoteColor->Colour()); }
+void T_Options::TaskColorPickerClick() { PickColour(TaskColor, TaskColor->Colour()); }
+
+void T_Options::Button5Click() {
+  Dialogs::FontChoice initial;
+  initial.family = PanelFont->text();
+  initial.pointSize = std::max(6, PanelFont->font().pointSize());
+  const auto chosen = context_.dialogs().ChooseFont(initial);
+  if (chosen && !chosen->family.trimmed().isEmpty()) SetPanelFont(chosen->family);
+}
+
+// The label names the face and shows it.
+void T_Options::SetPanelFont(const QString& face) {
+  QFont font = PanelFont->font();
+  font.setFamily(face);
+  PanelFont->setFont(font);
+  PanelFont->setText(face);
+}
+
+// --- Dependent controls and their questions.
+
+void T_Options::DisplayWeatherClick() {
+  UpdateDependentControls();
+  weatherTouched_ = !weatherTouched_;
+}
+
+void T_Options::UseToolTipsClick() {
+  if (UseToolTips->isChecked()) return;
+  if (!context_.dialogs().Confirm(tr("Disabling tooltips may slow down Orvane.  Are you sure?"))) {
+    const QSignalBlocker block(UseToolTips);
+    UseToolTips->setChecked(true);
+  }
+}
+
+// --- The alarm sound.
+
+void T_Options::PlayBtnClick() {
+  const QString path = SoundFilePath->text().trimmed();
+  if (path.isEmpty()) return;
+  if (!QFileInfo(path).isFile()) {
+    context_.dialogs().Alert(tr("The sound file \"%1\" cannot be found.").arg(path));
+    return;
+  }
+  sound_.Stop();
+  sound_.Play(path);
+}
+
+void T_Options::SndBrowseBtnClick() {
+  sound_.Stop();
+  Dialogs::FileRequest request;
+  request.title = tr("Sound File");
+  request.filter = QString::fromLatin1(SoundFilter);
+  const QString current = SoundFilePath->text().trimmed();
+  if (!current.isEmpty()) {
+    request.directory = QFileInfo(current).absolutePath();
+    request.fileName = QFileInfo(current).fileName();
+  }
+  if (const auto chosen = context_.dialogs().OpenFile(request)) SoundFilePath->setText(*chosen);
+}
+
+// --- Synchronisation, themes and updates.
+
+void T_Options::SyncPassResetClick() {
+  const auto entered =
+      context_.dialogs().InputQuery(tr("Reset Password"), tr("Please enter the new password:"), QString(), true);
+  // An empty answer would drop the password from the settings: it keeps the one there is.
+  if (entered && !entered->isEmpty()) pendingSyncPass_ = *entered;
+}
+
+void T_Options::SaveAsThemeClick() {
+  if (!themeSelect_) return;
+  const auto title =
+      context_.dialogs().InputQuery(tr("Theme Title"), tr("Please enter a title for the theme:"), QString());
+  if (!title) return;
+  if (title->trimmed().isEmpty()) {
+    context_.dialogs().MessageBox(tr("A theme needs a title."), QStringLiteral("Invalid Entry"), Dialogs::Buttons::Ok,
+                                  Dialogs::Icon::Warning);
+    return;
+  }
+  ApplyControls();
+  PanelChanged();
+  const TSettings& settings = context_.settings();
+  themeSelect_->ClearLoadedTheme();
+  themeSelect_->SetThemeValue(QStringLiteral("Title"), title->trimmed());
+  for (const QString& key : T_ThemeSelect::ThemeKeys()) {
+    if (key.compare(QStringLiteral("Title"), Qt::CaseInsensitive) != 0) {
+      themeSelect_->SetThemeValue(key, settings.GetSetting(key));
+    }
+  }
+  themeSelect_->SaveTheme();
+}
+
+void T_Options::LoadNewThemeClick() {
+  if (!themeSelect_) return;
+  themeSelect_->exec();
+  ReloadThemeControls();
+}
+
+void T_Options::CheckUpdateButtonClick() {
+  if (context_.windows().CheckForUpdates) context_.windows().CheckForUpdates();
+}

@@ -1,0 +1,231 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QDialog>
+#include <QFrame>
+#include <QHash>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class AppContext;
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class Sound;
+class T_ThemeSelect;
+
+// A swatch panel showing one colour of the settings (0x00BBGGRR) as its fill.
+class ColourSwatch : public QFrame {
+ public:
+  explicit ColourSwatch(QWidget* parent = nullptr);
+  Dialogs::Colour Colour() const { return colour_; }
+  void SetColour(Dialogs::Colour colour);
+
+ private:
+  Dialogs::Colour colour_ = 0;
+};
+
+// The options dialog ("Options"): every setting of the panel on four pages. Showing it takes
+// a snapshot of the settings it edits; Preview writes the controls into the settings so the
+// panel shows them at once; Save also writes the settings to the store; Cancel and closing
+// the window put the snapshot back. It is made once and shown again for every use.
+class T_Options : public QDialog {
+  Q_OBJECT
+
+ public:
+  // sound plays the alarm preview; it stays owned by the caller and must outlive the dialog.
+  T_Options(AppContext& context, Sound& sound, QWidget* parent = nullptr);
+  ~T_Options() override;
+
+  // Shows the dialog (from a fresh snapshot unless it is open already) and brings it forward.
+  void Open();
+
+  // The theme chooser behind "Save as a Theme" and "Load a Theme"; without one both buttons
+  // are hidden.
+  void SetThemeSelect(T_ThemeSelect* chooser);
+  // Refreshes the weather; unset, the weather keeper of the context does (when the run has one).
+  std::function<void()> RefreshNow;
+
+  // The text of every key the dialog edits (but Monitor) as it was when the dialog was shown.
+  QString SnapshotValue(const QString& key) const { return snapshot_.value(key); }
+  QStringList SnapshotKeys() const;
+  // The synchronisation password that Save or Preview will store.
+  QString PendingSyncPass() const { return pendingSyncPass_; }
+  // The zip code or a weather unit was changed, or the weather box toggled, since showing.
+  bool WeatherTouched() const { return weatherTouched_; }
+  // The work area of the monitor chosen in "Display On" (the primary one for the first item).
+  QRect WorkArea() const;
+
+  // --- Handlers.
+  void FormShow();
+  void FormHide();
+  void FormClose();
+  void LoadControls();
+  void ApplyControls();
+  void UpdateDependentControls();
+  void RestoreSnapshot();
+  // The upper limit of "Maximum Panel Items": the work area's height in lines.
+  void LimitMaxHeight();
+  void SaveButtonClick();
+  void PreviewButtonClick();
+  void CancelButtonClick();
+  void HelpButtonClick();
+  void PageControl1Change();
+  void GradHeightChange();
+  void PickStartClick();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+  void Button5Click();
+  void Button6Click();
+  void PickEventDayClick();
+  void LabelPickClick();
+  void NoteColorPickClick();
+  void TaskColorPickerClick();
+  void DisplayWeatherClick();
+  void UseToolTipsClick();
+  void PlayBtnClick();
+  void SndBrowseBtnClick();
+  void SyncPassResetClick();
+  void SaveAsThemeClick();
+  void LoadNewThemeClick();
+  void CheckUpdateButtonClick();
+
+  // --- Controls.
+  QTabWidget* PageControl1 = nullptr;
+  // Appearance.
+  QSpinBox* GradHeight = nullptr;
+  QSpinBox* PanelWidth = nullptr;
+  ColourSwatch* GradStart = nullptr;
+  ColourSwatch* GradEnd = nullptr;
+  ColourSwatch* BackColor = nullptr;
+  ColourSwatch* ItemColor = nullptr;
+  ColourSwatch* HeaderColor = nullptr;
+  ColourSwatch* EventDayColor = nullptr;
+  ColourSwatch* LabelColor = nullptr;
+  ColourSwatch* NoteColor = nullptr;
+  ColourSwatch* TaskColor = nullptr;
+  ColourSwatch* DropShadowColor = nullptr;
+  QPushButton* PickStart = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* Button4 = nullptr;
+  QPushButton* Button5 = nullptr;
+  QPushButton* Button6 = nullptr;
+  QPushButton* PickEventDay = nullptr;
+  QPushButton* LabelPick = nullptr;
+  QPushButton* NoteColorPick = nullptr;
+  QPushButton* TaskColorPicker = nullptr;
+  QLabel* PanelFont = nullptr;
+  QSlider* PanelAlpha = nullptr;
+  QSlider* BgAlpha = nullptr;
+  QSlider* GradientAlpha = nullptr;
+  QSpinBox* MaxHeight = nullptr;
+  QCheckBox* UseDropShadow = nullptr;
+  QPushButton* SaveAsTheme = nullptr;
+  QPushButton* LoadNewTheme = nullptr;
+  // Display.
+  QSpinBox* DisplayDays = nullptr;
+  QComboBox* MonitorSelect = nullptr;
+  QCheckBox* AlwaysToday = nullptr;
+  QCheckBox* DisplayTaskList = nullptr;
+  QCheckBox* DisplayCalendar = nullptr;
+  QCheckBox* DisplayWeather = nullptr;
+  QLineEdit* WeatherZip = nullptr;
+  QCheckBox* DisplayEvents = nullptr;
+  QComboBox* DegreePicker = nullptr;
+  QCheckBox* PrevMonth = nullptr;
+  QCheckBox* NextMonth = nullptr;
+  QComboBox* PressurePicker = nullptr;
+  QComboBox* IconPicker = nullptr;
+  QCheckBox* CurrentWeather = nullptr;
+  QCheckBox* TooltipWeather = nullptr;
+  QCheckBox* DisplayNotebook = nullptr;
+  QCheckBox* SaveNotebook = nullptr;
+  QCheckBox* UseToolTips = nullptr;
+  QSpinBox* MemoLines = nullptr;
+  // Behavior.
+  QCheckBox* RunStartup = nullptr;
+  QCheckBox* EnableAutoUpdate = nullptr;
+  QPushButton* CheckUpdateButton = nullptr;
+  QRadioButton* CalButn = nullptr;
+  QRadioButton* CalX = nullptr;
+  QRadioButton* TodoButn = nullptr;
+  QRadioButton* TodoX = nullptr;
+  QRadioButton* TessalyButn = nullptr;  // a double-click on the calendar lists the day's events
+  QRadioButton* TessalyX = nullptr;     // ... or opens the calendar window
+  QRadioButton* WeatherDouble = nullptr;
+  QRadioButton* WeatherSingle = nullptr;
+  QCheckBox* AllDayDefault = nullptr;
+  QCheckBox* PlayAlarm = nullptr;
+  QLineEdit* SoundFilePath = nullptr;
+  QPushButton* PlayBtn = nullptr;
+  QPushButton* SndBrowseBtn = nullptr;
+  // Synchronization.
+  QCheckBox* EnableSync = nullptr;
+  QLineEdit* SyncEMail = nullptr;
+  QPushButton* SyncPassReset = nullptr;
+  // Below the pages.
+  QPushButton* SaveButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+  QPushButton* PreviewButton = nullptr;
+  QPushButton* HelpButton = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  // One setting and its control: how the stored text shows, and what the control stores.
+  struct Binding {
+    QString key;
+    std::function<void(const QString&)> load;
+    std::function<QString()> apply;
+  };
+
+  QWidget* BuildAppearancePage();
+  QWidget* BuildDisplayPage();
+  QWidget* BuildBehaviorPage();
+  QWidget* BuildSynchronizationPage();
+  void BuildBindings();
+  void ConnectHandlers();
+  // A labelled row of a form; the label is enabled and disabled with the field.
+  QLabel* AddRow(QFormLayout* form, const QString& label, QWidget* field, QWidget* enabledWith = nullptr);
+  void Enable(QWidget* control, bool enabled);
+  void FillMonitorList();
+  void FillTrayIcons();
+  void SetPanelFont(const QString& face);
+  void PickColour(ColourSwatch* swatch, Dialogs::Colour initial);
+  // Re-reads the theme's keys from the settings into their controls.
+  void ReloadThemeControls();
+  void RefreshWeather();
+  // The panel re-reads the display settings and repaints.
+  void PanelChanged();
+
+  AppContext& context_;
+  Sound& sound_;
+  T_ThemeSelect* themeSelect_ = nullptr;
+  std::vector<Binding> bindings_;  // in the order ApplyControls writes them
+  QHash<QWidget*, QLabel*> labels_;
+  QHash<QString, QString> snapshot_;
+  QString pendingSyncPass_;
+  bool weatherTouched_ = false;
+  bool loading_ = false;  // the controls are being set from the settings, not by the user
+  int wantedTrayIcon_ = 0;
+};

@@ -1,0 +1,336 @@
+// The options dialog: every control shows and stores its setting by its rule, dependent
+// controls follow their boxes, Preview then Cancel puts the snapshot back, Save writes the
+// store and refreshes the weather, and the panel's height limit follows the line height.
+#include "app/appcontext.h"
+#include "core/memorykeystore.h"
+#include "editors/options.h"
+#include "editors/themeselect.h"
+#include "platform/sound.h"
+#include "support/scripteddialogs.h"
+#include "support/testutil.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingSound : public Sound {
+ public:
+  void Play(const QString& path) override { played << path; }
+  void Stop() override {}
+  QStringList played;
+};
+
+class OptionsTest : public ::testing::Test {
+ protected:
+  OptionsTest() {
+    static int argc = 1;
+    static char name[] = "test_editors";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::move(scripted),
+                                           std::make_unique<MemoryKeyStore>());
+    // A primary monitor whose work area is 1000 pixels high, and a second one.
+    context->LoadSettings(std::make_unique<FixedScreens>(QList<Monitor>{
+                              {QRect(0, 0, 1600, 1040), QRect(0, 0, 1600, 1000), true},
+                              {QRect(1600, 0, 1280, 1024), QRect(1600, 0, 1280, 1024), false}}),
+                          TSettings::Mode::ThisRunOnly);
+    LoadDisplaySettings(settings(), context->display());
+    context->windows().DisplaySettingsChanged = [this] { ++panelReloads; };
+    options = std::make_unique<T_Options>(*context, sound);
+    options->RefreshNow = [this] { ++refreshes; };
+  }
+  ~OptionsTest() override { options->hide(); }
+
+  TSettings& settings() { return context->settings(); }
+  QObject* Find(const QString& name) {
+    QObject* found = options->findChild<QObject*>(name);
+    EXPECT_NE(found, nullptr) << name.toStdString();
+    return found;
+  }
+  template <typename T>
+  T* Control(const char* name) {
+    return qobject_cast<T*>(Find(QLatin1String(name)));
+  }
+  void Click(const char* name) { Control<QAbstractButton>(name)->click(); }
+  // What a control shows, as one value.
+  QVariant Shown(const QString& name) {
+    QObject* o = Find(name);
+    if (auto* swatch = dynamic_cast<ColourSwatch*>(o)) return swatch->Colour();
+    if (auto* spin = qobject_cast<QSpinBox*>(o)) return spin->value();
+    if (auto* slider = qobject_cast<QSlider*>(o)) return slider->value();
+    if (auto* combo = qobject_cast<QComboBox*>(o)) return combo->currentIndex();
+    if (auto* button = qobject_cast<QAbstractButton*>(o)) return button->isChecked();
+    if (auto* edit = qobject_cast<QLineEdit*>(o)) return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(o)) return label->text();
+    return {};
+  }
+  bool EnabledWithLabel(QWidget* w) {
+    for (QLabel* label : options->findChildren<QLabel*>()) {
+      if (label->buddy() == w && label->isEnabled() != w->isEnabled()) return !w->isEnabled();
+    }
+    return w->isEnabled();
+  }
+
+  ScriptedDialogs* dialogs = nullptr;
+  RecordingSound sound;
+  std::unique_ptr<AppContext> context;
+  std::unique_ptr<T_Options> options;
+  int panelReloads = 0;
+  int refreshes = 0;
+};
+
+struct Mapping {
+  const char* key;
+  const char* stored;
+  const char* control;
+  QVariant shown;
+};
+
+// Each row: the stored text, the control it shows in and what that control shows.
+const Mapping Mappings[] = {
+    {"Width", "300", "PanelWidth", 300},
+    {"GradientHeight", "24", "GradHeight", 24},
+    {"GradientStart", "1122867", "GradStart", 1122867},
+    {"GradientEnd", "4473924", "GradEnd", 4473924},
+    {"BgColor", "1", "BackColor", 1},
+    {"FontColor", "2", "ItemColor", 2},
+    {"HeaderFontColor", "3", "HeaderColor", 3},
+    {"EventDayColor", "4", "EventDayColor", 4},
+    {"LabelColor", "5", "LabelColor", 5},
+    {"NoteColor", "6", "NoteColor", 6},
+    {"TaskColor", "7", "TaskColor", 7},
+    {"DropColor", "8", "DropShadowColor", 8},
+    {"FontName", "DejaVu Serif", "PanelFont", QStringLiteral("DejaVu Serif")},
+    {"PanelAlpha", "200", "PanelAlpha", 200},
+    {"BgAlpha", "100", "BgAlpha", 155},        // inverted
+    {"MidAlpha", "30", "GradientAlpha", 225},  // inverted
+    {"MaxHeight", "30", "MaxHeight", 30},
+    {"UseDropShadow", "0", "UseDropShadow", false},
+    {"DisplayDays", "9", "DisplayDays", 10},   // shown one more
+    {"MonitorSelect", "1", "MonitorSelect", 2},
+    {"AlwaysShowToday", "0", "AlwaysToday", false},
+    {"DisplayTaskList", "0", "DisplayTaskList", false},
+    {"DisplayCal", "0", "DisplayCalendar", false},
+    {"DisplayWeather", "-1", "DisplayWeather", true},
+    {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")},
+    {"DisplayEvents", "0", "DisplayEvents", false},
+    {"TempDeg", "3", "DegreePicker", 3},
+    {"DisplayPrevMonth", "-1", "PrevMonth", true},
+    {"DisplayNextMonth", "-1", "NextMonth", true},
+    {"PressureType", "2", "PressurePicker", 2},
+    {"TrayIconType", "4", "IconPicker", 4},
+    {"CurrentWeather", "0", "CurrentWeather", false},
+    {"ToolTipWeather", "0", "TooltipWeather", false},
+    {"DisplayNotebook", "0", "DisplayNotebook", false},
+    {"SaveNotebook", "0", "SaveNotebook", false},
+    {"UseToolTips", "0", "UseToolTips", false},
+    {"MemoLines", "9", "MemoLines", 9},
+    {"RunAtStartup", "-1", "RunStartup", true},
+    {"EnableAutoUpdate", "0", "EnableAutoUpdate", false},
+    {"DblClickCal", "-1", "CalButn", true},
+    {"DblClickTodo", "0", "TodoButn", false},
+    {"DblClickTessaly", "0", "TessalyButn", false},
+    {"WeatherDouble", "0", "WeatherDouble", false},
+    {"AllDayDflt", "-1", "AllDayDefault", true},
+    {"AlarmEnabled", "0", "PlayAlarm", false},
+    {"AlarmSound", "/tmp/bell.wav", "SoundFilePath", QStringLiteral("/tmp/bell.wav")},
+    {"EnableSync", "-1", "EnableSync", true},
+    {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")},
+};
+
+TEST_F(OptionsTest, EachControlShowsItsSettingAndStoresItBack) {
+  for (const Mapping& m : Mappings) settings().SetSetting(QLatin1String(m.key), QLatin1String(m.stored));
+  settings().SetSetting(QStringLiteral("SyncPass"), QStringLiteral("secret"));
+  options->show();
+  for (const Mapping& m : Mappings) EXPECT_EQ(Shown(QLatin1String(m.control)), m.shown) << m.key;
+  // Each pair of radios has exactly one ticked.
+  for (const char* second : {"CalX", "TodoX", "TessalyX", "WeatherSingle"}) {
+    auto* radio = Control<QAbstractButton>(second);
+    for (QAbstractButton* other : radio->parentWidget()->findChildren<QAbstractButton*>()) {
+      if (other != radio) {
+        EXPECT_NE(other->isChecked(), radio->isChecked()) << second;
+      }
+    }
+  }
+
+  for (const Mapping& m : Mappings) settings().SetSetting(QLatin1String(m.key), QString());
+  settings().SetSetting(QStringLiteral("SyncPass"), QString());
+  options->ApplyControls();
+  for (const Mapping& m : Mappings) EXPECT_EQ(settings().GetSetting(QLatin1String(m.key)), QLatin1String(m.stored)) << m.key;
+  EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("secret"));
+  EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("1"));
+  EXPECT_EQ(context->display().Width, 300);
+}
+
+TEST_F(OptionsTest, BoxesEnableTheirDependentControls) {
+  const std::pair<const char*, std::vector<const char*>> rows[] = {
+      {"DisplayEvents", {"DisplayDays", "AlwaysToday"}},
+      {"DisplayWeather", {"WeatherZip", "DegreePicker", "PressurePicker", "CurrentWeather", "TooltipWeather"}},
+      {"UseDropShadow", {"DropShadowColor", "Button6"}},
+      {"DisplayCalendar", {"PrevMonth", "NextMonth"}},
+      {"PlayAlarm", {"SoundFilePath", "PlayBtn", "SndBrowseBtn"}},
+      {"EnableSync", {"SyncEMail", "SyncPassReset"}},
+  };
+  options->show();
+  for (const auto& [box, dependents] : rows) {
+    for (bool ticked : {false, true}) {
+      Click(box);
+      ASSERT_EQ(Shown(QLatin1String(box)).toBool(), ticked) << box;
+      for (const char* d : dependents) {
+        EXPECT_EQ(EnabledWithLabel(qobject_cast<QWidget*>(Find(QLatin1String(d)))), ticked) << box << " " << d;
+      }
+    }
+  }
+}
+
+TEST_F(OptionsTest, TrayIconListOffersWeatherIconsOnlyWithWeather) {
+  settings().SetSetting(QStringLiteral("TrayIconType"), QStringLiteral("3"));
+  settings().SetSetting(QStringLiteral("DisplayWeather"), QStringLiteral("0"));
+  options->show();
+  auto* icons = Control<QComboBox>("IconPicker");
+  EXPECT_EQ(icons->count(), 2);
+  EXPECT_EQ(icons->currentIndex(), 0);
+  Click("DisplayWeather");
+  EXPECT_EQ(icons->count(), 5);
+  EXPECT_EQ(icons->currentIndex(), 3);
+  // A choice made here survives other boxes being clicked.
+  icons->setCurrentIndex(1);
+  Click("DisplayCalendar");
+  EXPECT_EQ(icons->currentIndex(), 1);
+}
+
+TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
+  settings().SetSetting(QStringLiteral("SyncPass"), QStringLiteral("old"));
+  for (bool byClosing : {false, true}) {
+    options->show();
+    Control<QSpinBox>("PanelWidth")->setValue(400);
+    dialogs->AnswerColour(255);
+    Click("Button1");
+    Control<QComboBox>("MonitorSelect")->setCurrentIndex(2);
+    dialogs->AnswerInput(QStringLiteral("new"));
+    Click("SyncPassReset");
+    Click("PreviewButton");
+    EXPECT_EQ(settings().GetInt(QStringLiteral("Width")), 400);
+    EXPECT_EQ(settings().GetInt(QStringLiteral("GradientEnd")), 255);
+    EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("new"));
+    EXPECT_EQ(context->display().Width, 400);
+    EXPECT_EQ(panelReloads, 1);
+
+    if (byClosing) {
+      options->close();
+    } else {
+      Click("CancelButton");
+    }
+    EXPECT_FALSE(options->isVisible());
+    EXPECT_EQ(panelReloads, 2);
+    panelReloads = 0;
+    EXPECT_EQ(settings().GetInt(QStringLiteral("Width")), 220);
+    EXPECT_EQ(settings().GetInt(QStringLiteral("GradientEnd")), 0);
+    EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("old"));
+    EXPECT_EQ(context->display().Width, 220);
+    // The monitor choice returns; the monitor the preview moved to is not part of the snapshot.
+    EXPECT_EQ(settings().GetSetting(QStringLiteral("MonitorSelect")), QStringLiteral("-1"));
+    EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("1"));
+    settings().SetSetting(QStringLiteral("Monitor"), QStringLiteral("0"));
+  }
+  EXPECT_EQ(refreshes, 0);
+}
+
+TEST_F(OptionsTest, SaveWritesTheStoreAndRefreshesAChangedZipTwice) {
+  TempHome home;
+  settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
+  options->show();
+  Control<QLineEdit>("WeatherZip")->setText(QStringLiteral("02139"));
+  Click("SaveButton");
+  EXPECT_FALSE(options->isVisible());
+  EXPECT_EQ(refreshes, 2);  // the zip differs from the snapshot, and the weather was touched
+  EXPECT_EQ(panelReloads, 1);
+  ASSERT_TRUE(context->store().OpenKeyReadOnly(QStringLiteral("\\Software\\Orvane")));
+  EXPECT_EQ(context->store().ReadString(QStringLiteral("WeatherZip")), QStringLiteral("02139"));
+  context->store().CloseKey();
+}
+
+TEST_F(OptionsTest, MaxHeightIsLimitedToTheWorkAreaInLines) {
+  settings().SetSetting(QStringLiteral("GradientHeight"), QStringLiteral("21"));
+  settings().SetSetting(QStringLiteral("MaxHeight"), QStringLiteral("60"));
+  options->show();
+  auto* maxHeight = Control<QSpinBox>("MaxHeight");
+  EXPECT_EQ(maxHeight->maximum(), 47);  // 1000 div 21
+  EXPECT_EQ(maxHeight->value(), 47);
+  Control<QSpinBox>("GradHeight")->setValue(40);
+  EXPECT_EQ(maxHeight->maximum(), 25);
+  EXPECT_EQ(maxHeight->value(), 25);
+  // The second monitor's work area is 1024 pixels high.
+  Control<QComboBox>("MonitorSelect")->setCurrentIndex(2);
+  EXPECT_EQ(maxHeight->maximum(), 25);
+  Control<QSpinBox>("GradHeight")->setValue(16);
+  EXPECT_EQ(maxHeight->maximum(), 64);
+}
+
+TEST_F(OptionsTest, PickButtonsSetTheirOwnSwatch) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"PickStart", "GradStart"},     {"Button1", "GradEnd"},        {"Button2", "BackColor"},
+      {"Button3", "ItemColor"},       {"Button4", "HeaderColor"},    {"Button6", "DropShadowColor"},
+      {"PickEventDay", "EventDayColor"}, {"LabelPick", "LabelColor"}, {"NoteColorPick", "NoteColor"},
+      {"TaskColorPicker", "TaskColor"},
+  };
+  options->show();
+  int colour = 0x102030;
+  for (const auto& [button, swatch] : rows) {
+    dialogs->AnswerColour(++colour);
+    Click(button);
+    EXPECT_EQ(Shown(QLatin1String(swatch)), colour) << button;
+  }
+  // A cancelled dialog changes nothing.
+  dialogs->AnswerColour(std::nullopt);
+  Click("Button1");
+  EXPECT_EQ(Shown(QStringLiteral("GradEnd")), 0x102032);
+}
+
+TEST_F(OptionsTest, ClearingTooltipsAsksFirst) {
+  options->show();
+  dialogs->AnswerMessage(Dialogs::Answer::No);
+  Click("UseToolTips");
+  EXPECT_TRUE(Shown(QStringLiteral("UseToolTips")).toBool());
+  EXPECT_EQ(dialogs->LastText(), QStringLiteral("Disabling tooltips may slow down Orvane.  Are you sure?"));
+  dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  Click("UseToolTips");
+  EXPECT_FALSE(Shown(QStringLiteral("UseToolTips")).toBool());
+}
+
+TEST_F(OptionsTest, ScreenshotEachPage) {
+  TempHome home;
+  T_ThemeSelect chooser(*context);
+  options->SetThemeSelect(&chooser);
+  context->windows().CheckForUpdates = [] {};
+  context->windows().ShowHelp = [] {};
+  settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
+  settings().SetSetting(QStringLiteral("SyncEMail"), QStringLiteral("ann@example.org"));
+  settings().SetSetting(QStringLiteral("AlarmSound"), QStringLiteral("/usr/share/orvane/Alarms/Alarm1.wav"));
+  options->show();
+  auto* pages = Control<QTabWidget>("PageControl1");
+  const QByteArray dir = qgetenv("ORVANE_SCREENSHOTS");
+  for (int page = 0; page < pages->count(); ++page) {
+    pages->setCurrentIndex(page);
+    QApplication::processEvents();
+    const QImage image = options->grab().toImage();
+    EXPECT_GT(image.width(), 400);
+    if (dir.isEmpty()) continue;
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    const QString name = QStringLiteral("options-%1.png").arg(pages->tabText(page).toLower());
+    EXPECT_TRUE(image.save(QDir(QString::fromLocal8Bit(dir)).filePath(name)));
+  }
+}
+
+}  // namespace
