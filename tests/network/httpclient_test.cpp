@@ -16,6 +16,9 @@ constexpr int FileTimeOut = 1500;
 class HttpClientTest : public ::testing::Test {
  protected:
   HttpClientTest() { client.SetTimeOuts(PageTimeOut, FileTimeOut); }
+  HttpResult Get(const LoopbackServer& server, const QString& path = QStringLiteral("/")) {
+    return client.HTTPGet(server.url(path), QStringLiteral("UA"));
+  }
   T_HTTPClient client;
 };
 
@@ -25,86 +28,93 @@ QByteArray Bytes(int n) {
   return out;
 }
 
+const QByteArray HtmlHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+const QByteArray ZipHead = "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\n";
+
+ServerScript SlowPieces() {
+  // Every piece comes well within the time-out, the whole takes several time-outs.
+  ServerScript script{{{0, HtmlHead}}, true};
+  for (int i = 0; i < 10; ++i) script.pieces << ServerScript::Piece{PageTimeOut / 3, QByteArray::number(i) + "-piece;"};
+  return script;
+}
+
+struct AnswerCase {
+  const char* name;
+  ServerScript script;
+  std::optional<Outcome> outcome;
+  QByteArray body;  // what the request gives
+  bool failed = false;  // for a row without an outcome; one with an outcome fails unless complete
+};
+
+class HttpAnswer : public HttpClientTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(HttpAnswer, EndsWithItsOutcomeAndBody) {
+  LoopbackServer server(GetParam().script);
+  const HttpResult r = Get(server);
+  EXPECT_EQ(r.outcome, GetParam().outcome.value_or(r.outcome));
+  EXPECT_EQ(r.body, GetParam().body);
+  // Every failure says the same; a complete page or no answer at all is none.
+  const bool failed = GetParam().outcome ? *GetParam().outcome != Outcome::Complete : GetParam().failed;
+  EXPECT_EQ(r.Failed(), failed);
+  EXPECT_EQ(r.ErrorMessage(), failed ? QStringLiteral("download failed") : r.ErrorMessage());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HttpAnswer,
+    ::testing::Values(
+        AnswerCase{"PageEndsWhenTheServerCloses", ServerScript::Page("<html>Hi</html>\r\nsecond line\r\n"),
+                   Outcome::Complete, "<html>Hi</html>\r\nsecond line\r\n"},
+        // Later chunk-size lines stay in the body; the readers of pages look for markers only.
+        AnswerCase{"ChunkedPageLosesItsFirstChunkSizeLineOnly",
+                   ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                        "c\r\n<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"),
+                   Outcome::Complete, "<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"},
+        AnswerCase{"ChunkSizeLineSplitOverReads",
+                   ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n1"},
+                                 {60, "a\r"}, {60, "\n<html>body</html>"}}, true},
+                   Outcome::Complete, "<html>body</html>"},
+        AnswerCase{"PlainPageKeepsItsFirstLine", ServerScript::Page("<!DOCTYPE html>\r\n<html></html>"),
+                   Outcome::Complete, "<!DOCTYPE html>\r\n<html></html>"},
+        AnswerCase{"BytesBeyondTheLengthAreNotPartOfTheFile",
+                   ServerScript::Answer(ZipHead + "Content-Length: 4\r\n\r\nabcdEXTRA", false), Outcome::Complete, "abcd"},
+        AnswerCase{"FileClosedBeforeItsLength", ServerScript::Answer(ZipHead + "Content-Length: 1000\r\n\r\nonly this"),
+                   std::nullopt, "", true},
+        AnswerCase{"SlowButSteadyDownload", SlowPieces(), Outcome::Complete,
+                   "0-piece;1-piece;2-piece;3-piece;4-piece;5-piece;6-piece;7-piece;8-piece;9-piece;"},
+        AnswerCase{"Stall", ServerScript::Answer(HtmlHead + "<html>", false), Outcome::Timeout, ""},
+        AnswerCase{"NeverAnswers", ServerScript{{}, false}, Outcome::Timeout, ""},
+        // The connection stays open: the answer must end on the status, not by time-out.
+        AnswerCase{"NotFoundEndsAtOnce",
+                   ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n<h1>Not Found</h1>", false),
+                   Outcome::InvalidResponse, ""},
+        AnswerCase{"HeadSplitOverSeveralReads",
+                   ServerScript{{{0, "HTTP/1.1 20"}, {60, "0 OK\r\nContent-Ty"}, {60, "pe: text/html\r\n\r"},
+                                 {60, "\n<html>split</html>"}}, true},
+                   Outcome::Complete, "<html>split</html>"},
+        AnswerCase{"SplitHeadOfAFileStillEndsByLength",
+                   ServerScript{{{0, ZipHead}, {60, "Content-Length: 3\r\n\r\nxyz"}}, false}, Outcome::Complete, "xyz"},
+        AnswerCase{"NoContentTypeIsAPageEndedByClose",
+                   ServerScript::Answer("HTTP/1.1 200 OK\r\nServer: tiny\r\n\r\nplain body"), Outcome::Complete, "plain body"},
+        AnswerCase{"LengthNotANumber", ServerScript::Answer(ZipHead + "Content-Length: lots\r\n\r\nabc", false),
+                   Outcome::InvalidResponse, ""},
+        AnswerCase{"HeadLargerThan64KiB",
+                   ServerScript::Answer("HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(70 * 1024, 'x') +
+                                        "\r\nContent-Type: text/html\r\n\r\nbody", false),
+                   Outcome::InvalidResponse, ""},
+        AnswerCase{"HeadCutOffByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"),
+                   Outcome::InvalidResponse, ""},
+        AnswerCase{"ClosedWithoutAnyAnswer", ServerScript{{}, true}, std::nullopt, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(HttpClientTest, SendsTheRequestBytesWithHostWithoutPort) {
   LoopbackServer server(ServerScript::Page("ok"));
   client.HTTPGet(server.url(QStringLiteral("/weather/local/12345")), QStringLiteral("HTTPClient/0.1"));
   ASSERT_EQ(server.requests().size(), 1);
-  EXPECT_EQ(server.requests().at(0), QByteArray("GET /weather/local/12345 HTTP/1.1\r\n"
-                                                "Host: 127.0.0.1\r\n"
-                                                "Connection: close\r\n"
-                                                "User-Agent: HTTPClient/0.1\r\n"
-                                                "\r\n"));
+  EXPECT_EQ(server.requests().at(0), QByteArray("GET /weather/local/12345 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                "Connection: close\r\nUser-Agent: HTTPClient/0.1\r\n\r\n"));
 }
 
-TEST_F(HttpClientTest, PageEndsWhenTheServerCloses) {
-  LoopbackServer server(ServerScript::Page("<html><body>Hi</body></html>\r\nsecond line\r\n"));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_FALSE(r.Failed());
-  EXPECT_EQ(r.body, QByteArray("<html><body>Hi</body></html>\r\nsecond line\r\n"));
-}
-
-TEST_F(HttpClientTest, ChunkedPageLosesItsFirstChunkSizeLineOnly) {
-  LoopbackServer server(ServerScript::Answer(
-      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
-      "c\r\n<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  // Later chunk-size lines stay in the body; the readers of pages look for markers only.
-  EXPECT_EQ(r.body, QByteArray("<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"));
-}
-
-TEST_F(HttpClientTest, ChunkSizeLineSplitOverReadsIsStillDropped) {
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
-                                          "Transfer-Encoding: chunked\r\n\r\n1"},
-                                      {60, "a\r"},
-                                      {60, "\n<html>body</html>"}},
-                                     true});
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, QByteArray("<html>body</html>"));
-}
-
-TEST_F(HttpClientTest, PlainPageKeepsItsFirstLine) {
-  LoopbackServer server(ServerScript::Page("<!DOCTYPE html>\r\n<html></html>"));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.body, QByteArray("<!DOCTYPE html>\r\n<html></html>"));
-}
-
-TEST_F(HttpClientTest, FileEndsAtItsLengthOnAConnectionLeftOpen) {
-  const QByteArray file = Bytes(1000);
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                                          "Content-Length: 1000\r\n\r\n" + file.left(300)},
-                                      {50, file.mid(300)}},
-                                     false});
-  EXPECT_EQ(client.TimeOutInterval(), PageTimeOut);
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/downloads/setup.exe")), QStringLiteral("UA"));
-  // Waiting for the close would have ended in a time-out instead.
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, file);
-  EXPECT_EQ(client.ExpectedSize(), 1000);
-  // Once a file was seen, every later request of this client waits longer for data.
-  EXPECT_EQ(client.TimeOutInterval(), FileTimeOut);
-}
-
-TEST_F(HttpClientTest, BytesBeyondTheAnnouncedLengthAreNotPartOfTheFile) {
-  LoopbackServer server(ServerScript::Answer(
-      "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: 4\r\n\r\nabcdEXTRA", false));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/f")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, QByteArray("abcd"));
-}
-
-TEST_F(HttpClientTest, FileClosedBeforeItsLengthFails) {
-  LoopbackServer server(ServerScript::Answer(
-      "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: 1000\r\n\r\nonly this"));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/f")), QStringLiteral("UA"));
-  EXPECT_TRUE(r.Failed());
-  EXPECT_EQ(r.ErrorMessage(), QStringLiteral("download failed"));
-  EXPECT_TRUE(r.body.isEmpty());
-}
-
-TEST_F(HttpClientTest, ProgressOfAFileFollowsTheDataReceived) {
+TEST_F(HttpClientTest, FileEndsAtItsLengthWithProgressAndLongerTimeOutsAfter) {
   const QByteArray file = Bytes(999);
   LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
                                           "Content-Length: 999\r\n\r\n" + file.left(500)},
@@ -116,170 +126,68 @@ TEST_F(HttpClientTest, ProgressOfAFileFollowsTheDataReceived) {
     percents << client.PercentDone();
     sizes << client.ExpectedSize();
   });
-  client.HTTPGet(server.url(QStringLiteral("/f")), QStringLiteral("UA"));
+  EXPECT_EQ(client.TimeOutInterval(), PageTimeOut);
+  const HttpResult r = Get(server, QStringLiteral("/downloads/setup.exe"));
+  // Waiting for the close would have ended in a time-out instead.
+  EXPECT_EQ(r.outcome, Outcome::Complete);
+  EXPECT_EQ(r.body, file);
   ASSERT_FALSE(percents.isEmpty());
   EXPECT_EQ(percents.first(), 50);  // floor(500 / 1000 * 100)
   EXPECT_EQ(percents.last(), 99);   // floor(999 / 1000 * 100)
   EXPECT_EQ(sizes.first(), 999);
   // When the request is over, the connection is closed and no progress is claimed.
   EXPECT_EQ(client.PercentDone(), 0);
+  // Once a file was seen, every later request of this client waits longer for data.
+  EXPECT_EQ(client.TimeOutInterval(), FileTimeOut);
 }
 
-TEST_F(HttpClientTest, ExpectedSizeOfAnHtmlPageIsWhatArrived) {
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n12345"},
-                                      {30, "6789"}},
-                                     true});
+TEST_F(HttpClientTest, ExpectedSizeOfAnHtmlPageIsWhatArrivedAndOfOtherTextZero) {
+  LoopbackServer html(ServerScript{{{0, HtmlHead + "12345"}, {30, "6789"}}, true});
   QList<qint64> sizes;
   QObject::connect(&client, &T_HTTPClient::DataReceived, [&] { sizes << client.ExpectedSize(); });
-  client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
+  Get(html);
   EXPECT_EQ(sizes, (QList<qint64>{5, 9}));
   EXPECT_EQ(client.PercentDone(), 0);
-}
-
-TEST_F(HttpClientTest, ExpectedSizeOfOtherTextIsZero) {
-  LoopbackServer server(ServerScript::Page("abc", "text/plain"));
-  client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
+  LoopbackServer text(ServerScript::Page("abc", "text/plain"));
+  Get(text);
   EXPECT_EQ(client.ExpectedSize(), 0);
 }
 
-TEST_F(HttpClientTest, SlowButSteadyDownloadDoesNotTimeOut) {
-  // Every piece comes well within the time-out, the whole takes several time-outs.
-  ServerScript script{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"}}, true};
-  QByteArray expected;
-  for (int i = 0; i < 10; ++i) {
-    const QByteArray piece = QByteArray::number(i) + "-piece;";
-    script.pieces << ServerScript::Piece{PageTimeOut / 3, piece};
-    expected += piece;
-  }
-  LoopbackServer server(script);
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, expected);
+TEST_F(HttpClientTest, RefusedConnectionAndBadUrl) {
+  auto gone = std::make_unique<LoopbackServer>(ServerScript::Page("x"));
+  const QString url = gone->url(QStringLiteral("/"));
+  gone.reset();
+  const HttpResult refused = client.HTTPGet(url, QStringLiteral("UA"));
+  EXPECT_EQ(refused.outcome, Outcome::SocketError);
+  EXPECT_FALSE(refused.Failed());
+  EXPECT_TRUE(refused.body.isEmpty());
+  const HttpResult bad = client.HTTPGet(QStringLiteral("ftp://example.org/x"), QStringLiteral("UA"));
+  EXPECT_EQ(bad.outcome, Outcome::BadUrl);
+  EXPECT_EQ(bad.ErrorMessage(), QStringLiteral("download failed"));
 }
 
-TEST_F(HttpClientTest, StallTimesOut) {
-  LoopbackServer server(ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>", false));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Timeout);
-  EXPECT_EQ(r.ErrorMessage(), QStringLiteral("download failed"));
-  EXPECT_TRUE(r.body.isEmpty());
-}
-
-TEST_F(HttpClientTest, ServerThatNeverAnswersTimesOut) {
-  LoopbackServer server(ServerScript{{}, false});
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Timeout);
-}
-
-TEST_F(HttpClientTest, NotFoundEndsAtOnceAsInvalid) {
-  // The connection stays open: the answer must end on the status, not by time-out.
-  LoopbackServer server(
-      ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n<h1>Not Found</h1>", false));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/missing")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::InvalidResponse);
-  EXPECT_EQ(r.ErrorMessage(), QStringLiteral("download failed"));
-}
-
-TEST_F(HttpClientTest, HeadSplitOverSeveralReadsIsCollected) {
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 20"},
-                                      {60, "0 OK\r\nContent-Ty"},
-                                      {60, "pe: text/html\r\n\r"},
-                                      {60, "\n<html>split</html>"}},
-                                     true});
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, QByteArray("<html>split</html>"));
-}
-
-TEST_F(HttpClientTest, SplitHeadOfAFileStillEndsByLength) {
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\n"},
-                                      {60, "Content-Length: 3\r\n\r\nxyz"}},
-                                     false});
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, QByteArray("xyz"));
-}
-
-TEST_F(HttpClientTest, AnswerWithoutContentTypeIsAPageEndedByClose) {
-  LoopbackServer server(ServerScript::Answer("HTTP/1.1 200 OK\r\nServer: tiny\r\n\r\nplain body"));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, QByteArray("plain body"));
-}
-
-TEST_F(HttpClientTest, LengthThatIsNotANumberIsInvalid) {
-  LoopbackServer server(ServerScript::Answer(
-      "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: lots\r\n\r\nabc", false));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::InvalidResponse);
-}
-
-TEST_F(HttpClientTest, HeadLargerThan64KiBIsInvalid) {
-  LoopbackServer server(ServerScript::Answer(
-      "HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(70 * 1024, 'x') + "\r\nContent-Type: text/html\r\n\r\nbody",
-      false));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::InvalidResponse);
-}
-
-TEST_F(HttpClientTest, HeadCutOffByCloseIsInvalid) {
-  LoopbackServer server(ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"));
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::InvalidResponse);
-}
-
-TEST_F(HttpClientTest, RefusedConnectionIsNoFailureButAnEmptyBody) {
-  quint16 port = 0;
-  {
-    LoopbackServer gone(ServerScript::Page("x"));
-    port = gone.port();
-  }
-  const HttpResult r =
-      client.HTTPGet(QStringLiteral("http://127.0.0.1:%1/").arg(port), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::SocketError);
-  EXPECT_FALSE(r.Failed());
-  EXPECT_TRUE(r.body.isEmpty());
-}
-
-TEST_F(HttpClientTest, ConnectionClosedWithoutAnyAnswerGivesAnEmptyBody) {
-  LoopbackServer server(ServerScript{{}, true});
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
-  EXPECT_FALSE(r.Failed());
-  EXPECT_TRUE(r.body.isEmpty());
-}
-
-TEST_F(HttpClientTest, BadUrlFailsWithoutConnecting) {
-  const HttpResult r = client.HTTPGet(QStringLiteral("ftp://example.org/x"), QStringLiteral("UA"));
-  EXPECT_EQ(r.outcome, Outcome::BadUrl);
-  EXPECT_EQ(r.ErrorMessage(), QStringLiteral("download failed"));
-}
-
-TEST_F(HttpClientTest, CancelEndsTheRunningRequest) {
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\nfirst"}}, false});
+TEST_F(HttpClientTest, CancelEndsTheRunningRequestAndDoesNothingWhenIdle) {
+  client.CancelRequest();
+  LoopbackServer fine(ServerScript::Page("fine"));
+  EXPECT_EQ(Get(fine).body, QByteArray("fine"));
+  LoopbackServer open(ServerScript{{{0, HtmlHead + "first"}}, false});
   QObject::connect(&client, &T_HTTPClient::DataReceived, &client, &T_HTTPClient::CancelRequest);
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"));
+  const HttpResult r = Get(open);
   EXPECT_EQ(r.outcome, Outcome::Cancelled);
   EXPECT_EQ(r.ErrorMessage(), QStringLiteral("download failed"));
-}
-
-TEST_F(HttpClientTest, CancelWhileIdleDoesNothing) {
-  client.CancelRequest();
-  LoopbackServer server(ServerScript::Page("fine"));
-  EXPECT_EQ(client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA")).body, QByteArray("fine"));
 }
 
 TEST_F(HttpClientTest, InterfaceStaysAliveButASecondRequestIsNotStarted) {
   // A timer that fires during the wait runs (the interface is alive) and tries a second
   // request of the same client, which is refused while the first runs.
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"}, {150, "done"}}, true});
+  LoopbackServer server(ServerScript{{{0, HtmlHead}, {150, "done"}}, true});
   std::optional<HttpResult> second;
   bool busyDuringWait = false;
   QTimer::singleShot(50, [&] {
     busyDuringWait = client.Busy();
-    second = client.HTTPGet(server.url(QStringLiteral("/second")), QStringLiteral("UA"));
+    second = Get(server, QStringLiteral("/second"));
   });
-  const HttpResult first = client.HTTPGet(server.url(QStringLiteral("/first")), QStringLiteral("UA"));
-  EXPECT_EQ(first.body, QByteArray("done"));
+  EXPECT_EQ(Get(server, QStringLiteral("/first")).body, QByteArray("done"));
   ASSERT_TRUE(second.has_value());
   EXPECT_TRUE(busyDuringWait);
   EXPECT_EQ(second->outcome, Outcome::Busy);
@@ -292,15 +200,9 @@ TEST_F(HttpClientTest, EachRequestStartsFresh) {
     if (request.startsWith("GET /a ")) return ServerScript::Page("AAA");
     return ServerScript::Answer("HTTP/1.1 404 Not Found\r\n\r\n");
   });
-  EXPECT_EQ(client.HTTPGet(server.url(QStringLiteral("/a")), QStringLiteral("UA")).body, QByteArray("AAA"));
-  EXPECT_EQ(client.HTTPGet(server.url(QStringLiteral("/b")), QStringLiteral("UA")).outcome, Outcome::InvalidResponse);
-  EXPECT_EQ(client.HTTPGet(server.url(QStringLiteral("/a")), QStringLiteral("UA")).body, QByteArray("AAA"));
-}
-
-TEST(HttpClientDefaults, ProgramTimeOutsAreFiveAndThirtySeconds) {
-  T_HTTPClient client;
-  EXPECT_EQ(client.TimeOutInterval(), 5000);
-  EXPECT_EQ(T_HTTPClient::FileTimeOutMs, 30000);
+  EXPECT_EQ(Get(server, QStringLiteral("/a")).body, QByteArray("AAA"));
+  EXPECT_EQ(Get(server, QStringLiteral("/b")).outcome, Outcome::InvalidResponse);
+  EXPECT_EQ(Get(server, QStringLiteral("/a")).body, QByteArray("AAA"));
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 // 127.0.0.2 on the same port, and against hand-driven sockets that lose answers or were
 // never let in.
 #include "app/appcontext.h"
+#include "loopbackserver.h"
 #include "core/memorykeystore.h"
 #include "network/network.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
-#include <QEventLoop>
 #include <QListWidget>
 #include <QPushButton>
 #include <QNetworkDatagram>
@@ -94,19 +94,6 @@ std::map<QString, TToDo> Tasks(DataFormat& calendar) {
   std::map<QString, TToDo> tasks;
   for (const TToDo& todo : calendar.ToDoArray) tasks[todo.Title] = todo;
   return tasks;
-}
-
-// Runs the event loop until the condition holds (or a generous limit passes).
-bool RunUntil(const std::function<bool()>& condition, int limitMs = 10000) {
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (condition()) loop.quit();
-  });
-  poll.start(5);
-  QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
-  if (!condition()) loop.exec();
-  return condition();
 }
 
 class LanExchangeTest : public ::testing::Test {
@@ -197,7 +184,7 @@ TEST_F(LanExchangeTest, WrongPasswordExchangesNothing) {
   EXPECT_FALSE(result.complete);
   EXPECT_TRUE(progress.empty());
   // Whatever may still be under way is given its chance to arrive.
-  RunUntil([] { return false; }, 200);
+  SpinUntil([] { return false; }, 200);
   EXPECT_EQ(a.calendar().NoteCount(), 1);
   EXPECT_EQ(b.calendar().NoteCount(), 1);
   EXPECT_TRUE(a.network->SyncButton->isEnabled());
@@ -282,7 +269,7 @@ TEST_F(LanExchangeTest, UnauthenticatedPushAndRequestsAreIgnored) {
   intruder.Send(AddressA, Lan::Message(Lan::PassOkWord));
   // Datagrams are handled in order: the announcement comes after all of the above.
   intruder.Send(AddressB, Lan::Message(Lan::DiscWord));
-  ASSERT_TRUE(RunUntil([&] { return intruder.Got(Lan::AnnounceWord); }));
+  ASSERT_TRUE(SpinUntil([&] { return intruder.Got(Lan::AnnounceWord); }));
   EXPECT_TRUE(intruder.Got(Lan::PassFailWord));
   EXPECT_FALSE(intruder.Got(Lan::RNoteCntWord));
   EXPECT_FALSE(intruder.Got(Lan::SendNoteWord));
@@ -296,7 +283,7 @@ TEST_F(LanExchangeTest, UnauthenticatedPushAndRequestsAreIgnored) {
     }
   };
   EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
-  RunUntil([] { return false; }, 200);
+  SpinUntil([] { return false; }, 200);
   for (Copy* copy : {&a, &b}) {
     ASSERT_EQ(copy->calendar().NoteCount(), 1);
     EXPECT_EQ(copy->calendar().NoteArray[0].Title, QStringLiteral("B's"));
@@ -402,11 +389,11 @@ TEST_F(LanExchangeTest, AnnouncedSystemsAreListedAndSynchronizedWith) {
   fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "old-name kim"), QHostAddress(AddressA), port_);
   fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "laptop kim@example.org"), QHostAddress(AddressA), port_);
   fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "desk pat"), QHostAddress(AddressA), port_);
-  ASSERT_TRUE(RunUntil([&] {
+  ASSERT_TRUE(SpinUntil([&] {
     return a.network->RemoteList->count() == 1 &&
            a.network->RemoteList->item(0)->text() == QStringLiteral("laptop (kim@example.org)");
   }));
-  RunUntil([] { return false; }, 100);
+  SpinUntil([] { return false; }, 100);
   ASSERT_EQ(a.network->Systems().size(), 1u);
   EXPECT_EQ(a.network->Systems()[0].Address, AddressB);
 
@@ -425,8 +412,8 @@ TEST_F(LanExchangeTest, DiscoveryIsAnsweredOnlyWhileSyncIsOn) {
   ASSERT_TRUE(asker.bound);
   asker.Send(AddressB, Lan::Message(Lan::DiscWord));
   asker.Send(AddressA, Lan::Message(Lan::DiscWord));
-  ASSERT_TRUE(RunUntil([&] { return asker.Got(Lan::AnnounceWord); }));
-  RunUntil([] { return false; }, 100);
+  ASSERT_TRUE(SpinUntil([&] { return asker.Got(Lan::AnnounceWord); }));
+  SpinUntil([] { return false; }, 100);
   ASSERT_EQ(asker.received.size(), 1u);
   EXPECT_EQ(asker.received[0], Lan::Message(Lan::AnnounceWord, "desk desk@example.org"));
 }

@@ -2,22 +2,18 @@
 // listen" runs in one, and this test program, started again in the other, broadcasts and
 // lists what answers. Needs root and the ip tool; skipped otherwise.
 #include "app/appcontext.h"
-#include "core/bytestream.h"
 #include "core/clock.h"
 #include "core/memorykeystore.h"
+#include "loopbackserver.h"
 #include "network/network.h"
+#include "support/programrun.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -40,25 +36,18 @@ TEST(LanDiscoveryChild, ListsTheCopyThatAnswers) {
   ASSERT_TRUE(network.Listening()) << network.ListenError().toStdString();
   network.ComputerName = QStringLiteral("searcher");
   network.RefreshButtonClick();
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (network.RemoteList->count() > 0) loop.quit();
-  });
-  poll.start(10);
-  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-  loop.exec();
+  SpinUntil([&] { return network.RemoteList->count() > 0; }, 10000);
   ASSERT_EQ(network.Systems().size(), 1u);
   EXPECT_EQ(network.Systems()[0].Address, QStringLiteral("10.213.0.2"));
   EXPECT_EQ(network.Systems()[0].User, QStringLiteral("pat@example.org"));
 }
 
-TEST(LanDiscovery, BroadcastFindsTheCopyInTheOtherNamespace) {
+using LanDiscovery = ProgramTest;
+
+TEST_F(LanDiscovery, BroadcastFindsTheCopyInTheOtherNamespace) {
   if (!qEnvironmentVariableIsEmpty(ChildVariable)) GTEST_SKIP() << "the child half runs alone";
   if (::geteuid() != 0) GTEST_SKIP() << "network namespaces need root";
   if (QStandardPaths::findExecutable(QStringLiteral("ip")).isEmpty()) GTEST_SKIP() << "the ip tool is missing";
-  const QString binary = QFileInfo(qEnvironmentVariable("ORVANE_BINARY")).canonicalFilePath();
-  ASSERT_FALSE(binary.isEmpty()) << "ORVANE_BINARY is not set";
 
   const QString suffix = QString::number(::getpid());
   const QString nsA = QStringLiteral("orvA") + suffix, nsB = QStringLiteral("orvB") + suffix;
@@ -82,33 +71,11 @@ TEST(LanDiscovery, BroadcastFindsTheCopyInTheOtherNamespace) {
   if (!ready) GTEST_SKIP() << "cannot join two network namespaces with a veth pair";
 
   // The listening copy: its own folders, sync on, all addresses.
-  QTemporaryDir home;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-    const QString path = home.filePath(QLatin1String(name));
-    QDir().mkpath(path);
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    environment.insert(QLatin1String(name), path);
-  }
-  QFile seed(home.filePath(QStringLiteral("seed.ovb")));
-  ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
-  seed.write(QByteArray(8, '\0') + "EnableSync=-1\r\nSyncEMail=pat@example.org\r\nSyncPass=bravo\r\n");
-  seed.close();
-  QProcess restore;
-  restore.setProcessEnvironment(environment);
-  restore.start(binary, {QStringLiteral("restore"), seed.fileName()});
-  ASSERT_TRUE(restore.waitForFinished(30000));
-  ASSERT_EQ(restore.exitCode(), 0);
-
+  Store(nullptr, {{"EnableSync", "-1"}, {"SyncEMail", "pat@example.org"}, {"SyncPass", "bravo"}});
   QProcess listener;
-  listener.setProcessEnvironment(environment);
-  listener.setReadChannel(QProcess::StandardError);
-  listener.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), nsB, binary, QStringLiteral("listen")});
-  QString said;
-  while (!said.contains(QStringLiteral("answering")) && listener.waitForReadyRead(10000)) {
-    said += QString::fromUtf8(listener.readAllStandardError());
-  }
-  ASSERT_TRUE(said.contains(QStringLiteral("answering"))) << said.toStdString();
+  listener.setProcessEnvironment(Environment());
+  listener.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), nsB, binary_, QStringLiteral("listen")});
+  ASSERT_TRUE(WaitForError(listener, QStringLiteral("answering")));
 
   QProcess child;
   QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();

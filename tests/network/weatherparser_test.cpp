@@ -46,18 +46,6 @@ INSTANTIATE_TEST_SUITE_P(Examples, ConvertPressureTest,
                                            PressureCase{1, 30.0, "762"}, PressureCase{0, 29.9, "29.9"},
                                            PressureCase{3, 29.92, "101.29"}));
 
-TEST(UnitLabels, NameEachUnit) {
-  EXPECT_EQ(TempUnitLabel(0), QStringLiteral("°F"));
-  EXPECT_EQ(TempUnitLabel(1), QStringLiteral("°C"));
-  EXPECT_EQ(TempUnitLabel(2), QStringLiteral("°R"));
-  EXPECT_EQ(TempUnitLabel(3), QStringLiteral("K"));
-  EXPECT_EQ(TempUnitLabel(4), QStringLiteral("°Re"));
-  EXPECT_EQ(PressureUnitLabel(0), QStringLiteral(" In."));
-  EXPECT_EQ(PressureUnitLabel(1), QStringLiteral(" mm"));
-  EXPECT_EQ(PressureUnitLabel(2), QStringLiteral(" atm"));
-  EXPECT_EQ(PressureUnitLabel(3), QStringLiteral(" KPa"));
-}
-
 TEST(ConditionsText, MapsEveryCodeOfTheTableExactly) {
   const std::pair<const char*, const char*> table[] = {
       {"cloud", "Cloudy"},          {"cloud_mostly", "Mostly Cloudy"}, {"cloud_partly", "Partly Cloudy"},
@@ -78,82 +66,60 @@ TEST(CurrentPage, FullReportInFahrenheitAndInches) {
   TWeatherReport r;
   ASSERT_EQ(ParseCurrentPage(CurrentPage(), 0, 0, r), PageParse::Parsed);
   EXPECT_TRUE(r.CurrentValid);
-  EXPECT_EQ(r.Temperature, QStringLiteral("75"));
-  EXPECT_EQ(r.High, QStringLiteral("80"));
-  EXPECT_EQ(r.Low, QStringLiteral("60"));
-  EXPECT_EQ(r.Humidity, QStringLiteral("60"));
-  EXPECT_EQ(r.Conditions, QStringLiteral("Partly Cloudy"));
-  EXPECT_EQ(r.UVIndex, QStringLiteral("3 Moderate"));
-  EXPECT_EQ(r.Wind, QStringLiteral("Wind: NW at 10 mph"));
-  EXPECT_EQ(r.Pressure, QStringLiteral("30.12"));
-  EXPECT_EQ(r.PressureTrend, QStringLiteral("up"));
+  const std::pair<QString, const char*> fields[] = {
+      {r.Temperature, "75"}, {r.High, "80"}, {r.Low, "60"}, {r.Humidity, "60"}, {r.Conditions, "Partly Cloudy"},
+      {r.UVIndex, "3 Moderate"}, {r.Wind, "Wind: NW at 10 mph"}, {r.Pressure, "30.12"}, {r.PressureTrend, "up"},
+      {r.TempUnit, "°F"}, {r.PressureUnit, " In."}};
+  for (const auto& [value, expected] : fields) EXPECT_EQ(value, QString::fromUtf8(expected));
   EXPECT_FALSE(r.SevereAlert);
-  EXPECT_EQ(r.TempUnit, QStringLiteral("°F"));
-  EXPECT_EQ(r.PressureUnit, QStringLiteral(" In."));
   EXPECT_FALSE(r.ForecastValid);  // another page's flag
-}
-
-TEST(CurrentPage, ConvertsToTheChosenUnits) {
-  TWeatherReport r;
-  ASSERT_EQ(ParseCurrentPage(CurrentPage(), 1, 1, r), PageParse::Parsed);
-  EXPECT_EQ(r.Temperature, QStringLiteral("23"));
-  EXPECT_EQ(r.High, QStringLiteral("26"));
-  EXPECT_EQ(r.Low, QStringLiteral("15"));
-  EXPECT_EQ(r.Pressure, QStringLiteral("765.04"));
-  EXPECT_EQ(r.TempUnit, QStringLiteral("°C"));
-  EXPECT_EQ(r.PressureUnit, QStringLiteral(" mm"));
-}
-
-TEST(CurrentPage, WithoutTempH1HighIsNotAvailableAndLowIsStillRead) {
-  CurrentPageFields f;
-  f.high.clear();
-  f.low = QStringLiteral("58");
-  TWeatherReport r;
-  ASSERT_EQ(ParseCurrentPage(CurrentPage(f), 1, 0, r), PageParse::Parsed);
-  EXPECT_EQ(r.High, QStringLiteral("N/A"));
-  EXPECT_EQ(r.Low, QStringLiteral("14"));
-}
-
-struct WindCase {
-  const char* name;
-  const char* page;
-  const char* wind;
-};
-
-class WindTest : public ::testing::TestWithParam<WindCase> {};
-
-TEST_P(WindTest, GetsItsPrefix) {
-  CurrentPageFields f;
-  f.wind = QString::fromUtf8(GetParam().page);
-  TWeatherReport r;
-  ASSERT_EQ(ParseCurrentPage(CurrentPage(f), 0, 0, r), PageParse::Parsed);
-  EXPECT_EQ(r.Wind, QString::fromUtf8(GetParam().wind));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Winds, WindTest,
-    ::testing::Values(WindCase{"FromWordDropped", "From SSW at 12 mph", "Wind: SSW at 12 mph"},
-                      WindCase{"NoFromKept", "SSW at 12 mph", "Wind: SSW at 12 mph"},
-                      WindCase{"CalmKept", "CALM", "Wind: CALM"},
-                      WindCase{"TwoPartsKeepTheirMarkup", "From N at 5 mph<br>gusting to 20",
-                               "Wind: N at 5 mph<br>gusting to 20"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CurrentPage, SevereAlertInTheQuery) {
-  CurrentPageFields f;
-  f.alert = true;
-  TWeatherReport r;
-  ASSERT_EQ(ParseCurrentPage(CurrentPage(f), 0, 0, r), PageParse::Parsed);
+  CurrentPageFields alert;
+  alert.alert = true;
+  ASSERT_EQ(ParseCurrentPage(CurrentPage(alert), 0, 0, r), PageParse::Parsed);
   EXPECT_TRUE(r.SevereAlert);
 }
 
-TEST(CurrentPage, TrendWordIsTakenAsItIs) {
-  CurrentPageFields f;
-  f.trend = QStringLiteral("steady");
+struct FieldCase {
+  const char* name;
+  CurrentPageFields page;
+  int tempDeg, pressureType;
+  QString TWeatherReport::*field;
+  const char* expected;
+};
+
+class CurrentField : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(CurrentField, IsReadAndConverted) {
   TWeatherReport r;
-  ASSERT_EQ(ParseCurrentPage(CurrentPage(f), 0, 0, r), PageParse::Parsed);
-  EXPECT_EQ(r.PressureTrend, QStringLiteral("steady"));
+  ASSERT_EQ(ParseCurrentPage(CurrentPage(GetParam().page), GetParam().tempDeg, GetParam().pressureType, r),
+            PageParse::Parsed);
+  EXPECT_EQ(r.*GetParam().field, QString::fromUtf8(GetParam().expected));
 }
+
+CurrentPageFields With(QString CurrentPageFields::*field, const char* value) {
+  CurrentPageFields f;
+  f.*field = QString::fromUtf8(value);
+  return f;
+}
+
+using R = TWeatherReport;
+using F = CurrentPageFields;
+INSTANTIATE_TEST_SUITE_P(
+    Fields, CurrentField,
+    ::testing::Values(
+        FieldCase{"Celsius", {}, 1, 1, &R::Temperature, "23"}, FieldCase{"HighCelsius", {}, 1, 1, &R::High, "26"},
+        FieldCase{"LowCelsius", {}, 1, 1, &R::Low, "15"}, FieldCase{"Millimetres", {}, 1, 1, &R::Pressure, "765.04"},
+        FieldCase{"CelsiusUnit", {}, 1, 1, &R::TempUnit, "°C"}, FieldCase{"MillimetreUnit", {}, 1, 1, &R::PressureUnit, " mm"},
+        // Without the "temph1" pair there is no high; the low is still read.
+        FieldCase{"NoHigh", With(&F::high, ""), 1, 0, &R::High, "N/A"},
+        FieldCase{"LowWithoutHigh", [] { F f = With(&F::high, ""); f.low = QStringLiteral("58"); return f; }(), 1, 0, &R::Low, "14"},
+        FieldCase{"TrendWordAsItIs", With(&F::trend, "steady"), 0, 0, &R::PressureTrend, "steady"},
+        FieldCase{"WindFromWordDropped", With(&F::wind, "From SSW at 12 mph"), 0, 0, &R::Wind, "Wind: SSW at 12 mph"},
+        FieldCase{"WindWithoutFrom", With(&F::wind, "SSW at 12 mph"), 0, 0, &R::Wind, "Wind: SSW at 12 mph"},
+        FieldCase{"WindCalm", With(&F::wind, "CALM"), 0, 0, &R::Wind, "Wind: CALM"},
+        FieldCase{"WindInTwoPartsKeepsItsMarkup", With(&F::wind, "From N at 5 mph<br>gusting to 20"), 0, 0, &R::Wind,
+                  "Wind: N at 5 mph<br>gusting to 20"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CurrentPage, TemperatureThatIsNoIntegerFailsOnlyWhenConverting) {
   CurrentPageFields f;
@@ -242,19 +208,14 @@ TEST(TenDayPage, ReadsAllTenDays) {
   }
 }
 
-TEST(TenDayPage, ConvertsHighsAndLows) {
-  TWeatherReport r;
-  ASSERT_EQ(ParseTenDayPage(TenDayPage(), 2, r), PageParse::Parsed);
-  EXPECT_EQ(r.Forecast[0].High, QStringLiteral("510"));
-  EXPECT_EQ(r.Forecast[0].Low, QStringLiteral("490"));
-  EXPECT_EQ(r.Forecast[9].High, QStringLiteral("519"));
-}
-
-TEST(TenDayPage, NegativeTemperatures) {
+TEST(TenDayPage, ConvertsHighsAndLowsBelowZeroToo) {
   auto rows = TenRows();
   rows[3].high = QStringLiteral("-2");
   rows[3].low = QStringLiteral("-15");
   TWeatherReport r;
+  ASSERT_EQ(ParseTenDayPage(TenDayPage(rows), 2, r), PageParse::Parsed);
+  EXPECT_EQ(r.Forecast[0].High, QStringLiteral("510"));
+  EXPECT_EQ(r.Forecast[0].Low, QStringLiteral("490"));
   ASSERT_EQ(ParseTenDayPage(TenDayPage(rows), 1, r), PageParse::Parsed);
   EXPECT_EQ(r.Forecast[3].High, QStringLiteral("-19"));
   EXPECT_EQ(r.Forecast[3].Low, QStringLiteral("-27"));
@@ -332,14 +293,12 @@ TEST(ForecastText, TodayIsTheWeatherWithEveryValue) {
                                   "Relative Humidity: 60%\r\n"
                                   "UV Index: 3 Moderate\r\n"
                                   "Wind: NW at 10 mph"));
-}
-
-TEST(ForecastText, TodayWithATwoPartWindTakesTwoLines) {
+  // A wind in two parts takes two lines.
   CurrentPageFields f;
   f.wind = QStringLiteral("From N at 5 mph <br> gusting to 20 ");
-  const auto text = ForecastText(LoadedReport(f), D(2026, 12, 6), D(2026, 12, 6));
-  ASSERT_TRUE(text);
-  EXPECT_TRUE(text->endsWith(QStringLiteral("UV Index: 3 Moderate\r\nWind: N at 5 mph\r\ngusting to 20"))) << text->toStdString();
+  const auto two = ForecastText(LoadedReport(f), D(2026, 12, 6), D(2026, 12, 6));
+  ASSERT_TRUE(two);
+  EXPECT_TRUE(two->endsWith(QStringLiteral("UV Index: 3 Moderate\r\nWind: N at 5 mph\r\ngusting to 20"))) << two->toStdString();
 }
 
 TEST(ForecastText, NineDaysAheadIsTheLastForecast) {
