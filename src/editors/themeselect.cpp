@@ -28,7 +28,8 @@ T_ThemeSelect::T_ThemeSelect(AppContext& context, QWidget* parent) : QDialog(par
 
   ThemeList = new QListWidget(this);
   ThemeList->setObjectName(QStringLiteral("ThemeList"));
-  ThemeList->setMinimumWidth(170);
+  ThemeList->setMinimumWidth(150);
+  ThemeList->setMaximumWidth(200);
   ThemeList->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(ThemeList, &QListWidget::currentRowChanged, this, [this] { ThemeListClick(); });
 
