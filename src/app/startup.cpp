@@ -7,6 +7,7 @@
 #include "editors/noteform.h"
 #include "editors/printview.h"
 #include "editors/taskform.h"
+#include "editors/themeselect.h"
 #include "editors/todo.h"
 #include "network/network.h"
 #include "network/update.h"
@@ -17,6 +18,7 @@
 #include "platform/singleinstance.h"
 #include "platform/sound.h"
 #include "platform/sqlitekeystore.h"
+#include "platform/x11desktop.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -155,6 +157,11 @@ int RunPanel(int argc, char** argv) {
   T_NoteForm noteForm(context);
   QObject::connect(&noteForm, &T_NoteForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
   T_PrintView printView(context);
+  // The theme chooser previews at the panel's size; it opens from the desktop menu, and by
+  // itself at the first start, without blocking the panel.
+  T_ThemeSelect themeSelect(context);
+  themeSelect.PanelSize = [&desktop] { return desktop.size(); };
+  themeSelect.PanelBackdrop = [&desktop](QSize size) { return X11RootWallpaper(QRect(desktop.pos(), size)); };
 
   AppWindows& windows = context.windows();
   windows.NewEvent = [&noteForm](TDateTime date) {
@@ -183,10 +190,20 @@ int RunPanel(int argc, char** argv) {
     toDo.activateWindow();
   };
   windows.ShowPrint = [&printView](TDateTime date) { printView.ShowForDate(date); };
+  windows.ShowThemeSelect = [&themeSelect] {
+    themeSelect.show();
+    themeSelect.raise();
+    themeSelect.activateWindow();
+  };
   windows.ShowNetwork = [&network] { network.ShowNetwork(); };
   windows.CheckForUpdates = [&update] { update.CheckForUpdate(false); };
   windows.RepaintDesktop = [&desktop] { desktop.FormPaint(); };
+  const bool firstTheme = context.settings().GetSetting(QStringLiteral("Title")).isEmpty();
   desktop.show();
+  if (firstTheme) {
+    context.settings().SetSetting(QStringLiteral("Title"), QStringLiteral("Default"));
+    windows.ShowThemeSelect();
+  }
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] {
     desktop.showNormal();
     desktop.raise();
