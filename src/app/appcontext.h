@@ -19,6 +19,9 @@ class T_Weather;
 struct AppWindows {
   // The event editor on a new event for a date, or on the event NoteArray[index].
   std::function<void(TDateTime date)> NewEvent;
+  // The event editor on a new event for a date, its title begun with what the user typed
+  // (the caret after it).
+  std::function<void(TDateTime date, const QString& title)> NewEventTitled;
   std::function<void(int index)> ViewEvent;
   // The task editor on a new task, or on the task ToDoArray[index].
   std::function<void()> NewTask;

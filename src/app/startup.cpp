@@ -4,6 +4,7 @@
 #include "app/cli.h"
 #include "core/paths.h"
 #include "desktop/desktopwindow.h"
+#include "editors/mainform.h"
 #include "editors/noteform.h"
 #include "editors/printview.h"
 #include "editors/taskform.h"
@@ -21,6 +22,7 @@
 #include "platform/x11desktop.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTextStream>
@@ -157,6 +159,9 @@ int RunPanel(int argc, char** argv) {
   T_NoteForm noteForm(context);
   QObject::connect(&noteForm, &T_NoteForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
   T_PrintView printView(context);
+  // The month window, made once; it refills its days at its next activation after a save.
+  T_Main month(context);
+  QObject::connect(&noteForm, &T_NoteForm::Saved, &month, [&month] { month.NeedsRefresh = true; });
   // The theme chooser previews at the panel's size; it opens from the desktop menu, and by
   // itself at the first start, without blocking the panel.
   T_ThemeSelect themeSelect(context);
@@ -198,6 +203,24 @@ int RunPanel(int argc, char** argv) {
   windows.ShowNetwork = [&network] { network.ShowNetwork(); };
   windows.CheckForUpdates = [&update] { update.CheckForUpdate(false); };
   windows.RepaintDesktop = [&desktop] { desktop.FormPaint(); };
+  windows.NewEventTitled = [&noteForm](TDateTime date, const QString& title) {
+    noteForm.NewNote(date);
+    noteForm.show();
+    noteForm.raise();
+    noteForm.activateWindow();
+    noteForm.Title->setText(title);
+    noteForm.Title->setCursorPosition(static_cast<int>(title.size()));
+  };
+  windows.ShowMonth = [&month] { month.Present(); };
+  windows.ShowMonthFilled = [&month](TDateTime date) {
+    month.FillMonth(date);
+    month.Present();
+  };
+  windows.ShowMonthDay = [&month](TDateTime date) {
+    month.ShowDay(date);
+    month.Present();
+  };
+  toDo.ShowCalendar = windows.ShowMonth;
   const bool firstTheme = context.settings().GetSetting(QStringLiteral("Title")).isEmpty();
   desktop.show();
   if (firstTheme) {

@@ -1,0 +1,962 @@
+#include "editors/mainform.h"
+
+#include "app/appcontext.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Each entry keeps its event's index, and the time and title apart for painting.
+constexpr int EventRole = Qt::UserRole;
+constexpr int TimeRole = Qt::UserRole + 1;
+constexpr int TitleRole = Qt::UserRole + 2;
+
+// What a drag between day lists carries; the source list itself says which day it left.
+const char* const OccurrenceMime = "application/x-orvane-occurrence";
+
+// The years the window moves between: every cell of a shown month is a valid date.
+constexpr int FirstYear = 2;
+constexpr int LastYear = 9998;
+
+const char* const MonthTitles[12] = {
+    QT_TRANSLATE_NOOP("T_Main", "January "), QT_TRANSLATE_NOOP("T_Main", "February "),
+    QT_TRANSLATE_NOOP("T_Main", "March "),   QT_TRANSLATE_NOOP("T_Main", "April "),
+    QT_TRANSLATE_NOOP("T_Main", "May "),     QT_TRANSLATE_NOOP("T_Main", "June "),
+    QT_TRANSLATE_NOOP("T_Main", "July "),    QT_TRANSLATE_NOOP("T_Main", "August "),
+    QT_TRANSLATE_NOOP("T_Main", "September "), QT_TRANSLATE_NOOP("T_Main", "October "),
+    QT_TRANSLATE_NOOP("T_Main", "November "), QT_TRANSLATE_NOOP("T_Main", "December ")};
+
+QColor Mix(const QColor& a, const QColor& b, double amountOfB) {
+  const double k = 1.0 - amountOfB;
+  return QColor::fromRgbF(static_cast<float>(a.redF() * k + b.redF() * amountOfB),
+                          static_cast<float>(a.greenF() * k + b.greenF() * amountOfB),
+                          static_cast<float>(a.blueF() * k + b.blueF() * amountOfB));
+}
+
+// The window's colours, all taken from the user's palette: days of the shown month on the
+// base colour, other days and the selected header in a faint tint of the selection colour
+// (the part an inactive title bar plays elsewhere), the selected day's list in a lighter
+// tint, the other headers in the button face.
+struct MonthColours {
+  QColor monthList, otherList, selectedList, header, headerText, otherHeaderText, selectedHeader,
+      selectedHeaderText, gridLine;
+
+  static MonthColours Of(const QPalette& p) {
+    MonthColours c;
+    const QColor accent = p.color(QPalette::Active, QPalette::Highlight);
+    c.monthList = p.color(QPalette::Base);
+    c.otherList = Mix(p.color(QPalette::Window), accent, 0.10);
+    c.selectedList = Mix(p.color(QPalette::Base), accent, 0.12);
+    c.header = p.color(QPalette::Button);
+    c.headerText = p.color(QPalette::ButtonText);
+    c.otherHeaderText = Mix(c.headerText, c.header, 0.5);
+    c.selectedHeader = Mix(p.color(QPalette::Window), accent, 0.28);
+    c.selectedHeaderText = p.color(QPalette::WindowText);
+    c.gridLine = Mix(p.color(QPalette::Window), p.color(QPalette::WindowText), 0.18);
+    return c;
+  }
+};
+
+// A day's header: its caption on the colours the selection gives it; today's caption stands
+// out on the selection colour.
+class DayHeader : public QLabel {
+ public:
+  using QLabel::QLabel;
+  bool today = false;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    QFont f = font();
+    f.setBold(today);
+    p.setFont(f);
+    const QFontMetrics metrics(f);
+    const QString caption = metrics.elidedText(text(), Qt::ElideRight, width() - 12);
+    QRect textRect(6, 0, metrics.horizontalAdvance(caption), height());
+    if (today) {
+      p.setRenderHint(QPainter::Antialiasing);
+      p.setPen(Qt::NoPen);
+      p.setBrush(palette().color(QPalette::Active, QPalette::Highlight));
+      p.drawRoundedRect(QRectF(textRect.adjusted(-4, 1, 4, -1)), 7, 7);
+      p.setPen(palette().color(QPalette::Active, QPalette::HighlightedText));
+    } else {
+      p.setPen(palette().color(QPalette::WindowText));
+    }
+    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, caption);
+  }
+};
+
+// A day's entries as small chips: all-day events on a tint of the selection colour, timed
+// ones with a dot and their start time before the title; the selected entry in the
+// selection colour.
+class EntryDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+    return QSize(0, option.fontMetrics.height() + 6);
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QPalette& pal = option.palette;
+    const QColor accent = pal.color(QPalette::Active, QPalette::Highlight);
+    const bool selected = option.state & QStyle::State_Selected;
+    const QString time = index.data(TimeRole).toString();
+    const QString title = index.data(TitleRole).toString();
+    const QRectF chip = QRectF(option.rect).adjusted(3, 1, -3, -1);
+    QColor textColour = pal.color(QPalette::Text);
+    if (selected || time.isEmpty()) {
+      painter->setPen(Qt::NoPen);
+      painter->setBrush(selected ? accent : Mix(pal.color(QPalette::Base), accent, 0.22));
+      painter->drawRoundedRect(chip, 4, 4);
+      if (selected) textColour = pal.color(QPalette::Active, QPalette::HighlightedText);
+    }
+    qreal x = chip.left() + 6;
+    const qreal right = chip.right() - 4;
+    if (!time.isEmpty()) {
+      painter->setPen(Qt::NoPen);
+      painter->setBrush(selected ? textColour : accent);
+      painter->drawEllipse(QPointF(x + 3, chip.center().y()), 3, 3);
+      x += 11;
+      QFont timeFont = option.font;
+      timeFont.setBold(true);
+      painter->setFont(timeFont);
+      painter->setPen(selected ? textColour : Mix(accent, pal.color(QPalette::Text), 0.35));
+      const QFontMetricsF timeMetrics(timeFont);
+      painter->drawText(QRectF(x, chip.top(), std::max<qreal>(0, right - x), chip.height()),
+                        Qt::AlignVCenter | Qt::AlignLeft, time);
+      x += timeMetrics.horizontalAdvance(time) + 5;
+    }
+    painter->setFont(option.font);
+    painter->setPen(textColour);
+    const QString shown = QFontMetricsF(option.font).elidedText(title, Qt::ElideRight, std::max<qreal>(0, right - x));
+    painter->drawText(QRectF(x, chip.top(), std::max<qreal>(0, right - x), chip.height()), Qt::AlignVCenter | Qt::AlignLeft,
+                      shown);
+    painter->restore();
+  }
+};
+
+// The lines between the days, drawn over the grid without taking any of its input.
+class GridLines : public QWidget {
+ public:
+  explicit GridLines(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+  std::vector<int> xs;
+  std::vector<int> ys;
+  QColor colour;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(colour);
+    for (int x : xs) p.drawLine(x, 0, x, height());
+    for (int y : ys) p.drawLine(0, y, width(), y);
+  }
+};
+
+QAction* NamedAction(QObject* parent, const QString& text, const char* name) {
+  auto* action = new QAction(text, parent);
+  action->setObjectName(QString::fromLatin1(name));
+  return action;
+}
+
+QToolButton* TitleButton(QWidget* parent, const QString& text, const QString& hint, const char* name) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setText(text);
+  button->setToolTip(hint);
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);
+  // The title's large face is for the month's name only.
+  QFont face = QApplication::font();
+  face.setBold(true);
+  button->setFont(face);
+  return button;
+}
+
+}  // namespace
+
+T_Main::T_Main(AppContext& context, QWidget* parent) : QMainWindow(parent), context_(context) {
+  setObjectName(QStringLiteral("T_Main"));
+  setWindowTitle(tr("Orvane"));
+  setMinimumSize(420, 320);
+
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  BuildTitle(central);
+  BuildDayNames(central);
+  BuildGrid(central);
+  column->addWidget(MonthTitle);
+  column->addWidget(LabelPanel);
+  column->addWidget(MainPanel, 1);
+  setCentralWidget(central);
+  BuildMenus();
+
+  // FormCreate.
+  NeedsRefresh = false;
+  PlaceWindow();
+  selectedCell_ = 14;
+  savedColour_ = MonthColours::Of(palette()).monthList;
+  LayoutGrid();
+  FillMonth(context_.clock().Now());
+  created_ = true;
+}
+
+void T_Main::BuildTitle(QWidget* parent) {
+  MonthTitle = new QLabel(parent);
+  MonthTitle->setObjectName(QStringLiteral("MonthTitle"));
+  MonthTitle->setAlignment(Qt::AlignCenter);
+  QFont bold = MonthTitle->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.45);
+  MonthTitle->setFont(bold);
+  MonthTitle->setFixedHeight(QFontMetrics(bold).height() + 20);
+  MonthTitle->installEventFilter(this);
+
+  PrevYear = TitleButton(MonthTitle, tr("<<"), tr("Previous Year"), "PrevYear");
+  PrevMonth = TitleButton(MonthTitle, tr("<"), tr("Previous Month"), "PrevMonth");
+  ThisMonth = TitleButton(MonthTitle, tr("Today"), QString(), "ThisMonth");
+  NextMonth = TitleButton(MonthTitle, tr(">"), tr("Next Month"), "NextMonth");
+  NextYear = TitleButton(MonthTitle, tr(">>"), tr("Next Year"), "NextYear");
+  const QFontMetrics metrics(PrevYear->font());
+  const int side = metrics.height() + 12;
+  for (QToolButton* b : {PrevYear, PrevMonth, NextMonth, NextYear}) b->setFixedSize(side + 6, side);
+  ThisMonth->setFixedSize(metrics.horizontalAdvance(ThisMonth->text()) + 28, side);
+  connect(PrevYear, &QToolButton::clicked, this, [this] { PrevYearClick(); });
+  connect(PrevMonth, &QToolButton::clicked, this, [this] { PrevMonthClick(); });
+  connect(ThisMonth, &QToolButton::clicked, this, [this] { ThisMonthClick(); });
+  connect(NextMonth, &QToolButton::clicked, this, [this] { NextMonthClick(); });
+  connect(NextYear, &QToolButton::clicked, this, [this] { NextYearClick(); });
+}
+
+void T_Main::BuildDayNames(QWidget* parent) {
+  LabelPanel = new QWidget(parent);
+  LabelPanel->setObjectName(QStringLiteral("LabelPanel"));
+  LabelPanel->installEventFilter(this);
+  const char* const names[7] = {QT_TR_NOOP("Sunday"),   QT_TR_NOOP("Monday"), QT_TR_NOOP("Tuesday"),
+                                QT_TR_NOOP("Wednesday"), QT_TR_NOOP("Thursday"), QT_TR_NOOP("Friday"),
+                                QT_TR_NOOP("Saturday")};
+  const char* const objectNames[7] = {"SundayLabel",   "MondayLabel", "TuesdayLabel", "WednesdayLabel",
+                                      "ThursdayLabel", "FridayLabel", "SaturdayLabel"};
+  QFont small = font();
+  small.setBold(true);
+  small.setPointSizeF(small.pointSizeF() * 0.92);
+  QPalette muted = palette();
+  muted.setColor(QPalette::WindowText, Mix(palette().color(QPalette::WindowText), palette().color(QPalette::Window), 0.35));
+  for (int k = 0; k < 7; ++k) {
+    auto* label = new QLabel(tr(names[k]), LabelPanel);
+    label->setObjectName(QString::fromLatin1(objectNames[k]));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(small);
+    label->setPalette(muted);
+    dayNames_[static_cast<size_t>(k)] = label;
+  }
+  SundayLabel = dayNames_[0];
+  MondayLabel = dayNames_[1];
+  TuesdayLabel = dayNames_[2];
+  WednesdayLabel = dayNames_[3];
+  ThursdayLabel = dayNames_[4];
+  FridayLabel = dayNames_[5];
+  SaturdayLabel = dayNames_[6];
+  LabelPanel->setFixedHeight(QFontMetrics(small).height() + 10);
+}
+
+void T_Main::BuildGrid(QWidget* parent) {
+  MainPanel = new QWidget(parent);
+  MainPanel->setObjectName(QStringLiteral("MainPanel"));
+  MainPanel->installEventFilter(this);
+  auto* delegate = new EntryDelegate(this);
+  for (int i = 0; i < CellCount; ++i) {
+    TDateData& cell = cells_[static_cast<size_t>(i)];
+    auto* header = new DayHeader(MainPanel);
+    header->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+    header->setAutoFillBackground(false);
+    cell.Panel = header;
+
+    auto* list = new QListWidget(MainPanel);
+    list->setObjectName(QStringLiteral("ListBox%1").arg(i + 1));
+    list->setProperty("tag", i);
+    list->setFrameShape(QFrame::NoFrame);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setUniformItemSizes(true);
+    list->setItemDelegate(delegate);
+    list->setAcceptDrops(true);
+    list->viewport()->setAcceptDrops(true);
+    list->viewport()->setMouseTracking(true);
+    list->viewport()->installEventFilter(this);
+    list->installEventFilter(this);
+    cell.ListBox = list;
+  }
+  gridLines_ = new GridLines(MainPanel);
+  gridLines_->raise();
+}
+
+void T_Main::BuildMenus() {
+  NoteMenu = new QMenu(this);
+  NoteMenu->setObjectName(QStringLiteral("NoteMenu"));
+  NewItem = NamedAction(NoteMenu, tr("New Item"), "NewItem");
+  ViewItem = NamedAction(NoteMenu, tr("View Item"), "ViewItem");
+  AddNote = NamedAction(NoteMenu, tr("Add Note"), "AddNote");
+  RemoveNotes = NamedAction(NoteMenu, tr("Remove Notes"), "RemoveNotes");
+  DeleteItem = NamedAction(NoteMenu, tr("Delete Item"), "DeleteItem");
+  Hide1 = NamedAction(NoteMenu, tr("Hide"), "Hide1");
+  NoteMenu->addActions({NewItem, ViewItem, AddNote, RemoveNotes, DeleteItem, Hide1});
+  connect(NewItem, &QAction::triggered, this, [this] { NewItemClick(); });
+  connect(ViewItem, &QAction::triggered, this, [this] { ViewItemClick(); });
+  connect(AddNote, &QAction::triggered, this, [this] { AddNoteClick(); });
+  connect(RemoveNotes, &QAction::triggered, this, [this] { RemoveNotesClick(); });
+  connect(DeleteItem, &QAction::triggered, this, [this] { DeleteItemClick(); });
+  connect(Hide1, &QAction::triggered, this, [this] { Hide1Click(); });
+
+  QMenuBar* bar = menuBar();
+  ToDo1 = NamedAction(bar, tr("To Do"), "ToDo1");
+  Options1 = NamedAction(bar, tr("Options"), "Options1");
+  Print1 = NamedAction(bar, tr("Print"), "Print1");
+  bar->addActions({ToDo1, Options1, Print1});
+  Help1 = bar->addMenu(tr("Help"));
+  Help1->setObjectName(QStringLiteral("Help1"));
+  Help1->menuAction()->setObjectName(QStringLiteral("Help1"));
+  OrvaneHelp1 = NamedAction(Help1, tr("Orvane Help "), "OrvaneHelp1");
+  OrvaneHelp1->setShortcut(QKeySequence(Qt::Key_F1));
+  OrvaneHelp1->setShortcutContext(Qt::WindowShortcut);
+  N1 = NamedAction(Help1, QString(), "N1");
+  N1->setSeparator(true);
+  AboutOrvane1 = NamedAction(Help1, tr("About Orvane"), "AboutOrvane1");
+  Feedback1 = NamedAction(Help1, tr("Contact the developer"), "Feedback1");
+  OrvaneWebsite1 = NamedAction(Help1, tr("Orvane Website"), "OrvaneWebsite1");
+  Help1->addActions({OrvaneHelp1, N1, AboutOrvane1, Feedback1, OrvaneWebsite1});
+  // F1 works while the window is active, also when the menu bar is not open.
+  addAction(OrvaneHelp1);
+
+  AppWindows& windows = context_.windows();
+  connect(ToDo1, &QAction::triggered, this, [this, &windows] {
+    if (!windows.ShowToDo) return;
+    windows.ShowToDo();
+    hide();
+  });
+  connect(Options1, &QAction::triggered, this, [&windows] {
+    if (windows.ShowOptions) windows.ShowOptions();
+  });
+  connect(Print1, &QAction::triggered, this, [this, &windows] {
+    if (windows.ShowPrint) windows.ShowPrint(selectedDate_);
+  });
+  connect(OrvaneHelp1, &QAction::triggered, this, [&windows] {
+    if (windows.ShowHelp) windows.ShowHelp();
+  });
+  connect(AboutOrvane1, &QAction::triggered, this, [&windows] {
+    if (windows.ShowAbout) windows.ShowAbout();
+  });
+  connect(Feedback1, &QAction::triggered, this, [this] {
+    if (OpenContactPage) OpenContactPage();
+  });
+  connect(OrvaneWebsite1, &QAction::triggered, this, [this] {
+    if (OpenWebsite) OpenWebsite();
+  });
+  UpdateMainMenu();
+}
+
+void T_Main::UpdateMainMenu() {
+  const AppWindows& windows = context_.windows();
+  ToDo1->setVisible(static_cast<bool>(windows.ShowToDo));
+  Options1->setVisible(static_cast<bool>(windows.ShowOptions));
+  Print1->setVisible(static_cast<bool>(windows.ShowPrint));
+  OrvaneHelp1->setVisible(static_cast<bool>(windows.ShowHelp));
+  AboutOrvane1->setVisible(static_cast<bool>(windows.ShowAbout));
+  Feedback1->setVisible(static_cast<bool>(OpenContactPage));
+  OrvaneWebsite1->setVisible(static_cast<bool>(OpenWebsite));
+  const bool below = AboutOrvane1->isVisible() || Feedback1->isVisible() || OrvaneWebsite1->isVisible();
+  N1->setVisible(OrvaneHelp1->isVisible() && below);
+  Help1->menuAction()->setVisible(OrvaneHelp1->isVisible() || below);
+  menuBar()->setVisible(ToDo1->isVisible() || Options1->isVisible() || Print1->isVisible() ||
+                        Help1->menuAction()->isVisible());
+}
+
+// The stored geometry, unless it is too small to use or lies on no screen any more (a
+// monitor was removed): then a size that fits the main screen, in its middle.
+void T_Main::PlaceWindow() {
+  const DisplaySettings& d = context_.display();
+  QRect wanted(d.MainLeft, d.MainTop, d.MainWidth, d.MainHeight);
+  QScreen* screen = QGuiApplication::screenAt(wanted.center());
+  const bool usable = screen && wanted.width() >= minimumWidth() && wanted.height() >= minimumHeight();
+  if (!usable) {
+    screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    wanted.setSize(QSize(std::max(minimumWidth(), area.width() * 3 / 4), std::max(minimumHeight(), area.height() * 3 / 4)));
+    wanted.moveCenter(area.center());
+  }
+  resize(wanted.size());
+  move(wanted.topLeft());
+}
+
+// --- Filling the grid.
+
+void T_Main::FillMonth(TDateTime date) {
+  if (!std::isfinite(date)) return;
+  int year = 0, month = 0, day = 0;
+  const TDateTime lowest = EncodeDate(FirstYear, 1, 1), highest = EncodeDate(LastYear, 12, 31);
+  DecodeDate(std::clamp(DatePart(date), lowest, highest), year, month, day);
+  // The long time format "h:nn AM/PM" of the lists is FormatSettings' own.
+  selectedDate_ = EncodeDate(year, month, day);
+  MonthTitle->setText(tr(MonthTitles[month - 1]) + QString::number(year));
+  const TDateTime first = EncodeDate(year, month, 1);
+  shownMonth_ = first;
+  const TDateTime start = first - WeekdayIndex(first);
+  const MonthColours colours = MonthColours::Of(palette());
+  for (int i = 0; i < CellCount; ++i) {
+    TDateData& cell = cells_[static_cast<size_t>(i)];
+    cell.Date = start + i;
+    cell.DoublePress = false;
+    cell.Panel->setText(FormatDateTime(QStringLiteral("mmmm dd"), cell.Date));
+    int y = 0, m = 0, d = 0;
+    DecodeDate(cell.Date, y, m, d);
+    const QColor colour = m == month ? colours.monthList : colours.otherList;
+    SetListColour(i, colour);
+    PaintHeader(i, i == selectedCell_);
+    if (i == selectedCell_) savedColour_ = colour;
+    if (cell.Date == selectedDate_) SelectCell(i);
+    RefillDay(i);
+  }
+  filledRevision_ = context_.calendar().DataChanged.Revision();
+  filledNoteCount_ = context_.calendar().NoteCount();
+}
+
+void T_Main::SelectDay(TDateTime date) {
+  if (!std::isfinite(date)) return;
+  const TDateTime day = DatePart(date);
+  for (int i = 0; i < CellCount; ++i) {
+    if (cells_[static_cast<size_t>(i)].Date == day) {
+      SelectCell(i);
+      break;
+    }
+  }
+  selectedDate_ = day;
+}
+
+void T_Main::ShowDay(TDateTime date) {
+  if (!std::isfinite(date)) return;
+  const TDateTime day = DatePart(date);
+  if (day >= cells_.front().Date && day <= cells_.back().Date) {
+    SelectDay(day);
+  } else {
+    FillMonth(day);
+  }
+}
+
+void T_Main::SelectCell(int cell) {
+  if (cell < 0 || cell >= CellCount) return;
+  const int previous = selectedCell_;
+  if (previous >= 0 && previous < CellCount) {
+    cells_[static_cast<size_t>(previous)].ListBox->clearSelection();
+    PaintHeader(previous, false);
+    SetListColour(previous, savedColour_);
+  }
+  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  savedColour_ = list->palette().color(QPalette::Base);
+  SetListColour(cell, MonthColours::Of(palette()).selectedList);
+  selectedCell_ = cell;
+  PaintHeader(cell, true);
+  if (isVisible()) list->setFocus();
+}
+
+void T_Main::PaintHeader(int cell, bool selected) {
+  const TDateData& data = cells_[static_cast<size_t>(cell)];
+  const MonthColours colours = MonthColours::Of(palette());
+  int y = 0, m = 0, d = 0, shownYear = 0, shownMonth = 0;
+  DecodeDate(data.Date, y, m, d);
+  DecodeDate(shownMonth_, shownYear, shownMonth, d);
+  QPalette p = data.Panel->palette();
+  p.setColor(QPalette::Window, selected ? colours.selectedHeader : colours.header);
+  p.setColor(QPalette::WindowText, selected ? colours.selectedHeaderText
+                                   : m == shownMonth ? colours.headerText
+                                                     : colours.otherHeaderText);
+  data.Panel->setPalette(p);
+  static_cast<DayHeader*>(data.Panel)->today = data.Date == context_.clock().Today();
+  data.Panel->update();
+}
+
+void T_Main::SetListColour(int cell, const QColor& colour) {
+  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  QPalette p = list->palette();
+  p.setColor(QPalette::Base, colour);
+  list->setPalette(p);
+}
+
+void T_Main::RefillDay(int cell) {
+  if (cell < 0 || cell >= CellCount) return;
+  TDateData& data = cells_[static_cast<size_t>(cell)];
+  data.ListBox->clear();
+  data.Events.clear();
+  DataFormat& calendar = context_.calendar();
+  calendar.FindDayEvents(data.Date);
+  if (calendar.DayEvents.empty()) return;
+  calendar.SortDayEvents();
+  data.Events = calendar.DayEvents;
+  const FormatSettings format;
+  for (const int index : data.Events) {
+    const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
+    const QString time = note.Start ? FormatDateTime(format.LongTimeFormat, note.StartTime, format) : QString();
+    auto* item = new QListWidgetItem(time.isEmpty() ? note.Title : time + QLatin1Char(' ') + note.Title, data.ListBox);
+    item->setData(EventRole, index);
+    item->setData(TimeRole, time);
+    item->setData(TitleRole, note.Title);
+    QStringList tip{note.Title};
+    if (note.Start) {
+      tip << FormatDateTime(format.LongTimeFormat, note.StartTime, format) + QStringLiteral(" - ") +
+                 FormatDateTime(format.LongTimeFormat, note.EndTime, format);
+    }
+    if (!note.Location.isEmpty()) tip << note.Location;
+    const QString dayNote = calendar.GetDayNote(index, data.Date);
+    if (!dayNote.isEmpty()) tip << dayNote;
+    item->setToolTip(tip.join(QLatin1Char('\n')));
+  }
+}
+
+void T_Main::RefillAll() {
+  for (int i = 0; i < CellCount; ++i) RefillDay(i);
+  filledRevision_ = context_.calendar().DataChanged.Revision();
+  filledNoteCount_ = context_.calendar().NoteCount();
+}
+
+void T_Main::LayoutGrid() {
+  // Day names across the whole width; Saturday takes what the division leaves.
+  const int W = centralWidget()->width(), W7 = W / 7;
+  for (int k = 0; k < 7; ++k) {
+    dayNames_[static_cast<size_t>(k)]->setGeometry(k * W7, 0, k == 6 ? W - 6 * W7 : W7, LabelPanel->height());
+  }
+  // The cells: the last column and row take what the divisions leave.
+  const int w = MainPanel->width(), h = MainPanel->height(), w7 = w / 7, h6 = h / 6;
+  for (int i = 0; i < CellCount; ++i) {
+    const int r = i / 7, c = i % 7;
+    const int left = c * w7, width = c == 6 ? w - 6 * w7 : w7;
+    const int listHeight = r == 5 ? h - (5 * h6 + HeaderHeight) : h6 - HeaderHeight;
+    const TDateData& cell = cells_[static_cast<size_t>(i)];
+    cell.Panel->setGeometry(left, r * h6, width, HeaderHeight);
+    cell.ListBox->setGeometry(left, r * h6 + HeaderHeight, width, std::max(0, listHeight));
+  }
+  auto* lines = static_cast<GridLines*>(gridLines_);
+  lines->setGeometry(0, 0, w, h);
+  lines->colour = MonthColours::Of(palette()).gridLine;
+  lines->xs.clear();
+  lines->ys.clear();
+  for (int c = 1; c < 7; ++c) lines->xs.push_back(c * w7);
+  for (int r = 0; r < 6; ++r) lines->ys.push_back(r * h6);
+  lines->raise();
+  lines->update();
+  // The title's buttons: back steps at the left, forward steps at the right, equal margins.
+  const int m = (MonthTitle->height() - PrevYear->height()) / 2;
+  PrevYear->move(m, m);
+  PrevMonth->move(2 * m + PrevYear->width(), m);
+  ThisMonth->move(PrevMonth->x() + PrevMonth->width() + m, m);
+  NextYear->move(MonthTitle->width() - NextYear->width() - m, m);
+  NextMonth->move(NextYear->x() - NextMonth->width() - m, m);
+}
+
+// --- Window events.
+
+bool T_Main::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) FormActivate();
+  return QMainWindow::event(event);
+}
+
+void T_Main::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void T_Main::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void T_Main::Present() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void T_Main::FormShow() {
+  // A normal window: the task bar lists it while it is shown.
+  UpdateMainMenu();
+  LayoutGrid();
+  // The day may have turned since the month was filled: today's mark follows.
+  for (int i = 0; i < CellCount; ++i) PaintHeader(i, i == selectedCell_);
+}
+
+void T_Main::FormActivate() {
+  const DataFormat& calendar = context_.calendar();
+  const bool changed = calendar.DataChanged.Revision() != filledRevision_ || calendar.NoteCount() != filledNoteCount_;
+  if (!NeedsRefresh && !changed) return;
+  const bool asked = NeedsRefresh;
+  RefillAll();
+  NeedsRefresh = false;
+  if (asked) Repaint();
+}
+
+void T_Main::FormClose() {
+  TSettings& settings = context_.settings();
+  settings.SetSetting(QStringLiteral("MainWidth"), QString::number(width()));
+  settings.SetSetting(QStringLiteral("MainHeight"), QString::number(height()));
+  settings.SetSetting(QStringLiteral("MainLeft"), QString::number(x()));
+  settings.SetSetting(QStringLiteral("MainTop"), QString::number(y()));
+}
+
+// --- Navigation.
+
+void T_Main::StepMonth(TDateTime dayInMonth) {
+  int year = 0, month = 0, day = 0, selectedYear = 0, selectedMonth = 0, wanted = 0;
+  DecodeDate(dayInMonth, year, month, day);
+  DecodeDate(selectedDate_, selectedYear, selectedMonth, wanted);
+  if (year < FirstYear || year > LastYear) return;
+  FillMonth(EncodeDate(year, month, std::min(wanted, DaysInMonth(year, month))));
+}
+
+void T_Main::PrevMonthClick() { StepMonth(cells_.front().Date - 1); }
+
+void T_Main::NextMonthClick() { StepMonth(cells_.back().Date); }
+
+void T_Main::ThisMonthClick() { FillMonth(context_.clock().Now()); }
+
+void T_Main::NextYearClick() {
+  int year = 0, month = 0, day = 0;
+  DecodeDate(selectedDate_, year, month, day);
+  if (year + 1 > LastYear) return;
+  // 29 February becomes 28 February.
+  FillMonth(IsValidDate(year + 1, month, day) ? EncodeDate(year + 1, month, day) : EncodeDate(year + 1, 2, 28));
+}
+
+void T_Main::PrevYearClick() {
+  int year = 0, month = 0, day = 0;
+  DecodeDate(selectedDate_, year, month, day);
+  if (year - 1 < FirstYear) return;
+  // 29 February becomes 1 March.
+  FillMonth(IsValidDate(year - 1, month, day) ? EncodeDate(year - 1, month, day) : EncodeDate(year - 1, 3, 1));
+}
+
+// --- Entries and events.
+
+int T_Main::CellOfList(const QObject* object) const {
+  if (!object) return -1;
+  for (int i = 0; i < CellCount; ++i) {
+    const QListWidget* list = cells_[static_cast<size_t>(i)].ListBox;
+    if (object == list || object == list->viewport()) return i;
+  }
+  return -1;
+}
+
+int T_Main::EntryAt(int cell, const QPoint& pos) const {
+  if (cell < 0 || cell >= CellCount) return -1;
+  const QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  const QListWidgetItem* item = list->itemAt(pos);
+  return item ? list->row(item) : -1;
+}
+
+int T_Main::SelectedEntry(int cell) const {
+  if (cell < 0 || cell >= CellCount) return -1;
+  const QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  const QList<QListWidgetItem*> selected = list->selectedItems();
+  return selected.isEmpty() ? -1 : list->row(selected.front());
+}
+
+int T_Main::EventOfEntry(int cell, int entry) const {
+  if (cell < 0 || cell >= CellCount) return -1;
+  const std::vector<int>& events = cells_[static_cast<size_t>(cell)].Events;
+  if (entry < 0 || entry >= static_cast<int>(events.size())) return -1;
+  const int index = events[static_cast<size_t>(entry)];
+  const DataFormat& calendar = context_.calendar();
+  // An entry whose event was deleted elsewhere since the list was made stands for nothing.
+  if (index < 0 || index >= calendar.NoteCount() || calendar.NoteArray[static_cast<size_t>(index)].DeleteDate != 0) {
+    return -1;
+  }
+  return index;
+}
+
+void T_Main::OpenNew(TDateTime date, const QString& title) {
+  AppWindows& windows = context_.windows();
+  if (!title.isEmpty() && windows.NewEventTitled) {
+    windows.NewEventTitled(date, title);
+  } else if (windows.NewEvent) {
+    windows.NewEvent(date);
+  }
+}
+
+void T_Main::OpenEvent(int index) {
+  if (index < 0) return;
+  if (context_.windows().ViewEvent) context_.windows().ViewEvent(index);
+}
+
+void T_Main::Repaint() {
+  if (context_.windows().RepaintDesktop) context_.windows().RepaintDesktop();
+}
+
+void T_Main::DeleteEvent(int index, bool asked) {
+  if (index < 0) return;
+  DataFormat& calendar = context_.calendar();
+  const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
+  if (note.DeleteDate != 0) return;
+  if (note.RepeatType > 0 && !asked &&
+      !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of '%1'?").arg(note.Title))) {
+    return;
+  }
+  calendar.DeleteNote(index);
+  rememberedEntry_ = -1;
+  RefillAll();
+  Repaint();
+}
+
+// --- The mouse, the keys and drops in the day lists.
+
+bool T_Main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == MainPanel || watched == MonthTitle || watched == LabelPanel) {
+    if (event->type() == QEvent::Resize && created_) LayoutGrid();
+    return false;
+  }
+  const int cell = CellOfList(watched);
+  if (cell < 0) return false;
+  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  const bool onViewport = watched == list->viewport();
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      if (onViewport) return false;
+      auto* key = static_cast<QKeyEvent*>(event);
+      return ListBoxKeyDown(cell, key->key(), key->text(), key->modifiers());
+    }
+    case QEvent::MouseButtonPress: {
+      if (!onViewport) return false;
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      ListBoxMouseDown(cell, mouse->button(), mouse->position().toPoint());
+      return false;
+    }
+    case QEvent::MouseMove: {
+      if (!onViewport) return false;
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      ListBoxMouseMove(cell);
+      if (!(mouse->buttons() & Qt::LeftButton)) return false;
+      // With the button held the pointer drags the entry it pressed, never the selection.
+      if (pressCell_ == cell && pressOnEntry_ &&
+          (mouse->position().toPoint() - lastPress_).manhattanLength() >= QApplication::startDragDistance()) {
+        StartDrag(cell);
+      }
+      return true;
+    }
+    case QEvent::MouseButtonDblClick: {
+      if (!onViewport) return false;
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() != Qt::LeftButton) return false;
+      ListBoxDblClick(cell, mouse->position().toPoint());
+      return true;
+    }
+    case QEvent::ContextMenu: {
+      auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+      const bool fromKeyboard = menuEvent->reason() == QContextMenuEvent::Keyboard;
+      if (cell != selectedCell_) SelectDay(cells_[static_cast<size_t>(cell)].Date);
+      NoteMenuPopup(fromKeyboard);
+      QPoint at = menuEvent->globalPos();
+      if (fromKeyboard && rememberedEntry_ >= 0) {
+        at = list->viewport()->mapToGlobal(list->visualItemRect(list->item(rememberedEntry_)).center());
+      }
+      NoteMenu->popup(at);
+      return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      // Only an entry dragged from a day list of this window.
+      if (CellOfList(drag->source()) < 0 || !drag->mimeData()->hasFormat(QLatin1String(OccurrenceMime))) {
+        drag->ignore();
+        return true;
+      }
+      drag->setDropAction(drag->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction);
+      drag->accept();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const int source = CellOfList(drop->source());
+      if (source < 0) {
+        drop->ignore();
+        return true;
+      }
+      const bool copy = drop->modifiers() & Qt::ControlModifier;
+      drop->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+      drop->accept();
+      ListBoxDragDrop(source, cell, copy);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+void T_Main::ListBoxMouseDown(int cell, Qt::MouseButton button, const QPoint& pos) {
+  if (cell < 0 || cell >= CellCount) return;
+  TDateData& data = cells_[static_cast<size_t>(cell)];
+  if (cell != selectedCell_) SelectDay(data.Date);
+  lastPress_ = pos;
+  pressCell_ = cell;
+  pressOnEntry_ = EntryAt(cell, pos) >= 0;
+  if (button != Qt::LeftButton) return;
+  if (!data.DoublePress) {
+    data.DoublePress = true;
+    return;
+  }
+  data.DoublePress = false;
+  // Two presses at one place on empty space: a new event on this day.
+  if (!pressOnEntry_) OpenNew(data.Date);
+}
+
+void T_Main::ListBoxMouseMove(int cell) {
+  if (cell >= 0 && cell < CellCount) cells_[static_cast<size_t>(cell)].DoublePress = false;
+}
+
+void T_Main::ListBoxDblClick(int cell, const QPoint& pos) {
+  if (cell < 0 || cell >= CellCount) return;
+  if (cell != selectedCell_) SelectDay(cells_[static_cast<size_t>(cell)].Date);
+  // The entry under the pointer, which the first press selected.
+  OpenEvent(EventOfEntry(cell, EntryAt(cell, pos)));
+}
+
+bool T_Main::ListBoxKeyDown(int cell, int key, const QString& text, Qt::KeyboardModifiers modifiers) {
+  if (cell < 0 || cell >= CellCount) return false;
+  const int entry = SelectedEntry(cell);
+  if (key == Qt::Key_Delete) {
+    const int index = EventOfEntry(cell, entry);
+    if (index < 0) return true;
+    if (context_.calendar().NoteArray[static_cast<size_t>(index)].RepeatType > 0 &&
+        !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of this item?"))) {
+      return true;
+    }
+    // Asked once: the deletion itself does not ask again.
+    DeleteEvent(index, true);
+    return true;
+  }
+  if (key == Qt::Key_Escape) {
+    hide();
+    return true;
+  }
+  if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  const bool keypad = (modifiers & Qt::KeypadModifier) && !text.isEmpty() && text.front().isPrint();
+  const bool typed = key == Qt::Key_Space || (key >= Qt::Key_0 && key <= Qt::Key_9) ||
+                     (key >= Qt::Key_A && key <= Qt::Key_Z) || keypad;
+  if (!typed) return false;
+  // With an entry selected the key does nothing (nor does the list search for it).
+  if (entry >= 0) return true;
+  // The character as typed: its case, and the digit or sign of a keypad key.
+  const QString character = !text.isEmpty() && text.front().isPrint() ? text.left(1) : QString(QChar(key));
+  OpenNew(cells_[static_cast<size_t>(cell)].Date, character);
+  return true;
+}
+
+void T_Main::StartDrag(int cell) {
+  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  const int entry = SelectedEntry(cell);
+  pressCell_ = -1;
+  if (EventOfEntry(cell, entry) < 0) return;
+  auto* mime = new QMimeData;
+  mime->setData(QLatin1String(OccurrenceMime), QByteArray::number(cell));
+  auto* drag = new QDrag(list);
+  drag->setMimeData(mime);
+  const QRect itemRect = list->visualItemRect(list->item(entry));
+  drag->setPixmap(list->viewport()->grab(itemRect));
+  drag->setHotSpot(lastPress_ - itemRect.topLeft());
+  drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+}
+
+void T_Main::ListBoxDragDrop(int source, int target, bool copy) {
+  if (source < 0 || source >= CellCount || target < 0 || target >= CellCount) return;
+  const int index = EventOfEntry(source, SelectedEntry(source));
+  if (index < 0) return;
+  DataFormat& calendar = context_.calendar();
+  const TDateTime from = cells_[static_cast<size_t>(source)].Date;
+  const TDateTime to = cells_[static_cast<size_t>(target)].Date;
+  // An exception hides the occurrence on the day it leaves, another shows it where it lands;
+  // dropped back on its own day the two cancel out.
+  if (!copy) {
+    calendar.ToggleException(index, from);
+    RefillDay(source);
+  }
+  if (!calendar.NoteOccursOn(index, to)) {
+    calendar.ToggleException(index, to);
+    RefillDay(target);
+  }
+  Repaint();
+}
+
+// --- The context menu.
+
+void T_Main::NoteMenuPopup(bool fromKeyboard) {
+  const int cell = selectedCell_;
+  rememberedEntry_ = fromKeyboard ? SelectedEntry(cell) : EntryAt(cell, lastPress_);
+  const int index = EventOfEntry(cell, rememberedEntry_);
+  if (index < 0) rememberedEntry_ = -1;
+  const bool onEntry = index >= 0;
+  NewItem->setEnabled(true);
+  ViewItem->setEnabled(onEntry);
+  DeleteItem->setEnabled(onEntry);
+  AddNote->setEnabled(onEntry);
+  DataFormat& calendar = context_.calendar();
+  const TDateTime date = cells_[static_cast<size_t>(cell)].Date;
+  RemoveNotes->setEnabled(onEntry && calendar.HasDayNote(index, date));
+  bool hideable = false;
+  if (onEntry) {
+    const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
+    hideable = note.RepeatType != 0 || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
+  }
+  Hide1->setVisible(hideable);
+}
+
+void T_Main::NewItemClick() { OpenNew(cells_[static_cast<size_t>(selectedCell_)].Date); }
+
+void T_Main::ViewItemClick() { OpenEvent(EventOfEntry(selectedCell_, rememberedEntry_)); }
+
+void T_Main::AddNoteClick() {
+  const int index = EventOfEntry(selectedCell_, rememberedEntry_);
+  if (index < 0) return;
+  const QString text =
+      context_.dialogs().EditMemo(tr("Enter Note"), tr("Please type your note and click OK."), QString());
+  if (text.isEmpty()) return;
+  context_.calendar().AddDayNote(index, text, cells_[static_cast<size_t>(selectedCell_)].Date);
+  RefillDay(selectedCell_);
+}
+
+void T_Main::RemoveNotesClick() {
+  const int index = EventOfEntry(selectedCell_, rememberedEntry_);
+  if (index < 0) return;
+  context_.calendar().RemoveDayNote(index, cells_[static_cast<size_t>(selectedCell_)].Date);
+  RefillDay(selectedCell_);
+}
+
+void T_Main::DeleteItemClick() { DeleteEvent(EventOfEntry(selectedCell_, rememberedEntry_), false); }
+
+void T_Main::Hide1Click() {
+  const int index = EventOfEntry(selectedCell_, rememberedEntry_);
+  if (index < 0) return;
+  context_.calendar().ToggleException(index, cells_[static_cast<size_t>(selectedCell_)].Date);
+  RefillDay(selectedCell_);
+  Repaint();
+}

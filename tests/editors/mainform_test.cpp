@@ -1,0 +1,312 @@
+// The month window: the grid a month fills, moving between months and years, the day lists,
+// the context menu's rules and commands, keys, drops between days, and refreshing after
+// changes made elsewhere. With ORVANE_SCREENSHOTS set the screenshot test writes a PNG.
+#include "app/appcontext.h"
+#include "core/memorykeystore.h"
+#include "editors/mainform.h"
+#include "support/scripteddialogs.h"
+#include "support/testutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  // Wednesday 2 December 2026.
+  MainFormTest() {
+    static int argc = 1;
+    static char name[] = "test_editors";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::move(scripted),
+                                           std::make_unique<MemoryKeyStore>());
+    AppWindows& w = context->windows();
+    w.NewEvent = [this](TDateTime date) { opened << QStringLiteral("new %1").arg(date); };
+    w.NewEventTitled = [this](TDateTime date, const QString& t) { opened << QStringLiteral("new %1 %2").arg(date).arg(t); };
+    w.ViewEvent = [this](int index) { opened << QStringLiteral("view %1").arg(index); };
+    w.RepaintDesktop = [this] { ++repaints; };
+    main = std::make_unique<T_Main>(*context);
+    main->resize(1000, 720);
+    main->show();
+    QApplication::processEvents();
+  }
+  ~MainFormTest() override { main->hide(); }
+
+  DataFormat& calendar() { return context->calendar(); }
+  TNote& note(int i) { return calendar().NoteArray[static_cast<size_t>(i)]; }
+  int AddEvent(const QString& title, TDateTime date, int hour = -1, int minute = 0) {
+    const int i = calendar().AppendNote();
+    note(i).Title = title;
+    note(i).StartDate = date;
+    note(i).Start = hour >= 0;
+    note(i).StartTime = hour >= 0 ? EncodeTime(hour, minute) : 0;
+    return i;
+  }
+  // Every Monday from 7 December 2026.
+  int AddWeekly(const QString& title) {
+    const int i = AddEvent(title, D(2026, 12, 7), 8);
+    note(i).RepeatType = 3;
+    note(i).RepeatFrequency = 1;
+    note(i).SetRepeatOn(1, true);
+    calendar().DataChanged = true;
+    return i;
+  }
+  int CellOf(TDateTime date) const {
+    for (int i = 0; i < T_Main::CellCount; ++i) {
+      if (main->DateData(i).Date == date) return i;
+    }
+    return -1;
+  }
+  QListWidget* List(TDateTime date) const { return main->DateData(CellOf(date)).ListBox; }
+  QStringList Texts(TDateTime date) const {
+    QStringList texts;
+    for (int i = 0; i < List(date)->count(); ++i) texts << List(date)->item(i)->text();
+    return texts;
+  }
+  // A right press on a day's entry (or below its entries) and the context menu opening.
+  void MenuOn(TDateTime date, int entry) {
+    QListWidget* list = List(date);
+    const QPoint at = entry >= 0 ? list->visualItemRect(list->item(entry)).center() : QPoint(10, list->height() - 5);
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, at);
+    main->NoteMenuPopup();
+  }
+  void Refill() {
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(main.get(), &activate);
+  }
+
+  ScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<AppContext> context;
+  std::unique_ptr<T_Main> main;
+  QStringList opened;
+  int repaints = 0;
+};
+
+TEST_F(MainFormTest, FebruaryStartingOnSundayFillsFourRowsAndTheLastTwoShowMarch) {
+  main->FillMonth(D(2026, 2, 10));
+  EXPECT_EQ(main->MonthTitle->text(), "February 2026");
+  EXPECT_EQ(main->DateData(0).Date, D(2026, 2, 1));
+  EXPECT_EQ(main->DateData(0).Panel->text(), "February 01");
+  EXPECT_EQ(main->DateData(27).Panel->text(), "February 28");
+  EXPECT_EQ(main->DateData(28).Panel->text(), "March 01");
+  EXPECT_EQ(main->DateData(41).Date, D(2026, 3, 14));
+  EXPECT_EQ(main->SelectedCell(), 9);
+  // Days of the month on the base colour, the others tinted; the selected list lighter still,
+  // and its own colour back once the selection moves on.
+  const QColor base = main->DateData(27).ListBox->palette().color(QPalette::Base);
+  const QColor other = main->DateData(28).ListBox->palette().color(QPalette::Base);
+  EXPECT_NE(base, other);
+  EXPECT_NE(main->DateData(9).ListBox->palette().color(QPalette::Base), base);
+  main->SelectDay(D(2026, 3, 2));
+  EXPECT_EQ(main->SelectedCell(), 29);
+  EXPECT_EQ(main->DateData(9).ListBox->palette().color(QPalette::Base), base);
+  main->SelectDay(D(2026, 2, 2));
+  EXPECT_EQ(main->DateData(29).ListBox->palette().color(QPalette::Base), other);
+}
+
+struct StepCase {
+  const char* name;
+  TDateTime from;
+  const char* button;
+  TDateTime to;
+};
+
+class MainFormStep : public MainFormTest, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(MainFormStep, KeepsTheDayOfMonthWhereItExists) {
+  main->FillMonth(GetParam().from);
+  main->findChild<QToolButton*>(QLatin1String(GetParam().button))->click();
+  EXPECT_EQ(main->SelectedDate(), GetParam().to);
+  EXPECT_EQ(main->DateData(main->SelectedCell()).Date, GetParam().to);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Navigation, MainFormStep,
+    ::testing::Values(StepCase{"BackFrom31March", D(2026, 3, 31), "PrevMonth", D(2026, 2, 28)},
+                      StepCase{"OnFrom31January", D(2026, 1, 31), "NextMonth", D(2026, 2, 28)},
+                      StepCase{"BackFrom15March", D(2026, 3, 15), "PrevMonth", D(2026, 2, 15)},
+                      StepCase{"BackOverNewYear", D(2027, 1, 31), "PrevMonth", D(2026, 12, 31)},
+                      StepCase{"OnOverNewYear", D(2026, 12, 15), "NextMonth", D(2027, 1, 15)},
+                      StepCase{"YearOnFromLeapDay", D(2024, 2, 29), "NextYear", D(2025, 2, 28)},
+                      StepCase{"YearBackFromLeapDay", D(2024, 2, 29), "PrevYear", D(2023, 3, 1)},
+                      StepCase{"YearOnOverLeapDay", D(2024, 1, 10), "NextYear", D(2025, 1, 10)},
+                      StepCase{"YearBackOverLeapDay", D(2025, 2, 28), "PrevYear", D(2024, 2, 28)},
+                      StepCase{"Today", D(2030, 6, 6), "ThisMonth", D(2026, 12, 2)}),
+    [](const ::testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MainFormTest, ListsAllDayEventsFirstThenByStartTime) {
+  AddEvent(QStringLiteral("Lunch"), D(2026, 12, 2), 12, 30);
+  AddEvent(QStringLiteral("Standup"), D(2026, 12, 2), 9, 5);
+  AddEvent(QStringLiteral("Holiday"), D(2026, 12, 2));
+  calendar().DeleteNote(AddEvent(QStringLiteral("Gone"), D(2026, 12, 2), 8));
+  main->FillMonth(D(2026, 12, 2));
+  EXPECT_EQ(Texts(D(2026, 12, 2)), (QStringList{"Holiday", "9:05 AM Standup", "12:30 PM Lunch"}));
+}
+
+TEST_F(MainFormTest, MenuEnablesCommandsByTheEntryUnderThePress) {
+  const int once = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 2), 10);
+  AddWeekly(QStringLiteral("Yoga"));
+  const int moved = AddEvent(QStringLiteral("Moved"), D(2026, 12, 3));
+  note(moved).Exceptions = {D(2026, 12, 10)};
+  calendar().AddDayNote(once, QStringLiteral("Bring the card"), D(2026, 12, 2));
+  main->FillMonth(D(2026, 12, 2));
+  struct Row {
+    TDateTime day;
+    int entry;
+    bool onEntry, removeNotes, hide;
+  };
+  for (const Row& r : {Row{D(2026, 12, 2), -1, false, false, false}, Row{D(2026, 12, 2), 0, true, true, false},
+                       Row{D(2026, 12, 7), 0, true, false, true}, Row{D(2026, 12, 3), 0, true, false, true}}) {
+    MenuOn(r.day, r.entry);
+    SCOPED_TRACE(r.day);
+    EXPECT_TRUE(main->NewItem->isEnabled());
+    EXPECT_EQ(main->ViewItem->isEnabled(), r.onEntry);
+    EXPECT_EQ(main->DeleteItem->isEnabled(), r.onEntry);
+    EXPECT_EQ(main->AddNote->isEnabled(), r.onEntry);
+    EXPECT_EQ(main->RemoveNotes->isEnabled(), r.removeNotes);
+    EXPECT_EQ(main->Hide1->isVisible(), r.hide);
+  }
+}
+
+TEST_F(MainFormTest, DeletingAsksOnlyAboutSeriesAndOnce) {
+  const int once = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 7), 10);
+  const int weekly = AddWeekly(QStringLiteral("Yoga"));
+  main->FillMonth(D(2026, 12, 7));
+  MenuOn(D(2026, 12, 7), 1);
+  main->DeleteItemClick();  // one-time: no question
+  EXPECT_NE(note(once).DeleteDate, 0);
+  EXPECT_TRUE(dialogs->asked().empty());
+  EXPECT_EQ(Texts(D(2026, 12, 7)), QStringList{"8:00 AM Yoga"});
+
+  MenuOn(D(2026, 12, 7), 0);
+  dialogs->AnswerMessage(Dialogs::Answer::No);
+  main->DeleteItemClick();
+  EXPECT_EQ(dialogs->LastText(), "Are you sure you want to delete all instances of 'Yoga'?");
+  EXPECT_EQ(dialogs->asked().back().caption, "Confirmation");
+  EXPECT_EQ(note(weekly).DeleteDate, 0);
+
+  List(D(2026, 12, 7))->setCurrentRow(0);
+  dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  QTest::keyClick(List(D(2026, 12, 7)), Qt::Key_Delete);
+  EXPECT_EQ(dialogs->asked().size(), 2u);
+  EXPECT_EQ(dialogs->LastText(), "Are you sure you want to delete all instances of this item?");
+  EXPECT_NE(note(weekly).DeleteDate, 0);
+  EXPECT_TRUE(Texts(D(2026, 12, 14)).isEmpty());
+  EXPECT_EQ(repaints, 2);
+}
+
+TEST_F(MainFormTest, HideRemovesOneOccurrenceOfASeries) {
+  AddWeekly(QStringLiteral("Yoga"));
+  main->FillMonth(D(2026, 12, 14));
+  MenuOn(D(2026, 12, 14), 0);
+  main->Hide1Click();
+  EXPECT_TRUE(Texts(D(2026, 12, 14)).isEmpty());
+  EXPECT_EQ(Texts(D(2026, 12, 21)), QStringList{"8:00 AM Yoga"});
+  EXPECT_EQ(repaints, 1);
+}
+
+TEST_F(MainFormTest, TypingInAnEmptyDayStartsAnEventWithThatCharacter) {
+  AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 10);
+  main->FillMonth(D(2026, 12, 8));
+  QTest::keyClick(List(D(2026, 12, 8)), 'M');
+  QTest::keyClick(List(D(2026, 12, 8)), Qt::Key_7, Qt::KeypadModifier);
+  List(D(2026, 12, 9))->setCurrentRow(0);
+  QTest::keyClick(List(D(2026, 12, 9)), 'M');  // an entry is selected: nothing
+  EXPECT_EQ(opened, (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)),
+                                 QStringLiteral("new %1 7").arg(D(2026, 12, 8))}));
+}
+
+TEST_F(MainFormTest, TwoPressesOnEmptySpaceCreateAndADoubleClickOpens) {
+  const int once = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 10);
+  main->FillMonth(D(2026, 12, 2));
+  QWidget* viewport = List(D(2026, 12, 9))->viewport();
+  const QPoint empty(10, viewport->height() - 5);
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
+  EXPECT_EQ(main->SelectedDate(), D(2026, 12, 9));
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, List(D(2026, 12, 9))->visualItemRect(List(D(2026, 12, 9))->item(0)).center());
+  EXPECT_EQ(opened, (QStringList{QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));
+}
+
+struct DropCase {
+  const char* name;
+  bool copy;
+  TDateTime target;
+  bool onMonday, onTarget;
+};
+
+class MainFormDrop : public MainFormTest, public ::testing::WithParamInterface<DropCase> {};
+
+TEST_P(MainFormDrop, MovesOrCopiesTheOccurrence) {
+  const DropCase& c = GetParam();
+  AddWeekly(QStringLiteral("Yoga"));
+  main->FillMonth(D(2026, 12, 14));
+  List(D(2026, 12, 14))->setCurrentRow(0);
+  main->ListBoxDragDrop(CellOf(D(2026, 12, 14)), CellOf(c.target), c.copy);
+  EXPECT_EQ(!Texts(D(2026, 12, 14)).isEmpty(), c.onMonday);
+  EXPECT_EQ(!Texts(c.target).isEmpty(), c.onTarget);
+  EXPECT_EQ(Texts(D(2026, 12, 21)), QStringList{"8:00 AM Yoga"});  // the series stays
+  Refill();  // what the lists show is what the calendar holds
+  EXPECT_EQ(!Texts(D(2026, 12, 14)).isEmpty(), c.onMonday);
+  EXPECT_EQ(!Texts(c.target).isEmpty(), c.onTarget);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drops, MainFormDrop,
+                         ::testing::Values(DropCase{"Move", false, D(2026, 12, 15), false, true},
+                                           DropCase{"CopyWithCtrl", true, D(2026, 12, 15), true, true},
+                                           DropCase{"BackOnItsOwnDay", false, D(2026, 12, 14), true, true}),
+                         [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MainFormTest, ActivationShowsChangesMadeElsewhere) {
+  main->FillMonth(D(2026, 12, 2));
+  AddEvent(QStringLiteral("Saved in the editor"), D(2026, 12, 4), 14);
+  main->NeedsRefresh = true;  // as the editor's Save sets it
+  Refill();
+  EXPECT_EQ(Texts(D(2026, 12, 4)), QStringList{"2:00 PM Saved in the editor"});
+  EXPECT_FALSE(main->NeedsRefresh);
+  EXPECT_EQ(repaints, 1);
+  // A deletion from the panel sets no flag; the calendar's revision tells.
+  calendar().DeleteNote(0);
+  Refill();
+  EXPECT_TRUE(Texts(D(2026, 12, 4)).isEmpty());
+}
+
+TEST_F(MainFormTest, ScreenshotBusyMonth) {
+  const char* titles[] = {"Team standup", "Dentist", "Lunch with Ana", "Gym", "Piano lesson", "Budget review",
+                          "School play", "Flight to Boston"};
+  for (int d = 1; d <= 31; ++d) {
+    for (int k = 0; k < (d * 7) % 4; ++k) AddEvent(QString::fromLatin1(titles[(d + k * 3) % 8]), D(2026, 12, d), 8 + (k * 3 + d) % 10, (d * 5) % 60);
+  }
+  AddEvent(QStringLiteral("Christmas Day"), D(2026, 12, 25));
+  AddWeekly(QStringLiteral("Yoga"));
+  AppWindows& w = context->windows();
+  w.ShowToDo = w.ShowOptions = w.ShowHelp = w.ShowAbout = [] {};
+  w.ShowPrint = [](TDateTime) {};
+  main->resize(1100, 760);
+  main->FillMonth(D(2026, 12, 2));
+  main->hide();
+  main->show();
+  QApplication::processEvents();
+  List(D(2026, 12, 2))->setCurrentRow(1);
+  const QImage image = main->grab().toImage();
+  ASSERT_FALSE(image.isNull());
+  const QByteArray dir = qgetenv("ORVANE_SCREENSHOTS");
+  if (!dir.isEmpty()) {
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    EXPECT_TRUE(image.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("month.png"))));
+  }
+}
+
+}  // namespace
