@@ -3,13 +3,16 @@
 #include "app/appcontext.h"
 #include "core/paths.h"
 #include "core/tick.h"
+#include "desktop/trayicon.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
 #include "platform/x11desktop.h"
 #include "settings/settings.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QMenu>
 #include <QResizeEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +20,7 @@
 #include <QSaveFile>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
@@ -110,6 +114,13 @@ T_DesktopWindow::T_DesktopWindow(AppContext& context, const Screens& screens, So
     FormPaint();
   });
   StyleBoxes();
+  // The menu opens on a right press (mousePressEvent), after the press has been handled.
+  setContextMenuPolicy(Qt::PreventContextMenu);
+  CreatePopupMenu();
+  TrayIcon = new DesktopTray(this);
+  connect(TrayIcon, &DesktopTray::LeftPress, this, [this] { TrayIconActivated(QSystemTrayIcon::Trigger); });
+  connect(TrayIcon, &DesktopTray::DoubleClick, this, [this] { TrayIconActivated(QSystemTrayIcon::DoubleClick); });
+  connect(TrayIcon, &DesktopTray::MenuRequested, this, [this] { TrayIconActivated(QSystemTrayIcon::Context); });
   FormCreate();
 }
 
@@ -170,6 +181,21 @@ void T_DesktopWindow::hideEvent(QHideEvent* event) {
 void T_DesktopWindow::ReloadDisplaySettings() {
   LoadDisplaySettings(context_.settings(), context_.display());
   StyleBoxes();
+  // Back to the program's icon at once when the picture was just switched off.
+  if (context_.display().TrayIconType == 0 && lastTrayIconType_ != 0) TrayIcon->ResetTrayIcon();
+  lastTrayIconType_ = context_.display().TrayIconType;
+}
+
+void T_DesktopWindow::DisplaySettingsChanged() {
+  ReloadDisplaySettings();
+  FormPaint();
+}
+
+void T_DesktopWindow::BringBack() {
+  if (isVisible()) hide();
+  show();
+  raise();
+  activateWindow();
 }
 
 // --- Size, place and paint.
@@ -277,9 +303,11 @@ void T_DesktopWindow::FormPaint() {
     }
     PlaceBoxes();
     update();
+    UpdateTrayIcon();
   }
   if (s.EnableAutoUpdate && !UpdateCheck->isActive()) UpdateCheck->start();
   if (!s.EnableAutoUpdate && UpdateCheck->isActive()) UpdateCheck->stop();
+  NetworkItem->setVisible(s.EnableSync && bool(context_.windows().ShowNetwork));
 }
 
 void T_DesktopWindow::PlaceBoxes() {
@@ -442,15 +470,12 @@ bool T_DesktopWindow::SaveQuickNotes() {
 // --- Moving and sizing by the mouse.
 
 void T_DesktopWindow::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
-    QWidget::mousePressEvent(event);
-    return;
-  }
-  const HitZone zone =
-      PanelHitZone(event->position().toPoint().x(), event->position().toPoint().y(), painter_.ScrollPos, size(),
-                   context_.display().R());
-  if (zone == HitZone::Client) {
-    QWidget::mousePressEvent(event);
+  const QPoint pos = event->position().toPoint();
+  const HitZone zone = PanelHitZone(pos.x(), pos.y(), painter_.ScrollPos, size(), context_.display().R());
+  if (event->button() != Qt::LeftButton || zone == HitZone::Client) {
+    event->accept();
+    FormMouseDown(event->button(), pos);
+    if (event->button() == Qt::RightButton) ShowPopupMenu(event->globalPosition().toPoint());
     return;
   }
   drag_ = zone == HitZone::Caption ? Drag::Move : Drag::Size;
@@ -463,9 +488,10 @@ void T_DesktopWindow::mousePressEvent(QMouseEvent* event) {
 void T_DesktopWindow::mouseMoveEvent(QMouseEvent* event) {
   const int R = context_.display().R();
   if (drag_ == Drag::None) {
-    const HitZone zone = PanelHitZone(event->position().toPoint().x(), event->position().toPoint().y(),
-                                      painter_.ScrollPos, size(), R);
-    setCursor(CursorOf(zone));
+    const QPoint pos = event->position().toPoint();
+    FormMouseMove(pos);
+    const HitZone zone = PanelHitZone(pos.x(), pos.y(), painter_.ScrollPos, size(), R);
+    if (zone != HitZone::Client) setCursor(CursorOf(zone));
     QWidget::mouseMoveEvent(event);
     return;
   }
@@ -498,6 +524,19 @@ void T_DesktopWindow::mouseReleaseEvent(QMouseEvent* event) {
   drag_ = Drag::None;
   // The new place and size are recorded by the docking bookkeeping of the repaint.
   FormPaint();
+}
+
+void T_DesktopWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
+  const HitZone zone = PanelHitZone(pos.x(), pos.y(), painter_.ScrollPos, size(), context_.display().R());
+  if (event->button() != Qt::LeftButton || zone != HitZone::Client) {
+    // Only the left button double-clicks; the second press of anything else is a press.
+    mousePressEvent(event);
+    return;
+  }
+  event->accept();
+  FormDblClick(pos);
+  FormMouseDown(event->button(), pos, true);
 }
 
 void T_DesktopWindow::wheelEvent(QWheelEvent* event) {

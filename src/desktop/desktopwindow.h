@@ -2,6 +2,7 @@
 
 #include "core/tdatetime.h"
 #include "desktop/displayfunctions.h"
+#include "desktop/hittesting.h"
 
 #include <QImage>
 #include <QPoint>
@@ -11,10 +12,14 @@
 
 class AppContext;
 class DesktopBackdrop;
+class DesktopTray;
+class QAction;
+class QMenu;
 class QPlainTextEdit;
 class QScrollBar;
 class QTimer;
 class Screens;
+class Shell;
 class Sound;
 
 // The panel on the desktop: a frameless tool window without a task-bar entry, kept below
@@ -44,6 +49,83 @@ class T_DesktopWindow : public QWidget {
   TDateTime SelectedDate = 0;
   bool TitleRowClicked = false;
   int YearStep = 1;
+
+  // --- The right-click menu (desktopmenu.cpp), in menu order; every item is named after
+  // itself. Separators are actions too. A submenu's item is its menu's action.
+  QMenu* PopupMenu = nullptr;
+  QAction* CalYear1 = nullptr;
+  QAction* CalYear2 = nullptr;
+  QAction* CalYear3 = nullptr;
+  QAction* CalDivider = nullptr;
+  QAction* WeatherAlert = nullptr;
+  QAction* ViewForecast1 = nullptr;
+  QAction* WeatherSplitter = nullptr;
+  QAction* Events1 = nullptr;
+  QAction* NewItem1 = nullptr;
+  QAction* NewTask1 = nullptr;
+  QAction* N7 = nullptr;
+  QAction* AddNote1 = nullptr;
+  QAction* RemoveNotes1 = nullptr;
+  QAction* ViewNotes1 = nullptr;
+  QAction* Notesplitter = nullptr;
+  QAction* ViewItem1 = nullptr;
+  QAction* DeleteItem1 = nullptr;
+  QAction* Exception1 = nullptr;
+  QAction* ViewEventList1 = nullptr;
+  QAction* PrintCalendarofEvents1 = nullptr;
+  QAction* N3 = nullptr;
+  QAction* MarkCompleted1 = nullptr;
+  QAction* ViewTask1 = nullptr;
+  QAction* DeleteItem2 = nullptr;
+  QAction* N2 = nullptr;
+  QAction* OpenCalendar1 = nullptr;
+  QAction* OpenToDo1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* Help1 = nullptr;
+  QAction* OrvaneHelp1 = nullptr;
+  QAction* N6 = nullptr;
+  QAction* AboutOrvane1 = nullptr;
+  QAction* Feedback1 = nullptr;
+  QAction* OrvaneWebsite1 = nullptr;
+  QAction* Options1 = nullptr;
+  QAction* LoadTheme1 = nullptr;
+  QAction* N8 = nullptr;
+  QAction* DataBackupandTransfer1 = nullptr;
+  QAction* NetworkItem = nullptr;
+  QAction* FileSyncItem = nullptr;
+  QAction* BackupItem = nullptr;
+  QAction* RestoreItem = nullptr;
+  QAction* N9 = nullptr;
+  QAction* ExportICalendarItem = nullptr;
+  QAction* ImportICalendarItem = nullptr;
+  QAction* N5 = nullptr;
+  QAction* Refresh1 = nullptr;
+  QAction* Restore1 = nullptr;
+  QAction* Hide1 = nullptr;
+  QAction* Exit1 = nullptr;
+
+  // --- The tray icon (trayicon.h): made with the window, shown by ShowTrayIcon.
+  DesktopTray* TrayIcon = nullptr;
+
+  // --- The mouse (desktopmouse.cpp), points in window coordinates.
+  void FormMouseMove(QPoint pos);
+  // doubleClick: the press that ends a double click (after FormDblClick).
+  void FormMouseDown(Qt::MouseButton button, QPoint pos, bool doubleClick = false);
+  void FormDblClick(QPoint pos);
+  // Prepares the menu for a pointer at a screen position, then opens it there.
+  void PopupMenuPopup(QPoint globalPos);
+  void ShowPopupMenu(QPoint globalPos);
+
+  // The shell that opens web pages and the user guide; without one those entries are hidden.
+  void SetShell(Shell* shell) { shell_ = shell; }
+  // Re-reads the display settings and repaints (after the options, a theme, a restore).
+  void DisplaySettingsChanged();
+  // Brings the panel back in front, shown (the tray icon, a second start of the program).
+  void BringBack();
+  // Puts the icon into the notification area where the desktop has one.
+  void ShowTrayIcon();
+  // The tray picture and tip for the current settings (called at the end of every paint).
+  void UpdateTrayIcon();
 
   // The one repaint entry: size, docking, then the picture.
   void FormPaint();
@@ -85,6 +167,7 @@ class T_DesktopWindow : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
  private:
@@ -100,6 +183,68 @@ class T_DesktopWindow : public QWidget {
   QImage Backdrop(const QRect& globalRect) const;
   void StyleBoxes();
 
+  // desktopmouse.cpp
+  struct PointerPlace {
+    int x = 0;
+    int y = 0;  // content y: the scroll position added
+  };
+  PointerPlace ContentPoint(QPoint pos) const;
+  PanelZones Zones() const;
+  bool WeatherValid() const;
+  const TWeatherReport* Report() const;
+  void ShowDetails(const QString& text);
+  void OpenWeatherPage();
+  // The row the last right-click or double-click was over, if it is of that kind.
+  const THitRow* ClickedRowOf(char kind) const;
+
+  // desktopmenu.cpp
+  void CreatePopupMenu();
+  QAction* AddItem(QMenu* menu, const char* name, const QString& caption, void (T_DesktopWindow::*handler)());
+  QAction* AddSeparator(QMenu* menu, const char* name);
+  void PrepareEventsMenu(TDateTime date);
+  void HideUnavailableItems();
+  void ShowText(const QString& text);
+  void AddDayNoteFor(int index, TDateTime date);
+  void ShowNotesFor(int index, TDateTime date, bool toInfoBox);
+  void DeleteEvent(int index);
+  void CalYearClick(int years);
+  void WeatherAlertClick();
+  void ViewForecast1Click();
+  void NewItem1Click();
+  void NewTask1Click();
+  void AddNote1Click();
+  void RemoveNotes1Click();
+  void ViewNotes1Click();
+  void ViewItem1Click();
+  void DeleteItem1Click();
+  void Exception1Click();
+  void ViewEventList1Click();
+  void PrintCalendarofEvents1Click();
+  void MarkCompleted1Click();
+  void ViewTask1Click();
+  void DeleteItem2Click();
+  void OpenCalendar1Click();
+  void OpenToDo1Click();
+  void OrvaneHelp1Click();
+  void AboutOrvane1Click();
+  void Feedback1Click();
+  void OrvaneWebsite1Click();
+  void Options1Click();
+  void LoadTheme1Click();
+  void NetworkItemClick();
+  void FileSyncItemClick();
+  void BackupItemClick();
+  void RestoreItemClick();
+  void ExportICalendarItemClick();
+  void ImportICalendarItemClick();
+  void Refresh1Click();
+  void Restore1Click();
+  void Hide1Click();
+  void Exit1Click();
+
+  // trayicon.cpp
+  void TrayIconActivated(int reason);
+
   AppContext& context_;
   const Screens& screens_;
   Sound& sound_;
@@ -111,6 +256,14 @@ class T_DesktopWindow : public QWidget {
   bool quickNotesDirty_ = false;
   bool terminating_ = false;
   bool inTick_ = false;
+  Shell* shell_ = nullptr;
+  QMenu* eventsMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QMenu* transferMenu_ = nullptr;
+  // What the events submenu was built for: its caption and the calendar's revision then.
+  QString eventsCaption_;
+  quint64 eventsRevision_ = 0;
+  int lastTrayIconType_ = 0;
   // Moving by the title row and sizing from the edges.
   enum class Drag { None, Move, Size };
   Drag drag_ = Drag::None;

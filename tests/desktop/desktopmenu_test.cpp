@@ -1,0 +1,339 @@
+// The panel's mouse handling and right-click menu, driven with Qt Test input on an offscreen
+// panel: the menu's items, which of them a click offers, month navigation, the events
+// submenu, the weather entries and clicks, double-clicks by zone, deleting, and the details.
+
+#include "desktopmenufixture.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+
+namespace {
+
+// Every item of the menu and its submenus, in menu order, as name=caption ("-" separators).
+QStringList MenuItems(QMenu* menu) {
+  QStringList out;
+  for (QAction* a : menu->actions()) {
+    out << a->objectName() + QLatin1Char('=') + (a->isSeparator() ? QStringLiteral("-") : a->text());
+    if (a->menu() && a->objectName() != QStringLiteral("Events1")) out << MenuItems(a->menu());
+  }
+  return out;
+}
+
+TEST_F(DesktopMenuTest, EveryItemIsNamedAfterItselfWithItsCaptionInMenuOrder) {
+  const QStringList expected = {
+      "CalYear1=", "CalYear2=", "CalYear3=", "CalDivider=-", "WeatherAlert=View Severe Weather Alert",
+      "ViewForecast1=View Forecast", "WeatherSplitter=-", "Events1=Events", "NewItem1=New Event", "NewTask1=New Task",
+      "N7=-", "AddNote1=Add Note", "RemoveNotes1=Remove Notes", "ViewNotes1=View Notes", "Notesplitter=-",
+      "ViewItem1=View Event", "DeleteItem1=Delete Event", "Exception1=Set Exception (Hide Event)",
+      "ViewEventList1=View List of Events", "PrintCalendarofEvents1=Print Calendar of Events", "N3=-",
+      "MarkCompleted1=Mark Completed", "ViewTask1=View Task", "DeleteItem2=Delete Task", "N2=-",
+      "OpenCalendar1=Open Calendar", "OpenToDo1=Open Tasks", "N1=-", "Help1=Help", "OrvaneHelp1=Orvane Help", "N6=-",
+      "AboutOrvane1=About Orvane", "Feedback1=Contact the developer", "OrvaneWebsite1=Orvane Website",
+      "Options1=Options", "LoadTheme1=Load Theme", "N8=-", "DataBackupandTransfer1=Data Backup and Transfer",
+      "NetworkItem=Synchronize across Network", "FileSyncItem=Synchronize with file",
+      "BackupItem=Backup Data and Settings", "RestoreItem=Restore Data and Settings", "N9=-",
+      "ExportICalendarItem=Export to iCalendar...", "ImportICalendarItem=Import from iCalendar...", "N5=-",
+      "Refresh1=Refresh", "Restore1=Restore", "Hide1=Hide Window", "Exit1=Exit"};
+  EXPECT_EQ(MenuItems(Panel().PopupMenu), expected);
+  EXPECT_EQ(Panel().OrvaneHelp1->shortcut(), QKeySequence(Qt::Key_F1));
+}
+
+// Items that depend on where the press was; the rest of the menu is always there.
+const char* const PlaceItems[] = {"ViewItem1", "DeleteItem1", "AddNote1", "RemoveNotes1", "ViewNotes1", "Exception1",
+                                  "MarkCompleted1", "ViewTask1", "DeleteItem2", "Events1", "CalYear1", "ViewForecast1"};
+
+struct PlaceCase {
+  const char* name;
+  std::function<QPoint(DesktopMenuTest&)> where;
+  QStringList shown;
+};
+
+TEST_F(DesktopMenuTest, ARightClickOffersWhatItsPlaceAllows) {
+  const int plain = AddEvent(ctx.calendar(), Today(), QStringLiteral("Dentist"), EncodeTime(15, 0));
+  ctx.calendar().NoteArray[static_cast<size_t>(plain)].Notes = QStringLiteral("Bring the card");
+  const int series = AddSeries(ctx.calendar(), D(2026, 11, 2), 2, QStringLiteral("Standup"), EncodeTime(9, 0));
+  ctx.calendar().AddDayNote(series, QStringLiteral("Room 4"), Today());
+  AddTask(ctx.calendar(), QStringLiteral("Renew passport"));
+  const std::vector<PlaceCase> cases = {
+      {"OneTimeEventWithNotes", [&](auto& t) { return t.RowPoint('N', plain); },
+       {"ViewItem1", "DeleteItem1", "AddNote1", "ViewNotes1", "ViewForecast1"}},
+      {"SeriesWithADayNote", [&](auto& t) { return t.RowPoint('N', series); },
+       {"ViewItem1", "DeleteItem1", "AddNote1", "RemoveNotes1", "ViewNotes1", "Exception1", "ViewForecast1"}},
+      {"Task", [](auto& t) { return t.RowPoint('T'); }, {"MarkCompleted1", "ViewTask1", "DeleteItem2", "ViewForecast1"}},
+      {"DayHeader", [](auto& t) { return t.RowPoint(' ', -1, Today()); }, {"ViewForecast1"}},
+      {"DayWithEvents", [](auto& t) { return t.DayPoint(Today() + 1); }, {"Events1", "ViewForecast1"}},
+      {"DayWithoutEvents", [](auto& t) { return t.DayPoint(Today() + 12); }, {}},
+      {"LeftArrows", [](auto& t) { return t.MonthTitle(6); }, {"CalYear1", "ViewForecast1"}},
+      {"MonthCentre", [](auto& t) { return t.MonthTitle(110); }, {"ViewForecast1"}},
+  };
+  for (const PlaceCase& c : cases) {
+    RightClick(c.where(*this));
+    QStringList shown;
+    for (const char* item : PlaceItems) {
+      if (Shown(item)) shown << QString::fromLatin1(item);
+    }
+    EXPECT_EQ(shown, c.shown) << c.name;
+  }
+}
+
+TEST_F(DesktopMenuTest, ItemsOfWindowsNotInThisRunAreHidden) {
+  ctx.context->windows() = AppWindows{};
+  ctx.display().EnableSync = true;
+  T_DesktopWindow& panel = Panel();
+  panel.SetShell(nullptr);
+  RightClick(RowPoint(' ', -1, Today()));
+  for (const char* item : {"NewItem1", "NewTask1", "PrintCalendarofEvents1", "OpenCalendar1", "OpenToDo1", "Help1",
+                           "Options1", "LoadTheme1", "NetworkItem"}) {
+    EXPECT_FALSE(Shown(item)) << item;
+  }
+  for (const char* item : {"FileSyncItem", "BackupItem", "Refresh1", "Hide1", "Exit1"}) EXPECT_TRUE(Shown(item)) << item;
+  EXPECT_FALSE(Shown("Restore1"));
+  // The network entry follows EnableSync once the window exists.
+  ctx.context->windows().ShowNetwork = [] {};
+  RightClick(RowPoint(' ', -1, Today()));
+  EXPECT_TRUE(Shown("NetworkItem"));
+  ctx.display().EnableSync = false;
+  RightClick(RowPoint(' ', -1, Today()));
+  EXPECT_FALSE(Shown("NetworkItem"));
+}
+
+TEST_F(DesktopMenuTest, MonthArrowsCentreAndYearEntries) {
+  const int W = ctx.display().Width;
+  Click(MonthTitle(6));
+  Click(MonthTitle(6));
+  EXPECT_EQ(Panel().painter().MonthOffset, -2);
+  Click(MonthTitle(W / 2));
+  EXPECT_EQ(Panel().painter().MonthOffset, 0);
+  // A double click on an arrow is two presses: it moves two months and opens nothing.
+  DoubleClick(MonthTitle(W - 6));
+  EXPECT_EQ(Panel().painter().MonthOffset, 2);
+  Click(MonthTitle(W / 2));
+  RightClick(MonthTitle(W - 6));
+  EXPECT_EQ(Panel().CalYear1->text(), QStringLiteral("Dec 2027"));
+  EXPECT_EQ(Panel().CalYear2->text(), QStringLiteral("Dec 2028"));
+  EXPECT_EQ(Panel().CalYear3->text(), QStringLiteral("Dec 2029"));
+  Panel().CalYear2->trigger();
+  EXPECT_EQ(Panel().painter().MonthOffset, 24);
+  RightClick(MonthTitle(6));
+  EXPECT_EQ(Panel().CalYear1->text(), QStringLiteral("Dec 2027"));
+  Panel().CalYear3->trigger();
+  EXPECT_EQ(Panel().painter().MonthOffset, -12);
+  EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(DesktopMenuTest, EventsSubmenuIsBuiltOncePerDateAndAfterAChange) {
+  AddEvent(ctx.calendar(), Today() + 2, QStringLiteral("Book club"), EncodeTime(19, 0));
+  const int party = AddEvent(ctx.calendar(), Today() + 2, QStringLiteral("Cake & candles"));
+  QMenu* events = Panel().Events1->menu();
+  RightClick(DayPoint(Today() + 2));
+  EXPECT_EQ(Panel().Events1->text(), QStringLiteral("Events for 12/9/2026"));
+  const QList<QAction*> first = events->actions();
+  ASSERT_EQ(first.size(), 2);
+  EXPECT_EQ(first[0]->text(), QStringLiteral("Cake && candles"));  // all-day first; the & is shown
+  EXPECT_EQ(first[1]->text(), QStringLiteral("7:00 PM Book club"));
+  RightClick(DayPoint(Today() + 2));
+  EXPECT_EQ(events->actions(), first) << "built again for the same date";
+
+  // Deleting one through its entry: the next menu no longer names it.
+  QAction* remove = nullptr;
+  for (QAction* a : first[0]->menu()->actions()) {
+    if (a->text() == QStringLiteral("Delete Event")) remove = a;
+  }
+  ASSERT_NE(remove, nullptr);
+  remove->trigger();
+  EXPECT_NE(ctx.calendar().NoteArray[static_cast<size_t>(party)].DeleteDate, 0);
+  RightClick(DayPoint(Today() + 2));
+  ASSERT_EQ(events->actions().size(), 1);
+  EXPECT_EQ(events->actions()[0]->text(), QStringLiteral("7:00 PM Book club"));
+}
+
+TEST_F(DesktopMenuTest, ForecastEntryForTodayAndTheNineDaysAfter) {
+  const struct {
+    int days;
+    const char* caption;  // nullptr: no entry
+  } cases[] = {{0, "View Weather"}, {9, "View Forecast"}, {10, nullptr}, {-1, nullptr}};
+  for (const auto& c : cases) {
+    RightClick(DayPoint(Today() + c.days));
+    EXPECT_EQ(Shown("ViewForecast1"), c.caption != nullptr) << c.days;
+    if (c.caption) {
+      EXPECT_EQ(Panel().ViewForecast1->text(), QLatin1String(c.caption)) << c.days;
+    }
+  }
+  RightClick(DayPoint(Today() + 9));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  Panel().ViewForecast1->trigger();
+  EXPECT_TRUE(ctx.dialogs->LastText().startsWith(QStringLiteral("Forecast for 16 Dec 2026\n")));
+}
+
+struct DoubleCase {
+  const char* name;
+  std::function<QPoint(DesktopMenuTest&)> where;
+  std::function<void(DisplaySettings&)> set;
+  QString expected;
+};
+
+TEST_F(DesktopMenuTest, DoubleClickOpensTheWindowOfItsZone) {
+  const int event = AddEvent(ctx.calendar(), Today() + 1, QStringLiteral("Review"), EncodeTime(14, 0));
+  const int task = AddTask(ctx.calendar(), QStringLiteral("Pay rent"));
+  const QString tomorrow = QString::number(DayNumber(Today() + 1));
+  const std::vector<DoubleCase> cases = {
+      {"DayHeader", [](auto& t) { return t.RowPoint(' ', -1, Today() + 1); }, {}, "ShowMonthDay " + tomorrow},
+      {"DayHeaderDblClickCal", [](auto& t) { return t.RowPoint(' ', -1, Today() + 1); },
+       [](auto& s) { s.DblClickCal = true; }, "ShowMonthDay " + tomorrow},
+      {"EventRow", [&](auto& t) { return t.RowPoint('N', event); }, {}, QStringLiteral("ViewEvent %1").arg(event)},
+      {"EventRowDblClickCal", [&](auto& t) { return t.RowPoint('N', event); }, [](auto& s) { s.DblClickCal = true; },
+       "ShowMonthDay " + tomorrow},
+      {"TaskRow", [&](auto& t) { return t.RowPoint('T', task); }, {}, QStringLiteral("ViewTask %1").arg(task)},
+      {"TaskRowDblClickTodo", [&](auto& t) { return t.RowPoint('T', task); }, [](auto& s) { s.DblClickTodo = true; },
+       "ShowToDo"},
+      {"TasksHeader", [](auto& t) { return QPoint(60, t.Panel().painter().Marks.TasksTop + t.R() / 2); }, {}, "ShowToDo"},
+      {"MainGrid", [](auto& t) { return t.DayPoint(Today() + 3); }, [](auto& s) { s.DblClickTessaly = false; },
+       "ShowMonthFilled " + QString::number(DayNumber(Today() + 3))},
+      {"WeekdayLabels", [](auto& t) { return t.MonthTitle(60) + QPoint(0, t.R()); }, [](auto& s) { s.DblClickCal = true; },
+       "ShowMonthFilled " + QString::number(DayNumber(Today()))},
+  };
+  Panel();
+  for (const DoubleCase& c : cases) {
+    DisplaySettings& s = ctx.display();
+    s.DblClickCal = s.DblClickTodo = false;
+    s.DblClickTessaly = true;
+    if (c.set) c.set(s);
+    opened.clear();
+    const QPoint p = c.where(*this);
+    Hover(p);
+    DoubleClick(p);
+    EXPECT_EQ(opened, QStringList{c.expected}) << c.name;
+  }
+  ctx.display().DblClickTessaly = true;
+  // With DblClickTessaly the day's list of events is shown instead.
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  Hover(DayPoint(Today() + 1));
+  DoubleClick(DayPoint(Today() + 1));
+  EXPECT_TRUE(ctx.dialogs->LastText().contains(QStringLiteral("Review")));
+}
+
+TEST_F(DesktopMenuTest, WeatherRowsOpenThePageOnceByClickOrByDoubleClick) {
+  const int top = Panel().painter().Marks.WeatherTop;
+  if (Panel().height() <= top) GTEST_SKIP() << "this panel paints no weather section";
+  const QPoint rows(100, top + 3 * R() + R() / 2);
+  const QPoint quickNotes(100, Panel().painter().Marks.CalendarTop + 8 * R() + R() / 2);
+  ctx.display().WeatherDouble = false;
+  DoubleClick(rows);
+  ASSERT_EQ(shell.opened.size(), 1u) << "one page for a double click";
+  EXPECT_EQ(shell.opened[0].toString(),
+            QStringLiteral("https://www.weather.gov/total_forecast/citysearch.php?search=10001"));
+  ctx.display().WeatherDouble = true;
+  Click(rows);
+  EXPECT_EQ(shell.opened.size(), 1u);
+  EXPECT_TRUE(Shown("WeatherAlert"));
+  EXPECT_EQ(Panel().WeatherAlert->text(), QStringLiteral("Open NWS Weather Page"));
+  EXPECT_EQ(Panel().PopupMenu->defaultAction(), Panel().WeatherAlert);
+  DoubleClick(rows);
+  EXPECT_EQ(shell.opened.size(), 2u);
+  ctx.display().DisplayNotebook = true;
+  ctx.display().WeatherDouble = false;
+  Panel().FormPaint();
+  DoubleClick(quickNotes);
+  EXPECT_EQ(shell.opened.size(), 2u) << "the Quick Notes header is no weather row";
+  EXPECT_FALSE(Shown("WeatherAlert"));
+}
+
+TEST_F(DesktopMenuTest, DeletingASeriesAsksFirstAOneTimeEventDoesNot) {
+  const int once = AddEvent(ctx.calendar(), Today(), QStringLiteral("Lunch"), EncodeTime(12, 0));
+  const int series = AddSeries(ctx.calendar(), D(2026, 11, 2), 1, QStringLiteral("Walk"), EncodeTime(7, 0));
+  const int task = AddTask(ctx.calendar(), QStringLiteral("Pay rent"));
+  auto deleted = [this](int i) { return ctx.calendar().NoteArray[static_cast<size_t>(i)].DeleteDate != 0; };
+
+  RightClick(RowPoint('N', series));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::No);
+  Panel().DeleteItem1->trigger();
+  EXPECT_EQ(ctx.dialogs->LastText(), QStringLiteral("Are you sure you want to delete all instances of 'Walk'?"));
+  EXPECT_EQ(ctx.dialogs->asked().back().caption, QStringLiteral("Confirmation"));
+  EXPECT_FALSE(deleted(series));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  Panel().DeleteItem1->trigger();
+  EXPECT_TRUE(deleted(series));
+
+  RightClick(RowPoint('N', once));
+  Panel().DeleteItem1->trigger();  // no question (an unexpected one fails the test)
+  EXPECT_TRUE(deleted(once));
+
+  RightClick(RowPoint('T', task));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  Panel().DeleteItem2->trigger();
+  EXPECT_EQ(ctx.dialogs->LastText(), QStringLiteral("Are you sure you want to delete 'Pay rent'?"));
+  EXPECT_EQ(ctx.calendar().OpenToDoCount, 0);
+}
+
+TEST_F(DesktopMenuTest, DetailsGoToTheInformationBoxWithoutTooltips) {
+  const int event = AddEvent(ctx.calendar(), Today(), QStringLiteral("Dentist"), EncodeTime(15, 0));
+  ctx.calendar().NoteArray[static_cast<size_t>(event)].Notes = QStringLiteral("Bring the card");
+  ctx.calendar().AddDayNote(event, QStringLiteral("Room 4"), Today());
+  Hover(RowPoint('N', event));
+  EXPECT_EQ(Panel().toolTip(), QStringLiteral("Bring the card\nRoom 4"));
+  EXPECT_EQ(Panel().SelectedDate, Today());
+  Hover(RowPoint(' ', -1, Today()));
+  EXPECT_EQ(Panel().toolTip(), QStringLiteral("Temp: 41  Sunny\nHigh: 50\u00B0F  Low: 30\u00B0F\n10% chance of "
+                                              "precipitation\nRight Click for more options"));
+  Hover(MonthTitle(100));
+  EXPECT_TRUE(Panel().toolTip().startsWith(QStringLiteral("Click arrows to go to previous or next month.\n")));
+
+  ctx.display().UseToolTips = false;
+  Panel().FormPaint();
+  Hover(RowPoint('N', event));
+  EXPECT_EQ(Panel().InfoMemo->toPlainText(), QStringLiteral("Bring the card\nRoom 4"));
+  EXPECT_TRUE(Panel().toolTip().isEmpty());
+  RightClick(RowPoint('N', event));
+  EXPECT_FALSE(Shown("ViewNotes1"));
+  // The events submenu of the day still offers the notes, and writes them into the box.
+  RightClick(DayPoint(Today()));
+  Panel().InfoMemo->clear();
+  for (QAction* a : Panel().Events1->menu()->actions()[0]->menu()->actions()) {
+    if (a->text() == QStringLiteral("View Notes")) a->trigger();
+  }
+  EXPECT_EQ(Panel().InfoMemo->toPlainText(), QStringLiteral("Bring the card\nRoom 4"));
+}
+
+TEST_F(DesktopMenuTest, DayNotesAndExceptionsFromTheRowMenu) {
+  const int series = AddSeries(ctx.calendar(), D(2026, 11, 2), 2, QStringLiteral("Standup"), EncodeTime(9, 0));
+  RightClick(RowPoint('N', series, Today() + 1));
+  ctx.dialogs->AnswerMemo(QString());  // an empty note adds nothing
+  Panel().AddNote1->trigger();
+  EXPECT_FALSE(ctx.calendar().HasDayNote(series, Today() + 1));
+  ctx.dialogs->AnswerMemo(QStringLiteral("Demo day"));
+  Panel().AddNote1->trigger();
+  EXPECT_EQ(ctx.dialogs->asked().back().caption, QStringLiteral("Enter Note"));
+  EXPECT_EQ(ctx.calendar().GetDayNote(series, Today() + 1), QStringLiteral("Demo day"));
+  Panel().Exception1->trigger();
+  EXPECT_FALSE(ctx.calendar().NoteOccursOn(series, Today() + 1));
+  EXPECT_TRUE(ctx.calendar().NoteOccursOn(series, Today()));
+}
+
+TEST_F(DesktopMenuTest, BackupAndRestoreThroughTheMenu) {
+  const QString file = home.path() + QStringLiteral("/week.ovb");
+  AddEvent(ctx.calendar(), Today(), QStringLiteral("Kept"));
+  ctx.dialogs->AnswerSaveFile(file);
+  Panel().BackupItem->trigger();
+  EXPECT_EQ(ctx.dialogs->asked().back().file.filter, QStringLiteral("Orvane Backup Files (*.ovb)|*.ovb"));
+  EXPECT_EQ(ctx.dialogs->asked().back().file.defaultExtension, QStringLiteral(".ovb"));
+  ASSERT_TRUE(QFile::exists(file));
+
+  AddEvent(ctx.calendar(), Today(), QStringLiteral("Added later"));
+  ctx.dialogs->AnswerOpenFile(file);
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::No);
+  Panel().RestoreItem->trigger();
+  EXPECT_EQ(ctx.dialogs->LastText(), QStringLiteral("Restoring will erase all data in Orvane - do you want to continue?"));
+  EXPECT_EQ(ctx.calendar().NoteCount(), 2);
+  ctx.dialogs->AnswerOpenFile(file);
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  Panel().RestoreItem->trigger();
+  ASSERT_EQ(ctx.calendar().NoteCount(), 1);
+  EXPECT_EQ(ctx.calendar().NoteArray[0].Title, QStringLiteral("Kept"));
+
+  ctx.dialogs->AnswerOpenFile(std::nullopt);
+  Panel().FileSyncItem->trigger();
+  EXPECT_EQ(ctx.dialogs->asked().back().file.title, QStringLiteral("Select a Orvane Sync file..."));
+  EXPECT_EQ(ctx.dialogs->asked().back().file.filter, QStringLiteral("Orvane Sync Files (*.ovs)|*.ovs"));
+}
+
+}  // namespace
