@@ -4,6 +4,7 @@
 #include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/mainform.h"
+#include "editors/noteform.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -270,11 +272,21 @@ INSTANTIATE_TEST_SUITE_P(Drops, MainFormDrop,
                          [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, ActivationShowsChangesMadeElsewhere) {
+  // Typing in a day opens the real editor; its Save sets NeedsRefresh, as at start-up.
+  T_NoteForm editor(*context);
+  QObject::connect(&editor, &T_NoteForm::Saved, main.get(), [this] { main->NeedsRefresh = true; });
+  context->windows().NewEventTitled = [&editor](TDateTime date, const QString& title) {
+    editor.NewNote(date);
+    editor.Title->setText(title);
+  };
   main->FillMonth(D(2026, 12, 2));
-  AddEvent(QStringLiteral("Saved in the editor"), D(2026, 12, 4), 14);
-  main->NeedsRefresh = true;  // as the editor's Save sets it
+  QTest::keyClick(List(D(2026, 12, 4)), 'P');
+  editor.Title->setText(editor.Title->text() + QStringLiteral("ottery"));
+  editor.SaveButtonClick();
+  EXPECT_TRUE(main->NeedsRefresh);
   Refill();
-  EXPECT_EQ(Texts(D(2026, 12, 4)), QStringList{"2:00 PM Saved in the editor"});
+  ASSERT_EQ(Texts(D(2026, 12, 4)).size(), 1);
+  EXPECT_TRUE(Texts(D(2026, 12, 4)).front().endsWith(QLatin1String(" Pottery")));
   EXPECT_FALSE(main->NeedsRefresh);
   EXPECT_EQ(repaints, 1);
   // A deletion from the panel sets no flag; the calendar's revision tells.
