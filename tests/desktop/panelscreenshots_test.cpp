@@ -5,8 +5,8 @@
 #include "panelfixture.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
+#include "support/screenshot.h"
 
-#include <QDir>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
@@ -90,10 +90,7 @@ class PanelScreenshot : public ::testing::Test {
     const QImage picture = window.RenderOver(QImage());
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.width(), ctx.display().Width + (window.painter().ScrollMode ? 15 : 0));
-    const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOTS");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(dir);
-    ASSERT_TRUE(picture.save(dir + QStringLiteral("/panel-") + QLatin1String(name) + QStringLiteral(".png")));
+    SaveScreenshot(picture, QStringLiteral("panel-") + QLatin1String(name));
   }
 
   TempHome home;

@@ -2,11 +2,11 @@
 // ORVANE_SCREENSHOTS set (make screenshots) each is written there as a PNG; otherwise they
 // are grabbed and checked only.
 #include "noteformfixture.h"
+#include "support/screenshot.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDir>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -18,18 +18,7 @@ class NoteFormScreenshot : public NoteFormFixture {
  protected:
   NoteFormScreenshot() : NoteFormFixture(DT(2026, 12, 2, 10, 20)) {}
 
-  void Snap(const char* name) {
-    QApplication::processEvents();
-    const QImage image = form->grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    EXPECT_GT(image.width(), 300);
-    EXPECT_GT(image.height(), 300);
-    const QByteArray dir = qgetenv("ORVANE_SCREENSHOTS");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    const QString path = QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("noteform-%1.png").arg(QLatin1String(name)));
-    EXPECT_TRUE(image.save(path)) << path.toStdString();
-  }
+  void Snap(const char* name) { Screenshot(form.get(), QStringLiteral("noteform-") + QLatin1String(name), {301, 301}); }
 
   // A weekly standup with exceptions and notes on some of its days.
   int Standup() {

@@ -2,6 +2,7 @@
 // calendar with a month of ordinary life in it. With ORVANE_SCREENSHOTS set (make screenshots)
 // each is written there as a PNG; otherwise they are grabbed and checked only.
 #include "printviewfixture.h"
+#include "support/screenshot.h"
 
 namespace {
 
@@ -36,18 +37,7 @@ class PrintViewScreenshot : public PrintViewFixture {
     AddEvent(D(2026, 12, 31), QStringLiteral("New Year's Eve party"), EncodeTime(21, 0));
   }
 
-  void Snap(const QString& name) {
-    QApplication::processEvents();
-    const QImage image = view->grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    EXPECT_GE(image.width(), 640);
-    EXPECT_GE(image.height(), 430);
-    const QByteArray dir = qgetenv("ORVANE_SCREENSHOTS");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    const QString path = QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("printview-%1.png").arg(name));
-    EXPECT_TRUE(image.save(path)) << path.toStdString();
-  }
+  void Snap(const QString& name) { Screenshot(view.get(), QStringLiteral("printview-") + name, {640, 430}); }
 };
 
 TEST_F(PrintViewScreenshot, EachKindInBothOrientations) {

@@ -1,10 +1,10 @@
 // Pictures of the task editor (new, and a task with a due date) and of the to-do window with
 // open, overdue and completed tasks. With ORVANE_SCREENSHOTS set (make screenshots) each is
 // written there as a PNG; otherwise they are grabbed and checked only.
+#include "support/screenshot.h"
 #include "todofixture.h"
 
 #include <QCheckBox>
-#include <QDir>
 
 namespace {
 
@@ -12,18 +12,7 @@ class ToDoScreenshot : public ToDoFixture {
  protected:
   ToDoScreenshot() : ToDoFixture(DT(2026, 12, 2, 10, 20)) {}
 
-  void Snap(QWidget* window, const char* name) {
-    QApplication::processEvents();
-    const QImage image = window->grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    EXPECT_GT(image.width(), 300);
-    EXPECT_GT(image.height(), 250);
-    const QByteArray dir = qgetenv("ORVANE_SCREENSHOTS");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    const QString path = QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("%1.png").arg(QLatin1String(name)));
-    EXPECT_TRUE(image.save(path)) << path.toStdString();
-  }
+  void Snap(QWidget* window, const char* name) { Screenshot(window, QLatin1String(name), {301, 251}); }
 
   // A working week of tasks: some due, one overdue, two done.
   void Week() {

@@ -2,6 +2,7 @@
 #include "network/httpclient.h"
 #include "network/update.h"
 #include "support/recordingshell.h"
+#include "support/screenshot.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
@@ -515,11 +516,7 @@ TEST_F(UpdateTest, ScreenshotMidDownload) {
   });
   EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::DownloadFailed);
   ASSERT_FALSE(picture.isNull());
-  const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOTS");
-  if (!dir.isEmpty()) {
-    QDir().mkpath(dir);
-    ASSERT_TRUE(picture.save(dir + QStringLiteral("/update-download.png")));
-  }
+  SaveScreenshot(picture, QStringLiteral("update-download"));
 }
 
 }  // namespace
