@@ -39,11 +39,6 @@ class Alarms : public ::testing::Test {
   DataFormat calendar{clock};
 };
 
-TEST(AlarmWindow, FollowsTheTickInterval) {
-  EXPECT_EQ(AlarmWindowSeconds, TickIntervalMs / 1000);
-  EXPECT_EQ(AlarmWindowSeconds, 5);
-}
-
 struct WindowRow {
   const char* name;
   TDateTime now;
@@ -165,58 +160,45 @@ TEST_F(Alarms, OddValuesReportNothing) {
   EXPECT_TRUE(calendar.CheckAlarms(nan, DT(2024, 3, 5, 14, 0, 1)));
 }
 
-TEST_F(Alarms, AskTheClock) {
-  const int i = AddAlarm(D(2024, 3, 5), EncodeTime(8, 0));
-  clock.Set(DT(2024, 3, 5, 8, 0, 2));
-  EXPECT_TRUE(calendar.CheckAlarms(FirstAlarmTick(clock.Now())));
-  EXPECT_EQ(calendar.AlarmEvents, std::vector<int>{i});
-}
-
 // --- The day's event text.
 
-class EventListText : public ::testing::Test {
- protected:
-  int Add(const QString& title, TDateTime day, bool timed = false, TDateTime start = 0) {
-    const int i = calendar.AppendNote();
-    TNote& n = calendar.NoteArray[static_cast<size_t>(i)];
-    n.Title = title;
-    n.StartDate = day;
-    n.Start = timed;
-    n.StartTime = start;
-    return i;
-  }
-  FixedClock clock{DT(2024, 3, 5, 8, 0)};
-  DataFormat calendar{clock};
+struct ListRow {
+  const char* name;
+  std::vector<std::tuple<const char*, TDateTime, double>> events;  // title, day, start time (-1: all day)
+  TDateTime day;
+  QChar separator;
+  const char* text;
 };
 
-TEST_F(EventListText, AllDayFirstThenByTime) {
-  const int dentist = Add(QStringLiteral("Dentist"), D(2024, 3, 5), true, EncodeTime(9, 30));
-  const int holiday = Add(QStringLiteral("Holiday"), D(2024, 3, 5));
-  Add(QStringLiteral("Tomorrow"), D(2024, 3, 6));
-  EXPECT_EQ(calendar.GetEventListText(D(2024, 3, 5)),
-            QStringLiteral("Events for 03/05/2024:\r\nHoliday\r\n9:30 AM Dentist"));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{holiday, dentist}));
-}
+class EventListText : public ::testing::TestWithParam<ListRow> {};
 
-TEST_F(EventListText, EmptyDay) {
-  EXPECT_EQ(calendar.GetEventListText(D(2024, 3, 5)), QStringLiteral("Events for 03/05/2024:\r\nNo events listed."));
-}
-
-TEST_F(EventListText, AfternoonTimesAndAMomentForADay) {
-  Add(QStringLiteral("Call"), D(2024, 12, 24), true, EncodeTime(13, 5));
-  EXPECT_EQ(calendar.GetEventListText(DT(2024, 12, 24, 6, 0)), QStringLiteral("Events for 12/24/2024:\r\n1:05 PM Call"));
-}
-
-TEST_F(EventListText, TrimsOnlyTheEnds) {
-  Add(QStringLiteral("  padded  "), D(2024, 3, 5));
-  EXPECT_EQ(calendar.GetEventListText(D(2024, 3, 5)), QStringLiteral("Events for 03/05/2024:\r\n  padded"));
-}
-
-TEST_F(EventListText, UsesTheDateSeparator) {
+TEST_P(EventListText, ListsAllDayEventsFirstThenByTime) {
+  FixedClock clock{DT(2024, 3, 5, 8, 0)};
+  DataFormat calendar{clock};
+  for (const auto& [title, day, time] : GetParam().events) {
+    TNote& n = calendar.NoteArray[static_cast<size_t>(calendar.AppendNote())];
+    n.Title = QString::fromUtf8(title);
+    n.StartDate = day;
+    n.Start = time >= 0;
+    n.StartTime = std::max(time, 0.0);
+  }
   FormatSettings settings;
-  settings.DateSeparator = QLatin1Char('.');
-  EXPECT_EQ(calendar.GetEventListText(D(2024, 3, 5), settings),
-            QStringLiteral("Events for 03.05.2024:\r\nNo events listed."));
+  settings.DateSeparator = GetParam().separator;
+  EXPECT_EQ(calendar.GetEventListText(GetParam().day, settings), QString::fromUtf8(GetParam().text));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Days, EventListText,
+    ::testing::Values(
+        ListRow{"AllDayFirst", {{"Dentist", D(2024, 3, 5), EncodeTime(9, 30)}, {"Holiday", D(2024, 3, 5), -1},
+                                {"Tomorrow", D(2024, 3, 6), -1}},
+                D(2024, 3, 5), '/', "Events for 03/05/2024:\r\nHoliday\r\n9:30 AM Dentist"},
+        ListRow{"EmptyDay", {}, D(2024, 3, 5), '/', "Events for 03/05/2024:\r\nNo events listed."},
+        ListRow{"AfternoonAndAMomentForADay", {{"Call", D(2024, 12, 24), EncodeTime(13, 5)}}, DT(2024, 12, 24, 6, 0), '/',
+                "Events for 12/24/2024:\r\n1:05 PM Call"},
+        ListRow{"TrimsOnlyTheEnds", {{"  padded  ", D(2024, 3, 5), -1}}, D(2024, 3, 5), '/',
+                "Events for 03/05/2024:\r\n  padded"},
+        ListRow{"DateSeparator", {}, D(2024, 3, 5), '.', "Events for 03.05.2024:\r\nNo events listed."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -147,11 +147,6 @@ TEST(ByteStream, EventRecordLayout) {
   EXPECT_EQ(Written(n).toHex(' '), e.b.toHex(' '));
 }
 
-TEST(ByteStream, EmptyEventIsTheFixedPartAlone) {
-  EXPECT_EQ(Written(TNote()).size(), 4 * 4 + 98 + 4 + 4);
-  EXPECT_EQ(Written(TNote()).size(), MinNoteBytes);
-}
-
 TEST(ByteStream, TaskRecordLayoutHasTheDueDateAfterTheStamps) {
   const TToDo t = SampleToDo();
   Bytes e;
@@ -160,15 +155,13 @@ TEST(ByteStream, TaskRecordLayoutHasTheDueDateAfterTheStamps) {
   EXPECT_EQ(Written(t).toHex(' '), e.b.toHex(' '));
 }
 
-TEST(ByteStream, TaskWithoutLinesEndsWithACountOfZero) {
+TEST(ByteStream, EmptyRecordsAreTheirFixedParts) {
+  EXPECT_EQ(Written(TNote()).size(), 4 * 4 + 98 + 4 + 4);
+  EXPECT_EQ(Written(TNote()).size(), MinNoteBytes);
   TToDo t;
   t.Title = QStringLiteral("x");
-  const QByteArray bytes = Written(t);
-  EXPECT_EQ(bytes.size(), 5 + 4 + 4 + 1 + 24 + 4);
-  EXPECT_EQ(bytes.right(4), QByteArray(4, '\0'));
-}
-
-TEST(ByteStream, EmptyCalendarIsEightZeroBytes) {
+  EXPECT_EQ(Written(t).size(), 5 + 4 + 4 + 1 + 24 + 4);
+  EXPECT_EQ(Written(t).right(4), QByteArray(4, '\0'));
   FixedClock clock(DT(2024, 5, 1, 12, 0));
   DataFormat calendar(clock);
   EXPECT_EQ(CalendarBlock(calendar), QByteArray(8, '\0'));
