@@ -17,7 +17,10 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
+#include <QListWidget>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -307,6 +310,45 @@ TEST_F(OptionsTest, ClearingTooltipsAsksFirst) {
   dialogs->AnswerMessage(Dialogs::Answer::Yes);
   Click("UseToolTips");
   EXPECT_FALSE(Shown(QStringLiteral("UseToolTips")).toBool());
+}
+
+TEST_F(OptionsTest, ThemesAreSavedFromAndLoadedIntoTheControls) {
+  TempHome home;
+  QTemporaryDir shipped, user;
+  QFile sea(QDir(shipped.path()).filePath(QStringLiteral("sea.ovtheme")));
+  ASSERT_TRUE(sea.open(QIODevice::WriteOnly));
+  sea.write("Title=Sea\r\nBgColor=255\r\n");
+  sea.close();
+  T_ThemeSelect chooser(*context);
+  chooser.SetThemeFolders(shipped.path(), user.path());
+  options->SetThemeSelect(&chooser);
+  options->show();
+  dialogs->AnswerColour(0x123456);
+  Click("Button2");
+  dialogs->AnswerInput(QStringLiteral("Night"));
+  Click("SaveAsTheme");
+  QFile night(QDir(user.path()).filePath(QStringLiteral("night.ovtheme")));
+  ASSERT_TRUE(night.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromUtf8(night.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  QStringList keys;
+  for (const QString& line : lines) keys << line.section(QLatin1Char('='), 0, 0);
+  EXPECT_EQ(keys, T_ThemeSelect::ThemeKeys());
+  EXPECT_TRUE(lines.contains(QStringLiteral("Title=Night")));
+  EXPECT_TRUE(lines.contains(QStringLiteral("BgColor=%1").arg(0x123456)));
+
+  // Selecting a theme in the chooser shows its colours here; Cancel takes it back, title and all.
+  QTimer::singleShot(0, &chooser, [&chooser] {
+    const QStringList paths = chooser.EntryPaths();
+    for (int i = 0; i < paths.size(); ++i) {
+      if (paths[i].endsWith(QStringLiteral("sea.ovtheme"))) chooser.ThemeList->setCurrentRow(i);
+    }
+    chooser.Button1Click();
+  });
+  Click("LoadNewTheme");
+  EXPECT_EQ(Shown(QStringLiteral("BackColor")), 255);
+  Click("CancelButton");
+  EXPECT_EQ(settings().GetInt(QStringLiteral("BgColor")), 0);
+  EXPECT_EQ(settings().GetSetting(QStringLiteral("Title")), QString());
 }
 
 TEST_F(OptionsTest, ScreenshotEachPage) {
