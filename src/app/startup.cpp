@@ -6,6 +6,7 @@
 #include "desktop/desktopwindow.h"
 #include "editors/mainform.h"
 #include "editors/noteform.h"
+#include "editors/options.h"
 #include "editors/printview.h"
 #include "editors/taskform.h"
 #include "editors/themeselect.h"
@@ -167,6 +168,11 @@ int RunPanel(int argc, char** argv) {
   T_ThemeSelect themeSelect(context);
   themeSelect.PanelSize = [&desktop] { return desktop.size(); };
   themeSelect.PanelBackdrop = [&desktop](QSize size) { return X11RootWallpaper(QRect(desktop.pos(), size)); };
+  // The options dialog, made once. Its sound preview has a player of its own, so closing the
+  // dialog never cuts an alarm short.
+  QtSound previewSound;
+  T_Options options(context, previewSound);
+  options.SetThemeSelect(&themeSelect);
 
   AppWindows& windows = context.windows();
   windows.NewEvent = [&noteForm](TDateTime date) {
@@ -221,6 +227,8 @@ int RunPanel(int argc, char** argv) {
     month.Present();
   };
   toDo.ShowCalendar = windows.ShowMonth;
+  windows.ShowOptions = [&options] { options.Open(); };
+  toDo.ShowOptions = windows.ShowOptions;
   const bool firstTheme = context.settings().GetSetting(QStringLiteral("Title")).isEmpty();
   desktop.show();
   if (firstTheme) {
