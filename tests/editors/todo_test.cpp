@@ -160,6 +160,10 @@ TEST_F(ToDoTest, DeleteKeyDeletesTheSelectedTaskWithoutAsking) {
   AddTask(QStringLiteral("Keep"), 0);
   const int doomed = AddTask(QStringLiteral("Doomed"), 1);
   ShowToDo();
+  todo->CheckList->clearSelection();
+  QTest::keyClick(todo->CheckList, Qt::Key_Delete);  // nothing selected: nothing deleted
+  EXPECT_EQ(ListTexts().size(), 2);
+  EXPECT_EQ(repaints, 0);
   Click(EntryCentre(1));
   calendar().DataChanged = false;
   QTest::keyClick(todo->CheckList, Qt::Key_Delete);
@@ -169,15 +173,6 @@ TEST_F(ToDoTest, DeleteKeyDeletesTheSelectedTaskWithoutAsking) {
   EXPECT_TRUE(static_cast<bool>(calendar().DataChanged));
   EXPECT_EQ(repaints, 1);
   EXPECT_TRUE(dialogs->asked().empty());
-}
-
-TEST_F(ToDoTest, DeleteKeyWithNothingSelectedDoesNothing) {
-  AddTask(QStringLiteral("Keep"), 0);
-  ShowToDo();
-  todo->CheckList->clearSelection();
-  QTest::keyClick(todo->CheckList, Qt::Key_Delete);
-  EXPECT_EQ(task(0).DeleteDate, 0);
-  EXPECT_EQ(repaints, 0);
 }
 
 TEST_F(ToDoTest, ContextMenuActsOnTheEntryUnderTheRightPress) {
@@ -219,25 +214,19 @@ TEST_F(ToDoTest, ContextMenuOnEmptySpaceOffersOnlyNewTask) {
   EXPECT_EQ(editor->EditIndex(), -1);
 }
 
-TEST_F(ToDoTest, ViewTaskFromTheMenuOpensTheRememberedEntry) {
+TEST_F(ToDoTest, ViewTaskFromTheMenuOpensTheRememberedEntryOrTheSelectedOneFromTheKeyboard) {
   AddTask(QStringLiteral("One"), 0);
   const int two = AddTask(QStringLiteral("Two"), 1);
-  ShowToDo();
-  QTest::mousePress(viewport(), Qt::RightButton, {}, EntryCentre(1));
-  todo->ToDoMenuPopup();
-  todo->ViewToDo1->trigger();
-  ASSERT_TRUE(editor->isVisible());
-  EXPECT_EQ(editor->EditIndex(), two);
-}
-
-TEST_F(ToDoTest, ContextMenuFromTheKeyboardActsOnTheSelectedEntry) {
-  AddTask(QStringLiteral("One"), 0);
-  AddTask(QStringLiteral("Two"), 1);
   ShowToDo();
   QTest::mousePress(viewport(), Qt::RightButton, {}, EntryCentre(0));
   todo->CheckList->setCurrentRow(1);
   todo->ToDoMenuPopup(true);
   EXPECT_EQ(todo->RememberedEntry(), 1);
+  QTest::mousePress(viewport(), Qt::RightButton, {}, EntryCentre(1));
+  todo->ToDoMenuPopup();
+  todo->ViewToDo1->trigger();
+  ASSERT_TRUE(editor->isVisible());
+  EXPECT_EQ(editor->EditIndex(), two);
 }
 
 TEST_F(ToDoTest, EditsReachTheListAtTheNextActivation) {
