@@ -3,13 +3,12 @@
 // chooser and of every shipped theme over a light and a dark wallpaper.
 #include "app/appcontext.h"
 #include "core/memorykeystore.h"
-#include "desktop/displayfunctions.h"
 #include "editors/themeselect.h"
+#include "support/screenshot.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -189,13 +188,6 @@ QImage Wallpaper(QSize size, bool light) {
   return image;
 }
 
-void Save(const QImage& image, const char* name) {
-  const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOTS");
-  if (!dir.isEmpty() && QDir().mkpath(dir)) {
-    EXPECT_TRUE(image.save(QDir(dir).filePath(QLatin1String(name))));
-  }
-}
-
 TEST_F(ThemeSelect, ScreenshotsOfTheChooserAndEveryShippedThemeOnLightAndDarkWallpapers) {
   chooser->SetThemeFolders(qEnvironmentVariable("ORVANE_SOURCE_DIR") + "/data/themes", dir.path());
   DataFormat& cal = context->calendar();
@@ -228,7 +220,7 @@ TEST_F(ThemeSelect, ScreenshotsOfTheChooserAndEveryShippedThemeOnLightAndDarkWal
     }
   }
   Choose("Ocean");
-  Save(chooser->grab().toImage(), "themeselect.png");
+  Screenshot(chooser.get(), "themeselect", QSize(400, 400));
   const QSize cell = shots[0].size() + QSize(10, 10);
   QImage sheet(cell.width() * count + 10, cell.height() * 2 + 10, QImage::Format_RGB32);
   sheet.fill(Qt::gray);
@@ -236,7 +228,7 @@ TEST_F(ThemeSelect, ScreenshotsOfTheChooserAndEveryShippedThemeOnLightAndDarkWal
   for (size_t k = 0; k < shots.size(); ++k) {
     p.drawImage(10 + int(k) % count * cell.width(), 10 + int(k) / count * cell.height(), shots[k]);
   }
-  Save(sheet, "themes-light-dark.png");
+  SaveScreenshot(sheet, "themes-light-dark");
 }
 
 }  // namespace
