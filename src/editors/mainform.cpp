@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -518,23 +519,34 @@ void T_Main::RefillDay(int cell) {
   calendar.SortDayEvents();
   data.Events = calendar.DayEvents;
   const FormatSettings format;
+  // Tooltips are made when asked for (EntryTip): a busy calendar lists thousands of entries.
   for (const int index : data.Events) {
     const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
     const QString time = note.Start ? FormatDateTime(format.LongTimeFormat, note.StartTime, format) : QString();
-    auto* item = new QListWidgetItem(time.isEmpty() ? note.Title : time + QLatin1Char(' ') + note.Title, data.ListBox);
+    // Filled in before it joins the list, so the list hears of it once.
+    auto* item = new QListWidgetItem(time.isEmpty() ? note.Title : time + QLatin1Char(' ') + note.Title);
     item->setData(EventRole, index);
     item->setData(TimeRole, time);
     item->setData(TitleRole, note.Title);
-    QStringList tip{note.Title};
-    if (note.Start) {
-      tip << FormatDateTime(format.LongTimeFormat, note.StartTime, format) + QStringLiteral(" - ") +
-                 FormatDateTime(format.LongTimeFormat, note.EndTime, format);
-    }
-    if (!note.Location.isEmpty()) tip << note.Location;
-    const QString dayNote = calendar.GetDayNote(index, data.Date);
-    if (!dayNote.isEmpty()) tip << dayNote;
-    item->setToolTip(tip.join(QLatin1Char('\n')));
+    data.ListBox->addItem(item);
   }
+}
+
+QString T_Main::EntryTip(int cell, int entry) const {
+  const int index = EventOfEntry(cell, entry);
+  if (index < 0) return QString();
+  const DataFormat& calendar = context_.calendar();
+  const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
+  const FormatSettings format;
+  QStringList tip{note.Title};
+  if (note.Start) {
+    tip << FormatDateTime(format.LongTimeFormat, note.StartTime, format) + QStringLiteral(" - ") +
+               FormatDateTime(format.LongTimeFormat, note.EndTime, format);
+  }
+  if (!note.Location.isEmpty()) tip << note.Location;
+  const QString dayNote = calendar.GetDayNote(index, cells_[static_cast<size_t>(cell)].Date);
+  if (!dayNote.isEmpty()) tip << dayNote;
+  return tip.join(QLatin1Char('\n'));
 }
 
 void T_Main::RefillAll() {
@@ -770,6 +782,18 @@ bool T_Main::eventFilter(QObject* watched, QEvent* event) {
       auto* mouse = static_cast<QMouseEvent*>(event);
       if (mouse->button() != Qt::LeftButton) return false;
       ListBoxDblClick(cell, mouse->position().toPoint());
+      return true;
+    }
+    case QEvent::ToolTip: {
+      if (!onViewport) return false;
+      auto* help = static_cast<QHelpEvent*>(event);
+      const int entry = EntryAt(cell, help->pos());
+      const QString tip = EntryTip(cell, entry);
+      if (tip.isEmpty()) {
+        QToolTip::hideText();
+      } else {
+        QToolTip::showText(help->globalPos(), tip, list->viewport(), list->visualItemRect(list->item(entry)));
+      }
       return true;
     }
     case QEvent::ContextMenu: {

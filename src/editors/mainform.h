@@ -75,6 +75,8 @@ class T_Main : public QMainWindow {
   int EventOfEntry(int cell, int entry) const;
   // The selected entry of a cell's list, -1 for none.
   int SelectedEntry(int cell) const;
+  // An entry's tooltip: title, times, location and the day's note.
+  QString EntryTip(int cell, int entry) const;
   // The entry the context menu's commands act on.
   int RememberedEntry() const { return rememberedEntry_; }
 
