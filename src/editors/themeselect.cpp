@@ -105,7 +105,7 @@ bool T_ThemeSelect::SaveTheme() {
   const QString caption = tr("Theme Title");
   const QString prompt = tr("Please enter a title for the theme:");
   for (;;) {
-    QString title = GetThemeValue(TitleKey);
+    const QString title = GetThemeValue(TitleKey);
     if (title.trimmed().isEmpty()) {
       // A theme is listed by its title: one without is asked for.
       const std::optional<QString> given = dialogs.InputQuery(caption, prompt, QString());
@@ -137,6 +137,7 @@ bool T_ThemeSelect::SaveTheme() {
       dialogs.Alert(tr("The theme '%1' could not be saved to %2: %3").arg(title, path, written.error));
       return false;
     }
+    if (isVisible()) FillThemeList();
     return true;
   }
 }
@@ -215,6 +216,9 @@ void T_ThemeSelect::ThemeListClick() {
   }
   const ThemeFileResult read = ReadThemeFile(entries_[static_cast<size_t>(row)].path);
   if (!read.lines) {
+    // Gone or spoiled since the list was read: nothing to preview, nothing to select.
+    loaded_.clear();
+    Button1->setEnabled(false);
     preview_ = QImage();
     PreviewImage->setPixmap(QPixmap());
     PreviewImage->setText(tr("This theme cannot be read:\n%1").arg(read.error));
@@ -271,7 +275,7 @@ void T_ThemeSelect::UpdateButtons() {
 
 void T_ThemeSelect::Button1Click() {
   const int row = ThemeList->currentRow();
-  if (row < 0 || row >= static_cast<int>(entries_.size())) return;
+  if (row < 0 || row >= static_cast<int>(entries_.size()) || loaded_.isEmpty()) return;
   ApplyLines(loaded_);
   accept();
   AppWindows& windows = context_.windows();
