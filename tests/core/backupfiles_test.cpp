@@ -204,33 +204,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Sync -------------------------------------------------------------------------------
 
-TEST_F(FilesTest, SyncWithANewFileWritesTheCalendarAndMergesNothing) {
+TEST_F(FilesTest, SyncWithANewOrEmptyFileWritesTheCalendarAndMergesNothing) {
   Computer pc;
   pc.AddEvent(QStringLiteral("A"), D(2024, 5, 2), 0.1);
+  pc.AddTask(QStringLiteral("t"), false);
   pc.calendar.DataChanged = false;
-  const QString path = Path("new.ovs");
-  ASSERT_TRUE(SyncWithFile(pc.calendar, path, pc.dialogs).ok);
-  EXPECT_EQ(ReadAll(path), CalendarBlock(pc.calendar));
+  WriteAll(Path("empty.ovs"), QByteArray());
+  for (const char* name : {"new.ovs", "empty.ovs"}) {
+    ASSERT_TRUE(SyncWithFile(pc.calendar, Path(name), pc.dialogs).ok) << name;
+    EXPECT_EQ(ReadAll(Path(name)), CalendarBlock(pc.calendar)) << name;
+  }
   EXPECT_EQ(pc.calendar.NoteCount(), 1);
   EXPECT_FALSE(pc.calendar.DataChanged);
-}
-
-TEST_F(FilesTest, SyncKeepsThePermissionsOfTheFileItRewrites) {
-  Computer pc;
-  pc.AddEvent(QStringLiteral("A"), D(2024, 5, 2), 0.1);
-  const QString path = Path("mine.ovb");
-  ASSERT_TRUE(BackupToFile(pc.calendar, *pc.settings, path, pc.dialogs).ok);
-  ASSERT_TRUE(SyncWithFile(pc.calendar, path, pc.dialogs).ok);
-  EXPECT_EQ(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
-}
-
-TEST_F(FilesTest, SyncWithAnEmptyFileFillsIt) {
-  Computer pc;
-  pc.AddTask(QStringLiteral("t"), false);
-  const QString path = Path("empty.ovs");
-  WriteAll(path, QByteArray());
-  ASSERT_TRUE(SyncWithFile(pc.calendar, path, pc.dialogs).ok);
-  EXPECT_EQ(ReadAll(path), CalendarBlock(pc.calendar));
 }
 
 TEST_F(FilesTest, TwoComputersSyncingThroughOneFileConverge) {
@@ -282,7 +267,7 @@ TEST_F(FilesTest, ADeletionKeptOnOneSideIsNotUndoneByTheOther) {
   EXPECT_EQ(b.calendar.NoteArray[0].DeleteDate, 0);
 }
 
-TEST_F(FilesTest, SyncWithABackupFileDropsItsSettingsOnWritingBack) {
+TEST_F(FilesTest, SyncWithABackupFileDropsItsSettingsAndKeepsItsPermissions) {
   Computer a;
   a.AddEvent(QStringLiteral("A"), D(2024, 5, 2), 0.1);
   const QString path = Path("backup.ovb");
@@ -291,6 +276,7 @@ TEST_F(FilesTest, SyncWithABackupFileDropsItsSettingsOnWritingBack) {
   ASSERT_TRUE(SyncWithFile(b.calendar, path, b.dialogs).ok);
   EXPECT_EQ(b.calendar.NoteCount(), 1);
   EXPECT_EQ(ReadAll(path), CalendarBlock(b.calendar));
+  EXPECT_EQ(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST_F(FilesTest, SyncWithADamagedFileMergesNothingAndLeavesTheFile) {

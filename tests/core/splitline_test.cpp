@@ -56,23 +56,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {QStringLiteral("aaa "), QStringLiteral("bbb"), QStringLiteral("c")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SplitLineLines, OutOfRangeIndexGivesEmpty) {
+TEST(SplitLineLines, OutOfRangeIndexGivesEmptyAndANewTextReplacesTheLines) {
   T_SplitLine splitter;
   EXPECT_EQ(splitter.lineCount(), 0);
   EXPECT_EQ(splitter.line(0), QString());
+  splitter.split(QStringLiteral("a b c d"), 20, TenPerChar);
+  EXPECT_EQ(splitter.lineCount(), 4);
   splitter.split(QStringLiteral("one"), 100, TenPerChar);
+  EXPECT_EQ(splitter.lineCount(), 1);
   EXPECT_EQ(splitter.line(0), QStringLiteral("one"));
   EXPECT_EQ(splitter.line(1), QString());
   EXPECT_EQ(splitter.line(-1), QString());
-}
-
-TEST(SplitLineLines, ANewTextReplacesTheLines) {
-  T_SplitLine splitter;
-  splitter.split(QStringLiteral("a b c d"), 20, TenPerChar);
-  EXPECT_EQ(splitter.lineCount(), 4);
-  splitter.split(QStringLiteral("xy"), 20, TenPerChar);
-  EXPECT_EQ(splitter.lineCount(), 1);
-  EXPECT_EQ(splitter.line(0), QStringLiteral("xy"));
 }
 
 }  // namespace
