@@ -3,7 +3,10 @@
 #include "app/appcontext.h"
 #include "app/cli.h"
 #include "core/paths.h"
+#include "desktop/appicon.h"
 #include "desktop/desktopwindow.h"
+#include "desktop/webpages.h"
+#include "editors/aboutbox.h"
 #include "editors/mainform.h"
 #include "editors/noteform.h"
 #include "editors/options.h"
@@ -209,6 +212,15 @@ int RunPanel(int argc, char** argv) {
   windows.ShowNetwork = [&network] { network.ShowNetwork(); };
   windows.CheckForUpdates = [&update] { update.CheckForUpdate(false); };
   windows.RepaintDesktop = [&desktop] { desktop.FormPaint(); };
+  // The panel's menu opens web pages and the user guide through the shell; its icon sits in
+  // the notification area, which brings a hidden panel back.
+  desktop.SetShell(&shell);
+  T_About about;
+  windows.ShowHelp = [&shell, &context] { OpenHelp(shell, context.dialogs()); };
+  windows.ShowAbout = [&about] { about.exec(); };
+  windows.DisplaySettingsChanged = [&desktop] { desktop.DisplaySettingsChanged(); };
+  QApplication::setWindowIcon(ApplicationIcon());
+  desktop.ShowTrayIcon();
   windows.NewEventTitled = [&noteForm](TDateTime date, const QString& title) {
     noteForm.NewNote(date);
     noteForm.show();
@@ -235,10 +247,7 @@ int RunPanel(int argc, char** argv) {
     context.settings().SetSetting(QStringLiteral("Title"), QStringLiteral("Default"));
     windows.ShowThemeSelect();
   }
-  QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] {
-    desktop.showNormal();
-    desktop.raise();
-  });
+  QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] { desktop.BringBack(); });
 
   // The end of the desktop session: write what is unsaved before the session ends us.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, [&context, &desktop](QSessionManager&) {

@@ -33,20 +33,22 @@ class DesktopMenuTest : public ::testing::Test {
                                                                        QString::number(30 + k), QStringLiteral("10%")};
     ctx.context->SetWeather(&weather);
     AppWindows& w = ctx.context->windows();
-    w.NewEvent = [this](TDateTime d) { Log(QStringLiteral("NewEvent %1").arg(d)); };
+    auto log = [this](const char* what) { return [this, what] { Log(QLatin1String(what)); }; };
+    auto logDay = [this](const char* what) { return [this, what](TDateTime d) { Log(what + QString::number(DayNumber(d))); }; };
+    w.NewEvent = logDay("NewEvent ");
     w.ViewEvent = [this](int i) { Log(QStringLiteral("ViewEvent %1").arg(i)); };
-    w.NewTask = [this] { Log(QStringLiteral("NewTask")); };
     w.ViewTask = [this](int i) { Log(QStringLiteral("ViewTask %1").arg(i)); };
-    w.ShowToDo = [this] { Log(QStringLiteral("ShowToDo")); };
-    w.ShowMonth = [this] { Log(QStringLiteral("ShowMonth")); };
-    w.ShowMonthFilled = [this](TDateTime d) { Log(QStringLiteral("ShowMonthFilled %1").arg(DayNumber(d))); };
-    w.ShowMonthDay = [this](TDateTime d) { Log(QStringLiteral("ShowMonthDay %1").arg(DayNumber(d))); };
-    w.ShowPrint = [this](TDateTime) { Log(QStringLiteral("ShowPrint")); };
-    w.ShowNetwork = [this] { Log(QStringLiteral("ShowNetwork")); };
-    w.ShowOptions = [this] { Log(QStringLiteral("ShowOptions")); };
-    w.ShowThemeSelect = [this] { Log(QStringLiteral("ShowThemeSelect")); };
-    w.ShowHelp = [this] { Log(QStringLiteral("ShowHelp")); };
-    w.ShowAbout = [this] { Log(QStringLiteral("ShowAbout")); };
+    w.ShowMonthFilled = logDay("ShowMonthFilled ");
+    w.ShowMonthDay = logDay("ShowMonthDay ");
+    w.ShowPrint = logDay("ShowPrint ");
+    w.NewTask = log("NewTask");
+    w.ShowToDo = log("ShowToDo");
+    w.ShowMonth = log("ShowMonth");
+    w.ShowNetwork = log("ShowNetwork");
+    w.ShowOptions = log("ShowOptions");
+    w.ShowThemeSelect = log("ShowThemeSelect");
+    w.ShowHelp = log("ShowHelp");
+    w.ShowAbout = log("ShowAbout");
   }
 
   // The panel, made and shown once the test has filled the calendar and settings.
