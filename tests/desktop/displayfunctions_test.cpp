@@ -161,17 +161,6 @@ TEST(GradientBar, EndColumnsAndTheColourKey) {
   EXPECT_EQ(PixelBgr(picture, W - 1, R + 1), Background);
 }
 
-TEST(GradientBar, KeyColouredBarsAreBlack) {
-  PanelContext ctx(DT(2024, 3, 15, 10, 0));
-  DisplaySettings s = TitleAndBox();
-  s.BgAlpha = s.MidAlpha = 0;
-  s.GradientStart = s.GradientEnd = 1;
-  DisplayFunctions painter(ctx.calendar(), *ctx.clock, s);
-  const QImage picture = Paint(painter);
-  EXPECT_EQ(PixelBgr(picture, 3, 3), 0u);
-  EXPECT_EQ(PixelBgr(picture, W - 3, 3), 0u);
-}
-
 // --- The month: today's marking.
 
 DisplaySettings CalendarOnly() {

@@ -26,11 +26,12 @@ TEST(LoadDisplaySettings, ReadsTypedValuesFromTheirText) {
   EXPECT_FALSE(d.UseToolTips);
   EXPECT_EQ(d.Width, 300);
   EXPECT_EQ(d.BgAlpha, 200);
-  // The defaults of the store for what was not set.
-  EXPECT_EQ(d.GradientHeight, 21);
-  EXPECT_EQ(d.HeaderFontColor, 16777214u);
-  EXPECT_EQ(d.DisplayDays, 6);
-  EXPECT_TRUE(d.dockRight);
+  // Alphas stay within a byte.
+  settings.SetSetting(QStringLiteral("BgAlpha"), QStringLiteral("300"));
+  settings.SetSetting(QStringLiteral("MidAlpha"), QStringLiteral("-4"));
+  LoadDisplaySettings(settings, d);
+  EXPECT_EQ(d.BgAlpha, 255);
+  EXPECT_EQ(d.MidAlpha, 0);
 }
 
 struct RangeCase {
@@ -62,17 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"YearsOfDays", "DisplayDays", "100000", &DisplaySettings::DisplayDays, 365},
                       RangeCase{"NoRows", "MaxHeight", "0", &DisplaySettings::MaxHeight, 2}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LoadDisplaySettings, AlphasStayWithinAByte) {
-  PanelContext ctx(DT(2024, 3, 15, 9, 0));
-  TSettings& settings = ctx.context->settings();
-  settings.SetSetting(QStringLiteral("BgAlpha"), QStringLiteral("300"));
-  settings.SetSetting(QStringLiteral("MidAlpha"), QStringLiteral("-4"));
-  DisplaySettings d;
-  LoadDisplaySettings(settings, d);
-  EXPECT_EQ(d.BgAlpha, 255);
-  EXPECT_EQ(d.MidAlpha, 0);
-}
 
 TEST(LoadDisplaySettings, AMissingAlarmSoundSwitchesTheSoundOff) {
   TempHome home;
