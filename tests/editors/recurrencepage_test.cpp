@@ -337,17 +337,15 @@ TEST_F(RecurrenceFixture, RangeRulesEnableOneControl) {
   NewEvent();
   Click(page->DailyButton);
   EXPECT_TRUE(page->RepeatInfiniteButton->isChecked());
-  EXPECT_FALSE(page->RepeatCount->isEnabled());
-  EXPECT_FALSE(page->EndDatePicker->isEnabled());
-  Click(page->RepeatCountButton);
-  EXPECT_TRUE(page->RepeatCount->isEnabled());
-  EXPECT_FALSE(page->EndDatePicker->isEnabled());
-  Click(page->RepeatUntilButton);
-  EXPECT_FALSE(page->RepeatCount->isEnabled());
-  EXPECT_TRUE(page->EndDatePicker->isEnabled());
-  Click(page->RepeatInfiniteButton);
-  EXPECT_FALSE(page->RepeatCount->isEnabled());
-  EXPECT_FALSE(page->EndDatePicker->isEnabled());
+  const std::tuple<QRadioButton*, bool, bool> rules[] = {{page->RepeatInfiniteButton, false, false},
+                                                         {page->RepeatCountButton, true, false},
+                                                         {page->RepeatUntilButton, false, true},
+                                                         {page->RepeatInfiniteButton, false, false}};
+  for (const auto& [button, count, until] : rules) {
+    Click(button);
+    EXPECT_EQ(page->RepeatCount->isEnabled(), count) << button->objectName().toStdString();
+    EXPECT_EQ(page->EndDatePicker->isEnabled(), until) << button->objectName().toStdString();
+  }
 }
 
 TEST_F(RecurrenceFixture, RangeKeptWhenSwitchingBackToOneTime) {

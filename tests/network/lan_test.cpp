@@ -190,22 +190,6 @@ TEST_F(LanExchangeTest, WrongPasswordExchangesNothing) {
   EXPECT_TRUE(a.network->SyncButton->isEnabled());
 }
 
-TEST_F(LanExchangeTest, NoAnswerToThePasswordCheckTimesOut) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
-  EXPECT_EQ(result.message, QStringLiteral("Network timeout verifying password."));
-  EXPECT_EQ(a.network->PassState, 3);
-}
-
-TEST_F(LanExchangeTest, CopyWithSyncOffAnswersNothing) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"), FastTimings(), false);
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
-  EXPECT_EQ(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).message,
-            QStringLiteral("Network timeout verifying password."));
-  EXPECT_EQ(a.calendar().NoteCount(), 0);
-}
-
 // A raw socket standing in for a peer or an intruder.
 struct HandDriven {
   HandDriven(const QString& address, quint16 port) : port(port) {
