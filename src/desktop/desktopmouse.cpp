@@ -50,7 +50,8 @@ void T_DesktopWindow::ShowDetails(const QString& text) {
   const QString trimmed = TrimControl(text);
   if (context_.display().UseToolTips) {
     setToolTip(ForDisplay(trimmed));
-  } else {
+  } else if (InfoMemo->toPlainText() != ForDisplay(trimmed)) {
+    // Written only when it changes, so the box keeps its place while the pointer rests.
     InfoMemo->clear();
     InfoMemo->setPlainText(ForDisplay(trimmed));
   }

@@ -39,7 +39,10 @@ struct PanelZones {
     return calendarRows > 0 && marks.CalendarTop + 2 * R <= y && y <= marks.CalendarTop + calendarRows * R;
   }
   bool InWeatherSection(int y) const { return weatherShown && y >= marks.WeatherTop; }
-  bool InAlertRow(int y) const { return marks.AlertRowTop <= y && y <= marks.AlertRowTop + R; }
+  // Only while the last paint showed the alert row.
+  bool InAlertRow(int y) const {
+    return marks.AlertRowShown && marks.AlertRowTop <= y && y <= marks.AlertRowTop + R;
+  }
 };
 
 // The text trimmed of leading and trailing blanks and control characters.
