@@ -196,6 +196,8 @@ void T_DesktopWindow::PopupMenuPopup(QPoint globalPos) {
 }
 
 void T_DesktopWindow::ShowPopupMenu(QPoint globalPos) {
+  // A menu still open (the tray asked again) closes before its entries are prepared anew.
+  if (PopupMenu->isVisible()) PopupMenu->hide();
   PopupMenuPopup(globalPos);
   PopupMenu->popup(globalPos);
 }
@@ -235,7 +237,7 @@ void T_DesktopWindow::PrepareEventsMenu(TDateTime date) {
   // names a deleted event or a note that is gone.
   if (caption == eventsCaption_ && calendar.DataChanged.Revision() == eventsRevision_) return;
   eventsMenu_->clear();
-  qDeleteAll(eventsMenu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly));
+  for (QMenu* old : eventsMenu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) old->deleteLater();
   eventsMenu_->setTitle(Literal(caption));
   eventsCaption_ = caption;
   eventsRevision_ = calendar.DataChanged.Revision();
