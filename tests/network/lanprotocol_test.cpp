@@ -138,17 +138,14 @@ TEST_F(LanProtocolTest, ServingLastsFromTheAcceptedCheckToTheEndOrSilence) {
   EXPECT_FALSE(protocol_.Serving(100));
 }
 
-TEST_F(LanProtocolTest, NothingIsAnsweredWhileSyncIsOff) {
-  identity_.enabled = false;
-  EXPECT_TRUE(Handle(Lan::Message(Lan::DiscWord)).replies.empty());
-  EXPECT_TRUE(Handle(Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(QStringLiteral("secret")))).replies.empty());
-}
-
-TEST_F(LanProtocolTest, DiscoveryIsAnsweredWithNameAndUser) {
+TEST_F(LanProtocolTest, DiscoveryIsAnsweredWithNameAndUserWhileSyncIsOn) {
   const LanEvents events = Handle(Lan::Message(Lan::DiscWord), Stranger);
   ASSERT_EQ(events.replies.size(), 1u);
   EXPECT_EQ(events.replies[0].address, Stranger);
   EXPECT_EQ(events.replies[0].bytes, Lan::Message(Lan::AnnounceWord, "desk pat"));
+  identity_.enabled = false;
+  EXPECT_TRUE(Handle(Lan::Message(Lan::DiscWord)).replies.empty());
+  EXPECT_TRUE(Handle(Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(QStringLiteral("secret")))).replies.empty());
 }
 
 TEST_F(LanProtocolTest, AnnouncementsFillTheListOncePerAddressAndNeverThisCopy) {
