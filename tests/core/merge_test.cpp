@@ -105,21 +105,18 @@ TEST_F(MergeTest, ANewEventKeepsItsOwnStamps) {
   EXPECT_TRUE(calendar_.DataChanged);
 }
 
-TEST_F(MergeTest, ADeletedEventKeepsItsLiveOlderCopyOut) {
+TEST_F(MergeTest, ADeletionWinsOnlyAsTheLaterCopy) {
   TNote mine = Event("Lunch", 0.5);
   mine.DeleteDate = D(2024, 4, 11);
   Add(mine);
-  calendar_.MergeNote(Event("Lunch", 0.5));
-  ASSERT_EQ(calendar_.NoteCount(), 1);
-  EXPECT_EQ(calendar_.NoteArray[0].DeleteDate, D(2024, 4, 11));
-}
-
-TEST_F(MergeTest, ALaterDeletedCopyDeletesTheEvent) {
-  Add(Event("Lunch", 0.5));
-  TNote theirs = Event("Lunch", 0.6);
+  Add(Event("Dinner", 0.5));
+  calendar_.MergeNote(Event("Lunch", 0.5));  // a live copy, not later: it stays deleted
+  TNote theirs = Event("Dinner", 0.6);
   theirs.DeleteDate = D(2024, 4, 30);
   calendar_.MergeNote(theirs);
-  EXPECT_EQ(calendar_.NoteArray[0].DeleteDate, D(2024, 4, 30));
+  ASSERT_EQ(calendar_.NoteCount(), 2);
+  EXPECT_EQ(calendar_.NoteArray[0].DeleteDate, D(2024, 4, 11));
+  EXPECT_EQ(calendar_.NoteArray[1].DeleteDate, D(2024, 4, 30));
 }
 
 // --- Tasks and the open-task count -------------------------------------------------------
