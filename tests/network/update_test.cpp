@@ -145,23 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
                                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct EditionCase {
-  const char* name;
-  const char* executable;
-  const char* edition;
-};
-
-class EditionTest : public ::testing::TestWithParam<EditionCase> {};
-
-TEST_P(EditionTest, ComesFromTheExecutableName) {
-  EXPECT_EQ(T_Update::EditionOf(QString::fromUtf8(GetParam().executable)), QString::fromUtf8(GetParam().edition));
+TEST(Edition, ComesFromTheExecutableNameOrIsThatName) {
+  EXPECT_EQ(T_Update::EditionOf(QStringLiteral("orvane")), QStringLiteral("prm"));
+  EXPECT_EQ(T_Update::EditionOf(QStringLiteral("tessaly")), QStringLiteral("lit"));
+  EXPECT_EQ(T_Update::EditionOf(QStringLiteral("Orvane")), QStringLiteral("Orvane"));
+  EXPECT_EQ(T_Update::EditionOf(QStringLiteral("orvane-dev")), QStringLiteral("orvane-dev"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, EditionTest,
-                         ::testing::Values(EditionCase{"Orvane", "orvane", "prm"}, EditionCase{"Tessaly", "tessaly", "lit"},
-                                           EditionCase{"CaseMatters", "Orvane", "Orvane"},
-                                           EditionCase{"OtherName", "orvane-dev", "orvane-dev"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- Start.
 
