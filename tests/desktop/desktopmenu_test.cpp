@@ -252,6 +252,10 @@ TEST_F(DesktopMenuTest, DetailsGoToTheInformationBoxWithoutTooltips) {
   Hover(RowPoint(' ', -1, Today()));
   EXPECT_EQ(Panel().toolTip(), QStringLiteral("Temp: 41  Sunny\nHigh: 50\u00B0F  Low: 30\u00B0F\n10% chance of "
                                               "precipitation\nRight Click for more options"));
+  AddEvent(ctx.calendar(), Today() + 1, QStringLiteral("Review"), EncodeTime(14, 0));
+  Hover(DayPoint(Today() + 1));  // a day's list of events, then its forecast
+  EXPECT_EQ(Panel().toolTip(), QStringLiteral("Events for 12/08/2026:\n2:00 PM Review\n\nSunny\nHigh: 51\u00B0F  "
+                                              "Low: 31\u00B0F\n10% chance of precipitation"));
 
   ctx.display().UseToolTips = false;
   Panel().FormPaint();
