@@ -221,6 +221,11 @@ int RunPanel(int argc, char** argv) {
   windows.DisplaySettingsChanged = [&desktop] { desktop.DisplaySettingsChanged(); };
   QApplication::setWindowIcon(ApplicationIcon());
   desktop.ShowTrayIcon();
+  desktop.HideOtherWindows = [&] {
+    for (QWidget* window : std::initializer_list<QWidget*>{&month, &toDo, &options, &taskForm, &noteForm}) {
+      window->hide();
+    }
+  };
   windows.NewEventTitled = [&noteForm](TDateTime date, const QString& title) {
     noteForm.NewNote(date);
     noteForm.show();

@@ -159,7 +159,7 @@ void T_DesktopWindow::FormShow() {
 }
 
 void T_DesktopWindow::FormHide() {
-  // The editors and the other windows are hidden with the panel once they exist.
+  if (HideOtherWindows && !bringingBack_) HideOtherWindows();
 }
 
 void T_DesktopWindow::FormDestroy() {
@@ -192,6 +192,8 @@ void T_DesktopWindow::DisplaySettingsChanged() {
 }
 
 void T_DesktopWindow::BringBack() {
+  // Hidden and shown again to come back in front; an editor the user has open stays open.
+  const QScopedValueRollback<bool> guard(bringingBack_, true);
   if (isVisible()) hide();
   show();
   raise();

@@ -146,6 +146,8 @@ class T_DesktopWindow : public QWidget {
 
   // The automatic update check, run by the update timer; nothing until it is set.
   std::function<void()> RunUpdateCheck;
+  // Hides the editors and the other windows with the panel (Hide Window); nothing until set.
+  std::function<void()> HideOtherWindows;
   // While this answers true the tick leaves the calendar unsaved (a network peer is in the
   // middle of an exchange, and a long save would make it time out); the next tick saves.
   std::function<bool()> HoldSave;
@@ -256,6 +258,7 @@ class T_DesktopWindow : public QWidget {
   bool quickNotesDirty_ = false;
   bool terminating_ = false;
   bool inTick_ = false;
+  bool bringingBack_ = false;  // hidden only to come back in front: the other windows stay
   Shell* shell_ = nullptr;
   QMenu* eventsMenu_ = nullptr;
   QMenu* helpMenu_ = nullptr;

@@ -141,11 +141,7 @@ void T_DesktopWindow::UpdateTrayIcon() {
 
 void T_DesktopWindow::TrayIconActivated(int reason) {
   switch (reason) {
-    case QSystemTrayIcon::Trigger:
-      // Hidden and shown again: the panel comes back, above what covered it.
-      hide();
-      show();
-      break;
+    case QSystemTrayIcon::Trigger: BringBack(); break;
     case QSystemTrayIcon::DoubleClick:
       BringBack();
       if (context_.windows().ShowMonth) context_.windows().ShowMonth();

@@ -70,10 +70,14 @@ TEST_F(DesktopMenuTest, TrayFollowsItsTypeAndBringsThePanelBack) {
   EXPECT_TRUE(panel.TrayIcon->ShowsApplicationIcon());
   EXPECT_EQ(panel.TrayIcon->Tip(), QStringLiteral("Orvane"));
 
+  int othersHidden = 0;
+  panel.HideOtherWindows = [&othersHidden] { ++othersHidden; };
   panel.Hide1->trigger();
   EXPECT_FALSE(panel.isVisible());
   emit panel.TrayIcon->LeftPress();
   EXPECT_TRUE(panel.isVisible());
+  emit panel.TrayIcon->LeftPress();  // in front again; an open editor stays open
+  EXPECT_EQ(othersHidden, 1);
   emit panel.TrayIcon->DoubleClick();
   EXPECT_EQ(opened, QStringList{QStringLiteral("ShowMonth")});
 }
