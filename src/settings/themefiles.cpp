@@ -134,6 +134,11 @@ QString ThemeFileName(const QString& title) {
 
 ThemeFileResult ReadThemeFile(const QString& path) {
   ThemeFileResult result;
+  // Only a plain file: opening a pipe or a device would wait or read without end.
+  if (!QFileInfo(path).isFile()) {
+    result.error = QStringLiteral("not a file");
+    return result;
+  }
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     result.error = file.errorString();
@@ -176,7 +181,7 @@ std::vector<ThemeEntry> ListThemes(const QString& shippedFolder, const QString& 
     if (folder.isEmpty()) continue;
     const QDir dir(folder);
     const QFileInfoList files =
-        dir.entryInfoList({QStringLiteral("*") + Extension}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        dir.entryInfoList({QStringLiteral("*") + Extension}, QDir::Files | QDir::Hidden, QDir::Name);
     for (const QFileInfo& info : files) {
       const ThemeFileResult read = ReadThemeFile(info.absoluteFilePath());
       if (!read.lines) continue;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -41,6 +42,9 @@ TEST(ThemeFiles, LinesParseByNameAndRoundTripAsCrLf) {
   file.write(QByteArray(MaxThemeFileBytes + 1, '\n'));
   file.close();
   EXPECT_FALSE(ReadThemeFile(path).lines);
+  // A pipe is not opened: reading it would wait for a writer.
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.ovtheme")).constData(), 0600), 0);
+  EXPECT_FALSE(ReadThemeFile(dir.filePath("pipe.ovtheme")).lines);
   // A folder in the way: the write fails and says why.
   EXPECT_FALSE(WriteThemeFile(dir.path(), lines).error.isEmpty());
 }
