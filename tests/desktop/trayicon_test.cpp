@@ -46,7 +46,8 @@ TEST(TrayIcon, PicturesFitTheirHalvesAndWidth) {
     const QImage picture = TrayPicture(type, QStringLiteral("28"), QStringLiteral("-104\u00B0"));
     ASSERT_EQ(picture.size(), QSize(16, 16)) << type;
     const auto [first, last] = InkColumns(picture);
-    EXPECT_GE(first, 1) << type;  // shrunk to at most 14 pixels, centred
+    EXPECT_LT(first, last) << type;  // text is drawn,
+    EXPECT_GE(first, 1) << type;     // shrunk to at most 14 pixels and centred
     EXPECT_LE(last, 14) << type;
   }
   // Types 3 and 4 are the same two lines, swapped.
