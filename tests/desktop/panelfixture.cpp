@@ -1,13 +1,6 @@
 #include "panelfixture.h"
 
-#include <QApplication>
-
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "test_desktop";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
+void EnsureApp() { EnsureApplication(); }
 
 PanelContext::PanelContext(TDateTime now) {
   EnsureApp();

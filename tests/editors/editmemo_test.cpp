@@ -2,22 +2,11 @@
 #include "editors/editmemo.h"
 #include "support/testutil.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Widgets need an application object; the test programs share one per process.
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_editors";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-  if (!app) app = new QApplication(argc, argv);
-  return *app;
-}
 
 struct ResultRow {
   const char* name;
@@ -48,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EditMemoPrepare, ShowsPromptAndTrimmedInitialText) {
-  App();
+  EnsureApplication();
   T_EditMemo dialog;
   dialog.Prepare(QStringLiteral("Day Note"), QStringLiteral("Note for 3/5/2024:"), QStringLiteral("  first\r\nsecond \r\n"));
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Day Note"));

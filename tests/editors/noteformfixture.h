@@ -21,17 +21,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-inline void EnsureEditorApp() {
-  static int argc = 1;
-  static char name[] = "test_editors";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
-
 class NoteFormFixture : public ::testing::Test {
  protected:
   explicit NoteFormFixture(TDateTime now = DT(2026, 12, 2, 9, 30)) {
-    EnsureEditorApp();
+    EnsureApplication();
     auto fixed = std::make_unique<FixedClock>(now);
     clock = fixed.get();
     auto scripted = std::make_unique<ScriptedDialogs>();

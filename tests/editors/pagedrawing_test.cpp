@@ -4,19 +4,11 @@
 #include "editors/pagedrawing.h"
 #include "support/testutil.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
 
 namespace {
-
-void PageTestApp() {
-  static int argc = 1;
-  static char name[] = "test_editors";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
 
 // A Letter page at 150 dots per inch.
 const QSize Landscape(1650, 1275);
@@ -24,7 +16,7 @@ const QSize Portrait(1275, 1650);
 
 class PageDrawing : public ::testing::Test {
  protected:
-  PageDrawing() : clock_(DT(2026, 12, 1, 9, 0)), calendar_(clock_) { PageTestApp(); }
+  PageDrawing() : clock_(DT(2026, 12, 1, 9, 0)), calendar_(clock_) { EnsureApplication(); }
 
   int Event(TDateTime day, const QString& title, std::optional<TDateTime> start = std::nullopt) {
     const int i = calendar_.AppendNote();

@@ -25,13 +25,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-inline void PrintViewTestApp() {
-  static int argc = 1;
-  static char name[] = "test_editors";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
-
 // The pages of a PDF file: its page objects.
 inline int PdfPageCount(const QString& path) {
   QFile file(path);
@@ -43,7 +36,7 @@ inline int PdfPageCount(const QString& path) {
 class PrintViewFixture : public ::testing::Test {
  protected:
   explicit PrintViewFixture(TDateTime now = DT(2026, 12, 2, 9, 30)) {
-    PrintViewTestApp();
+    EnsureApplication();
     auto fixed = std::make_unique<FixedClock>(now);
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();

@@ -20,17 +20,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-inline void EnsureTaskApp() {
-  static int argc = 1;
-  static char name[] = "test_editors";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);
-}
-
 class ToDoFixture : public ::testing::Test {
  protected:
   explicit ToDoFixture(TDateTime now = DT(2026, 12, 2, 9, 30)) {
-    EnsureTaskApp();
+    EnsureApplication();
     auto fixed = std::make_unique<FixedClock>(now);
     clock = fixed.get();
     auto scripted = std::make_unique<ScriptedDialogs>();

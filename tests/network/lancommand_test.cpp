@@ -51,7 +51,10 @@ TEST_F(LanCommand, ListenerAndOneExchangeConvergeAndSaveBothStores) {
   Seed(b, {QStringLiteral("Dentist"), QStringLiteral("Lunch")}, QStringLiteral("bravo"));
 
   QProcess* listener = Start({"listen"}, b);
-  ASSERT_TRUE(WaitForError(*listener, QStringLiteral("answering")));
+  const QString said = WaitForError(*listener, QStringLiteral("answering"));
+  // Another program may have taken the port since it was probed.
+  if (said.contains(QStringLiteral("already in use"))) GTEST_SKIP() << said.toStdString();
+  ASSERT_TRUE(said.contains(QStringLiteral("answering"))) << said.toStdString();
 
   const ProgramResult refused = Run({"lan-sync", b, "--password-file", PasswordFile("wrong")}, a);
   EXPECT_EQ(refused.code, 1);

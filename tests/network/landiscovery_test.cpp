@@ -75,7 +75,8 @@ TEST_F(LanDiscovery, BroadcastFindsTheCopyInTheOtherNamespace) {
   QProcess listener;
   listener.setProcessEnvironment(Environment());
   listener.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), nsB, binary_, QStringLiteral("listen")});
-  ASSERT_TRUE(WaitForError(listener, QStringLiteral("answering")));
+  const QString said = WaitForError(listener, QStringLiteral("answering"));
+  ASSERT_TRUE(said.contains(QStringLiteral("answering"))) << said.toStdString();
 
   QProcess child;
   QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();

@@ -45,8 +45,8 @@ class ProgramTest : public ::testing::Test {
   ProgramResult Run(const QStringList& args, const QString& who = {}, const RunOptions& options = {});
   // Starts the program and leaves it running; the test ends it, or TearDown kills it.
   QProcess* Start(const QStringList& args, const QString& who = {}, const RunOptions& options = {});
-  // Reads the process's errors until they contain the text.
-  static bool WaitForError(QProcess& process, const QString& text);
+  // Reads the process's errors until they contain the text (or it ends or falls silent); gives what it read.
+  static QString WaitForError(QProcess& process, const QString& text);
 
   QString binary_;
   QTemporaryDir dir_;

@@ -1,7 +1,15 @@
 #include "support/testutil.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+
+void EnsureApplication() {
+  static int argc = 1;
+  static char name[] = "orvane_test";
+  static char* argv[] = {name, nullptr};
+  if (!QCoreApplication::instance()) new QApplication(argc, argv);
+}
 
 TempHome::TempHome() {
   QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/orvane-test-XXXXXX"));

@@ -13,6 +13,9 @@ inline TDateTime DT(int y, int m, int d, int h, int n, int s = 0) { return Encod
 // Lets GoogleTest print QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
+// The one QApplication of the test program, made on first use (widgets need it).
+void EnsureApplication();
+
 // A folder of the test's own, removed afterwards; XDG_DATA_HOME points into it while it lives.
 class TempHome {
  public:
