@@ -20,8 +20,6 @@ TEST(AboutBoxScreenshot, ShowsTheVersionOfThisBuild) {
   EnsureApplication();
   T_About about;
   EXPECT_EQ(about.VersionLabel->text(), QStringLiteral("Version ") + T_About::CompiledVersion());
-  EXPECT_EQ(T_About::CompiledVersion().count(QLatin1Char('.')), 3);
-  EXPECT_TRUE(about.isModal());
   EXPECT_EQ(T_About(nullptr, QStringLiteral(" ")).VersionLabel->text(), QStringLiteral("Version"));
   about.show();
   QCoreApplication::processEvents();
