@@ -244,6 +244,8 @@ int RunPanel(int argc, char** argv) {
     month.Present();
   };
   toDo.ShowCalendar = windows.ShowMonth;
+  month.OpenContactPage = [&shell, &context] { shell.OpenUrl(ContactUrl(context.settings())); };
+  month.OpenWebsite = [&shell, &context] { shell.OpenUrl(WebSiteUrl(context.settings())); };
   windows.ShowOptions = [&options] { options.Open(); };
   toDo.ShowOptions = windows.ShowOptions;
   const bool firstTheme = context.settings().GetSetting(QStringLiteral("Title")).isEmpty();
