@@ -5,12 +5,12 @@
 #include "core/memorykeystore.h"
 #include "editors/mainform.h"
 #include "editors/noteform.h"
+#include "support/screenshot.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,10 +25,7 @@ class MainFormTest : public ::testing::Test {
  protected:
   // Wednesday 2 December 2026.
   MainFormTest() {
-    static int argc = 1;
-    static char name[] = "test_editors";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    EnsureApplication();
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::move(scripted),
@@ -312,13 +309,7 @@ TEST_F(MainFormTest, ScreenshotBusyMonth) {
   main->show();
   QApplication::processEvents();
   List(D(2026, 12, 2))->setCurrentRow(1);
-  const QImage image = main->grab().toImage();
-  ASSERT_FALSE(image.isNull());
-  const QByteArray dir = qgetenv("ORVANE_SCREENSHOTS");
-  if (!dir.isEmpty()) {
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    EXPECT_TRUE(image.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("month.png"))));
-  }
+  EXPECT_FALSE(Screenshot(main.get(), QStringLiteral("month"), QSize(1000, 700)).isNull());
 }
 
 }  // namespace
