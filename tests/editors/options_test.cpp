@@ -35,10 +35,7 @@ class RecordingSound : public Sound {
 class OptionsTest : public ::testing::Test {
  protected:
   OptionsTest() {
-    static int argc = 1;
-    static char name[] = "test_editors";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    EnsureApplication();
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::move(scripted),
