@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "settings/namevaluelines.h"
+
 #include "core/bytestream.h"
 #include "core/keystore.h"
 #include "core/paths.h"
@@ -428,20 +430,9 @@ void TSettings::WriteSettingsToStream(QByteArray& out) const {
 void TSettings::ReadSettingsFromStream(QByteArrayView bytes) {
   entries_.clear();
   runOnly_.clear();
-  qsizetype start = 0;
-  while (start < bytes.size()) {
-    qsizetype end = start;
-    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-    const QString line = DecodeText(bytes.sliced(start, end - start));
-    start = end;
-    if (start < bytes.size() && bytes[start] == '\r') ++start;
-    if (start < bytes.size() && bytes[start] == '\n') ++start;
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq <= 0 || eq == line.size() - 1) continue;
-    const QString name = line.left(eq);
-    if (IndexOf(name) >= 0) continue;
-    entries_.append(Entry{name, line.mid(eq + 1)});
-  }
+  ForEachNameValueLine(bytes, [this](const QString& name, const QString& value) {
+    if (IndexOf(name) < 0) entries_.append(Entry{name, value});
+  });
 }
 
 QStringList TSettings::Lines() const {

@@ -1,5 +1,7 @@
 #include "settings/themefiles.h"
 
+#include "settings/namevaluelines.h"
+
 #include "core/bytestream.h"
 #include "settings/settings.h"
 
@@ -51,19 +53,9 @@ bool IsThemeKey(const QString& name) { return ThemeKeyNames().contains(name, Qt:
 
 QStringList ParseThemeLines(QByteArrayView bytes) {
   QStringList lines;
-  qsizetype start = 0;
-  while (start < bytes.size()) {
-    qsizetype end = start;
-    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-    const QString line = DecodeText(bytes.sliced(start, end - start));
-    start = end;
-    if (start < bytes.size() && bytes[start] == '\r') ++start;
-    if (start < bytes.size() && bytes[start] == '\n') ++start;
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq <= 0 || eq == line.size() - 1) continue;
-    if (FindLine(lines, line.left(eq)) >= 0) continue;
-    lines << line;
-  }
+  ForEachNameValueLine(bytes, [&lines](const QString& name, const QString& value) {
+    if (FindLine(lines, name) < 0) lines << name + QLatin1Char('=') + value;
+  });
   return lines;
 }
 
