@@ -18,7 +18,25 @@ TSettings& AppContext::settings() {
 }
 
 bool AppContext::SaveCalendar() {
-  const SaveResult result = calendar_.SaveIfChanged(*store_);
+  if (calendar_.DataChanged && store_->ChangedElsewhere()) {
+    // Another program (an older version, a copy that ignored the lock) wrote the calendar
+    // while this one had it open. Writing over it would silently drop its changes.
+    calendar_.MergeStoreChanges(*store_);
+    dialogs_->MessageBox(QStringLiteral("Another program changed the calendar while Orvane was running. Its changes "
+                                        "were merged with yours."),
+                         QStringLiteral("Orvane"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+  }
+  return Reported(calendar_.SaveIfChanged(*store_));
+}
+
+bool AppContext::SaveCalendarAndSettings() {
+  TSettings& stored = settings();
+  const SaveResult result = calendar_.SaveWith(*store_, [&stored] { return stored.WriteSettingsToStore(); });
+  if (result.ok) stored.UpdateAutostart();
+  return Reported(result);
+}
+
+bool AppContext::Reported(const SaveResult& result) {
   if (result.ok) {
     lastSaveError_.clear();
     return true;

@@ -52,7 +52,7 @@ struct AppWindows {
 class AppContext {
  public:
   AppContext(std::unique_ptr<Clock> clock, std::unique_ptr<Dialogs> dialogs, std::unique_ptr<KeyStore> store);
-  ~AppContext();
+  virtual ~AppContext();
   AppContext(const AppContext&) = delete;
   AppContext& operator=(const AppContext&) = delete;
 
@@ -86,8 +86,14 @@ class AppContext {
   // Writes the calendar when it changed. A failure keeps DataChanged set so the next tick
   // tries again, and is shown once, not again while the same error persists.
   bool SaveCalendar();
+  // Writes the calendar and the settings in one transaction, for a restore, which replaces
+  // both: a crash leaves the old pair or the new one, never the new calendar with the old
+  // settings. Failures are shown as SaveCalendar's are.
+  bool SaveCalendarAndSettings();
 
  private:
+  bool Reported(const SaveResult& result);
+
   std::unique_ptr<Clock> clock_;
   std::unique_ptr<Dialogs> dialogs_;
   std::unique_ptr<KeyStore> store_;

@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/commands.h"
 #include "core/paths.h"
+#include "core/wholefile.h"
 #include "platform/consoledialogs.h"
 #include "platform/singleinstance.h"
 #include "platform/sqlitekeystore.h"
@@ -11,7 +12,22 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+
+CliArgs::CliArgs(const QStringList& args) {
+  // "--days=7" is the same as "--days 7".
+  for (const QString& a : args) {
+    const qsizetype equals = a.indexOf(QLatin1Char('='));
+    if (a.startsWith(QStringLiteral("--")) && equals > 2) {
+      args_ << a.left(equals) << a.mid(equals + 1);
+    } else {
+      args_ << a;
+    }
+  }
+}
 
 std::optional<QString> CliArgs::TakeOption(const QString& name, QString& error) {
   const qsizetype at = args_.indexOf(name);
@@ -69,7 +85,7 @@ class LockedContext : public AppContext {
 std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock) {
   std::unique_ptr<SingleInstance> lock;
   if (forChange) {
-    lock = std::make_unique<SingleInstance>(QCoreApplication::applicationFilePath());
+    lock = std::make_unique<SingleInstance>(DatabasePath());
     if (!lock->LockForCommand()) {
       error = lock->ErrorString();
       return nullptr;
@@ -90,7 +106,7 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::
   return context;
 }
 
-FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args) {
+FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool standardStream) {
   FileCommandStart start;
   const QString unknown = args.UnknownOption();
   const QStringList positional = args.Positional();
@@ -102,7 +118,15 @@ FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args) {
     start.exitCode = UsageError(self, QStringLiteral("give one file"));
     return start;
   }
-  start.path = QFileInfo(positional.first()).absoluteFilePath();
+  if (IsStandardStream(positional.first())) {
+    if (!standardStream) {
+      start.exitCode = UsageError(self, QStringLiteral("give a file; \"-\" (standard input or output) does not fit this command"));
+      return start;
+    }
+    start.path = positional.first();
+  } else {
+    start.path = QFileInfo(positional.first()).absoluteFilePath();
+  }
   QString error;
   // Every command that changes the store holds the program's lock, so none runs beside the panel.
   start.context = OpenCliContext(true, error);
@@ -152,6 +176,9 @@ QString CliHelpText() {
   for (const CliCommand& c : CliCommands()) {
     out << "  orvane " << c.usage << "\n      " << c.summary << "\n";
   }
+  out << "\nEvery command answers --help. Options may be written --name=value. A file name of \"-\"\n"
+         "means standard output (backup, export-ics, print --out) or standard input (restore,\n"
+         "import-ics).\n";
   out << "\nThe calendar lives in " << "$XDG_DATA_HOME/orvane/ (~/.local/share/orvane/).\n";
   return text;
 }
@@ -174,5 +201,22 @@ int RunCommand(const CliCommand& command, const QStringList& arguments) {
     return 2;
   }
   CliArgs args(arguments.mid(2));
-  return command.run(args);
+  int code;
+  if (args.TakeFlag(QStringLiteral("--help")) || args.TakeFlag(QStringLiteral("-h"))) {
+    QTextStream(stdout) << "usage: orvane " << command.usage << "\n" << command.summary << "\n";
+    code = 0;
+  } else {
+    code = command.run(args);
+  }
+  // What went to standard output must have arrived: a full disk or a closed pipe is not a
+  // success. A reader that stopped reading (`orvane agenda | head`) is no error to report.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (errno != EPIPE) {
+      QTextStream(stderr) << "orvane " << command.name << ": cannot write to standard output: "
+                          << QString::fromLocal8Bit(std::strerror(errno ? errno : EIO)) << Qt::endl;
+    }
+    return code == 0 ? 1 : code;
+  }
+  return code;
 }

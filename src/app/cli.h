@@ -11,7 +11,8 @@ class AppContext;
 // The arguments of one command, with small helpers for "--name value" options.
 class CliArgs {
  public:
-  explicit CliArgs(QStringList args) : args_(std::move(args)) {}
+  // "--name=value" arguments are taken as "--name value".
+  explicit CliArgs(const QStringList& args);
   const QStringList& all() const { return args_; }
   // Removes "--name value" and returns the value; nothing when absent. error is set when the
   // option is present without a value.
@@ -44,7 +45,8 @@ QString CliHelpText();
 // The command named by the arguments (argv[1]); null when none is named (start the panel).
 // Unknown commands give the usage error command.
 const CliCommand* FindCommand(const QStringList& arguments);
-// Runs a command line with the application object already made.
+// Runs a command line with the application object already made. "--help" after a command
+// prints its usage. A command whose standard output could not be written fails.
 int RunCommand(const CliCommand& command, const QStringList& arguments);
 
 // Reports a usage error (one line, then the usage) and gives exit code 2.
@@ -53,13 +55,14 @@ int UsageError(const CliCommand& command, const QString& message);
 // The start of a command that takes exactly one file and changes the store: the arguments
 // are checked (a usage error gives exit code 2) and the store is opened for change (a
 // failure is reported and gives 1). Either a context and the file's absolute path, or the
-// exit code to return.
+// exit code to return. With standardStream, "-" (standard input or output) may stand for the
+// file and is passed on as it is.
 struct FileCommandStart {
   std::unique_ptr<AppContext> context;
   QString path;
   int exitCode = 0;
 };
-FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args);
+FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool standardStream);
 
 // A context over the user's store for one command. With forChange the command holds the
 // program's lock, so it refuses while the panel runs. Settings are read with their defaults;

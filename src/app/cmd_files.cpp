@@ -5,8 +5,6 @@
 #include "app/commands.h"
 #include "core/backupfiles.h"
 
-#include <QTextStream>
-
 namespace {
 
 enum class FileCommand { Backup, Restore, Sync };
@@ -15,26 +13,26 @@ CliCommand MakeCommand(FileCommand kind);
 
 int RunFileCommand(FileCommand kind, CliArgs& args) {
   const CliCommand self = MakeCommand(kind);
-  FileCommandStart start = StartFileCommand(self, args);
+  // A backup can go to standard output and a restore come from standard input; a sync file
+  // is read and written back, so it must be a file.
+  FileCommandStart start = StartFileCommand(self, args, kind != FileCommand::Sync);
   if (!start.context) return start.exitCode;
   AppContext* context = start.context.get();
   const QString& path = start.path;
-  QTextStream err(stderr);
   // Failures have been reported through the context's dialogs, on standard error.
   switch (kind) {
     case FileCommand::Backup:
       return BackupToFile(context->calendar(), context->settings(), path, context->dialogs()).ok ? 0 : 1;
-    case FileCommand::Restore:
+    case FileCommand::Restore: {
+      const FileResult result = RestoreFromFile(context->calendar(), context->settings(), path, context->dialogs());
+      if (!result.ok) return 1;
+      return context->SaveCalendarAndSettings() ? 0 : 1;
+    }
     case FileCommand::Sync: {
-      const FileResult result =
-          kind == FileCommand::Restore
-              ? RestoreFromFile(context->calendar(), context->settings(), path, context->dialogs())
-              : SyncWithFile(context->calendar(), path, context->dialogs());
+      const FileResult result = SyncWithFile(context->calendar(), path, context->dialogs());
       // A sync whose write-back failed has still merged: keep what it merged.
       const bool saved = context->SaveCalendar();
-      const SaveResult settingsSaved = context->settings().SaveSettings();
-      if (!settingsSaved.ok) err << "orvane " << self.name << ": " << settingsSaved.error << Qt::endl;
-      return result.ok && saved && settingsSaved.ok ? 0 : 1;
+      return result.ok && saved ? 0 : 1;
     }
   }
   return 1;

@@ -3,6 +3,7 @@
 
 #include "app/appcontext.h"
 #include "app/commands.h"
+#include "core/wholefile.h"
 #include "platform/icalendar.h"
 
 #include <QTextStream>
@@ -15,7 +16,7 @@ CliCommand MakeIcsCommand(IcsCommand kind);
 
 int RunIcsCommand(IcsCommand kind, CliArgs& args) {
   const CliCommand self = MakeIcsCommand(kind);
-  FileCommandStart start = StartFileCommand(self, args);
+  FileCommandStart start = StartFileCommand(self, args, true);
   if (!start.context) return start.exitCode;
   AppContext* context = start.context.get();
   const QString& path = start.path;
@@ -28,7 +29,12 @@ int RunIcsCommand(IcsCommand kind, CliArgs& args) {
       err << "orvane " << self.name << ": " << result.error << Qt::endl;
       return 1;
     }
-    out << ExportSummary(result, path) << Qt::endl;
+    // Written to standard output, the calendar is all that goes there.
+    if (IsStandardStream(path)) {
+      err << ExportSummary(result, QStringLiteral("standard output")) << Qt::endl;
+    } else {
+      out << ExportSummary(result, path) << Qt::endl;
+    }
     return 0;
   }
   const IcsImportResult result = ImportICalendar(context->calendar(), path, now);
@@ -37,7 +43,7 @@ int RunIcsCommand(IcsCommand kind, CliArgs& args) {
     return 1;
   }
   if (!context->SaveCalendar()) return 1;
-  out << ImportSummary(result, path) << Qt::endl;
+  out << ImportSummary(result, IsStandardStream(path) ? QStringLiteral("standard input") : path) << Qt::endl;
   return 0;
 }
 

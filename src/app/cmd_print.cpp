@@ -2,6 +2,7 @@
 // as the print view prints them.
 #include "app/appcontext.h"
 #include "app/commands.h"
+#include "core/wholefile.h"
 #include "editors/pagedrawing.h"
 
 #include <QDate>
@@ -92,8 +93,11 @@ int RunPrint(const CliCommand& command, CliArgs& args) {
     QTextStream(stderr) << "orvane print: " << error << Qt::endl;
     return 1;
   }
-  QTextStream(stdout) << dates.size() << (dates.size() == 1 ? " page" : " pages") << " of " << CalendarKindName(options.kind)
-                      << " calendars in " << QFileInfo(*out).absoluteFilePath() << Qt::endl;
+  // Written to standard output, the PDF is all that goes there.
+  QTextStream(IsStandardStream(*out) ? stderr : stdout)
+      << dates.size() << (dates.size() == 1 ? " page" : " pages") << " of " << CalendarKindName(options.kind)
+      << " calendars in " << (IsStandardStream(*out) ? QStringLiteral("standard output") : QFileInfo(*out).absoluteFilePath())
+      << Qt::endl;
   return 0;
 }
 

@@ -2,13 +2,11 @@
 
 #include "core/bytestream.h"
 #include "core/dataformat.h"
+#include "core/wholefile.h"
 #include "platform/dialogs.h"
 #include "settings/settings.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -22,34 +20,9 @@ FileResult Damaged(Dialogs& dialogs) {
   return FileResult{false, DamagedFileText()};
 }
 
-// The whole file, or nothing with the error in error.
-std::optional<QByteArray> ReadWholeFile(const QString& path, QString& error) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString());
-    return std::nullopt;
-  }
-  QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    error = QStringLiteral("Cannot read file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString());
-    return std::nullopt;
-  }
-  return bytes;
-}
-
-// Replaces path with bytes once they are all written; the old file stays on failure.
-bool WriteWholeFile(const QString& path, const QByteArray& bytes, bool ownerOnly, QString& error) {
-  QSaveFile file(path);
-  bool ok = file.open(QIODevice::WriteOnly);
-  if (ok && ownerOnly) ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  if (ok) ok = file.write(bytes) == bytes.size();
-  if (ok) ok = file.commit();
-  if (!ok) {
-    error = QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString());
-    file.cancelWriting();
-  }
-  return ok;
-}
+// Backup and sync files are read whole; a calendar of a hundred thousand events fills a few
+// tens of megabytes.
+constexpr qint64 MaxCalendarFileBytes = 512LL * 1024 * 1024;
 
 }  // namespace
 
@@ -92,14 +65,14 @@ FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, c
                         Dialogs& dialogs) {
   QByteArray bytes = CalendarBlock(calendar);
   settings.WriteSettingsToStream(bytes);
-  QString error;
-  if (!WriteWholeFile(path, bytes, true, error)) return Failed(dialogs, error);
+  const QString error = WriteWholeFile(path, bytes, FileAccess::OwnerOnly);
+  if (!error.isEmpty()) return Failed(dialogs, error);
   return FileResult();
 }
 
 FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs) {
   QString error;
-  const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
+  const std::optional<QByteArray> bytes = ReadWholeFile(path, MaxCalendarFileBytes, error);
   if (!bytes) return Failed(dialogs, error);
   if (!RestoreFromBytes(calendar, settings, *bytes)) return Damaged(dialogs);
   return FileResult();
@@ -109,10 +82,12 @@ FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dial
   QString error;
   const QFileInfo info(path);
   if (info.exists() && info.size() > 0) {
-    const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
+    const std::optional<QByteArray> bytes = ReadWholeFile(path, MaxCalendarFileBytes, error);
     if (!bytes) return Failed(dialogs, error);
     if (!MergeFromBytes(calendar, *bytes)) return Damaged(dialogs);
   }
-  if (!WriteWholeFile(path, CalendarBlock(calendar), false, error)) return Failed(dialogs, error);
+  // A sync file carries the whole calendar: readable by its owner only, like the store.
+  error = WriteWholeFile(path, CalendarBlock(calendar), FileAccess::OwnerOnly);
+  if (!error.isEmpty()) return Failed(dialogs, error);
   return FileResult();
 }

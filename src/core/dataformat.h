@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -105,6 +106,13 @@ class DataFormat {
   // Writes the whole calendar when DataChanged is set, in one transaction. On failure the
   // store keeps what it held before and DataChanged stays set.
   SaveResult SaveIfChanged(KeyStore& store);
+  // Writes the whole calendar (whether or not it changed) and whatever alongside writes, in
+  // one transaction: both reach the store or neither does.
+  SaveResult SaveWith(KeyStore& store, const std::function<SaveResult()>& alongside);
+  // Another program wrote the store behind this calendar's back: the store is read afresh and
+  // its events and tasks are merged in as a sync file's would be (the later change wins,
+  // nothing either side added is lost). The next save writes every record.
+  void MergeStoreChanges(KeyStore& store);
 
  private:
   void LoadNotes(KeyStore& store);

@@ -56,6 +56,12 @@ class KeyStore {
   virtual bool Commit() = 0;
   virtual void Rollback() = 0;
 
+  // True when another program wrote the store since this one last read it: its picture of
+  // the store is out of date, and writing over it would lose what the other program wrote.
+  virtual bool ChangedElsewhere() { return false; }
+  // Reads the whole store afresh; false when it cannot be read.
+  virtual bool Reload() { return true; }
+
   // What the last failed operation reported.
   virtual QString LastError() const = 0;
 };

@@ -3,7 +3,7 @@
 #include <QString>
 
 // The user's data folder (~/.local/share/orvane/, honouring XDG_DATA_HOME), created on
-// demand, with a trailing "/".
+// demand and open to its owner only, with a trailing "/".
 QString UserDataDir();
 // The folder of the running executable, with a trailing "/".
 QString ProgramDir();

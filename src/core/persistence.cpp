@@ -267,16 +267,23 @@ bool DataFormat::SaveToDos(KeyStore& store, SaveResult& result) {
 }
 
 SaveResult DataFormat::SaveIfChanged(KeyStore& store) {
+  if (!DataChanged) return SaveResult();
+  return SaveWith(store, nullptr);
+}
+
+SaveResult DataFormat::SaveWith(KeyStore& store, const std::function<SaveResult()>& alongside) {
   SaveResult result;
-  if (!DataChanged) return result;
   if (!store.BeginTransaction()) {
     result.ok = false;
     result.error = QStringLiteral("Could not start writing the calendar: %1").arg(store.LastError());
     return result;
   }
-  if (SaveNotes(store, result) && SaveToDos(store, result) && store.Commit()) {
-    DataChanged = false;
-    return result;
+  if (SaveNotes(store, result) && SaveToDos(store, result)) {
+    if (alongside) result = alongside();
+    if (result.ok && store.Commit()) {
+      DataChanged = false;
+      return result;
+    }
   }
   if (result.ok) {
     result.ok = false;
@@ -286,4 +293,15 @@ SaveResult DataFormat::SaveIfChanged(KeyStore& store) {
   // The store is back to what it held before; what this save noted about it is void.
   saved_->Clear();
   return result;
+}
+
+void DataFormat::MergeStoreChanges(KeyStore& store) {
+  store.Reload();
+  DataFormat stored(clock_);
+  stored.LoadCalendar(store);
+  for (int i = 0; i < stored.NoteCount(); ++i) MergeNote(stored.NoteArray[i]);
+  for (int i = 0; i < stored.ToDoCount(); ++i) MergeToDo(stored.ToDoArray[i]);
+  // What this calendar believed the store held is no longer known.
+  saved_->Clear();
+  DataChanged = true;
 }

@@ -440,7 +440,10 @@ void T_DesktopWindow::RestoreItemClick() {
   request.defaultExtension = QStringLiteral(".ovb");
   const std::optional<QString> path = context_.dialogs().OpenFile(request);
   if (path && context_.dialogs().Confirm(tr("Restoring will erase all data in Orvane - do you want to continue?"))) {
-    RestoreFromFile(context_.calendar(), context_.settings(), *path, context_.dialogs());
+    // The restored calendar and settings are stored at once and together.
+    if (RestoreFromFile(context_.calendar(), context_.settings(), *path, context_.dialogs()).ok) {
+      context_.SaveCalendarAndSettings();
+    }
   }
   DisplaySettingsChanged();
 }

@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "core/paths.h"
+#include "core/wholefile.h"
 #include "core/tick.h"
 #include "desktop/trayicon.h"
 #include "platform/screens.h"
@@ -17,7 +18,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
@@ -457,14 +457,21 @@ bool T_DesktopWindow::SaveQuickNotes() {
     quickNotesDirty_ = false;
     return true;
   }
-  // Written through a temporary file that replaces the old one, so a crash leaves the last
-  // complete notes.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
+  // Written through a temporary file that replaces the old one, so a crash or a full disk
+  // leaves the last complete notes; readable by the user only, like the calendar.
   QString text = QuickNotes->toPlainText();
   if (!text.isEmpty()) text += QLatin1Char('\n');
-  file.write(text.toUtf8());
-  if (!file.commit()) return false;
+  const QString error = WriteWholeFile(path, text.toUtf8(), FileAccess::OwnerOnly);
+  if (!error.isEmpty()) {
+    // Tried again at every tick; told once, until the trouble changes or passes.
+    if (error != quickNotesError_) {
+      quickNotesError_ = error;
+      context_.dialogs().MessageBox(tr("The quick notes could not be saved. %1").arg(error), QStringLiteral("Orvane"),
+                                    Dialogs::Buttons::Ok, Dialogs::Icon::Error);
+    }
+    return false;
+  }
+  quickNotesError_.clear();
   quickNotesDirty_ = false;
   return true;
 }

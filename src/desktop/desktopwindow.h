@@ -256,6 +256,7 @@ class T_DesktopWindow : public QWidget {
   std::function<QImage(const QRect&)> backdropSource_;
   TDateTime previousTick_ = 0;
   bool quickNotesDirty_ = false;
+  QString quickNotesError_;  // the last failure to save the notes that was shown
   bool terminating_ = false;
   bool inTick_ = false;
   bool bringingBack_ = false;  // hidden only to come back in front: the other windows stay

@@ -99,6 +99,17 @@ T_NoteForm::T_NoteForm(AppContext& context, QWidget* parent) : QDialog(parent), 
   prepared_ = false;
 }
 
+T_NoteForm::~T_NoteForm() {
+  // The time boxes lose their focus while the children are destroyed, after this form's own
+  // members are gone: their exit handlers must not run then.
+  for (QLineEdit* edit : hours_) {
+    if (edit) disconnect(edit, nullptr, this, nullptr);
+  }
+  for (QLineEdit* edit : minutes_) {
+    if (edit) disconnect(edit, nullptr, this, nullptr);
+  }
+}
+
 void T_NoteForm::BuildDetailsPage() {
   DetailsPage = Named(new QWidget(PageControl), "DetailsPage");
   PageControl->addTab(DetailsPage, tr("Details"));

@@ -27,6 +27,7 @@ class T_NoteForm : public QDialog {
   Q_OBJECT
  public:
   explicit T_NoteForm(AppContext& context, QWidget* parent = nullptr);
+  ~T_NoteForm() override;
 
   // Prepares the editor for a new event on this date.
   void NewNote(TDateTime date);

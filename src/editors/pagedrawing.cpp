@@ -2,6 +2,7 @@
 
 #include "core/dataformat.h"
 #include "core/splitline.h"
+#include "core/wholefile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -430,13 +430,9 @@ bool WritePdf(const QString& path, const std::vector<TDateTime>& dates, const Pa
     writer.setTitle(QStringLiteral("Orvane %1 calendar").arg(CalendarKindName(options.kind)));
     if (!PrintPages(writer, dates, options, calendar, error)) return false;
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit()) {
-    error = QCoreApplication::translate("PageDrawing", "Cannot write %1: %2")
-                .arg(QFileInfo(path).absoluteFilePath(), file.errorString());
-    return false;
-  }
-  return true;
+  // The pages show the user's events: readable by their owner only.
+  error = WriteWholeFile(path, document, FileAccess::OwnerOnly);
+  return error.isEmpty();
 }
 
 QString CalendarKindName(CalendarKind kind) {

@@ -9,11 +9,11 @@
 
 #include "core/dataformat.h"
 #include "core/recurrence.h"
+#include "core/wholefile.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimeZone>
 #include <QUrl>
 
@@ -900,9 +900,10 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
   char* text = icalcomponent_as_ical_string_r(root.get());
   const QByteArray bytes(text ? text : "");
   free(text);
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    result.error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+  // The file carries the whole calendar: readable by its owner only.
+  const QString error = WriteWholeFile(path, bytes, FileAccess::OwnerOnly);
+  if (!error.isEmpty()) {
+    result.error = error;
     result.events = result.tasks = result.skipped = 0;
     return result;
   }
@@ -941,18 +942,14 @@ IcsImportResult ImportICalendarText(DataFormat& calendar, const QByteArray& text
 }
 
 IcsImportResult ImportICalendar(DataFormat& calendar, const QString& path, TDateTime now) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
+  QString error;
+  const std::optional<QByteArray> text = ReadWholeFile(path, MaxFileSize, error);
+  if (!text) {
     IcsImportResult result;
-    result.error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    result.error = error;
     return result;
   }
-  if (file.size() > MaxFileSize) {
-    IcsImportResult result;
-    result.error = QStringLiteral("%1 is larger than %2 MB").arg(path).arg(MaxFileSize / (1024 * 1024));
-    return result;
-  }
-  return ImportICalendarText(calendar, file.read(MaxFileSize), now);
+  return ImportICalendarText(calendar, *text, now);
 }
 
 QString ExportSummary(const IcsExportResult& result, const QString& path) {

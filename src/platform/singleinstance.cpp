@@ -2,14 +2,16 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <unistd.h>
 
 namespace {
 
-QString KeyOf(const QString& executablePath) {
-  const QByteArray hash = QCryptographicHash::hash(executablePath.toUtf8(), QCryptographicHash::Sha1).toHex();
+QString KeyOf(const QString& storePath) {
+  const QString canonical = QFileInfo(storePath).absoluteFilePath();
+  const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex();
   return QStringLiteral("orvane-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash.left(16)));
 }
 
@@ -23,8 +25,8 @@ const QByteArray RaiseRequest = "raise\n";
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& executablePath, QObject* parent)
-    : QObject(parent), executablePath_(executablePath), lock_(LockPath(executablePath)) {
+SingleInstance::SingleInstance(const QString& storePath, QObject* parent)
+    : QObject(parent), storePath_(storePath), lock_(LockPath(storePath)) {
   lock_.setStaleLockTime(0);  // only a lock whose process is gone is stale
 }
 
@@ -33,17 +35,15 @@ SingleInstance::~SingleInstance() {
   lock_.unlock();
 }
 
-QString SingleInstance::LockPath(const QString& executablePath) {
-  return RuntimeDir() + QLatin1Char('/') + KeyOf(executablePath) + QStringLiteral(".lock");
-}
+QString SingleInstance::LockPath(const QString& storePath) { return storePath + QStringLiteral(".lock"); }
 
-QString SingleInstance::ServerName(const QString& executablePath) {
-  return RuntimeDir() + QLatin1Char('/') + KeyOf(executablePath) + QStringLiteral(".sock");
+QString SingleInstance::ServerName(const QString& storePath) {
+  return RuntimeDir() + QLatin1Char('/') + KeyOf(storePath) + QStringLiteral(".sock");
 }
 
 bool SingleInstance::AskRunningCopyToRaise() {
   QLocalSocket socket;
-  socket.connectToServer(ServerName(executablePath_));
+  socket.connectToServer(ServerName(storePath_));
   if (!socket.waitForConnected(2000)) return false;
   socket.write(RaiseRequest);
   socket.waitForBytesWritten(2000);
@@ -62,11 +62,11 @@ SingleInstance::Outcome SingleInstance::Start() {
         return Outcome::Failed;
       }
     } else {
-      error_ = QStringLiteral("Cannot create the lock file %1").arg(LockPath(executablePath_));
+      error_ = QStringLiteral("Cannot create the lock file %1").arg(LockPath(storePath_));
       return Outcome::Failed;
     }
   }
-  const QString name = ServerName(executablePath_);
+  const QString name = ServerName(storePath_);
   QLocalServer::removeServer(name);  // a socket left by a copy that crashed
   server_ = std::make_unique<QLocalServer>();
   server_->setSocketOptions(QLocalServer::UserAccessOption);

@@ -5,14 +5,16 @@
 #include <QObject>
 #include <memory>
 
-// One running copy per user and executable path. The first copy holds a lock and listens
-// for requests; a second copy asks it to bring its window forward and ends.
+// One running copy per calendar store. The lock sits beside the database, so every copy of
+// the program that would open the same store is kept out, whatever executable it runs from
+// (another installed version, a copy of the binary elsewhere). The first copy holds the lock
+// and listens for requests; a second copy asks it to bring its window forward and ends.
 class SingleInstance : public QObject {
   Q_OBJECT
  public:
   enum class Outcome { First, OtherRunning, Failed };
 
-  explicit SingleInstance(const QString& executablePath, QObject* parent = nullptr);
+  explicit SingleInstance(const QString& storePath, QObject* parent = nullptr);
   ~SingleInstance() override;
 
   // For the panel: become the running copy, or ask the running one to raise its window.
@@ -23,9 +25,9 @@ class SingleInstance : public QObject {
   bool LockForCommand();
   QString ErrorString() const { return error_; }
 
-  // Names derived from the executable's full path, per user.
-  static QString LockPath(const QString& executablePath);
-  static QString ServerName(const QString& executablePath);
+  // The lock file beside the store, and the local socket (per user) the running copy listens on.
+  static QString LockPath(const QString& storePath);
+  static QString ServerName(const QString& storePath);
 
  signals:
   // Another copy was started: restore and raise the desktop window.
@@ -34,7 +36,7 @@ class SingleInstance : public QObject {
  private:
   bool AskRunningCopyToRaise();
 
-  QString executablePath_;
+  QString storePath_;
   QLockFile lock_;
   std::unique_ptr<QLocalServer> server_;
   QString error_;

@@ -130,6 +130,7 @@ bool SqliteKeyStore::LoadTree() {
   }
   sqlite3_finalize(select);
   if (rc != SQLITE_DONE) return false;
+  readVersion_ = DataVersion();
   ResetTree(std::move(root));
   SetLastId(lastId);
   createdOrder_.clear();
@@ -137,6 +138,26 @@ bool SqliteKeyStore::LoadTree() {
   changed_.clear();
   deleted_.clear();
   return true;
+}
+
+std::optional<qint64> SqliteKeyStore::DataVersion() const {
+  sqlite3_stmt* pragma = nullptr;
+  if (sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &pragma, nullptr) != SQLITE_OK) return std::nullopt;
+  std::optional<qint64> version;
+  if (sqlite3_step(pragma) == SQLITE_ROW) version = sqlite3_column_int64(pragma, 0);
+  sqlite3_finalize(pragma);
+  return version;
+}
+
+bool SqliteKeyStore::ChangedElsewhere() {
+  if (inTransaction_) return false;
+  const std::optional<qint64> now = DataVersion();
+  return now && readVersion_ && *now != *readVersion_;
+}
+
+bool SqliteKeyStore::Reload() {
+  if (inTransaction_) return false;
+  return LoadTree();
 }
 
 QByteArray SqliteKeyStore::PackValues(const std::vector<Value>& values) {

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -36,6 +37,8 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool BeginTransaction() override;
   bool Commit() override;
   void Rollback() override;
+  bool ChangedElsewhere() override;
+  bool Reload() override;
 
   // Packs and unpacks a key's values (exposed for tests and fuzzing). Unpacking skips
   // nothing silently: false when the blob is malformed.
@@ -57,12 +60,15 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool Exec(const char* sql);
   bool AutoCommit(bool opResult);
   QString SqlError() const;
+  std::optional<qint64> DataVersion() const;
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* insert_ = nullptr;
   sqlite3_stmt* update_ = nullptr;
   sqlite3_stmt* delete_ = nullptr;
   bool inTransaction_ = false;
+  // SQLite's count of commits by other connections, as it was when the tree was read.
+  std::optional<qint64> readVersion_;
   std::vector<Node*> createdOrder_;
   std::unordered_set<Node*> created_;
   std::unordered_set<Node*> changed_;

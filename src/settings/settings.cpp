@@ -3,6 +3,7 @@
 #include "settings/namevaluelines.h"
 
 #include "core/bytestream.h"
+#include "core/wholefile.h"
 #include "core/keystore.h"
 #include "core/paths.h"
 #include "platform/dialogs.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <functional>
 #include <limits>
@@ -355,27 +355,33 @@ std::optional<QString> TSettings::Persistent(const Entry& entry) const {
 
 SaveResult TSettings::SaveSettings() {
   SaveResult result;
-  if (!store_.OpenKey(SettingsKey, true)) {
-    result = SaveResult{false, QStringLiteral("Failed to create key \"%1\": %2").arg(SettingsKey, store_.LastError())};
-  } else if (!store_.BeginTransaction()) {
+  if (!store_.BeginTransaction()) {
     result = SaveResult{false, QStringLiteral("Failed to write the settings: %1").arg(store_.LastError())};
-    store_.CloseKey();
   } else {
-    for (const Entry& entry : entries_) {
-      const std::optional<QString> value = Persistent(entry);
-      if (!value) continue;
-      if (!store_.WriteString(entry.name, *value)) {
-        result = SaveResult{false, QStringLiteral("Failed to write value \"%1\": %2").arg(entry.name, store_.LastError())};
-        break;
-      }
-    }
+    result = WriteSettingsToStore();
     if (result.ok && !store_.Commit()) {
       result = SaveResult{false, QStringLiteral("Failed to write the settings: %1").arg(store_.LastError())};
     }
     if (!result.ok) store_.Rollback();
-    store_.CloseKey();
   }
   UpdateAutostart();
+  return result;
+}
+
+SaveResult TSettings::WriteSettingsToStore() {
+  if (!store_.OpenKey(SettingsKey, true)) {
+    return SaveResult{false, QStringLiteral("Failed to create key \"%1\": %2").arg(SettingsKey, store_.LastError())};
+  }
+  SaveResult result;
+  for (const Entry& entry : entries_) {
+    const std::optional<QString> value = Persistent(entry);
+    if (!value) continue;
+    if (!store_.WriteString(entry.name, *value)) {
+      result = SaveResult{false, QStringLiteral("Failed to write value \"%1\": %2").arg(entry.name, store_.LastError())};
+      break;
+    }
+  }
+  store_.CloseKey();
   return result;
 }
 
@@ -401,8 +407,6 @@ bool TSettings::UpdateAutostart() {
     return !QFileInfo::exists(path) || QFile::remove(path);
   }
   if (!QDir().mkpath(QFileInfo(path).path())) return false;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
   const QString entry = QStringLiteral(
                             "[Desktop Entry]\n"
                             "Type=Application\n"
@@ -412,8 +416,7 @@ bool TSettings::UpdateAutostart() {
                             "Terminal=false\n"
                             "X-GNOME-Autostart-enabled=true\n")
                             .arg(ExecField(ExecutablePath()));
-  file.write(entry.toUtf8());
-  return file.commit();
+  return WriteWholeFile(path, entry.toUtf8(), FileAccess::Shared).isEmpty();
 }
 
 void TSettings::WriteSettingsToStream(QByteArray& out) const {

@@ -58,6 +58,11 @@ class TSettings {
   // Writes every key to the store (in one transaction) and brings the autostart entry in
   // line with RunAtStartup. Keys no longer in the list stay in the store.
   SaveResult SaveSettings();
+  // Writes every key into the store inside a transaction the caller holds (a restore saves
+  // the calendar and the settings together); the autostart entry is the caller's to update,
+  // once the transaction committed.
+  SaveResult WriteSettingsToStore();
+  bool UpdateAutostart();
 
   // Each setting as one line, name "=" value CR LF, in list order, as UTF-8.
   void WriteSettingsToStream(QByteArray& out) const;
@@ -97,7 +102,6 @@ class TSettings {
   // A change made by ApplyDefaults; in ThisRunOnly mode it remembers what the store holds.
   void Fill(const QString& name, const QString& value);
   void Load();
-  bool UpdateAutostart();
   // What is saved or written for an entry: its value, the stored value behind a value that
   // holds for this run only, or nothing.
   std::optional<QString> Persistent(const Entry& entry) const;

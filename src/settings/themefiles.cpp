@@ -3,12 +3,12 @@
 #include "settings/namevaluelines.h"
 
 #include "core/bytestream.h"
+#include "core/wholefile.h"
 #include "settings/settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <map>
 
@@ -152,14 +152,9 @@ ThemeFileResult ReadThemeFile(const QString& path) {
 ThemeFileResult WriteThemeFile(const QString& path, const QStringList& lines) {
   ThemeFileResult result;
   QDir().mkpath(QFileInfo(path).absolutePath());
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    result.error = file.errorString();
-    return result;
-  }
-  const QByteArray bytes = ThemeFileBytes(lines);
-  if (file.write(bytes) != bytes.size() || !file.commit()) {
-    result.error = file.errorString();
+  const QString error = WriteWholeFile(path, ThemeFileBytes(lines), FileAccess::Shared);
+  if (!error.isEmpty()) {
+    result.error = error;
     return result;
   }
   result.lines = lines;

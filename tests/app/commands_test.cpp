@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -181,5 +183,93 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{"WeatherWithoutAZipCode", {"weather"}, 1, "no zip code"},
         BadArgs{"PanelWithoutADisplay", {}, 1, "DISPLAY"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The command lines a document shows: "orvane ..." at the start of a line of its examples,
+// and in <code> in running text (cut at a pipe).
+QStringList DocumentedCommandLines(const QString& relativePath) {
+  QFile file(qEnvironmentVariable("ORVANE_SOURCE_DIR") + relativePath);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QString text = QString::fromUtf8(file.readAll());
+  QStringList lines;
+  const QRegularExpression atLineStart(QStringLiteral("^(?:<pre>)?orvane( [^\\n]*)?$"),
+                                       QRegularExpression::MultilineOption);
+  for (auto m = atLineStart.globalMatch(text); m.hasNext();) {
+    // The description follows the command after a wide gap.
+    lines << m.next().captured(0).remove(QStringLiteral("<pre>")).split(QStringLiteral("  ")).first().trimmed();
+  }
+  const QRegularExpression inCode(QStringLiteral("<code>(orvane [^<|]*)"));
+  for (auto m = inCode.globalMatch(text); m.hasNext();) lines << m.next().captured(1).trimmed();
+  return lines;
+}
+
+TEST_F(Commands, TheCommandLinesOfTheGuideAndTheReadmeWork) {
+  int examples = 0;
+  for (const char* document : {"/data/help/index.html", "/README.md"}) {
+    const QStringList lines = DocumentedCommandLines(QString::fromLatin1(document));
+    ASSERT_GT(lines.size(), 10) << document;
+    for (const QString& line : lines) {
+      QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts).mid(1);
+      if (words.isEmpty()) continue;  // the panel itself
+      // Every command named answers its --help.
+      const ProgramResult help = Run({words.first(), "--help"});
+      EXPECT_EQ(help.code, 0) << document << ": " << line.toStdString();
+      EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: orvane ") + words.first()) ||
+                  words.first().startsWith(QStringLiteral("--")))
+          << help.out.toStdString();
+      // An example without placeholders runs as it stands (but for the ones that wait or
+      // need a service).
+      const bool placeholders = line.contains(QRegularExpression(QStringLiteral("[A-Z\\[]")));
+      if (placeholders || words.first() == QStringLiteral("listen") || words.first() == QStringLiteral("weather")) continue;
+      const ProgramResult r = Run(words);
+      EXPECT_EQ(r.code, 0) << line.toStdString() << ": " << r.err.toStdString();
+      ++examples;
+      if (words.first() == QStringLiteral("agenda")) {
+        const int days = words.contains(QStringLiteral("--days")) ? words.at(words.indexOf(QStringLiteral("--days")) + 1).toInt() : 7;
+        EXPECT_EQ(r.out.count(QStringLiteral("Events for ")), days) << line.toStdString();
+      }
+    }
+  }
+  EXPECT_GE(examples, 3);
+}
+
+TEST_F(Commands, FollowTheConventionsOfTheirPeers) {
+  Store([](DataFormat& c) { AddEvent(c, QStringLiteral("Dentist"), D(2024, 3, 5), EncodeTime(9, 30)); });
+  // "--name=value" is "--name value".
+  const ProgramResult spaced = Run({"agenda", "--date", "2024-03-05", "--days", "2"});
+  const ProgramResult joined = Run({"agenda", "--date=2024-03-05", "--days=2"});
+  ASSERT_EQ(joined.code, 0) << joined.err.toStdString();
+  EXPECT_EQ(joined.out, spaced.out);
+  // A mistake is told on standard error; standard output stays clean.
+  const ProgramResult wrong = Run({"agenda", "--days", "many"});
+  EXPECT_EQ(wrong.code, 2);
+  EXPECT_TRUE(wrong.out.isEmpty());
+  EXPECT_TRUE(wrong.err.contains(QStringLiteral("usage: orvane agenda")));
+
+  // Standard output that cannot take the text is a failure, said on standard error.
+  RunOptions full;
+  full.inChild = [] {
+    const int fd = ::open("/dev/full", O_WRONLY);
+    ::dup2(fd, 1);
+  };
+  const ProgramResult noRoom = Run({"agenda", "--date", "2024-03-05"}, {}, full);
+  EXPECT_EQ(noRoom.code, 1);
+  EXPECT_TRUE(noRoom.err.contains(QStringLiteral("cannot write to standard output"))) << noRoom.err.toStdString();
+
+  // A reader that went away ends the command without a word.
+  RunOptions closed;
+  closed.inChild = [] {
+    int ends[2];
+    if (::pipe(ends) != 0) return;
+    ::close(ends[0]);
+    ::dup2(ends[1], 1);
+  };
+  const ProgramResult gone = Run({"--help"}, {}, closed);
+  EXPECT_NE(gone.code, 0);
+  EXPECT_TRUE(gone.err.isEmpty()) << gone.err.toStdString();
+}
 
 }  // namespace

@@ -5,8 +5,12 @@
 #include "support/testutil.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -81,7 +85,79 @@ TEST_F(FileCommands, TwoStoresSyncingThroughOneFileConverge) {
   EXPECT_EQ(Records("a"), Records("b"));
   EXPECT_EQ(Records("a").size(), 5);
   EXPECT_TRUE(Dump("a").contains(QStringLiteral("B's task")));
+  // The shared file and the data folder hold the calendar: their owner's only.
+  EXPECT_EQ(QFile::permissions(File("shared.ovs")) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+  EXPECT_EQ(QFile::permissions(QFileInfo(DatabaseFile("a")).path()) & 0x7077,
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
+
+// A disk that fills up half way through a write: no file grows past 64 KiB (room for the
+// store's shared-memory index, not for the files the commands write).
+constexpr qint64 FileLimit = 64 * 1024;
+void SmallFileLimit() {
+  ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit;
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = FileLimit;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST_F(FileCommands, AWriteThatFailsKeepsTheOldFileAndSaysSo) {
+  Store([](DataFormat& c) {
+    for (int i = 0; i < 2000; ++i) {
+      AddEvent(c, QStringLiteral("Event number %1, with a title long enough to fill the file").arg(i), D(2024, 3, 1) + i);
+    }
+  });
+  RunOptions full;
+  full.inChild = SmallFileLimit;
+  for (const char* command : {"backup", "sync", "export-ics"}) {
+    const QString file = File(QStringLiteral("good.%1").arg(QString::fromLatin1(command)));
+    ASSERT_EQ(Run({command, file}).code, 0) << command;
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray good = written.readAll();
+    written.close();
+    ASSERT_GT(good.size(), FileLimit) << command;
+    const ProgramResult r = Run({command, file}, {}, full);
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_TRUE(r.err.contains(file)) << r.err.toStdString();
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), good) << command;
+    EXPECT_EQ(QDir(dir_.path()).entryList({QFileInfo(file).fileName() + QLatin1Char('*')}, QDir::Files | QDir::Hidden),
+              QStringList(QFileInfo(file).fileName()))
+        << "a temporary file was left behind";
+  }
+}
+
+TEST_F(FileCommands, OnlyRegularFilesAreReadOrReplaced) {
+  Store(Sample);
+  const QString fifo = File("pipe");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  RunOptions quick;
+  quick.guardMs = 30000;
+  for (const char* command : {"backup", "restore", "sync", "export-ics", "import-ics"}) {
+    const ProgramResult r = Run({command, fifo}, {}, quick);
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_TRUE(r.err.contains(QStringLiteral("is not a regular file"))) << command << ": " << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo(fifo).isFile()) << command;
+  }
+  // The folder the user meant is no file either.
+  EXPECT_EQ(Run({"export-ics", dir_.path()}).code, 1);
+}
+
+TEST_F(FileCommands, AMinusIsTheTerminal) {
+  Store(Sample, {{"Width", "300"}}, "a");
+  ProgramResult r = Run({"backup", "-"}, "a");
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("Width=300")));
+  r = Run({"export-ics", "-"}, "a");
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.startsWith(QStringLiteral("BEGIN:VCALENDAR"))) << r.out.left(80).toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("standard output")));
+  // A sync file is read and written back: the terminal cannot be one.
+  EXPECT_EQ(Run({"sync", "-"}, "a").code, 2);
+}
+
 
 TEST_F(FileCommands, ADamagedFileChangesNothingAndSaysSo) {
   Store(Sample, {{"Width", "300"}}, "a");
@@ -101,14 +177,20 @@ TEST_F(FileCommands, ADamagedFileChangesNothingAndSaysSo) {
   EXPECT_EQ(Dump("a"), before);
 }
 
-TEST_F(FileCommands, TheyRefuseWhileThePanelRuns) {
+TEST_F(FileCommands, TheyRefuseWhileThePanelRunsWhateverExecutableRunsThem) {
   Store(Sample);
-  SingleInstance panel(binary_);
+  SingleInstance panel(DatabaseFile());
   ASSERT_TRUE(panel.LockForCommand());
-  for (const char* command : {"backup", "restore", "sync"}) {
-    const ProgramResult r = Run({command, File("x.ovs")});
-    EXPECT_EQ(r.code, 1) << command;
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvane %1: ").arg(QString::fromUtf8(command)))) << r.err.toStdString();
+  // Another installed version, or a copy of the program elsewhere, uses the same calendar.
+  QDir().mkpath(File("elsewhere"));
+  ASSERT_TRUE(QFile::copy(binary_, File("elsewhere/orvane")));
+  for (const QString& program : {binary_, File("elsewhere/orvane")}) {
+    binary_ = program;
+    for (const char* command : {"backup", "restore", "sync", "import-ics"}) {
+      const ProgramResult r = Run({command, File("x.ovs")});
+      EXPECT_EQ(r.code, 1) << command;
+      EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvane %1: ").arg(QString::fromUtf8(command)))) << r.err.toStdString();
+    }
   }
   EXPECT_FALSE(QFileInfo::exists(File("x.ovs")));
 }

@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "platform/singleinstance.h"
+#include "platform/sqlitekeystore.h"
 #include "support/programrun.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
@@ -30,8 +31,8 @@ TEST_F(ProgramRun, ASecondStartLeavesOneCopyRunningAndSignalsEndItCleanly) {
   // The first-run questions answered beforehand: no weather, no network synchronisation.
   Store(nullptr, {{"DisplayWeather", "0"}, {"EnableSync", "0"}});
   const auto listening = [this] {
-    for (int i = 0; i < 600 && !QFileInfo::exists(SingleInstance::ServerName(binary_)); ++i) QThread::msleep(50);
-    return QFileInfo::exists(SingleInstance::ServerName(binary_));
+    for (int i = 0; i < 600 && !QFileInfo::exists(SingleInstance::ServerName(DatabaseFile())); ++i) QThread::msleep(50);
+    return QFileInfo::exists(SingleInstance::ServerName(DatabaseFile()));
   };
   for (const int signal : {SIGTERM, SIGINT}) {
     QProcess* first = Start({});
@@ -75,6 +76,76 @@ TEST(SavingTheCalendar, AFailureIsShownOnceUntilItChanges) {
   asked.AnswerMessage(Dialogs::Answer::Ok);
   EXPECT_FALSE(context.SaveCalendar());
   EXPECT_EQ(asked.asked().size(), 2u);
+}
+
+// The titles of the events a store holds.
+QStringList StoredTitles(KeyStore& store) {
+  FixedClock clock(0);
+  DataFormat calendar(clock);
+  calendar.LoadCalendar(store);
+  QStringList titles;
+  for (const TNote& note : calendar.NoteArray) titles << note.Title;
+  titles.sort();
+  return titles;
+}
+
+TEST(SavingTheCalendar, AStoreChangedByAnotherProgramIsMergedNotOverwritten) {
+  TempHome home;
+  const QString path = home.path() + QStringLiteral("/orvane.db");
+  auto dialogs = std::make_unique<ScriptedDialogs>();
+  ScriptedDialogs& asked = *dialogs;
+  AppContext context(std::make_unique<FixedClock>(DT(2024, 3, 5, 12, 0)), std::move(dialogs),
+                     std::move(SqliteKeyStore::Open(path).store));
+  context.calendar().LoadCalendar(context.store());
+  {
+    // Another program (one that ignored the lock) adds an event while this one runs.
+    auto other = SqliteKeyStore::Open(path).store;
+    FixedClock clock(DT(2024, 3, 5, 12, 0));
+    DataFormat theirs(clock);
+    theirs.LoadCalendar(*other);
+    AddEvent(theirs, QStringLiteral("Theirs"), D(2024, 3, 6));
+    theirs.DataChanged = true;
+    ASSERT_TRUE(theirs.SaveIfChanged(*other).ok);
+  }
+  AddEvent(context.calendar(), QStringLiteral("Mine"), D(2024, 3, 7));
+  context.calendar().DataChanged = true;
+  asked.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_TRUE(context.SaveCalendar());
+  EXPECT_EQ(StoredTitles(*SqliteKeyStore::Open(path).store), QStringList({"Mine", "Theirs"}));
+  EXPECT_EQ(asked.asked().size(), 1u);
+  // With nobody else writing, saves go on without a word.
+  context.calendar().NoteArray[0].Title = QStringLiteral("Mine, edited");
+  context.calendar().DataChanged = true;
+  EXPECT_TRUE(context.SaveCalendar());
+  EXPECT_EQ(StoredTitles(*SqliteKeyStore::Open(path).store), QStringList({"Mine, edited", "Theirs"}));
+  EXPECT_EQ(asked.asked().size(), 1u);
+}
+
+TEST(SavingTheCalendar, ARestoredCalendarAndItsSettingsAreStoredTogetherOrNotAtAll) {
+  auto dialogs = std::make_unique<ScriptedDialogs>();
+  auto store = std::make_unique<MemoryKeyStore>();
+  ScriptedDialogs& asked = *dialogs;
+  MemoryKeyStore& memory = *store;
+  AppContext context(std::make_unique<FixedClock>(DT(2024, 3, 5, 12, 0)), std::move(dialogs), std::move(store));
+  AddEvent(context.calendar(), QStringLiteral("Before"), D(2024, 3, 6));
+  context.calendar().DataChanged = true;
+  ASSERT_TRUE(context.SaveCalendar());
+
+  // What a restore leaves: another calendar and other settings.
+  context.calendar().ClearCalendar();
+  AddEvent(context.calendar(), QStringLiteral("Restored"), D(2024, 3, 6));
+  context.calendar().DataChanged = true;
+  context.settings().SetSetting(QStringLiteral("Width"), QStringLiteral("300"));
+  memory.FailWritesOf(QStringLiteral("Width"));
+  asked.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_FALSE(context.SaveCalendarAndSettings());
+  EXPECT_EQ(StoredTitles(memory), QStringList({"Before"}));
+
+  memory.FailWritesOf(QString());
+  EXPECT_TRUE(context.SaveCalendarAndSettings());
+  EXPECT_EQ(StoredTitles(memory), QStringList({"Restored"}));
+  ASSERT_TRUE(memory.OpenKey(QStringLiteral("\\Software\\Orvane"), false));
+  EXPECT_EQ(memory.ReadString(QStringLiteral("Width")), QStringLiteral("300"));
 }
 
 }  // namespace

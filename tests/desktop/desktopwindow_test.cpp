@@ -217,6 +217,8 @@ TEST_F(DesktopWindowTest, QuickNotesAreLoadedAtCreationAndWrittenAtExit) {
   QFile file(T_DesktopWindow::QuickNotesPath());
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), QByteArray("milk\nbread\neggs\n"));
+  // Notes are private, even where an older version left them open to others.
+  EXPECT_EQ(file.permissions() & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST_F(DesktopWindowTest, QuickNotesAreWrittenWithinOneTickOfAChange) {

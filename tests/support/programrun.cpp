@@ -42,10 +42,14 @@ QProcessEnvironment ProgramTest::Environment(const QString& who) const {
   return env;
 }
 
+QString ProgramTest::DatabaseFile(const QString& who) const {
+  return Environment(who).value(QStringLiteral("XDG_DATA_HOME")) + QStringLiteral("/orvane/orvane.db");
+}
+
 std::unique_ptr<SqliteKeyStore> ProgramTest::OpenStore(const QString& who) const {
-  const QString folder = Environment(who).value(QStringLiteral("XDG_DATA_HOME")) + QStringLiteral("/orvane");
-  QDir().mkpath(folder);
-  auto opened = SqliteKeyStore::Open(folder + QStringLiteral("/orvane.db"));
+  const QString path = DatabaseFile(who);
+  QDir().mkpath(QFileInfo(path).path());
+  auto opened = SqliteKeyStore::Open(path);
   EXPECT_TRUE(opened.store) << opened.error.toStdString();
   return std::move(opened.store);
 }
@@ -89,6 +93,8 @@ QProcess* ProgramTest::Start(const QStringList& args, const QString& who, const 
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QLatin1String(name));
   }
   p->setProcessEnvironment(env);
+  p->setWorkingDirectory(options.workingDir.isEmpty() ? dir_.path() : options.workingDir);
+  if (options.inChild) p->setChildProcessModifier(options.inChild);
   p->start(binary_, args);
   EXPECT_TRUE(p->waitForStarted(10000)) << args.join(QLatin1Char(' ')).toStdString();
   return p;

@@ -20,6 +20,9 @@ struct RunOptions {
   bool headless = false;  // no display of any kind: no DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM
   bool spin = false;      // keep this thread's event loop running meanwhile (for loopback servers)
   int guardMs = 120000;   // only keeps a broken test from hanging
+  QString workingDir = QString();  // the test's own folder when empty
+  // Runs in the child before the program starts (limits, signal dispositions).
+  std::function<void()> inChild = nullptr;
 };
 
 // The program as its users run it, for end-to-end tests. Each user ("" is the default one)
@@ -33,6 +36,8 @@ class ProgramTest : public ::testing::Test {
   QString Home(const QString& who = {}) const;
   QString File(const QString& name) const { return dir_.filePath(name); }
   QProcessEnvironment Environment(const QString& who = {}) const;
+  // The user's calendar database, and the store opened on it.
+  QString DatabaseFile(const QString& who = {}) const;
   std::unique_ptr<SqliteKeyStore> OpenStore(const QString& who = {}) const;
   // Writes a calendar (when fill is given) and settings into the user's store.
   void Store(const std::function<void(DataFormat&)>& fill, const QList<std::pair<QString, QString>>& settings = {},

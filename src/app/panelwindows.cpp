@@ -1,0 +1,136 @@
+#include "app/panelwindows.h"
+
+#include "app/appcontext.h"
+#include "desktop/webpages.h"
+#include "platform/shell.h"
+#include "platform/x11desktop.h"
+
+#include <QLineEdit>
+
+namespace {
+
+// The weather keeper reads its settings afresh at every refresh.
+std::function<WeatherSettings()> WeatherSettingsOf(AppContext& context) {
+  return [&context] {
+    const TSettings& stored = context.settings();
+    WeatherSettings settings;
+    settings.DisplayWeather = stored.GetBool(QStringLiteral("DisplayWeather"));
+    settings.WeatherZip = stored.GetSetting(QStringLiteral("WeatherZip")).trimmed();
+    settings.TempDeg = stored.GetInt(QStringLiteral("TempDeg"));
+    settings.PressureType = stored.GetInt(QStringLiteral("PressureType"));
+    settings.WeatherHost = stored.GetSetting(QStringLiteral("WeatherHost"));
+    return settings;
+  };
+}
+
+void Present(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
+PanelWindows::PanelWindows(AppContext& context, const PanelServices& services)
+    : weather(WeatherSettingsOf(context)),
+      desktop(context, services.screens, services.alarmSound),
+      update(context.dialogs(), services.shell,
+             [&context] { return context.settings().GetSetting(QStringLiteral("UpdateHost")); }),
+      network(context, {}, services.lanPort),
+      taskForm(context),
+      toDo(context, taskForm),
+      noteForm(context),
+      printView(context),
+      month(context),
+      themeSelect(context),
+      options(context, services.previewSound) {
+  context.SetWeather(&weather);
+  Wire(context, services.shell);
+}
+
+void PanelWindows::Wire(AppContext& context, Shell& shell) {
+  // The desktop window's update timer runs the silent check; a newer installer is started and
+  // the program ends through the main sequence's way out, which saves the calendar.
+  desktop.RunUpdateCheck = [this] { update.CheckForUpdate(true); };
+  // The network window lives for the whole run: its listener answers other copies, and the
+  // records they send are saved by the desktop window's tick like any other change.
+  QObject::connect(&network, &T_Network::CalendarMerged, &desktop, qOverload<>(&QWidget::update));
+  desktop.HoldSave = [this] { return network.Serving(); };
+  // A change made in the task editor or the to-do window repaints the panel at once.
+  QObject::connect(&taskForm, &T_TaskForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
+  QObject::connect(&toDo, &T_ToDo::Changed, &desktop, &T_DesktopWindow::FormPaint);
+  QObject::connect(&weather, &T_Weather::WeatherChanged, &desktop, qOverload<>(&QWidget::update));
+  // One event editor serves the panel and the month window, which refills its days at its
+  // next activation after a save.
+  QObject::connect(&noteForm, &T_NoteForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
+  QObject::connect(&noteForm, &T_NoteForm::Saved, &month, [this] { month.NeedsRefresh = true; });
+  // The theme chooser previews at the panel's size over the wallpaper under the panel.
+  themeSelect.PanelSize = [this] { return desktop.size(); };
+  themeSelect.PanelBackdrop = [this](QSize size) { return X11RootWallpaper(QRect(desktop.pos(), size)); };
+  options.SetThemeSelect(&themeSelect);
+
+  AppWindows& windows = context.windows();
+  windows.NewEvent = [this](TDateTime date) {
+    noteForm.NewNote(date);
+    Present(noteForm);
+  };
+  windows.NewEventTitled = [this](TDateTime date, const QString& title) {
+    noteForm.NewNote(date);
+    Present(noteForm);
+    noteForm.Title->setText(title);
+    noteForm.Title->setCursorPosition(static_cast<int>(title.size()));
+  };
+  windows.ViewEvent = [this](int index) {
+    noteForm.ViewNote(index);
+    Present(noteForm);
+  };
+  windows.NewTask = [this] {
+    taskForm.NewTask();
+    taskForm.Open();
+  };
+  windows.ViewTask = [this](int index) {
+    taskForm.ViewTask(index);
+    taskForm.Open();
+  };
+  windows.ShowToDo = [this] { Present(toDo); };
+  windows.ShowMonth = [this] { month.Present(); };
+  windows.ShowMonthFilled = [this](TDateTime date) {
+    month.FillMonth(date);
+    month.Present();
+  };
+  windows.ShowMonthDay = [this](TDateTime date) {
+    month.ShowDay(date);
+    month.Present();
+  };
+  windows.ShowPrint = [this](TDateTime date) { printView.ShowForDate(date); };
+  windows.ShowNetwork = [this] { network.ShowNetwork(); };
+  windows.ShowOptions = [this] { options.Open(); };
+  windows.ShowThemeSelect = [this] { Present(themeSelect); };
+  windows.ShowHelp = [&shell, &context] { OpenHelp(shell, context.dialogs()); };
+  windows.ShowAbout = [this] { about.exec(); };
+  windows.CheckForUpdates = [this] { update.CheckForUpdate(false); };
+  windows.RepaintDesktop = [this] { desktop.FormPaint(); };
+  windows.DisplaySettingsChanged = [this] { desktop.DisplaySettingsChanged(); };
+
+  // The panel's menu opens web pages and the user guide through the shell.
+  desktop.SetShell(&shell);
+  desktop.HideOtherWindows = [this] {
+    for (QWidget* window : std::initializer_list<QWidget*>{&month, &toDo, &options, &taskForm, &noteForm}) {
+      window->hide();
+    }
+  };
+
+  // The month and to-do windows' own menus.
+  const auto contact = [&shell, &context] { shell.OpenUrl(ContactUrl(context.settings())); };
+  const auto website = [&shell, &context] { shell.OpenUrl(WebSiteUrl(context.settings())); };
+  month.OpenContactPage = contact;
+  month.OpenWebsite = website;
+  toDo.ShowCalendar = windows.ShowMonth;
+  toDo.ShowOptions = windows.ShowOptions;
+  toDo.ShowHelp = windows.ShowHelp;
+  toDo.ShowAbout = windows.ShowAbout;
+  toDo.OpenContactPage = contact;
+  toDo.OpenWebsite = website;
+  month.UpdateMainMenu();
+  toDo.UpdateMainMenu();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+// Every window of the desktop panel's run, made once and wired to each other: the panel, the
+// editors, the to-do and month windows, the print view, the theme chooser, the options, the
+// about box, and the weather, network and update keepers behind them. The main sequence
+// makes one; tests make one over a test context to check that every menu command reaches
+// its window.
+
+#include "desktop/desktopwindow.h"
+#include "editors/aboutbox.h"
+#include "editors/mainform.h"
+#include "editors/noteform.h"
+#include "editors/options.h"
+#include "editors/printview.h"
+#include "editors/taskform.h"
+#include "editors/themeselect.h"
+#include "editors/todo.h"
+#include "network/lanprotocol.h"
+#include "network/network.h"
+#include "network/update.h"
+#include "network/weather.h"
+
+class AppContext;
+class Screens;
+class Shell;
+class Sound;
+
+// What the windows use of the platform. They stay owned by the caller and outlive the windows.
+struct PanelServices {
+  const Screens& screens;
+  Sound& alarmSound;
+  // The options dialog's preview has a player of its own, so closing the dialog never cuts
+  // an alarm short.
+  Sound& previewSound;
+  Shell& shell;
+  quint16 lanPort = Lan::Port;
+};
+
+class PanelWindows {
+ public:
+  PanelWindows(AppContext& context, const PanelServices& services);
+  PanelWindows(const PanelWindows&) = delete;
+  PanelWindows& operator=(const PanelWindows&) = delete;
+
+  // In the order they are made (and the reverse of the order they go).
+  T_Weather weather;
+  T_DesktopWindow desktop;
+  T_Update update;
+  T_Network network;
+  T_TaskForm taskForm;
+  T_ToDo toDo;
+  T_NoteForm noteForm;
+  T_PrintView printView;
+  T_Main month;
+  T_ThemeSelect themeSelect;
+  T_Options options;
+  T_About about;
+
+ private:
+  void Wire(AppContext& context, Shell& shell);
+};

@@ -1,0 +1,74 @@
+// The panel's run as the main sequence makes it: every menu command of every window reaches
+// a window or a page, none is hidden for want of a hook.
+#include "app/appcontext.h"
+#include "app/panelwindows.h"
+#include "core/memorykeystore.h"
+#include "platform/sound.h"
+#include "support/recordingshell.h"
+#include "support/scripteddialogs.h"
+#include "support/testutil.h"
+
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The actions of a menu bar or menu and of all the menus under it, separators left out.
+void CollectActions(const QList<QAction*>& actions, QList<QAction*>& out) {
+  for (QAction* action : actions) {
+    if (action->isSeparator()) continue;
+    out << action;
+    if (action->menu()) CollectActions(action->menu()->actions(), out);
+  }
+}
+
+QStringList HiddenActions(const QList<QAction*>& actions) {
+  QList<QAction*> all;
+  CollectActions(actions, all);
+  QStringList hidden;
+  for (QAction* action : all) {
+    if (!action->isVisible()) hidden << action->objectName();
+  }
+  return hidden;
+}
+
+TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
+  EnsureApplication();
+  TempHome home;
+  auto store = std::make_unique<MemoryKeyStore>();
+  // No weather fetch and a sync menu entry to show; nothing leaves this machine.
+  store->OpenKey(QStringLiteral("\\Software\\Orvane"), true);
+  for (const auto& [name, value] : {std::pair{"DisplayWeather", "0"}, std::pair{"EnableSync", "-1"},
+                                    std::pair{"WeatherHost", "127.0.0.1:9"}, std::pair{"Title", "Default"}}) {
+    store->WriteString(QString::fromLatin1(name), QString::fromLatin1(value));
+  }
+  store->CloseKey();
+  AppContext context(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::make_unique<ScriptedDialogs>(),
+                     std::move(store));
+  context.LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
+  FixedScreens screens;
+  SilentSound alarm;
+  SilentSound preview;
+  RecordingShell shell;
+  PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, 0});
+
+  EXPECT_EQ(HiddenActions(panel.toDo.menuBar()->actions()), QStringList());
+  EXPECT_EQ(HiddenActions(panel.month.menuBar()->actions()), QStringList());
+
+  // The panel's own menu, opened over the panel's title: the items that stand for other
+  // windows or pages are all there.
+  panel.desktop.PopupMenuPopup(panel.desktop.mapToGlobal(QPoint(5, 5)));
+  const QStringList hidden = HiddenActions(panel.desktop.PopupMenu->actions());
+  for (const char* name : {"NewItem1", "NewTask1", "PrintCalendarofEvents1", "OpenCalendar1", "OpenToDo1",
+                           "OrvaneHelp1", "AboutOrvane1", "Feedback1", "OrvaneWebsite1", "Options1", "LoadTheme1",
+                           "NetworkItem", "Help1"}) {
+    EXPECT_FALSE(hidden.contains(QString::fromLatin1(name))) << name;
+  }
+
+  // The to-do window's Help menu reaches the pages through the shell.
+  panel.toDo.findChild<QAction*>(QStringLiteral("OrvaneWebsite1"))->trigger();
+  panel.month.findChild<QAction*>(QStringLiteral("Feedback1"))->trigger();
+  ASSERT_EQ(shell.opened.size(), 2u);
+}
+
+}  // namespace
