@@ -146,6 +146,7 @@ int RunPanel(int argc, char** argv) {
   QtShell shell;
   T_Update update(context.dialogs(), shell,
                   [&context] { return context.settings().GetSetting(QStringLiteral("UpdateHost")); });
+  update.ProductPage = [&context] { return WebSiteUrl(context.settings()); };
   desktop.RunUpdateCheck = [&update] { update.CheckForUpdate(true); };
   // The network window lives for the whole run: its listener answers other copies, and the
   // records they send are saved by the desktop window's tick like any other change.
