@@ -34,7 +34,8 @@ int RunWeather(const CliCommand& command, CliArgs& args) {
     return 1;
   }
 
-  // One refresh, now: each page waits no longer than the client's time-out for data.
+  // One refresh, now: each page waits no longer than the client's time-out for data, and
+  // no page, however steadily it trickles, takes longer than the client's deadline.
   T_Weather weather([settings] { return settings; });
   weather.UpdateWeather->stop();
   weather.RefreshNow();

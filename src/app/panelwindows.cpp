@@ -52,6 +52,8 @@ void PanelWindows::Wire(AppContext& context, Shell& shell) {
   // The desktop window's update timer runs the silent check; a newer installer is started and
   // the program ends through the main sequence's way out, which saves the calendar.
   desktop.RunUpdateCheck = [this] { update.CheckForUpdate(true); };
+  // Where an installer cannot be fetched safely, the user is offered the product's page.
+  update.ProductPage = [&context] { return WebSiteUrl(context.settings()); };
   // The network window lives for the whole run: its listener answers other copies, and the
   // records they send are saved by the desktop window's tick like any other change.
   QObject::connect(&network, &T_Network::CalendarMerged, &desktop, qOverload<>(&QWidget::update));

@@ -26,7 +26,8 @@ constexpr qint64 MaxCalendarFileBytes = 512LL * 1024 * 1024;
 
 }  // namespace
 
-bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes) {
+bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes,
+                      QList<HeldSetting>* heldBack) {
   ByteReader in(bytes);
   CalendarRecords records;
   if (!ReadCalendarBlock(in, records)) return false;
@@ -45,10 +46,38 @@ bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView 
   // Also when the file held no records: the emptied calendar must reach the store.
   calendar.DataChanged = true;
 
+  // Where the program connects is not the file's to decide: the current addresses stay
+  // until the user agrees to the file's.
+  QList<HeldSetting> current;
+  for (const QString& key : TSettings::AddressKeys()) current << HeldSetting{key, settings.GetSetting(key)};
   settings.ReadSettingsFromStream(in.rest());
+  if (heldBack) heldBack->clear();
+  for (const HeldSetting& kept : current) {
+    const QString fromFile = settings.GetSetting(kept.name);
+    if (fromFile == kept.value) continue;
+    settings.SetSetting(kept.name, kept.value);
+    if (heldBack) *heldBack << HeldSetting{kept.name, fromFile};
+  }
   settings.ApplyDefaults(TSettings::Prompts::Skip);
   return true;
 }
+
+namespace {
+
+// Asks once whether the backup's addresses replace the current ones; applies them on Yes.
+void OfferAddresses(TSettings& settings, const QList<HeldSetting>& held, Dialogs& dialogs) {
+  if (held.isEmpty()) return;
+  QString text = QStringLiteral("This backup would also change where Orvane connects:");
+  for (const HeldSetting& setting : held) {
+    text += QStringLiteral("\r\n") + setting.name + QStringLiteral(": ") +
+            (setting.value.isEmpty() ? QStringLiteral("(the default)") : setting.value);
+  }
+  text += QStringLiteral("\r\nUse these addresses?");
+  if (!dialogs.Confirm(text)) return;
+  for (const HeldSetting& setting : held) settings.SetSetting(setting.name, setting.value);
+}
+
+}  // namespace
 
 bool MergeFromBytes(DataFormat& calendar, QByteArrayView bytes) {
   ByteReader in(bytes);
@@ -74,7 +103,9 @@ FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QStr
   QString error;
   const std::optional<QByteArray> bytes = ReadWholeFile(path, MaxCalendarFileBytes, error);
   if (!bytes) return Failed(dialogs, error);
-  if (!RestoreFromBytes(calendar, settings, *bytes)) return Damaged(dialogs);
+  QList<HeldSetting> held;
+  if (!RestoreFromBytes(calendar, settings, *bytes, &held)) return Damaged(dialogs);
+  OfferAddresses(settings, held, dialogs);
   return FileResult();
 }
 

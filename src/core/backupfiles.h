@@ -10,6 +10,7 @@
 // Problems are shown through the dialogs (caption "Alert") and returned.
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 class DataFormat;
@@ -30,8 +31,19 @@ QString DamagedFileText();
 FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
                         Dialogs& dialogs);
 
+// A setting that a restore did not apply by itself, with the file's value (empty: the file
+// has none, so the default would apply).
+struct HeldSetting {
+  QString name;
+  QString value;
+  bool operator==(const HeldSetting&) const = default;
+};
+
 // Replaces the calendar and the settings with the file's. Settings the file lacks take their
-// defaults. DataChanged is set, so the restored calendar is saved.
+// defaults. DataChanged is set, so the restored calendar is saved. A backup may come from
+// anyone: when it would change where the program connects (TSettings::AddressKeys), the
+// user is asked once whether to use its addresses; without a yes (command-line runs answer
+// No) the current ones stay.
 FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs);
 
 // Merges the file's events and tasks into the calendar, then writes the merged calendar back
@@ -39,6 +51,9 @@ FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QStr
 FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dialogs);
 
 // The parts of restore and sync that follow reading the file, over its bytes. False, with
-// nothing changed, when the bytes do not begin with a whole calendar block.
-bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes);
+// nothing changed, when the bytes do not begin with a whole calendar block. The restore keeps
+// the current value of every address setting the file would change and lists the file's
+// values in heldBack, for the caller to apply after the user's yes.
+bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes,
+                      QList<HeldSetting>* heldBack = nullptr);
 bool MergeFromBytes(DataFormat& calendar, QByteArrayView bytes);

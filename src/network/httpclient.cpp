@@ -3,16 +3,10 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 #include <cmath>
-
-namespace {
-
-// A page larger than this is not one of the pages we read; stop instead of filling memory.
-constexpr qsizetype MaxPageBody = 32 * 1024 * 1024;
-
-}  // namespace
 
 T_HTTPClient::T_HTTPClient(QObject* parent) : QObject(parent) {
   TimeOutTimer = new QTimer(this);
@@ -20,10 +14,20 @@ T_HTTPClient::T_HTTPClient(QObject* parent) : QObject(parent) {
   TimeOutTimer->setSingleShot(true);
   TimeOutTimer->setInterval(pageTimeOutMs_);
   connect(TimeOutTimer, &QTimer::timeout, this, &T_HTTPClient::TimeOutTimerTimer);
+  // The whole exchange, however steadily data comes: ends like a time-out.
+  DeadlineTimer = new QTimer(this);
+  DeadlineTimer->setObjectName(QStringLiteral("DeadlineTimer"));
+  DeadlineTimer->setSingleShot(true);
+  connect(DeadlineTimer, &QTimer::timeout, this, &T_HTTPClient::TimeOutTimerTimer);
 
-  ClientSocket1 = new QTcpSocket(this);
+  ClientSocket1 = new QSslSocket(this);
   ClientSocket1->setObjectName(QStringLiteral("ClientSocket1"));
-  connect(ClientSocket1, &QTcpSocket::connected, this, &T_HTTPClient::ClientSocket1Write);
+  ClientSocket1->setPeerVerifyMode(QSslSocket::VerifyPeer);
+  connect(ClientSocket1, &QTcpSocket::connected, this, &T_HTTPClient::ClientSocket1Connected);
+  connect(ClientSocket1, &QSslSocket::encrypted, this, &T_HTTPClient::ClientSocket1Write);
+  // A certificate that fails the check is never accepted: the socket drops the connection,
+  // and the request ends as a failed secure connection.
+  connect(ClientSocket1, &QSslSocket::sslErrors, this, [this] { tlsFailed_ = true; });
   connect(ClientSocket1, &QTcpSocket::readyRead, this, &T_HTTPClient::ClientSocket1Read);
   connect(ClientSocket1, &QTcpSocket::errorOccurred, this, &T_HTTPClient::ClientSocket1Error);
   connect(ClientSocket1, &QTcpSocket::disconnected, this, &T_HTTPClient::ClientSocket1Disconnect);
@@ -42,7 +46,17 @@ void T_HTTPClient::SetTimeOuts(int pageMs, int fileMs) {
 
 int T_HTTPClient::TimeOutInterval() const { return sawFile_ ? fileTimeOutMs_ : pageTimeOutMs_; }
 
+void T_HTTPClient::AddCaCertificates(const QList<QSslCertificate>& certificates) {
+  QSslConfiguration configuration = ClientSocket1->sslConfiguration();
+  configuration.addCaCertificates(certificates);
+  ClientSocket1->setSslConfiguration(configuration);
+}
+
 HttpResult T_HTTPClient::HTTPGet(const QString& url, const QString& userAgent) {
+  return HTTPGet(url, userAgent, PageLimits);
+}
+
+HttpResult T_HTTPClient::HTTPGet(const QString& url, const QString& userAgent, const HttpLimits& limits) {
   HttpResult result;
   if (running_) {
     result.outcome = HttpResult::Outcome::Busy;
@@ -57,6 +71,10 @@ HttpResult T_HTTPClient::HTTPGet(const QString& url, const QString& userAgent) {
     result.outcome = HttpResult::Outcome::Cancelled;
     return result;
   }
+  if (parts->tls && !QSslSocket::supportsSsl()) {
+    result.outcome = HttpResult::Outcome::TlsError;
+    return result;
+  }
 
   running_ = true;
   request_ = BuildRequest(*parts, userAgent);
@@ -67,11 +85,19 @@ HttpResult T_HTTPClient::HTTPGet(const QString& url, const QString& userAgent) {
   expectingHeader_ = true;
   dropFirstLine_ = false;
   outcome_ = HttpResult::Outcome::Complete;
+  tls_ = parts->tls;
+  tlsFailed_ = false;
+  maxBody_ = limits.maxBody;
 
   ClientSocket1->abort();
-  ClientSocket1->connectToHost(parts->host, parts->port);
+  if (tls_) {
+    ClientSocket1->connectToHostEncrypted(parts->host, parts->port);
+  } else {
+    ClientSocket1->connectToHost(parts->host, parts->port);
+  }
   TimeOutTimer->setInterval(TimeOutInterval());
   TimeOutTimer->start();
+  DeadlineTimer->start(limits.deadlineMs);
 
   // Wait here while events keep coming: the socket's and the timer's, and everything else of
   // the interface. The loop ends when the request is done, or when the application quits.
@@ -88,6 +114,7 @@ HttpResult T_HTTPClient::HTTPGet(const QString& url, const QString& userAgent) {
   if (!done_) Finish(HttpResult::Outcome::Cancelled);
 
   TimeOutTimer->stop();
+  DeadlineTimer->stop();
   ClientSocket1->abort();
   result.outcome = outcome_;
   if (!result.Failed()) result.body = buffer_;
@@ -116,6 +143,11 @@ int T_HTTPClient::PercentDone() const {
   return static_cast<int>(std::floor(share * 100.0));
 }
 
+void T_HTTPClient::ClientSocket1Connected() {
+  // A secure connection sends once the handshake has checked the server.
+  if (!tls_) ClientSocket1Write();
+}
+
 void T_HTTPClient::ClientSocket1Write() {
   if (!running_ || done_ || request_.isEmpty()) return;
   ClientSocket1->write(request_);
@@ -140,6 +172,11 @@ void T_HTTPClient::ClientSocket1Read() {
       return;
     }
     answer_ = head;
+    // A file announcing more than the cap is refused before any of it is kept.
+    if (answer_.isFile && answer_.contentLength > maxBody_) {
+      Finish(HttpResult::Outcome::TooLarge);
+      return;
+    }
     if (answer_.isFile) {
       // Files take longer; from now on every request of this client waits 30 s for data.
       sawFile_ = true;
@@ -171,8 +208,10 @@ void T_HTTPClient::HandleBody(QByteArray text) {
       Finish(HttpResult::Outcome::Complete);
       return;
     }
-  } else if (buffer_.size() > MaxPageBody) {
-    Finish(HttpResult::Outcome::InvalidResponse);
+  } else if (buffer_.size() > maxBody_) {
+    // A page larger than the cap is not one of the pages we read: stop instead of filling
+    // the memory.
+    Finish(HttpResult::Outcome::TooLarge);
     return;
   }
   // The time-out counts from the last data received.
@@ -182,7 +221,11 @@ void T_HTTPClient::HandleBody(QByteArray text) {
 void T_HTTPClient::ClientSocket1Error() {
   if (!running_ || done_) return;
   // The server closing the connection is how a page ends; the disconnect handles it.
-  if (ClientSocket1->error() == QAbstractSocket::RemoteHostClosedError) return;
+  if (ClientSocket1->error() == QAbstractSocket::RemoteHostClosedError && !tlsFailed_) return;
+  if (tlsFailed_ || ClientSocket1->error() == QAbstractSocket::SslHandshakeFailedError) {
+    Finish(HttpResult::Outcome::TlsError);
+    return;
+  }
   if (!expectingHeader_ && answer_.isFile) {
     // A file cut short is no file.
     Finish(HttpResult::Outcome::InvalidResponse);
@@ -194,6 +237,10 @@ void T_HTTPClient::ClientSocket1Error() {
 
 void T_HTTPClient::ClientSocket1Disconnect() {
   if (!running_ || done_) return;
+  if (tlsFailed_) {
+    Finish(HttpResult::Outcome::TlsError);
+    return;
+  }
   if (ClientSocket1->bytesAvailable() > 0) {
     ClientSocket1Read();
     if (done_) return;
@@ -221,6 +268,7 @@ void T_HTTPClient::Finish(HttpResult::Outcome outcome) {
   done_ = true;
   outcome_ = outcome;
   TimeOutTimer->stop();
+  DeadlineTimer->stop();
   ClientSocket1->abort();
   emit RequestDone();
 }

@@ -44,11 +44,20 @@ std::optional<qint32> ParseLength(const QByteArray& text) {
 }  // namespace
 
 std::optional<HttpUrl> SplitUrl(const QString& url) {
-  static const QString scheme = QStringLiteral("http://");
-  if (!url.startsWith(scheme, Qt::CaseInsensitive)) return std::nullopt;
-  const QString rest = url.mid(scheme.size());
-  const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+  static const QString plain = QStringLiteral("http://");
+  static const QString secure = QStringLiteral("https://");
   HttpUrl out;
+  QString rest;
+  if (url.startsWith(plain, Qt::CaseInsensitive)) {
+    rest = url.mid(plain.size());
+  } else if (url.startsWith(secure, Qt::CaseInsensitive)) {
+    rest = url.mid(secure.size());
+    out.tls = true;
+    out.port = 443;
+  } else {
+    return std::nullopt;
+  }
+  const qsizetype slash = rest.indexOf(QLatin1Char('/'));
   QString hostPart = slash < 0 ? rest : rest.left(slash);
   out.path = slash < 0 ? QStringLiteral("/") : rest.mid(slash);
   const qsizetype colon = hostPart.indexOf(QLatin1Char(':'));

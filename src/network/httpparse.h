@@ -7,16 +7,17 @@
 // The pure parts of the HTTP client: splitting a URL, the request bytes and reading the head
 // of an answer. No sockets here, so every rule is tested (and fuzzed) directly.
 
-// "http://" host [":" port] path, split.
+// "http://" or "https://" host [":" port] path, split.
 struct HttpUrl {
   QString host;
   quint16 port = 80;
   QString path;  // starts with "/"
+  bool tls = false;  // "https://": the connection is encrypted and the server's certificate checked
 };
 
-// Splits an "http://" URL. Nothing when it is not one this client can ask for: another
-// scheme, no host, a port that is not a number from 1 to 65535, or blanks and control
-// characters that would break the request line.
+// Splits an "http://" or "https://" URL (port 80 or 443 unless given). Nothing when it is not
+// one this client can ask for: another scheme, no host, a port that is not a number from 1
+// to 65535, or blanks and control characters that would break the request line.
 std::optional<HttpUrl> SplitUrl(const QString& url);
 
 // The request, byte for byte: the GET line, Host (without the port), "Connection: close" and

@@ -1,6 +1,7 @@
 #include "network/update.h"
 
 #include "core/paths.h"
+#include "desktop/webpages.h"
 #include "network/httpclient.h"
 #include "platform/dialogs.h"
 #include "platform/networkpresence.h"
@@ -11,15 +12,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHostAddress>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QScopedValueRollback>
+#include <QSslSocket>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <sodium.h>
 
 namespace {
 
@@ -33,7 +38,19 @@ bool IsVersionChar(QChar c) {
          (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || c == QLatin1Char('-') || c == QLatin1Char('_');
 }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// The host name or address of "host", "host:port" or "[v6]:port".
+QString HostPart(const QString& host) {
+  if (host.startsWith(QLatin1Char('['))) return host.mid(1).section(QLatin1Char(']'), 0, 0);
+  return host.section(QLatin1Char(':'), 0, 0);
+}
+
 }  // namespace
+
+QByteArray ProjectPublicKey() {
+  return QByteArray::fromHex("5a0b743b5e621d14b4676db604296ada2a8fd4ca215264640ebc72f0ceb99306");
+}
 
 UpdateIdentity UpdateIdentity::ThisProgram() {
   UpdateIdentity identity;
@@ -77,6 +94,12 @@ T_Update::T_Update(Dialogs& dialogs, Shell& shell, std::function<QString()> host
   connect(DownloadTimer, &QTimer::timeout, this, &T_Update::DownloadTimerTimer);
 
   EndProgram = [] { QCoreApplication::exit(0); };
+  ProductPage = [] {
+    QUrl page(QString::fromLatin1(DefaultWebSite));
+    page.setPath(QStringLiteral("/"));
+    return page;
+  };
+  TlsAvailable = [] { return QSslSocket::supportsSsl(); };
   FormCreate();
 }
 
@@ -124,6 +147,32 @@ std::optional<qint64> T_Update::VersionNumber(const QString& text) {
   return n;
 }
 
+bool T_Update::SignatureValid(QByteArrayView body, QByteArrayView signature, QByteArrayView publicKey) {
+  if (publicKey.size() != crypto_sign_PUBLICKEYBYTES) return false;
+  QByteArray raw;
+  if (signature.size() == crypto_sign_BYTES) {
+    raw = signature.toByteArray();
+  } else {
+    const QByteArray text = signature.toByteArray().trimmed();
+    if (text.size() != 2 * crypto_sign_BYTES || !std::all_of(text.begin(), text.end(), IsHexDigit)) return false;
+    raw = QByteArray::fromHex(text);
+  }
+  if (sodium_init() < 0) return false;
+  return crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(raw.constData()),
+                                     reinterpret_cast<const unsigned char*>(body.data()),
+                                     static_cast<unsigned long long>(body.size()),
+                                     reinterpret_cast<const unsigned char*>(publicKey.data())) == 0;
+}
+
+bool T_Update::LoopbackHost(const QString& host) {
+  QHostAddress address;
+  return address.setAddress(HostPart(host.trimmed())) && address.isLoopback();
+}
+
+QString T_Update::SiteOf(const QString& host) {
+  return (LoopbackHost(host) ? QStringLiteral("http://") : QStringLiteral("https://")) + host.trimmed();
+}
+
 bool T_Update::UsableVersion(const QString& text) {
   if (text.isEmpty() || text.size() > MaxVersionLength) return false;
   const QStringList parts = text.split(QLatin1Char('.'));
@@ -148,15 +197,30 @@ QString T_Update::InstallerDir() const {
 
 QString T_Update::Host() const { return host_ ? host_().trimmed() : QString(); }
 
-QString T_Update::Site() const { return QStringLiteral("http://") + Host(); }
+QString T_Update::Site() const { return SiteOf(Host()); }
 
 QString T_Update::GetRemoteVersion() {
+  fetchable_ = false;
   const QString host = Host();
   // No update server configured is a server that cannot be reached.
-  if (host.isEmpty() || !NetworkPresent(host.section(QLatin1Char(':'), 0, 0))) return QString();
-  const HttpResult answer = HTTPClient->HTTPGet(Site() + QStringLiteral("/currentversion.php"),
-                                                QString::fromLatin1(UserAgent));
-  if (answer.Failed()) return QString();
+  if (host.isEmpty() || !NetworkPresent(HostPart(host))) return QString();
+  const QString path = QStringLiteral("/currentversion.php");
+  const QString agent = QString::fromLatin1(UserAgent);
+  HttpResult answer;
+  if (LoopbackHost(host) || (TlsAvailable && TlsAvailable())) {
+    answer = HTTPClient->HTTPGet(Site() + path, agent);
+    fetchable_ = true;
+  }
+  if (!fetchable_ || answer.outcome == HttpResult::Outcome::TlsError) {
+    // No checked connection: the version may still be learnt in the plain, since all it can
+    // lead to is the product's own page, never a download.
+    fetchable_ = false;
+    answer = HTTPClient->HTTPGet(QStringLiteral("http://") + host + path, agent);
+  }
+  if (answer.Failed()) {
+    fetchable_ = false;
+    return QString();
+  }
   // Only the first line counts.
   QString text = QString::fromUtf8(answer.body);
   const qsizetype lineEnd = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
@@ -182,6 +246,10 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
   const auto current = VersionNumber(currentVersion_);
   const auto available = VersionNumber(remote);
   if (!current || !available || *available <= *current) return UpdateOutcome::NoUpdate;
+  if (!fetchable_) {
+    Announce(remote, silent);
+    return UpdateOutcome::Announced;
+  }
 
   ProgressBar->setValue(0);
   show();
@@ -191,13 +259,12 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
 
   HttpResult download;
   download.outcome = HttpResult::Outcome::SocketError;
-  const QString host = Host();
-  if (NetworkPresent(host.section(QLatin1Char(':'), 0, 0))) {
-    const QString url = Site() + QStringLiteral("/downloads/setup_") + remote + QLatin1Char('_') +
-                        QString::fromLatin1(QUrl::toPercentEncoding(editionCode_)) + QStringLiteral(".exe");
+  const QString url = Site() + QStringLiteral("/downloads/setup_") + remote + QLatin1Char('_') +
+                      QString::fromLatin1(QUrl::toPercentEncoding(editionCode_)) + QStringLiteral(".exe");
+  if (NetworkPresent(HostPart(Host()))) {
     QScopedValueRollback<bool> downloading(downloading_, true);
     expectedSize_ = -1;
-    download = HTTPClient->HTTPGet(url, QString::fromLatin1(UserAgent));
+    download = HTTPClient->HTTPGet(url, QString::fromLatin1(UserAgent), InstallerLimits);
   }
   // A connection that failed or broke brought no installer either.
   const bool failed = download.outcome != HttpResult::Outcome::Complete;
@@ -205,6 +272,11 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
   CancelButton->setEnabled(false);
   DownloadTimer->stop();
 
+  if (download.outcome == HttpResult::Outcome::TlsError) {
+    hide();
+    Announce(remote, silent);
+    return UpdateOutcome::Announced;
+  }
   if (failed) {
     if (!silent) {
       dialogs_.MessageBox(tr("The download failed.") + Crlf() + tr("Please try again later."), tr("Download Error"),
@@ -218,6 +290,15 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
   if (download.body.isEmpty() || download.body.size() != expectedSize_) {
     hide();
     return UpdateOutcome::Incomplete;
+  }
+  // Nothing is written, let alone started, unless the project's key signed all of it.
+  const HttpResult signature =
+      HTTPClient->HTTPGet(url + QStringLiteral(".sig"), QString::fromLatin1(UserAgent));
+  if (signature.outcome != HttpResult::Outcome::Complete ||
+      !SignatureValid(download.body, signature.body, identity_.publicKey)) {
+    hide();
+    TellUnverified(remote, silent);
+    return UpdateOutcome::Unverified;
   }
   const std::optional<QString> installer = WriteInstaller(remote, download.body);
   if (!installer) {
@@ -239,6 +320,26 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
   hide();
   if (EndProgram) EndProgram();
   return UpdateOutcome::Started;
+}
+
+void T_Update::Announce(const QString& version, bool silent) {
+  if (silent && toldAbout_ == version) return;
+  toldAbout_ = version;
+  const QString text = tr("Orvane %1 is available.").arg(version) + Crlf() +
+                       tr("It cannot be downloaded safely from here. Do you want to open the Orvane web site to get it?");
+  if (dialogs_.MessageBox(text, tr("Update Available"), Dialogs::Buttons::YesNo, Dialogs::Icon::Information) ==
+          Dialogs::Answer::Yes &&
+      ProductPage) {
+    shell_.OpenUrl(ProductPage());
+  }
+}
+
+void T_Update::TellUnverified(const QString& version, bool silent) {
+  if (silent && toldAbout_ == version) return;
+  toldAbout_ = version;
+  dialogs_.MessageBox(tr("The downloaded update could not be verified and was not installed.") + Crlf() +
+                          tr("Please try again later."),
+                      tr("Update Failed"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
 }
 
 std::optional<QString> T_Update::WriteInstaller(const QString& version, const QByteArray& body) const {

@@ -438,6 +438,13 @@ void TSettings::ReadSettingsFromStream(QByteArrayView bytes) {
   });
 }
 
+const QStringList& TSettings::AddressKeys() {
+  static const QStringList keys = {QStringLiteral("UpdateHost"), QStringLiteral("WeatherHost"),
+                                   QStringLiteral("NwsHost"), QStringLiteral("WebSite"),
+                                   QStringLiteral("SyncBindAddress")};
+  return keys;
+}
+
 QStringList TSettings::Lines() const {
   QStringList lines;
   for (const Entry& entry : entries_) lines << entry.name + QLatin1Char('=') + entry.value;

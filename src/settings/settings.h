@@ -91,6 +91,10 @@ class TSettings {
   static std::optional<qint32> ParseInt(const QString& text);
   // Whether the text is a valid value of the named key (any text for keys not in the table).
   static bool IsValid(const QString& name, const QString& text);
+  // The keys that say where the program connects or listens (update server, weather sites,
+  // web site, LAN address). Settings from elsewhere (a restored backup) change them only with
+  // the user's consent.
+  static const QStringList& AddressKeys();
 
  private:
   struct Entry {

@@ -3,6 +3,7 @@
 #include "core/bytestream.h"
 #include "core/dataformat.h"
 #include "core/memorykeystore.h"
+#include "platform/consoledialogs.h"
 #include "platform/screens.h"
 #include "settings/settings.h"
 #include "support/scripteddialogs.h"
@@ -147,6 +148,66 @@ TEST_F(FilesTest, RestoringAnEmptyCalendarEmptiesItAndMarksItForSaving) {
   EXPECT_EQ(to.settings->GetSetting(QStringLiteral("Width")), QStringLiteral("250"));
   // Settings the file lacks take their defaults.
   EXPECT_EQ(to.settings->GetSetting(QStringLiteral("GradientHeight")), QStringLiteral("21"));
+}
+
+// A backup from someone else that also points the program at other servers.
+QByteArray HostileBackup() {
+  return QByteArray(8, '\0') +
+         "Width=250\r\nupdatehost=evil.example\r\nWeatherHost=127.0.0.1:9\r\nNwsHost=nws.example\r\n"
+         "SyncBindAddress=0.0.0.0\r\n";
+}
+
+TEST_F(FilesTest, RestoreFromBytesKeepsTheCurrentAddressesAndListsTheFilesOnes) {
+  Computer pc;
+  pc.settings->SetSetting(QStringLiteral("UpdateHost"), QStringLiteral("updates.orvane.org"));
+  pc.settings->SetSetting(QStringLiteral("WebSite"), QStringLiteral("https://orvane.org"));
+  pc.settings->SetSetting(QStringLiteral("NwsHost"), QStringLiteral("nws.example"));
+  QList<HeldSetting> held;
+  ASSERT_TRUE(RestoreFromBytes(pc.calendar, *pc.settings, HostileBackup(), &held));
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("Width")), QStringLiteral("250"));
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("UpdateHost")), QStringLiteral("updates.orvane.org"));
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("WebSite")), QStringLiteral("https://orvane.org"));
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("WeatherHost")), QString());
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("SyncBindAddress")), QString());
+  // An address the file agrees with is no change; one it lacks would fall back to the default.
+  EXPECT_EQ(held, (QList<HeldSetting>{{QStringLiteral("UpdateHost"), QStringLiteral("evil.example")},
+                                      {QStringLiteral("WeatherHost"), QStringLiteral("127.0.0.1:9")},
+                                      {QStringLiteral("WebSite"), QString()},
+                                      {QStringLiteral("SyncBindAddress"), QStringLiteral("0.0.0.0")}}));
+  EXPECT_TRUE(pc.dialogs.asked().empty());
+}
+
+TEST_F(FilesTest, RestoreAsksOnceBeforeChangingAddressesAndOnlyYesChangesThem) {
+  for (const Dialogs::Answer answer : {Dialogs::Answer::No, Dialogs::Answer::Yes}) {
+    Computer pc;
+    pc.settings->SetSetting(QStringLiteral("UpdateHost"), QStringLiteral("updates.orvane.org"));
+    const QString path = Path("hostile.ovb");
+    WriteAll(path, HostileBackup());
+    pc.dialogs.AnswerMessage(answer);
+    ASSERT_TRUE(RestoreFromFile(pc.calendar, *pc.settings, path, pc.dialogs).ok);
+    ASSERT_EQ(pc.dialogs.asked().size(), 1u);
+    EXPECT_EQ(pc.dialogs.asked()[0].caption, QStringLiteral("Confirmation"));
+    EXPECT_EQ(pc.dialogs.LastText(), QStringLiteral("This backup would also change where Orvane connects:\r\n"
+                                                    "UpdateHost: evil.example\r\nWeatherHost: 127.0.0.1:9\r\n"
+                                                    "NwsHost: nws.example\r\nSyncBindAddress: 0.0.0.0\r\nUse these addresses?"));
+    const bool yes = answer == Dialogs::Answer::Yes;
+    EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("UpdateHost")),
+              yes ? QStringLiteral("evil.example") : QStringLiteral("updates.orvane.org"));
+    EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("WeatherHost")), yes ? QStringLiteral("127.0.0.1:9") : QString());
+    EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("Width")), QStringLiteral("250"));
+  }
+}
+
+TEST_F(FilesTest, ACommandLineRestoreKeepsTheCurrentAddresses) {
+  Computer pc;
+  pc.settings->SetSetting(QStringLiteral("UpdateHost"), QStringLiteral("updates.orvane.org"));
+  const QString path = Path("hostile.ovb");
+  WriteAll(path, HostileBackup());
+  ConsoleDialogs console;
+  ASSERT_TRUE(RestoreFromFile(pc.calendar, *pc.settings, path, console).ok);
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("UpdateHost")), QStringLiteral("updates.orvane.org"));
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("SyncBindAddress")), QString());
+  EXPECT_EQ(pc.settings->GetSetting(QStringLiteral("Width")), QStringLiteral("250"));
 }
 
 struct BadFileCase {

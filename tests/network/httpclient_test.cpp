@@ -9,13 +9,19 @@ namespace {
 
 using Outcome = HttpResult::Outcome;
 
-// Short time-outs keep the tests quick; the program's own are 5 s and 30 s.
+// Short time-outs keep the tests quick; the program's own are 5 s and 30 s. Likewise the
+// deadline of a whole exchange and the cap of a body (30 s and 2 MiB).
 constexpr int PageTimeOut = 400;
 constexpr int FileTimeOut = 1500;
+constexpr int Deadline = 4000;
+constexpr qint64 MaxBody = 4096;
 
 class HttpClientTest : public ::testing::Test {
  protected:
-  HttpClientTest() { client.SetTimeOuts(PageTimeOut, FileTimeOut); }
+  HttpClientTest() {
+    client.SetTimeOuts(PageTimeOut, FileTimeOut);
+    client.PageLimits = HttpLimits{Deadline, MaxBody};
+  }
   HttpResult Get(const LoopbackServer& server, const QString& path = QStringLiteral("/")) {
     return client.HTTPGet(server.url(path), QStringLiteral("UA"));
   }
@@ -103,7 +109,19 @@ INSTANTIATE_TEST_SUITE_P(
                    Outcome::InvalidResponse, ""},
         AnswerCase{"HeadCutOffByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"),
                    Outcome::InvalidResponse, ""},
-        AnswerCase{"ClosedWithoutAnyAnswer", ServerScript{{}, true}, std::nullopt, ""}),
+        AnswerCase{"ClosedWithoutAnyAnswer", ServerScript{{}, true}, std::nullopt, ""},
+        AnswerCase{"TrickleEndsAtTheDeadline", ServerScript::Trickle(3 * Deadline / 100, 100), Outcome::Timeout, ""},
+        AnswerCase{"PageAtTheCap", ServerScript::Page(Bytes(MaxBody)), Outcome::Complete, Bytes(MaxBody)},
+        AnswerCase{"PageBeyondTheCap", ServerScript::Page(Bytes(MaxBody + 1)), Outcome::TooLarge, ""},
+        // Refused on its head: neither its bytes nor a time-out are waited for.
+        AnswerCase{"FileAnnouncedBeyondTheCap",
+                   ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody + 1) + "\r\n\r\nab",
+                                        false),
+                   Outcome::TooLarge, ""},
+        AnswerCase{"FileAtTheCap",
+                   ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody) + "\r\n\r\n" +
+                                        Bytes(MaxBody), false),
+                   Outcome::Complete, Bytes(MaxBody)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpClientTest, SendsTheRequestBytesWithHostWithoutPort) {
@@ -193,6 +211,29 @@ TEST_F(HttpClientTest, InterfaceStaysAliveButASecondRequestIsNotStarted) {
   EXPECT_EQ(second->outcome, Outcome::Busy);
   EXPECT_EQ(server.requests().size(), 1);
   EXPECT_FALSE(client.Busy());
+}
+
+TEST_F(HttpClientTest, ARequestMayBringItsOwnLimits) {
+  LoopbackServer server(ServerScript::Page(Bytes(3 * MaxBody)));
+  EXPECT_EQ(Get(server).outcome, Outcome::TooLarge);
+  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"), HttpLimits{Deadline, 4 * MaxBody});
+  EXPECT_EQ(r.outcome, Outcome::Complete);
+  EXPECT_EQ(r.body, Bytes(3 * MaxBody));
+}
+
+TEST_F(HttpClientTest, HttpsChecksTheServersCertificate) {
+  LoopbackServer server(ServerScript::Page("secret page"), LoopbackServer::Tls::On);
+  // A certificate no authority vouches for: no request is sent.
+  const HttpResult untrusted = Get(server, QStringLiteral("/page"));
+  EXPECT_EQ(untrusted.outcome, Outcome::TlsError);
+  EXPECT_TRUE(untrusted.Failed());
+  EXPECT_TRUE(server.requests().isEmpty());
+  client.AddCaCertificates({LoopbackServer::TlsCertificate()});
+  const HttpResult trusted = Get(server, QStringLiteral("/page"));
+  EXPECT_EQ(trusted.outcome, Outcome::Complete);
+  EXPECT_EQ(trusted.body, QByteArray("secret page"));
+  ASSERT_EQ(server.requests().size(), 1);
+  EXPECT_TRUE(server.requests().at(0).startsWith("GET /page HTTP/1.1\r\nHost: localhost\r\n"));
 }
 
 TEST_F(HttpClientTest, EachRequestStartsFresh) {

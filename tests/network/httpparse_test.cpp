@@ -12,6 +12,7 @@ struct UrlCase {
   const char* host;
   int port;
   const char* path;
+  bool tls = false;
 };
 
 class SplitUrlTest : public ::testing::TestWithParam<UrlCase> {};
@@ -24,6 +25,7 @@ TEST_P(SplitUrlTest, SplitsHostPortAndPath) {
   EXPECT_EQ(url->host, QString::fromUtf8(c.host));
   EXPECT_EQ(url->port, c.port);
   EXPECT_EQ(url->path, QString::fromUtf8(c.path));
+  EXPECT_EQ(url->tls, c.tls);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -36,7 +38,10 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"QueryStaysInPath", "http://h/a/b?x=1&y=2", true, "h", 80, "/a/b?x=1&y=2"},
         UrlCase{"NoPathAsksForRoot", "http://example.org", true, "example.org", 80, "/"},
         UrlCase{"NoPathWithPort", "http://127.0.0.1:3000", true, "127.0.0.1", 3000, "/"},
-        UrlCase{"OtherScheme", "https://example.org/", false, "", 0, ""},
+        UrlCase{"SecureTakesPort443", "https://example.org/currentversion.php", true, "example.org", 443,
+                "/currentversion.php", true},
+        UrlCase{"SecureWithPort", "HTTPS://127.0.0.1:8443/x", true, "127.0.0.1", 8443, "/x", true},
+        UrlCase{"OtherScheme", "ftp://example.org/", false, "", 0, ""},
         UrlCase{"NoScheme", "example.org/", false, "", 0, ""},
         UrlCase{"EmptyHost", "http:///path", false, "", 0, ""},
         UrlCase{"PortNotANumber", "http://h:web/", false, "", 0, ""},

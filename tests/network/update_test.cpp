@@ -16,6 +16,7 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sodium.h>
 
 namespace {
 
@@ -42,17 +43,52 @@ QByteArray PathOf(const QByteArray& request) {
   return words.size() > 1 ? words.at(1) : QByteArray();
 }
 
-// An update server on loopback: its version page and one installer answer; anything else
-// is not found.
+// A signing key of the tests' own, standing in for the project's.
+struct SigningKey {
+  SigningKey() {
+    EXPECT_GE(sodium_init(), 0);
+    publicKey.resize(crypto_sign_PUBLICKEYBYTES);
+    secretKey.resize(crypto_sign_SECRETKEYBYTES);
+    crypto_sign_keypair(reinterpret_cast<unsigned char*>(publicKey.data()),
+                        reinterpret_cast<unsigned char*>(secretKey.data()));
+  }
+  QByteArray Sign(const QByteArray& body) const {
+    QByteArray signature(crypto_sign_BYTES, '\0');
+    crypto_sign_detached(reinterpret_cast<unsigned char*>(signature.data()), nullptr,
+                         reinterpret_cast<const unsigned char*>(body.constData()), body.size(),
+                         reinterpret_cast<const unsigned char*>(secretKey.constData()));
+    return signature;
+  }
+  QByteArray publicKey;
+  QByteArray secretKey;
+};
+
+const SigningKey& TestKey() {
+  static const SigningKey key;
+  return key;
+}
+
+// An update server on loopback: its version page, one installer answer and its signature;
+// anything else is not found.
 struct UpdateServer {
+  explicit UpdateServer(LoopbackServer::Tls tls = LoopbackServer::Tls::Off) : tls(tls) {}
+  // The installer answer with the test key's signature of its body.
+  void Serve(const QByteArray& body, ServerScript answer) {
+    installer = std::move(answer);
+    signature = ServerScript::Answer(FileAnswer(TestKey().Sign(body)));
+  }
   QByteArray version = "2.0.5.151";
   ServerScript installer = ServerScript::Answer(FileAnswer(Installer(3000)));
+  ServerScript signature = ServerScript::Answer(FileAnswer(TestKey().Sign(Installer(3000))));
+  LoopbackServer::Tls tls;
   LoopbackServer server{[this](const QByteArray& request) {
-    const QByteArray path = PathOf(request);
-    if (path == "/currentversion.php") return ServerScript::Page(version);
-    if (path.startsWith("/downloads/")) return installer;
-    return NotFound();
-  }};
+                          const QByteArray path = PathOf(request);
+                          if (path == "/currentversion.php") return ServerScript::Page(version);
+                          if (path.startsWith("/downloads/") && path.endsWith(".sig")) return signature;
+                          if (path.startsWith("/downloads/")) return installer;
+                          return NotFound();
+                        },
+                        tls};
 };
 
 class UpdateTest : public ::testing::Test {
@@ -66,7 +102,7 @@ class UpdateTest : public ::testing::Test {
   QString dataDir() const { return home.path() + QStringLiteral("/data/"); }
 
   UpdateIdentity Identity(const QString& version = QStringLiteral("2.0.5.150")) const {
-    return UpdateIdentity{version, QStringLiteral("orvane"), programDir(), dataDir()};
+    return UpdateIdentity{version, QStringLiteral("orvane"), programDir(), dataDir(), TestKey().publicKey};
   }
 
   // The updater over the host the test sets (empty: none), recording the program's end.
@@ -199,7 +235,7 @@ TEST_F(UpdateTest, OnlyTheLastComponentDecidesWhetherAVersionIsNewer) {
 TEST_F(UpdateTest, DownloadsWritesAndStartsTheNewerInstallerThenEnds) {
   UpdateServer server;
   const QByteArray body = Installer(3000);
-  server.installer = ServerScript::Answer(FileAnswer(body));
+  server.Serve(body, ServerScript::Answer(FileAnswer(body)));
   host = server.server.hostAndPort();
   auto update = Make();
   const QString expected = programDir() + QStringLiteral("setup_2.0.5.151_prm.exe");
@@ -213,9 +249,10 @@ TEST_F(UpdateTest, DownloadsWritesAndStartsTheNewerInstallerThenEnds) {
 
   EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
 
-  ASSERT_EQ(server.server.requests().size(), 2);
+  ASSERT_EQ(server.server.requests().size(), 3);
   EXPECT_TRUE(server.server.requests().at(1).startsWith("GET /downloads/setup_2.0.5.151_prm.exe HTTP/1.1\r\n"));
   EXPECT_TRUE(server.server.requests().at(1).contains("\r\nUser-Agent: Orvane/1.0\r\n"));
+  EXPECT_EQ(PathOf(server.server.requests().at(2)), QByteArray("/downloads/setup_2.0.5.151_prm.exe.sig"));
   EXPECT_TRUE(visibleDuringDownload);
   ASSERT_EQ(shell.started.size(), 1u);
   EXPECT_EQ(shell.started[0].program, expected);
@@ -275,7 +312,7 @@ TEST_P(VersionAnswerTest, OnlyTheFirstLineIsTheVersion) {
   auto update = Make();
   EXPECT_EQ(update->GetRemoteVersion(), QStringLiteral("2.0.5.151"));
   EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
-  ASSERT_EQ(server.server.requests().size(), 3);
+  ASSERT_EQ(server.server.requests().size(), 4);
   EXPECT_EQ(PathOf(server.server.requests().at(2)), QByteArray("/downloads/setup_2.0.5.151_prm.exe"));
 }
 
@@ -382,7 +419,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UpdateTest, AnHtmlInstallerAnswerIsWrittenAndStartedLikeAFile) {
   UpdateServer server;
-  server.installer = ServerScript::Page("#!/bin/sh\necho installing\n");
+  server.Serve("#!/bin/sh\necho installing\n", ServerScript::Page("#!/bin/sh\necho installing\n"));
   host = server.server.hostAndPort();
   auto update = Make();
   EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
@@ -476,8 +513,173 @@ TEST_F(UpdateTest, ASecondCheckDuringADownloadDoesNothing) {
   });
   EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
   EXPECT_EQ(second, UpdateOutcome::Busy);
-  EXPECT_EQ(server.server.requests().size(), 2);
+  EXPECT_EQ(server.server.requests().size(), 3);
   EXPECT_EQ(shell.started.size(), 1u);
+}
+
+// --- Only the project's signature makes an installer.
+
+struct SignatureCase {
+  const char* name;
+  std::function<QByteArray(const QByteArray& body)> signature;
+  bool valid;
+  QByteArray key = TestKey().publicKey;
+};
+
+class SignatureTest : public ::testing::TestWithParam<SignatureCase> {};
+
+TEST_P(SignatureTest, HoldsOnlyForTheKeysSignatureOfTheWholeBody) {
+  const QByteArray body = Installer(5000);
+  EXPECT_EQ(T_Update::SignatureValid(body, GetParam().signature(body), GetParam().key), GetParam().valid);
+}
+
+QByteArray Flipped(QByteArray bytes, qsizetype at) {
+  bytes[at] = static_cast<char>(bytes[at] ^ 1);
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SignatureTest,
+    ::testing::Values(
+        SignatureCase{"Raw", [](const QByteArray& b) { return TestKey().Sign(b); }, true},
+        SignatureCase{"HexWithLineEnd", [](const QByteArray& b) { return TestKey().Sign(b).toHex() + "\n"; }, true},
+        SignatureCase{"UpperCaseHex", [](const QByteArray& b) { return TestKey().Sign(b).toHex().toUpper(); }, true},
+        SignatureCase{"OfAnotherBody", [](const QByteArray& b) { return TestKey().Sign(Flipped(b, 4999)); }, false},
+        SignatureCase{"OfTheBodyWithoutItsLastByte", [](const QByteArray& b) { return TestKey().Sign(b.chopped(1)); },
+                      false},
+        SignatureCase{"ChangedSignature", [](const QByteArray& b) { return Flipped(TestKey().Sign(b), 10); }, false},
+        SignatureCase{"ShortHex", [](const QByteArray& b) { return TestKey().Sign(b).toHex().chopped(2); }, false},
+        SignatureCase{"NotHex", [](const QByteArray&) { return QByteArray(128, 'g'); }, false},
+        SignatureCase{"Empty", [](const QByteArray&) { return QByteArray(); }, false},
+        SignatureCase{"AnHtmlPage", [](const QByteArray&) { return QByteArray("<html>not found</html>"); }, false},
+        SignatureCase{"TheProjectKeyDidNotSignIt", [](const QByteArray& b) { return TestKey().Sign(b); }, false,
+                      ProjectPublicKey()},
+        SignatureCase{"KeyOfTheWrongLength", [](const QByteArray& b) { return TestKey().Sign(b); }, false,
+                      TestKey().publicKey.chopped(1)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProjectKey, IsAnEd25519PublicKey) { EXPECT_EQ(ProjectPublicKey().size(), crypto_sign_PUBLICKEYBYTES); }
+
+struct UnsignedCase {
+  const char* name;
+  std::function<void(UpdateServer&)> serve;
+  bool projectKey = false;  // the updater keeps the built-in key instead of the tests'
+};
+
+class UnsignedInstallerTest : public UpdateTest, public ::testing::WithParamInterface<UnsignedCase> {};
+
+TEST_P(UnsignedInstallerTest, IsNeitherWrittenNorStartedAndTheUserIsToldOnce) {
+  UpdateServer server;
+  GetParam().serve(server);
+  host = server.server.hostAndPort();
+  UpdateIdentity identity = Identity();
+  if (GetParam().projectKey) identity.publicKey = ProjectPublicKey();
+  auto update = Make(identity);
+  dialogs.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Unverified);
+  ASSERT_EQ(dialogs.asked().size(), 1u);
+  EXPECT_EQ(dialogs.asked()[0].caption, QStringLiteral("Update Failed"));
+  EXPECT_EQ(dialogs.asked()[0].text, QStringLiteral("The downloaded update could not be verified and was not "
+                                                    "installed.\r\nPlease try again later."));
+  // The hourly check does not say it again for the same version; a check on request does.
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Unverified);
+  EXPECT_EQ(dialogs.asked().size(), 1u);
+  dialogs.AnswerMessage(Dialogs::Answer::Ok);
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::Unverified);
+  EXPECT_EQ(dialogs.asked().size(), 2u);
+  EXPECT_TRUE(Installers().isEmpty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(ends, 0);
+  EXPECT_FALSE(update->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnsignedInstallerTest,
+    ::testing::Values(
+        UnsignedCase{"NoSignature", [](UpdateServer& s) { s.signature = NotFound(); }},
+        UnsignedCase{"SignatureOfAnotherInstaller",
+                     [](UpdateServer& s) { s.installer = ServerScript::Answer(FileAnswer(Installer(3001))); }},
+        UnsignedCase{"SignatureCutShort",
+                     [](UpdateServer& s) {
+                       s.signature = ServerScript::Answer(FileAnswer(TestKey().Sign(Installer(3000)).left(40)));
+                     }},
+        UnsignedCase{"NotSignedByTheProjectKey", [](UpdateServer&) {}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, AnInstallerBeyondItsCapIsNotDownloaded) {
+  UpdateServer server;
+  host = server.server.hostAndPort();
+  auto update = Make();
+  update->InstallerLimits.maxBody = 2999;
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::DownloadFailed);
+  update->InstallerLimits.maxBody = 3000;
+  EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Started);
+}
+
+// --- Only a checked connection, or loopback, brings an installer.
+
+struct SiteCase {
+  const char* name;
+  const char* host;
+  const char* site;
+};
+
+class SiteTest : public ::testing::TestWithParam<SiteCase> {};
+
+TEST_P(SiteTest, IsHttpsExceptOnLoopbackAddresses) {
+  EXPECT_EQ(T_Update::SiteOf(QString::fromUtf8(GetParam().host)), QString::fromUtf8(GetParam().site));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SiteTest,
+    ::testing::Values(SiteCase{"Name", "updates.orvane.org", "https://updates.orvane.org"},
+                      SiteCase{"NameWithPort", "updates.orvane.org:8443", "https://updates.orvane.org:8443"},
+                      SiteCase{"LoopbackWithPort", "127.0.0.1:8080", "http://127.0.0.1:8080"},
+                      SiteCase{"AnyLoopbackAddress", "127.4.5.6", "http://127.4.5.6"},
+                      SiteCase{"LoopbackV6", "[::1]:8080", "http://[::1]:8080"},
+                      SiteCase{"LocalhostIsAName", "localhost:8080", "https://localhost:8080"},
+                      SiteCase{"PrivateNetwork", "192.168.1.10", "https://192.168.1.10"},
+                      SiteCase{"LooksLikeLoopback", "127.0.0.1.evil.example", "https://127.0.0.1.evil.example"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, DownloadsOverHttpsFromAServerWithACheckedCertificate) {
+  UpdateServer server(LoopbackServer::Tls::On);
+  host = QStringLiteral("localhost:%1").arg(server.server.port());
+  auto update = Make();
+  update->HTTPClient->AddCaCertificates({LoopbackServer::TlsCertificate()});
+  EXPECT_EQ(update->CheckForUpdate(false), UpdateOutcome::Started);
+  EXPECT_EQ(server.server.requests().size(), 3);
+  EXPECT_EQ(shell.started.size(), 1u);
+  EXPECT_TRUE(dialogs.asked().empty());
+}
+
+TEST_F(UpdateTest, WithoutEncryptionANewerVersionIsOnlyAnnouncedWithItsPage) {
+  for (const Dialogs::Answer answer : {Dialogs::Answer::No, Dialogs::Answer::Yes}) {
+    UpdateServer server;
+    // A name, not a loopback address: the version can be read in the plain, an installer not.
+    host = QStringLiteral("localhost:%1").arg(server.server.port());
+    auto update = Make();
+    update->TlsAvailable = [] { return false; };
+    update->ProductPage = [] { return QUrl(QStringLiteral("https://orvane.test/")); };
+    const size_t askedBefore = dialogs.asked().size();
+    dialogs.AnswerMessage(answer);
+    EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Announced);
+    ASSERT_EQ(dialogs.asked().size(), askedBefore + 1);
+    EXPECT_EQ(dialogs.asked().back().caption, QStringLiteral("Update Available"));
+    EXPECT_EQ(dialogs.LastText(), QStringLiteral("Orvane 2.0.5.151 is available.\r\nIt cannot be downloaded safely "
+                                                 "from here. Do you want to open the Orvane web site to get it?"));
+    EXPECT_EQ(shell.opened.size(), answer == Dialogs::Answer::Yes ? 1u : 0u);
+    // The hourly check does not ask again about the same version.
+    EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Announced);
+    EXPECT_EQ(dialogs.asked().size(), askedBefore + 1);
+    for (const QByteArray& request : server.server.requests()) {
+      EXPECT_EQ(PathOf(request), QByteArray("/currentversion.php"));
+    }
+    EXPECT_TRUE(Installers().isEmpty());
+    EXPECT_TRUE(shell.started.empty());
+  }
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], QUrl(QStringLiteral("https://orvane.test/")));
 }
 
 // The "Download" window halfway through a download; written with ORVANE_SCREENSHOTS set.

@@ -19,6 +19,7 @@ class WeatherTest : public ::testing::Test {
     settings.WeatherHost = server.hostAndPort();
     weather.UpdateWeather->stop();
     weather.HTTPClient->SetTimeOuts(400, 1500);
+    weather.HTTPClient->PageLimits = HttpLimits{2000, 256 * 1024};
   }
   const TWeatherReport& Report() { return weather.Report(); }
 
@@ -98,6 +99,11 @@ INSTANTIATE_TEST_SUITE_P(
                       std::nullopt, false, false},
         FailedRefresh{"MissingMarkerFailsOnlyItsPage", ServerScript::Page("<html>no weather here</html>"),
                       std::nullopt, false, true},
+        // A site that never finishes, or sends more than any weather page, is offline.
+        FailedRefresh{"TricklingPageFailsBoth", ServerScript::Trickle(60, 100), std::nullopt, false, false},
+        FailedRefresh{"OversizedPageFailsBoth",
+                      ServerScript::Page(CurrentPage().toUtf8() + QByteArray(256 * 1024, ' ')), std::nullopt, false,
+                      false},
         // No answer at all leaves the flags as they were.
         FailedRefresh{"RefusedConnectionsChangeNothing", std::nullopt, std::nullopt, true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });

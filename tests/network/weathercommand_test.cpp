@@ -52,4 +52,15 @@ TEST_F(WeatherCommand, NothingListeningOrNoWeatherOnThePageIsWeatherOffline) {
   }
 }
 
+TEST_F(WeatherCommand, ASiteThatNeverFinishesIsWeatherOfflineAtTheDeadline) {
+  // A byte every half second keeps every read within the time-out; only the deadline of the
+  // whole exchange (30 s) ends it, well before the site would.
+  LoopbackServer site(ServerScript::Trickle(240, 500));
+  Store(nullptr, {{"WeatherZip", "12345"}, {"WeatherHost", site.hostAndPort()}});
+  const ProgramResult r = Run({"weather"}, {}, {.spin = true, .guardMs = 90000});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, QStringLiteral("Weather Offline\n"));
+  EXPECT_EQ(site.requests().size(), 1);
+}
+
 }  // namespace
