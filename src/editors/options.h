@@ -67,6 +67,9 @@ class T_Options : public QDialog {
   bool WeatherTouched() const { return weatherTouched_; }
   // The work area of the monitor chosen in "Display On" (the primary one for the first item).
   QRect WorkArea() const;
+  // The panel's place and docking as they were when the dialog was shown; Cancel puts them
+  // back with the width, since a preview may have moved the panel.
+  static QStringList PlacementKeys();
 
   // --- Handlers.
   void FormShow();
@@ -209,6 +212,11 @@ class T_Options : public QDialog {
   QLabel* AddRow(QFormLayout* form, const QString& label, QWidget* field, QWidget* enabledWith = nullptr);
   void Enable(QWidget* control, bool enabled);
   void FillMonitorList();
+  // The work area of monitor index, as the panel chooses it from the Monitor setting.
+  QRect PanelWorkArea(const QString& monitor) const;
+  // Moves the stored panel place onto the chosen monitor and through the edge snapping at
+  // the panel's new width (oldWidth: the panel width the panel was shown with).
+  void PlacePanel(const QRect& oldArea, int oldWidth);
   void FillTrayIcons();
   void SetPanelFont(const QString& face);
   void PickColour(ColourSwatch* swatch, Dialogs::Colour initial);
@@ -224,6 +232,7 @@ class T_Options : public QDialog {
   std::vector<Binding> bindings_;  // in the order ApplyControls writes them
   QHash<QWidget*, QLabel*> labels_;
   QHash<QString, QString> snapshot_;
+  QHash<QString, QString> placement_;  // PlacementKeys as they were when shown
   QString pendingSyncPass_;
   bool weatherTouched_ = false;
   bool loading_ = false;  // the controls are being set from the settings, not by the user

@@ -247,6 +247,36 @@ TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
   EXPECT_EQ(refreshes, 0);
 }
 
+// The panel on the primary monitor's right edge (its work area is 1600 wide), 300 high.
+void DockRight(TSettings& settings) {
+  for (auto [key, value] : {std::pair{"Width", "220"}, {"DesktopLeft", "1380"}, {"DesktopTop", "40"}, {"dockRight", "-1"},
+                            {"LastWidth", "220"}, {"LastHeight", "300"}}) {
+    settings.SetSetting(QLatin1String(key), QLatin1String(value));
+  }
+}
+
+TEST_F(OptionsTest, WiderPreviewKeepsTheRightEdgeAndCancelPutsThePlaceBack) {
+  DockRight(settings());
+  options->show();
+  Control<QSpinBox>("PanelWidth")->setValue(320);
+  Click("PreviewButton");
+  EXPECT_EQ(context->display().DesktopLeft, 1280);
+  Click("CancelButton");
+  EXPECT_EQ(context->display().Width, 220);
+  EXPECT_EQ(context->display().DesktopLeft, 1380);
+  EXPECT_EQ(context->display().DesktopTop, 40);
+}
+
+TEST_F(OptionsTest, AnotherMonitorTakesThePanelToTheSamePlaceOnIt) {
+  DockRight(settings());
+  options->show();
+  Control<QComboBox>("MonitorSelect")->setCurrentIndex(2);  // its work area: 1600..2880
+  Click("SaveButton");
+  EXPECT_EQ(context->display().DesktopLeft, 2880 - 220);
+  EXPECT_EQ(context->display().DesktopTop, 40);
+  EXPECT_EQ(panelReloads, 1);
+}
+
 TEST_F(OptionsTest, SaveWritesTheStoreAndRefreshesAChangedZipTwice) {
   TempHome home;
   settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
