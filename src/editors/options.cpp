@@ -5,6 +5,7 @@
 #include "editors/themeselect.h"
 #include "network/weather.h"
 #include "platform/sound.h"
+#include "platform/windowfit.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -188,7 +189,10 @@ QRect T_Options::WorkArea() const {
 void T_Options::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Restoring a minimised dialog is no new showing.
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous()) {
+    CentreOnScreen(this);
+    FormShow();
+  }
 }
 
 void T_Options::hideEvent(QHideEvent* event) {
