@@ -1,6 +1,7 @@
 // The Qt dialogs keep a sensible size: a long prompt wraps instead of running off the screen,
 // and a short message is as wide as its caption needs.
 #include "platform/qtdialogs.h"
+#include "support/screenshot.h"
 #include "support/testutil.h"
 
 #include <QApplication>
@@ -13,12 +14,14 @@
 
 namespace {
 
-// Runs ask, which opens a modal dialog; gives the dialog's geometry as it showed.
-QRect ShownGeometry(const std::function<void()>& ask) {
+// Runs ask, which opens a modal dialog; gives the dialog's geometry as it showed (and with
+// a name, its picture).
+QRect ShownGeometry(const std::function<void()>& ask, const QString& picture = {}) {
   QRect shown;
-  QTimer::singleShot(0, [&shown] {
+  QTimer::singleShot(0, [&shown, picture] {
     if (QWidget* modal = QApplication::activeModalWidget()) {
       shown = modal->frameGeometry();
+      if (!picture.isEmpty()) Screenshot(modal, picture);
       if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
     }
   });
@@ -58,6 +61,24 @@ TEST(QtDialogsSize, ShortMessageIsAsWideAsItsCaption) {
   ASSERT_FALSE(shown.isNull());
   // The title bar also holds the window manager's icon and buttons.
   EXPECT_GE(shown.width(), CaptionAdvance(caption) + 100);
+}
+
+TEST(QtDialogsScreenshot, FirstRunPromptAndAlarm) {
+  EnsureApplication();
+  QtDialogs dialogs;
+  const QString zip = QStringLiteral(
+      "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
+      "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection using "
+      "the Options window.");
+  EXPECT_FALSE(ShownGeometry([&] { dialogs.InputQuery(QStringLiteral("Enter Zip for Weather"), zip, QString(), false); },
+                             QStringLiteral("prompt-zip"))
+                   .isNull());
+  EXPECT_FALSE(ShownGeometry([&] {
+                 dialogs.MessageBox(QStringLiteral("Standup\n\nRoom 4"), QStringLiteral("Orvane Alarm"),
+                                    Dialogs::Buttons::Ok, Dialogs::Icon::Information);
+               },
+                             QStringLiteral("alarm-message"))
+                   .isNull());
 }
 
 }  // namespace
