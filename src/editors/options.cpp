@@ -162,8 +162,9 @@ QStringList T_Options::SnapshotKeys() const {
 }
 
 QStringList T_Options::PlacementKeys() {
-  return {QStringLiteral("DesktopLeft"), QStringLiteral("DesktopTop"), QStringLiteral("dockBottom"),
-          QStringLiteral("dockRight"),   QStringLiteral("LastWidth"),  QStringLiteral("LastHeight")};
+  return {QStringLiteral("Monitor"),   QStringLiteral("DesktopLeft"), QStringLiteral("DesktopTop"),
+          QStringLiteral("dockBottom"), QStringLiteral("dockRight"),   QStringLiteral("LastWidth"),
+          QStringLiteral("LastHeight")};
 }
 
 QRect T_Options::PanelWorkArea(const QString& monitor) const {

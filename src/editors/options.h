@@ -58,7 +58,8 @@ class T_Options : public QDialog {
   // Refreshes the weather; unset, the weather keeper of the context does (when the run has one).
   std::function<void()> RefreshNow;
 
-  // The text of every key the dialog edits (but Monitor) as it was when the dialog was shown.
+  // The text of every key the dialog edits (but Monitor, which is kept with the panel's
+  // place) as it was when the dialog was shown.
   QString SnapshotValue(const QString& key) const { return snapshot_.value(key); }
   QStringList SnapshotKeys() const;
   // The synchronisation password that Save or Preview will store.
@@ -67,8 +68,9 @@ class T_Options : public QDialog {
   bool WeatherTouched() const { return weatherTouched_; }
   // The work area of the monitor chosen in "Display On" (the primary one for the first item).
   QRect WorkArea() const;
-  // The panel's place and docking as they were when the dialog was shown; Cancel puts them
-  // back with the width, since a preview may have moved the panel.
+  // The panel's monitor, place and docking as they were when the dialog was shown; Cancel
+  // puts them back with the width, since a preview may have moved the panel (to another
+  // monitor, or to the left as it widened on the right edge).
   static QStringList PlacementKeys();
 
   // --- Handlers.

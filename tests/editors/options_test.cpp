@@ -239,10 +239,10 @@ TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
     EXPECT_EQ(settings().GetInt(QStringLiteral("GradientEnd")), 0);
     EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("old"));
     EXPECT_EQ(context->display().Width, 220);
-    // The monitor choice returns; the monitor the preview moved to is not part of the snapshot.
+    // The monitor choice returns, and the panel to its monitor and place.
     EXPECT_EQ(settings().GetSetting(QStringLiteral("MonitorSelect")), QStringLiteral("-1"));
-    EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("1"));
-    settings().SetSetting(QStringLiteral("Monitor"), QStringLiteral("0"));
+    EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("0"));
+    EXPECT_EQ(settings().GetInt(QStringLiteral("DesktopLeft")), 1380);
   }
   EXPECT_EQ(refreshes, 0);
 }
