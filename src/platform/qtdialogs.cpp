@@ -34,7 +34,11 @@ QRect AvailableArea(const QWidget* parent) {
 int QtDialogs::CaptionWidth(const QString& caption, const QRect& area) {
   QFont font = QApplication::font();
   font.setBold(true);  // title bars commonly write the caption in bold
-  const int wanted = QFontMetrics(font).horizontalAdvance(caption) + TitleBarExtras;
+  // The title bar shows the program's name after the caption.
+  QString shown = caption;
+  const QString program = QGuiApplication::applicationDisplayName();
+  if (!program.isEmpty() && !caption.endsWith(program)) shown += QStringLiteral(" \u2014 ") + program;
+  const int wanted = QFontMetrics(font).horizontalAdvance(shown) + TitleBarExtras;
   return std::min(wanted, area.width() * 9 / 10);
 }
 

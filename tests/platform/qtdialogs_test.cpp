@@ -37,6 +37,8 @@ int CaptionAdvance(const QString& caption) {
 
 TEST(QtDialogsSize, LongPromptsWrapWithinTheScreenAndKeepTheirCaption) {
   EnsureApplication();
+  // As the program names itself: title bars show the name after the caption.
+  QGuiApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   const QString prompt = QStringLiteral(
       "Orvane can synchronize your calendar with another system on a network.  If you would like to enable "
