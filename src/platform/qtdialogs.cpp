@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSpacerItem>
+#include <QStyle>
 #include <QWidget>
 #include <algorithm>
 
@@ -99,7 +100,9 @@ void QtDialogs::FitPrompt(QInputDialog& dialog, const QString& prompt, const QSt
   QLabel* label = dialog.findChild<QLabel*>();
   if (!label) return;
   label->setWordWrap(true);
-  const int margins = dialog.contentsMargins().left() + dialog.contentsMargins().right() + 24;
+  const QStyle* style = dialog.style();
+  const int margins = style->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, &dialog) +
+                      style->pixelMetric(QStyle::PM_LayoutRightMargin, nullptr, &dialog);
   const int natural = QFontMetrics(label->font()).horizontalAdvance(prompt) + 4;
   const int widest = std::max(QuestionWidth(area), CaptionWidth(caption, area)) - margins;
   const int narrowest = std::max(240, CaptionWidth(caption, area)) - margins;
