@@ -188,6 +188,10 @@ void T_DesktopWindow::ReloadDisplaySettings() {
 
 void T_DesktopWindow::DisplaySettingsChanged() {
   ReloadDisplaySettings();
+  // The settings may hold another place: the options put the panel on another monitor or
+  // back where it was before a preview, a restore brings the place it had.
+  const DisplaySettings& s = context_.display();
+  if (isVisible() && pos() != QPoint(s.DesktopLeft, s.DesktopTop)) move(s.DesktopLeft, s.DesktopTop);
   FormPaint();
 }
 
@@ -418,7 +422,12 @@ void T_DesktopWindow::ShowAlarm(int index) {
   const TNote& note = context_.calendar().NoteArray[static_cast<size_t>(index)];
   const QString text = note.Title + QStringLiteral("\n\n") + note.Notes;
   const DisplaySettings& s = context_.display();
-  if (s.AlarmEnabled) sound_.Play(s.AlarmSound);
+  // The message never waits for the sound: the sound starts from the message box's own event
+  // loop once the box is up, so a sound that fails, or has no device to play on, cannot keep
+  // the alarm from showing.
+  if (s.AlarmEnabled) {
+    QTimer::singleShot(0, this, [this, path = s.AlarmSound] { sound_.Play(path); });
+  }
   context_.dialogs().MessageBox(text, tr("Orvane Alarm"), Dialogs::Buttons::Ok, Dialogs::Icon::Information);
 }
 

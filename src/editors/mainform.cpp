@@ -1,6 +1,7 @@
 #include "editors/mainform.h"
 
 #include "app/appcontext.h"
+#include "platform/windowfit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -399,7 +400,8 @@ void T_Main::UpdateMainMenu() {
 }
 
 // The stored geometry, unless it is too small to use or lies on no screen any more (a
-// monitor was removed): then a size that fits the main screen, in its middle.
+// monitor was removed): then a size that fits the main screen, in its middle. Either way
+// the window, frame included, opens inside its screen's available area.
 void T_Main::PlaceWindow() {
   const DisplaySettings& d = context_.display();
   QRect wanted(d.MainLeft, d.MainTop, d.MainWidth, d.MainHeight);
@@ -411,8 +413,7 @@ void T_Main::PlaceWindow() {
     wanted.setSize(QSize(std::max(minimumWidth(), area.width() * 3 / 4), std::max(minimumHeight(), area.height() * 3 / 4)));
     wanted.moveCenter(area.center());
   }
-  resize(wanted.size());
-  move(wanted.topLeft());
+  FitOnScreen(this, wanted);
 }
 
 // --- Filling the grid.

@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "editors/recurrencepage.h"
 #include "editors/updownedit.h"
+#include "platform/windowfit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -328,7 +329,7 @@ void T_NoteForm::showEvent(QShowEvent* event) {
 }
 
 void T_NoteForm::FormShow() {
-  if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  CentreOnScreen(this);
   SaveButton->setDefault(true);
   CancelButton->setDefault(false);
   if (!prepared_) NewNote(context_.clock().Now());

@@ -5,6 +5,7 @@
 #include "editors/themeselect.h"
 #include "network/weather.h"
 #include "platform/sound.h"
+#include "platform/windowfit.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -160,6 +161,21 @@ QStringList T_Options::SnapshotKeys() const {
   return keys;
 }
 
+QStringList T_Options::PlacementKeys() {
+  return {QStringLiteral("Monitor"),   QStringLiteral("DesktopLeft"), QStringLiteral("DesktopTop"),
+          QStringLiteral("dockBottom"), QStringLiteral("dockRight"),   QStringLiteral("LastWidth"),
+          QStringLiteral("LastHeight")};
+}
+
+QRect T_Options::PanelWorkArea(const QString& monitor) const {
+  const Screens& screens = context_.screens();
+  int index = 0;
+  if (screens.count() > 1 && !monitor.isEmpty()) index = monitor.toInt();
+  if (index < 0 || index >= screens.count()) index = std::max(0, screens.primary());
+  const QRect area = screens.info(index).workArea;
+  return area.isValid() ? area : QRect(0, 0, 1920, 1080);
+}
+
 QRect T_Options::WorkArea() const {
   const Screens& screens = context_.screens();
   const int item = MonitorSelect->currentIndex();
@@ -174,7 +190,10 @@ QRect T_Options::WorkArea() const {
 void T_Options::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Restoring a minimised dialog is no new showing.
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous()) {
+    CentreOnScreen(this);
+    FormShow();
+  }
 }
 
 void T_Options::hideEvent(QHideEvent* event) {
@@ -233,27 +252,46 @@ void T_Options::LoadControls() {
   }
   // Loading a theme here changes the title with the colours, so Cancel takes both back.
   snapshot_.insert(QStringLiteral("Title"), settings.GetSetting(QStringLiteral("Title")));
+  placement_.clear();
+  for (const QString& key : PlacementKeys()) placement_.insert(key, settings.GetSetting(key));
   loading_ = false;
   UpdateDependentControls();
 }
 
 void T_Options::ApplyControls() {
   TSettings& settings = context_.settings();
+  const QRect oldArea = PanelWorkArea(settings.GetSetting(QStringLiteral("Monitor")));
+  const int oldWidth = settings.GetInt(QStringLiteral("Width"));
   for (const Binding& b : bindings_) settings.SetSetting(b.key, b.apply());
-  // The panel's place passes through the edge snapping on its (possibly new) monitor.
-  const int left = settings.GetInt(QStringLiteral("DesktopLeft"));
-  const int top = settings.GetInt(QStringLiteral("DesktopTop"));
-  const QRect placed = SnapToWorkArea(QRect(left, top, 0, 0), WorkArea(), GradHeight->value());
-  if (placed.x() != left) settings.SetInt(QStringLiteral("DesktopLeft"), placed.x());
-  if (placed.y() != top) settings.SetInt(QStringLiteral("DesktopTop"), placed.y());
+  PlacePanel(oldArea, oldWidth);
   LoadDisplaySettings(settings, context_.display());
   if (WeatherZip->text() != snapshot_.value(QStringLiteral("WeatherZip"))) RefreshWeather();
+}
+
+// The panel keeps its place on its monitor: moved with the work area when another monitor is
+// chosen, then through the edge snapping at the size it will have, so a panel on the right
+// edge stays on it when it widens (and grows to the left), and one on the bottom edge stays
+// there. The panel goes to the stored place when it reloads the settings.
+void T_Options::PlacePanel(const QRect& oldArea, int oldWidth) {
+  TSettings& settings = context_.settings();
+  const QRect area = PanelWorkArea(settings.GetSetting(QStringLiteral("Monitor")));
+  QPoint place(settings.GetInt(QStringLiteral("DesktopLeft")), settings.GetInt(QStringLiteral("DesktopTop")));
+  if (area != oldArea) place += area.topLeft() - oldArea.topLeft();
+  // The scroll bar's room, when the panel shows one, stays beside the new width.
+  const int shownWidth = settings.GetInt(QStringLiteral("LastWidth"));
+  const int scrollBar = shownWidth - oldWidth == ScrollBarWidth ? ScrollBarWidth : 0;
+  const QSize size(std::min(PanelWidth->value() + scrollBar, area.width()),
+                   std::clamp(settings.GetInt(QStringLiteral("LastHeight")), 0, area.height()));
+  const QRect placed = SnapToWorkArea(QRect(place, size), area, GradHeight->value());
+  if (placed.x() != settings.GetInt(QStringLiteral("DesktopLeft"))) settings.SetInt(QStringLiteral("DesktopLeft"), placed.x());
+  if (placed.y() != settings.GetInt(QStringLiteral("DesktopTop"))) settings.SetInt(QStringLiteral("DesktopTop"), placed.y());
 }
 
 void T_Options::RestoreSnapshot() {
   if (snapshot_.isEmpty()) return;
   TSettings& settings = context_.settings();
   for (const QString& key : SnapshotKeys()) settings.SetSetting(key, snapshot_.value(key));
+  for (const QString& key : PlacementKeys()) settings.SetSetting(key, placement_.value(key));
   LoadDisplaySettings(settings, context_.display());
 }
 

@@ -58,7 +58,8 @@ class T_Options : public QDialog {
   // Refreshes the weather; unset, the weather keeper of the context does (when the run has one).
   std::function<void()> RefreshNow;
 
-  // The text of every key the dialog edits (but Monitor) as it was when the dialog was shown.
+  // The text of every key the dialog edits (but Monitor, which is kept with the panel's
+  // place) as it was when the dialog was shown.
   QString SnapshotValue(const QString& key) const { return snapshot_.value(key); }
   QStringList SnapshotKeys() const;
   // The synchronisation password that Save or Preview will store.
@@ -67,6 +68,10 @@ class T_Options : public QDialog {
   bool WeatherTouched() const { return weatherTouched_; }
   // The work area of the monitor chosen in "Display On" (the primary one for the first item).
   QRect WorkArea() const;
+  // The panel's monitor, place and docking as they were when the dialog was shown; Cancel
+  // puts them back with the width, since a preview may have moved the panel (to another
+  // monitor, or to the left as it widened on the right edge).
+  static QStringList PlacementKeys();
 
   // --- Handlers.
   void FormShow();
@@ -209,6 +214,11 @@ class T_Options : public QDialog {
   QLabel* AddRow(QFormLayout* form, const QString& label, QWidget* field, QWidget* enabledWith = nullptr);
   void Enable(QWidget* control, bool enabled);
   void FillMonitorList();
+  // The work area of monitor index, as the panel chooses it from the Monitor setting.
+  QRect PanelWorkArea(const QString& monitor) const;
+  // Moves the stored panel place onto the chosen monitor and through the edge snapping at
+  // the panel's new width (oldWidth: the panel width the panel was shown with).
+  void PlacePanel(const QRect& oldArea, int oldWidth);
   void FillTrayIcons();
   void SetPanelFont(const QString& face);
   void PickColour(ColourSwatch* swatch, Dialogs::Colour initial);
@@ -224,6 +234,7 @@ class T_Options : public QDialog {
   std::vector<Binding> bindings_;  // in the order ApplyControls writes them
   QHash<QWidget*, QLabel*> labels_;
   QHash<QString, QString> snapshot_;
+  QHash<QString, QString> placement_;  // PlacementKeys as they were when shown
   QString pendingSyncPass_;
   bool weatherTouched_ = false;
   bool loading_ = false;  // the controls are being set from the settings, not by the user

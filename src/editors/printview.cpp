@@ -1,6 +1,7 @@
 #include "editors/printview.h"
 
 #include "app/appcontext.h"
+#include "platform/windowfit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -171,7 +172,7 @@ T_PrintView::T_PrintView(AppContext& context, QWidget* parent) : QWidget(parent,
 void T_PrintView::ShowForDate(TDateTime date) {
   if (!isVisible()) {
     show();  // FormShow resets the controls
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
   } else {
     FormShow();
   }

@@ -1,6 +1,7 @@
 #include "editors/taskform.h"
 
 #include "app/appcontext.h"
+#include "platform/windowfit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -185,7 +186,7 @@ void T_TaskForm::showEvent(QShowEvent* event) {
 
 void T_TaskForm::FormShow() {
   emit Shown();
-  if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  CentreOnScreen(this);
   SaveButton->setDefault(true);
   CancelButton->setDefault(false);
   if (!prepared_) NewTask();

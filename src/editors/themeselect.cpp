@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "core/paths.h"
 #include "desktop/displayfunctions.h"
+#include "platform/windowfit.h"
 
 #include <QDir>
 #include <QFile>
@@ -178,6 +179,7 @@ void T_ThemeSelect::ApplyLines(const QStringList& lines) {
 
 void T_ThemeSelect::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  if (!event->spontaneous()) CentreOnScreen(this);
   FormShow();
 }
 

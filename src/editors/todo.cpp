@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "editors/taskform.h"
+#include "platform/windowfit.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -168,7 +169,7 @@ void T_ToDo::showEvent(QShowEvent* event) {
 void T_ToDo::FormShow() {
   static const char* const centredProperty = "orvaneCentred";
   if (!property(centredProperty).toBool()) {
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     setProperty(centredProperty, true);
   }
   UpdateMainMenu();

@@ -1,6 +1,7 @@
 #include "network/network.h"
 
 #include "app/appcontext.h"
+#include "platform/windowfit.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -240,7 +241,9 @@ void T_Network::Progress(T_ProgressDialog& dialog, const QString* text, int perc
 }
 
 void T_Network::ShowNetwork() {
+  const bool opening = !isVisible();
   show();
+  if (opening) CentreOnScreen(this);
   raise();
   activateWindow();
   FormShow();

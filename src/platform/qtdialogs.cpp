@@ -5,11 +5,45 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
+#include <QStyle>
 #include <QWidget>
+#include <algorithm>
 
 #include "editors/editmemo.h"
+
+namespace {
+
+// Room in the title bar besides the caption: the window manager's icon and its buttons.
+constexpr int TitleBarExtras = 150;
+// The widest a question grows before its text wraps.
+constexpr int WidestQuestion = 500;
+
+QRect AvailableArea(const QWidget* parent) {
+  QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+}
+
+}  // namespace
+
+int QtDialogs::CaptionWidth(const QString& caption, const QRect& area) {
+  QFont font = QApplication::font();
+  font.setBold(true);  // title bars commonly write the caption in bold
+  // The title bar shows the program's name after the caption.
+  QString shown = caption;
+  const QString program = QGuiApplication::applicationDisplayName();
+  if (!program.isEmpty() && !caption.endsWith(program)) shown += QStringLiteral(" \u2014 ") + program;
+  const int wanted = QFontMetrics(font).horizontalAdvance(shown) + TitleBarExtras;
+  return std::min(wanted, area.width() * 9 / 10);
+}
+
+int QtDialogs::QuestionWidth(const QRect& area) { return std::min(WidestQuestion, std::max(300, area.width() * 2 / 5)); }
 
 Dialogs::Answer QtDialogs::MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon icon) {
   QMessageBox box(parent_);
@@ -31,6 +65,13 @@ Dialogs::Answer QtDialogs::MessageBox(const QString& text, const QString& captio
       break;
   }
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  // The box sizes itself to its text (wrapping a long one); it is made at least as wide as
+  // its caption needs, so the title bar does not cut the caption short. An empty row of that
+  // width below the buttons carries the minimum into the box's own sizing.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(CaptionWidth(caption, AvailableArea(parent_)), 0, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   switch (box.exec()) {
     case QMessageBox::Ok: return Answer::Ok;
     case QMessageBox::Yes: return Answer::Yes;
@@ -41,11 +82,31 @@ Dialogs::Answer QtDialogs::MessageBox(const QString& text, const QString& captio
 
 std::optional<QString> QtDialogs::InputQuery(const QString& caption, const QString& prompt,
                                              const QString& initial, bool password) {
-  bool ok = false;
-  const QString text = QInputDialog::getText(parent_, caption, prompt,
-                                             password ? QLineEdit::Password : QLineEdit::Normal, initial, &ok);
-  if (!ok) return std::nullopt;
-  return text;
+  QInputDialog dialog(parent_);
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setWindowTitle(caption);
+  dialog.setLabelText(prompt);
+  dialog.setTextEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
+  dialog.setTextValue(initial);
+  FitPrompt(dialog, prompt, caption);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue();
+}
+
+// A prompt of several sentences wraps at a readable width instead of stretching the dialog
+// across (and past) the screen; the dialog stays as wide as its caption needs.
+void QtDialogs::FitPrompt(QInputDialog& dialog, const QString& prompt, const QString& caption) {
+  const QRect area = AvailableArea(dialog.parentWidget());
+  QLabel* label = dialog.findChild<QLabel*>();
+  if (!label) return;
+  label->setWordWrap(true);
+  const QStyle* style = dialog.style();
+  const int margins = style->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, &dialog) +
+                      style->pixelMetric(QStyle::PM_LayoutRightMargin, nullptr, &dialog);
+  const int natural = QFontMetrics(label->font()).horizontalAdvance(prompt) + 4;
+  const int widest = std::max(QuestionWidth(area), CaptionWidth(caption, area)) - margins;
+  const int narrowest = std::max(240, CaptionWidth(caption, area)) - margins;
+  label->setFixedWidth(std::clamp(natural, std::min(narrowest, widest), widest));
 }
 
 QString QtDialogs::QtFilter(const QString& filter) {

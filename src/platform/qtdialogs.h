@@ -2,6 +2,8 @@
 
 #include "platform/dialogs.h"
 
+class QInputDialog;
+class QRect;
 class QWidget;
 
 // The Dialogs service shown with Qt's standard dialogs.
@@ -23,6 +25,14 @@ class QtDialogs final : public Dialogs {
   static QString QtFilter(const QString& filter);
   // The chosen name with the default extension added when it has none.
   static QString WithDefaultExtension(const QString& name, const QString& extension);
+
+  // The width a window needs for its caption to show whole in the title bar, on a screen
+  // whose available area is area (at most nine tenths of its width).
+  static int CaptionWidth(const QString& caption, const QRect& area);
+  // The width at which the text of a question wraps: 500 pixels, less on a small screen.
+  static int QuestionWidth(const QRect& area);
+  // Wraps a text prompt's label at the question width (or the caption's).
+  static void FitPrompt(QInputDialog& dialog, const QString& prompt, const QString& caption);
 
  private:
   QWidget* parent_;

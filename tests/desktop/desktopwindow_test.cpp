@@ -57,6 +57,7 @@ TEST_F(DesktopWindowTest, LateTickRaisesEachAlarmOnceAndNeverTwice) {
   ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
   ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
   window.Timer1Timer();
+  QCoreApplication::processEvents();
   ASSERT_EQ(ctx.dialogs->asked().size(), 2u);
   EXPECT_EQ(ctx.dialogs->asked()[0].caption, QStringLiteral("Orvane Alarm"));
   EXPECT_EQ(ctx.dialogs->asked()[0].text, QStringLiteral("Standup\n\nRoom 4"));
@@ -80,6 +81,58 @@ TEST_F(DesktopWindowTest, AlarmWithoutSoundStillShowsTheMessage) {
   window.Timer1Timer();
   EXPECT_EQ(ctx.dialogs->asked().size(), 1u);
   EXPECT_TRUE(sound.played.empty());
+}
+
+// The sound starts once the message is up, so a sound that fails cannot keep it away.
+TEST_F(DesktopWindowTest, AlarmMessageShowsBeforeTheSoundStarts) {
+  struct OrderedSound : Sound {
+    explicit OrderedSound(const ScriptedDialogs& d) : dialogs(d) {}
+    void Play(const QString&) override { messagesBefore.push_back(dialogs.asked().size()); }
+    void Stop() override {}
+    const ScriptedDialogs& dialogs;
+    std::vector<size_t> messagesBefore;
+  } ordered(*ctx.dialogs);
+  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 2), QStringLiteral("Standup"));
+  ctx.display().AlarmEnabled = true;
+  T_DesktopWindow window(*ctx.context, screens, ordered);
+  ctx.clock->Set(DT(2024, 3, 15, 14, 0, 3));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  window.Timer1Timer();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ordered.messagesBefore, std::vector<size_t>{1});
+}
+
+// The platform's sound on a machine without an audio device is silent; the message shows.
+TEST_F(DesktopWindowTest, AlarmWithoutAnAudioDeviceShowsTheMessage) {
+  QtSound noDevice([] { return false; });
+  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 2), QStringLiteral("Standup"));
+  ctx.display().AlarmEnabled = true;
+  ctx.display().AlarmSound = QString::fromLocal8Bit(qgetenv("ORVANE_SOURCE_DIR")) + QStringLiteral("/data/Alarms/Alarm1.wav");
+  T_DesktopWindow window(*ctx.context, screens, noDevice);
+  ctx.clock->Set(DT(2024, 3, 15, 14, 0, 3));
+  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  window.Timer1Timer();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(ctx.dialogs->asked().size(), 1u);
+  EXPECT_EQ(ctx.dialogs->asked()[0].caption, QStringLiteral("Orvane Alarm"));
+  EXPECT_EQ(noDevice.LastOutcome(), QtSound::Outcome::NoDevice);
+}
+
+// The options dialog stores another place (another monitor, or the place before a preview):
+// the panel goes there when it reloads the settings, not at the next drag.
+TEST_F(DesktopWindowTest, ReloadedSettingsWithAnotherPlaceMoveThePanel) {
+  FixedScreens two({Monitor{QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1040), true},
+                    Monitor{QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false}});
+  T_DesktopWindow window(*ctx.context, two, sound);
+  window.show();
+  TSettings& settings = ctx.context->settings();
+  settings.SetInt(QStringLiteral("Monitor"), 1);
+  settings.SetInt(QStringLiteral("DesktopLeft"), 3200 - 220);
+  settings.SetInt(QStringLiteral("DesktopTop"), 30);
+  window.DisplaySettingsChanged();
+  EXPECT_EQ(window.pos(), QPoint(3200 - 220, 30));
+  EXPECT_EQ(settings.GetInt(QStringLiteral("DesktopLeft")), 3200 - 220);
+  window.hide();
 }
 
 TEST_F(DesktopWindowTest, AlarmBeforeTheWindowStartedIsNotRaised) {

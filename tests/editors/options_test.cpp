@@ -239,12 +239,42 @@ TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
     EXPECT_EQ(settings().GetInt(QStringLiteral("GradientEnd")), 0);
     EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("old"));
     EXPECT_EQ(context->display().Width, 220);
-    // The monitor choice returns; the monitor the preview moved to is not part of the snapshot.
+    // The monitor choice returns, and the panel to its monitor and place.
     EXPECT_EQ(settings().GetSetting(QStringLiteral("MonitorSelect")), QStringLiteral("-1"));
-    EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("1"));
-    settings().SetSetting(QStringLiteral("Monitor"), QStringLiteral("0"));
+    EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("0"));
+    EXPECT_EQ(settings().GetInt(QStringLiteral("DesktopLeft")), 1380);
   }
   EXPECT_EQ(refreshes, 0);
+}
+
+// The panel on the primary monitor's right edge (its work area is 1600 wide), 300 high.
+void DockRight(TSettings& settings) {
+  for (auto [key, value] : {std::pair{"Width", "220"}, {"DesktopLeft", "1380"}, {"DesktopTop", "40"}, {"dockRight", "-1"},
+                            {"LastWidth", "220"}, {"LastHeight", "300"}}) {
+    settings.SetSetting(QLatin1String(key), QLatin1String(value));
+  }
+}
+
+TEST_F(OptionsTest, WiderPreviewKeepsTheRightEdgeAndCancelPutsThePlaceBack) {
+  DockRight(settings());
+  options->show();
+  Control<QSpinBox>("PanelWidth")->setValue(320);
+  Click("PreviewButton");
+  EXPECT_EQ(context->display().DesktopLeft, 1280);
+  Click("CancelButton");
+  EXPECT_EQ(context->display().Width, 220);
+  EXPECT_EQ(context->display().DesktopLeft, 1380);
+  EXPECT_EQ(context->display().DesktopTop, 40);
+}
+
+TEST_F(OptionsTest, AnotherMonitorTakesThePanelToTheSamePlaceOnIt) {
+  DockRight(settings());
+  options->show();
+  Control<QComboBox>("MonitorSelect")->setCurrentIndex(2);  // its work area: 1600..2880
+  Click("SaveButton");
+  EXPECT_EQ(context->display().DesktopLeft, 2880 - 220);
+  EXPECT_EQ(context->display().DesktopTop, 40);
+  EXPECT_EQ(panelReloads, 1);
 }
 
 TEST_F(OptionsTest, SaveWritesTheStoreAndRefreshesAChangedZipTwice) {
