@@ -148,7 +148,6 @@ void T_DesktopWindow::FormShow() {
     context_.settings().SetSetting(QStringLiteral("Title"), QStringLiteral("Default"));
     // The theme chooser is offered here once it exists.
   }
-  X11ShowOnAllDesktops(this);
   Timer1->start();
   if (s.EnableAutoUpdate) {
     UpdateCheck->start();
@@ -170,6 +169,12 @@ void T_DesktopWindow::FormDestroy() {
 
 void T_DesktopWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  // The window is not mapped yet: the window manager finds the hints when it takes it on,
+  // and is asked again once it has (every re-show, the tray's and a second start's too).
+  X11MarkDesktopPanel(this);
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible()) X11MarkDesktopPanel(this);
+  });
   FormShow();
 }
 

@@ -1,0 +1,112 @@
+// The panel under a compositing manager (xcompmgr) on the private X server: the desktop is
+// seen through the panel whatever draws the wallpaper, here a plain window of one colour
+// such as desktop environments use, which publishes no wallpaper pixmap.
+
+#include "app/appcontext.h"
+#include "core/memorykeystore.h"
+#include "desktop/desktopwindow.h"
+#include "desktop/displayfunctions.h"
+#include "platform/screens.h"
+#include "platform/sound.h"
+#include "platform/x11desktop.h"
+#include "support/scripteddialogs.h"
+#include "support/screenshot.h"
+#include "support/testutil.h"
+#include "x11session.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using namespace x11test;
+
+// A window of one colour over the whole screen, of the desktop type that desktop
+// environments draw their wallpaper in: the window manager keeps it below every other.
+class WallpaperWindow {
+ public:
+  explicit WallpaperWindow(QRgb colour) {
+    xcb_connection_t* c = Connection();
+    xcb_screen_t* screen = Screen();
+    window_ = xcb_generate_id(c);
+    const uint32_t values[] = {colour & 0xFFFFFFu};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, screen->width_in_pixels,
+                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL, values);
+    const xcb_atom_t type = Atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, Atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
+    xcb_map_window(c, window_);
+    xcb_flush(c);
+  }
+  ~WallpaperWindow() {
+    xcb_destroy_window(Connection(), window_);
+    xcb_flush(Connection());
+  }
+
+ private:
+  xcb_window_t window_ = 0;
+};
+
+int Distance(QColor a, QColor b) {
+  return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+TEST(X11Compositor, ScreenshotShowsTheWallpaperThroughThePanel) {
+  if (!ServerRunning()) GTEST_SKIP() << qPrintable(ServerProblem());
+  const std::unique_ptr<DesktopProgram> wm = StartOpenbox();
+  const std::unique_ptr<DesktopProgram> compositor = StartCompositor();
+  if (compositor->missing()) GTEST_SKIP() << qPrintable(compositor->problem());
+  ASSERT_TRUE(compositor->problem().isEmpty()) << qPrintable(compositor->problem());
+  ASSERT_TRUE(X11CompositorRunning());
+  DeleteProperty(Screen()->root, "_XROOTPMAP_ID");  // this wallpaper is a window
+
+  const QColor wallColour(0x30, 0x70, 0xC0);
+  WallpaperWindow wallpaper(wallColour.rgb());
+  ASSERT_TRUE(WaitFor([&] { return ScreenPixels(QRect(5, 5, 1, 1)).pixelColor(0, 0) == wallColour; }))
+      << "the compositor shows the wallpaper window";
+
+  TempHome home;
+  AppContext context(std::make_unique<FixedClock>(DT(2026, 12, 7, 9, 0)), std::make_unique<ScriptedDialogs>(),
+                     std::make_unique<MemoryKeyStore>());
+  PainterStartup(context);
+  FixedScreens screens;
+  SilentSound sound;
+  // What the panel looks like over that wallpaper, painted by the program itself.
+  QImage expected;
+  {
+    T_DesktopWindow offscreen(context, screens, sound);
+    offscreen.KeepsQuickNotesFile = false;
+    QImage wall(8, 8, QImage::Format_RGB32);
+    wall.fill(wallColour);
+    expected = offscreen.RenderOver(wall);
+  }
+  T_DesktopWindow panel(context, screens, sound);
+  panel.KeepsQuickNotesFile = false;
+  panel.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+  panel.FormPaint();
+  const QRect place = panel.geometry();
+  ASSERT_EQ(place.size(), expected.size());
+  // A pixel where nothing is drawn over the background: half the black background over the
+  // wallpaper, neither the panel's own colour nor the wallpaper alone.
+  const QPoint at(place.width() / 2, place.height() - 3);
+  const QColor want = expected.pixelColor(at);
+  ASSERT_GT(Distance(want, wallColour), 40);
+  ASSERT_GT(Distance(want, Qt::black), 40);
+  QColor seen;
+  WaitFor([&] {
+    seen = ScreenPixels(QRect(place.topLeft() + at, QSize(1, 1))).pixelColor(0, 0);
+    return Distance(seen, want) <= 6;
+  });
+  EXPECT_LE(Distance(seen, want), 6) << "on the screen " << qPrintable(seen.name()) << ", over the wallpaper "
+                                      << qPrintable(want.name());
+
+  // The panel and some of the wallpaper around it, as the user sees them.
+  const QRect around = place.adjusted(-40, -40, 40, 40).intersected(QRect(0, 0, 1920, 1080));
+  SaveScreenshot(ScreenPixels(around), QStringLiteral("panel-compositor"));
+  PainterShutdown(context);
+}
+
+}  // namespace
