@@ -196,8 +196,14 @@ std::unique_ptr<DesktopProgram> StartOpenbox() {
   return program;
 }
 
-std::unique_ptr<DesktopProgram> StartCompositor() {
-  return std::make_unique<DesktopProgram>(QStringLiteral("xcompmgr"), QStringList{}, [] {
+std::unique_ptr<DesktopProgram> StartCompositor(const QString& program) {
+  QStringList arguments;
+  if (program == QLatin1String("picom")) {
+    // No configuration file of the user's, no shadows or fading: the plain composition.
+    arguments = {QStringLiteral("--backend"), QStringLiteral("xrender"), QStringLiteral("--config"),
+                 QStringLiteral("/dev/null")};
+  }
+  return std::make_unique<DesktopProgram>(program, arguments, [] {
     xcb_connection_t* c = Connection();
     Reply<xcb_get_selection_owner_reply_t> reply(
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, Atom("_NET_WM_CM_S0")), nullptr));

@@ -57,7 +57,8 @@ class DesktopProgram {
 
 // openbox, ready once it has announced itself on the root window.
 std::unique_ptr<DesktopProgram> StartOpenbox();
-// xcompmgr, ready once it owns the compositing manager selection.
-std::unique_ptr<DesktopProgram> StartCompositor();
+// A compositing manager (xcompmgr, or picom with its X Render backend), ready once it owns
+// the compositing manager selection.
+std::unique_ptr<DesktopProgram> StartCompositor(const QString& program = QStringLiteral("xcompmgr"));
 
 }  // namespace x11test
