@@ -23,32 +23,6 @@ namespace {
 
 using namespace x11test;
 
-// A window of one colour over the whole screen, of the desktop type that desktop
-// environments draw their wallpaper in: the window manager keeps it below every other.
-class WallpaperWindow {
- public:
-  explicit WallpaperWindow(QRgb colour) {
-    xcb_connection_t* c = Connection();
-    xcb_screen_t* screen = Screen();
-    window_ = xcb_generate_id(c);
-    const uint32_t values[] = {colour & 0xFFFFFFu};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, screen->width_in_pixels,
-                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                      XCB_CW_BACK_PIXEL, values);
-    const xcb_atom_t type = Atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, Atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
-    xcb_map_window(c, window_);
-    xcb_flush(c);
-  }
-  ~WallpaperWindow() {
-    xcb_destroy_window(Connection(), window_);
-    xcb_flush(Connection());
-  }
-
- private:
-  xcb_window_t window_ = 0;
-};
-
 int Distance(QColor a, QColor b) {
   return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
 }

@@ -21,6 +21,13 @@ QString problem = QStringLiteral("the private X server did not start");
 class XServer : public ::testing::Environment {
  public:
   void SetUp() override {
+    // A test that runs this program again (at another scale) hands it its server.
+    const QByteArray given = qgetenv("ORVANE_TEST_X_SERVER");
+    if (!given.isEmpty()) {
+      qputenv("DISPLAY", given);
+      StartApplication();
+      return;
+    }
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty()) {
       problem = QStringLiteral("Xvfb is not installed");
@@ -46,6 +53,9 @@ class XServer : public ::testing::Environment {
       }
     }
     if (!running_) return;
+    StartApplication();
+  }
+  static void StartApplication() {
     // The test environment pins the offscreen platform; the command line outranks it.
     static int argc = 3;
     static char name[] = "test_x11", option[] = "-platform", platform[] = "xcb";
@@ -138,6 +148,25 @@ QImage ScreenPixels(const QRect& rect) {
     for (int x = 0; x < rect.width(); ++x) line[x] |= 0xFF000000u;
   }
   return image;
+}
+
+WallpaperWindow::WallpaperWindow(QRgb colour) {
+  xcb_connection_t* c = Connection();
+  xcb_screen_t* screen = Screen();
+  window_ = xcb_generate_id(c);
+  const uint32_t values[] = {colour & 0xFFFFFFu};
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, screen->width_in_pixels,
+                    screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                    XCB_CW_BACK_PIXEL, values);
+  const xcb_atom_t type = Atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, Atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
+  xcb_map_window(c, window_);
+  xcb_flush(c);
+}
+
+WallpaperWindow::~WallpaperWindow() {
+  xcb_destroy_window(Connection(), window_);
+  xcb_flush(Connection());
 }
 
 DesktopProgram::DesktopProgram(const QString& program, const QStringList& arguments,

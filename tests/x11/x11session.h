@@ -4,6 +4,7 @@
 // application on it, and the desktop programs a test starts there: window managers and
 // compositing managers from the system's packages. A test whose programs are missing skips.
 
+#include <QColor>
 #include <QImage>
 #include <QProcess>
 #include <QRect>
@@ -36,6 +37,20 @@ void DeleteProperty(xcb_window_t window, const char* name);
 // What the screen shows (the root window's pixels, which under a compositing manager are
 // the composed picture) in a rectangle.
 QImage ScreenPixels(const QRect& rect);
+
+// A window of one colour over the whole screen, of the desktop type that desktop
+// environments draw their wallpaper in: the window manager keeps it below every other. It
+// publishes no wallpaper pixmap.
+class WallpaperWindow {
+ public:
+  explicit WallpaperWindow(QRgb colour);
+  ~WallpaperWindow();
+  WallpaperWindow(const WallpaperWindow&) = delete;
+  WallpaperWindow& operator=(const WallpaperWindow&) = delete;
+
+ private:
+  xcb_window_t window_ = 0;
+};
 
 // A program run on the private server for the life of the object.
 class DesktopProgram {
