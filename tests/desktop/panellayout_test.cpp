@@ -367,6 +367,8 @@ struct ResizedCase {
   QRect expected;
 };
 
+void PrintTo(const ResizedCase& c, std::ostream* os) { *os << c.name; }
+
 class ResizedPlaceTest : public ::testing::TestWithParam<ResizedCase> {};
 
 TEST_P(ResizedPlaceTest, KeepsTheDockedEdgeAndStaysInside) {

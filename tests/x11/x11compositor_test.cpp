@@ -33,6 +33,8 @@ struct CompositorCase {
   bool startedAfterThePanel;  // the session started its compositor late: the next tick sees it
 };
 
+void PrintTo(const CompositorCase& c, std::ostream* os) { *os << c.name; }
+
 class X11Compositor : public ::testing::TestWithParam<CompositorCase> {};
 
 TEST_P(X11Compositor, ScreenshotShowsTheWallpaperThroughThePanel) {
