@@ -155,6 +155,18 @@ TEST_F(DesktopWindowTest, StartedInScrollModeTheScrollBarStaysOnTheScreen) {
   EXPECT_EQ(window.width(), 220);
 }
 
+TEST_F(DesktopWindowTest, PreviewingAnotherWidthKeepsTheRightEdgeOfADockedPanel) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();  // first start: docked to the top right
+  ASSERT_TRUE(ctx.display().dockRight);
+  TSettings& settings = ctx.context->settings();
+  for (int width : {400, 150, 220}) {  // wider, narrower, and back as after Cancel
+    settings.SetInt(QStringLiteral("Width"), width);
+    window.DisplaySettingsChanged();
+    EXPECT_EQ(window.geometry(), QRect(1920 - width, 0, width, window.height())) << width;
+  }
+}
+
 TEST_F(DesktopWindowTest, AScaledScreenKeepsThePanelInsideAndBackAtFullSizeItReturnsToItsEdges) {
   for (int i = 0; i < 30; ++i) AddEvent(ctx.calendar(), D(2024, 3, 15), QStringLiteral("Event %1").arg(i));
   const int R = 21;
