@@ -15,6 +15,7 @@ namespace {
 // The largest backdrop picture read, in pixels: far beyond any screen, well below what would
 // exhaust memory.
 constexpr qint64 MaxBackdropPixels = qint64(16384) * 16384;
+constexpr int MaxScale = 4;
 
 int RunRender(const CliCommand& command, CliArgs& args) {
   QString error;
@@ -24,6 +25,8 @@ int RunRender(const CliCommand& command, CliArgs& args) {
   if (!error.isEmpty()) return UsageError(command, error);
   const std::optional<QString> backdropPath = args.TakeOption(QStringLiteral("--backdrop"), error);
   if (!error.isEmpty()) return UsageError(command, error);
+  const std::optional<QString> scaleText = args.TakeOption(QStringLiteral("--scale"), error);
+  if (!error.isEmpty()) return UsageError(command, error);
   if (const QString unknown = args.UnknownOption(); !unknown.isEmpty()) {
     return UsageError(command, QStringLiteral("unknown option %1").arg(unknown));
   }
@@ -31,6 +34,17 @@ int RunRender(const CliCommand& command, CliArgs& args) {
     return UsageError(command, QStringLiteral("unexpected argument \"%1\"").arg(args.Positional().first()));
   }
   if (!out || out->isEmpty()) return UsageError(command, QStringLiteral("--out FILE.png is required"));
+  // The picture as a screen scaled to N00% shows the panel: N times the pixels each way.
+  int scale = 1;
+  if (scaleText) {
+    bool ok = false;
+    scale = scaleText->toInt(&ok);
+    if (!ok || scale < 1 || scale > MaxScale) {
+      return UsageError(command, QStringLiteral("--scale wants a whole number from 1 to %1, not \"%2\"")
+                                     .arg(MaxScale)
+                                     .arg(*scaleText));
+    }
+  }
 
   std::unique_ptr<Clock> clock;
   if (nowText) {
@@ -69,7 +83,7 @@ int RunRender(const CliCommand& command, CliArgs& args) {
   T_DesktopWindow window(*context, screens, sound);
   // A picture only: the quick-notes file stays as the panel keeps it.
   window.KeepsQuickNotesFile = false;
-  const QImage picture = window.RenderOver(backdrop);
+  const QImage picture = window.RenderOver(backdrop, scale);
   PainterShutdown(*context);
   if (!picture.save(*out, "PNG")) {
     QTextStream(stderr) << "orvane render: cannot write " << *out << Qt::endl;
@@ -85,7 +99,7 @@ int RunRender(const CliCommand& command, CliArgs& args) {
 CliCommand RenderCommand() {
   CliCommand command;
   command.name = QStringLiteral("render");
-  command.usage = QStringLiteral("render --out FILE.png [--now \"YYYY-MM-DD HH:MM\"] [--backdrop IMAGE]");
+  command.usage = QStringLiteral("render --out FILE.png [--now \"YYYY-MM-DD HH:MM\"] [--backdrop IMAGE] [--scale N]");
   command.summary = QStringLiteral("paint the desktop panel as it would look, without a display");
   command.needs = CliCommand::Needs::Gui;
   command.run = [command](CliArgs& args) { return RunRender(command, args); };

@@ -138,9 +138,13 @@ void T_DesktopWindow::FormShow() {
   const DisplaySettings& s = context_.display();
   ShowingInProgress = true;
   painter_.BeginPaint();
-  const int height = std::min(painter_.ContentHeight(), s.MaxHeight * s.R());
+  // The size the first paint gives it (scroll bar included), no taller than the work area:
+  // MaxHeight may have been set on a larger screen or at another scale.
+  const QRect area = WorkArea();
+  painter_.WorkAreaHeight = area.height();
+  const WindowSize size = painter_.UpdateWindowSize();
   // A stored position off every monitor (one that was unplugged) is brought back inside.
-  QRect placed = SnapToWorkArea(QRect(s.DesktopLeft, s.DesktopTop, s.Width, height), WorkArea(), s.R());
+  const QRect placed = SnapToWorkArea(QRect(s.DesktopLeft, s.DesktopTop, size.width, size.height), area, s.R());
   setGeometry(placed);
   UpdateDocking();
   ShowingInProgress = false;
@@ -148,7 +152,6 @@ void T_DesktopWindow::FormShow() {
     context_.settings().SetSetting(QStringLiteral("Title"), QStringLiteral("Default"));
     // The theme chooser is offered here once it exists.
   }
-  X11ShowOnAllDesktops(this);
   Timer1->start();
   if (s.EnableAutoUpdate) {
     UpdateCheck->start();
@@ -170,6 +173,12 @@ void T_DesktopWindow::FormDestroy() {
 
 void T_DesktopWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  // The window is not mapped yet: the window manager finds the hints when it takes it on,
+  // and is asked again once it has (every re-show, the tray's and a second start's too).
+  X11MarkDesktopPanel(this);
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible()) X11MarkDesktopPanel(this);
+  });
   FormShow();
 }
 
@@ -216,9 +225,13 @@ QRect T_DesktopWindow::WorkArea() const {
 }
 
 void T_DesktopWindow::UpdateWindowSize() {
+  const QRect area = WorkArea();
+  painter_.WorkAreaHeight = area.height();
   const WindowSize size = painter_.UpdateWindowSize();
   painter_.ResizingInProgress = true;
-  if (this->size() != QSize(size.width, size.height)) resize(size.width, size.height);
+  // A panel docked to the right keeps its right edge when the scroll bar comes or goes.
+  const QSize wanted(size.width, size.height);
+  if (this->size() != wanted) setGeometry(ResizedPlace(geometry(), wanted, area, context_.display().dockRight));
   const int W = context_.display().Width;
   VertScrollBar->setVisible(size.scrollMode);
   if (size.scrollMode) {
@@ -299,12 +312,16 @@ void T_DesktopWindow::FormPaint() {
     UpdateWindowSize();
     UpdateDocking();
     painter_.PaintedOnce = true;
-    picture_ = QImage(size(), QImage::Format_RGB32);
+    // At the screen's resolution: sharp on a scaled (HiDPI) screen.
+    const qreal dpr = devicePixelRatioF();
+    picture_ = QImage(size() * dpr, QImage::Format_RGB32);
+    picture_.setDevicePixelRatio(dpr);
     translucent_ = X11CompositorRunning();
     if (translucent_) {
       painter_.PaintPanel(picture_, nullptr);
     } else {
-      const QImage backdrop = Backdrop(QRect(pos(), size()));
+      // The wallpaper is read in the screen's own pixels.
+      const QImage backdrop = Backdrop(QRect(pos() * dpr, size() * dpr));
       painter_.PaintPanel(picture_, &backdrop);
     }
     PlaceBoxes();
@@ -359,10 +376,11 @@ void T_DesktopWindow::paintEvent(QPaintEvent*) {
   p.drawImage(0, 0, picture_);
 }
 
-QImage T_DesktopWindow::RenderOver(const QImage& backdrop) {
+QImage T_DesktopWindow::RenderOver(const QImage& backdrop, qreal scale) {
   painter_.BeginPaint();
   const WindowSize size = painter_.UpdateWindowSize();
-  QImage picture(size.width, size.height, QImage::Format_RGB32);
+  QImage picture(QSize(size.width, size.height) * scale, QImage::Format_RGB32);
+  picture.setDevicePixelRatio(scale);
   const QImage scaled = backdrop.isNull() ? NeutralBackdrop(picture.size())
                                           : backdrop.scaled(picture.size(), Qt::KeepAspectRatioByExpanding,
                                                             Qt::SmoothTransformation)

@@ -141,8 +141,9 @@ class T_DesktopWindow : public QWidget {
   QRect WorkArea() const;
 
   // The picture of the panel as it shows on the desktop, boxes included, over a backdrop of
-  // the panel's size (the render command and screenshots).
-  QImage RenderOver(const QImage& backdrop);
+  // the panel's size (the render command and screenshots). A scale of 2 paints it as a
+  // screen scaled to 200% shows it: twice the pixels, with that device pixel ratio.
+  QImage RenderOver(const QImage& backdrop, qreal scale = 1);
 
   // The automatic update check, run by the update timer; nothing until it is set.
   std::function<void()> RunUpdateCheck;

@@ -122,7 +122,7 @@ int DisplayFunctions::ContentHeight() { return ::ContentHeight(settings_, Counts
 
 WindowSize DisplayFunctions::UpdateWindowSize() {
   ResizingInProgress = true;
-  const WindowSize size = ComputeWindowSize(ContentHeight(), settings_);
+  const WindowSize size = ComputeWindowSize(ContentHeight(), settings_, WorkAreaHeight);
   ScrollMode = size.scrollMode;
   if (!ScrollMode) ScrollPos = 0;
   ScrollPos = std::clamp(ScrollPos, 0, std::max(0, size.scrollRange - size.height));
@@ -131,9 +131,12 @@ WindowSize DisplayFunctions::UpdateWindowSize() {
 }
 
 void DisplayFunctions::PaintPanel(QImage& target, const QImage* backdrop) {
+  // The target's device pixel ratio is kept: the panel is laid out in device-independent
+  // pixels and painted at the screen's resolution, so text stays sharp on a scaled screen.
+  const qreal dpr = target.devicePixelRatio();
   const int w = target.width();
   const int h = target.height();
-  pictureHeight_ = h;
+  pictureHeight_ = static_cast<int>(std::ceil(h / dpr));
   const QColor bg = ColourOf(settings_.BgColor);
   PrepareGradient();
   if (backdrop) {
@@ -142,6 +145,7 @@ void DisplayFunctions::PaintPanel(QImage& target, const QImage* backdrop) {
     const QImage s = backdrop->size() == target.size() ? backdrop->convertToFormat(QImage::Format_RGB32)
                                                         : backdrop->scaled(target.size()).convertToFormat(QImage::Format_RGB32);
     QImage panel(w, h, QImage::Format_RGB32);
+    panel.setDevicePixelRatio(dpr);
     panel.fill(bg);
     translucent_ = false;
     BlendInto(panel, s, settings_.BgAlpha);
@@ -180,6 +184,7 @@ void DisplayFunctions::PaintPanel(QImage& target, const QImage* backdrop) {
   // the blend above.
   translucent_ = true;
   QImage panel(w, h, QImage::Format_ARGB32_Premultiplied);
+  panel.setDevicePixelRatio(dpr);
   QColor bgA = bg;
   bgA.setAlpha(255 - settings_.BgAlpha);
   panel.fill(Qt::transparent);

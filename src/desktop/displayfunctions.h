@@ -82,6 +82,9 @@ class DisplayFunctions {
   bool PaintedOnce = false;
   bool Terminating = false;
   int ScrollPos = 0;  // the vertical scroll position
+  // The height of the work area the window sits in; the window is never made taller. 0: no
+  // limit but MaxHeight (pictures made without a screen).
+  int WorkAreaHeight = 0;
   LayoutMarks Marks;
   std::vector<THitRow> HitRows;
   MonthCellTable MonthCells{};

@@ -193,17 +193,19 @@ TDateTime CalendarDateAt(int x, int y, const CalendarGeometry& g, const MonthCel
   return cells[static_cast<size_t>(r)][static_cast<size_t>(col)];
 }
 
-WindowSize ComputeWindowSize(int contentHeight, const DisplaySettings& s) {
+WindowSize ComputeWindowSize(int contentHeight, const DisplaySettings& s, int workAreaHeight) {
   const int R = s.R();
+  int rows = s.MaxHeight;
+  if (workAreaHeight > 0) rows = std::min(rows, std::max(2, workAreaHeight / R));
   WindowSize out;
   out.scrollRange = contentHeight;
-  if (contentHeight / R <= s.MaxHeight) {
+  if (contentHeight / R <= rows) {
     out.scrollMode = false;
     out.height = contentHeight;
     out.width = s.Width;
   } else {
     out.scrollMode = true;
-    out.height = R * s.MaxHeight;
+    out.height = R * rows;
     out.width = s.Width + ScrollBarWidth;
   }
   return out;
@@ -218,15 +220,22 @@ DockingResult ComputeDocking(const DockingInput& in) {
   const int w = in.window.width();
   DockingResult out;
   if (in.showing) {
-    if (h != in.LastHeight) {
+    // A docked panel goes back to its edge when its size changed, and also when the edge
+    // has moved since (another resolution or scale): it is no longer within a row of it.
+    const bool nearBottom = bottomEdge - in.R <= top + h && top + h <= bottomEdge;
+    const bool nearRight = rightEdge - in.R <= left + w && left + w <= rightEdge;
+    if (h != in.LastHeight || (in.dockBottom && !nearBottom)) {
       if (in.dockBottom) top = bottomEdge - h;
       out.changed = true;
     }
-    if (w != in.LastWidth) {
+    if (w != in.LastWidth || (in.dockRight && !nearRight)) {
       if (in.dockRight) left = rightEdge - w;
       out.changed = true;
     }
   }
+  const QPoint inside = KeepInside(QRect(left, top, w, h), in.workArea).topLeft();
+  left = inside.x();
+  top = inside.y();
   out.dockBottom = bottomEdge - in.R <= top + h;
   out.dockRight = rightEdge - in.R <= left + w;
   if (top != in.DesktopTop || left != in.DesktopLeft || w != in.LastWidth) out.changed = true;
@@ -234,6 +243,21 @@ DockingResult ComputeDocking(const DockingInput& in) {
   out.LastWidth = w;
   out.position = QPoint(left, top);
   return out;
+}
+
+QRect KeepInside(const QRect& window, const QRect& workArea) {
+  const auto fit = [](int at, int size, int from, int length) {
+    if (size >= length) return from;  // too large: its top or left edge stays on the screen
+    return std::clamp(at, from, from + length - size);
+  };
+  return QRect(fit(window.x(), window.width(), workArea.x(), workArea.width()),
+               fit(window.y(), window.height(), workArea.y(), workArea.height()), window.width(), window.height());
+}
+
+QRect ResizedPlace(const QRect& window, QSize size, const QRect& workArea, bool dockRight) {
+  QRect placed(window.topLeft(), size);
+  if (dockRight) placed.moveRight(window.right());
+  return KeepInside(placed, workArea);
 }
 
 QRect SnapToWorkArea(const QRect& proposed, const QRect& workArea, int R) {

@@ -96,8 +96,10 @@ struct WindowSize {
   bool scrollMode = false;
   int scrollRange = 0;
 };
-// Height, width and scroll mode for a content height.
-WindowSize ComputeWindowSize(int contentHeight, const DisplaySettings& s);
+// Height, width and scroll mode for a content height. With a work-area height the window
+// is never taller than the rows that fit into it (MaxHeight may come from a larger screen or
+// another scale), and the content scrolls instead.
+WindowSize ComputeWindowSize(int contentHeight, const DisplaySettings& s, int workAreaHeight = 0);
 
 // The scroll bar's width in scroll mode.
 constexpr int ScrollBarWidth = 15;
@@ -123,6 +125,14 @@ struct DockingResult {
   bool changed = false;  // the settings must be written
 };
 DockingResult ComputeDocking(const DockingInput& in);
+
+// The rectangle moved (not resized) so that it lies inside the work area, as far as it fits.
+QRect KeepInside(const QRect& window, const QRect& workArea);
+
+// Where the window goes when the program gives it a new size (the scroll bar comes or goes,
+// the content grows): one docked to the right keeps its right edge, and it stays inside the
+// work area.
+QRect ResizedPlace(const QRect& window, QSize size, const QRect& workArea, bool dockRight);
 
 // The proposed geometry moved into the work area, snapping to an edge within R - 2 pixels.
 QRect SnapToWorkArea(const QRect& proposed, const QRect& workArea, int R);

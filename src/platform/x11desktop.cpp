@@ -3,9 +3,11 @@
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #if defined(ORVANE_HAVE_XCB)
 #include <xcb/xcb.h>
@@ -24,9 +26,23 @@ xcb_connection_t* Connection() {
   return x11 ? x11->connection() : nullptr;
 }
 
-xcb_screen_t* FirstScreen(xcb_connection_t* c) {
+// The screen the program was started on (the number after the dot in DISPLAY, 0 without one).
+int ScreenNumber() {
+  int display = 0;
+  int screen = 0;
+  char* host = nullptr;
+  if (!xcb_parse_display(nullptr, &host, &display, &screen)) screen = 0;
+  std::free(host);
+  return screen;
+}
+
+xcb_screen_t* DefaultScreen(xcb_connection_t* c) {
   xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-  return it.rem > 0 ? it.data : nullptr;
+  xcb_screen_t* first = it.rem > 0 ? it.data : nullptr;
+  for (int i = ScreenNumber(); it.rem > 0; xcb_screen_next(&it), --i) {
+    if (i == 0) return it.data;
+  }
+  return first;
 }
 
 xcb_atom_t Atom(xcb_connection_t* c, const char* name, bool onlyIfExists = true) {
@@ -54,7 +70,9 @@ xcb_pixmap_t RootPixmap(xcb_connection_t* c, xcb_window_t root) {
 bool X11CompositorRunning() {
   xcb_connection_t* c = Connection();
   if (!c) return false;
-  const xcb_atom_t atom = Atom(c, "_NET_WM_CM_S0", false);
+  // The compositing manager of a screen owns the selection named after the screen's number.
+  const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(ScreenNumber());
+  const xcb_atom_t atom = Atom(c, name.constData(), false);
   if (atom == XCB_ATOM_NONE) return false;
   Reply<xcb_get_selection_owner_reply_t> reply(
       xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom), nullptr));
@@ -64,7 +82,7 @@ bool X11CompositorRunning() {
 QImage X11RootWallpaper(const QRect& rect) {
   xcb_connection_t* c = Connection();
   if (!c || rect.isEmpty()) return QImage();
-  xcb_screen_t* screen = FirstScreen(c);
+  xcb_screen_t* screen = DefaultScreen(c);
   if (!screen) return QImage();
   const xcb_pixmap_t pixmap = RootPixmap(c, screen->root);
   if (pixmap == XCB_NONE) return QImage();
@@ -93,25 +111,58 @@ QImage X11RootWallpaper(const QRect& rect) {
   return image;
 }
 
-void X11ShowOnAllDesktops(QWidget* window) {
+void X11MarkDesktopPanel(QWidget* window) {
   xcb_connection_t* c = Connection();
   if (!c || !window) return;
-  xcb_screen_t* screen = FirstScreen(c);
+  xcb_screen_t* screen = DefaultScreen(c);
+  const xcb_atom_t state = Atom(c, "_NET_WM_STATE", false);
   const xcb_atom_t desktop = Atom(c, "_NET_WM_DESKTOP", false);
-  if (!screen || desktop == XCB_ATOM_NONE) return;
+  const xcb_atom_t below = Atom(c, "_NET_WM_STATE_BELOW", false);
+  const xcb_atom_t skipTaskbar = Atom(c, "_NET_WM_STATE_SKIP_TASKBAR", false);
+  const xcb_atom_t skipPager = Atom(c, "_NET_WM_STATE_SKIP_PAGER", false);
+  const xcb_atom_t sticky = Atom(c, "_NET_WM_STATE_STICKY", false);
+  if (!screen || state == XCB_ATOM_NONE || desktop == XCB_ATOM_NONE) return;
   const auto id = static_cast<xcb_window_t>(window->winId());
   const uint32_t all = 0xFFFFFFFFu;
+
+  // The properties the window manager reads when it takes the window on. The state list is
+  // merged, so what Qt put there stays.
+  std::vector<xcb_atom_t> atoms;
+  Reply<xcb_get_property_reply_t> reply(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 64), nullptr));
+  if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+    const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    atoms.assign(data, data + std::max(0, count));
+  }
+  for (xcb_atom_t wanted : {below, skipTaskbar, skipPager, sticky}) {
+    if (wanted != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), wanted) == atoms.end()) {
+      atoms.push_back(wanted);
+    }
+  }
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, static_cast<uint32_t>(atoms.size()),
+                      atoms.data());
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1, &all);
-  // A mapped window asks the window manager.
-  xcb_client_message_event_t message = {};
-  message.response_type = XCB_CLIENT_MESSAGE;
-  message.format = 32;
-  message.window = id;
-  message.type = desktop;
-  message.data.data32[0] = all;
-  message.data.data32[1] = 2;  // from a pager-like client: obey
-  xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                 reinterpret_cast<const char*>(&message));
+
+  // The same as requests, which a window manager obeys for a window it manages (and ignores
+  // for one it does not manage yet).
+  const auto send = [&](xcb_atom_t type, uint32_t a, uint32_t b, uint32_t d) {
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = type;
+    message.data.data32[0] = a;
+    message.data.data32[1] = b;
+    message.data.data32[2] = d;
+    message.data.data32[3] = 2;  // from a pager-like client: obey
+    xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+  };
+  constexpr uint32_t add = 1;
+  send(state, add, skipTaskbar, skipPager);
+  send(state, add, sticky, below);
+  send(desktop, all, 2, 0);
   xcb_flush(c);
 }
 
@@ -119,6 +170,6 @@ void X11ShowOnAllDesktops(QWidget* window) {
 
 bool X11CompositorRunning() { return false; }
 QImage X11RootWallpaper(const QRect&) { return QImage(); }
-void X11ShowOnAllDesktops(QWidget*) {}
+void X11MarkDesktopPanel(QWidget*) {}
 
 #endif

@@ -18,5 +18,9 @@ bool X11CompositorRunning();
 // repaint.
 QImage X11RootWallpaper(const QRect& rect);
 
-// Asks the window manager to show the window on every virtual desktop.
-void X11ShowOnAllDesktops(QWidget* window);
+// Marks the panel for the window manager: kept below other windows, without a task-bar or
+// pager entry, on every virtual desktop. Call it before the window is mapped (the window
+// manager reads the hints when it takes the window on) and again once it is mapped: a window
+// manager drops the hints when a window is withdrawn, and the map that follows a quick hide
+// can reach it before it has forgotten the old ones, so the hints are asked for again.
+void X11MarkDesktopPanel(QWidget* window);

@@ -89,6 +89,9 @@ TEST_F(Commands, RenderPaintsThePanelWithoutADisplay) {
   // The day list of a day without the three events is three rows shorter.
   ASSERT_EQ(Run({"render", "--out", out, "--now", "2024-03-16 10:00"}, {}, {.headless = true}).code, 0);
   EXPECT_EQ(QImage(out).height(), busy.height() - 3 * 21);
+  // As on a screen scaled to 200%: twice the pixels each way.
+  ASSERT_EQ(Run({"render", "--out", out, "--now", "2024-03-15 10:00", "--scale", "2"}, {}, {.headless = true}).code, 0);
+  EXPECT_EQ(QImage(out).size(), busy.size() * 2);
 
   QImage wall(64, 64, QImage::Format_RGB32);
   wall.fill(QColor(255, 0, 255));
@@ -167,6 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{"RenderOutWithoutValue", {"render", "--out"}, 2, "--out needs a value"},
         BadArgs{"RenderBadMoment", {"render", "--out", "@OUT", "--now", "tomorrow"}, 2, "--now wants a moment"},
         BadArgs{"RenderUnknownOption", {"render", "--out", "@OUT", "--big"}, 2, "unknown option --big"},
+        BadArgs{"RenderScaleZero", {"render", "--out", "@OUT", "--scale", "0"}, 2, "--scale wants a whole number from 1 to 4"},
+        BadArgs{"RenderScaleTooLarge", {"render", "--out", "@OUT", "--scale", "5"}, 2, "not \"5\""},
+        BadArgs{"RenderScaleFraction", {"render", "--out", "@OUT", "--scale", "1.5"}, 2, "--scale wants"},
         BadArgs{"RenderMissingBackdrop", {"render", "--out", "@OUT", "--backdrop", "@DIR/none.png"}, 1, "cannot read the picture"},
         BadArgs{"RenderBackdropNotAPicture", {"render", "--out", "@OUT", "--backdrop", "@DIR/junk.png"}, 1, "cannot read the picture"},
         BadArgs{"BackupWithoutFile", {"backup"}, 2, "usage: orvane backup FILE.ovb"},

@@ -177,6 +177,73 @@ TEST_F(DesktopWindowTest, FirstStartSitsAtTheTopRightOfTheWorkArea) {
   EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("LastWidth")), QStringLiteral("220"));
 }
 
+// Stores where the panel was last placed, as the docking bookkeeping does.
+void StorePlace(AppContext& context, QRect place, bool dockBottom, bool dockRight, int maxHeight) {
+  TSettings& settings = context.settings();
+  settings.SetInt(QStringLiteral("DesktopLeft"), place.x());
+  settings.SetInt(QStringLiteral("DesktopTop"), place.y());
+  settings.SetInt(QStringLiteral("LastWidth"), place.width());
+  settings.SetInt(QStringLiteral("LastHeight"), place.height());
+  settings.SetBool(QStringLiteral("dockBottom"), dockBottom);
+  settings.SetBool(QStringLiteral("dockRight"), dockRight);
+  settings.SetInt(QStringLiteral("MaxHeight"), maxHeight);
+  LoadDisplaySettings(settings, context.display());
+}
+
+TEST_F(DesktopWindowTest, StartedInScrollModeTheScrollBarStaysOnTheScreen) {
+  for (int i = 0; i < 12; ++i) AddEvent(ctx.calendar(), D(2024, 3, 15), QStringLiteral("Event %1").arg(i));
+  // Docked to the right at the last start, before the content needed scrolling.
+  StorePlace(*ctx.context, QRect(1700, 0, 220, 10 * 21), false, true, 10);
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();
+  window.FormPaint();
+  EXPECT_TRUE(window.painter().ScrollMode);
+  EXPECT_EQ(window.geometry(), QRect(1920 - 235, 0, 235, 10 * 21));
+  // The scroll bar goes again: the right edge stays where it is.
+  TSettings& settings = ctx.context->settings();
+  settings.SetInt(QStringLiteral("MaxHeight"), 40);
+  window.DisplaySettingsChanged();
+  EXPECT_FALSE(window.painter().ScrollMode);
+  EXPECT_EQ(window.geometry().right(), 1919);
+  EXPECT_EQ(window.width(), 220);
+}
+
+TEST_F(DesktopWindowTest, PreviewingAnotherWidthKeepsTheRightEdgeOfADockedPanel) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();  // first start: docked to the top right
+  ASSERT_TRUE(ctx.display().dockRight);
+  TSettings& settings = ctx.context->settings();
+  for (int width : {400, 150, 220}) {  // wider, narrower, and back as after Cancel
+    settings.SetInt(QStringLiteral("Width"), width);
+    window.DisplaySettingsChanged();
+    EXPECT_EQ(window.geometry(), QRect(1920 - width, 0, width, window.height())) << width;
+  }
+}
+
+TEST_F(DesktopWindowTest, AScaledScreenKeepsThePanelInsideAndBackAtFullSizeItReturnsToItsEdges) {
+  for (int i = 0; i < 30; ++i) AddEvent(ctx.calendar(), D(2024, 3, 15), QStringLiteral("Event %1").arg(i));
+  const int R = 21;
+  // Docked to the bottom right of a 1080-pixel screen, with room for 49 rows.
+  StorePlace(*ctx.context, QRect(1700, 1040 - 40 * R, 220, 40 * R), true, true, 49);
+  // The same screen at 200%, in device-independent pixels.
+  FixedScreens scaled({Monitor{QRect(0, 0, 960, 540), QRect(0, 0, 960, 520), true}});
+  {
+    T_DesktopWindow window(*ctx.context, scaled, sound);
+    window.KeepsQuickNotesFile = false;
+    window.show();
+    window.FormPaint();
+    EXPECT_TRUE(QRect(0, 0, 960, 520).contains(window.geometry())) << window.geometry().y();
+    EXPECT_EQ(window.geometry().right(), 959);
+    EXPECT_TRUE(window.painter().ScrollMode);
+  }
+  // Back at 100%: on its edges again, not where the small screen's edges were.
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.show();
+  window.FormPaint();
+  EXPECT_EQ(window.geometry().right(), 1919);
+  EXPECT_EQ(window.geometry().bottom(), 1039);
+}
+
 TEST_F(DesktopWindowTest, UpdateCheckFollowsItsSetting) {
   T_DesktopWindow window(*ctx.context, screens, sound);
   int checks = 0;

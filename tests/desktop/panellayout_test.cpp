@@ -249,6 +249,16 @@ TEST(WindowSize, FitsTheContentOrScrolls) {
   EXPECT_EQ(scroll.scrollRange, 11 * R);
 }
 
+TEST(WindowSize, NeverTallerThanTheWorkArea) {
+  DisplaySettings s = Plain();
+  s.MaxHeight = 49;  // set on a 1080-pixel screen; the work area is now 520 high (200%)
+  const WindowSize size = ComputeWindowSize(35 * R, s, 520);
+  EXPECT_TRUE(size.scrollMode);
+  EXPECT_EQ(size.height, (520 / R) * R);
+  EXPECT_EQ(size.width, 210 + 15);
+  EXPECT_FALSE(ComputeWindowSize(26 * R, s, 520).scrollMode);
+}
+
 // --- Docking.
 
 TEST(Docking, AWindowWithinOneRowOfTheEdgesIsDocked) {
@@ -310,6 +320,71 @@ TEST(Docking, NothingChangesWhenTheWindowStaysPut) {
   in.DesktopLeft = 99;
   EXPECT_TRUE(ComputeDocking(in).changed);
 }
+
+TEST(Docking, ShowingBringsADockedPanelBackToTheEdgesOfAnotherScreen) {
+  // Last placed on a screen scaled to 200% (960 x 520 work area), now at 100%.
+  DockingInput in;
+  in.workArea = QRect(0, 0, 1920, 1040);
+  in.R = R;
+  in.showing = true;
+  in.dockBottom = in.dockRight = true;
+  in.LastHeight = 300;
+  in.LastWidth = 200;
+  in.DesktopTop = 220;
+  in.DesktopLeft = 760;
+  in.window = QRect(760, 220, 200, 300);
+  const DockingResult out = ComputeDocking(in);
+  EXPECT_EQ(out.position, QPoint(1720, 740));
+  EXPECT_TRUE(out.dockBottom);
+  EXPECT_TRUE(out.dockRight);
+  EXPECT_TRUE(out.changed);
+}
+
+TEST(Docking, KeepsTheWindowInsideTheWorkArea) {
+  // Docked to the bottom of a small work area with a window taller than it: the top stays
+  // on the screen (the title row and the handle to move it by).
+  DockingInput in;
+  in.workArea = QRect(0, 0, 960, 520);
+  in.R = R;
+  in.showing = true;
+  in.dockBottom = true;
+  in.LastHeight = 500;
+  in.LastWidth = 200;
+  in.window = QRect(700, 0, 200, 730);
+  EXPECT_EQ(ComputeDocking(in).position, QPoint(700, 0));
+  in.window = QRect(900, 100, 200, 300);  // past the right edge
+  in.dockBottom = false;
+  EXPECT_EQ(ComputeDocking(in).position, QPoint(760, 100));
+}
+
+// --- A new size given by the program.
+
+struct ResizedCase {
+  const char* name;
+  QRect window;
+  QSize size;
+  bool dockRight;
+  QRect expected;
+};
+
+void PrintTo(const ResizedCase& c, std::ostream* os) { *os << c.name; }
+
+class ResizedPlaceTest : public ::testing::TestWithParam<ResizedCase> {};
+
+TEST_P(ResizedPlaceTest, KeepsTheDockedEdgeAndStaysInside) {
+  const ResizedCase& c = GetParam();
+  EXPECT_EQ(ResizedPlace(c.window, c.size, QRect(0, 0, 1920, 1040), c.dockRight), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ResizedPlaceTest,
+    ::testing::Values(
+        ResizedCase{"ScrollBarAppearsDockedRight", QRect(1700, 0, 220, 400), QSize(235, 400), true, QRect(1685, 0, 235, 400)},
+        ResizedCase{"ScrollBarGoesDockedRight", QRect(1685, 0, 235, 400), QSize(220, 400), true, QRect(1700, 0, 220, 400)},
+        ResizedCase{"UndockedKeepsItsLeftEdge", QRect(500, 100, 220, 400), QSize(235, 420), false, QRect(500, 100, 235, 420)},
+        ResizedCase{"GrowingPastTheRightEdge", QRect(1690, 0, 220, 400), QSize(235, 400), false, QRect(1685, 0, 235, 400)},
+        ResizedCase{"GrowingPastTheBottom", QRect(0, 800, 220, 200), QSize(220, 400), false, QRect(0, 640, 220, 400)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- Snapping.
 

@@ -148,6 +148,29 @@ TEST_F(PanelScreenshot, LightTheme) {
   Shoot("light-theme", QStringLiteral("Ideas for the garden:\n- tulips by the fence"));
 }
 
+TEST_F(PanelScreenshot, BusyWeekAtTwiceTheScale) {
+  FillBusyWeek(ctx.calendar());
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.KeepsQuickNotesFile = false;
+  window.QuickNotes->setPlainText(QStringLiteral("Pick up the dry cleaning"));
+  const QImage once = window.RenderOver(QImage());
+  const QImage twice = window.RenderOver(QImage(), 2);
+  ASSERT_EQ(twice.size(), once.size() * 2);
+  EXPECT_EQ(twice.devicePixelRatio(), 2);
+  // The same layout at twice the pixels: the gradient bars of the title row, the tasks and
+  // the month are where the picture at 100% has them, not in its upper left quarter.
+  const LayoutMarks& marks = window.painter().Marks;
+  for (const QPoint at : {QPoint(once.width() - 4, 3), QPoint(once.width() - 4, marks.TasksTop + 3),
+                          QPoint(6, marks.CalendarTop + 3)}) {
+    const QColor a = once.pixelColor(at);
+    const QColor b = twice.pixelColor(at * 2 + QPoint(1, 1));
+    EXPECT_NEAR(a.red(), b.red(), 24) << at.x() << "," << at.y();
+    EXPECT_NEAR(a.green(), b.green(), 24) << at.x() << "," << at.y();
+    EXPECT_NEAR(a.blue(), b.blue(), 24) << at.x() << "," << at.y();
+  }
+  SaveScreenshot(twice, QStringLiteral("panel-busy-week-scale2"));
+}
+
 TEST_F(PanelScreenshot, DarkTheme) {
   FillBusyWeek(ctx.calendar());
   FillOverdueTasks(ctx.calendar());
