@@ -162,6 +162,7 @@ LanProtocol::Identity T_Network::Identity() const {
   identity.user = settings.GetSetting(QStringLiteral("SyncEMail"));
   identity.password = settings.GetSetting(QStringLiteral("SyncPass"));
   identity.enabled = settings.GetBool(QStringLiteral("EnableSync"));
+  identity.allowOlder = settings.GetBool(QStringLiteral("AllowOlderPeers"));
   return identity;
 }
 
@@ -189,6 +190,9 @@ void T_Network::IdUDPServer1UDPRead() {
     for (const LanReply& reply : events.replies) Send(reply.address, reply.bytes);
     if (events.pass == LanEvents::Pass::Accepted && PassState == 0) PassState = 2;
     if (events.pass == LanEvents::Pass::Refused && PassState == 0) PassState = 1;
+    if (events.lockedOutSeconds) lockedOutSeconds_ = *events.lockedOutSeconds;
+    if (events.olderPeer) olderPeer_ = true;
+    if (events.refusedOlder) emit OlderPeerRefused(sender);
     if (events.disableActivity) Activity->stop();
     if (events.remoteNoteCount) RemoteNoteCount = *events.remoteNoteCount;
     if (events.remoteToDoCount) RemoteToDoCount = *events.remoteToDoCount;
@@ -297,21 +301,44 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
     return result;
   }
   syncing_ = true;
-
-  // The password check.
-  LockButtons();
-  PassState = 0;
-  protocol_.BeginExchange(peer);
-  Send(peer, Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(password)));
-  CheckPass->start();
-  WaitUntil([this] { return PassState != 0; });
-  CheckPass->stop();
-  if (PassState != 2) {
-    result.message = PassState == 1 ? Tr("Remote Password incorrect.") : Tr("Network timeout verifying password.");
+  const auto fail = [&](const QString& message) {
+    result.message = message;
     protocol_.EndExchange();
     UnlockButtons();
     syncing_ = false;
     return result;
+  };
+
+  // The password check: the challenge, with a discovery beside it that an older copy
+  // answers although it does not know the challenge.
+  LockButtons();
+  PassState = 0;
+  olderPeer_ = false;
+  lockedOutSeconds_ = 0;
+  const std::vector<QByteArray> hello = protocol_.BeginExchange(peer, password);
+  if (hello.empty()) return fail(Tr("The password could not be prepared: not enough memory."));
+  for (const QByteArray& datagram : hello) Send(peer, datagram);
+  CheckPass->start();
+  WaitUntil([this] { return PassState != 0 || olderPeer_; });
+  if (PassState == 0 && olderPeer_) {
+    if (!context_.settings().GetBool(QStringLiteral("AllowOlderPeers"))) {
+      CheckPass->stop();
+      return fail(Tr("The other computer runs an older Orvane that sends its password unprotected; update it, "
+                     "or turn on \"Allow older peers\" in Options."));
+    }
+    Send(peer, protocol_.BeginOlderCheck(password));
+    CheckPass->start();
+    WaitUntil([this] { return PassState != 0; });
+  }
+  CheckPass->stop();
+  if (PassState != 2) {
+    if (PassState == 3) return fail(Tr("Network timeout verifying password."));
+    if (lockedOutSeconds_ > 0) {
+      return fail(QCoreApplication::translate(
+          "T_Network", "The other computer refuses this one for %n second(s) after several wrong passwords.", nullptr,
+          lockedOutSeconds_));
+    }
+    return fail(Tr("Remote Password incorrect."));
   }
 
   Stopped = false;
@@ -330,7 +357,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   const qint64 localTotal = qint64(calendar.NoteCount()) + calendar.ToDoCount();
   qint64 done = 0;
   const auto pushed = [&](const std::optional<QByteArray>& message) {
-    if (message) Send(peer, *message);
+    if (message) Send(peer, protocol_.Outgoing(*message));
     else ++result.tooLarge;
     ++done;
     Progress(dialog, nullptr, static_cast<int>(qRound(double(done) * 100.0 / double(localTotal))));
@@ -354,7 +381,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   for (const auto& word : {Lan::NoteCntWord, Lan::TodoCntWord}) {
     if (Stopped) break;
     Replied = false;
-    Send(peer, QByteArray(word, Lan::WordLength));
+    Send(peer, protocol_.Outgoing(QByteArray(word, Lan::WordLength)));
     ArmActivity();
     WaitUntil([this] { return Replied || Stopped; });
   }
@@ -367,7 +394,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   const auto pull = [&](const QByteArray& word, quint32 count) {
     for (quint32 index = 0; index < count && !Stopped; ++index) {
       Replied = false;
-      Send(peer, word + Lan::IndexBytes(index));
+      Send(peer, protocol_.Outgoing(word + Lan::IndexBytes(index)));
       ArmActivity();
       WaitUntil([this] { return Replied || Stopped; });
       ++done;
@@ -380,7 +407,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   // The end; its answer is awaited no longer than the activity limit.
   if (!Stopped) {
     Replied = false;
-    Send(peer, Lan::Message(Lan::SyncDoneWord));
+    Send(peer, protocol_.Outgoing(Lan::Message(Lan::SyncDoneWord)));
     ArmActivity();
     WaitUntil([this] { return Replied || Stopped; });
   }
