@@ -199,6 +199,14 @@ bool Is(QByteArrayView word, const char (&expected)[11]) {
   return word == QByteArrayView(expected, Lan::WordLength);
 }
 
+// A name or user of an announcement, at most MaxNameLength characters: only the bytes that
+// can make them are decoded (cut where a character begins).
+QString AnnouncedText(QByteArrayView bytes) {
+  qsizetype cut = std::min(bytes.size(), 4 * Lan::MaxNameLength);
+  while (cut < bytes.size() && cut > 0 && (quint8(bytes[cut]) & 0xC0) == 0x80) --cut;
+  return DecodeText(bytes.first(cut)).left(Lan::MaxNameLength);
+}
+
 // Drops the entry of a bounded table that was touched longest ago.
 template <typename Table, typename Time>
 void DropOldest(Table& table, Time time) {
@@ -308,10 +316,9 @@ void LanProtocol::HandleAnnounce(QByteArrayView payload, const QString& sender, 
   // Anyone can announce anything: nothing is kept while synchronisation is off, and what is
   // kept is bounded in entries and in length.
   if (!identity.enabled) return;
-  const QString text = DecodeText(payload.first(std::min(payload.size(), 8 * Lan::MaxNameLength)));
-  const qsizetype blank = text.indexOf(QLatin1Char(' '));
-  const QString name = (blank < 0 ? text : text.left(blank)).left(Lan::MaxNameLength);
-  const QString user = (blank < 0 ? QString() : text.mid(blank + 1)).left(Lan::MaxNameLength);
+  const qsizetype blank = payload.indexOf(' ');
+  const QString name = AnnouncedText(blank < 0 ? payload : payload.first(blank));
+  const QString user = blank < 0 ? QString() : AnnouncedText(payload.sliced(blank + 1));
   // Our own answer to our own broadcast: a copy never lists itself.
   if (name == identity.computerName) return;
   auto it = std::find_if(systems_.begin(), systems_.end(), [&](const TSystem& s) { return s.Address == sender; });
