@@ -414,7 +414,8 @@ void T_DesktopWindow::Timer1Timer() {
   bool hold = HoldSave && calendar.DataChanged && HoldSave();
   if (hold) {
     if (!holdSince_ || now < *holdSince_) holdSince_ = now;
-    hold = (now - *holdSince_) * SecsPerDay < HoldSaveCapSeconds;
+    // (A millisecond's allowance for the rounding of the day fractions.)
+    hold = (now - *holdSince_) * SecsPerDay + 0.001 < HoldSaveCapSeconds;
   }
   if (!hold) {
     holdSince_.reset();
