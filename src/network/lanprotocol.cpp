@@ -323,6 +323,7 @@ void LanProtocol::HandleAnnounce(QByteArrayView payload, const QString& sender, 
   if (name == identity.computerName) return;
   auto it = std::find_if(systems_.begin(), systems_.end(), [&](const TSystem& s) { return s.Address == sender; });
   if (it == systems_.end()) {
+    // A full list takes newcomers again after the next discovery empties it.
     if (systems_.size() >= static_cast<size_t>(Lan::MaxSystems)) return;
     systems_.push_back(TSystem{});
     it = systems_.end() - 1;
