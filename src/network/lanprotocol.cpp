@@ -365,9 +365,15 @@ void LanProtocol::HandleHello(QByteArrayView payload, const QString& sender, con
     reply(Lan::Message(Lan::PassWaitWord, QByteArray::number((locked + 999) / 1000)));
     return;
   }
-  // No password set: nobody is let in.
-  if (identity.password.isEmpty() || !keys_->For(identity.password)) {
+  // No password set: nobody is let in. (The key is not needed yet: the challenge goes out at
+  // once, and the slow derivation runs when the proof arrives.)
+  if (identity.password.isEmpty()) {
     reply(Lan::Message(Lan::PassFailWord));
+    return;
+  }
+  // The same opening again (the peer did not hear our answer): the same challenge.
+  if (const auto it = pending_.constFind(sender); it != pending_.cend() && it->activeNonce == payload) {
+    reply(Lan::Message(Lan::ChallengeWord, it->passiveNonce));
     return;
   }
   if (!pending_.contains(sender) && pending_.size() >= MaxPending) {
@@ -392,7 +398,11 @@ void LanProtocol::HandleProof(QByteArrayView payload, const QString& sender, con
     return;
   }
   const Lan::Key* key = identity.password.isEmpty() ? nullptr : keys_->For(identity.password);
-  if (!key || !SameProof(ActiveProof(*key, pending.activeNonce, pending.passiveNonce), payload)) {
+  if (!key) {
+    reply(Lan::Message(Lan::PassFailWord));
+    return;
+  }
+  if (!SameProof(ActiveProof(*key, pending.activeNonce, pending.passiveNonce), payload)) {
     RecordFailure(sender, nowMs);
     reply(Lan::Message(Lan::PassFailWord));
     return;

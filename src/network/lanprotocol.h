@@ -180,6 +180,8 @@ class LanProtocol {
   // After an older peer showed itself: the unprotected check it understands.
   QByteArray BeginOlderCheck(const QString& password);
   void EndExchange();
+  // Whether the peer answered our challenge (and the check now waits for its acceptance).
+  bool Challenged() const { return activeState_ == Active::Proving; }
   bool ExchangeAccepted() const { return activeState_ == Active::Accepted || activeState_ == Active::OlderAccepted; }
   // A request or record of the active side, sealed for the accepting peer.
   QByteArray Outgoing(QByteArrayView inner);

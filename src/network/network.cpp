@@ -41,6 +41,9 @@ QString ResolveAddress(const QString& destination) {
   return AddressText(info.addresses().first());
 }
 
+// How long an exchange waits for a challenge after the peer answered only the discovery.
+constexpr int OlderPeerGraceMs = 500;
+
 // Asks the kernel for a receive buffer that holds a whole pushed calendar.
 constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
 
@@ -320,6 +323,22 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   for (const QByteArray& datagram : hello) Send(peer, datagram);
   CheckPass->start();
   WaitUntil([this] { return PassState != 0 || olderPeer_; });
+  if (PassState == 0 && olderPeer_) {
+    // The challenge may have been lost, or be on its way behind the announcement: ask once
+    // more and give it a moment before taking the peer for an older copy.
+    Send(peer, hello.front());
+    QTimer grace;
+    grace.setSingleShot(true);
+    bool graceOver = false;
+    connect(&grace, &QTimer::timeout, this, [this, &graceOver] {
+      graceOver = true;
+      WakeWaiter();
+    });
+    grace.start(OlderPeerGraceMs);
+    WaitUntil([&] { return PassState != 0 || graceOver || protocol_.Challenged(); });
+    grace.stop();
+    if (protocol_.Challenged()) WaitUntil([this] { return PassState != 0; });
+  }
   if (PassState == 0 && olderPeer_) {
     if (!context_.settings().GetBool(QStringLiteral("AllowOlderPeers"))) {
       CheckPass->stop();

@@ -454,6 +454,22 @@ TEST_F(LanExchangeTest, RecordedExchangeReplayedFromAnotherAddressGivesNothing) 
   EXPECT_FALSE(b.network->Serving());
 }
 
+TEST_F(LanExchangeTest, LostOpeningIsAskedAgainBeforeThePeerIsTakenForAnOlderCopy) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  // A relay at C that loses A's first datagram (the opening) and passes the rest.
+  HandDriven relay(AddressC, port_);
+  ASSERT_TRUE(relay.bound);
+  int fromA = 0;
+  relay.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
+    if (from.toString() == AddressA && fromA++ > 0) relay.Send(AddressB, d);
+    if (from.toString() == AddressB) relay.Send(AddressA, d);
+  };
+  EXPECT_EQ(a.network->SyncWithPassword(AddressC, QStringLiteral("bravo")).message, QStringLiteral("Synchronization Complete!"));
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
+}
+
 TEST_F(LanExchangeTest, RepeatedWrongPasswordsLockThisCopyOut) {
   Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
   Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));

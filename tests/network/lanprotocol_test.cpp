@@ -139,6 +139,18 @@ TEST_F(LanProtocolTest, EachExchangeUsesFreshNonces) {
   EXPECT_NE(a.replies[0].bytes, b.replies[0].bytes);
 }
 
+TEST_F(LanProtocolTest, RepeatedOpeningGetsTheSameChallenge) {
+  const QByteArray hello = active_.protocol.BeginExchange(Passive, active_.password)[0];
+  const LanEvents first = Handle(hello);
+  const LanEvents again = Handle(hello);
+  ASSERT_EQ(again.replies.size(), 1u);
+  EXPECT_EQ(again.replies[0].bytes, first.replies.at(0).bytes);
+  // So the proof for the first answer still counts.
+  const LanEvents proof = active_.Take(first);
+  active_.Take(again);
+  EXPECT_TRUE(Handle(proof.replies.at(0).bytes).lockButtons);
+}
+
 TEST_F(LanProtocolTest, ForgedAcceptanceIsDropped) {
   const QByteArray hello = active_.protocol.BeginExchange(Passive, active_.password)[0];
   active_.Take(Handle(hello));
