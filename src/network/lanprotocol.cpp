@@ -361,6 +361,9 @@ void LanProtocol::HandleHello(QByteArrayView payload, const QString& sender, con
                               LanEvents& events) {
   const auto reply = [&](QByteArray bytes) { events.replies.push_back(LanReply{sender, std::move(bytes)}); };
   if (payload.size() != Lan::NonceBytes) return;
+  // Our own opening reflected back at us: whoever does that wants our active side to prove
+  // the password to our passive side for it.
+  if (activeState_ != Active::Idle && payload == QByteArrayView(activeNonce_).first(Lan::NonceBytes)) return;
   if (const qint64 locked = LockedOutMs(sender, nowMs)) {
     reply(Lan::Message(Lan::PassWaitWord, QByteArray::number((locked + 999) / 1000)));
     return;

@@ -151,6 +151,13 @@ TEST_F(LanProtocolTest, RepeatedOpeningGetsTheSameChallenge) {
   EXPECT_TRUE(Handle(proof.replies.at(0).bytes).lockButtons);
 }
 
+TEST_F(LanProtocolTest, OurOwnOpeningReflectedBackGetsNoChallenge) {
+  // We synchronise with a stranger, who sends our opening back to our passive side, hoping
+  // to pass our challenge on to our active side and have it answered there.
+  const QByteArray hello = protocol_.BeginExchange(Stranger, QStringLiteral("secret"))[0];
+  EXPECT_TRUE(Handle(hello, Stranger).replies.empty());
+}
+
 TEST_F(LanProtocolTest, ForgedAcceptanceIsDropped) {
   const QByteArray hello = active_.protocol.BeginExchange(Passive, active_.password)[0];
   active_.Take(Handle(hello));
