@@ -558,19 +558,15 @@ LanEvents LanProtocol::Handle(QByteArrayView datagram, const QString& sender, co
 
   if (!IsAuthenticated(sender, nowMs)) return events;
   Peer& peer = peers_[sender];
+  std::optional<QByteArray> inner;
   if (peer.session.legacy) {
     // An older copy's exchange, in the clear (only while older peers are allowed).
     if (!identity.allowOlder) return events;
   } else {
-    if (!Is(word, Lan::SealedWord)) return events;
-    const std::optional<QByteArray> inner = Lan::Open(peer.session, datagram);
+    inner = Lan::Open(peer.session, datagram);
     if (!inner) return events;
     word = QByteArrayView(*inner).first(Lan::WordLength);
     payload = QByteArrayView(*inner).sliced(Lan::WordLength);
-    peer.lastSeen = nowMs;
-    Lan::Session& session = peer.session;
-    HandleRequest(word, payload, sender, session, events);
-    return events;
   }
   peer.lastSeen = nowMs;
   HandleRequest(word, payload, sender, peer.session, events);
