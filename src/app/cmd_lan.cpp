@@ -95,6 +95,8 @@ int RunListen(const CliCommand& command, CliArgs& args) {
     err << "orvane listen: refused " << address
         << ": it runs an older Orvane that sends its password unprotected (allow it with AllowOlderPeers)" << Qt::endl;
   });
+  // The listener is there to answer: its key is ready before the first peer asks.
+  if (!context->settings().GetSetting(QStringLiteral("SyncPass")).isEmpty()) network.PrepareKey();
   err << "orvane listen: answering on UDP port " << Lan::Port << "; stop with Ctrl+C" << Qt::endl;
   QCoreApplication::exec();
   saver.stop();

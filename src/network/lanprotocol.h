@@ -198,6 +198,8 @@ class LanProtocol {
     }
     return false;
   }
+  // Derives the key of this password now, so the first check that needs it does not wait.
+  void PrepareKey(const QString& password) { keys_->For(password); }
   // Whether the passive side currently serves this address.
   bool IsAuthenticated(const QString& address, qint64 nowMs);
   // How long this address is still refused after failed checks (0: not locked out).

@@ -86,6 +86,8 @@ class T_Network : public QWidget {
   // Whether another copy is in the middle of an exchange with this one (its password was
   // accepted and it has neither ended nor gone silent).
   bool Serving() const { return protocol_.Serving(monotonic_.elapsed()); }
+  // Derives the key of this copy's own password ahead of the first check (slow on purpose).
+  void PrepareKey() { protocol_.PrepareKey(Identity().password); }
   // The protocol state, for tests that look at what strangers left behind.
   const LanProtocol& Protocol() const { return protocol_; }
   // Called with every progress text and figure of an exchange (tests, the command line).
