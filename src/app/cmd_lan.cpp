@@ -5,6 +5,7 @@
 #include "network/network.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
@@ -18,6 +19,11 @@ namespace {
 // The write end of the pipe that turns SIGTERM and SIGINT into an event of the loop. The
 // handler can reach nothing else; it is set once, before the handler is installed.
 int quitPipe[2] = {-1, -1};
+
+// How often the listener looks for merged records to save, and how long a running exchange
+// may put the save off.
+constexpr int SaveCheckMs = 1000;
+constexpr qint64 HoldCapMs = 5000;
 
 void OnQuitSignal(int) {
   const char byte = 1;
@@ -69,14 +75,28 @@ int RunListen(const CliCommand& command, CliArgs& args) {
     err << "orvane listen: cannot watch for the stop signals" << Qt::endl;
     return 1;
   }
-  // Merged records are written as the panel writes them: on a tick, and on the way out. A
-  // write of a large calendar takes seconds, so it waits while a peer is mid-exchange (the
-  // peer would otherwise give up waiting for an answer).
+  // Merged records are written soon after they arrive. A write of a large calendar takes a
+  // while, so it waits while a peer is mid-exchange (the peer could give up waiting for an
+  // answer) — but never longer than HoldCapMs, so a peer that keeps talking cannot keep
+  // merged records unsaved.
   QTimer saver;
-  QObject::connect(&saver, &QTimer::timeout, [&context, &network] {
-    if (!network.Serving()) context->SaveCalendar();
+  QElapsedTimer held;
+  QObject::connect(&saver, &QTimer::timeout, [&context, &network, &held] {
+    if (!context->calendar().DataChanged) return;
+    if (network.Serving()) {
+      if (!held.isValid()) held.start();
+      if (held.elapsed() < HoldCapMs) return;
+    }
+    held.invalidate();
+    context->SaveCalendar();
   });
-  saver.start(5000);
+  saver.start(SaveCheckMs);
+  QObject::connect(&network, &T_Network::OlderPeerRefused, [&err](const QString& address) {
+    err << "orvane listen: refused " << address
+        << ": it runs an older Orvane that sends its password unprotected (allow it with AllowOlderPeers)" << Qt::endl;
+  });
+  // The listener is there to answer: its key is ready before the first peer asks.
+  if (!context->settings().GetSetting(QStringLiteral("SyncPass")).isEmpty()) network.PrepareKey();
   err << "orvane listen: answering on UDP port " << Lan::Port << "; stop with Ctrl+C" << Qt::endl;
   QCoreApplication::exec();
   saver.stop();

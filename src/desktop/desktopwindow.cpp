@@ -431,7 +431,18 @@ void T_DesktopWindow::Timer1Timer() {
     context_.dialogs().BringToFront();
     for (int index : alarms) ShowAlarm(index);
   }
-  if (!HoldSave || !HoldSave()) context_.SaveCalendar();
+  // A peer mid-exchange puts the save off, but only for HoldSaveCapSeconds: then the tick
+  // saves what was merged so far even if the exchange goes on.
+  bool hold = HoldSave && calendar.DataChanged && HoldSave();
+  if (hold) {
+    if (!holdSince_ || now < *holdSince_) holdSince_ = now;
+    // (A millisecond's allowance for the rounding of the day fractions.)
+    hold = (now - *holdSince_) * SecsPerDay + 0.001 < HoldSaveCapSeconds;
+  }
+  if (!hold) {
+    holdSince_.reset();
+    context_.SaveCalendar();
+  }
   if (quickNotesDirty_ && context_.display().SaveNotebook) SaveQuickNotes();
   FormPaint();
 }

@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class AppContext;
 class DesktopBackdrop;
@@ -150,8 +151,11 @@ class T_DesktopWindow : public QWidget {
   // Hides the editors and the other windows with the panel (Hide Window); nothing until set.
   std::function<void()> HideOtherWindows;
   // While this answers true the tick leaves the calendar unsaved (a network peer is in the
-  // middle of an exchange, and a long save would make it time out); the next tick saves.
+  // middle of an exchange, and a long save would make it time out); the next tick saves. A
+  // hold lasts at most HoldSaveCapSeconds, so a peer that keeps talking cannot keep merged
+  // records unsaved.
   std::function<bool()> HoldSave;
+  static constexpr double HoldSaveCapSeconds = 5;
   // Where the desktop pixels under the window come from when no compositor shows them.
   void SetBackdropSource(std::function<QImage(const QRect&)> source) { backdropSource_ = std::move(source); }
 
@@ -256,6 +260,8 @@ class T_DesktopWindow : public QWidget {
   bool translucent_ = false;  // the last picture was made for a compositor
   std::function<QImage(const QRect&)> backdropSource_;
   TDateTime previousTick_ = 0;
+  // When the tick first held the save for the running exchange.
+  std::optional<TDateTime> holdSince_;
   bool quickNotesDirty_ = false;
   QString quickNotesError_;  // the last failure to save the notes that was shown
   bool terminating_ = false;

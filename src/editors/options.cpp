@@ -315,6 +315,7 @@ void T_Options::UpdateDependentControls() {
   for (QWidget* w : std::initializer_list<QWidget*>{SoundFilePath, PlayBtn, SndBrowseBtn}) Enable(w, PlayAlarm->isChecked());
   Enable(SyncEMail, EnableSync->isChecked());
   Enable(SyncPassReset, EnableSync->isChecked());
+  Enable(AllowOlderPeers, EnableSync->isChecked());
   FillTrayIcons();
 }
 

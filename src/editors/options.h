@@ -184,6 +184,7 @@ class T_Options : public QDialog {
   QCheckBox* EnableSync = nullptr;
   QLineEdit* SyncEMail = nullptr;
   QPushButton* SyncPassReset = nullptr;
+  QCheckBox* AllowOlderPeers = nullptr;
   // Below the pages.
   QPushButton* SaveButton = nullptr;
   QPushButton* CancelButton = nullptr;

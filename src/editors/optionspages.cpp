@@ -327,9 +327,12 @@ QWidget* T_Options::BuildSynchronizationPage() {
   SyncEMail = Named(new QLineEdit(group), "SyncEMail");
   SyncEMail->setMinimumWidth(240);
   SyncPassReset = Named(new QPushButton(tr("Set Sync Password"), group), "SyncPassReset");
+  AllowOlderPeers = Named(new QCheckBox(tr("Allow older peers (their password travels unprotected)"), group),
+                          "AllowOlderPeers");
   form->addRow(EnableSync);
   AddRow(form, tr("Sync User Name"), SyncEMail);
   form->addRow(QString(), SyncPassReset);
+  form->addRow(AllowOlderPeers);
   return page;
 }
 
@@ -445,5 +448,6 @@ void T_Options::BuildBindings() {
   bindings_.push_back({QStringLiteral("SyncPass"), [this](const QString& t) { pendingSyncPass_ = t; },
                        [this] { return pendingSyncPass_; }});
   text("SyncEMail", SyncEMail);
+  box("AllowOlderPeers", AllowOlderPeers);
   spin("MemoLines", MemoLines);
 }

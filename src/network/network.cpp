@@ -42,6 +42,9 @@ QString ResolveAddress(const QString& destination) {
   return AddressText(info.addresses().first());
 }
 
+// How long an exchange waits for a challenge after the peer answered only the discovery.
+constexpr int OlderPeerGraceMs = 500;
+
 // Asks the kernel for a receive buffer that holds a whole pushed calendar.
 constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
 
@@ -163,6 +166,7 @@ LanProtocol::Identity T_Network::Identity() const {
   identity.user = settings.GetSetting(QStringLiteral("SyncEMail"));
   identity.password = settings.GetSetting(QStringLiteral("SyncPass"));
   identity.enabled = settings.GetBool(QStringLiteral("EnableSync"));
+  identity.allowOlder = settings.GetBool(QStringLiteral("AllowOlderPeers"));
   return identity;
 }
 
@@ -190,6 +194,9 @@ void T_Network::IdUDPServer1UDPRead() {
     for (const LanReply& reply : events.replies) Send(reply.address, reply.bytes);
     if (events.pass == LanEvents::Pass::Accepted && PassState == 0) PassState = 2;
     if (events.pass == LanEvents::Pass::Refused && PassState == 0) PassState = 1;
+    if (events.lockedOutSeconds) lockedOutSeconds_ = *events.lockedOutSeconds;
+    if (events.olderPeer) olderPeer_ = true;
+    if (events.refusedOlder) emit OlderPeerRefused(sender);
     if (events.disableActivity) Activity->stop();
     if (events.remoteNoteCount) RemoteNoteCount = *events.remoteNoteCount;
     if (events.remoteToDoCount) RemoteToDoCount = *events.remoteToDoCount;
@@ -300,21 +307,60 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
     return result;
   }
   syncing_ = true;
-
-  // The password check.
-  LockButtons();
-  PassState = 0;
-  protocol_.BeginExchange(peer);
-  Send(peer, Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(password)));
-  CheckPass->start();
-  WaitUntil([this] { return PassState != 0; });
-  CheckPass->stop();
-  if (PassState != 2) {
-    result.message = PassState == 1 ? Tr("Remote Password incorrect.") : Tr("Network timeout verifying password.");
+  const auto fail = [&](const QString& message) {
+    result.message = message;
     protocol_.EndExchange();
     UnlockButtons();
     syncing_ = false;
     return result;
+  };
+
+  // The password check: the challenge, with a discovery beside it that an older copy
+  // answers although it does not know the challenge.
+  LockButtons();
+  PassState = 0;
+  olderPeer_ = false;
+  lockedOutSeconds_ = 0;
+  const std::vector<QByteArray> hello = protocol_.BeginExchange(peer, password);
+  if (hello.empty()) return fail(Tr("The password could not be prepared: not enough memory."));
+  for (const QByteArray& datagram : hello) Send(peer, datagram);
+  CheckPass->start();
+  WaitUntil([this] { return PassState != 0 || olderPeer_; });
+  if (PassState == 0 && olderPeer_) {
+    // The challenge may have been lost, or be on its way behind the announcement: ask once
+    // more and give it a moment before taking the peer for an older copy.
+    Send(peer, hello.front());
+    QTimer grace;
+    grace.setSingleShot(true);
+    bool graceOver = false;
+    connect(&grace, &QTimer::timeout, this, [this, &graceOver] {
+      graceOver = true;
+      WakeWaiter();
+    });
+    grace.start(OlderPeerGraceMs);
+    WaitUntil([&] { return PassState != 0 || graceOver || protocol_.Challenged(); });
+    grace.stop();
+    if (protocol_.Challenged()) WaitUntil([this] { return PassState != 0; });
+  }
+  if (PassState == 0 && olderPeer_) {
+    if (!context_.settings().GetBool(QStringLiteral("AllowOlderPeers"))) {
+      CheckPass->stop();
+      return fail(Tr("The other computer runs an older Orvane that sends its password unprotected; update it, "
+                     "or turn on \"Allow older peers\" in Options."));
+    }
+    Send(peer, protocol_.BeginOlderCheck(password));
+    CheckPass->start();
+    WaitUntil([this] { return PassState != 0; });
+  }
+  CheckPass->stop();
+  if (PassState != 2) {
+    if (PassState == 3) return fail(Tr("Network timeout verifying password."));
+    if (lockedOutSeconds_ > 0) {
+      return fail(QCoreApplication::translate(
+          "T_Network", "The other computer refuses this one for %n second(s) after several wrong passwords.", nullptr,
+          lockedOutSeconds_));
+    }
+    return fail(Tr("Remote Password incorrect."));
   }
 
   Stopped = false;
@@ -333,7 +379,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   const qint64 localTotal = qint64(calendar.NoteCount()) + calendar.ToDoCount();
   qint64 done = 0;
   const auto pushed = [&](const std::optional<QByteArray>& message) {
-    if (message) Send(peer, *message);
+    if (message) Send(peer, protocol_.Outgoing(*message));
     else ++result.tooLarge;
     ++done;
     Progress(dialog, nullptr, static_cast<int>(qRound(double(done) * 100.0 / double(localTotal))));
@@ -357,7 +403,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   for (const auto& word : {Lan::NoteCntWord, Lan::TodoCntWord}) {
     if (Stopped) break;
     Replied = false;
-    Send(peer, QByteArray(word, Lan::WordLength));
+    Send(peer, protocol_.Outgoing(QByteArray(word, Lan::WordLength)));
     ArmActivity();
     WaitUntil([this] { return Replied || Stopped; });
   }
@@ -370,7 +416,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   const auto pull = [&](const QByteArray& word, quint32 count) {
     for (quint32 index = 0; index < count && !Stopped; ++index) {
       Replied = false;
-      Send(peer, word + Lan::IndexBytes(index));
+      Send(peer, protocol_.Outgoing(word + Lan::IndexBytes(index)));
       ArmActivity();
       WaitUntil([this] { return Replied || Stopped; });
       ++done;
@@ -383,7 +429,7 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   // The end; its answer is awaited no longer than the activity limit.
   if (!Stopped) {
     Replied = false;
-    Send(peer, Lan::Message(Lan::SyncDoneWord));
+    Send(peer, protocol_.Outgoing(Lan::Message(Lan::SyncDoneWord)));
     ArmActivity();
     WaitUntil([this] { return Replied || Stopped; });
   }

@@ -86,6 +86,10 @@ class T_Network : public QWidget {
   // Whether another copy is in the middle of an exchange with this one (its password was
   // accepted and it has neither ended nor gone silent).
   bool Serving() const { return protocol_.Serving(monotonic_.elapsed()); }
+  // Derives the key of this copy's own password ahead of the first check (slow on purpose).
+  void PrepareKey() { protocol_.PrepareKey(Identity().password); }
+  // The protocol state, for tests that look at what strangers left behind.
+  const LanProtocol& Protocol() const { return protocol_; }
   // Called with every progress text and figure of an exchange (tests, the command line).
   std::function<void(const QString& text, int percent)> ProgressObserver;
   // Whether an exchange shows its progress window (runs without a desktop do not).
@@ -110,6 +114,8 @@ class T_Network : public QWidget {
  signals:
   // The calendar changed through records received (the desktop repaints).
   void CalendarMerged();
+  // A copy at the address tried the older, unprotected password check and was refused.
+  void OlderPeerRefused(const QString& address);
 
  private:
   void IdUDPServer1UDPRead();
@@ -134,4 +140,7 @@ class T_Network : public QWidget {
   QElapsedTimer monotonic_;
   QEventLoop* waitLoop_ = nullptr;
   bool syncing_ = false;
+  // The peer of the running exchange showed itself as an older copy; or refused us for a while.
+  bool olderPeer_ = false;
+  int lockedOutSeconds_ = 0;
 };

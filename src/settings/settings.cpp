@@ -111,6 +111,8 @@ const std::vector<KeyInfo>& KeyTable() {
       {"SyncPass", Type::Text, IntMin, IntMax, nullptr},
       // The local address the LAN synchronisation listens and sends on; all addresses when absent.
       {"SyncBindAddress", Type::Text, IntMin, IntMax, nullptr},
+      // Synchronise with older copies that send their password unprotected (off: refused).
+      {"AllowOlderPeers", Type::Boolean, IntMin, IntMax, Fixed("0")},
       {"CurrentWeather", Type::Boolean, IntMin, IntMax, Copy("DisplayWeather")},
       {"ToolTipWeather", Type::Boolean, IntMin, IntMax, Copy("DisplayWeather")},
       {"WeatherDouble", Type::Boolean, IntMin, IntMax, Fixed("-1")},

@@ -163,6 +163,27 @@ TEST_F(DesktopWindowTest, TickHoldsTheSaveWhileAskedAndSavesAfterwards) {
   EXPECT_FALSE(ctx.calendar().DataChanged);
 }
 
+TEST_F(DesktopWindowTest, PeerThatKeepsTalkingHoldsTheSaveAtMostFiveSeconds) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  window.HoldSave = [] { return true; };
+  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Merged"));
+  window.Timer1Timer();
+  ctx.clock->Advance(4.9 / SecsPerDay);
+  window.Timer1Timer();
+  EXPECT_TRUE(ctx.calendar().DataChanged);
+  ctx.clock->Advance(0.1 / SecsPerDay);
+  window.Timer1Timer();
+  EXPECT_FALSE(ctx.calendar().DataChanged);
+  // The exchange goes on: the next merge is held again from its own first tick, then saved.
+  AddEvent(ctx.calendar(), D(2024, 3, 17), QStringLiteral("Merged later"));
+  ctx.clock->Advance(5 / SecsPerDay);
+  window.Timer1Timer();
+  EXPECT_TRUE(ctx.calendar().DataChanged);
+  ctx.clock->Advance(5 / SecsPerDay);
+  window.Timer1Timer();
+  EXPECT_FALSE(ctx.calendar().DataChanged);
+}
+
 TEST_F(DesktopWindowTest, FirstStartSitsAtTheTopRightOfTheWorkArea) {
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.show();

@@ -147,6 +147,7 @@ const Mapping Mappings[] = {
     {"AlarmSound", "/tmp/bell.wav", "SoundFilePath", QStringLiteral("/tmp/bell.wav")},
     {"EnableSync", "-1", "EnableSync", true},
     {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")},
+    {"AllowOlderPeers", "-1", "AllowOlderPeers", true},
 };
 
 TEST_F(OptionsTest, EachControlShowsItsSettingAndStoresItBack) {
@@ -180,7 +181,7 @@ TEST_F(OptionsTest, BoxesEnableTheirDependentControls) {
       {"UseDropShadow", {"DropShadowColor", "Button6"}},
       {"DisplayCalendar", {"PrevMonth", "NextMonth"}},
       {"PlayAlarm", {"SoundFilePath", "PlayBtn", "SndBrowseBtn"}},
-      {"EnableSync", {"SyncEMail", "SyncPassReset"}},
+      {"EnableSync", {"SyncEMail", "SyncPassReset", "AllowOlderPeers"}},
   };
   options->show();
   for (const auto& [box, dependents] : rows) {

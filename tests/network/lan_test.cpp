@@ -8,6 +8,7 @@
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
 #include <QNetworkDatagram>
@@ -34,9 +35,10 @@ quint16 FreePort() {
   return 0;
 }
 
+// The password check keeps its real limit: the passive side's first check derives the key,
+// which is slow on purpose.
 LanTimings FastTimings() {
   LanTimings timings;
-  timings.checkPassMs = 300;
   timings.activityMs = 1000;
   return timings;
 }
@@ -44,7 +46,7 @@ LanTimings FastTimings() {
 // One running copy: its own store, clock, scripted dialogs and network window.
 struct Copy {
   Copy(const QString& address, quint16 port, const QString& password, const QString& name,
-       LanTimings timings = FastTimings(), bool enabled = true) {
+       LanTimings timings = FastTimings(), bool enabled = true, bool allowOlder = false) {
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2024, 3, 1, 9, 0)), std::move(scripted),
@@ -54,6 +56,7 @@ struct Copy {
     settings.SetSetting(QStringLiteral("SyncPass"), password);
     settings.SetSetting(QStringLiteral("SyncEMail"), name + QStringLiteral("@example.org"));
     settings.SetBool(QStringLiteral("EnableSync"), enabled);
+    settings.SetBool(QStringLiteral("AllowOlderPeers"), allowOlder);
     network = std::make_unique<T_Network>(*context, timings, port);
     network->ComputerName = name;
   }
@@ -215,12 +218,13 @@ struct HandDriven {
 };
 
 TEST_F(LanExchangeTest, LostAnswerDuringThePullEndsWithTheTimeOutMessage) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"), FastTimings(), true, true);
   HandDriven peer(AddressB, port_);
   ASSERT_TRUE(peer.bound);
-  // Accepts the check and counts three events, but the second record is never sent.
+  // An older copy: accepts the check and counts three events, but the second record is never sent.
   peer.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
     const QString to = from.toString();
+    if (d.startsWith(Lan::DiscWord)) peer.Send(to, Lan::Message(Lan::AnnounceWord, "old kim"));
     if (d.startsWith(Lan::CheckPassWord)) peer.Send(to, Lan::Message(Lan::PassOkWord));
     if (d.startsWith(Lan::NoteCntWord)) peer.Send(to, Lan::Message(Lan::RNoteCntWord, "3"));
     if (d.startsWith(Lan::TodoCntWord)) peer.Send(to, Lan::Message(Lan::RTodoCntWord, "0"));
@@ -408,6 +412,167 @@ TEST_F(LanExchangeTest, SyncButtonActsOnlyOnAListedSystem) {
   a.network->RemoteList->setCurrentRow(0);
   a.network->SyncButtonClick();  // no system behind the line: nothing is asked
   EXPECT_TRUE(a.dialogs->asked().empty());
+}
+
+// --- Attacks and older copies ------------------------------------------------------------
+
+TEST_F(LanExchangeTest, RecordedExchangeReplayedFromAnotherAddressGivesNothing) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  HandDriven replayer(QStringLiteral("127.0.0.4"), port_);
+  if (!replayer.bound) GTEST_SKIP() << "the port is taken on 127.0.0.4";
+  a.calendar().MergeNote(Event(QStringLiteral("Quarterly review"), DT(2024, 3, 4, 10, 0), 1));
+  b.calendar().MergeNote(Event(QStringLiteral("Dentist appointment"), DT(2024, 3, 4, 10, 0), 1));
+  // A reaches B through a relay at C that keeps every datagram either way.
+  HandDriven relay(AddressC, port_);
+  ASSERT_TRUE(relay.bound);
+  std::vector<QByteArray> fromA, fromB;
+  relay.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
+    if (from.toString() == AddressA) fromA.push_back(d), relay.Send(AddressB, d);
+    if (from.toString() == AddressB) fromB.push_back(d), relay.Send(AddressA, d);
+  };
+  ASSERT_TRUE(a.network->SyncWithPassword(AddressC, QStringLiteral("bravo")).complete);
+  ASSERT_EQ(b.calendar().NoteCount(), 2);
+  ASSERT_EQ(a.calendar().NoteCount(), 2);
+  // The records crossed the wire sealed.
+  for (const auto* side : {&fromA, &fromB}) {
+    for (const QByteArray& d : *side) {
+      EXPECT_FALSE(d.contains("Quarterly") || d.contains("Dentist")) << d.left(10).toStdString();
+    }
+  }
+  // Everything A sent, replayed from another address, and a record planted in between.
+  for (const QByteArray& d : fromA) replayer.Send(AddressB, d);
+  replayer.Send(AddressB, *Lan::NoteMessage(Event(QStringLiteral("Planted"), DT(2024, 3, 4, 10, 0), 1)));
+  replayer.Send(AddressB, Lan::Message(Lan::DiscWord));
+  ASSERT_TRUE(SpinUntil([&] { return replayer.Got(Lan::AnnounceWord); }));
+  EXPECT_TRUE(replayer.Got(Lan::ChallengeWord));  // a fresh one, which the old proof does not answer
+  EXPECT_TRUE(replayer.Got(Lan::PassFailWord));
+  EXPECT_FALSE(replayer.Got(Lan::ProvenWord));
+  EXPECT_FALSE(replayer.Got(Lan::PassOkWord));
+  EXPECT_FALSE(replayer.Got(Lan::SealedWord));
+  EXPECT_EQ(b.calendar().NoteCount(), 2);
+  EXPECT_FALSE(b.network->Serving());
+}
+
+TEST_F(LanExchangeTest, LostOpeningIsAskedAgainBeforeThePeerIsTakenForAnOlderCopy) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  // A relay at C that loses A's first datagram (the opening) and passes the rest.
+  HandDriven relay(AddressC, port_);
+  ASSERT_TRUE(relay.bound);
+  int fromA = 0;
+  relay.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
+    if (from.toString() == AddressA && fromA++ > 0) relay.Send(AddressB, d);
+    if (from.toString() == AddressB) relay.Send(AddressA, d);
+  };
+  EXPECT_EQ(a.network->SyncWithPassword(AddressC, QStringLiteral("bravo")).message, QStringLiteral("Synchronization Complete!"));
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
+}
+
+TEST_F(LanExchangeTest, RepeatedWrongPasswordsLockThisCopyOut) {
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  for (int i = 0; i < Lan::FreeFailures; ++i) {
+    EXPECT_EQ(a.network->SyncWithPassword(AddressB, QStringLiteral("guess")).message,
+              QStringLiteral("Remote Password incorrect."));
+  }
+  // Now even the right password waits out the lock-out.
+  const T_Network::SyncResult locked = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
+  EXPECT_FALSE(locked.complete);
+  EXPECT_TRUE(locked.message.startsWith(QStringLiteral("The other computer refuses this one for ")))
+      << locked.message.toStdString();
+  EXPECT_EQ(a.calendar().NoteCount(), 0);
+  EXPECT_TRUE(a.network->SyncButton->isEnabled());
+}
+
+// An older copy, played by hand: it answers the discovery, takes the bare digest of its
+// password, and serves in the clear.
+void PlayOlderCopy(HandDriven& older, const QString& password) {
+  older.onDatagram = [&older, password](const QByteArray& d, const QHostAddress& from) {
+    const QString to = from.toString();
+    if (d.startsWith(Lan::DiscWord)) older.Send(to, Lan::Message(Lan::AnnounceWord, "old kim"));
+    if (d.startsWith(Lan::CheckPassWord)) {
+      const bool right = d == Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(password));
+      older.Send(to, Lan::Message(right ? Lan::PassOkWord : Lan::PassFailWord));
+    }
+    if (d.startsWith(Lan::NoteCntWord)) older.Send(to, Lan::Message(Lan::RNoteCntWord, "1"));
+    if (d.startsWith(Lan::TodoCntWord)) older.Send(to, Lan::Message(Lan::RTodoCntWord, "0"));
+    if (d.startsWith(Lan::GetNoteWord)) older.Send(to, *Lan::NoteMessage(Event(QStringLiteral("Old's"), DT(2024, 3, 4, 10, 0), 1)));
+    if (d.startsWith(Lan::SyncDoneWord)) older.Send(to, Lan::Message(Lan::DataAckWord));
+  };
+}
+
+TEST_F(LanExchangeTest, OlderPassivePeerIsRefusedWithTheReasonUnlessAllowed) {
+  HandDriven older(AddressB, port_);
+  ASSERT_TRUE(older.bound);
+  PlayOlderCopy(older, QStringLiteral("bravo"));
+  {
+    Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+    const T_Network::SyncResult refused = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
+    EXPECT_EQ(refused.message, QStringLiteral("The other computer runs an older Orvane that sends its password "
+                                              "unprotected; update it, or turn on \"Allow older peers\" in Options."));
+    // The password never left in the clear.
+    EXPECT_FALSE(older.Got(Lan::CheckPassWord));
+    EXPECT_EQ(a.calendar().NoteCount(), 0);
+  }
+  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"), FastTimings(), true, true);
+  a.calendar().MergeNote(Event(QStringLiteral("A's"), DT(2024, 3, 4, 10, 0), 1));
+  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
+  EXPECT_EQ(Events(a.calendar()).count(QStringLiteral("Old's")), 1u);
+  EXPECT_TRUE(older.Got(*Lan::NoteMessage(a.calendar().NoteArray[0])));  // pushed in the clear, as it expects
+}
+
+TEST_F(LanExchangeTest, OlderActivePeerIsRefusedAndReportedUnlessAllowed) {
+  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  QStringList reported;
+  QObject::connect(b.network.get(), &T_Network::OlderPeerRefused, [&](const QString& address) { reported << address; });
+  HandDriven older(AddressC, port_);
+  ASSERT_TRUE(older.bound);
+  const auto askCount = [&] {
+    older.received.clear();
+    older.Send(AddressB, Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(QStringLiteral("bravo"))));
+    older.Send(AddressB, Lan::Message(Lan::NoteCntWord));
+    older.Send(AddressB, Lan::Message(Lan::DiscWord));
+    return SpinUntil([&] { return older.Got(Lan::AnnounceWord); });
+  };
+  ASSERT_TRUE(askCount());
+  EXPECT_TRUE(older.Got(Lan::PassFailWord));
+  EXPECT_FALSE(older.Got(Lan::RNoteCntWord));
+  EXPECT_EQ(reported, QStringList{AddressC});
+
+  b.context->settings().SetBool(QStringLiteral("AllowOlderPeers"), true);
+  ASSERT_TRUE(askCount());
+  EXPECT_TRUE(older.Got(Lan::PassOkWord));
+  EXPECT_TRUE(older.Got(Lan::Message(Lan::RNoteCntWord, "1")));
+}
+
+TEST_F(LanExchangeTest, AnnouncementFloodKeepsABoundedListAndNothingWhileSyncIsOff) {
+  Copy on(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+  Copy off(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"), FastTimings(), false);
+  const QByteArray huge = Lan::Message(Lan::AnnounceWord, QByteArray(30000, 'n') + ' ' + QByteArray(30000, 'u'));
+  std::vector<std::unique_ptr<QUdpSocket>> senders;
+  for (int i = 1; i <= 100; ++i) {
+    auto sender = std::make_unique<QUdpSocket>();
+    if (!sender->bind(QHostAddress(QStringLiteral("127.0.1.%1").arg(i)), 0)) continue;
+    sender->writeDatagram(huge, QHostAddress(AddressA), port_);
+    sender->writeDatagram(huge, QHostAddress(AddressB), port_);
+    senders.push_back(std::move(sender));
+    QCoreApplication::processEvents();
+  }
+  ASSERT_GT(senders.size(), size_t(Lan::MaxSystems));
+  ASSERT_TRUE(SpinUntil([&] { return on.network->Systems().size() == size_t(Lan::MaxSystems); }));
+  SpinUntil([] { return false; }, 300);
+  EXPECT_EQ(on.network->Systems().size(), size_t(Lan::MaxSystems));
+  EXPECT_EQ(on.network->RemoteList->count(), Lan::MaxSystems);
+  for (const TSystem& system : on.network->Systems()) {
+    EXPECT_EQ(system.Name.size(), Lan::MaxNameLength);
+    EXPECT_EQ(system.User.size(), Lan::MaxNameLength);
+  }
+  EXPECT_TRUE(off.network->Systems().empty());
+  EXPECT_EQ(off.network->RemoteList->count(), 0);
 }
 
 }  // namespace

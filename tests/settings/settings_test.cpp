@@ -68,12 +68,12 @@ TEST_F(SettingsTest, FirstRunFillsTheDefaultsAndTheAnswers) {
   const std::pair<const char*, const char*> cases[] = {
       {"MainWidth", "1440"}, {"MainHeight", "780"}, {"DesktopLeft", "1700"}, {"MaxHeight", "49"},
       {"WeatherZip", "10001"}, {"SyncEMail", "pat@example.org"}, {"SyncPass", "secret"}, {"DisplayWeather", "-1"},
-      {"EnableSync", "-1"}, {"MemoLines", "5"}};
+      {"EnableSync", "-1"}, {"MemoLines", "5"}, {"AllowOlderPeers", "0"}};
   for (const auto& [key, expected] : cases) EXPECT_EQ(settings->GetSetting(key), QString::fromUtf8(expected)) << key;
   EXPECT_TRUE(settings->GetSetting(QStringLiteral("AlarmSound")).endsWith(QStringLiteral("Alarms/Alarm1.wav")));
   // The theme title is set by the desktop window, not by the defaults.
   EXPECT_EQ(settings->GetSetting(QStringLiteral("Title")), QString());
-  EXPECT_EQ(settings->Lines().size(), 60);
+  EXPECT_EQ(settings->Lines().size(), 61);
 }
 
 TEST_F(SettingsTest, DefaultsSeeTheValuesFilledInBeforeThem) {
