@@ -213,8 +213,11 @@ int RunCommand(const CliCommand& command, const QStringList& arguments) {
   errno = 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     if (errno != EPIPE) {
-      QTextStream(stderr) << "orvane " << command.name << ": cannot write to standard output: "
-                          << QString::fromLocal8Bit(std::strerror(errno ? errno : EIO)) << Qt::endl;
+      // The stream may have failed at an earlier write, whose reason is gone by now.
+      QTextStream err(stderr);
+      err << "orvane " << command.name << ": cannot write to standard output";
+      if (errno != 0) err << ": " << QString::fromLocal8Bit(std::strerror(errno));
+      err << Qt::endl;
     }
     return code == 0 ? 1 : code;
   }

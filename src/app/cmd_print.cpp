@@ -96,7 +96,7 @@ int RunPrint(const CliCommand& command, CliArgs& args) {
   // Written to standard output, the PDF is all that goes there.
   QTextStream(IsStandardStream(*out) ? stderr : stdout)
       << dates.size() << (dates.size() == 1 ? " page" : " pages") << " of " << CalendarKindName(options.kind)
-      << " calendars in " << (IsStandardStream(*out) ? QStringLiteral("standard output") : QFileInfo(*out).absoluteFilePath())
+      << " calendars " << (IsStandardStream(*out) ? QStringLiteral("on standard output") : QStringLiteral("in ") + QFileInfo(*out).absoluteFilePath())
       << Qt::endl;
   return 0;
 }
