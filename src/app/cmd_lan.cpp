@@ -2,50 +2,22 @@
 // orvane lan-sync ADDRESS --password-file FILE: one exchange of the active side.
 #include "app/appcontext.h"
 #include "app/commands.h"
+#include "app/quitsignals.h"
 #include "network/network.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-// The write end of the pipe that turns SIGTERM and SIGINT into an event of the loop. The
-// handler can reach nothing else; it is set once, before the handler is installed.
-int quitPipe[2] = {-1, -1};
 
 // How often the listener looks for merged records to save, and how long a running exchange
 // may put the save off.
 constexpr int SaveCheckMs = 1000;
 constexpr qint64 HoldCapMs = 5000;
-
-void OnQuitSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] auto written = ::write(quitPipe[0], &byte, 1);
-}
-
-// Ends the event loop on SIGTERM or SIGINT; false when the pipe cannot be made.
-bool QuitOnSignals(QObject* parent) {
-  if (quitPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, quitPipe) != 0) return false;
-  auto* notifier = new QSocketNotifier(quitPipe[1], QSocketNotifier::Read, parent);
-  QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
-    char byte;
-    [[maybe_unused]] auto got = ::read(quitPipe[1], &byte, 1);
-    QCoreApplication::exit(0);
-  });
-  struct sigaction action = {};
-  action.sa_handler = OnQuitSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int sig : {SIGTERM, SIGINT}) sigaction(sig, &action, nullptr);
-  return true;
-}
 
 int RunListen(const CliCommand& command, CliArgs& args) {
   if (const QString unknown = args.UnknownOption(); !unknown.isEmpty()) {
@@ -71,7 +43,7 @@ int RunListen(const CliCommand& command, CliArgs& args) {
         << Qt::endl;
   }
   QObject stopper;
-  if (!QuitOnSignals(&stopper)) {
+  if (!ExitOnSignals(&stopper, {SIGTERM, SIGINT})) {
     err << "orvane listen: cannot watch for the stop signals" << Qt::endl;
     return 1;
   }

@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/cli.h"
 #include "app/panelwindows.h"
+#include "app/quitsignals.h"
 #include "core/paths.h"
 #include "desktop/appicon.h"
 #include "platform/qtdialogs.h"
@@ -14,40 +15,10 @@
 
 #include <QApplication>
 #include <QSessionManager>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-// SIGTERM, SIGINT and SIGHUP end the message loop like the Exit command, so the calendar is
-// saved on the way out. The handler only writes a byte; the loop does the rest.
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] auto written = ::write(signalPipe[0], &byte, 1);
-}
-
-void InstallQuitSignals(QObject* parent, bool& quitRequested) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, parent);
-  QObject::connect(notifier, &QSocketNotifier::activated, parent, [&quitRequested] {
-    char byte;
-    [[maybe_unused]] auto got = ::read(signalPipe[1], &byte, 1);
-    quitRequested = true;
-    // exit() rather than quit(): it also ends a dialog shown before the message loop runs
-    // (the first-run questions), and every dialog after it returns at once.
-    QCoreApplication::exit(0);
-  });
-  struct sigaction action = {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
-}
 
 bool HaveDisplay() {
   return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
@@ -82,8 +53,12 @@ int RunPanel(int argc, char** argv) {
       return 1;
     case SingleInstance::Outcome::First: break;
   }
+  // SIGTERM, SIGINT and SIGHUP end the message loop like the Exit command, so the calendar
+  // is saved on the way out. The loop is ended with exit() rather than quit(): that also ends
+  // a dialog shown before the loop runs (the first-run questions), and every dialog after it
+  // returns at once.
   bool quitRequested = false;
-  InstallQuitSignals(&app, quitRequested);
+  ExitOnSignals(&app, {SIGTERM, SIGINT, SIGHUP}, [&quitRequested] { quitRequested = true; });
 
   auto dialogs = std::make_unique<QtDialogs>();
   QtDialogs* shownDialogs = dialogs.get();

@@ -1,6 +1,8 @@
 #include "core/dataformat.h"
+#include "core/floordiv.h"
 #include "core/recurrence.h"
 #include "core/tick.h"
+#include "core/trimcontrol.h"
 
 #include <QCoreApplication>
 #include <cmath>
@@ -11,16 +13,6 @@ constexpr qint64 MsPerDay = 86400000;
 
 // A moment in whole milliseconds, so window edges compare exactly.
 qint64 ToMs(TDateTime value) { return std::llround(value * MSecsPerDay); }
-
-qint64 FloorDiv(qint64 a, qint64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
-
-// Removes leading and trailing characters whose code is 32 or less.
-QString TrimControl(const QString& s) {
-  qsizetype begin = 0, end = s.size();
-  while (begin < end && s[begin].unicode() <= 32) ++begin;
-  while (end > begin && s[end - 1].unicode() <= 32) --end;
-  return s.mid(begin, end - begin);
-}
 
 }  // namespace
 

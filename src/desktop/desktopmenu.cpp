@@ -5,6 +5,7 @@
 
 #include "app/appcontext.h"
 #include "core/backupfiles.h"
+#include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/webpages.h"
 #include "network/weather.h"
@@ -297,7 +298,7 @@ void T_DesktopWindow::ShowNotesFor(int index, TDateTime date, bool toInfoBox) {
   }
   if (toInfoBox) {
     InfoMemo->clear();
-    InfoMemo->setPlainText(ForDisplay(TrimControl(text)));
+    InfoMemo->setPlainText(ForDisplay(TrimControlAndSpace(text)));
   } else {
     ShowText(text);
   }
@@ -329,10 +330,10 @@ void T_DesktopWindow::ViewForecast1Click() {
   const std::optional<QString> text = ForecastText(*report, SelectedDate, context_.clock().Today());
   if (!text) return;
   if (context_.display().UseToolTips) {
-    ShowText(TrimControl(*text));
+    ShowText(TrimControlAndSpace(*text));
   } else {
     InfoMemo->clear();
-    InfoMemo->setPlainText(ForDisplay(TrimControl(*text)));
+    InfoMemo->setPlainText(ForDisplay(TrimControlAndSpace(*text)));
   }
 }
 

@@ -4,6 +4,7 @@
 // from the layout marks and hit rows of the last paint.
 
 #include "app/appcontext.h"
+#include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/webpages.h"
 #include "network/weather.h"
@@ -47,7 +48,7 @@ bool T_DesktopWindow::WeatherValid() const {
 }
 
 void T_DesktopWindow::ShowDetails(const QString& text) {
-  const QString trimmed = TrimControl(text);
+  const QString trimmed = TrimControlAndSpace(text);
   if (context_.display().UseToolTips) {
     setToolTip(ForDisplay(trimmed));
   } else if (InfoMemo->toPlainText() != ForDisplay(trimmed)) {
@@ -95,7 +96,7 @@ void T_DesktopWindow::FormMouseMove(QPoint pos) {
       const QString weather = row.Kind == ' ' ? WeatherText(report, weatherWanted, row.Date, now) : QString();
       const QString text = RowDetailsText(context_.calendar(), row, weather);
       if (s.UseToolTips) {
-        hint = TrimControl(text);
+        hint = TrimControlAndSpace(text);
         hintSet = true;
       } else {
         ShowDetails(text);
@@ -111,7 +112,7 @@ void T_DesktopWindow::FormMouseMove(QPoint pos) {
       SelectedDate = painter_.CalendarDateAt(x, y);
       const QString text = CellDetailsText(context_.calendar(), SelectedDate, report, weatherWanted, now);
       if (s.UseToolTips) {
-        hint = TrimControl(text);
+        hint = TrimControlAndSpace(text);
         hintSet = true;
       } else {
         ShowDetails(text);

@@ -12,17 +12,7 @@ const QString Crlf = QStringLiteral("\r\n");
 
 QString Tr(const char* text) { return QCoreApplication::translate("T_DesktopWindow", text); }
 
-bool Blank(QChar c) { return c.unicode() <= 0x20 || c.category() == QChar::Other_Control || c.isSpace(); }
-
 }  // namespace
-
-QString TrimControl(const QString& text) {
-  qsizetype begin = 0;
-  qsizetype end = text.size();
-  while (begin < end && Blank(text[begin])) ++begin;
-  while (end > begin && Blank(text[end - 1])) --end;
-  return text.mid(begin, end - begin);
-}
 
 QString ForDisplay(const QString& text) {
   QString out = text;

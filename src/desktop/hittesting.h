@@ -45,8 +45,6 @@ struct PanelZones {
   }
 };
 
-// The text trimmed of leading and trailing blanks and control characters.
-QString TrimControl(const QString& text);
 // CR LF line ends as the widgets show them.
 QString ForDisplay(const QString& text);
 

@@ -1,6 +1,7 @@
 #include "desktop/trayicon.h"
 
 #include "app/appcontext.h"
+#include "core/trimcontrol.h"
 #include "desktop/appicon.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/hittesting.h"
@@ -86,7 +87,7 @@ QString TrayTip(int type, TDateTime now, int eventsToday, const TWeatherReport* 
     case 4: tip += EventCountText(eventsToday) + Tr(" - Temp: ") + T + Degree; break;
     default: return QString();
   }
-  return TrimControl(tip.left(TrayTipLength));
+  return TrimControlAndSpace(tip.left(TrayTipLength));
 }
 
 DesktopTray::DesktopTray(QObject* parent) : QObject(parent) {

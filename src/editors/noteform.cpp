@@ -1,6 +1,8 @@
 #include "editors/noteform.h"
 
 #include "app/appcontext.h"
+#include "core/trimcontrol.h"
+#include "editors/controls.h"
 #include "editors/recurrencepage.h"
 #include "editors/updownedit.h"
 #include "platform/windowfit.h"
@@ -23,20 +25,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-// Removes leading and trailing characters whose code is 32 or less.
-QString TrimControl(const QString& s) {
-  qsizetype begin = 0, end = s.size();
-  while (begin < end && s[begin].unicode() <= 32) ++begin;
-  while (end > begin && s[end - 1].unicode() <= 32) --end;
-  return s.mid(begin, end - begin);
-}
 
 // 0..23 shown in 12-hour form: 0 shows 12, 13..23 show 1..11.
 int TwelveHour(int hour) {

@@ -1,5 +1,6 @@
 // The four pages of the options dialog and the binding of each control to its setting.
 #include "app/appcontext.h"
+#include "editors/controls.h"
 #include "editors/options.h"
 
 #include <QAbstractButton>
@@ -20,12 +21,6 @@
 #include <limits>
 
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 QSpinBox* Spin(QWidget* parent, const char* name, int lowest, int highest) {
   auto* spin = Named(new QSpinBox(parent), name);

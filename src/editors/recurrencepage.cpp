@@ -1,6 +1,7 @@
 #include "editors/recurrencepage.h"
 
 #include "core/records.h"
+#include "editors/controls.h"
 #include "editors/updownedit.h"
 #include "platform/dialogs.h"
 
@@ -24,12 +25,6 @@
 #include <variant>
 
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 // Panels covered by those in front of them are hidden (UpdateSeen), so none needs to paint
 // its own background over the ones behind it.

@@ -1,6 +1,7 @@
 #include "editors/taskform.h"
 
 #include "app/appcontext.h"
+#include "editors/controls.h"
 #include "platform/windowfit.h"
 
 #include <QCheckBox>
@@ -19,12 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 const QDate DayZero(1899, 12, 30);
 

@@ -1,5 +1,8 @@
 #include "network/weatherparser.h"
 
+#include "core/floordiv.h"
+#include "core/trimcontrol.h"
+
 #include <QLocale>
 #include <cmath>
 #include <utility>
@@ -7,9 +10,6 @@
 namespace {
 
 const QString Crlf = QStringLiteral("\r\n");
-
-// Floor division by a positive divisor.
-qint64 FloorDiv(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // Hundredths are cut off, not rounded; the tiny allowance keeps a value that is meant to be
 // exact (76200 hundredths) from dropping a cent through binary rounding.
@@ -89,15 +89,6 @@ class PairList {
  private:
   QString q_;
 };
-
-// Leading and trailing blanks and control characters removed.
-QString TrimControls(const QString& text) {
-  qsizetype begin = 0;
-  qsizetype end = text.size();
-  while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
-  while (end > begin && text.at(end - 1).unicode() <= 0x20) --end;
-  return text.mid(begin, end - begin);
-}
 
 }  // namespace
 
@@ -328,5 +319,5 @@ std::optional<QString> ForecastText(const TWeatherReport& report, TDateTime date
       text += close < 0 ? QString() : report.Wind.mid(close + 1).trimmed();
     }
   }
-  return TrimControls(text);
+  return TrimControl(text);
 }

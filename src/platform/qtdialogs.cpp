@@ -1,5 +1,7 @@
 #include "platform/qtdialogs.h"
 
+#include "platform/editmemo.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -15,8 +17,6 @@
 #include <QStyle>
 #include <QWidget>
 #include <algorithm>
-
-#include "editors/editmemo.h"
 
 namespace {
 

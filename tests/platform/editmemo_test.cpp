@@ -1,5 +1,5 @@
 // The note text dialog's result, without showing it.
-#include "editors/editmemo.h"
+#include "platform/editmemo.h"
 #include "support/testutil.h"
 
 #include <QLabel>

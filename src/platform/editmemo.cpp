@@ -1,20 +1,10 @@
-#include "editors/editmemo.h"
+#include "platform/editmemo.h"
+
+#include "core/trimcontrol.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-
-namespace {
-
-// Removes leading and trailing characters whose code is 32 or less.
-QString TrimControl(const QString& s) {
-  qsizetype begin = 0, end = s.size();
-  while (begin < end && s[begin].unicode() <= 32) ++begin;
-  while (end > begin && s[end - 1].unicode() <= 32) --end;
-  return s.mid(begin, end - begin);
-}
-
-}  // namespace
 
 T_EditMemo::T_EditMemo(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("T_EditMemo"));
