@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench screenshots fuzz sanitize package clean
+.PHONY: all deps configure build run test bench screenshots fuzz sanitize package mutate clean
 
 all: build
 
@@ -46,6 +46,12 @@ package: build
 sanitize:
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  $(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF $(SANITIZE_FLAGS)"
+
+# Mutation testing: 60 small faults picked at random in the core, settings and network code,
+# each built in build-mutate/ and run against its folder's tests. MUTATE_FLAGS changes that.
+MUTATE_FLAGS ?= --sample 60
+mutate: deps
+	@scripts/mutate $(MUTATE_FLAGS)
 
 clean:
 	rm -rf $(BUILD)
