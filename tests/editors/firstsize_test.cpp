@@ -1,8 +1,7 @@
 // First sizes: every window opens inside the available area of its screen, however large the
 // size it asks for or was stored with. The offscreen screen is 800 x 600, smaller than most
 // windows' own sizes.
-#include "app/appcontext.h"
-#include "core/memorykeystore.h"
+#include "editorfixture.h"
 #include "editors/mainform.h"
 #include "editors/noteform.h"
 #include "editors/options.h"
@@ -11,69 +10,37 @@
 #include "editors/themeselect.h"
 #include "editors/todo.h"
 #include "platform/sound.h"
-#include "support/scripteddialogs.h"
-#include "support/testutil.h"
 
-#include <QApplication>
 #include <QScreen>
-#include <gtest/gtest.h>
 
 namespace {
 
-class FirstSizeTest : public ::testing::Test {
- protected:
-  FirstSizeTest() {
-    EnsureApplication();
-    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)),
-                                           std::make_unique<ScriptedDialogs>(), std::make_unique<MemoryKeyStore>());
-    area = QGuiApplication::primaryScreen()->availableGeometry();
-  }
-
-  // The window, shown, lies inside the available area, frame included.
-  void ExpectInside(QWidget& window, const char* name) {
-    QApplication::processEvents();
-    EXPECT_TRUE(area.contains(window.frameGeometry()))
-        << name << ": " << window.frameGeometry().x() << "," << window.frameGeometry().y() << " "
-        << window.frameGeometry().width() << "x" << window.frameGeometry().height();
-    window.hide();
-  }
-
-  std::unique_ptr<AppContext> context;
-  QRect area;
-};
-
-// Stored with its bottom past the work area (as 3/4 of a larger screen's work area is).
-TEST_F(FirstSizeTest, MonthWindowStoredPastTheBottomOpensInside) {
+TEST_F(EditorTest, EveryWindowOpensInsideTheAvailableArea) {
+  // The month window stored with its bottom past the work area (as 3/4 of a larger screen's is).
   DisplaySettings& d = context->display();
-  d.MainLeft = 200;
-  d.MainTop = 150;
-  d.MainWidth = 760;
-  d.MainHeight = 580;
+  std::tie(d.MainLeft, d.MainTop, d.MainWidth, d.MainHeight) = std::tuple(200, 150, 760, 580);
   T_Main month(*context);
-  month.show();
-  ExpectInside(month, "month");
-}
-
-TEST_F(FirstSizeTest, EveryOtherWindowOpensInside) {
   T_PrintView print(*context);
-  print.ShowForDate(D(2026, 12, 2));
-  ExpectInside(print, "print view");
   T_TaskForm task(*context);
   T_ToDo todo(*context, task);
-  todo.show();
-  ExpectInside(todo, "to-do");
-  task.Open();
-  ExpectInside(task, "task editor");
   T_NoteForm note(*context);
-  note.show();
-  ExpectInside(note, "event editor");
   T_ThemeSelect themes(*context);
-  themes.show();
-  ExpectInside(themes, "theme chooser");
   SilentSound sound;
   T_Options options(*context, sound);
-  options.Open();
-  ExpectInside(options, "options");
+  const std::pair<QWidget*, std::function<void()>> windows[] = {
+      {&month, [&] { month.show(); }},  {&print, [&] { print.ShowForDate(D(2026, 12, 2)); }},
+      {&todo, [&] { todo.show(); }},    {&task, [&] { task.Open(); }},
+      {&note, [&] { note.show(); }},    {&themes, [&] { themes.show(); }},
+      {&options, [&] { options.Open(); }}};
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  for (const auto& [window, open] : windows) {
+    open();
+    QApplication::processEvents();
+    const QRect frame = window->frameGeometry();
+    EXPECT_TRUE(area.contains(frame)) << window->metaObject()->className() << ": " << frame.x() << "," << frame.y()
+                                      << " " << frame.width() << "x" << frame.height();
+    window->hide();
+  }
 }
 
 }  // namespace

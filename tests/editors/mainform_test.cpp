@@ -1,13 +1,9 @@
 // The month window: the grid a month fills, moving between months and years, the day lists,
 // the context menu's rules and commands, keys, drops between days, and refreshing after
-// changes made elsewhere. With ORVANE_SCREENSHOTS set the screenshot test writes a PNG.
-#include "app/appcontext.h"
-#include "core/memorykeystore.h"
+// changes made elsewhere.
+#include "editorfixture.h"
 #include "editors/mainform.h"
 #include "editors/noteform.h"
-#include "support/screenshot.h"
-#include "support/scripteddialogs.h"
-#include "support/testutil.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,15 +17,9 @@
 
 namespace {
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public EditorTest {
  protected:
-  // Wednesday 2 December 2026.
   MainFormTest() {
-    EnsureApplication();
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::move(scripted),
-                                           std::make_unique<MemoryKeyStore>());
     AppWindows& w = context->windows();
     w.NewEvent = [this](TDateTime date) { opened << QStringLiteral("new %1").arg(date); };
     w.NewEventTitled = [this](TDateTime date, const QString& t) { opened << QStringLiteral("new %1 %2").arg(date).arg(t); };
@@ -42,29 +32,12 @@ class MainFormTest : public ::testing::Test {
   }
   ~MainFormTest() override { main->hide(); }
 
-  DataFormat& calendar() { return context->calendar(); }
-  TNote& note(int i) { return calendar().NoteArray[static_cast<size_t>(i)]; }
   int AddEvent(const QString& title, TDateTime date, int hour = -1, int minute = 0) {
-    const int i = calendar().AppendNote();
-    note(i).Title = title;
-    note(i).StartDate = date;
-    note(i).Start = hour >= 0;
-    note(i).StartTime = hour >= 0 ? EncodeTime(hour, minute) : 0;
-    return i;
-  }
-  // Every Monday from 7 December 2026.
-  int AddWeekly(const QString& title) {
-    const int i = AddEvent(title, D(2026, 12, 7), 8);
-    note(i).RepeatType = 3;
-    note(i).RepeatFrequency = 1;
-    note(i).SetRepeatOn(1, true);
-    calendar().DataChanged = true;
-    return i;
+    return EditorTest::AddEvent(date, title, hour < 0 ? std::nullopt : std::optional<TDateTime>(EncodeTime(hour, minute)));
   }
   int CellOf(TDateTime date) const {
-    for (int i = 0; i < T_Main::CellCount; ++i) {
+    for (int i = 0; i < T_Main::CellCount; ++i)
       if (main->DateData(i).Date == date) return i;
-    }
     return -1;
   }
   QListWidget* List(TDateTime date) const { return main->DateData(CellOf(date)).ListBox; }
@@ -86,8 +59,6 @@ class MainFormTest : public ::testing::Test {
     QApplication::sendEvent(main.get(), &activate);
   }
 
-  ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<AppContext> context;
   std::unique_ptr<T_Main> main;
   QStringList opened;
   int repaints = 0;
@@ -115,35 +86,21 @@ TEST_F(MainFormTest, FebruaryStartingOnSundayFillsFourRowsAndTheLastTwoShowMarch
   EXPECT_EQ(main->DateData(29).ListBox->palette().color(QPalette::Base), other);
 }
 
-struct StepCase {
-  const char* name;
-  TDateTime from;
-  const char* button;
-  TDateTime to;
-};
-
-class MainFormStep : public MainFormTest, public ::testing::WithParamInterface<StepCase> {};
-
-TEST_P(MainFormStep, KeepsTheDayOfMonthWhereItExists) {
-  main->FillMonth(GetParam().from);
-  main->findChild<QToolButton*>(QLatin1String(GetParam().button))->click();
-  EXPECT_EQ(main->SelectedDate(), GetParam().to);
-  EXPECT_EQ(main->DateData(main->SelectedCell()).Date, GetParam().to);
+// Stepping by month or year keeps the day of the month where it exists.
+TEST_F(MainFormTest, NavigationKeepsTheDayOfMonthWhereItExists) {
+  const std::tuple<TDateTime, const char*, TDateTime> rows[] = {
+      {D(2026, 3, 31), "PrevMonth", D(2026, 2, 28)}, {D(2026, 1, 31), "NextMonth", D(2026, 2, 28)},
+      {D(2026, 3, 15), "PrevMonth", D(2026, 2, 15)}, {D(2027, 1, 31), "PrevMonth", D(2026, 12, 31)},
+      {D(2026, 12, 15), "NextMonth", D(2027, 1, 15)}, {D(2024, 2, 29), "NextYear", D(2025, 2, 28)},
+      {D(2024, 2, 29), "PrevYear", D(2023, 3, 1)},   {D(2024, 1, 10), "NextYear", D(2025, 1, 10)},
+      {D(2025, 2, 28), "PrevYear", D(2024, 2, 28)},  {D(2030, 6, 6), "ThisMonth", D(2026, 12, 2)}};
+  for (const auto& [from, button, to] : rows) {
+    main->FillMonth(from);
+    main->findChild<QToolButton*>(QLatin1String(button))->click();
+    EXPECT_EQ(main->SelectedDate(), to) << from << " " << button;
+    EXPECT_EQ(main->DateData(main->SelectedCell()).Date, to) << from << " " << button;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Navigation, MainFormStep,
-    ::testing::Values(StepCase{"BackFrom31March", D(2026, 3, 31), "PrevMonth", D(2026, 2, 28)},
-                      StepCase{"OnFrom31January", D(2026, 1, 31), "NextMonth", D(2026, 2, 28)},
-                      StepCase{"BackFrom15March", D(2026, 3, 15), "PrevMonth", D(2026, 2, 15)},
-                      StepCase{"BackOverNewYear", D(2027, 1, 31), "PrevMonth", D(2026, 12, 31)},
-                      StepCase{"OnOverNewYear", D(2026, 12, 15), "NextMonth", D(2027, 1, 15)},
-                      StepCase{"YearOnFromLeapDay", D(2024, 2, 29), "NextYear", D(2025, 2, 28)},
-                      StepCase{"YearBackFromLeapDay", D(2024, 2, 29), "PrevYear", D(2023, 3, 1)},
-                      StepCase{"YearOnOverLeapDay", D(2024, 1, 10), "NextYear", D(2025, 1, 10)},
-                      StepCase{"YearBackOverLeapDay", D(2025, 2, 28), "PrevYear", D(2024, 2, 28)},
-                      StepCase{"Today", D(2030, 6, 6), "ThisMonth", D(2026, 12, 2)}),
-    [](const ::testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, ListsAllDayEventsFirstThenByStartTime) {
   AddEvent(QStringLiteral("Lunch"), D(2026, 12, 2), 12, 30);
@@ -179,10 +136,16 @@ TEST_F(MainFormTest, MenuEnablesCommandsByTheEntryUnderThePress) {
   }
 }
 
-TEST_F(MainFormTest, DeletingAsksOnlyAboutSeriesAndOnce) {
+// Hide takes one occurrence of a series; Delete asks only about a series, and deletes it all.
+TEST_F(MainFormTest, HideOrDeleteAnOccurrence) {
   const int once = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 7), 10);
   const int weekly = AddWeekly(QStringLiteral("Yoga"));
   main->FillMonth(D(2026, 12, 7));
+  MenuOn(D(2026, 12, 14), 0);
+  main->Hide1Click();
+  EXPECT_TRUE(Texts(D(2026, 12, 14)).isEmpty());
+  EXPECT_EQ(Texts(D(2026, 12, 21)), QStringList{"8:00 AM Yoga"});
+  EXPECT_EQ(repaints, 1);
   MenuOn(D(2026, 12, 7), 1);
   main->DeleteItemClick();  // one-time: no question
   EXPECT_NE(note(once).DeleteDate, 0);
@@ -202,71 +165,46 @@ TEST_F(MainFormTest, DeletingAsksOnlyAboutSeriesAndOnce) {
   EXPECT_EQ(dialogs->asked().size(), 2u);
   EXPECT_EQ(dialogs->LastText(), "Are you sure you want to delete all instances of this item?");
   EXPECT_NE(note(weekly).DeleteDate, 0);
-  EXPECT_TRUE(Texts(D(2026, 12, 14)).isEmpty());
-  EXPECT_EQ(repaints, 2);
+  EXPECT_TRUE(Texts(D(2026, 12, 21)).isEmpty());
+  EXPECT_EQ(repaints, 3);
 }
 
-TEST_F(MainFormTest, HideRemovesOneOccurrenceOfASeries) {
-  AddWeekly(QStringLiteral("Yoga"));
-  main->FillMonth(D(2026, 12, 14));
-  MenuOn(D(2026, 12, 14), 0);
-  main->Hide1Click();
-  EXPECT_TRUE(Texts(D(2026, 12, 14)).isEmpty());
-  EXPECT_EQ(Texts(D(2026, 12, 21)), QStringList{"8:00 AM Yoga"});
-  EXPECT_EQ(repaints, 1);
-}
-
-TEST_F(MainFormTest, TypingInAnEmptyDayStartsAnEventWithThatCharacter) {
-  AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 10);
+// A character typed in a day without a selected entry starts an event titled with it; two
+// presses on empty space start one on that day, and a double-click opens an entry.
+TEST_F(MainFormTest, TypingPressingAndDoubleClickingOpenTheEditor) {
+  const int once = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 10);
   main->FillMonth(D(2026, 12, 8));
   QTest::keyClick(List(D(2026, 12, 8)), 'M');
   QTest::keyClick(List(D(2026, 12, 8)), Qt::Key_7, Qt::KeypadModifier);
   List(D(2026, 12, 9))->setCurrentRow(0);
   QTest::keyClick(List(D(2026, 12, 9)), 'M');  // an entry is selected: nothing
-  EXPECT_EQ(opened, (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)),
-                                 QStringLiteral("new %1 7").arg(D(2026, 12, 8))}));
-}
-
-TEST_F(MainFormTest, TwoPressesOnEmptySpaceCreateAndADoubleClickOpens) {
-  const int once = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 10);
-  main->FillMonth(D(2026, 12, 2));
   QWidget* viewport = List(D(2026, 12, 9))->viewport();
-  const QPoint empty(10, viewport->height() - 5);
-  QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
-  QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   EXPECT_EQ(main->SelectedDate(), D(2026, 12, 9));
   QTest::mouseDClick(viewport, Qt::LeftButton, {}, List(D(2026, 12, 9))->visualItemRect(List(D(2026, 12, 9))->item(0)).center());
-  EXPECT_EQ(opened, (QStringList{QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));
+  EXPECT_EQ(opened, (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)), QStringLiteral("new %1 7").arg(D(2026, 12, 8)),
+                                 QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));
 }
 
-struct DropCase {
-  const char* name;
-  bool copy;
-  TDateTime target;
-  bool onMonday, onTarget;
-};
-
-class MainFormDrop : public MainFormTest, public ::testing::WithParamInterface<DropCase> {};
-
-TEST_P(MainFormDrop, MovesOrCopiesTheOccurrence) {
-  const DropCase& c = GetParam();
-  AddWeekly(QStringLiteral("Yoga"));
-  main->FillMonth(D(2026, 12, 14));
-  List(D(2026, 12, 14))->setCurrentRow(0);
-  main->ListBoxDragDrop(CellOf(D(2026, 12, 14)), CellOf(c.target), c.copy);
-  EXPECT_EQ(!Texts(D(2026, 12, 14)).isEmpty(), c.onMonday);
-  EXPECT_EQ(!Texts(c.target).isEmpty(), c.onTarget);
-  EXPECT_EQ(Texts(D(2026, 12, 21)), QStringList{"8:00 AM Yoga"});  // the series stays
-  Refill();  // what the lists show is what the calendar holds
-  EXPECT_EQ(!Texts(D(2026, 12, 14)).isEmpty(), c.onMonday);
-  EXPECT_EQ(!Texts(c.target).isEmpty(), c.onTarget);
+// A weekly occurrence dropped on another day moves there (or, with Ctrl, is copied); the
+// series stays, and what the lists show is what the calendar holds.
+TEST_F(MainFormTest, DropMovesOrCopiesTheOccurrence) {
+  for (const auto& [copy, target, onMonday] : {std::tuple{false, D(2026, 12, 15), false}, {true, D(2026, 12, 15), true},
+                                               {false, D(2026, 12, 14), true}}) {
+    calendar().ClearCalendar();
+    AddWeekly(QStringLiteral("Yoga"));
+    main->FillMonth(D(2026, 12, 14));
+    List(D(2026, 12, 14))->setCurrentRow(0);
+    main->ListBoxDragDrop(CellOf(D(2026, 12, 14)), CellOf(target), copy);
+    for (bool refilled : {false, true}) {
+      if (refilled) Refill();
+      EXPECT_EQ(!Texts(D(2026, 12, 14)).isEmpty(), onMonday) << copy << refilled;
+      EXPECT_EQ(Texts(target).size(), 1) << copy << refilled;
+      EXPECT_EQ(Texts(D(2026, 12, 21)), QStringList{"8:00 AM Yoga"});
+    }
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Drops, MainFormDrop,
-                         ::testing::Values(DropCase{"Move", false, D(2026, 12, 15), false, true},
-                                           DropCase{"CopyWithCtrl", true, D(2026, 12, 15), true, true},
-                                           DropCase{"BackOnItsOwnDay", false, D(2026, 12, 14), true, true}),
-                         [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, ActivationShowsChangesMadeElsewhere) {
   // Typing in a day opens the real editor; its Save sets NeedsRefresh, as at start-up.
@@ -290,26 +228,6 @@ TEST_F(MainFormTest, ActivationShowsChangesMadeElsewhere) {
   calendar().DeleteNote(0);
   Refill();
   EXPECT_TRUE(Texts(D(2026, 12, 4)).isEmpty());
-}
-
-TEST_F(MainFormTest, ScreenshotBusyMonth) {
-  const char* titles[] = {"Team standup", "Dentist", "Lunch with Ana", "Gym", "Piano lesson", "Budget review",
-                          "School play", "Flight to Boston"};
-  for (int d = 1; d <= 31; ++d) {
-    for (int k = 0; k < (d * 7) % 4; ++k) AddEvent(QString::fromLatin1(titles[(d + k * 3) % 8]), D(2026, 12, d), 8 + (k * 3 + d) % 10, (d * 5) % 60);
-  }
-  AddEvent(QStringLiteral("Christmas Day"), D(2026, 12, 25));
-  AddWeekly(QStringLiteral("Yoga"));
-  AppWindows& w = context->windows();
-  w.ShowToDo = w.ShowOptions = w.ShowHelp = w.ShowAbout = [] {};
-  w.ShowPrint = [](TDateTime) {};
-  main->resize(1100, 760);
-  main->FillMonth(D(2026, 12, 2));
-  main->hide();
-  main->show();
-  QApplication::processEvents();
-  List(D(2026, 12, 2))->setCurrentRow(1);
-  EXPECT_FALSE(Screenshot(main.get(), QStringLiteral("month"), QSize(1000, 700)).isNull());
 }
 
 }  // namespace

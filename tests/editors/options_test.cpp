@@ -1,45 +1,26 @@
 // The options dialog: every control shows and stores its setting by its rule, dependent
 // controls follow their boxes, Preview then Cancel puts the snapshot back, Save writes the
 // store and refreshes the weather, and the panel's height limit follows the line height.
-#include "app/appcontext.h"
-#include "core/memorykeystore.h"
+#include "editorfixture.h"
 #include "editors/options.h"
 #include "editors/themeselect.h"
 #include "platform/sound.h"
-#include "support/scripteddialogs.h"
-#include "support/testutil.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSlider>
 #include <QSpinBox>
-#include <QListWidget>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 
-class RecordingSound : public Sound {
- public:
-  void Play(const QString& path) override { played << path; }
-  void Stop() override {}
-  QStringList played;
-};
-
-class OptionsTest : public ::testing::Test {
+class OptionsTest : public EditorTest {
  protected:
   OptionsTest() {
-    EnsureApplication();
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::move(scripted),
-                                           std::make_unique<MemoryKeyStore>());
     // A primary monitor whose work area is 1000 pixels high, and a second one.
     context->LoadSettings(std::make_unique<FixedScreens>(QList<Monitor>{
                               {QRect(0, 0, 1600, 1040), QRect(0, 0, 1600, 1000), true},
@@ -82,9 +63,7 @@ class OptionsTest : public ::testing::Test {
     return w->isEnabled();
   }
 
-  ScriptedDialogs* dialogs = nullptr;
-  RecordingSound sound;
-  std::unique_ptr<AppContext> context;
+  SilentSound sound;
   std::unique_ptr<T_Options> options;
   int panelReloads = 0;
   int refreshes = 0;
@@ -98,52 +77,29 @@ struct Mapping {
 };
 
 // Each row: the stored text, the control it shows in and what that control shows.
+// BgAlpha and MidAlpha show inverted, DisplayDays and MonitorSelect one more.
 const Mapping Mappings[] = {
-    {"Width", "300", "PanelWidth", 300},
-    {"GradientHeight", "24", "GradHeight", 24},
-    {"GradientStart", "1122867", "GradStart", 1122867},
-    {"GradientEnd", "4473924", "GradEnd", 4473924},
-    {"BgColor", "1", "BackColor", 1},
-    {"FontColor", "2", "ItemColor", 2},
-    {"HeaderFontColor", "3", "HeaderColor", 3},
-    {"EventDayColor", "4", "EventDayColor", 4},
-    {"LabelColor", "5", "LabelColor", 5},
-    {"NoteColor", "6", "NoteColor", 6},
-    {"TaskColor", "7", "TaskColor", 7},
-    {"DropColor", "8", "DropShadowColor", 8},
-    {"FontName", "DejaVu Serif", "PanelFont", QStringLiteral("DejaVu Serif")},
-    {"PanelAlpha", "200", "PanelAlpha", 200},
-    {"BgAlpha", "100", "BgAlpha", 155},        // inverted
-    {"MidAlpha", "30", "GradientAlpha", 225},  // inverted
-    {"MaxHeight", "30", "MaxHeight", 30},
-    {"UseDropShadow", "0", "UseDropShadow", false},
-    {"DisplayDays", "9", "DisplayDays", 10},   // shown one more
-    {"MonitorSelect", "1", "MonitorSelect", 2},
-    {"AlwaysShowToday", "0", "AlwaysToday", false},
-    {"DisplayTaskList", "0", "DisplayTaskList", false},
-    {"DisplayCal", "0", "DisplayCalendar", false},
-    {"DisplayWeather", "-1", "DisplayWeather", true},
-    {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")},
-    {"DisplayEvents", "0", "DisplayEvents", false},
-    {"TempDeg", "3", "DegreePicker", 3},
-    {"DisplayPrevMonth", "-1", "PrevMonth", true},
-    {"DisplayNextMonth", "-1", "NextMonth", true},
-    {"PressureType", "2", "PressurePicker", 2},
-    {"TrayIconType", "4", "IconPicker", 4},
-    {"CurrentWeather", "0", "CurrentWeather", false},
-    {"ToolTipWeather", "0", "TooltipWeather", false},
-    {"DisplayNotebook", "0", "DisplayNotebook", false},
-    {"SaveNotebook", "0", "SaveNotebook", false},
-    {"UseToolTips", "0", "UseToolTips", false},
-    {"MemoLines", "9", "MemoLines", 9},
-    {"RunAtStartup", "-1", "RunStartup", true},
-    {"EnableAutoUpdate", "0", "EnableAutoUpdate", false},
-    {"DblClickCal", "-1", "CalButn", true},
-    {"DblClickTodo", "0", "TodoButn", false},
-    {"DblClickTessaly", "0", "TessalyButn", false},
-    {"WeatherDouble", "0", "WeatherDouble", false},
-    {"AllDayDflt", "-1", "AllDayDefault", true},
-    {"AlarmEnabled", "0", "PlayAlarm", false},
+    {"Width", "300", "PanelWidth", 300}, {"GradientHeight", "24", "GradHeight", 24},
+    {"GradientStart", "1122867", "GradStart", 1122867}, {"GradientEnd", "4473924", "GradEnd", 4473924},
+    {"BgColor", "1", "BackColor", 1}, {"FontColor", "2", "ItemColor", 2}, {"HeaderFontColor", "3", "HeaderColor", 3},
+    {"EventDayColor", "4", "EventDayColor", 4}, {"LabelColor", "5", "LabelColor", 5}, {"NoteColor", "6", "NoteColor", 6},
+    {"TaskColor", "7", "TaskColor", 7}, {"DropColor", "8", "DropShadowColor", 8},
+    {"FontName", "DejaVu Serif", "PanelFont", QStringLiteral("DejaVu Serif")}, {"PanelAlpha", "200", "PanelAlpha", 200},
+    {"BgAlpha", "100", "BgAlpha", 155}, {"MidAlpha", "30", "GradientAlpha", 225}, {"MaxHeight", "30", "MaxHeight", 30},
+    {"UseDropShadow", "0", "UseDropShadow", false}, {"DisplayDays", "9", "DisplayDays", 10},
+    {"MonitorSelect", "1", "MonitorSelect", 2}, {"AlwaysShowToday", "0", "AlwaysToday", false},
+    {"DisplayTaskList", "0", "DisplayTaskList", false}, {"DisplayCal", "0", "DisplayCalendar", false},
+    {"DisplayWeather", "-1", "DisplayWeather", true}, {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")},
+    {"DisplayEvents", "0", "DisplayEvents", false}, {"TempDeg", "3", "DegreePicker", 3},
+    {"DisplayPrevMonth", "-1", "PrevMonth", true}, {"DisplayNextMonth", "-1", "NextMonth", true},
+    {"PressureType", "2", "PressurePicker", 2}, {"TrayIconType", "4", "IconPicker", 4},
+    {"CurrentWeather", "0", "CurrentWeather", false}, {"ToolTipWeather", "0", "TooltipWeather", false},
+    {"DisplayNotebook", "0", "DisplayNotebook", false}, {"SaveNotebook", "0", "SaveNotebook", false},
+    {"UseToolTips", "0", "UseToolTips", false}, {"MemoLines", "9", "MemoLines", 9},
+    {"RunAtStartup", "-1", "RunStartup", true}, {"EnableAutoUpdate", "0", "EnableAutoUpdate", false},
+    {"DblClickCal", "-1", "CalButn", true}, {"DblClickTodo", "0", "TodoButn", false},
+    {"DblClickTessaly", "0", "TessalyButn", false}, {"WeatherDouble", "0", "WeatherDouble", false},
+    {"AllDayDflt", "-1", "AllDayDefault", true}, {"AlarmEnabled", "0", "PlayAlarm", false},
     {"AlarmSound", "/tmp/bell.wav", "SoundFilePath", QStringLiteral("/tmp/bell.wav")},
     {"EnableSync", "-1", "EnableSync", true},
     {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")},
@@ -158,11 +114,8 @@ TEST_F(OptionsTest, EachControlShowsItsSettingAndStoresItBack) {
   // Each pair of radios has exactly one ticked.
   for (const char* second : {"CalX", "TodoX", "TessalyX", "WeatherSingle"}) {
     auto* radio = Control<QAbstractButton>(second);
-    for (QAbstractButton* other : radio->parentWidget()->findChildren<QAbstractButton*>()) {
-      if (other != radio) {
-        EXPECT_NE(other->isChecked(), radio->isChecked()) << second;
-      }
-    }
+    for (QAbstractButton* other : radio->parentWidget()->findChildren<QAbstractButton*>())
+      EXPECT_TRUE(other == radio || other->isChecked() != radio->isChecked()) << second;
   }
 
   for (const Mapping& m : Mappings) settings().SetSetting(QLatin1String(m.key), QString());
@@ -213,6 +166,15 @@ TEST_F(OptionsTest, TrayIconListOffersWeatherIconsOnlyWithWeather) {
 
 TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
   settings().SetSetting(QStringLiteral("SyncPass"), QStringLiteral("old"));
+  // The stored width, gradient end, password, monitor choice, monitor and place; the shown width.
+  const auto state = [this] {
+    QStringList values;
+    for (const char* key : {"Width", "GradientEnd", "SyncPass", "MonitorSelect", "Monitor", "DesktopLeft"})
+      values << settings().GetSetting(QLatin1String(key));
+    return values << QString::number(context->display().Width);
+  };
+  const QStringList before = state();
+  EXPECT_EQ(before, QStringList({"220", "0", "old", "-1", "0", "1380", "220"}));
   for (bool byClosing : {false, true}) {
     options->show();
     Control<QSpinBox>("PanelWidth")->setValue(400);
@@ -222,42 +184,25 @@ TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
     dialogs->AnswerInput(QStringLiteral("new"));
     Click("SyncPassReset");
     Click("PreviewButton");
-    EXPECT_EQ(settings().GetInt(QStringLiteral("Width")), 400);
-    EXPECT_EQ(settings().GetInt(QStringLiteral("GradientEnd")), 255);
-    EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("new"));
+    EXPECT_EQ(state().mid(0, 4), QStringList({"400", "255", "new", "1"}));
     EXPECT_EQ(context->display().Width, 400);
     EXPECT_EQ(panelReloads, 1);
-
-    if (byClosing) {
-      options->close();
-    } else {
-      Click("CancelButton");
-    }
+    byClosing ? void(options->close()) : Click("CancelButton");
     EXPECT_FALSE(options->isVisible());
     EXPECT_EQ(panelReloads, 2);
     panelReloads = 0;
-    EXPECT_EQ(settings().GetInt(QStringLiteral("Width")), 220);
-    EXPECT_EQ(settings().GetInt(QStringLiteral("GradientEnd")), 0);
-    EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("old"));
-    EXPECT_EQ(context->display().Width, 220);
-    // The monitor choice returns, and the panel to its monitor and place.
-    EXPECT_EQ(settings().GetSetting(QStringLiteral("MonitorSelect")), QStringLiteral("-1"));
-    EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("0"));
-    EXPECT_EQ(settings().GetInt(QStringLiteral("DesktopLeft")), 1380);
+    EXPECT_EQ(state(), before);
   }
   EXPECT_EQ(refreshes, 0);
 }
 
-// The panel on the primary monitor's right edge (its work area is 1600 wide), 300 high.
-void DockRight(TSettings& settings) {
+// The panel on the primary monitor's right edge (its work area is 1600 wide), 300 high: a
+// wider preview keeps the right edge, Cancel puts the place back, and another monitor takes
+// the panel to the same place on it.
+TEST_F(OptionsTest, PanelKeepsItsPlace) {
   for (auto [key, value] : {std::pair{"Width", "220"}, {"DesktopLeft", "1380"}, {"DesktopTop", "40"}, {"dockRight", "-1"},
-                            {"LastWidth", "220"}, {"LastHeight", "300"}}) {
-    settings.SetSetting(QLatin1String(key), QLatin1String(value));
-  }
-}
-
-TEST_F(OptionsTest, WiderPreviewKeepsTheRightEdgeAndCancelPutsThePlaceBack) {
-  DockRight(settings());
+                            {"LastWidth", "220"}, {"LastHeight", "300"}})
+    settings().SetSetting(QLatin1String(key), QLatin1String(value));
   options->show();
   Control<QSpinBox>("PanelWidth")->setValue(320);
   Click("PreviewButton");
@@ -266,16 +211,11 @@ TEST_F(OptionsTest, WiderPreviewKeepsTheRightEdgeAndCancelPutsThePlaceBack) {
   EXPECT_EQ(context->display().Width, 220);
   EXPECT_EQ(context->display().DesktopLeft, 1380);
   EXPECT_EQ(context->display().DesktopTop, 40);
-}
-
-TEST_F(OptionsTest, AnotherMonitorTakesThePanelToTheSamePlaceOnIt) {
-  DockRight(settings());
   options->show();
   Control<QComboBox>("MonitorSelect")->setCurrentIndex(2);  // its work area: 1600..2880
   Click("SaveButton");
   EXPECT_EQ(context->display().DesktopLeft, 2880 - 220);
   EXPECT_EQ(context->display().DesktopTop, 40);
-  EXPECT_EQ(panelReloads, 1);
 }
 
 TEST_F(OptionsTest, SaveWritesTheStoreAndRefreshesAChangedZipTwice) {
@@ -343,10 +283,7 @@ TEST_F(OptionsTest, ClearingTooltipsAsksFirst) {
 TEST_F(OptionsTest, ThemesAreSavedFromAndLoadedIntoTheControls) {
   TempHome home;
   QTemporaryDir shipped, user;
-  QFile sea(QDir(shipped.path()).filePath(QStringLiteral("sea.ovtheme")));
-  ASSERT_TRUE(sea.open(QIODevice::WriteOnly));
-  sea.write("Title=Sea\r\nBgColor=255\r\n");
-  sea.close();
+  ASSERT_TRUE(WriteThemeFile(QDir(shipped.path()).filePath("sea.ovtheme"), {"Title=Sea", "BgColor=255"}).lines);
   T_ThemeSelect chooser(*context);
   chooser.SetThemeFolders(shipped.path(), user.path());
   options->SetThemeSelect(&chooser);
@@ -355,21 +292,18 @@ TEST_F(OptionsTest, ThemesAreSavedFromAndLoadedIntoTheControls) {
   Click("Button2");
   dialogs->AnswerInput(QStringLiteral("Night"));
   Click("SaveAsTheme");
-  QFile night(QDir(user.path()).filePath(QStringLiteral("night.ovtheme")));
-  ASSERT_TRUE(night.open(QIODevice::ReadOnly));
-  const QStringList lines = QString::fromUtf8(night.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  const QStringList lines = *ReadThemeFile(QDir(user.path()).filePath("night.ovtheme")).lines;
   QStringList keys;
   for (const QString& line : lines) keys << line.section(QLatin1Char('='), 0, 0);
   EXPECT_EQ(keys, T_ThemeSelect::ThemeKeys());
-  EXPECT_TRUE(lines.contains(QStringLiteral("Title=Night")));
-  EXPECT_TRUE(lines.contains(QStringLiteral("BgColor=%1").arg(0x123456)));
+  EXPECT_EQ(ThemeLineValue(lines, "Title"), QStringLiteral("Night"));
+  EXPECT_EQ(ThemeLineValue(lines, "BgColor"), QString::number(0x123456));
 
   // Selecting a theme in the chooser shows its colours here; Cancel takes it back, title and all.
   QTimer::singleShot(0, &chooser, [&chooser] {
     const QStringList paths = chooser.EntryPaths();
-    for (int i = 0; i < paths.size(); ++i) {
+    for (int i = 0; i < paths.size(); ++i)
       if (paths[i].endsWith(QStringLiteral("sea.ovtheme"))) chooser.ThemeList->setCurrentRow(i);
-    }
     chooser.Button1Click();
   });
   Click("LoadNewTheme");
@@ -377,30 +311,6 @@ TEST_F(OptionsTest, ThemesAreSavedFromAndLoadedIntoTheControls) {
   Click("CancelButton");
   EXPECT_EQ(settings().GetInt(QStringLiteral("BgColor")), 0);
   EXPECT_EQ(settings().GetSetting(QStringLiteral("Title")), QString());
-}
-
-TEST_F(OptionsTest, ScreenshotEachPage) {
-  TempHome home;
-  T_ThemeSelect chooser(*context);
-  options->SetThemeSelect(&chooser);
-  context->windows().CheckForUpdates = [] {};
-  context->windows().ShowHelp = [] {};
-  settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
-  settings().SetSetting(QStringLiteral("SyncEMail"), QStringLiteral("ann@example.org"));
-  settings().SetSetting(QStringLiteral("AlarmSound"), QStringLiteral("/usr/share/orvane/Alarms/Alarm1.wav"));
-  options->show();
-  auto* pages = Control<QTabWidget>("PageControl1");
-  const QByteArray dir = qgetenv("ORVANE_SCREENSHOTS");
-  for (int page = 0; page < pages->count(); ++page) {
-    pages->setCurrentIndex(page);
-    QApplication::processEvents();
-    const QImage image = options->grab().toImage();
-    EXPECT_GT(image.width(), 400);
-    if (dir.isEmpty()) continue;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    const QString name = QStringLiteral("options-%1.png").arg(pages->tabText(page).toLower());
-    EXPECT_TRUE(image.save(QDir(QString::fromLocal8Bit(dir)).filePath(name)));
-  }
 }
 
 }  // namespace
