@@ -555,6 +555,29 @@ TEST_F(NoteForm, EachPatternStartsFromTheStartDate) {
   EXPECT_EQ(monthly(), QStringLiteral("5 First Tuesday"));
 }
 
+// Each pattern shows its own panel with the range and the exceptions; a one-time event shows
+// its exceptions only when it spans days.
+TEST_F(NoteForm, PanelsStackAsThePatternAndSpanSay) {
+  NewSeries();
+  const auto seen = [this] {
+    QStringList names;
+    for (QWidget* p : {page->OncePanel, page->DailyPanel, page->WeeklyPanel, page->MonthlyPanel, page->YearlyPanel,
+                       page->RecurRangePanel, page->ExceptionPanel})
+      if (p->isVisibleTo(page)) names << p->objectName();
+    return names.join(' ');
+  };
+  EXPECT_EQ(seen(), QStringLiteral("OncePanel"));
+  Click(form->SpanOption);
+  EXPECT_EQ(seen(), QStringLiteral("OncePanel ExceptionPanel"));
+  for (const auto& [button, panel] : {std::pair{page->DailyButton, "DailyPanel"}, {page->WeeklyButton, "WeeklyPanel"},
+                                      {page->MonthlyButton, "MonthlyPanel"}, {page->YearlyButton, "YearlyPanel"}}) {
+    Click(button);
+    EXPECT_EQ(seen(), QLatin1String(panel) + QStringLiteral(" RecurRangePanel ExceptionPanel"));
+  }
+  Click(page->OnceButton);
+  EXPECT_EQ(seen(), QStringLiteral("OncePanel"));
+}
+
 TEST_F(NoteForm, RecurrenceFieldsAreCorrectedWhileTypingAndArrowsKeepToTheirBounds) {
   NewSeries();
   Click(page->MonthlyButton);  // any pattern; the edits are checked whichever is seen
@@ -586,7 +609,6 @@ TEST_F(NoteForm, SeriesEndsAfterACountOrOnADate) {
   Click(page->WeeklyButton);
   // A series cannot span days; it ends never, after a count or on a date.
   EXPECT_FALSE(form->SpanOption->isChecked() || form->SpanOption->isEnabled() || form->SpanDays->isEnabled());
-  EXPECT_TRUE(page->RecurRangePanel->isVisibleTo(page) && page->ExceptionPanel->isVisibleTo(page));
   EXPECT_FALSE(page->RepeatCount->isEnabled() || page->EndDatePicker->isEnabled());
   Click(page->RepeatCountButton);
   Type(page->RepeatCount, QStringLiteral("3"));
