@@ -161,14 +161,21 @@ TEST_F(DesktopWindowTest, FirstStartSitsAtTheTopRightAndTheUpdateCheckFollowsIts
   EXPECT_EQ(checks, 1);
 }
 
-// The options dialog stores another place (another monitor, or the place before a preview):
-// the panel goes there when it reloads the settings, not at the next drag.
-TEST_F(DesktopWindowTest, ReloadedSettingsWithAnotherPlaceMoveThePanel) {
+// Previewed widths keep the right edge of a panel docked right. The options dialog stores
+// another place (another monitor, or the place before a preview): the panel goes there when
+// it reloads the settings, not at the next drag.
+TEST_F(DesktopWindowTest, PreviewedWidthsKeepTheDockedEdgeAndReloadedSettingsWithAnotherPlaceMoveThePanel) {
   FixedScreens two({Monitor{QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1040), true},
                     Monitor{QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false}});
   T_DesktopWindow window(*ctx.context, two, sound);
-  window.show();
+  window.show();  // first start: docked to the top right
+  ASSERT_TRUE(ctx.display().dockRight);
   TSettings& settings = ctx.context->settings();
+  for (int width : {400, 150, 220}) {  // wider, narrower, and back as after Cancel
+    settings.SetInt(QStringLiteral("Width"), width);
+    window.DisplaySettingsChanged();
+    EXPECT_EQ(window.geometry(), QRect(1920 - width, 0, width, window.height())) << width;
+  }
   settings.SetInt(QStringLiteral("Monitor"), 1);
   settings.SetInt(QStringLiteral("DesktopLeft"), 3200 - 220);
   settings.SetInt(QStringLiteral("DesktopTop"), 30);
@@ -176,17 +183,6 @@ TEST_F(DesktopWindowTest, ReloadedSettingsWithAnotherPlaceMoveThePanel) {
   EXPECT_EQ(window.pos(), QPoint(3200 - 220, 30));
   EXPECT_EQ(settings.GetInt(QStringLiteral("DesktopLeft")), 3200 - 220);
   window.hide();
-}
-
-TEST_F(DesktopWindowTest, PreviewingAnotherWidthKeepsTheRightEdgeOfADockedPanel) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  window.show();  // first start: docked to the top right
-  ASSERT_TRUE(ctx.display().dockRight);
-  for (int width : {400, 150, 220}) {  // wider, narrower, and back as after Cancel
-    ctx.context->settings().SetInt(QStringLiteral("Width"), width);
-    window.DisplaySettingsChanged();
-    EXPECT_EQ(window.geometry(), QRect(1920 - width, 0, width, window.height())) << width;
-  }
 }
 
 TEST_F(DesktopWindowTest, StartedInScrollModeTheScrollBarStaysOnTheScreen) {
