@@ -194,9 +194,16 @@ TEST_F(DesktopMenuTest, WeatherRowsOpenThePageOnceByClickOrByDoubleClick) {
   EXPECT_EQ(Panel().PopupMenu->defaultAction(), Panel().WeatherAlert);
   DoubleClick(rows);
   EXPECT_EQ(shell.opened.size(), 2u);
+  // The severe-weather alert row opens the page on a press.
+  weather.Report().SevereAlert = true;
+  ctx.display().WeatherDouble = false;
+  Panel().FormPaint();
+  ASSERT_TRUE(Panel().painter().Marks.AlertRowShown);
+  Click(QPoint(100, Panel().painter().Marks.AlertRowTop + R() / 2));
+  EXPECT_EQ(shell.opened.size(), 3u);
 }
 
-TEST_F(DesktopMenuTest, DeletingASeriesAsksFirstAOneTimeEventDoesNot) {
+TEST_F(DesktopMenuTest, DeletingASeriesAsksFirstAOneTimeEventDoesNotAndATaskIsMarkedCompleted) {
   const int once = AddEvent(ctx.calendar(), Today(), QStringLiteral("Lunch"), EncodeTime(12, 0));
   const int series = AddSeries(ctx.calendar(), D(2026, 11, 2), 1, QStringLiteral("Walk"), EncodeTime(7, 0));
   auto deleted = [this](int i) { return ctx.calendar().NoteArray[static_cast<size_t>(i)].DeleteDate != 0; };
@@ -211,6 +218,13 @@ TEST_F(DesktopMenuTest, DeletingASeriesAsksFirstAOneTimeEventDoesNot) {
   RightClick(RowPoint('N', once));
   Panel().DeleteItem1->trigger();  // no question (an unexpected one fails the test)
   EXPECT_TRUE(deleted(once));
+  // A task's row: Mark Completed takes it off the list.
+  const int task = AddTask(ctx.calendar(), QStringLiteral("Pay rent"));
+  Panel().FormPaint();
+  RightClick(RowPoint('T', task));
+  Panel().MarkCompleted1->trigger();
+  EXPECT_TRUE(ctx.calendar().ToDoArray[static_cast<size_t>(task)].Completed);
+  for (const THitRow& row : Panel().painter().HitRows) EXPECT_NE(row.Kind, 'T');
 }
 
 TEST_F(DesktopMenuTest, DetailsGoToTheTooltipOrTheInformationBox) {

@@ -40,7 +40,7 @@ TEST(ContentHeight, CountsTheRowsOfEveryShownSection) {
     PanelCounts counts;
     int rows;
   } cases[] = {
-      {"T", {}, 2},                          // an empty task list keeps its row
+      {"T", {}, 2},                          // the Tasks header stays without open tasks
       {"P", {}, 1},                          // small months only beside the month
       {"w", {{}, 0, 5}, 1},                  // no weather rows without the current conditions
       {"E", {{0, 0, 0}, 0, 0}, 1},           // empty days take no room,
