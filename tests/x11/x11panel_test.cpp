@@ -32,11 +32,11 @@ namespace {
 using namespace x11test;
 
 // A program the test needs: one that is not installed skips the test, one that fails fails it.
-#define RUN(start)                                                                    \
-  do {                                                                                \
-    programs.push_back(start);                                                        \
-    if (programs.back()->missing) GTEST_SKIP() << qPrintable(programs.back()->problem); \
-    ASSERT_TRUE(programs.back()->problem.isEmpty()) << qPrintable(programs.back()->problem); \
+#define RUN(start)                                                                     \
+  do {                                                                                 \
+    const DesktopProgram& program = *programs.emplace_back(start);                     \
+    if (program.missing) GTEST_SKIP() << qPrintable(program.problem);                  \
+    ASSERT_TRUE(program.problem.isEmpty()) << qPrintable(program.problem);             \
   } while (false)
 
 int Distance(QColor a, QColor b) {
