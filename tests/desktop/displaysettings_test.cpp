@@ -1,7 +1,7 @@
 // The display settings snapshot read from the settings store.
 
-#include "desktop/displaysettings.h"
 #include "panelfixture.h"
+#include "settings/displaysettings.h"
 #include "settings/settings.h"
 
 #include <QFile>

@@ -2,15 +2,15 @@
 // seen through the panel whatever draws the wallpaper, here a plain window of one colour
 // such as desktop environments use, which publishes no wallpaper pixmap.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/displayfunctions.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
 #include "platform/x11desktop.h"
-#include "support/scripteddialogs.h"
+#include "session/appcontext.h"
 #include "support/screenshot.h"
+#include "support/scripteddialogs.h"
 #include "support/testutil.h"
 #include "x11session.h"
 

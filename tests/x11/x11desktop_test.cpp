@@ -2,13 +2,13 @@
 // it must find no compositor, read the wallpaper that wallpaper setters publish on the root
 // window, compose itself over it, and see a new wallpaper at the next repaint.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/displayfunctions.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
 #include "platform/x11desktop.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 #include "x11session.h"

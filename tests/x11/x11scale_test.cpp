@@ -3,15 +3,15 @@
 // remembered from 100%, and painted at twice the pixels. The scale is fixed when the
 // application starts, so the test runs this program again at that scale on the same server.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/displayfunctions.h"
 #include "platform/qtscreens.h"
 #include "platform/sound.h"
+#include "session/appcontext.h"
 #include "settings/settings.h"
-#include "support/scripteddialogs.h"
 #include "support/screenshot.h"
+#include "support/scripteddialogs.h"
 #include "support/testutil.h"
 #include "x11session.h"
 

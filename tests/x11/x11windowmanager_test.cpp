@@ -2,12 +2,12 @@
 // task bars and pagers, below other windows, on every virtual desktop, and keeps all of that
 // when it is brought back (the tray icon, a second start).
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/displayfunctions.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 #include "x11session.h"
