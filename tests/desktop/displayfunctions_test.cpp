@@ -3,7 +3,7 @@
 // display settings it paints from, as read from the settings store.
 
 #include "desktop/displayfunctions.h"
-#include "desktop/displaysettings.h"
+#include "settings/displaysettings.h"
 #include "panelfixture.h"
 #include "settings/settings.h"
 

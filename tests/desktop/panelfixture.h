@@ -3,8 +3,8 @@
 // Shared by the desktop tests: a context over a memory store with a pinned clock, and small
 // builders for events, tasks and colours.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

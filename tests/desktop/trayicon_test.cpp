@@ -59,7 +59,7 @@ TEST_F(DesktopMenuTest, TrayFollowsItsTypeAndBringsThePanelBack) {
   EXPECT_TRUE(panel.TrayIcon->ShowsApplicationIcon());
   EXPECT_EQ(panel.TrayIcon->Tip(), QStringLiteral("Orvane"));
   int othersHidden = 0;
-  panel.HideOtherWindows = [&othersHidden] { ++othersHidden; };
+  ctx.context->windows().HideOtherWindows = [&othersHidden] { ++othersHidden; };
   panel.Hide1->trigger();
   EXPECT_FALSE(panel.isVisible());
   emit panel.TrayIcon->LeftPress();

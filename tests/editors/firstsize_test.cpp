@@ -1,7 +1,6 @@
 // First sizes: every window opens inside the available area of its screen, however large the
 // size it asks for or was stored with. The offscreen screen is 800 x 600, smaller than most
 // windows' own sizes.
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/mainform.h"
 #include "editors/noteform.h"
@@ -11,6 +10,7 @@
 #include "editors/themeselect.h"
 #include "editors/todo.h"
 #include "platform/sound.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

@@ -1,10 +1,10 @@
 // The month window: the grid a month fills, moving between months and years, the day lists,
 // the context menu's rules and commands, keys, drops between days, and refreshing after
 // changes made elsewhere. With ORVANE_SCREENSHOTS set the screenshot test writes a PNG.
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/mainform.h"
 #include "editors/noteform.h"
+#include "session/appcontext.h"
 #include "support/screenshot.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"

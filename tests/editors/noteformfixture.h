@@ -3,11 +3,11 @@
 // Shared by the event editor tests: a context over a memory store with a pinned clock and
 // scripted dialogs, the editor on it, and small helpers that type and click as a user does.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/noteform.h"
 #include "editors/recurrencepage.h"
 #include "editors/updownedit.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

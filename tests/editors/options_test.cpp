@@ -1,11 +1,11 @@
 // The options dialog: every control shows and stores its setting by its rule, dependent
 // controls follow their boxes, Preview then Cancel puts the snapshot back, Save writes the
 // store and refreshes the weather, and the panel's height limit follows the line height.
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/options.h"
 #include "editors/themeselect.h"
 #include "platform/sound.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

@@ -4,9 +4,9 @@
 // scripted dialogs, the print view on it (offering no installed printer unless a test gives
 // some), and helpers that click, choose and type as a user does.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/printview.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

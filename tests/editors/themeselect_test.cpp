@@ -1,9 +1,9 @@
 // The theme chooser: previews that leave the live look alone, Cancel and Select, deleting the
 // user's themes, saving a theme with its questions, and (make screenshots) pictures of the
 // chooser and of every shipped theme over a light and a dark wallpaper.
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/themeselect.h"
+#include "session/appcontext.h"
 #include "support/screenshot.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"

@@ -305,8 +305,8 @@ TEST_F(ToDoTest, MainMenuShowsOnlyCommandsWhoseWindowsExist) {
   EXPECT_FALSE(todo->menuBar()->isVisible());
 
   int calendarShown = 0, websites = 0;
-  todo->ShowCalendar = [&] { ++calendarShown; };
-  todo->OpenWebsite = [&] { ++websites; };
+  context->windows().ShowMonth = [&] { ++calendarShown; };
+  context->windows().OpenWebsite = [&] { ++websites; };
   todo->UpdateMainMenu();
   EXPECT_TRUE(todo->Calendar1->isVisible());
   EXPECT_FALSE(todo->Options1->isVisible());

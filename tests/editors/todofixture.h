@@ -4,10 +4,10 @@
 // pinned clock and scripted dialogs, the two windows on it, and helpers that press, move and
 // type as a user does.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "editors/taskform.h"
 #include "editors/todo.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

@@ -5,7 +5,7 @@
 // panel) the desktop shows through it, whatever draws the wallpaper; on a screen scaled to
 // 200% it is placed inside the screen and painted at twice the pixels.
 
-#include "app/appcontext.h"
+#include "session/appcontext.h"
 #include "core/memorykeystore.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/displayfunctions.h"
