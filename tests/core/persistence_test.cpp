@@ -119,9 +119,11 @@ TEST_F(Persistence, MissingAndMistypedValuesTakeNeutralDefaults) {
 }
 
 TEST_F(Persistence, AFailedWriteKeepsTheOldCalendarAndTheChangeFlag) {
+  AddEvents(cal, {Titled("old")});
+  cal.DataChanged = false;
   EXPECT_TRUE(cal.SaveIfChanged(store).ok);  // nothing changed: nothing written
   EXPECT_FALSE(store.KeyExists(Notes));
-  AddEvents(cal, {Titled("old")});
+  cal.DataChanged = true;
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
   const QString before = store.Dump();
   cal.NoteArray[0].Title = "new";
