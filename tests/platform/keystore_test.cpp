@@ -34,7 +34,9 @@ class KeyStoreContract : public ::testing::TestWithParam<bool> {
 TEST_P(KeyStoreContract, KeysAndValues) {
   // Subkeys enumerate sorted without regard to case; relative paths start at the current key.
   ASSERT_TRUE(store().OpenKey("\\Software\\Orvane", true));
-  for (const char* name : {"b", "10", "A", "2", "c", "1"}) ASSERT_TRUE(store().OpenKey(QString("\\Software\\Orvane\\") + name, true));
+  for (const char* name : {"b", "10", "A", "2", "c", "1"}) {
+    ASSERT_TRUE(store().OpenKey(QString("\\Software\\Orvane\\") + name, true));
+  }
   ASSERT_TRUE(store().OpenKey("Notes", true));
   EXPECT_TRUE(store().KeyExists("\\Software\\Orvane\\1\\Notes"));
   EXPECT_FALSE(store().OpenKeyReadOnly("\\Nowhere"));
