@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench screenshots fuzz sanitize package mutate clean
+.PHONY: all deps configure build run test bench screenshots fuzz sanitize package mutate format tidy clean
 
 all: build
 
@@ -52,6 +52,13 @@ sanitize:
 MUTATE_FLAGS ?= --sample 60
 mutate: deps
 	@scripts/mutate $(MUTATE_FLAGS)
+
+# The sources under clang-format (rewrites them) and clang-tidy (reports, exit 1 on a finding).
+format: deps
+	@scripts/check-style format --fix
+
+tidy: build
+	@scripts/check-style tidy $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,6 +1,5 @@
 // LAN synchronisation: the handling of one datagram (serving a record, merging a pushed one)
 // and a whole exchange between two copies in this process over loopback.
-#include "app/appcontext.h"
 #include "benchdata.h"
 #include "core/bytestream.h"
 #include "core/clock.h"
@@ -8,6 +7,7 @@
 #include "network/lanprotocol.h"
 #include "network/network.h"
 #include "platform/consoledialogs.h"
+#include "session/appcontext.h"
 
 #include <QApplication>
 #include <QUdpSocket>

@@ -1,10 +1,10 @@
 // The month window moving on by a month (42 day queries and every day list rebuilt), and
 // refilling its days after a change, over a realistic calendar.
-#include "app/appcontext.h"
 #include "benchdata.h"
 #include "core/memorykeystore.h"
 #include "editors/mainform.h"
 #include "platform/consoledialogs.h"
+#include "session/appcontext.h"
 
 #include <QApplication>
 #include <QListWidget>

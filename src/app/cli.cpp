@@ -1,12 +1,12 @@
 #include "app/cli.h"
 
-#include "app/appcontext.h"
 #include "app/commands.h"
 #include "core/paths.h"
 #include "core/wholefile.h"
 #include "platform/consoledialogs.h"
 #include "platform/singleinstance.h"
 #include "platform/sqlitekeystore.h"
+#include "session/appcontext.h"
 #include "version.h"
 
 #include <QCoreApplication>

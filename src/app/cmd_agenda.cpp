@@ -1,6 +1,6 @@
 // orvane agenda: each day's event list, then the open tasks.
-#include "app/appcontext.h"
 #include "app/commands.h"
+#include "session/appcontext.h"
 
 #include <QCoreApplication>
 #include <QDate>

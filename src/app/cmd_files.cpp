@@ -1,9 +1,9 @@
 // orvane backup FILE, orvane restore FILE, orvane sync FILE: the file commands of the
 // desktop menu, on the user's store, asking nothing.
 
-#include "app/appcontext.h"
 #include "app/commands.h"
 #include "core/backupfiles.h"
+#include "session/appcontext.h"
 
 namespace {
 

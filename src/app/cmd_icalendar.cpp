@@ -1,10 +1,10 @@
 // orvane export-ics FILE, orvane import-ics FILE: the calendar as an iCalendar file, and
 // iCalendar files from other programs into it, on the user's store.
 
-#include "app/appcontext.h"
 #include "app/commands.h"
 #include "core/wholefile.h"
 #include "platform/icalendar.h"
+#include "session/appcontext.h"
 
 #include <QTextStream>
 

@@ -1,9 +1,9 @@
 // orvane listen: a passive LAN peer on the user's calendar until stopped.
 // orvane lan-sync ADDRESS --password-file FILE: one exchange of the active side.
-#include "app/appcontext.h"
 #include "app/commands.h"
 #include "app/quitsignals.h"
 #include "network/network.h"
+#include "session/appcontext.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // orvane print: paper calendars of days, weeks, months or years written as a PDF file, drawn
 // as the print view prints them.
-#include "app/appcontext.h"
 #include "app/commands.h"
 #include "core/wholefile.h"
 #include "editors/pagedrawing.h"
+#include "session/appcontext.h"
 
 #include <QDate>
 #include <QFileInfo>

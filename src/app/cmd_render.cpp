@@ -1,9 +1,9 @@
 // orvane render: the desktop panel as it would look, painted without a display.
-#include "app/appcontext.h"
 #include "app/commands.h"
 #include "desktop/desktopwindow.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
+#include "session/appcontext.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // orvane weather: fetch the two weather pages once and print the forecast texts.
-#include "app/appcontext.h"
 #include "app/commands.h"
 #include "network/weather.h"
+#include "session/appcontext.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,9 +1,9 @@
 #include "app/panelwindows.h"
 
-#include "app/appcontext.h"
-#include "desktop/webpages.h"
 #include "platform/shell.h"
 #include "platform/x11desktop.h"
+#include "session/appcontext.h"
+#include "settings/webpages.h"
 
 #include <QLineEdit>
 
@@ -113,26 +113,19 @@ void PanelWindows::Wire(AppContext& context, Shell& shell) {
   windows.CheckForUpdates = [this] { update.CheckForUpdate(false); };
   windows.RepaintDesktop = [this] { desktop.FormPaint(); };
   windows.DisplaySettingsChanged = [this] { desktop.DisplaySettingsChanged(); };
-
-  // The panel's menu opens web pages and the user guide through the shell.
-  desktop.SetShell(&shell);
-  desktop.HideOtherWindows = [this] {
+  windows.HideOtherWindows = [this] {
     for (QWidget* window : std::initializer_list<QWidget*>{&month, &toDo, &options, &taskForm, &noteForm}) {
       window->hide();
     }
   };
+  // The maker's pages, opened in the browser from the Help menus.
+  windows.OpenContactPage = [&shell, &context] { shell.OpenUrl(ContactUrl(context.settings())); };
+  windows.OpenWebsite = [&shell, &context] { shell.OpenUrl(WebSiteUrl(context.settings())); };
 
-  // The month and to-do windows' own menus.
-  const auto contact = [&shell, &context] { shell.OpenUrl(ContactUrl(context.settings())); };
-  const auto website = [&shell, &context] { shell.OpenUrl(WebSiteUrl(context.settings())); };
-  month.OpenContactPage = contact;
-  month.OpenWebsite = website;
-  toDo.ShowCalendar = windows.ShowMonth;
-  toDo.ShowOptions = windows.ShowOptions;
-  toDo.ShowHelp = windows.ShowHelp;
-  toDo.ShowAbout = windows.ShowAbout;
-  toDo.OpenContactPage = contact;
-  toDo.OpenWebsite = website;
+  // The panel opens the weather pages through the shell.
+  desktop.SetShell(&shell);
+
+  // The windows made before the hooks were set show the commands they now reach.
   month.UpdateMainMenu();
   toDo.UpdateMainMenu();
 }

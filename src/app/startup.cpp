@@ -1,6 +1,5 @@
 #include "app/startup.h"
 
-#include "app/appcontext.h"
 #include "app/cli.h"
 #include "app/panelwindows.h"
 #include "app/quitsignals.h"
@@ -12,6 +11,7 @@
 #include "platform/singleinstance.h"
 #include "platform/sound.h"
 #include "platform/sqlitekeystore.h"
+#include "session/appcontext.h"
 
 #include <QApplication>
 #include <QSessionManager>

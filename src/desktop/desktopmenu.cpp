@@ -3,14 +3,13 @@
 // weather, the calendar's files and the program itself. Windows of other parts are reached
 // through the context's hooks; an item whose window is not part of this run is hidden.
 
-#include "app/appcontext.h"
 #include "core/backupfiles.h"
 #include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
-#include "desktop/webpages.h"
 #include "network/weather.h"
 #include "platform/icalendar.h"
 #include "platform/shell.h"
+#include "session/appcontext.h"
 #include "settings/settings.h"
 
 #include <QAction>
@@ -217,8 +216,8 @@ void T_DesktopWindow::HideUnavailableItems() {
   need(OpenToDo1, bool(w.ShowToDo));
   need(OrvaneHelp1, bool(w.ShowHelp));
   need(AboutOrvane1, bool(w.ShowAbout));
-  need(Feedback1, shell_ != nullptr);
-  need(OrvaneWebsite1, shell_ != nullptr);
+  need(Feedback1, bool(w.OpenContactPage));
+  need(OrvaneWebsite1, bool(w.OpenWebsite));
   need(WeatherAlert, shell_ != nullptr);
   need(Options1, bool(w.ShowOptions));
   need(LoadTheme1, bool(w.ShowThemeSelect));
@@ -404,13 +403,8 @@ void T_DesktopWindow::OpenToDo1Click() { Run(context_.windows().ShowToDo); }
 void T_DesktopWindow::OrvaneHelp1Click() { Run(context_.windows().ShowHelp); }
 void T_DesktopWindow::AboutOrvane1Click() { Run(context_.windows().ShowAbout); }
 
-void T_DesktopWindow::Feedback1Click() {
-  if (shell_) shell_->OpenUrl(ContactUrl(context_.settings()));
-}
-
-void T_DesktopWindow::OrvaneWebsite1Click() {
-  if (shell_) shell_->OpenUrl(WebSiteUrl(context_.settings()));
-}
+void T_DesktopWindow::Feedback1Click() { Run(context_.windows().OpenContactPage); }
+void T_DesktopWindow::OrvaneWebsite1Click() { Run(context_.windows().OpenWebsite); }
 
 void T_DesktopWindow::Options1Click() { Run(context_.windows().ShowOptions); }
 void T_DesktopWindow::LoadTheme1Click() { Run(context_.windows().ShowThemeSelect); }

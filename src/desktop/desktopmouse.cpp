@@ -3,12 +3,12 @@
 // and double-clicks that open the window for a row, a day or the tasks. Everything is decided
 // from the layout marks and hit rows of the last paint.
 
-#include "app/appcontext.h"
 #include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
-#include "desktop/webpages.h"
 #include "network/weather.h"
 #include "platform/shell.h"
+#include "session/appcontext.h"
+#include "settings/webpages.h"
 
 #include <QAction>
 #include <QMenu>

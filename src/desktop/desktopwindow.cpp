@@ -1,13 +1,13 @@
 #include "desktop/desktopwindow.h"
 
-#include "app/appcontext.h"
 #include "core/paths.h"
-#include "core/wholefile.h"
 #include "core/tick.h"
+#include "core/wholefile.h"
 #include "desktop/trayicon.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
 #include "platform/x11desktop.h"
+#include "session/appcontext.h"
 #include "settings/settings.h"
 
 #include <QAction>
@@ -162,7 +162,9 @@ void T_DesktopWindow::FormShow() {
 }
 
 void T_DesktopWindow::FormHide() {
-  if (HideOtherWindows && !bringingBack_) HideOtherWindows();
+  // The editors and the other windows go with the panel (Hide Window).
+  const AppWindows& windows = context_.windows();
+  if (windows.HideOtherWindows && !bringingBack_) windows.HideOtherWindows();
 }
 
 void T_DesktopWindow::FormDestroy() {

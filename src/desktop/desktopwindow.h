@@ -148,8 +148,6 @@ class T_DesktopWindow : public QWidget {
 
   // The automatic update check, run by the update timer; nothing until it is set.
   std::function<void()> RunUpdateCheck;
-  // Hides the editors and the other windows with the panel (Hide Window); nothing until set.
-  std::function<void()> HideOtherWindows;
   // While this answers true the tick leaves the calendar unsaved (a network peer is in the
   // middle of an exchange, and a long save would make it time out); the next tick saves. A
   // hold lasts at most HoldSaveCapSeconds, so a peer that keeps talking cannot keep merged

@@ -1,8 +1,8 @@
 #include "desktop/displayfunctions.h"
 
-#include "app/appcontext.h"
 #include "core/clock.h"
 #include "core/dataformat.h"
+#include "session/appcontext.h"
 
 #include <QCoreApplication>
 #include <QLinearGradient>

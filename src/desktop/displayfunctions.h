@@ -6,9 +6,9 @@
 // marks and the hit rows that mouse handling reads.
 
 #include "core/tdatetime.h"
-#include "desktop/displaysettings.h"
 #include "desktop/panellayout.h"
 #include "desktop/weatherpainter.h"
+#include "settings/displaysettings.h"
 
 #include <QColor>
 #include <QFont>

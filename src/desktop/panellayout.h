@@ -5,7 +5,7 @@
 // snapping and the edge zones. Nothing here paints or touches a window.
 
 #include "core/tdatetime.h"
-#include "desktop/displaysettings.h"
+#include "settings/displaysettings.h"
 
 #include <QRect>
 #include <QSize>

@@ -1,11 +1,11 @@
 #include "desktop/trayicon.h"
 
-#include "app/appcontext.h"
 #include "core/trimcontrol.h"
 #include "desktop/appicon.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/hittesting.h"
 #include "network/weather.h"
+#include "session/appcontext.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #include "editors/mainform.h"
 
-#include "app/appcontext.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -374,11 +374,11 @@ void T_Main::BuildMenus() {
   connect(AboutOrvane1, &QAction::triggered, this, [&windows] {
     if (windows.ShowAbout) windows.ShowAbout();
   });
-  connect(Feedback1, &QAction::triggered, this, [this] {
-    if (OpenContactPage) OpenContactPage();
+  connect(Feedback1, &QAction::triggered, this, [&windows] {
+    if (windows.OpenContactPage) windows.OpenContactPage();
   });
-  connect(OrvaneWebsite1, &QAction::triggered, this, [this] {
-    if (OpenWebsite) OpenWebsite();
+  connect(OrvaneWebsite1, &QAction::triggered, this, [&windows] {
+    if (windows.OpenWebsite) windows.OpenWebsite();
   });
   UpdateMainMenu();
 }
@@ -390,8 +390,8 @@ void T_Main::UpdateMainMenu() {
   Print1->setVisible(static_cast<bool>(windows.ShowPrint));
   OrvaneHelp1->setVisible(static_cast<bool>(windows.ShowHelp));
   AboutOrvane1->setVisible(static_cast<bool>(windows.ShowAbout));
-  Feedback1->setVisible(static_cast<bool>(OpenContactPage));
-  OrvaneWebsite1->setVisible(static_cast<bool>(OpenWebsite));
+  Feedback1->setVisible(static_cast<bool>(windows.OpenContactPage));
+  OrvaneWebsite1->setVisible(static_cast<bool>(windows.OpenWebsite));
   const bool below = AboutOrvane1->isVisible() || Feedback1->isVisible() || OrvaneWebsite1->isVisible();
   N1->setVisible(OrvaneHelp1->isVisible() && below);
   Help1->menuAction()->setVisible(OrvaneHelp1->isVisible() || below);

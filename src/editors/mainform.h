@@ -45,10 +45,6 @@ class T_Main : public QMainWindow {
   // Set by the event editor's Save: the next activation refills every day.
   bool NeedsRefresh = false;
 
-  // The maker's pages, opened in the browser; hidden from the Help menu while unset.
-  std::function<void()> OpenContactPage;
-  std::function<void()> OpenWebsite;
-
   // --- Entry points.
   // Shows the month of a date and selects that date.
   void FillMonth(TDateTime date);

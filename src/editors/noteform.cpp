@@ -1,11 +1,11 @@
 #include "editors/noteform.h"
 
-#include "app/appcontext.h"
 #include "core/trimcontrol.h"
 #include "editors/controls.h"
 #include "editors/recurrencepage.h"
 #include "editors/updownedit.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QCheckBox>
 #include <QComboBox>

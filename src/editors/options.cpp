@@ -1,11 +1,11 @@
 #include "editors/options.h"
 
-#include "app/appcontext.h"
 #include "desktop/panellayout.h"
 #include "editors/themeselect.h"
 #include "network/weather.h"
 #include "platform/sound.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 // The four pages of the options dialog and the binding of each control to its setting.
-#include "app/appcontext.h"
 #include "editors/controls.h"
 #include "editors/options.h"
+#include "session/appcontext.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "editors/printview.h"
 
-#include "app/appcontext.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "editors/taskform.h"
 
-#include "app/appcontext.h"
 #include "editors/controls.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QCheckBox>
 #include <QComboBox>

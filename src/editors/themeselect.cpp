@@ -1,9 +1,9 @@
 #include "editors/themeselect.h"
 
-#include "app/appcontext.h"
 #include "core/paths.h"
 #include "desktop/displayfunctions.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "editors/todo.h"
 
-#include "app/appcontext.h"
 #include "editors/taskform.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -75,19 +75,24 @@ T_ToDo::T_ToDo(AppContext& context, T_TaskForm& editor, QWidget* parent)
   // F1 works while the window is active, also when the menu bar is not open.
   addAction(OrvaneHelp1);
 
-  auto run = [](const std::function<void()>& hook) {
-    if (hook) hook();
+  // The main menu opens the other windows and the maker's pages through the context's window
+  // hooks; a command whose hook is not set stays hidden.
+  AppWindows& windows = context_.windows();
+  const auto run = [&windows](std::function<void()> AppWindows::*hook) {
+    return [&windows, hook] {
+      if (windows.*hook) (windows.*hook)();
+    };
   };
-  connect(Calendar1, &QAction::triggered, this, [this, run] {
-    if (!ShowCalendar) return;
-    run(ShowCalendar);
+  connect(Calendar1, &QAction::triggered, this, [this, &windows] {
+    if (!windows.ShowMonth) return;
+    windows.ShowMonth();
     hide();
   });
-  connect(Options1, &QAction::triggered, this, [this, run] { run(ShowOptions); });
-  connect(OrvaneHelp1, &QAction::triggered, this, [this, run] { run(ShowHelp); });
-  connect(AboutOrvane1, &QAction::triggered, this, [this, run] { run(ShowAbout); });
-  connect(Feedback1, &QAction::triggered, this, [this, run] { run(OpenContactPage); });
-  connect(OrvaneWebsite1, &QAction::triggered, this, [this, run] { run(OpenWebsite); });
+  connect(Options1, &QAction::triggered, this, run(&AppWindows::ShowOptions));
+  connect(OrvaneHelp1, &QAction::triggered, this, run(&AppWindows::ShowHelp));
+  connect(AboutOrvane1, &QAction::triggered, this, run(&AppWindows::ShowAbout));
+  connect(Feedback1, &QAction::triggered, this, run(&AppWindows::OpenContactPage));
+  connect(OrvaneWebsite1, &QAction::triggered, this, run(&AppWindows::OpenWebsite));
 
   connect(CheckList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     if (filling_) return;
@@ -186,12 +191,13 @@ void T_ToDo::FormActivate() {
 }
 
 void T_ToDo::UpdateMainMenu() {
-  Calendar1->setVisible(static_cast<bool>(ShowCalendar));
-  Options1->setVisible(static_cast<bool>(ShowOptions));
-  OrvaneHelp1->setVisible(static_cast<bool>(ShowHelp));
-  AboutOrvane1->setVisible(static_cast<bool>(ShowAbout));
-  Feedback1->setVisible(static_cast<bool>(OpenContactPage));
-  OrvaneWebsite1->setVisible(static_cast<bool>(OpenWebsite));
+  const AppWindows& windows = context_.windows();
+  Calendar1->setVisible(static_cast<bool>(windows.ShowMonth));
+  Options1->setVisible(static_cast<bool>(windows.ShowOptions));
+  OrvaneHelp1->setVisible(static_cast<bool>(windows.ShowHelp));
+  AboutOrvane1->setVisible(static_cast<bool>(windows.ShowAbout));
+  Feedback1->setVisible(static_cast<bool>(windows.OpenContactPage));
+  OrvaneWebsite1->setVisible(static_cast<bool>(windows.OpenWebsite));
   const bool below = AboutOrvane1->isVisible() || Feedback1->isVisible() || OrvaneWebsite1->isVisible();
   N6->setVisible(OrvaneHelp1->isVisible() && below);
   Help1->menuAction()->setVisible(OrvaneHelp1->isVisible() || below);

@@ -14,6 +14,8 @@ class T_TaskForm;
 // The to-do window: every task in display order with a check mark for completed ones. From
 // here the user opens, creates, completes and deletes tasks; each change is made through the
 // calendar's own operations and reported with Changed, so the panel repaints at once.
+// Other windows and the maker's pages are reached through the context's window hooks; a main
+// menu command whose hook is not set stays hidden.
 class T_ToDo : public QMainWindow {
   Q_OBJECT
  public:
@@ -23,16 +25,6 @@ class T_ToDo : public QMainWindow {
   // Set when the window is made and by the editor's Save, cleared when the editor is shown;
   // while set, every activation of the window rebuilds the list.
   bool NeedsRefresh = false;
-
-  // The windows and pages the main menu opens. A command whose hook is not set stays hidden
-  // (the month window, the options dialog, the help and the about box are given here as
-  // they are built).
-  std::function<void()> ShowCalendar;
-  std::function<void()> ShowOptions;
-  std::function<void()> ShowHelp;
-  std::function<void()> ShowAbout;
-  std::function<void()> OpenContactPage;
-  std::function<void()> OpenWebsite;
 
   // The task an entry of the list stands for, -1 for none.
   int TaskOfEntry(int entry) const;

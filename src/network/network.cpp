@@ -1,7 +1,7 @@
 #include "network/network.h"
 
-#include "app/appcontext.h"
 #include "platform/windowfit.h"
+#include "session/appcontext.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

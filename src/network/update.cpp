@@ -1,11 +1,11 @@
 #include "network/update.h"
 
 #include "core/paths.h"
-#include "desktop/webpages.h"
 #include "network/httpclient.h"
 #include "platform/dialogs.h"
 #include "platform/networkpresence.h"
 #include "platform/shell.h"
+#include "settings/webpages.h"
 #include "version.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // The panel's run as the main sequence makes it: every menu command of every window reaches
 // a window or a page, none is hidden for want of a hook.
-#include "app/appcontext.h"
 #include "app/panelwindows.h"
 #include "core/memorykeystore.h"
 #include "platform/sound.h"
+#include "session/appcontext.h"
 #include "support/recordingshell.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
@@ -65,10 +65,50 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
     EXPECT_FALSE(hidden.contains(QString::fromLatin1(name))) << name;
   }
 
-  // The to-do window's Help menu reaches the pages through the shell.
-  panel.toDo.findChild<QAction*>(QStringLiteral("OrvaneWebsite1"))->trigger();
-  panel.month.findChild<QAction*>(QStringLiteral("Feedback1"))->trigger();
-  ASSERT_EQ(shell.opened.size(), 2u);
+  // Every hook by which one window reaches another is filled in.
+  const AppWindows& w = context.windows();
+  const std::pair<const char*, bool> hooks[] = {
+      {"NewEvent", bool(w.NewEvent)},
+      {"NewEventTitled", bool(w.NewEventTitled)},
+      {"ViewEvent", bool(w.ViewEvent)},
+      {"NewTask", bool(w.NewTask)},
+      {"ViewTask", bool(w.ViewTask)},
+      {"ShowToDo", bool(w.ShowToDo)},
+      {"ShowMonth", bool(w.ShowMonth)},
+      {"ShowMonthFilled", bool(w.ShowMonthFilled)},
+      {"ShowMonthDay", bool(w.ShowMonthDay)},
+      {"ShowPrint", bool(w.ShowPrint)},
+      {"ShowNetwork", bool(w.ShowNetwork)},
+      {"ShowOptions", bool(w.ShowOptions)},
+      {"ShowThemeSelect", bool(w.ShowThemeSelect)},
+      {"ShowHelp", bool(w.ShowHelp)},
+      {"ShowAbout", bool(w.ShowAbout)},
+      {"CheckForUpdates", bool(w.CheckForUpdates)},
+      {"RepaintDesktop", bool(w.RepaintDesktop)},
+      {"DisplaySettingsChanged", bool(w.DisplaySettingsChanged)},
+      {"HideOtherWindows", bool(w.HideOtherWindows)},
+      {"OpenContactPage", bool(w.OpenContactPage)},
+      {"OpenWebsite", bool(w.OpenWebsite)},
+  };
+  for (const auto& [name, set] : hooks) EXPECT_TRUE(set) << name;
+
+  // The Help menus of the panel, the month and the to-do window reach the same pages.
+  for (QWidget* window : std::initializer_list<QWidget*>{&panel.desktop, &panel.month, &panel.toDo}) {
+    shell.opened.clear();
+    window->findChild<QAction*>(QStringLiteral("Feedback1"))->trigger();
+    window->findChild<QAction*>(QStringLiteral("OrvaneWebsite1"))->trigger();
+    ASSERT_EQ(shell.opened.size(), 2u) << window->objectName().toStdString();
+    EXPECT_EQ(shell.opened[0].path(), QStringLiteral("/contact.php"));
+    EXPECT_EQ(shell.opened[1].path(), QStringLiteral("/"));
+  }
+
+  // Hiding the panel takes the other windows with it.
+  panel.desktop.show();
+  panel.month.show();
+  panel.toDo.show();
+  panel.desktop.Hide1->trigger();
+  EXPECT_FALSE(panel.month.isVisible());
+  EXPECT_FALSE(panel.toDo.isVisible());
 }
 
 }  // namespace

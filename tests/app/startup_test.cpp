@@ -1,9 +1,9 @@
 // The program as a whole: its command line, a single copy per user, shutdown on signals,
 // and the calendar's save when the store fails.
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
 #include "platform/singleinstance.h"
 #include "platform/sqlitekeystore.h"
+#include "session/appcontext.h"
 #include "support/programrun.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"

@@ -6,30 +6,13 @@
 
 namespace {
 
-struct DivRow {
-  const char* name;
-  qint64 a;
-  qint64 b;
-  qint64 quotient;
-};
-
-void PrintTo(const DivRow& row, std::ostream* os) { *os << row.name; }
-
-class FloorDivision : public ::testing::TestWithParam<DivRow> {};
-
-TEST_P(FloorDivision, RoundsDown) { EXPECT_EQ(FloorDiv(GetParam().a, GetParam().b), GetParam().quotient); }
-
-constexpr qint64 MsPerDay = 86400000;
-
-INSTANTIATE_TEST_SUITE_P(
-    Signs, FloorDivision,
-    ::testing::Values(DivRow{"Zero", 0, 9, 0}, DivRow{"PositiveExact", 18, 9, 2}, DivRow{"PositiveRemainder", 17, 9, 1},
-                      DivRow{"NegativeJustBelowZero", -1, 9, -1}, DivRow{"NegativeExact", -18, 9, -2},
-                      DivRow{"NegativeRemainder", -19, 9, -3}, DivRow{"LastMsBeforeDayZero", -1, MsPerDay, -1},
-                      DivRow{"FirstMsOfDayOne", MsPerDay + 1, MsPerDay, 1},
-                      // 31 F: (31 - 32) * 5 / 9 is -0.56, which is -1 C, not 0.
-                      DivRow{"JustBelowFreezing", (31 - 32) * 5, 9, -1}, DivRow{"NegativeDivisor", 7, -2, -4},
-                      DivRow{"BothNegative", -7, -2, 3}, DivRow{"BothNegativeExact", -8, -2, 4}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(FloorDivision, RoundsDown) {
+  constexpr qint64 MsPerDay = 86400000;
+  const qint64 rows[][3] = {  // a, b, a / b rounded down
+      {0, 9, 0}, {18, 9, 2}, {17, 9, 1}, {-1, 9, -1}, {-18, 9, -2}, {-19, 9, -3}, {-1, MsPerDay, -1},
+      {MsPerDay + 1, MsPerDay, 1}, {(31 - 32) * 5, 9, -1},  // 31 F is -0.56 C: -1, not 0
+      {7, -2, -4}, {-7, -2, 3}, {-8, -2, 4}};
+  for (const auto& r : rows) EXPECT_EQ(FloorDiv(r[0], r[1]), r[2]) << r[0] << " / " << r[1];
+}
 
 }  // namespace

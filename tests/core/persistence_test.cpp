@@ -1,102 +1,62 @@
-#include "core/dataformat.h"
+// The calendar in the key store: every field, the stored layout, expiry of deleted records,
+// odd stored values and failed writes.
 #include "core/memorykeystore.h"
-#include "support/testutil.h"
+#include "samples.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const QString Notes = QStringLiteral("\\Software\\Orvane\\Notes");
-const QString Todos = QStringLiteral("\\Software\\Orvane\\Todos");
-
-TNote FullEvent() {
-  TNote n;
-  n.Title = QStringLiteral("Dentist – Dr. Ösel");
-  n.Category = QStringLiteral("Health");
-  n.Location = QStringLiteral("Main St 5");
-  n.Notes = QStringLiteral("Bring the card\r\nand the forms");
-  n.StartTime = EncodeTime(9, 30);
-  n.EndTime = EncodeTime(10, 15);
-  n.AlarmTime = EncodeTime(9, 0);
-  n.StartDate = D(2024, 3, 5);
-  n.EndDate = D(2024, 9, 1);
-  n.ModifyDate = DT(2024, 3, 1, 8, 0);
-  n.Span = true;
-  n.Start = true;
-  n.Alarm = true;
-  n.SpanRange = 2;
-  n.RangeType = 2;
-  n.RangeCount = 7;
-  n.RepeatType = 3;
-  n.RepeatFrequency = 2;
-  n.RepeatDay = 5;
-  n.RepeatMonth = 3;
-  n.RepeatCardinal = 4;
-  n.RepeatMonday = true;
-  n.RepeatThursday = true;
-  n.RepeatSunday = true;
-  n.Exceptions = {D(2024, 3, 7), D(2024, 3, 21)};
-  n.RecurNotes = {{QStringLiteral("bring X-rays"), D(2024, 3, 18)}, {QStringLiteral("second\r\nline"), D(2024, 4, 1)}};
-  return n;
-}
-
-TToDo FullTask() {
-  TToDo t;
-  t.Title = QStringLiteral("File taxes");
-  t.Category = QStringLiteral("Home");
-  t.Notes = {QStringLiteral("receipts"), QString(), QStringLiteral("forms")};
-  t.Priority = 1;
-  t.Completed = true;
-  t.DueDate = D(2024, 4, 15);
-  t.ModifyDate = DT(2024, 3, 1, 9, 0);
-  return t;
-}
+const QString Notes = "\\Software\\Orvane\\Notes";
+const QString Todos = "\\Software\\Orvane\\Todos";
 
 class Persistence : public ::testing::Test {
  protected:
   FixedClock clock{DT(2024, 3, 5, 12, 0)};
   MemoryKeyStore store;
+  DataFormat cal{clock};
 
-  int AddEvent(DataFormat& cal, const TNote& n) {
-    const int i = cal.AppendNote();
-    cal.NoteArray[i] = n;
-    return i;
+  void AddEvents(DataFormat& c, std::initializer_list<TNote> notes) {
+    for (const TNote& n : notes) c.NoteArray[c.AppendNote()] = n;
+  }
+  TNote Titled(const QString& title) {
+    TNote n;
+    n.Title = title;
+    return n;
   }
   QStringList StoredKeys(const QString& collection) {
     store.OpenKeyReadOnly(collection);
-    QStringList keys = store.GetKeyNames();
+    const QStringList keys = store.GetKeyNames();
     store.CloseKey();
     return keys;
   }
+  QStringList LoadedTitles() {
+    DataFormat loaded(clock);
+    loaded.LoadCalendar(store);
+    QStringList titles;
+    for (const TNote& n : loaded.NoteArray) titles << n.Title;
+    return titles;
+  }
 };
 
-TEST_F(Persistence, EveryFieldSurvivesARoundTrip) {
-  DataFormat cal(clock);
-  AddEvent(cal, FullEvent());
-  AddEvent(cal, TNote{});  // an event with nothing set
-  const int t = cal.AppendToDo();
-  cal.ToDoArray[t] = FullTask();
+TEST_F(Persistence, EveryFieldSurvivesARoundTripInTheDescribedLayout) {
+  TNote flipped = SampleEvent();
+  flipped.Start = false;
+  flipped.Alarm = true;
+  AddEvents(cal, {SampleEvent(), flipped, TNote{}});
+  cal.ToDoArray[cal.AppendToDo()] = SampleTask();
   cal.OpenToDoCount = 0;
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
   EXPECT_FALSE(cal.DataChanged);
 
   DataFormat loaded(clock);
   loaded.LoadCalendar(store);
-  ASSERT_EQ(loaded.NoteCount(), 2);
-  EXPECT_EQ(loaded.NoteArray[0], FullEvent());
-  EXPECT_EQ(loaded.NoteArray[1], TNote{});
-  ASSERT_EQ(loaded.ToDoCount(), 1);
-  EXPECT_EQ(loaded.ToDoArray[0], FullTask());
+  EXPECT_EQ(loaded.NoteArray, cal.NoteArray);
+  EXPECT_EQ(loaded.ToDoArray, cal.ToDoArray);
   EXPECT_EQ(loaded.OpenToDoCount, 0);  // stored as completed
   EXPECT_FALSE(loaded.DataChanged);
-}
 
-TEST_F(Persistence, WritesTheDescribedLayout) {
-  DataFormat cal(clock);
-  AddEvent(cal, FullEvent());
-  AddEvent(cal, TNote{});
-  cal.SaveIfChanged(store);
-  ASSERT_TRUE(store.OpenKeyReadOnly(Notes + QStringLiteral("\\0")));
+  ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\0"));
   EXPECT_EQ(store.GetValueNames(),
             QStringList({"Title", "Category", "Location", "StartTime", "EndTime", "AlarmTime", "StartDate", "EndDate",
                          "ModifyDate", "DeleteDate", "Span", "Start", "Alarm", "SpanRange", "RangeType", "RangeCount",
@@ -104,22 +64,17 @@ TEST_F(Persistence, WritesTheDescribedLayout) {
                          "RepeatTuesday", "RepeatWednesday", "RepeatThursday", "RepeatFriday", "RepeatSaturday",
                          "RepeatSunday"}));
   EXPECT_EQ(store.GetKeyNames(), QStringList({"Exceptions", "Notes", "RecurNotes"}));
-  EXPECT_EQ(store.GetValueType(QStringLiteral("Span")), KeyStore::ValueType::Integer);
-  EXPECT_EQ(store.GetValueType(QStringLiteral("StartDate")), KeyStore::ValueType::Date);
-  ASSERT_TRUE(store.OpenKeyReadOnly(QStringLiteral("RecurNotes")));
+  EXPECT_EQ(store.GetValueType("Span"), KeyStore::ValueType::Integer);
+  EXPECT_EQ(store.GetValueType("StartDate"), KeyStore::ValueType::Date);
+  ASSERT_TRUE(store.OpenKeyReadOnly("RecurNotes"));
   EXPECT_EQ(store.GetValueNames(), QStringList({"Date_0", "Data_0", "Date_1", "Data_1"}));
   // An event without notes, exceptions or day notes has no subkeys.
-  ASSERT_TRUE(store.OpenKeyReadOnly(Notes + QStringLiteral("\\1")));
+  ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\2"));
   EXPECT_TRUE(store.GetKeyNames().isEmpty());
 }
 
-TEST_F(Persistence, RecordsDeletedMoreThan21DaysAgoAreDropped) {
-  DataFormat cal(clock);
-  for (const char* title : {"a", "b", "c"}) {
-    TNote n;
-    n.Title = QString::fromUtf8(title);
-    AddEvent(cal, n);
-  }
+TEST_F(Persistence, RecordsDeletedMoreThan21DaysAgoAreDroppedAndLoadFollowsTheKeyOrder) {
+  for (int i = 0; i < 12; ++i) AddEvents(cal, {Titled(QString::number(i))});
   cal.NoteArray[1].DeleteDate = clock.Now() - 30;
   for (int days : {20, 22}) {
     const int t = cal.AppendToDo();
@@ -127,53 +82,32 @@ TEST_F(Persistence, RecordsDeletedMoreThan21DaysAgoAreDropped) {
     cal.ToDoArray[t].DeleteDate = clock.Now() - days;
   }
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
-  EXPECT_EQ(StoredKeys(Notes), QStringList({"0", "2"}));
+  EXPECT_EQ(StoredKeys(Notes), QStringList({"0", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"}));
   EXPECT_EQ(StoredKeys(Todos), QStringList({"0"}));
-  // The dropped event stays in memory for the rest of the run.
-  EXPECT_EQ(cal.NoteCount(), 3);
+  EXPECT_EQ(cal.NoteCount(), 12);  // the dropped event stays in memory for the rest of the run
+  EXPECT_EQ(LoadedTitles(), QStringList({"0", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"}));
 
   DataFormat loaded(clock);
   loaded.LoadCalendar(store);
-  ASSERT_EQ(loaded.NoteCount(), 2);
   loaded.DataChanged = true;
   ASSERT_TRUE(loaded.SaveIfChanged(store).ok);
-  EXPECT_EQ(StoredKeys(Notes), QStringList({"0", "1"}));
-  DataFormat again(clock);
-  again.LoadCalendar(store);
-  EXPECT_EQ(again.NoteArray[0].Title, QStringLiteral("a"));
-  EXPECT_EQ(again.NoteArray[1].Title, QStringLiteral("c"));
-}
-
-TEST_F(Persistence, LoadsInTheStoresKeyOrder) {
-  DataFormat cal(clock);
-  for (int i = 0; i < 12; ++i) {
-    TNote n;
-    n.Title = QString::number(i);
-    AddEvent(cal, n);
-  }
-  cal.SaveIfChanged(store);
-  DataFormat loaded(clock);
-  loaded.LoadCalendar(store);
-  QStringList titles;
-  for (const TNote& n : loaded.NoteArray) titles << n.Title;
-  EXPECT_EQ(titles, QStringList({"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"}));
+  // Saved again under keys 0 .. 10: the key of the last is gone.
+  EXPECT_EQ(StoredKeys(Notes), QStringList({"0", "1", "10", "2", "3", "4", "5", "6", "7", "8", "9"}));
+  EXPECT_EQ(LoadedTitles(), QStringList({"0", "10", "9", "11", "2", "3", "4", "5", "6", "7", "8"}));
 }
 
 TEST_F(Persistence, MissingAndMistypedValuesTakeNeutralDefaults) {
-  store.OpenKey(Notes + QStringLiteral("\\0"), true);
-  store.WriteString(QStringLiteral("Title"), QStringLiteral("odd"));
-  store.WriteString(QStringLiteral("StartDate"), QStringLiteral("not a date"));
-  store.WriteDate(QStringLiteral("RepeatType"), 3.5);
-  store.WriteInteger(QStringLiteral("Alarm"), 7);
-  store.OpenKey(Todos + QStringLiteral("\\0"), true);
-  store.WriteInteger(QStringLiteral("Title"), 5);
-  store.CloseKey();
-
-  DataFormat cal(clock);
+  store.OpenKey(Notes + "\\0", true);
+  store.WriteString("Title", "odd");
+  store.WriteString("StartDate", "not a date");
+  store.WriteDate("RepeatType", 3.5);
+  store.WriteInteger("Alarm", 7);
+  store.OpenKey(Todos + "\\0", true);
+  store.WriteInteger("Title", 5);
   cal.LoadCalendar(store);
   ASSERT_EQ(cal.NoteCount(), 1);
   const TNote& n = cal.NoteArray[0];
-  EXPECT_EQ(n.Title, QStringLiteral("odd"));
+  EXPECT_EQ(n.Title, "odd");
   EXPECT_EQ(n.StartDate, 0);
   EXPECT_EQ(n.RepeatType, 0);
   EXPECT_TRUE(n.Alarm);  // any value other than 0 reads as true
@@ -185,60 +119,44 @@ TEST_F(Persistence, MissingAndMistypedValuesTakeNeutralDefaults) {
 }
 
 TEST_F(Persistence, AFailedWriteKeepsTheOldCalendarAndTheChangeFlag) {
-  DataFormat cal(clock);
-  TNote n;
-  n.Title = QStringLiteral("old");
-  AddEvent(cal, n);
+  AddEvents(cal, {Titled("old")});
+  cal.DataChanged = false;
+  EXPECT_TRUE(cal.SaveIfChanged(store).ok);  // nothing changed: nothing written
+  EXPECT_FALSE(store.KeyExists(Notes));
+  cal.DataChanged = true;
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
   const QString before = store.Dump();
-
-  cal.NoteArray[0].Title = QStringLiteral("new");
-  AddEvent(cal, n);
-  cal.DataChanged = true;
-  store.FailWritesOf(QStringLiteral("Location"));
+  cal.NoteArray[0].Title = "new";
+  AddEvents(cal, {Titled("old")});
+  store.FailWritesOf("Location");
   const SaveResult failed = cal.SaveIfChanged(store);
   EXPECT_FALSE(failed.ok);
-  EXPECT_TRUE(failed.error.contains(QStringLiteral("Location"))) << failed.error.toStdString();
+  EXPECT_TRUE(failed.error.contains("Location")) << failed.error.toStdString();
   EXPECT_TRUE(cal.DataChanged);
   EXPECT_EQ(store.Dump(), before);
-
   store.FailWritesOf(QString());
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
-  DataFormat loaded(clock);
-  loaded.LoadCalendar(store);
-  ASSERT_EQ(loaded.NoteCount(), 2);
-  EXPECT_EQ(loaded.NoteArray[0].Title, QStringLiteral("new"));
+  EXPECT_EQ(LoadedTitles(), QStringList({"new", "old"}));
 }
 
 TEST_F(Persistence, SavingOnlyWhatChangedGivesTheSameStoreAsAFullRewrite) {
-  DataFormat cal(clock);
   for (int i = 0; i < 30; ++i) {
-    TNote n = FullEvent();
-    n.Title = QStringLiteral("event %1").arg(i);
-    AddEvent(cal, n);
+    AddEvents(cal, {SampleEvent()});
+    cal.NoteArray[i].Title = QString("event %1").arg(i);
   }
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
   // A few edits, a deletion that expires, a new record.
   cal.NoteArray[3].Notes.clear();
   cal.NoteArray[7].Exceptions.append(D(2024, 5, 1));
   cal.NoteArray[12].DeleteDate = clock.Now() - 40;
-  AddEvent(cal, FullEvent());
+  AddEvents(cal, {SampleEvent()});
   cal.DataChanged = true;
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
-
   MemoryKeyStore fresh;
   DataFormat copy(clock);
-  for (const TNote& n : cal.NoteArray) AddEvent(copy, n);
+  for (const TNote& n : cal.NoteArray) AddEvents(copy, {n});
   ASSERT_TRUE(copy.SaveIfChanged(fresh).ok);
   EXPECT_EQ(store.Dump(), fresh.Dump());
-}
-
-TEST_F(Persistence, SaveWithoutChangesWritesNothing) {
-  DataFormat cal(clock);
-  AddEvent(cal, FullEvent());
-  cal.DataChanged = false;
-  EXPECT_TRUE(cal.SaveIfChanged(store).ok);
-  EXPECT_FALSE(store.KeyExists(Notes));
 }
 
 }  // namespace

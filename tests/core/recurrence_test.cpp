@@ -11,275 +11,193 @@
 
 namespace {
 
+// Dates are written yyyymmdd, moments yyyymmddhhmm or yyyymmddhhmmss.
+using When = long long;
+TDateTime At(When w) {
+  if (w < 100000000) return D(int(w / 10000), w / 100 % 100, w % 100);
+  if (w < 10000000000000) return At(w / 10000) + EncodeTime(w / 100 % 100, w % 100);
+  return At(w / 100) + EncodeTime(0, 0, w % 100);
+}
+
 // One event's rule, with the editor's neutral defaults for what a row leaves out.
 struct Rule {
   int type = 0;
-  TDateTime start = 0;
-  int freq = 1;
-  int rangeType = 0;
-  int count = 0;
-  TDateTime end = 0;
-  int day = 0;
-  int month = 0;
-  int cardinal = 0;
+  When start = 0;
+  int freq = 1, rangeType = 0, count = 0;
+  When end = 0;
+  int day = 0, month = 0, cardinal = 0;
   const char* weekdays = "";  // ISO weekday digits: "15" is Monday and Friday
   bool span = false;
   int spanRange = 1;
-  // Up to two exception dates; 0 is none.
-  TDateTime exception = 0;
-  TDateTime exception2 = 0;
+  When exception = 0, exception2 = 0;  // 0 is none
 };
 
 struct Row {
   const char* name;
   Rule rule;
-  std::vector<TDateTime> listed;
-  std::vector<TDateTime> notListed;
+  std::vector<When> listed, notListed;
 };
 
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+QString Show(TDateTime d) { return FormatDateTime("yyyy-mm-dd hh:nn:ss", d); }
 
-void Apply(const Rule& r, TNote& n) {
-  n.Title = QStringLiteral("event");
-  n.RepeatType = r.type;
-  n.StartDate = r.start;
-  n.RepeatFrequency = r.freq;
-  n.RangeType = r.rangeType;
-  n.RangeCount = r.count;
-  n.EndDate = r.end;
-  n.RepeatDay = r.day;
-  n.RepeatMonth = r.month;
-  n.RepeatCardinal = r.cardinal;
-  for (const char* w = r.weekdays; *w; ++w) n.SetRepeatOn(*w - '0', true);
-  n.Span = r.span;
-  n.SpanRange = r.spanRange;
-  for (TDateTime x : {r.exception, r.exception2}) {
-    if (x != 0) n.Exceptions.append(x);
-  }
-}
-
-QString Show(TDateTime d) { return FormatDateTime(QStringLiteral("yyyy-mm-dd hh:nn:ss"), d); }
+const Row Rows[] = {
+    // One time.
+    {"OnItsDayAtAnyTime", {.start = 20240305}, {20240305, 20240305235959}, {20240304, 20240304235959, 20240306}},
+    {"SpanOfThreeDays", {.start = 20240305, .span = true, .spanRange = 3},
+     {20240305, 20240306, 202403071800}, {20240304, 20240308}},
+    {"SpanAcrossMonthEnd", {.start = 20240228, .span = true, .spanRange = 3}, {20240229, 20240301}, {20240302}},
+    {"SpanLongerThanAYear", {.start = 20240101, .span = true, .spanRange = 500},
+     {20241231, 20250514}, {20250515, 20231231}},
+    {"SpanRangeZeroCoversNothing", {.start = 20240305, .span = true, .spanRange = 0}, {}, {20240305}},
+    {"StartWithTimeOfDayCountsItsDate", {.start = 202403051500}, {20240305}, {20240306}},
+    {"CountPlaysNoPart", {.start = 20240305, .rangeType = 1}, {20240305}, {}},
+    {"EndDateBeforeStartHidesIt", {.start = 20240305, .rangeType = 2, .end = 20240301}, {}, {20240305}},
+    // Every N days.
+    {"EveryTwoDaysThreeTimes", {.type = 1, .start = 20240101, .freq = 2, .rangeType = 1, .count = 3},
+     {20240101, 20240103, 20240105}, {20240102, 20240107, 20231230}},
+    {"EveryThreeDaysNoEnd", {.type = 1, .start = 20240101, .freq = 3},
+     {20240104, 20240131, 20261231}, {20240105, 20231229}},
+    {"FrequencyZeroIsDaily", {.type = 1, .start = 20240101, .freq = 0}, {20240102, 20240103}, {}},
+    {"NegativeFrequencyIsDaily", {.type = 1, .start = 20240101, .freq = -5}, {20240102}, {}},
+    {"LargeFrequency", {.type = 1, .start = 20240101, .freq = 100}, {20240410}, {20240409, 20240411}},
+    {"CountOneIsTheStartOnly", {.type = 1, .start = 20240101, .rangeType = 1, .count = 1}, {20240101}, {20240102}},
+    {"CountZeroNeverListed", {.type = 1, .start = 20240101, .rangeType = 1}, {}, {20240101}},
+    {"EndDateAtMidnightAdmitsOnlyMidnight", {.type = 1, .start = 20240301, .rangeType = 2, .end = 20240310},
+     {20240310, 202403092300}, {202403101200, 20240311}},
+    {"EndDateWithTimeComparedAsStored", {.type = 1, .start = 20240301, .rangeType = 2, .end = 202403101200},
+     {202403101159, 202403101200}, {202403101201, 20240311}},
+    {"EndDateIgnoredWithoutItsRangeType", {.type = 1, .start = 20240301, .end = 20240310}, {20240601}, {}},
+    // Every weekday. The first partial week's weekend counts: from Wednesday, Monday the
+    // 8th is number 6, Tuesday the 9th 7, but Wednesday the 10th starts a new block at 6.
+    {"WeekdaysFromMondayFiveTimes", {.type = 2, .start = 20240101, .rangeType = 1, .count = 5},
+     {20240101, 20240102, 20240103, 20240104, 20240105}, {20240106, 20240107, 20240108}},
+    {"WeekdaysFromWednesdayFiveTimes", {.type = 2, .start = 20240103, .rangeType = 1, .count = 5},
+     {20240103, 20240104, 20240105}, {20240108, 20240109, 20240110}},
+    {"WeekdaysFromWednesdaySixTimesCountsByBlocks", {.type = 2, .start = 20240103, .rangeType = 1, .count = 6},
+     {20240108, 20240110}, {20240109, 20240111}},
+    {"WeekdaysFromSaturday", {.type = 2, .start = 20240106, .rangeType = 1, .count = 5},
+     {20240108, 20240112}, {20240106, 20240107, 20240115}},
+    {"WeekdaysFromSunday", {.type = 2, .start = 20240107, .rangeType = 1, .count = 2},
+     {20240108, 20240109}, {20240107, 20240110}},
+    {"WeekdaysNoEndSkipsWeekends", {.type = 2, .start = 20240101},
+     {20241227, 20260302}, {20241228, 20241229, 20231229}},
+    {"WeekdaysUntilEndDate", {.type = 2, .start = 20240101, .rangeType = 2, .end = 20240131}, {20240131}, {20240201}},
+    // Weekly on flagged days; blocks start on the start's weekday, so from a Wednesday,
+    // Monday the 8th is in block 0.
+    {"MondayAndFridayThreeTimes", {.type = 3, .start = 20240105, .rangeType = 1, .count = 3, .weekdays = "15"},
+     {20240105, 20240108, 20240112}, {20240101, 20240115, 20240119}},
+    {"EveryTwoWeeksOnMonday", {.type = 3, .start = 20240101, .freq = 2, .weekdays = "1"},
+     {20240101, 20240115, 20240129}, {20240108, 20240102, 20240122}},
+    {"FirstPartialWeekEveryTwoWeeks",
+     {.type = 3, .start = 20240103, .freq = 2, .rangeType = 1, .count = 3, .weekdays = "13"},
+     {20240103, 20240108, 20240117}, {20240101, 20240110, 20240115, 20240122, 20240131}},
+    {"SundayFlagOnce", {.type = 3, .start = 20240101, .rangeType = 1, .count = 1, .weekdays = "7"},
+     {20240107}, {20240114, 20240101}},
+    {"CountAtItsLastOccurrence", {.type = 3, .start = 20240101, .rangeType = 1, .count = 6, .weekdays = "135"},
+     {20240112}, {20240115}},
+    {"NoWeekdayFlagged", {.type = 3, .start = 20240101}, {}, {20240101, 20240108}},
+    {"FrequencyZeroIsWeekly", {.type = 3, .start = 20240101, .freq = 0, .weekdays = "1"}, {20240108}, {20240109}},
+    // Monthly by day: RangeCount counts the periods after the first; months are counted from
+    // RepeatMonth, which the editor takes from the start date.
+    {"Day31SkipsShortMonths", {.type = 4, .start = 20240131, .day = 31, .month = 1},
+     {20240131, 20240331, 20240531}, {20240229, 20240430, 20240401}},
+    {"EveryTwoMonthsFrom31January", {.type = 4, .start = 20240131, .freq = 2, .day = 31, .month = 1},
+     {20240331, 20240531}, {20240229, 20240430, 20240831}},
+    {"MonthlyCountsPeriodsAfterTheFirst",
+     {.type = 4, .start = 20240115, .rangeType = 1, .count = 2, .day = 15, .month = 1},
+     {20240115, 20240215, 20240315}, {20240415}},
+    {"PatternDayBeforeStartGivesCountOccurrences",
+     {.type = 4, .start = 20240120, .rangeType = 1, .count = 2, .day = 15, .month = 1},
+     {20240215, 20240315}, {20240115, 20240415}},
+    {"MonthlyAcrossTheYearEnd", {.type = 4, .start = 20231110, .freq = 3, .day = 10, .month = 11},
+     {20240210, 20240510}, {20240110, 20231210}},
+    {"Day29InLeapFebruary", {.type = 4, .start = 20230129, .day = 29, .month = 1}, {20240229}, {20230228, 20230301}},
+    {"FrequencyZeroIsMonthly", {.type = 4, .start = 20240115, .freq = 0, .day = 15, .month = 1}, {20240215}, {}},
+    {"RepeatMonthAfterTheStartMonth", {.type = 4, .start = 20240110, .freq = 2, .rangeType = 1, .day = 10, .month = 3},
+     {20240110, 20240310}, {20240210, 20240510}},
+    // Monthly by weekday: March 2024 has five Fridays (1 .. 29), February four (2 .. 23).
+    {"LastFriday", {.type = 5, .start = 20240101, .day = 5, .cardinal = 4},
+     {20240329, 20240223}, {20240322, 20240216, 20240301}},
+    {"FourthFridayOfAFiveFridayMonth", {.type = 5, .start = 20240101, .day = 5, .cardinal = 3},
+     {20240322, 20240223}, {20240329, 20240315}},
+    {"SecondTuesday", {.type = 5, .start = 20240101, .day = 2, .cardinal = 1},
+     {20240109, 20240213}, {20240102, 20240116}},
+    {"FirstMondayEveryThreeMonthsCounted",
+     {.type = 5, .start = 20240101, .freq = 3, .rangeType = 1, .count = 1, .day = 1},
+     {20240101, 20240401}, {20240205, 20240701}},
+    {"StartAfterThisMonthsOccurrence", {.type = 5, .start = 20240120, .day = 1}, {20240205}, {20240101}},
+    {"FrequencyZeroIsMonthlyByWeekday", {.type = 5, .start = 20240101, .freq = 0, .day = 1}, {20240205}, {}},
+    {"WeekdayOutOfRangeNeverListed", {.type = 5, .start = 20240101, .day = 9}, {}, {20240101, 20240102}},
+    // Yearly by day; the frequency plays no part.
+    {"LeapDayOnlyInLeapYears", {.type = 6, .start = 20240229, .day = 29, .month = 1},
+     {20240229, 20280229}, {20270228, 20270301, 20250301}},
+    {"CountsYearsAfterTheFirst", {.type = 6, .start = 20240704, .rangeType = 1, .count = 2, .day = 4, .month = 6},
+     {20240704, 20250704, 20260704}, {20270704, 20240604}},
+    {"FirstYearsDayBeforeStart", {.type = 6, .start = 20240801, .rangeType = 1, .count = 1, .day = 4, .month = 6},
+     {20250704}, {20240704, 20260704}},
+    {"FrequencyPlaysNoPart", {.type = 6, .start = 20240704, .freq = 5, .day = 4, .month = 6}, {20250704}, {}},
+    {"December31", {.type = 6, .start = 20240101, .day = 31, .month = 11}, {20241231}, {20240131}},
+    // Yearly by weekday: May 2024 has four Mondays (last the 27th), May 2027 five.
+    {"FourthThursdayOfNovember", {.type = 7, .start = 20241128, .day = 4, .month = 10, .cardinal = 3},
+     {20241128, 20251127}, {20251120, 20251023}},
+    {"LastMondayOfMay", {.type = 7, .start = 20240101, .day = 1, .month = 4, .cardinal = 4},
+     {20240527, 20270531}, {20270524, 20240520}},
+    {"CountZeroIsTheFirstYearOnly",
+     {.type = 7, .start = 20241101, .rangeType = 1, .day = 4, .month = 10, .cardinal = 3},
+     {20241128}, {20251127}},
+    // Exceptions hide an occurrence or add a day where there is none.
+    {"ExceptionHidesAnOccurrence", {.type = 1, .start = 20240101, .exception = 20240103},
+     {20240102, 20240104}, {20240103, 202401031000}},
+    {"ExceptionAddsADayToAOneTimeEvent", {.start = 20240101, .exception = 20240102}, {20240101, 20240102}, {20240103}},
+    {"ExceptionAddsADayBeforeTheStart", {.start = 20240110, .exception = 20240102}, {20240102}, {}},
+    {"ExceptionStoredWithATimeCountsItsDay", {.type = 1, .start = 20240101, .exception = 202401031500},
+     {}, {20240103, 202401032300}},
+    {"TheSameExceptionTwiceStillHides", {.type = 1, .start = 20240101, .exception = 20240103, .exception2 = 20240103},
+     {}, {20240103}},
+    {"ExceptionShowsAnUnknownPattern", {.type = 9, .start = 20240101, .exception = 20240103}, {20240103}, {20240101}},
+    {"ExceptionAddsADayToAnEndedSeries",
+     {.type = 3, .start = 20240101, .rangeType = 1, .count = 1, .weekdays = "1", .exception = 20240201},
+     {20240201}, {20240108}},
+};
 
 // Checks the rule itself and the day query of a calendar that holds only this event (behind
 // a few others, so the index does not start at 0).
-void CheckRow(const Row& row) {
-  SCOPED_TRACE(row.name);
-  FixedClock clock(DT(2024, 1, 1, 12, 0));
-  DataFormat calendar(clock);
-  for (int k = 0; k < 3; ++k) {
-    TNote& other = calendar.NoteArray[static_cast<size_t>(calendar.AppendNote())];
-    other.StartDate = D(1990, 1, 1);  // one time, long ago
+TEST(Recurrence, EachPatternOccursOnItsDays) {
+  for (const Row& row : Rows) {
+    SCOPED_TRACE(row.name);
+    const Rule& r = row.rule;
+    FixedClock clock(DT(2024, 1, 1, 12, 0));
+    DataFormat calendar(clock);
+    for (int k = 0; k < 3; ++k) calendar.NoteArray[calendar.AppendNote()].StartDate = D(1990, 1, 1);
+    const int i = calendar.AppendNote();
+    TNote& n = calendar.NoteArray[i];
+    n.Title = "event";
+    n.RepeatType = r.type;
+    n.StartDate = At(r.start);
+    n.RepeatFrequency = r.freq;
+    n.RangeType = r.rangeType;
+    n.RangeCount = r.count;
+    n.EndDate = r.end ? At(r.end) : 0;
+    n.RepeatDay = r.day;
+    n.RepeatMonth = r.month;
+    n.RepeatCardinal = r.cardinal;
+    for (const char* w = r.weekdays; *w; ++w) n.SetRepeatOn(*w - '0', true);
+    n.Span = r.span;
+    n.SpanRange = r.spanRange;
+    for (When x : {r.exception, r.exception2}) {
+      if (x != 0) n.Exceptions.append(At(x));
+    }
+    calendar.DataChanged = true;
+    for (const bool expected : {true, false}) {
+      for (When w : expected ? row.listed : row.notListed) {
+        const TDateTime d = At(w);
+        EXPECT_EQ(calendar.NoteOccursOn(i, d), expected) << Show(d).toStdString();
+        calendar.FindDayEvents(d);
+        EXPECT_EQ(calendar.DayEvents, expected ? std::vector<int>{i} : std::vector<int>{}) << Show(d).toStdString();
+      }
+    }
   }
-  const int i = calendar.AppendNote();
-  Apply(row.rule, calendar.NoteArray[static_cast<size_t>(i)]);
-  calendar.DataChanged = true;
-  auto check = [&](TDateTime d, bool expected) {
-    EXPECT_EQ(calendar.NoteOccursOn(i, d), expected) << Show(d).toStdString();
-    calendar.FindDayEvents(d);
-    EXPECT_EQ(calendar.DayEvents, expected ? std::vector<int>{i} : std::vector<int>{}) << Show(d).toStdString();
-  };
-  for (TDateTime d : row.listed) check(d, true);
-  for (TDateTime d : row.notListed) check(d, false);
 }
-
-class OneTime : public ::testing::TestWithParam<Row> {};
-TEST_P(OneTime, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, OneTime,
-    ::testing::Values(
-        Row{"OnItsDayAtAnyTime", {.type = 0, .start = D(2024, 3, 5)},
-            {D(2024, 3, 5), DT(2024, 3, 5, 23, 59, 59)}, {D(2024, 3, 4), DT(2024, 3, 4, 23, 59, 59), D(2024, 3, 6)}},
-        Row{"SpanOfThreeDays", {.type = 0, .start = D(2024, 3, 5), .span = true, .spanRange = 3},
-            {D(2024, 3, 5), D(2024, 3, 6), DT(2024, 3, 7, 18, 0)}, {D(2024, 3, 4), D(2024, 3, 8)}},
-        Row{"SpanAcrossMonthEnd", {.type = 0, .start = D(2024, 2, 28), .span = true, .spanRange = 3},
-            {D(2024, 2, 29), D(2024, 3, 1)}, {D(2024, 3, 2)}},
-        Row{"SpanLongerThanAYear", {.type = 0, .start = D(2024, 1, 1), .span = true, .spanRange = 500},
-            {D(2024, 12, 31), D(2025, 5, 14)}, {D(2025, 5, 15), D(2023, 12, 31)}},
-        Row{"SpanRangeZeroCoversNothing", {.type = 0, .start = D(2024, 3, 5), .span = true, .spanRange = 0},
-            {}, {D(2024, 3, 5)}},
-        Row{"StartWithTimeOfDayCountsItsDate", {.type = 0, .start = DT(2024, 3, 5, 15, 0)},
-            {D(2024, 3, 5)}, {D(2024, 3, 6)}},
-        Row{"CountPlaysNoPart", {.type = 0, .start = D(2024, 3, 5), .rangeType = 1, .count = 0},
-            {D(2024, 3, 5)}, {}},
-        Row{"EndDateBeforeStartHidesIt", {.type = 0, .start = D(2024, 3, 5), .rangeType = 2, .end = D(2024, 3, 1)},
-            {}, {D(2024, 3, 5)}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class EveryNDays : public ::testing::TestWithParam<Row> {};
-TEST_P(EveryNDays, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, EveryNDays,
-    ::testing::Values(
-        Row{"EveryTwoDaysThreeTimes", {.type = 1, .start = D(2024, 1, 1), .freq = 2, .rangeType = 1, .count = 3},
-            {D(2024, 1, 1), D(2024, 1, 3), D(2024, 1, 5)}, {D(2024, 1, 2), D(2024, 1, 7), D(2023, 12, 30)}},
-        Row{"EveryThreeDaysNoEnd", {.type = 1, .start = D(2024, 1, 1), .freq = 3},
-            {D(2024, 1, 4), D(2024, 1, 31), D(2026, 12, 31)}, {D(2024, 1, 5), D(2023, 12, 29)}},
-        Row{"FrequencyZeroIsDaily", {.type = 1, .start = D(2024, 1, 1), .freq = 0}, {D(2024, 1, 2), D(2024, 1, 3)}, {}},
-        Row{"NegativeFrequencyIsDaily", {.type = 1, .start = D(2024, 1, 1), .freq = -5}, {D(2024, 1, 2)}, {}},
-        Row{"LargeFrequency", {.type = 1, .start = D(2024, 1, 1), .freq = 100},
-            {D(2024, 4, 10)}, {D(2024, 4, 9), D(2024, 4, 11)}},
-        Row{"CountOneIsTheStartOnly", {.type = 1, .start = D(2024, 1, 1), .rangeType = 1, .count = 1},
-            {D(2024, 1, 1)}, {D(2024, 1, 2)}},
-        Row{"CountZeroNeverListed", {.type = 1, .start = D(2024, 1, 1), .rangeType = 1, .count = 0},
-            {}, {D(2024, 1, 1)}},
-        Row{"EndDateAtMidnightAdmitsOnlyMidnight", {.type = 1, .start = D(2024, 3, 1), .rangeType = 2, .end = D(2024, 3, 10)},
-            {D(2024, 3, 10), DT(2024, 3, 9, 23, 0)}, {DT(2024, 3, 10, 12, 0), D(2024, 3, 11)}},
-        Row{"EndDateWithTimeComparedAsStored",
-            {.type = 1, .start = D(2024, 3, 1), .rangeType = 2, .end = DT(2024, 3, 10, 12, 0)},
-            {DT(2024, 3, 10, 11, 59), DT(2024, 3, 10, 12, 0)}, {DT(2024, 3, 10, 12, 1), D(2024, 3, 11)}},
-        Row{"EndDateIgnoredWithoutItsRangeType", {.type = 1, .start = D(2024, 3, 1), .rangeType = 0, .end = D(2024, 3, 10)},
-            {D(2024, 6, 1)}, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class EveryWeekday : public ::testing::TestWithParam<Row> {};
-TEST_P(EveryWeekday, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, EveryWeekday,
-    ::testing::Values(
-        Row{"FromMondayFiveTimes", {.type = 2, .start = D(2024, 1, 1), .rangeType = 1, .count = 5},
-            {D(2024, 1, 1), D(2024, 1, 2), D(2024, 1, 3), D(2024, 1, 4), D(2024, 1, 5)},
-            {D(2024, 1, 6), D(2024, 1, 7), D(2024, 1, 8)}},
-        // The first partial week's weekend counts: Monday the 8th is number 6.
-        Row{"FromWednesdayFiveTimes", {.type = 2, .start = D(2024, 1, 3), .rangeType = 1, .count = 5},
-            {D(2024, 1, 3), D(2024, 1, 4), D(2024, 1, 5)}, {D(2024, 1, 8), D(2024, 1, 9), D(2024, 1, 10)}},
-        // Tuesday the 9th counts 7 but Wednesday the 10th starts a new block at 6.
-        Row{"FromWednesdaySixTimesCountsByBlocks", {.type = 2, .start = D(2024, 1, 3), .rangeType = 1, .count = 6},
-            {D(2024, 1, 8), D(2024, 1, 10)}, {D(2024, 1, 9), D(2024, 1, 11)}},
-        Row{"FromSaturday", {.type = 2, .start = D(2024, 1, 6), .rangeType = 1, .count = 5},
-            {D(2024, 1, 8), D(2024, 1, 12)}, {D(2024, 1, 6), D(2024, 1, 7), D(2024, 1, 15)}},
-        Row{"FromSunday", {.type = 2, .start = D(2024, 1, 7), .rangeType = 1, .count = 2},
-            {D(2024, 1, 8), D(2024, 1, 9)}, {D(2024, 1, 7), D(2024, 1, 10)}},
-        Row{"NoEndSkipsWeekends", {.type = 2, .start = D(2024, 1, 1)},
-            {D(2024, 12, 27), D(2026, 3, 2)}, {D(2024, 12, 28), D(2024, 12, 29), D(2023, 12, 29)}},
-        Row{"UntilEndDate", {.type = 2, .start = D(2024, 1, 1), .rangeType = 2, .end = D(2024, 1, 31)},
-            {D(2024, 1, 31)}, {D(2024, 2, 1)}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class Weekly : public ::testing::TestWithParam<Row> {};
-TEST_P(Weekly, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, Weekly,
-    ::testing::Values(
-        Row{"MondayAndFridayThreeTimes", {.type = 3, .start = D(2024, 1, 5), .rangeType = 1, .count = 3, .weekdays = "15"},
-            {D(2024, 1, 5), D(2024, 1, 8), D(2024, 1, 12)}, {D(2024, 1, 1), D(2024, 1, 15), D(2024, 1, 19)}},
-        Row{"EveryTwoWeeksOnMonday", {.type = 3, .start = D(2024, 1, 1), .freq = 2, .weekdays = "1"},
-            {D(2024, 1, 1), D(2024, 1, 15), D(2024, 1, 29)}, {D(2024, 1, 8), D(2024, 1, 2), D(2024, 1, 22)}},
-        // Blocks start on the start's weekday (Wednesday): Monday the 8th is in block 0.
-        Row{"FirstPartialWeekEveryTwoWeeks",
-            {.type = 3, .start = D(2024, 1, 3), .freq = 2, .rangeType = 1, .count = 3, .weekdays = "13"},
-            {D(2024, 1, 3), D(2024, 1, 8), D(2024, 1, 17)},
-            {D(2024, 1, 1), D(2024, 1, 10), D(2024, 1, 15), D(2024, 1, 22), D(2024, 1, 31)}},
-        Row{"SundayFlagOnce", {.type = 3, .start = D(2024, 1, 1), .rangeType = 1, .count = 1, .weekdays = "7"},
-            {D(2024, 1, 7)}, {D(2024, 1, 14), D(2024, 1, 1)}},
-        Row{"CountAtItsLastOccurrence", {.type = 3, .start = D(2024, 1, 1), .rangeType = 1, .count = 6, .weekdays = "135"},
-            {D(2024, 1, 12)}, {D(2024, 1, 15)}},
-        Row{"NoWeekdayFlagged", {.type = 3, .start = D(2024, 1, 1)}, {}, {D(2024, 1, 1), D(2024, 1, 8)}},
-        Row{"FrequencyZeroIsWeekly", {.type = 3, .start = D(2024, 1, 1), .freq = 0, .weekdays = "1"},
-            {D(2024, 1, 8)}, {D(2024, 1, 9)}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class MonthlyByDay : public ::testing::TestWithParam<Row> {};
-TEST_P(MonthlyByDay, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, MonthlyByDay,
-    ::testing::Values(
-        Row{"Day31SkipsShortMonths", {.type = 4, .start = D(2024, 1, 31), .day = 31, .month = 1},
-            {D(2024, 1, 31), D(2024, 3, 31), D(2024, 5, 31)}, {D(2024, 2, 29), D(2024, 4, 30), D(2024, 4, 1)}},
-        Row{"EveryTwoMonthsFrom31January", {.type = 4, .start = D(2024, 1, 31), .freq = 2, .day = 31, .month = 1},
-            {D(2024, 3, 31), D(2024, 5, 31)}, {D(2024, 2, 29), D(2024, 4, 30), D(2024, 8, 31)}},
-        // Periods 0, 1 and 2: RangeCount + 1 occurrences when the start is on the pattern's day.
-        Row{"CountsPeriodsAfterTheFirst", {.type = 4, .start = D(2024, 1, 15), .rangeType = 1, .count = 2, .day = 15, .month = 1},
-            {D(2024, 1, 15), D(2024, 2, 15), D(2024, 3, 15)}, {D(2024, 4, 15)}},
-        Row{"PatternDayBeforeStartGivesCountOccurrences",
-            {.type = 4, .start = D(2024, 1, 20), .rangeType = 1, .count = 2, .day = 15, .month = 1},
-            {D(2024, 2, 15), D(2024, 3, 15)}, {D(2024, 1, 15), D(2024, 4, 15)}},
-        Row{"AcrossTheYearEnd", {.type = 4, .start = D(2023, 11, 10), .freq = 3, .day = 10, .month = 11},
-            {D(2024, 2, 10), D(2024, 5, 10)}, {D(2024, 1, 10), D(2023, 12, 10)}},
-        Row{"Day29InLeapFebruary", {.type = 4, .start = D(2023, 1, 29), .day = 29, .month = 1},
-            {D(2024, 2, 29)}, {D(2023, 2, 28), D(2023, 3, 1)}},
-        Row{"FrequencyZeroIsMonthly", {.type = 4, .start = D(2024, 1, 15), .freq = 0, .day = 15, .month = 1},
-            {D(2024, 2, 15)}, {}},
-        // Months are counted from RepeatMonth, which the editor takes from the start date.
-        Row{"RepeatMonthAfterTheStartMonth",
-            {.type = 4, .start = D(2024, 1, 10), .freq = 2, .rangeType = 1, .count = 0, .day = 10, .month = 3},
-            {D(2024, 1, 10), D(2024, 3, 10)}, {D(2024, 2, 10), D(2024, 5, 10)}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class MonthlyByWeekday : public ::testing::TestWithParam<Row> {};
-TEST_P(MonthlyByWeekday, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, MonthlyByWeekday,
-    ::testing::Values(
-        // March 2024 has five Fridays (1 .. 29), February four (2 .. 23).
-        Row{"LastFriday", {.type = 5, .start = D(2024, 1, 1), .day = 5, .cardinal = 4},
-            {D(2024, 3, 29), D(2024, 2, 23)}, {D(2024, 3, 22), D(2024, 2, 16), D(2024, 3, 1)}},
-        Row{"FourthFridayOfAFiveFridayMonth", {.type = 5, .start = D(2024, 1, 1), .day = 5, .cardinal = 3},
-            {D(2024, 3, 22), D(2024, 2, 23)}, {D(2024, 3, 29), D(2024, 3, 15)}},
-        Row{"SecondTuesday", {.type = 5, .start = D(2024, 1, 1), .day = 2, .cardinal = 1},
-            {D(2024, 1, 9), D(2024, 2, 13)}, {D(2024, 1, 2), D(2024, 1, 16)}},
-        Row{"FirstMondayEveryThreeMonthsCounted",
-            {.type = 5, .start = D(2024, 1, 1), .freq = 3, .rangeType = 1, .count = 1, .day = 1, .cardinal = 0},
-            {D(2024, 1, 1), D(2024, 4, 1)}, {D(2024, 2, 5), D(2024, 7, 1)}},
-        Row{"StartAfterThisMonthsOccurrence", {.type = 5, .start = D(2024, 1, 20), .day = 1, .cardinal = 0},
-            {D(2024, 2, 5)}, {D(2024, 1, 1)}},
-        Row{"FrequencyZeroIsMonthly", {.type = 5, .start = D(2024, 1, 1), .freq = 0, .day = 1, .cardinal = 0},
-            {D(2024, 2, 5)}, {}},
-        Row{"WeekdayOutOfRangeNeverListed", {.type = 5, .start = D(2024, 1, 1), .day = 9, .cardinal = 0},
-            {}, {D(2024, 1, 1), D(2024, 1, 2)}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class YearlyByDay : public ::testing::TestWithParam<Row> {};
-TEST_P(YearlyByDay, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, YearlyByDay,
-    ::testing::Values(
-        Row{"LeapDayOnlyInLeapYears", {.type = 6, .start = D(2024, 2, 29), .day = 29, .month = 1},
-            {D(2024, 2, 29), D(2028, 2, 29)}, {D(2027, 2, 28), D(2027, 3, 1), D(2025, 3, 1)}},
-        Row{"CountsYearsAfterTheFirst", {.type = 6, .start = D(2024, 7, 4), .rangeType = 1, .count = 2, .day = 4, .month = 6},
-            {D(2024, 7, 4), D(2025, 7, 4), D(2026, 7, 4)}, {D(2027, 7, 4), D(2024, 6, 4)}},
-        Row{"FirstYearsDayBeforeStart", {.type = 6, .start = D(2024, 8, 1), .rangeType = 1, .count = 1, .day = 4, .month = 6},
-            {D(2025, 7, 4)}, {D(2024, 7, 4), D(2026, 7, 4)}},
-        Row{"FrequencyPlaysNoPart", {.type = 6, .start = D(2024, 7, 4), .freq = 5, .day = 4, .month = 6},
-            {D(2025, 7, 4)}, {}},
-        Row{"December31", {.type = 6, .start = D(2024, 1, 1), .day = 31, .month = 11},
-            {D(2024, 12, 31)}, {D(2024, 1, 31)}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class YearlyByWeekday : public ::testing::TestWithParam<Row> {};
-TEST_P(YearlyByWeekday, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, YearlyByWeekday,
-    ::testing::Values(
-        Row{"FourthThursdayOfNovember", {.type = 7, .start = D(2024, 11, 28), .day = 4, .month = 10, .cardinal = 3},
-            {D(2024, 11, 28), D(2025, 11, 27)}, {D(2025, 11, 20), D(2025, 10, 23)}},
-        // May 2024 has four Mondays (last the 27th), May 2027 five (last the 31st).
-        Row{"LastMondayOfMay", {.type = 7, .start = D(2024, 1, 1), .day = 1, .month = 4, .cardinal = 4},
-            {D(2024, 5, 27), D(2027, 5, 31)}, {D(2027, 5, 24), D(2024, 5, 20)}},
-        Row{"CountZeroIsTheFirstYearOnly", {.type = 7, .start = D(2024, 11, 1), .rangeType = 1, .count = 0, .day = 4, .month = 10, .cardinal = 3},
-            {D(2024, 11, 28)}, {D(2025, 11, 27)}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class Exceptions : public ::testing::TestWithParam<Row> {};
-TEST_P(Exceptions, Occurs) { CheckRow(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(
-    Recurrence, Exceptions,
-    ::testing::Values(
-        Row{"HideAnOccurrence", {.type = 1, .start = D(2024, 1, 1), .exception = D(2024, 1, 3)},
-            {D(2024, 1, 2), D(2024, 1, 4)}, {D(2024, 1, 3), DT(2024, 1, 3, 10, 0)}},
-        Row{"AddADayToAOneTimeEvent", {.type = 0, .start = D(2024, 1, 1), .exception = D(2024, 1, 2)},
-            {D(2024, 1, 1), D(2024, 1, 2)}, {D(2024, 1, 3)}},
-        Row{"AddADayBeforeTheStart", {.type = 0, .start = D(2024, 1, 10), .exception = D(2024, 1, 2)},
-            {D(2024, 1, 2)}, {}},
-        Row{"StoredWithATimeCountsItsDay", {.type = 1, .start = D(2024, 1, 1), .exception = DT(2024, 1, 3, 15, 0)},
-            {}, {D(2024, 1, 3), DT(2024, 1, 3, 23, 0)}},
-        Row{"TheSameDateTwiceStillHides", {.type = 1, .start = D(2024, 1, 1), .exception = D(2024, 1, 3), .exception2 = D(2024, 1, 3)},
-            {}, {D(2024, 1, 3)}},
-        Row{"ShowsAnUnknownPattern", {.type = 9, .start = D(2024, 1, 1), .exception = D(2024, 1, 3)},
-            {D(2024, 1, 3)}, {D(2024, 1, 1)}},
-        Row{"AddADayToAnEndedSeries",
-            {.type = 3, .start = D(2024, 1, 1), .rangeType = 1, .count = 1, .weekdays = "1", .exception = D(2024, 2, 1)},
-            {D(2024, 2, 1)}, {D(2024, 1, 8)}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // --- The day queries over the calendar.
 
@@ -287,8 +205,8 @@ class DayQueries : public ::testing::Test {
  protected:
   int AddOneTime(TDateTime day, bool timed = false, TDateTime start = 0) {
     const int i = calendar.AppendNote();
-    TNote& n = calendar.NoteArray[static_cast<size_t>(i)];
-    n.Title = QStringLiteral("event %1").arg(i);
+    TNote& n = calendar.NoteArray[i];
+    n.Title = QString("event %1").arg(i);
     n.StartDate = day;
     n.Start = timed;
     n.StartTime = start;
@@ -298,48 +216,35 @@ class DayQueries : public ::testing::Test {
   DataFormat calendar{clock};
 };
 
-TEST_F(DayQueries, DeletedEventsAreLeftOutButStillOccur) {
-  const int a = AddOneTime(D(2024, 3, 5));
-  const int b = AddOneTime(D(2024, 3, 5));
-  calendar.DeleteNote(a);
-  calendar.FindDayEvents(D(2024, 3, 5));
-  EXPECT_EQ(calendar.DayEvents, std::vector<int>{b});
-  EXPECT_TRUE(calendar.NoteOccursOn(a, D(2024, 3, 5)));
-}
-
-TEST_F(DayQueries, AscendingIndexOrder) {
+TEST_F(DayQueries, ListInIndexOrderLeaveOutDeletedEventsAndFollowChanges) {
   for (int k = 0; k < 5; ++k) AddOneTime(D(2024, 3, k % 2 == 0 ? 5 : 6));
   calendar.FindDayEvents(DT(2024, 3, 5, 17, 0));
   EXPECT_EQ(calendar.DayEvents, (std::vector<int>{0, 2, 4}));
   EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 2);
   EXPECT_EQ(calendar.DayEvents, (std::vector<int>{1, 3}));
-}
+  // A deleted event still occurs but is left out of the day's list.
+  calendar.DeleteNote(0);
+  calendar.FindDayEvents(D(2024, 3, 5));
+  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{2, 4}));
+  EXPECT_TRUE(calendar.NoteOccursOn(0, D(2024, 3, 5)));
 
-TEST_F(DayQueries, FollowChangesToTheRecords) {
-  const int a = AddOneTime(D(2024, 3, 5));
-  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 5)), 1);
-
-  calendar.NoteArray[static_cast<size_t>(a)].StartDate = D(2024, 3, 6);
+  calendar.NoteArray[2].StartDate = D(2024, 3, 6);
   calendar.DataChanged = true;
-  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 5)), 0);
-  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 1);
-
-  calendar.ToggleException(a, D(2024, 3, 6));
-  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 0);
-  calendar.ToggleException(a, D(2024, 3, 6));
-  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 1);
-
+  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 5)), 1);
+  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 3);
+  calendar.ToggleException(2, D(2024, 3, 6));
+  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 2);
+  calendar.ToggleException(2, D(2024, 3, 6));
+  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 3);
   // Even with DataChanged cleared by a save, an appended event is seen.
   calendar.DataChanged = false;
   const int b = AddOneTime(D(2024, 3, 6));
   calendar.DataChanged = false;
   calendar.FindDayEvents(D(2024, 3, 6));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{a, b}));
-
-  calendar.DeleteNote(a);
+  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{1, 2, 3, b}));
+  calendar.DeleteNote(2);
   calendar.FindDayEvents(D(2024, 3, 6));
-  EXPECT_EQ(calendar.DayEvents, std::vector<int>{b});
-
+  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{1, 3, b}));
   calendar.ClearCalendar();
   EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 0);
   AddOneTime(D(2024, 3, 7));
@@ -348,87 +253,75 @@ TEST_F(DayQueries, FollowChangesToTheRecords) {
 
 TEST_F(DayQueries, MomentsOutsideTheCalendar) {
   const int a = AddOneTime(D(2024, 3, 5));
-  calendar.NoteArray[static_cast<size_t>(a)].RepeatType = 1;  // every day
-  calendar.NoteArray[static_cast<size_t>(a)].RepeatFrequency = 1;
+  calendar.NoteArray[a].RepeatType = 1;  // every day
   calendar.DataChanged = true;
   for (double d : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -1.5, 1e300}) {
     EXPECT_EQ(calendar.CountDayEvents(d), 0) << d;
   }
   // A start date that is not a date lists nothing.
-  calendar.NoteArray[static_cast<size_t>(a)].StartDate = std::numeric_limits<double>::quiet_NaN();
+  calendar.NoteArray[a].StartDate = std::numeric_limits<double>::quiet_NaN();
   calendar.DataChanged = true;
   EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 5)), 0);
   EXPECT_FALSE(calendar.NoteOccursOn(a, D(2024, 3, 5)));
 }
 
-TEST_F(DayQueries, SortPutsAllDayFirstThenByStartTime) {
+TEST_F(DayQueries, SortPutsAllDayFirstThenByStartTimeAndTiesInReverseIndexOrder) {
   const int nine = AddOneTime(D(2024, 3, 5), true, EncodeTime(9, 0));
   const int eight = AddOneTime(D(2024, 3, 5), true, EncodeTime(8, 0));
   const int allDay = AddOneTime(D(2024, 3, 5));
   calendar.FindDayEvents(D(2024, 3, 5));
   calendar.SortDayEvents();
   EXPECT_EQ(calendar.DayEvents, (std::vector<int>{allDay, eight, nine}));
-}
-
-TEST_F(DayQueries, SortPutsTiesInReverseIndexOrder) {
-  for (int k = 0; k < 10; ++k) AddOneTime(D(2024, 3, 5), k >= 8, EncodeTime(10, 0));
-  calendar.DayEvents = {3, 7};
-  calendar.SortDayEvents();
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{7, 3}));
-  calendar.DayEvents = {8, 9, 3};
-  calendar.SortDayEvents();
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{3, 9, 8}));
-  calendar.DayEvents.clear();
-  calendar.SortDayEvents();
-  EXPECT_TRUE(calendar.DayEvents.empty());
+  for (int k = 3; k < 10; ++k) AddOneTime(D(2024, 3, 5), k >= 8, EncodeTime(10, 0));
+  const std::pair<std::vector<int>, std::vector<int>> ties[] = {{{3, 7}, {7, 3}}, {{8, 9, 3}, {3, 9, 8}}, {{}, {}}};
+  for (const auto& [given, sorted] : ties) {
+    calendar.DayEvents = given;
+    calendar.SortDayEvents();
+    EXPECT_EQ(calendar.DayEvents, sorted);
+  }
 }
 
 // --- The fast query against the rule itself, on a random calendar of every kind of rule,
 // sensible and odd, day by day over three years.
 
-void FillRandomCalendar(DataFormat& calendar, int events, TDateTime around, unsigned seed) {
-  std::mt19937 rng(seed);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int e = 0; e < events; ++e) {
-    TNote& n = calendar.NoteArray[static_cast<size_t>(calendar.AppendNote())];
-    n.StartDate = DatePart(around) - pick(0, 3 * 365) + (pick(0, 9) == 0 ? EncodeTime(pick(0, 23), 30) : 0);
-    n.RepeatType = pick(0, 20) == 0 ? pick(-1, 9) : pick(0, 7);
-    n.RepeatFrequency = pick(0, 9) == 0 ? pick(-2, 70) : pick(1, 3);
-    n.Span = pick(0, 3) == 0;
-    n.SpanRange = pick(0, 30) == 0 ? pick(300, 800) : pick(0, 6);
-    int y, m, d;
-    DecodeDate(n.StartDate, y, m, d);
-    const bool odd = pick(0, 9) == 0;
-    n.RepeatDay = odd ? pick(-1, 32) : (n.RepeatType == 5 || n.RepeatType == 7 ? WeekdayIndex(n.StartDate) : d);
-    n.RepeatMonth = odd ? pick(-1, 13) : (n.RepeatType == 4 ? m : m - 1);
-    n.RepeatCardinal = odd ? pick(-1, 6) : pick(0, 4);
-    for (int w = 1; w <= 7; ++w) n.SetRepeatOn(w, pick(0, 3) == 0);
-    n.RangeType = pick(0, 3);
-    n.RangeCount = pick(-1, 40);
-    n.EndDate = n.StartDate + pick(-5, 600) + (pick(0, 1) ? EncodeTime(12, 0) : 0);
-    if (pick(0, 30) == 0) n.EndDate = std::numeric_limits<double>::quiet_NaN();
-    for (int k = pick(0, 6) - 3; k > 0; --k) {
-      n.Exceptions.append(n.StartDate + pick(-3, 300) + (pick(0, 3) == 0 ? EncodeTime(9, 0) : 0));
-    }
-    if (pick(0, 3) == 0 && !n.Exceptions.isEmpty()) n.Exceptions.append(n.Exceptions.first());
-    if (pick(0, 20) == 0) n.DeleteDate = around;
-  }
-  calendar.DataChanged = true;
-}
-
 TEST(DayQueryIndex, MatchesTheRuleEveryDayOfThreeYears) {
   FixedClock clock(DT(2025, 6, 1, 12, 0));
+  const TDateTime around = D(2025, 6, 1);
   for (unsigned seed : {1u, 2u}) {
     DataFormat calendar(clock);
-    FillRandomCalendar(calendar, 600, D(2025, 6, 1), seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int e = 0; e < 600; ++e) {
+      TNote& n = calendar.NoteArray[calendar.AppendNote()];
+      n.StartDate = around - pick(0, 3 * 365) + (pick(0, 9) == 0 ? EncodeTime(pick(0, 23), 30) : 0);
+      n.RepeatType = pick(0, 20) == 0 ? pick(-1, 9) : pick(0, 7);
+      n.RepeatFrequency = pick(0, 9) == 0 ? pick(-2, 70) : pick(1, 3);
+      n.Span = pick(0, 3) == 0;
+      n.SpanRange = pick(0, 30) == 0 ? pick(300, 800) : pick(0, 6);
+      int y, m, d;
+      DecodeDate(n.StartDate, y, m, d);
+      const bool odd = pick(0, 9) == 0;
+      n.RepeatDay = odd ? pick(-1, 32) : (n.RepeatType == 5 || n.RepeatType == 7 ? WeekdayIndex(n.StartDate) : d);
+      n.RepeatMonth = odd ? pick(-1, 13) : (n.RepeatType == 4 ? m : m - 1);
+      n.RepeatCardinal = odd ? pick(-1, 6) : pick(0, 4);
+      for (int w = 1; w <= 7; ++w) n.SetRepeatOn(w, pick(0, 3) == 0);
+      n.RangeType = pick(0, 3);
+      n.RangeCount = pick(-1, 40);
+      n.EndDate = n.StartDate + pick(-5, 600) + (pick(0, 1) ? EncodeTime(12, 0) : 0);
+      if (pick(0, 30) == 0) n.EndDate = std::numeric_limits<double>::quiet_NaN();
+      for (int k = pick(0, 6) - 3; k > 0; --k) {
+        n.Exceptions.append(n.StartDate + pick(-3, 300) + (pick(0, 3) == 0 ? EncodeTime(9, 0) : 0));
+      }
+      if (pick(0, 3) == 0 && !n.Exceptions.isEmpty()) n.Exceptions.append(n.Exceptions.first());
+      if (pick(0, 20) == 0) n.DeleteDate = around;
+    }
+    calendar.DataChanged = true;
     int mismatches = 0;
     for (TDateTime day = D(2023, 1, 1); day < D(2026, 1, 1) && mismatches < 5; day += 1) {
       for (TDateTime moment : {day, day + EncodeTime(12, 0)}) {
         std::vector<int> expected;
         for (int i = 0; i < calendar.NoteCount(); ++i) {
-          if (calendar.NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && calendar.NoteOccursOn(i, moment)) {
-            expected.push_back(i);
-          }
+          if (calendar.NoteArray[i].DeleteDate == 0 && calendar.NoteOccursOn(i, moment)) expected.push_back(i);
         }
         calendar.FindDayEvents(moment);
         if (calendar.DayEvents != expected) {

@@ -7,36 +7,19 @@
 
 namespace {
 
-struct TrimRow {
-  const char* name;
-  QString text;
-  QString control;          // TrimControl
-  QString controlAndSpace;  // TrimControlAndSpace
-};
-
-void PrintTo(const TrimRow& row, std::ostream* os) { *os << row.name; }
-
-class Trim : public ::testing::TestWithParam<TrimRow> {};
-
-TEST_P(Trim, Ends) {
-  EXPECT_EQ(TrimControl(GetParam().text), GetParam().control);
-  EXPECT_EQ(TrimControlAndSpace(GetParam().text), GetParam().controlAndSpace);
+TEST(Trim, Ends) {
+  const QString nbsp(QChar(0x00A0)), del(QChar(0x007F));
+  const std::tuple<QString, QString, QString> rows[] = {  // text, TrimControl, TrimControlAndSpace
+      {"", "", ""},
+      {" \r\n\t ", "", ""},
+      {"\r\n a \r\n b\x01", "a \r\n b", "a \r\n b"},
+      {nbsp + "x" + nbsp, nbsp + "x" + nbsp, "x"},
+      {"x " + del, "x " + del, "x"},
+      {"x\u2028 ", "x\u2028", "x"}};
+  for (const auto& [text, control, controlAndSpace] : rows) {
+    EXPECT_EQ(TrimControl(text), control);
+    EXPECT_EQ(TrimControlAndSpace(text), controlAndSpace);
+  }
 }
-
-const QString Nbsp(QChar(0x00A0));
-const QString Del(QChar(0x007F));
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, Trim,
-    ::testing::Values(TrimRow{"Empty", QString(), QString(), QString()},
-                      TrimRow{"OnlyBlanks", QStringLiteral(" \r\n\t "), QString(), QString()},
-                      TrimRow{"InnerBlanksKept", QStringLiteral("\r\n a \r\n b\x01"), QStringLiteral("a \r\n b"),
-                              QStringLiteral("a \r\n b")},
-                      TrimRow{"NoBreakSpace", Nbsp + QStringLiteral("x") + Nbsp, Nbsp + QStringLiteral("x") + Nbsp,
-                              QStringLiteral("x")},
-                      TrimRow{"Delete", QStringLiteral("x ") + Del, QStringLiteral("x ") + Del, QStringLiteral("x")},
-                      TrimRow{"LineSeparatorBehindBlank", QStringLiteral("x\u2028 "), QStringLiteral("x\u2028"),
-                              QStringLiteral("x")}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,8 +1,8 @@
 #pragma once
 
 // A shown desktop panel on a pinned Monday (7 Dec 2026, 9:30) with a weather report, a
-// recording shell and hooks that log what they were asked to open; pointer helpers that aim
-// at rows and calendar days of the last paint.
+// recording shell and window hooks that log what they were asked to open; pointer helpers
+// that aim at rows and calendar days of the last paint.
 
 #include "desktop/desktopwindow.h"
 #include "network/weather.h"
@@ -17,10 +17,9 @@
 
 class DesktopMenuTest : public ::testing::Test {
  public:
-  static constexpr TDateTime Now = 46363 + 9.5 / 24;  // Monday 7 Dec 2026, 9:30
   static TDateTime Today() { return 46363; }
 
-  DesktopMenuTest() : ctx(Now), weather([] { return WeatherSettings{false, {}, 0, 0, {}}; }) {
+  DesktopMenuTest() : ctx(Today() + 9.5 / 24), weather([] { return WeatherSettings{false, {}, 0, 0, {}}; }) {
     ctx.context->settings().SetBool(QStringLiteral("DisplayNotebook"), false);
     ctx.context->settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
     PainterStartup(*ctx.context);
@@ -29,26 +28,20 @@ class DesktopMenuTest : public ::testing::Test {
     r.CurrentValid = r.ForecastValid = true;
     r.Temperature = QStringLiteral("41");
     r.TempUnit = QStringLiteral("\u00B0F");
-    for (int k = 0; k < 10; ++k) r.Forecast[static_cast<size_t>(k)] = {QStringLiteral("Sunny"), QString::number(50 + k),
-                                                                       QString::number(30 + k), QStringLiteral("10%")};
+    for (int k = 0; k < 10; ++k) {
+      r.Forecast[static_cast<size_t>(k)] = {"Sunny", QString::number(50 + k), QString::number(30 + k), "10%"};
+    }
     ctx.context->SetWeather(&weather);
+    // Each hook logs its name and its argument: a row's index, or a date's day number.
+    const auto log = [this](const char* what) {
+      return [this, what](auto... arg) { opened << QStringList{what, QString::number(static_cast<int>(arg))...}.join(' '); };
+    };
     AppWindows& w = ctx.context->windows();
-    auto log = [this](const char* what) { return [this, what] { Log(QLatin1String(what)); }; };
-    auto logDay = [this](const char* what) { return [this, what](TDateTime d) { Log(what + QString::number(DayNumber(d))); }; };
-    w.NewEvent = logDay("NewEvent ");
-    w.ViewEvent = [this](int i) { Log(QStringLiteral("ViewEvent %1").arg(i)); };
-    w.ViewTask = [this](int i) { Log(QStringLiteral("ViewTask %1").arg(i)); };
-    w.ShowMonthFilled = logDay("ShowMonthFilled ");
-    w.ShowMonthDay = logDay("ShowMonthDay ");
-    w.ShowPrint = logDay("ShowPrint ");
-    w.NewTask = log("NewTask");
-    w.ShowToDo = log("ShowToDo");
-    w.ShowMonth = log("ShowMonth");
-    w.ShowNetwork = log("ShowNetwork");
-    w.ShowOptions = log("ShowOptions");
-    w.ShowThemeSelect = log("ShowThemeSelect");
-    w.ShowHelp = log("ShowHelp");
-    w.ShowAbout = log("ShowAbout");
+    w.NewEvent = log("NewEvent"), w.ViewEvent = log("ViewEvent"), w.ViewTask = log("ViewTask");
+    w.ShowMonthFilled = log("ShowMonthFilled"), w.ShowMonthDay = log("ShowMonthDay"), w.ShowPrint = log("ShowPrint");
+    w.NewTask = log("NewTask"), w.ShowToDo = log("ShowToDo"), w.ShowMonth = log("ShowMonth");
+    w.ShowNetwork = log("ShowNetwork"), w.ShowOptions = log("ShowOptions"), w.ShowThemeSelect = log("ShowThemeSelect");
+    w.ShowHelp = log("ShowHelp"), w.ShowAbout = log("ShowAbout");
   }
 
   // The panel, made and shown once the test has filled the calendar and settings.
@@ -63,7 +56,7 @@ class DesktopMenuTest : public ::testing::Test {
   }
   int R() { return ctx.display().R(); }
 
-  // The middle of the first hit row of a kind (and index, for events and tasks).
+  // The middle of the first hit row of a kind (and index, and date, where given).
   QPoint RowPoint(char kind, int index = -1, TDateTime date = -1) {
     const auto& rows = Panel().painter().HitRows;
     for (size_t i = 1; i < rows.size(); ++i) {
@@ -88,8 +81,7 @@ class DesktopMenuTest : public ::testing::Test {
   QPoint MonthTitle(int x) { return {x, Panel().painter().Marks.CalendarTop + R() / 2}; }
 
   void Hover(QPoint p) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(Panel().mapToGlobal(p)), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(Panel().mapToGlobal(p)), Qt::NoButton, Qt::NoButton, {});
     QCoreApplication::sendEvent(&Panel(), &move);
   }
   void Click(QPoint p, Qt::MouseButton button = Qt::LeftButton) { QTest::mouseClick(&Panel(), button, {}, p); }
@@ -107,7 +99,6 @@ class DesktopMenuTest : public ::testing::Test {
     EXPECT_NE(action, nullptr) << name;
     return action && action->isVisible();
   }
-  void Log(const QString& line) { opened << line; }
 
   TempHome home;
   PanelContext ctx;

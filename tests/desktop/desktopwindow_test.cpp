@@ -1,5 +1,6 @@
 // The desktop window: the heartbeat (alarms with their catch-up, saving), placement on first
-// start, the sizing limits, and the quick-notes file.
+// start and after the settings or the screen change, sizing and moving by the mouse, and the
+// quick-notes file.
 
 #include "desktop/desktopwindow.h"
 #include "panelfixture.h"
@@ -17,17 +18,39 @@
 
 namespace {
 
+// Records what it was asked to play, and how many messages were up when it was.
 class RecordingSound : public Sound {
  public:
-  void Play(const QString& path) override { played.push_back(path); }
+  explicit RecordingSound(const ScriptedDialogs& d) : dialogs(d) {}
+  void Play(const QString& path) override { played.push_back({path, dialogs.asked().size()}); }
   void Stop() override {}
-  std::vector<QString> played;
+  const ScriptedDialogs& dialogs;
+  std::vector<std::pair<QString, size_t>> played;
 };
 
 class DesktopWindowTest : public ::testing::Test {
  protected:
-  explicit DesktopWindowTest(TDateTime now = DT(2024, 3, 15, 13, 59, 58)) : ctx(now) {
-    PainterStartup(*ctx.context);
+  DesktopWindowTest() : ctx(DT(2024, 3, 15, 13, 59, 58)), sound(*ctx.dialogs) { PainterStartup(*ctx.context); }
+
+  int AlarmAt(TDateTime time, const QString& title) {
+    const int i = AddEvent(ctx.calendar(), D(2024, 3, 15), title, time);
+    TNote& note = ctx.calendar().NoteArray[static_cast<size_t>(i)];
+    note.Alarm = true;
+    note.AlarmTime = time;
+    note.Notes = QStringLiteral("Room 4");
+    return i;
+  }
+  // Where the panel was last placed, as the docking bookkeeping stores it.
+  void StorePlace(QRect place, bool dockBottom, bool dockRight, int maxHeight) {
+    TSettings& settings = ctx.context->settings();
+    settings.SetInt(QStringLiteral("DesktopLeft"), place.x());
+    settings.SetInt(QStringLiteral("DesktopTop"), place.y());
+    settings.SetInt(QStringLiteral("LastWidth"), place.width());
+    settings.SetInt(QStringLiteral("LastHeight"), place.height());
+    settings.SetBool(QStringLiteral("dockBottom"), dockBottom);
+    settings.SetBool(QStringLiteral("dockRight"), dockRight);
+    settings.SetInt(QStringLiteral("MaxHeight"), maxHeight);
+    LoadDisplaySettings(settings, ctx.display());
   }
 
   TempHome home;
@@ -36,18 +59,10 @@ class DesktopWindowTest : public ::testing::Test {
   RecordingSound sound;
 };
 
-int AlarmAt(DataFormat& calendar, TDateTime day, TDateTime time, const QString& title) {
-  const int i = AddEvent(calendar, day, title, time);
-  TNote& note = calendar.NoteArray[static_cast<size_t>(i)];
-  note.Alarm = true;
-  note.AlarmTime = time;
-  note.Notes = QStringLiteral("Room 4");
-  return i;
-}
-
-TEST_F(DesktopWindowTest, LateTickRaisesEachAlarmOnceAndNeverTwice) {
-  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 30), QStringLiteral("Standup"));
-  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 1, 0), QStringLiteral("Review"));
+TEST_F(DesktopWindowTest, LateTickRaisesEachAlarmOnceAndNeverTwiceNorOnesFromBeforeTheStart) {
+  AlarmAt(EncodeTime(13, 50, 0), QStringLiteral("Earlier"));
+  AlarmAt(EncodeTime(14, 0, 30), QStringLiteral("Standup"));
+  AlarmAt(EncodeTime(14, 1, 0), QStringLiteral("Review"));
   ctx.display().AlarmEnabled = true;
   ctx.display().AlarmSound = QStringLiteral("/sounds/chime.wav");
   T_DesktopWindow window(*ctx.context, screens, sound);
@@ -62,8 +77,12 @@ TEST_F(DesktopWindowTest, LateTickRaisesEachAlarmOnceAndNeverTwice) {
   EXPECT_EQ(ctx.dialogs->asked()[0].caption, QStringLiteral("Orvane Alarm"));
   EXPECT_EQ(ctx.dialogs->asked()[0].text, QStringLiteral("Standup\n\nRoom 4"));
   EXPECT_EQ(ctx.dialogs->asked()[1].text, QStringLiteral("Review\n\nRoom 4"));
-  EXPECT_EQ(sound.played, (std::vector<QString>{QStringLiteral("/sounds/chime.wav"), QStringLiteral("/sounds/chime.wav")}));
-
+  // Each sound starts once its message is up, so a sound that fails cannot keep it away.
+  ASSERT_EQ(sound.played.size(), 2u);
+  for (size_t k = 0; k < 2; ++k) {
+    EXPECT_EQ(sound.played[k].first, QStringLiteral("/sounds/chime.wav"));
+    EXPECT_GT(sound.played[k].second, k) << "the sound of alarm " << k << " before its message";
+  }
   // The following ticks report nothing again (an unexpected question fails the test).
   for (int i = 0; i < 3; ++i) {
     ctx.clock->Advance(5 / SecsPerDay);
@@ -72,60 +91,91 @@ TEST_F(DesktopWindowTest, LateTickRaisesEachAlarmOnceAndNeverTwice) {
   EXPECT_EQ(ctx.dialogs->asked().size(), 2u);
 }
 
-TEST_F(DesktopWindowTest, AlarmWithoutSoundStillShowsTheMessage) {
-  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 2), QStringLiteral("Standup"));
-  ctx.display().AlarmEnabled = false;
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  ctx.clock->Set(DT(2024, 3, 15, 14, 0, 3));
-  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
-  window.Timer1Timer();
-  EXPECT_EQ(ctx.dialogs->asked().size(), 1u);
-  EXPECT_TRUE(sound.played.empty());
-}
-
-// The sound starts once the message is up, so a sound that fails cannot keep it away.
-TEST_F(DesktopWindowTest, AlarmMessageShowsBeforeTheSoundStarts) {
-  struct OrderedSound : Sound {
-    explicit OrderedSound(const ScriptedDialogs& d) : dialogs(d) {}
-    void Play(const QString&) override { messagesBefore.push_back(dialogs.asked().size()); }
-    void Stop() override {}
-    const ScriptedDialogs& dialogs;
-    std::vector<size_t> messagesBefore;
-  } ordered(*ctx.dialogs);
-  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 2), QStringLiteral("Standup"));
-  ctx.display().AlarmEnabled = true;
-  T_DesktopWindow window(*ctx.context, screens, ordered);
-  ctx.clock->Set(DT(2024, 3, 15, 14, 0, 3));
-  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
-  window.Timer1Timer();
-  QCoreApplication::processEvents();
-  EXPECT_EQ(ordered.messagesBefore, std::vector<size_t>{1});
-}
-
-// The platform's sound on a machine without an audio device is silent; the message shows.
-TEST_F(DesktopWindowTest, AlarmWithoutAnAudioDeviceShowsTheMessage) {
+TEST_F(DesktopWindowTest, AlarmMessageShowsWithTheSoundOffAndWithoutAnAudioDevice) {
   QtSound noDevice([] { return false; });
-  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(14, 0, 2), QStringLiteral("Standup"));
-  ctx.display().AlarmEnabled = true;
-  ctx.display().AlarmSound = QString::fromLocal8Bit(qgetenv("ORVANE_SOURCE_DIR")) + QStringLiteral("/data/Alarms/Alarm1.wav");
-  T_DesktopWindow window(*ctx.context, screens, noDevice);
-  ctx.clock->Set(DT(2024, 3, 15, 14, 0, 3));
-  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
-  window.Timer1Timer();
-  QCoreApplication::processEvents();
-  ASSERT_EQ(ctx.dialogs->asked().size(), 1u);
-  EXPECT_EQ(ctx.dialogs->asked()[0].caption, QStringLiteral("Orvane Alarm"));
+  const QString shipped = qEnvironmentVariable("ORVANE_SOURCE_DIR") + QStringLiteral("/data/Alarms/Alarm1.wav");
+  for (const bool enabled : {false, true}) {
+    ctx.clock->Advance(600 / SecsPerDay);  // the alarm of the round before is long past
+    AlarmAt(ctx.clock->Now() - D(2024, 3, 15) + EncodeTime(0, 0, 4), QStringLiteral("Standup"));
+    ctx.display().AlarmEnabled = enabled;
+    ctx.display().AlarmSound = shipped;
+    Sound& output = enabled ? static_cast<Sound&>(noDevice) : sound;
+    T_DesktopWindow window(*ctx.context, screens, output);
+    ctx.clock->Advance(5 / SecsPerDay);
+    ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+    window.Timer1Timer();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ctx.dialogs->asked().size(), enabled ? 2u : 1u);
+    EXPECT_EQ(ctx.dialogs->asked().back().caption, QStringLiteral("Orvane Alarm"));
+  }
+  EXPECT_TRUE(sound.played.empty()) << "no sound while switched off";
   EXPECT_EQ(noDevice.LastOutcome(), QtSound::Outcome::NoDevice);
 }
 
-// The options dialog stores another place (another monitor, or the place before a preview):
-// the panel goes there when it reloads the settings, not at the next drag.
-TEST_F(DesktopWindowTest, ReloadedSettingsWithAnotherPlaceMoveThePanel) {
+TEST_F(DesktopWindowTest, TickSavesTheCalendarHoldingItWhileAPeerTalksAtMostFiveSeconds) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Saved"));
+  window.Timer1Timer();
+  EXPECT_FALSE(ctx.calendar().DataChanged);
+  bool held = true;
+  window.HoldSave = [&held] { return held; };
+  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Merged"));
+  window.Timer1Timer();
+  EXPECT_TRUE(ctx.calendar().DataChanged);
+  held = false;
+  window.Timer1Timer();
+  EXPECT_FALSE(ctx.calendar().DataChanged) << "saved once the peer is done";
+  held = true;
+  // A peer that keeps talking: each merge is held from its own first tick for five seconds.
+  for (const int day : {17, 18}) {
+    AddEvent(ctx.calendar(), D(2024, 3, day), QStringLiteral("Merged later"));
+    window.Timer1Timer();
+    ctx.clock->Advance(4.9 / SecsPerDay);
+    window.Timer1Timer();
+    EXPECT_TRUE(ctx.calendar().DataChanged) << day;
+    ctx.clock->Advance(0.1 / SecsPerDay);
+    window.Timer1Timer();
+    EXPECT_FALSE(ctx.calendar().DataChanged) << day;
+    ctx.clock->Advance(5 / SecsPerDay);
+  }
+}
+
+TEST_F(DesktopWindowTest, FirstStartSitsAtTheTopRightAndTheUpdateCheckFollowsItsSetting) {
+  T_DesktopWindow window(*ctx.context, screens, sound);
+  int checks = 0;
+  window.RunUpdateCheck = [&checks] { ++checks; };
+  window.show();
+  EXPECT_EQ(window.geometry().topRight(), QPoint(1919, 0));
+  EXPECT_TRUE(ctx.display().dockRight);
+  EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("LastWidth")), QStringLiteral("220"));
+  EXPECT_EQ(window.Timer1->interval(), 5000);
+  EXPECT_TRUE(window.Timer1->isActive());
+  EXPECT_EQ(window.UpdateCheck->interval(), 600000);
+  window.UpdateCheckTimer();
+  EXPECT_EQ(checks, 1);
+  EXPECT_EQ(window.UpdateCheck->interval(), 3600000);
+  ctx.display().EnableAutoUpdate = false;
+  window.FormPaint();
+  EXPECT_FALSE(window.UpdateCheck->isActive());
+  window.UpdateCheckTimer();
+  EXPECT_EQ(checks, 1);
+}
+
+// Previewed widths keep the right edge of a panel docked right. The options dialog stores
+// another place (another monitor, or the place before a preview): the panel goes there when
+// it reloads the settings, not at the next drag.
+TEST_F(DesktopWindowTest, PreviewedWidthsKeepTheDockedEdgeAndReloadedSettingsWithAnotherPlaceMoveThePanel) {
   FixedScreens two({Monitor{QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1040), true},
                     Monitor{QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false}});
   T_DesktopWindow window(*ctx.context, two, sound);
-  window.show();
+  window.show();  // first start: docked to the top right
+  ASSERT_TRUE(ctx.display().dockRight);
   TSettings& settings = ctx.context->settings();
+  for (int width : {400, 150, 220}) {  // wider, narrower, and back as after Cancel
+    settings.SetInt(QStringLiteral("Width"), width);
+    window.DisplaySettingsChanged();
+    EXPECT_EQ(window.geometry(), QRect(1920 - width, 0, width, window.height())) << width;
+  }
   settings.SetInt(QStringLiteral("Monitor"), 1);
   settings.SetInt(QStringLiteral("DesktopLeft"), 3200 - 220);
   settings.SetInt(QStringLiteral("DesktopTop"), 30);
@@ -135,117 +185,26 @@ TEST_F(DesktopWindowTest, ReloadedSettingsWithAnotherPlaceMoveThePanel) {
   window.hide();
 }
 
-TEST_F(DesktopWindowTest, AlarmBeforeTheWindowStartedIsNotRaised) {
-  AlarmAt(ctx.calendar(), D(2024, 3, 15), EncodeTime(13, 50, 0), QStringLiteral("Earlier"));
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  ctx.clock->Advance(5 / SecsPerDay);
-  window.Timer1Timer();
-  EXPECT_TRUE(ctx.dialogs->asked().empty());
-}
-
-TEST_F(DesktopWindowTest, TickSavesTheCalendar) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Saved"));
-  ASSERT_TRUE(ctx.calendar().DataChanged);
-  window.Timer1Timer();
-  EXPECT_FALSE(ctx.calendar().DataChanged);
-}
-
-TEST_F(DesktopWindowTest, TickHoldsTheSaveWhileAskedAndSavesAfterwards) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  bool held = true;
-  window.HoldSave = [&held] { return held; };
-  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Merged"));
-  window.Timer1Timer();
-  EXPECT_TRUE(ctx.calendar().DataChanged);
-  held = false;
-  window.Timer1Timer();
-  EXPECT_FALSE(ctx.calendar().DataChanged);
-}
-
-TEST_F(DesktopWindowTest, PeerThatKeepsTalkingHoldsTheSaveAtMostFiveSeconds) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  window.HoldSave = [] { return true; };
-  AddEvent(ctx.calendar(), D(2024, 3, 16), QStringLiteral("Merged"));
-  window.Timer1Timer();
-  ctx.clock->Advance(4.9 / SecsPerDay);
-  window.Timer1Timer();
-  EXPECT_TRUE(ctx.calendar().DataChanged);
-  ctx.clock->Advance(0.1 / SecsPerDay);
-  window.Timer1Timer();
-  EXPECT_FALSE(ctx.calendar().DataChanged);
-  // The exchange goes on: the next merge is held again from its own first tick, then saved.
-  AddEvent(ctx.calendar(), D(2024, 3, 17), QStringLiteral("Merged later"));
-  ctx.clock->Advance(5 / SecsPerDay);
-  window.Timer1Timer();
-  EXPECT_TRUE(ctx.calendar().DataChanged);
-  ctx.clock->Advance(5 / SecsPerDay);
-  window.Timer1Timer();
-  EXPECT_FALSE(ctx.calendar().DataChanged);
-}
-
-TEST_F(DesktopWindowTest, FirstStartSitsAtTheTopRightOfTheWorkArea) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  window.show();
-  EXPECT_EQ(window.geometry().topRight(), QPoint(1919, 0));
-  EXPECT_EQ(window.width(), 220);
-  EXPECT_TRUE(window.Timer1->isActive());
-  EXPECT_EQ(window.Timer1->interval(), 5000);
-  EXPECT_TRUE(window.UpdateCheck->isActive());
-  EXPECT_EQ(window.UpdateCheck->interval(), 600000);
-  EXPECT_TRUE(ctx.display().dockRight);
-  EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("Title")), QStringLiteral("Default"));
-  EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("LastWidth")), QStringLiteral("220"));
-}
-
-// Stores where the panel was last placed, as the docking bookkeeping does.
-void StorePlace(AppContext& context, QRect place, bool dockBottom, bool dockRight, int maxHeight) {
-  TSettings& settings = context.settings();
-  settings.SetInt(QStringLiteral("DesktopLeft"), place.x());
-  settings.SetInt(QStringLiteral("DesktopTop"), place.y());
-  settings.SetInt(QStringLiteral("LastWidth"), place.width());
-  settings.SetInt(QStringLiteral("LastHeight"), place.height());
-  settings.SetBool(QStringLiteral("dockBottom"), dockBottom);
-  settings.SetBool(QStringLiteral("dockRight"), dockRight);
-  settings.SetInt(QStringLiteral("MaxHeight"), maxHeight);
-  LoadDisplaySettings(settings, context.display());
-}
-
 TEST_F(DesktopWindowTest, StartedInScrollModeTheScrollBarStaysOnTheScreen) {
   for (int i = 0; i < 12; ++i) AddEvent(ctx.calendar(), D(2024, 3, 15), QStringLiteral("Event %1").arg(i));
   // Docked to the right at the last start, before the content needed scrolling.
-  StorePlace(*ctx.context, QRect(1700, 0, 220, 10 * 21), false, true, 10);
+  StorePlace(QRect(1700, 0, 220, 10 * 21), false, true, 10);
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.show();
   window.FormPaint();
   EXPECT_TRUE(window.painter().ScrollMode);
   EXPECT_EQ(window.geometry(), QRect(1920 - 235, 0, 235, 10 * 21));
   // The scroll bar goes again: the right edge stays where it is.
-  TSettings& settings = ctx.context->settings();
-  settings.SetInt(QStringLiteral("MaxHeight"), 40);
+  ctx.context->settings().SetInt(QStringLiteral("MaxHeight"), 40);
   window.DisplaySettingsChanged();
   EXPECT_FALSE(window.painter().ScrollMode);
-  EXPECT_EQ(window.geometry().right(), 1919);
-  EXPECT_EQ(window.width(), 220);
-}
-
-TEST_F(DesktopWindowTest, PreviewingAnotherWidthKeepsTheRightEdgeOfADockedPanel) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  window.show();  // first start: docked to the top right
-  ASSERT_TRUE(ctx.display().dockRight);
-  TSettings& settings = ctx.context->settings();
-  for (int width : {400, 150, 220}) {  // wider, narrower, and back as after Cancel
-    settings.SetInt(QStringLiteral("Width"), width);
-    window.DisplaySettingsChanged();
-    EXPECT_EQ(window.geometry(), QRect(1920 - width, 0, width, window.height())) << width;
-  }
+  EXPECT_EQ(window.geometry(), QRect(1920 - 220, 0, 220, window.height()));
 }
 
 TEST_F(DesktopWindowTest, AScaledScreenKeepsThePanelInsideAndBackAtFullSizeItReturnsToItsEdges) {
   for (int i = 0; i < 30; ++i) AddEvent(ctx.calendar(), D(2024, 3, 15), QStringLiteral("Event %1").arg(i));
-  const int R = 21;
   // Docked to the bottom right of a 1080-pixel screen, with room for 49 rows.
-  StorePlace(*ctx.context, QRect(1700, 1040 - 40 * R, 220, 40 * R), true, true, 49);
+  StorePlace(QRect(1700, 1040 - 40 * 21, 220, 40 * 21), true, true, 49);
   // The same screen at 200%, in device-independent pixels.
   FixedScreens scaled({Monitor{QRect(0, 0, 960, 540), QRect(0, 0, 960, 520), true}});
   {
@@ -261,145 +220,93 @@ TEST_F(DesktopWindowTest, AScaledScreenKeepsThePanelInsideAndBackAtFullSizeItRet
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.show();
   window.FormPaint();
-  EXPECT_EQ(window.geometry().right(), 1919);
-  EXPECT_EQ(window.geometry().bottom(), 1039);
+  EXPECT_EQ(window.geometry().bottomRight(), QPoint(1919, 1039));
 }
 
-TEST_F(DesktopWindowTest, UpdateCheckFollowsItsSetting) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  int checks = 0;
-  window.RunUpdateCheck = [&checks] { ++checks; };
-  window.show();
-  window.UpdateCheckTimer();
-  EXPECT_EQ(checks, 1);
-  EXPECT_EQ(window.UpdateCheck->interval(), 3600000);
-  ctx.display().EnableAutoUpdate = false;
-  window.FormPaint();
-  EXPECT_FALSE(window.UpdateCheck->isActive());
-  window.UpdateCheckTimer();
-  EXPECT_EQ(checks, 1);
-}
-
-TEST_F(DesktopWindowTest, UserResizeLimitsTheHeightToWholeRows) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  window.show();
-  const int R = ctx.display().R();
-  int w = 260;
-  int h = 5 * R + 7;  // less than the content needs
-  ASSERT_TRUE(window.FormCanResize(w, h));
-  EXPECT_EQ(h, 5 * R);
-  EXPECT_EQ(ctx.display().Width, 260);
-  EXPECT_EQ(ctx.display().MaxHeight, 5);
-  // The next paint scrolls, with room for the scroll bar beside the panel.
-  window.FormPaint();
-  EXPECT_TRUE(window.painter().ScrollMode);
-  EXPECT_EQ(window.width(), 260 + 15);
-  EXPECT_EQ(window.height(), 5 * R);
-  EXPECT_TRUE(window.VertScrollBar->isVisible());
-
-  int narrow = 99;
-  int tall = 300;
-  EXPECT_FALSE(window.FormCanResize(narrow, tall));
-  EXPECT_EQ(ctx.display().Width, 260);
-}
-
-void SendMouse(QWidget& w, QEvent::Type type, QPoint local, QPoint global, Qt::MouseButton button,
-               Qt::MouseButtons buttons) {
+void SendMouse(QWidget& w, QEvent::Type type, QPoint local, QPoint global, Qt::MouseButtons buttons) {
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
   QMouseEvent event(type, QPointF(local), QPointF(global), button, buttons, Qt::NoModifier);
   QCoreApplication::sendEvent(&w, &event);
 }
 
-TEST_F(DesktopWindowTest, DraggingTheTitleRowMovesAndSnapsThePanel) {
+TEST_F(DesktopWindowTest, TheMouseMovesAndSnapsByTheTitleRowAndSizesByTheEdges) {
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.show();
-  const QPoint start = window.pos();
-  const QPoint grab(100, 8);
-  SendMouse(window, QEvent::MouseButtonPress, grab, start + grab, Qt::LeftButton, Qt::LeftButton);
+  const QPoint start = window.pos(), grab(100, 8);
+  SendMouse(window, QEvent::MouseButtonPress, grab, start + grab, Qt::LeftButton);
   // Far past the left edge, and a little down: the panel stops at the work area's edge.
-  SendMouse(window, QEvent::MouseMove, grab, start + grab + QPoint(-3000, 300), Qt::NoButton, Qt::LeftButton);
+  SendMouse(window, QEvent::MouseMove, grab, start + grab + QPoint(-3000, 300), Qt::LeftButton);
   EXPECT_EQ(window.pos(), QPoint(0, 300));
   // Within the snap distance of the top: it jumps to the edge.
-  SendMouse(window, QEvent::MouseMove, grab, start + grab + QPoint(-1000, 15), Qt::NoButton, Qt::LeftButton);
+  SendMouse(window, QEvent::MouseMove, grab, start + grab + QPoint(-1000, 15), Qt::LeftButton);
   EXPECT_EQ(window.pos(), QPoint(start.x() - 1000, 0));
-  SendMouse(window, QEvent::MouseButtonRelease, grab, start + grab + QPoint(-1000, 15), Qt::LeftButton, Qt::NoButton);
+  SendMouse(window, QEvent::MouseButtonRelease, grab, start + grab + QPoint(-1000, 15), Qt::NoButton);
   // The new place is recorded and the panel is no longer docked to the right.
   EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("DesktopLeft")), QString::number(start.x() - 1000));
   EXPECT_FALSE(ctx.display().dockRight);
-}
 
-TEST_F(DesktopWindowTest, DraggingTheLeftEdgeWidensThePanel) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  window.show();
+  // The left edge widens the panel; narrower than 100 pixels is refused.
   const QRect before = window.geometry();
   const QPoint edge(1, 100);
-  SendMouse(window, QEvent::MouseButtonPress, edge, before.topLeft() + edge, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(window, QEvent::MouseMove, edge, before.topLeft() + edge + QPoint(-40, 0), Qt::NoButton, Qt::LeftButton);
-  EXPECT_EQ(window.geometry().left(), before.left() - 40);
-  EXPECT_EQ(window.geometry().right(), before.right());
-  EXPECT_EQ(ctx.display().Width, 260);
-  // Narrower than 100 pixels is refused: the panel keeps its last accepted size.
-  SendMouse(window, QEvent::MouseMove, edge, before.topLeft() + edge + QPoint(150, 0), Qt::NoButton, Qt::LeftButton);
+  SendMouse(window, QEvent::MouseButtonPress, edge, before.topLeft() + edge, Qt::LeftButton);
+  SendMouse(window, QEvent::MouseMove, edge, before.topLeft() + edge + QPoint(-40, 0), Qt::LeftButton);
+  EXPECT_EQ(window.geometry(), before.adjusted(-40, 0, 0, 0));
+  SendMouse(window, QEvent::MouseMove, edge, before.topLeft() + edge + QPoint(150, 0), Qt::LeftButton);
   EXPECT_EQ(window.width(), 260);
-  SendMouse(window, QEvent::MouseButtonRelease, edge, before.topLeft() + edge, Qt::LeftButton, Qt::NoButton);
+  SendMouse(window, QEvent::MouseButtonRelease, edge, before.topLeft() + edge, Qt::NoButton);
   EXPECT_EQ(ctx.context->settings().GetSetting(QStringLiteral("Width")), QStringLiteral("260"));
+
+  // A height less than the content needs is cut to whole rows; the content then scrolls.
+  const int R = ctx.display().R();
+  int w = 300, h = 5 * R + 7;
+  ASSERT_TRUE(window.FormCanResize(w, h));
+  EXPECT_EQ(h, 5 * R);
+  EXPECT_EQ(ctx.display().MaxHeight, 5);
+  window.FormPaint();
+  EXPECT_TRUE(window.painter().ScrollMode);
+  EXPECT_EQ(window.size(), QSize(300 + 15, 5 * R));
+  EXPECT_TRUE(window.VertScrollBar->isVisible());
 }
 
-TEST_F(DesktopWindowTest, QuickNotesAreLoadedAtCreationAndWrittenAtExit) {
-  {
-    QFile file(T_DesktopWindow::QuickNotesPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("milk\nbread\n");
-  }
+QByteArray NotesFile() {
+  QFile file(T_DesktopWindow::QuickNotesPath());
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+void WriteNotesFile(const QByteArray& text) {
+  QFile file(T_DesktopWindow::QuickNotesPath());
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+}
+
+TEST_F(DesktopWindowTest, QuickNotesAreLoadedWrittenWithinATickAndAtExitAndKeptPrivate) {
+  WriteNotesFile("milk\nbread\n");
   {
     T_DesktopWindow window(*ctx.context, screens, sound);
     EXPECT_EQ(window.QuickNotes->toPlainText(), QStringLiteral("milk\nbread"));
     window.QuickNotes->setPlainText(QStringLiteral("milk\nbread\neggs"));
+    window.Timer1Timer();
+    EXPECT_EQ(NotesFile(), QByteArray("milk\nbread\neggs\n"));
+    window.QuickNotes->setPlainText(QStringLiteral("call the plumber"));
   }
-  QFile file(T_DesktopWindow::QuickNotesPath());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.readAll(), QByteArray("milk\nbread\neggs\n"));
+  EXPECT_EQ(NotesFile(), QByteArray("call the plumber\n"));
   // Notes are private, even where an older version left them open to others.
-  EXPECT_EQ(file.permissions() & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+  EXPECT_EQ(QFile::permissions(T_DesktopWindow::QuickNotesPath()) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 }
 
-TEST_F(DesktopWindowTest, QuickNotesAreWrittenWithinOneTickOfAChange) {
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  window.QuickNotes->setPlainText(QStringLiteral("call the plumber"));
-  EXPECT_FALSE(QFile::exists(T_DesktopWindow::QuickNotesPath()));
-  window.Timer1Timer();
-  QFile file(T_DesktopWindow::QuickNotesPath());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.readAll(), QByteArray("call the plumber\n"));
-}
-
-TEST_F(DesktopWindowTest, SaveNotebookOffDeletesTheFileAtExit) {
-  {
-    QFile file(T_DesktopWindow::QuickNotesPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("old notes\n");
-  }
+TEST_F(DesktopWindowTest, SaveNotebookOffDeletesTheFileAtExitButAPictureOnlyLeavesItAlone) {
+  WriteNotesFile("keep me\n");
   ctx.display().SaveNotebook = false;
+  {
+    T_DesktopWindow window(*ctx.context, screens, sound);
+    window.KeepsQuickNotesFile = false;
+    EXPECT_EQ(window.RenderOver(QImage()).width(), 220);
+  }
+  EXPECT_EQ(NotesFile(), QByteArray("keep me\n"));
   {
     T_DesktopWindow window(*ctx.context, screens, sound);
     EXPECT_TRUE(window.QuickNotes->toPlainText().isEmpty()) << "not loaded while the notes are not kept";
   }
   EXPECT_FALSE(QFile::exists(T_DesktopWindow::QuickNotesPath()));
-}
-
-TEST_F(DesktopWindowTest, APictureOnlyLeavesTheNotesFileAlone) {
-  ctx.display().SaveNotebook = false;
-  {
-    QFile file(T_DesktopWindow::QuickNotesPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("keep me\n");
-  }
-  {
-    T_DesktopWindow window(*ctx.context, screens, sound);
-    window.KeepsQuickNotesFile = false;
-    const QImage picture = window.RenderOver(QImage());
-    EXPECT_EQ(picture.width(), 220);
-  }
-  EXPECT_TRUE(QFile::exists(T_DesktopWindow::QuickNotesPath()));
 }
 
 }  // namespace

@@ -1,28 +1,14 @@
-// The tray icon: its tip and picture for each type, the 63-character cut, the way back to the
-// program's icon, and what its clicks do to the panel. Pictures of the menu (make screenshots).
+// The tray icon: its tip and picture for each type, the way back to the program's icon, and
+// what its clicks do to the panel; a picture of the panel's open menu (make screenshots).
 
 #include "desktop/trayicon.h"
 #include "desktopmenufixture.h"
 #include "settings/settings.h"
-
-#include <QDir>
+#include "support/screenshot.h"
 
 namespace {
 
-// The first and last columns of the picture that hold text (darker than the white ground).
-std::pair<int, int> InkColumns(const QImage& image) {
-  int first = image.width(), last = -1;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (qGray(image.pixel(x, y)) >= 160) continue;
-      first = std::min(first, x);
-      last = std::max(last, x);
-    }
-  }
-  return {first, last};
-}
-
-TEST(TrayIcon, TipOfEachType) {
+TEST(TrayIcon, TipOfEachTypeCutAt63Characters) {
   TWeatherReport weather;
   weather.Temperature = QStringLiteral("41");
   weather.High = QStringLiteral("50");
@@ -40,17 +26,21 @@ TEST(TrayIcon, TipOfEachType) {
   EXPECT_TRUE(cut.endsWith(QStringLiteral("High: -1234567890\u00B0  L")));
 }
 
-TEST(TrayIcon, PicturesFitTheirHalvesAndWidth) {
-  EnsureApp();
+TEST(TrayIcon, EveryPictureCarriesTextWithinItsWidthAndTypesThreeAndFourSwapTheLines) {
+  EnsureApplication();
   for (int type = 1; type <= 4; ++type) {
     const QImage picture = TrayPicture(type, QStringLiteral("28"), QStringLiteral("-104\u00B0"));
     ASSERT_EQ(picture.size(), QSize(16, 16)) << type;
-    const auto [first, last] = InkColumns(picture);
-    EXPECT_LT(first, last) << type;  // text is drawn,
-    EXPECT_GE(first, 1) << type;     // shrunk to at most 14 pixels and centred
+    int first = 16, last = -1;  // the columns holding ink (darker than the white ground)
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 16; ++x) {
+        if (qGray(picture.pixel(x, y)) < 160) first = std::min(first, x), last = std::max(last, x);
+      }
+    }
+    EXPECT_LT(first, last) << type;  // text is drawn, shrunk to at most 14 pixels and centred
+    EXPECT_GE(first, 1) << type;
     EXPECT_LE(last, 14) << type;
   }
-  // Types 3 and 4 are the same two lines, swapped.
   const QImage dayFirst = TrayPicture(3, QStringLiteral("07"), QStringLiteral("41\u00B0"));
   const QImage dayLast = TrayPicture(4, QStringLiteral("07"), QStringLiteral("41\u00B0"));
   EXPECT_EQ(dayFirst.copy(0, 0, 16, 8), dayLast.copy(0, 8, 16, 8));
@@ -68,9 +58,8 @@ TEST_F(DesktopMenuTest, TrayFollowsItsTypeAndBringsThePanelBack) {
   panel.DisplaySettingsChanged();
   EXPECT_TRUE(panel.TrayIcon->ShowsApplicationIcon());
   EXPECT_EQ(panel.TrayIcon->Tip(), QStringLiteral("Orvane"));
-
   int othersHidden = 0;
-  panel.HideOtherWindows = [&othersHidden] { ++othersHidden; };
+  ctx.context->windows().HideOtherWindows = [&othersHidden] { ++othersHidden; };
   panel.Hide1->trigger();
   EXPECT_FALSE(panel.isVisible());
   emit panel.TrayIcon->LeftPress();
@@ -86,15 +75,10 @@ TEST_F(DesktopMenuTest, ContextMenuScreenshot) {
   ctx.calendar().AddDayNote(dentist, QStringLiteral("Bring the insurance card"), Today());
   AddSeries(ctx.calendar(), D(2026, 11, 2), 2, QStringLiteral("Standup"), EncodeTime(9, 0));
   Click(RowPoint('N', dentist), Qt::RightButton);
-  QMenu* menu = Panel().PopupMenu;
-  ASSERT_TRUE(menu->isVisible());
-  const QImage picture = menu->grab().toImage();
-  menu->hide();
-  EXPECT_GE(picture.height(), 300);
-  const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOTS");
-  if (dir.isEmpty()) return;
-  QDir().mkpath(dir);
-  EXPECT_TRUE(picture.save(dir + QStringLiteral("/desktop-menu.png")));
+  ASSERT_TRUE(Panel().PopupMenu->isVisible());
+  const QImage picture = Panel().PopupMenu->grab().toImage();
+  Panel().PopupMenu->hide();
+  SaveScreenshot(picture, QStringLiteral("desktop-menu"));
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include "panelfixture.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
+#include "support/screenshot.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -47,9 +47,7 @@ TEST_P(WeatherScreenshot, RoomRowsAndPicture) {
   EXPECT_EQ(inked, GetParam().inked);
   const int W = ctx.display().Width, g = R / 8;  // nothing is drawn in the right margin
   EXPECT_EQ(picture.copy(W - g, top, g, R * GetParam().rows), recoloured.copy(W - g, top, g, R * GetParam().rows));
-  if (const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOTS"); !dir.isEmpty() && QDir().mkpath(dir)) {
-    EXPECT_TRUE(picture.save(dir + QStringLiteral("/weather-%1.png").arg(QLatin1String(GetParam().name))));
-  }
+  SaveScreenshot(picture, QStringLiteral("weather-") + QLatin1String(GetParam().name));
 }
 
 INSTANTIATE_TEST_SUITE_P(

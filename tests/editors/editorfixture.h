@@ -4,8 +4,8 @@
 // dialogs, records made as the editors would have made them, and helpers that type and click
 // as a user does.
 
-#include "app/appcontext.h"
 #include "core/memorykeystore.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

@@ -434,8 +434,8 @@ TEST_F(ToDo, MainMenuShowsOnlyCommandsWhoseWindowsExist) {
   EXPECT_FALSE(todo->Calendar1->isVisible() || todo->Options1->isVisible());
   EXPECT_FALSE(todo->Help1->menuAction()->isVisible() || todo->menuBar()->isVisible());
   int calendarShown = 0, websites = 0;
-  todo->ShowCalendar = [&] { ++calendarShown; };
-  todo->OpenWebsite = [&] { ++websites; };
+  context->windows().ShowMonth = [&] { ++calendarShown; };
+  context->windows().OpenWebsite = [&] { ++websites; };
   todo->UpdateMainMenu();
   EXPECT_TRUE(todo->Calendar1->isVisible() && todo->Help1->menuAction()->isVisible());
   EXPECT_TRUE(todo->OrvaneWebsite1->isVisible() && todo->menuBar()->isVisible());

@@ -1,10 +1,10 @@
 // Full LAN exchanges between two complete contexts in one process, bound to 127.0.0.1 and
 // 127.0.0.2 on the same port, and against hand-driven sockets that lose answers or were
 // never let in.
-#include "app/appcontext.h"
-#include "loopbackserver.h"
 #include "core/memorykeystore.h"
+#include "loopbackserver.h"
 #include "network/network.h"
+#include "session/appcontext.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 

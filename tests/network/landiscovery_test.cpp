@@ -1,11 +1,11 @@
 // Discovery by broadcast between two network namespaces joined by a veth pair: "orvane
 // listen" runs in one, and this test program, started again in the other, broadcasts and
 // lists what answers. Needs root and the ip tool; skipped otherwise.
-#include "app/appcontext.h"
 #include "core/clock.h"
 #include "core/memorykeystore.h"
 #include "loopbackserver.h"
 #include "network/network.h"
+#include "session/appcontext.h"
 #include "support/programrun.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"

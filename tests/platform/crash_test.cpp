@@ -21,11 +21,11 @@ void MakeVersion(DataFormat& cal, int v) {
   while (cal.NoteCount() < count) cal.AppendNote();
   for (int i = 0; i < cal.NoteCount(); ++i) {
     TNote& n = cal.NoteArray[i];
-    n.Title = QStringLiteral("v%1 event %2").arg(v).arg(i);
+    n.Title = QString("v%1 event %2").arg(v).arg(i);
     n.StartDate = 45000 + i;
     // Events beyond this version's count are deleted long ago, so the save drops them.
     n.DeleteDate = i < count ? 0 : 1;
-    n.Notes = i % 3 == 0 ? QStringLiteral("notes of version %1").arg(v) : QString();
+    n.Notes = i % 3 == 0 ? QString("notes of version %1").arg(v) : QString();
   }
   cal.DataChanged = true;
 }
@@ -43,7 +43,7 @@ void MakeVersion(DataFormat& cal, int v) {
 
 TEST(CrashSafety, KilledSavesLeaveAWholeCalendar) {
   QTemporaryDir dir;
-  const QString path = dir.path() + QStringLiteral("/orvane.db");
+  const QString path = dir.path() + "/orvane.db";
   std::mt19937 rng(7);
   int checked = 0;
   for (int round = 0; round < 12; ++round) {
@@ -57,20 +57,17 @@ TEST(CrashSafety, KilledSavesLeaveAWholeCalendar) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child ended by itself with " << WEXITSTATUS(status);
 
     auto opened = SqliteKeyStore::Open(path);
-    ASSERT_TRUE(opened.store) << opened.error.toStdString();
-    ASSERT_TRUE(opened.movedAside.isEmpty());
+    ASSERT_TRUE(opened.store && opened.movedAside.isEmpty()) << opened.error.toStdString();
     FixedClock clock(46000);
     DataFormat cal(clock);
     cal.LoadCalendar(*opened.store);
     if (cal.NoteCount() == 0) continue;  // killed before the first save finished
-    const QString first = cal.NoteArray[0].Title;
-    const int v = first.section(QLatin1Char(' '), 0, 0).mid(1).toInt();
-    ASSERT_GT(v, 0) << first.toStdString();
+    const int v = cal.NoteArray[0].Title.section(' ', 0, 0).mid(1).toInt();
+    ASSERT_GT(v, 0) << cal.NoteArray[0].Title.toStdString();
     EXPECT_EQ(cal.NoteCount(), Events + (v % 7) * 10);
     for (const TNote& n : cal.NoteArray) {
-      ASSERT_TRUE(n.Title.startsWith(QStringLiteral("v%1 ").arg(v))) << n.Title.toStdString() << " in version " << v;
-      const int i = n.Title.section(QLatin1Char(' '), 2).toInt();
-      ASSERT_EQ(n.Notes, i % 3 == 0 ? QStringLiteral("notes of version %1").arg(v) : QString());
+      ASSERT_TRUE(n.Title.startsWith(QString("v%1 ").arg(v))) << n.Title.toStdString() << " in version " << v;
+      ASSERT_EQ(n.Notes, n.Title.section(' ', 2).toInt() % 3 == 0 ? QString("notes of version %1").arg(v) : QString());
     }
     ++checked;
   }

@@ -1,4 +1,4 @@
-// The note text dialog's result, without showing it.
+// The note text dialog: its result, and what it shows.
 #include "platform/editmemo.h"
 #include "support/testutil.h"
 
@@ -8,43 +8,23 @@
 
 namespace {
 
-struct ResultRow {
-  const char* name;
-  bool saved;
-  QString memo;
-  QString initial;
-  QString expected;
-};
-
-void PrintTo(const ResultRow& row, std::ostream* os) { *os << row.name; }
-
-class EditMemoResult : public ::testing::TestWithParam<ResultRow> {};
-
-TEST_P(EditMemoResult, Text) {
-  const ResultRow& r = GetParam();
-  EXPECT_EQ(T_EditMemo::Result(r.saved, r.memo, r.initial), r.expected);
+TEST(EditMemo, ResultIsTheTrimmedTextWithCrLfOrTheUntouchedInitialTextOnCancel) {
+  const std::tuple<bool, QString, QString, QString> rows[] = {  // saved, memo, initial, result
+      {false, "edited", "  note \r\n", "  note \r\n"},
+      {true, " \n \n\t ", "note", ""},
+      {true, "one\ntwo\n", "", "one\r\ntwo"},
+      {true, "  hello  ", "", "hello"}};
+  for (const auto& [saved, memo, initial, result] : rows) EXPECT_EQ(T_EditMemo::Result(saved, memo, initial), result);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EditMemo, EditMemoResult,
-    ::testing::Values(
-        ResultRow{"CancelReturnsTheInitialUntrimmed", false, QStringLiteral("edited"), QStringLiteral("  note \r\n"),
-                  QStringLiteral("  note \r\n")},
-        ResultRow{"SavedBlanksAndBreaksGiveEmpty", true, QStringLiteral(" \n \n\t "), QStringLiteral("note"), QString()},
-        ResultRow{"SavedLinesJoinedByCrLf", true, QStringLiteral("one\ntwo\n"), QString(),
-                  QStringLiteral("one\r\ntwo")},
-        ResultRow{"SavedTextTrimmed", true, QStringLiteral("  hello  "), QString(), QStringLiteral("hello")}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(EditMemoPrepare, ShowsPromptAndTrimmedInitialText) {
+TEST(EditMemo, ShowsPromptAndTrimmedInitialText) {
   EnsureApplication();
   T_EditMemo dialog;
-  dialog.Prepare(QStringLiteral("Day Note"), QStringLiteral("Note for 3/5/2024:"), QStringLiteral("  first\r\nsecond \r\n"));
-  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Day Note"));
-  EXPECT_EQ(dialog.Label1->text(), QStringLiteral("Note for 3/5/2024:"));
-  EXPECT_EQ(dialog.Memo1->toPlainText().remove(QLatin1Char('\r')), QStringLiteral("first\nsecond"));
-
-  dialog.Prepare(QStringLiteral("Day Note"), QStringLiteral("Again"), QString());
+  dialog.Prepare("Day Note", "Note for 3/5/2024:", "  first\r\nsecond \r\n");
+  EXPECT_EQ(dialog.windowTitle(), "Day Note");
+  EXPECT_EQ(dialog.Label1->text(), "Note for 3/5/2024:");
+  EXPECT_EQ(dialog.Memo1->toPlainText().remove('\r'), "first\nsecond");
+  dialog.Prepare("Day Note", "Again", QString());
   EXPECT_TRUE(dialog.Memo1->toPlainText().isEmpty());
 }
 

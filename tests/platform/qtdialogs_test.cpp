@@ -1,5 +1,6 @@
 // The Qt dialogs keep a sensible size: a long prompt wraps instead of running off the screen,
-// and a short message is as wide as its caption needs.
+// and a short message is as wide as its caption needs. Also the pictures of the first-run
+// prompt and of an alarm.
 #include "platform/qtdialogs.h"
 #include "support/screenshot.h"
 #include "support/testutil.h"
@@ -14,73 +15,57 @@
 
 namespace {
 
-// Runs ask, which opens a modal dialog; gives the dialog's geometry as it showed (and with
-// a name, its picture).
-QRect ShownGeometry(const std::function<void()>& ask, const QString& picture = {}) {
-  QRect shown;
-  QTimer::singleShot(0, [&shown, picture] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      shown = modal->frameGeometry();
-      if (!picture.isEmpty()) Screenshot(modal, picture);
-      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
-    }
-  });
-  ask();
-  return shown;
-}
-
-int CaptionAdvance(const QString& caption) {
-  QFont bold = QApplication::font();
-  bold.setBold(true);
-  return QFontMetrics(bold).horizontalAdvance(caption);
-}
-
-TEST(QtDialogsSize, LongPromptsWrapWithinTheScreenAndKeepTheirCaption) {
+TEST(QtDialogsScreenshot, LongPromptsWrapWithinTheScreenAndCaptionsFit) {
   EnsureApplication();
   // As the program names itself: title bars show the name after the caption.
-  QGuiApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
+  QGuiApplication::setApplicationDisplayName("Orvane");
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-  const QString prompt = QStringLiteral(
-      "Orvane can synchronize your calendar with another system on a network.  If you would like to enable "
-      "this feature, enter your name below.  To disable network synchronization, click cancel.  You can "
-      "change your selection using the Options window.");
-  const QString caption = QStringLiteral("Enter Name or EMail for Synchronization");
   QtDialogs dialogs;
-  const QRect shown = ShownGeometry([&] { EXPECT_FALSE(dialogs.InputQuery(caption, prompt, QString(), false)); });
-  ASSERT_FALSE(shown.isNull());
-  EXPECT_LE(shown.width(), 500);
-  EXPECT_TRUE(area.contains(shown)) << shown.width() << "x" << shown.height();
-  EXPECT_GE(shown.width(), CaptionAdvance(caption) + 60);
-}
-
-TEST(QtDialogsSize, ShortMessageIsAsWideAsItsCaption) {
-  EnsureApplication();
-  const QString caption = QStringLiteral("Orvane Alarm");
-  QtDialogs dialogs;
-  const QRect shown = ShownGeometry([&] {
-    dialogs.MessageBox(QStringLiteral("Standup\n\n"), caption, Dialogs::Buttons::Ok, Dialogs::Icon::Information);
-  });
-  ASSERT_FALSE(shown.isNull());
-  // The title bar also holds the window manager's icon and buttons.
-  EXPECT_GE(shown.width(), CaptionAdvance(caption) + 100);
-}
-
-TEST(QtDialogsScreenshot, FirstRunPromptAndAlarm) {
-  EnsureApplication();
-  QtDialogs dialogs;
-  const QString zip = QStringLiteral(
-      "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
-      "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection using "
-      "the Options window.");
-  EXPECT_FALSE(ShownGeometry([&] { dialogs.InputQuery(QStringLiteral("Enter Zip for Weather"), zip, QString(), false); },
-                             QStringLiteral("prompt-zip"))
-                   .isNull());
-  EXPECT_FALSE(ShownGeometry([&] {
-                 dialogs.MessageBox(QStringLiteral("Standup\n\nRoom 4"), QStringLiteral("Orvane Alarm"),
-                                    Dialogs::Buttons::Ok, Dialogs::Icon::Information);
-               },
-                             QStringLiteral("alarm-message"))
-                   .isNull());
+  auto prompt = [&](const char* caption, const char* text) {
+    return [&dialogs, caption, text] { EXPECT_FALSE(dialogs.InputQuery(caption, text, QString(), false)); };
+  };
+  const struct {
+    const char* picture;  // none: no picture
+    const char* caption;
+    std::function<void()> ask;
+    int captionMargin;  // the title bar also holds the window manager's icon and buttons
+    bool wraps;
+  } rows[] = {
+      {nullptr, "Enter Name or EMail for Synchronization",
+       prompt("Enter Name or EMail for Synchronization",
+              "Orvane can synchronize your calendar with another system on a network.  If you would like to enable "
+              "this feature, enter your name below.  To disable network synchronization, click cancel.  You can "
+              "change your selection using the Options window."),
+       60, true},
+      {"prompt-zip", "Enter Zip for Weather",
+       prompt("Enter Zip for Weather",
+              "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
+              "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection "
+              "using the Options window."),
+       60, true},
+      {"alarm-message", "Orvane Alarm",
+       [&] { dialogs.MessageBox("Standup\n\nRoom 4", "Orvane Alarm", Dialogs::Buttons::Ok, Dialogs::Icon::Information); },
+       100, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.caption);
+    QRect shown;
+    QTimer::singleShot(0, [&shown, &row] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        shown = modal->frameGeometry();
+        if (row.picture) Screenshot(modal, row.picture);
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+      }
+    });
+    row.ask();
+    ASSERT_FALSE(shown.isNull());
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    EXPECT_GE(shown.width(), QFontMetrics(bold).horizontalAdvance(row.caption) + row.captionMargin);
+    if (row.wraps) {
+      EXPECT_LE(shown.width(), 500);
+      EXPECT_TRUE(area.contains(shown)) << shown.width() << "x" << shown.height();
+    }
+  }
 }
 
 }  // namespace

@@ -13,59 +13,53 @@
 
 namespace {
 
-const char* const ChildMarker = "ORVANE_SOUND_CHILD";
-
-QString ShippedAlarm() {
-  return QString::fromLocal8Bit(qgetenv("ORVANE_SOURCE_DIR")) + QStringLiteral("/data/Alarms/Alarm1.wav");
-}
+const QString ShippedAlarm = qEnvironmentVariable("ORVANE_SOURCE_DIR") + "/data/Alarms/Alarm1.wav";
 
 // Runs only inside the child that QtSoundWithoutAudio starts.
 TEST(QtSoundChild, PlaysWithoutAnAudioServer) {
-  if (qgetenv(ChildMarker).isEmpty()) GTEST_SKIP() << "run by QtSoundWithoutAudio in a child process";
+  if (qEnvironmentVariableIsEmpty("ORVANE_SOUND_CHILD")) GTEST_SKIP() << "run by QtSoundWithoutAudio in a child process";
   EnsureApplication();
   QTemporaryDir dir;
-  const QString song = dir.filePath(QStringLiteral("song.mp3"));
+  const QString song = dir.filePath("song.mp3");
   QFile file(song);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(QByteArray(4096, '\x55'));
   file.close();
-
   // The system's own answer about devices: there is none, so nothing plays.
   QtSound system;
-  system.Play(ShippedAlarm());
+  system.Play(ShippedAlarm);
   EXPECT_EQ(system.LastOutcome(), QtSound::Outcome::NoDevice);
-
   // Told there is a device, each kind of file goes its way and nothing crashes, whatever the
   // sound server and the media plugins then say.
   QtSound told([] { return true; });
-  told.Play(ShippedAlarm());
+  told.Play(ShippedAlarm);
   EXPECT_EQ(told.LastOutcome(), QtSound::Outcome::Started);
   QCoreApplication::processEvents();
   told.Play(song);
   EXPECT_NE(told.LastOutcome(), QtSound::Outcome::NoFile);
   QCoreApplication::processEvents();
-  told.Play(dir.filePath(QStringLiteral("missing.wav")));
+  told.Play(dir.filePath("missing.wav"));
   EXPECT_EQ(told.LastOutcome(), QtSound::Outcome::NoFile);
   told.Stop();
 }
 
 TEST(QtSoundWithoutAudio, PlayingTheShippedAlarmDoesNotCrash) {
-  ASSERT_TRUE(QFile::exists(ShippedAlarm()));
+  ASSERT_TRUE(QFile::exists(ShippedAlarm));
   EnsureApplication();
   QProcess child;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QString::fromLatin1(ChildMarker), QStringLiteral("1"));
+  env.insert("ORVANE_SOUND_CHILD", "1");
   // No sound server to reach, and none started on demand.
-  env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent/orvane-test-pulse"));
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert("PULSE_SERVER", "unix:/nonexistent/orvane-test-pulse");
+  env.insert("QT_QPA_PLATFORM", "offscreen");
   child.setProcessEnvironment(env);
   child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=QtSoundChild.*")});
+  child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=QtSoundChild.*"});
   ASSERT_TRUE(child.waitForFinished(60000));
-  const QString out = QString::fromLocal8Bit(child.readAll());
-  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << out.toStdString();
-  EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
-  EXPECT_TRUE(out.contains(QStringLiteral("[       OK ] QtSoundChild.PlaysWithoutAnAudioServer"))) << out.toStdString();
+  const std::string out = QString::fromLocal8Bit(child.readAll()).toStdString();
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << out;
+  EXPECT_EQ(child.exitCode(), 0) << out;
+  EXPECT_NE(out.find("[       OK ] QtSoundChild.PlaysWithoutAnAudioServer"), std::string::npos) << out;
 }
 
 }  // namespace

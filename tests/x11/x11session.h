@@ -2,14 +2,12 @@
 
 // A private X server (Xvfb, with the Composite extension) for the whole test program, the
 // application on it, and the desktop programs a test starts there: window managers and
-// compositing managers from the system's packages. A test whose programs are missing skips.
+// compositing managers from the system's packages.
 
-#include <QColor>
 #include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QString>
-#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -17,9 +15,8 @@
 
 namespace x11test {
 
-// True when the private server runs and the application is on it.
+// True when the private server runs and the application is on it; otherwise why not.
 bool ServerRunning();
-// Why not, for the skip message.
 QString ServerProblem();
 
 xcb_connection_t* Connection();
@@ -58,22 +55,18 @@ class DesktopProgram {
   // ready tells when the program has taken up its role (it owns its selection, ...).
   DesktopProgram(const QString& program, const QStringList& arguments, const std::function<bool()>& ready);
   ~DesktopProgram();
-  DesktopProgram(const DesktopProgram&) = delete;
-  DesktopProgram& operator=(const DesktopProgram&) = delete;
-  // Empty when the program runs and is ready; otherwise why not (the test skips or fails).
-  QString problem() const { return problem_; }
-  bool missing() const { return missing_; }
+  // Empty when the program runs and is ready; otherwise why not (missing: not installed).
+  QString problem;
+  bool missing = false;
 
  private:
   QProcess process_;
-  QString problem_;
-  bool missing_ = false;
 };
 
-// openbox, ready once it has announced itself on the root window.
+// openbox, ready once it manages windows.
 std::unique_ptr<DesktopProgram> StartOpenbox();
 // A compositing manager (xcompmgr, or picom with its X Render backend), ready once it owns
 // the compositing manager selection.
-std::unique_ptr<DesktopProgram> StartCompositor(const QString& program = QStringLiteral("xcompmgr"));
+std::unique_ptr<DesktopProgram> StartCompositor(const QString& program);
 
 }  // namespace x11test

@@ -1,4 +1,4 @@
-#include "desktop/webpages.h"
+#include "settings/webpages.h"
 
 #include "core/paths.h"
 #include "platform/dialogs.h"

@@ -1,4 +1,4 @@
-#include "app/appcontext.h"
+#include "session/appcontext.h"
 
 AppContext::AppContext(std::unique_ptr<Clock> clock, std::unique_ptr<Dialogs> dialogs,
                        std::unique_ptr<KeyStore> store)

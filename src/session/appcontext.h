@@ -3,9 +3,9 @@
 #include "core/clock.h"
 #include "core/dataformat.h"
 #include "core/keystore.h"
-#include "desktop/displaysettings.h"
 #include "platform/dialogs.h"
 #include "platform/screens.h"
+#include "settings/displaysettings.h"
 #include "settings/settings.h"
 
 #include <functional>
@@ -13,9 +13,10 @@
 
 class T_Weather;
 
-// The windows that one part of the program opens in another. The main sequence fills these in
-// as it makes the windows; a hook left empty means that window is not part of this run (a
-// test, a command), and the command that would open it is hidden or does nothing.
+// The windows that one part of the program opens in another, and the only way a window reaches
+// another window (or the maker's pages). The main sequence fills these in as it makes the
+// windows; a hook left empty means that window is not part of this run (a test, a command),
+// and the command that would open it is hidden or does nothing.
 struct AppWindows {
   // The event editor on a new event for a date, or on the event NoteArray[index].
   std::function<void(TDateTime date)> NewEvent;
@@ -44,6 +45,11 @@ struct AppWindows {
   std::function<void()> RepaintDesktop;
   // The display settings changed (options, theme, restore): the panel reloads and repaints.
   std::function<void()> DisplaySettingsChanged;
+  // The editors and the other windows hide with the panel (its Hide Window).
+  std::function<void()> HideOtherWindows;
+  // The maker's contact page and web site, opened in the browser.
+  std::function<void()> OpenContactPage;
+  std::function<void()> OpenWebsite;
 };
 
 // Everything one running Orvane works on: the clock, the questions to the user, the key

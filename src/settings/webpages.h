@@ -1,6 +1,6 @@
 #pragma once
 
-// The pages the desktop opens in the user's browser: the weather service's city search for
+// The pages the program opens in the user's browser: the weather service's city search for
 // the user's zip code, the product web site and its contact page, and the user guide that
 // ships with the program. Hosts are settings, so a deployment (or a test) can point them
 // elsewhere.

@@ -1,4 +1,4 @@
-#include "desktop/displaysettings.h"
+#include "settings/displaysettings.h"
 
 #include "settings/settings.h"
 
