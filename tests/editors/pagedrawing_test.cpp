@@ -67,6 +67,8 @@ TEST_F(PageDrawing, MarginsStayWhiteAroundTheTitleAndFrame) {
   EXPECT_FALSE(Inked(QRect(0, 1275 - 60, 1650, 60)));
   EXPECT_TRUE(Inked(QRect(0, 63, 1650, 60)));
   EXPECT_LT(QColor(image_.pixel(63, 700)).value(), 200);
+  // Seven day columns fill the frame: each row's last cell ends at the frame's right edge.
+  EXPECT_NEAR(g.cells[6].rect.right(), g.frame.right(), 7);
 }
 
 // A month page has one row per week and empty cells outside the month.
