@@ -69,6 +69,7 @@ TEST_F(PageDrawing, MarginsStayWhiteAroundTheTitleAndFrame) {
   EXPECT_LT(QColor(image_.pixel(63, 700)).value(), 200);
   // Seven day columns fill the frame: each row's last cell ends at the frame's right edge.
   EXPECT_NEAR(g.cells[6].rect.right(), g.frame.right(), 7);
+  EXPECT_NEAR(7 * g.columnWidth, g.frame.width(), 7);
 }
 
 // A month page has one row per week and empty cells outside the month.
