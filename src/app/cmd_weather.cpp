@@ -2,6 +2,7 @@
 #include "app/appcontext.h"
 #include "app/commands.h"
 #include "network/weather.h"
+#include "platform/networkpresence.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -36,7 +37,8 @@ int RunWeather(const CliCommand& command, CliArgs& args) {
 
   // One refresh, now: each page waits no longer than the client's time-out for data, and
   // no page, however steadily it trickles, takes longer than the client's deadline.
-  T_Weather weather([settings] { return settings; });
+  SystemNetworkPresence presence;
+  T_Weather weather([settings] { return settings; }, presence);
   weather.UpdateWeather->stop();
   weather.RefreshNow();
   const TWeatherReport& report = weather.Report();

@@ -4,13 +4,13 @@
 // through the context's hooks; an item whose window is not part of this run is hidden.
 
 #include "app/appcontext.h"
-#include "core/backupfiles.h"
 #include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/webpages.h"
 #include "network/weather.h"
 #include "platform/icalendar.h"
 #include "platform/shell.h"
+#include "settings/calendarfiles.h"
 #include "settings/settings.h"
 
 #include <QAction>

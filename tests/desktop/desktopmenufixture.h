@@ -9,6 +9,7 @@
 #include "panelfixture.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
+#include "support/fakeservices.h"
 #include "support/recordingshell.h"
 
 #include <QMenu>
@@ -20,7 +21,7 @@ class DesktopMenuTest : public ::testing::Test {
   static constexpr TDateTime Now = 46363 + 9.5 / 24;  // Monday 7 Dec 2026, 9:30
   static TDateTime Today() { return 46363; }
 
-  DesktopMenuTest() : ctx(Now), weather([] { return WeatherSettings{false, {}, 0, 0, {}}; }) {
+  DesktopMenuTest() : ctx(Now), weather([] { return WeatherSettings{false, {}, 0, 0, {}}; }, network) {
     ctx.context->settings().SetBool(QStringLiteral("DisplayNotebook"), false);
     ctx.context->settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
     PainterStartup(*ctx.context);
@@ -111,6 +112,7 @@ class DesktopMenuTest : public ::testing::Test {
 
   TempHome home;
   PanelContext ctx;
+  FakeNetworkPresence network{false};
   T_Weather weather;
   FixedScreens screens;
   SilentSound sound;

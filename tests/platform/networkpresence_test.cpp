@@ -9,7 +9,7 @@ TEST(NetworkPresence, LoopbackHostsNeedNoNetwork) {
   EXPECT_TRUE(HostIsLoopback(QStringLiteral("127.4.5.6")));
   EXPECT_TRUE(HostIsLoopback(QStringLiteral("::1")));
   EXPECT_TRUE(HostIsLoopback(QStringLiteral("localhost")));
-  EXPECT_TRUE(NetworkPresent(QStringLiteral("127.0.0.1")));
+  EXPECT_TRUE(SystemNetworkPresence().Present(QStringLiteral("127.0.0.1")));
 }
 
 TEST(NetworkPresence, OtherAddressesAreNotLoopback) {

@@ -307,37 +307,15 @@ TEST_F(SettingsTest, AFailedSaveReportsTheValueAndKeepsTheStore) {
   EXPECT_EQ(Stored(store_, QStringLiteral("Width")), QStringLiteral("220"));
 }
 
-TEST_F(SettingsTest, RunAtStartupWritesTheAutostartEntry) {
+TEST_F(SettingsTest, RunAtStartupIsExactlyMinusOneAndSavingLeavesTheAutostartEntryAlone) {
   auto settings = FirstRun();
-  const QString path = TSettings::AutostartPath();
-  EXPECT_EQ(path, home_.path() + QStringLiteral("/config/autostart/orvane.desktop"));
+  EXPECT_FALSE(settings->RunsAtStartup());
   settings->SetSetting(QStringLiteral("RunAtStartup"), QStringLiteral("-1"));
-  const std::pair<QString, QString> programs[] = {
-      {QStringLiteral("/opt/orvane/bin/orvane"), QStringLiteral("/opt/orvane/bin/orvane")},
-      {QStringLiteral("/home/pat/My Apps/orvane"), QStringLiteral("\"/home/pat/My Apps/orvane\"")}};
-  for (const auto& [program, exec] : programs) {
-    settings->SetExecutablePath(program);
-    ASSERT_TRUE(settings->SaveSettings().ok);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString entry = QString::fromUtf8(file.readAll());
-    EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\n")));
-    EXPECT_TRUE(entry.contains(QStringLiteral("\nExec=") + exec + QStringLiteral("\n"))) << entry.toStdString();
-  }
-  // Only exactly "-1" keeps it; another true value does not.
+  EXPECT_TRUE(settings->RunsAtStartup());
+  ASSERT_TRUE(settings->SaveSettings().ok);
+  EXPECT_FALSE(QFileInfo::exists(home_.path() + QStringLiteral("/config/autostart/orvane.desktop")));
   settings->SetSetting(QStringLiteral("RunAtStartup"), QStringLiteral("1"));
-  ASSERT_TRUE(settings->SaveSettings().ok);
-  EXPECT_FALSE(QFileInfo::exists(path));
-}
-
-TEST_F(SettingsTest, RunAtStartupOffRemovesAnEntryLeftBehind) {
-  QDir().mkpath(QFileInfo(TSettings::AutostartPath()).path());
-  QFile stale(TSettings::AutostartPath());
-  ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-  stale.close();
-  auto settings = FirstRun();
-  ASSERT_TRUE(settings->SaveSettings().ok);
-  EXPECT_FALSE(QFileInfo::exists(TSettings::AutostartPath()));
+  EXPECT_FALSE(settings->RunsAtStartup());
 }
 
 // --- Command-line runs: nothing asked, nothing of the defaults kept -----------------------
