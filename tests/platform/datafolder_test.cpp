@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -33,6 +34,15 @@ TEST(UserDataFolder, AFileInItsPlaceIsReported) {
   QString error;
   EXPECT_FALSE(UserDataFolder(path).Prepare(error));
   EXPECT_TRUE(error.contains(path)) << error.toStdString();
+}
+
+TEST(UserDataFolder, ThePathAloneMakesNothing) {
+  QTemporaryDir dir;
+  const QByteArray old = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
+  EXPECT_EQ(UserDataFolder().Path(), dir.path() + QStringLiteral("/orvane/"));
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("orvane"))));
+  if (old.isNull()) qunsetenv("XDG_DATA_HOME"); else qputenv("XDG_DATA_HOME", old);
 }
 
 }  // namespace
