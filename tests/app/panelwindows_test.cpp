@@ -4,6 +4,7 @@
 #include "core/memorykeystore.h"
 #include "platform/sound.h"
 #include "session/appcontext.h"
+#include "support/fakeservices.h"
 #include "support/recordingshell.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
@@ -50,7 +51,8 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   SilentSound alarm;
   SilentSound preview;
   RecordingShell shell;
-  PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, 0});
+  FakeNetworkPresence network(false);
+  PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, network, 0});
 
   EXPECT_EQ(HiddenActions(panel.toDo.menuBar()->actions()), QStringList());
   EXPECT_EQ(HiddenActions(panel.month.menuBar()->actions()), QStringList());

@@ -4,6 +4,7 @@
 #include "platform/singleinstance.h"
 #include "platform/sqlitekeystore.h"
 #include "session/appcontext.h"
+#include "support/fakeservices.h"
 #include "support/programrun.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
@@ -136,14 +137,20 @@ TEST(SavingTheCalendar, ARestoredCalendarAndItsSettingsAreStoredTogetherOrNotAtA
   AddEvent(context.calendar(), QStringLiteral("Restored"), D(2024, 3, 6));
   context.calendar().DataChanged = true;
   context.settings().SetSetting(QStringLiteral("Width"), QStringLiteral("300"));
+  context.settings().SetSetting(QStringLiteral("RunAtStartup"), QStringLiteral("-1"));
+  FakeAutostart autostart;
+  context.SetAutostart(&autostart);
   memory.FailWritesOf(QStringLiteral("Width"));
   asked.AnswerMessage(Dialogs::Answer::Ok);
   EXPECT_FALSE(context.SaveCalendarAndSettings());
   EXPECT_EQ(StoredTitles(memory), QStringList({"Before"}));
+  // The program starts at logon only once the restored settings are stored.
+  EXPECT_EQ(autostart.on, std::nullopt);
 
   memory.FailWritesOf(QString());
   EXPECT_TRUE(context.SaveCalendarAndSettings());
   EXPECT_EQ(StoredTitles(memory), QStringList({"Restored"}));
+  EXPECT_EQ(autostart.on, true);
   ASSERT_TRUE(memory.OpenKey(QStringLiteral("\\Software\\Orvane"), false));
   EXPECT_EQ(memory.ReadString(QStringLiteral("Width")), QStringLiteral("300"));
 }

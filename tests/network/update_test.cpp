@@ -1,6 +1,7 @@
 #include "loopbackserver.h"
 #include "network/httpclient.h"
 #include "network/update.h"
+#include "support/fakeservices.h"
 #include "support/recordingshell.h"
 #include "support/screenshot.h"
 #include "support/scripteddialogs.h"
@@ -107,7 +108,7 @@ class UpdateTest : public ::testing::Test {
 
   // The updater over the host the test sets (empty: none), recording the program's end.
   std::unique_ptr<T_Update> Make(UpdateIdentity identity) {
-    auto update = std::make_unique<T_Update>(dialogs, shell, [this] { return host; }, std::move(identity));
+    auto update = std::make_unique<T_Update>(dialogs, shell, network, [this] { return host; }, std::move(identity));
     update->HTTPClient->SetTimeOuts(2000, 2000);
     update->EndProgram = [this] { ++ends; };
     return update;
@@ -126,6 +127,7 @@ class UpdateTest : public ::testing::Test {
   TempHome home;
   ScriptedDialogs dialogs;
   RecordingShell shell;
+  FakeNetworkPresence network;
   QString host;
   int ends = 0;
 };
@@ -232,6 +234,16 @@ TEST_F(UpdateTest, OnlyTheLastComponentDecidesWhetherAVersionIsNewer) {
   EXPECT_TRUE(shell.started.empty());
 }
 
+TEST_F(UpdateTest, WithoutANetworkTheServerIsNotAsked) {
+  UpdateServer server;
+  host = server.server.hostAndPort();
+  network.present = false;
+  EXPECT_EQ(Make()->CheckForUpdate(true), UpdateOutcome::CheckFailed);
+  EXPECT_EQ(network.asked, QStringList{QStringLiteral("127.0.0.1")});
+  EXPECT_TRUE(server.server.requests().isEmpty());
+  EXPECT_TRUE(dialogs.asked().empty());
+}
+
 TEST_F(UpdateTest, DownloadsWritesAndStartsTheNewerInstallerThenEnds) {
   UpdateServer server;
   const QByteArray body = Installer(3000);
@@ -271,7 +283,7 @@ TEST_F(UpdateTest, StartingTheInstallerEndsTheMainLoop) {
   UpdateServer server;
   host = server.server.hostAndPort();
   // The program's own way to end: the main loop returns, and the main sequence saves.
-  T_Update update(dialogs, shell, [this] { return host; }, Identity());
+  T_Update update(dialogs, shell, network, [this] { return host; }, Identity());
   std::optional<UpdateOutcome> outcome;
   QTimer::singleShot(0, &update, [&] { outcome = update.CheckForUpdate(true); });
   QTimer guard;  // ends a broken test instead of hanging it

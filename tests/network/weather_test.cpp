@@ -1,6 +1,7 @@
 #include "loopbackserver.h"
 #include "network/httpclient.h"
 #include "network/weather.h"
+#include "support/fakeservices.h"
 #include "support/testutil.h"
 #include "weatherpages.h"
 
@@ -31,7 +32,8 @@ class WeatherTest : public ::testing::Test {
     return Missing;
   }};
   WeatherSettings settings;
-  T_Weather weather{[this] { return settings; }};
+  FakeNetworkPresence network;
+  T_Weather weather{[this] { return settings; }, network};
 };
 
 TEST_F(WeatherTest, RefreshReadsBothPagesOfTheZipCodeAndSaysSo) {
@@ -108,6 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
         FailedRefresh{"RefusedConnectionsChangeNothing", std::nullopt, std::nullopt, true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(WeatherTest, WithoutANetworkNothingIsAskedAndTheReportIsInvalid) {
+  ASSERT_TRUE(weather.RefreshWeather(QStringLiteral("90210")));
+  network.present = false;
+  ASSERT_TRUE(weather.RefreshWeather(QStringLiteral("90210")));
+  EXPECT_FALSE(Report().CurrentValid);
+  EXPECT_FALSE(Report().ForecastValid);
+  EXPECT_EQ(server.requests().size(), 2);
+  EXPECT_EQ(network.asked, (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1")}));
+}
+
 TEST_F(WeatherTest, FirstTickStretchesTheIntervalAndRefreshesUnlessWeatherIsOff) {
   EXPECT_TRUE(Report().Loading);
   weather.UpdateWeatherTimer();
@@ -118,7 +130,7 @@ TEST_F(WeatherTest, FirstTickStretchesTheIntervalAndRefreshesUnlessWeatherIsOff)
   EXPECT_EQ(server.requests().size(), 4);
 
   settings.DisplayWeather = false;
-  T_Weather off([this] { return settings; });
+  T_Weather off([this] { return settings; }, network);
   off.UpdateWeatherTimer();
   EXPECT_EQ(server.requests().size(), 4);
   EXPECT_TRUE(off.Report().Loading);
