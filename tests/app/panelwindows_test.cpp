@@ -14,21 +14,13 @@
 
 namespace {
 
-// The actions of a menu bar or menu and of all the menus under it, separators left out.
-void CollectActions(const QList<QAction*>& actions, QList<QAction*>& out) {
+// The hidden actions of a menu bar or menu and of all the menus under it, separators left out.
+QStringList HiddenActions(const QList<QAction*>& actions) {
+  QStringList hidden;
   for (QAction* action : actions) {
     if (action->isSeparator()) continue;
-    out << action;
-    if (action->menu()) CollectActions(action->menu()->actions(), out);
-  }
-}
-
-QStringList HiddenActions(const QList<QAction*>& actions) {
-  QList<QAction*> all;
-  CollectActions(actions, all);
-  QStringList hidden;
-  for (QAction* action : all) {
     if (!action->isVisible()) hidden << action->objectName();
+    if (action->menu()) hidden << HiddenActions(action->menu()->actions());
   }
   return hidden;
 }
