@@ -142,24 +142,6 @@ TEST_F(FilesTest, RestoreBringsBackTheCalendarAndTheSettings) {
   EXPECT_EQ(to.Setting("GradientHeight"), "21");
 }
 
-TEST_F(FilesTest, RestoreFromBytesKeepsTheCurrentAddressesAndListsTheFilesOnes) {
-  Computer pc;
-  pc.settings->SetSetting("UpdateHost", "updates.orvane.org");
-  pc.settings->SetSetting("WebSite", "https://orvane.org");
-  pc.settings->SetSetting("NwsHost", "nws.example");
-  QList<HeldSetting> held;
-  ASSERT_TRUE(RestoreFromBytes(pc.calendar, *pc.settings, HostileBackup, &held));
-  EXPECT_EQ(pc.Setting("Width"), "250");
-  EXPECT_EQ(pc.Setting("UpdateHost"), "updates.orvane.org");
-  EXPECT_EQ(pc.Setting("WebSite"), "https://orvane.org");
-  EXPECT_EQ(pc.Setting("WeatherHost"), QString());
-  EXPECT_EQ(pc.Setting("SyncBindAddress"), QString());
-  // An address the file agrees with is no change; one it lacks would fall back to the default.
-  EXPECT_EQ(held, (QList<HeldSetting>{{"UpdateHost", "evil.example"}, {"WeatherHost", "127.0.0.1:9"},
-                                      {"WebSite", QString()}, {"SyncBindAddress", "0.0.0.0"}}));
-  EXPECT_TRUE(pc.dialogs.asked().empty());
-}
-
 TEST_F(FilesTest, RestoreAsksOnceBeforeChangingAddressesAndOnlyYesChangesThem) {
   const QString path = Path("hostile.ovb");
   WriteAll(path, HostileBackup);
@@ -276,20 +258,6 @@ TEST_F(FilesTest, TwoComputersSyncingThroughOneFileConverge) {
   a.calendar.DataChanged = false;
   ASSERT_TRUE(SyncWithFile(a.calendar, path, a.dialogs).ok);
   EXPECT_FALSE(a.calendar.DataChanged);
-}
-
-TEST_F(FilesTest, SyncWithADamagedFileMergesNothingAndLeavesTheFile) {
-  Computer pc;
-  pc.AddEvent("mine", D(2024, 5, 2), 0.1);
-  pc.calendar.DataChanged = false;
-  const QString path = Path("bad.ovs");
-  WriteAll(path, TruncatedBackup());
-  pc.dialogs.AnswerMessage(Dialogs::Answer::Ok);
-  EXPECT_FALSE(SyncWithFile(pc.calendar, path, pc.dialogs).ok);
-  EXPECT_EQ(pc.dialogs.LastText(), Damaged);
-  EXPECT_EQ(pc.calendar.NoteCount(), 1);
-  EXPECT_FALSE(pc.calendar.DataChanged);
-  EXPECT_EQ(ReadAll(path), TruncatedBackup());
 }
 
 }  // namespace
