@@ -79,14 +79,6 @@ TEST_F(Alarms, ALateTickCatchesUpOnceAndReachesOneDayBack) {
   EXPECT_EQ(Tick(DT(2024, 3, 5, 15, 0), DT(2024, 3, 5, 14, 0, 8)), Events{});
 }
 
-TEST_F(Alarms, AcrossMidnight) {
-  const int lateYesterday = AddAlarm(D(2024, 3, 4), EncodeTime(23, 59, 59));
-  const int midnight = AddAlarm(D(2024, 3, 5), 0);
-  AddAlarm(D(2024, 3, 4), 0);  // the day before's midnight is long past
-  EXPECT_EQ(Tick(DT(2024, 3, 4, 23, 59, 58), DT(2024, 3, 5, 0, 0, 3)), (Events{lateYesterday, midnight}));
-  EXPECT_EQ(Tick(DT(2024, 3, 5, 0, 0, 3), DT(2024, 3, 5, 0, 0, 8)), Events{});
-}
-
 TEST_F(Alarms, DeletedSilentAndHiddenOccurrencesAreNotReported) {
   const int deleted = AddAlarm(D(2024, 3, 5), EncodeTime(14, 0));
   const int silent = AddAlarm(D(2024, 3, 5), EncodeTime(14, 0));

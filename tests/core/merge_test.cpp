@@ -131,18 +131,4 @@ TEST_F(MergeTest, TheOpenTaskCountFollowsTheWinner) {
   }
 }
 
-TEST_F(MergeTest, TasksMatchByExactTitleOnly) {
-  calendar_.ToDoArray[calendar_.AppendToDo()] = Task(State::Open, 0.1);
-  TToDo other = Task(State::Open, 0.9);
-  other.Title = "taxes";
-  calendar_.MergeToDo(other);
-  EXPECT_EQ(calendar_.ToDoCount(), 2);
-  TToDo same = Task(State::Open, 0.9);
-  same.DueDate = D(2024, 4, 15);
-  same.Notes = {"forms"};
-  calendar_.MergeToDo(same);
-  EXPECT_EQ(calendar_.ToDoCount(), 2);
-  EXPECT_EQ(calendar_.ToDoArray[0], same);
-}
-
 }  // namespace

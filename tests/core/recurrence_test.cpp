@@ -45,7 +45,6 @@ const Row Rows[] = {
     {"OnItsDayAtAnyTime", {.start = 20240305}, {20240305, 20240305235959}, {20240304, 20240304235959, 20240306}},
     {"SpanOfThreeDays", {.start = 20240305, .span = true, .spanRange = 3},
      {20240305, 20240306, 202403071800}, {20240304, 20240308}},
-    {"SpanAcrossMonthEnd", {.start = 20240228, .span = true, .spanRange = 3}, {20240229, 20240301}, {20240302}},
     {"SpanLongerThanAYear", {.start = 20240101, .span = true, .spanRange = 500},
      {20241231, 20250514}, {20250515, 20231231}},
     {"SpanRangeZeroCoversNothing", {.start = 20240305, .span = true, .spanRange = 0}, {}, {20240305}},
@@ -59,7 +58,6 @@ const Row Rows[] = {
      {20240104, 20240131, 20261231}, {20240105, 20231229}},
     {"FrequencyZeroIsDaily", {.type = 1, .start = 20240101, .freq = 0}, {20240102, 20240103}, {}},
     {"NegativeFrequencyIsDaily", {.type = 1, .start = 20240101, .freq = -5}, {20240102}, {}},
-    {"LargeFrequency", {.type = 1, .start = 20240101, .freq = 100}, {20240410}, {20240409, 20240411}},
     {"CountOneIsTheStartOnly", {.type = 1, .start = 20240101, .rangeType = 1, .count = 1}, {20240101}, {20240102}},
     {"CountZeroNeverListed", {.type = 1, .start = 20240101, .rangeType = 1}, {}, {20240101}},
     {"EndDateAtMidnightAdmitsOnlyMidnight", {.type = 1, .start = 20240301, .rangeType = 2, .end = 20240310},
@@ -81,7 +79,6 @@ const Row Rows[] = {
      {20240108, 20240109}, {20240107, 20240110}},
     {"WeekdaysNoEndSkipsWeekends", {.type = 2, .start = 20240101},
      {20241227, 20260302}, {20241228, 20241229, 20231229}},
-    {"WeekdaysUntilEndDate", {.type = 2, .start = 20240101, .rangeType = 2, .end = 20240131}, {20240131}, {20240201}},
     // Weekly on flagged days; blocks start on the start's weekday, so from a Wednesday,
     // Monday the 8th is in block 0.
     {"MondayAndFridayThreeTimes", {.type = 3, .start = 20240105, .rangeType = 1, .count = 3, .weekdays = "15"},
@@ -136,7 +133,6 @@ const Row Rows[] = {
     {"FirstYearsDayBeforeStart", {.type = 6, .start = 20240801, .rangeType = 1, .count = 1, .day = 4, .month = 6},
      {20250704}, {20240704, 20260704}},
     {"FrequencyPlaysNoPart", {.type = 6, .start = 20240704, .freq = 5, .day = 4, .month = 6}, {20250704}, {}},
-    {"December31", {.type = 6, .start = 20240101, .day = 31, .month = 11}, {20241231}, {20240131}},
     // Yearly by weekday: May 2024 has four Mondays (last the 27th), May 2027 five.
     {"FourthThursdayOfNovember", {.type = 7, .start = 20241128, .day = 4, .month = 10, .cardinal = 3},
      {20241128, 20251127}, {20251120, 20251023}},

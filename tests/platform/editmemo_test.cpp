@@ -8,16 +8,14 @@
 
 namespace {
 
-TEST(EditMemo, ResultIsTheTrimmedTextWithCrLfOrTheUntouchedInitialTextOnCancel) {
+TEST(EditMemo, ShowsTheTrimmedTextAndGivesItWithCrLfOrTheUntouchedInitialTextOnCancel) {
   const std::tuple<bool, QString, QString, QString> rows[] = {  // saved, memo, initial, result
       {false, "edited", "  note \r\n", "  note \r\n"},
       {true, " \n \n\t ", "note", ""},
       {true, "one\ntwo\n", "", "one\r\ntwo"},
       {true, "  hello  ", "", "hello"}};
   for (const auto& [saved, memo, initial, result] : rows) EXPECT_EQ(T_EditMemo::Result(saved, memo, initial), result);
-}
-
-TEST(EditMemo, ShowsPromptAndTrimmedInitialText) {
+  // The dialog shows the prompt and the initial text trimmed.
   EnsureApplication();
   T_EditMemo dialog;
   dialog.Prepare("Day Note", "Note for 3/5/2024:", "  first\r\nsecond \r\n");

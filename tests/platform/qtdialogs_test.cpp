@@ -21,27 +21,22 @@ TEST(QtDialogsScreenshot, LongPromptsWrapWithinTheScreenAndCaptionsFit) {
   QGuiApplication::setApplicationDisplayName("Orvane");
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QtDialogs dialogs;
-  auto prompt = [&](const char* caption, const char* text) {
-    return [&dialogs, caption, text] { EXPECT_FALSE(dialogs.InputQuery(caption, text, QString(), false)); };
-  };
   const struct {
-    const char* picture;  // none: no picture
+    const char* picture;
     const char* caption;
     std::function<void()> ask;
     int captionMargin;  // the title bar also holds the window manager's icon and buttons
     bool wraps;
   } rows[] = {
-      {nullptr, "Enter Name or EMail for Synchronization",
-       prompt("Enter Name or EMail for Synchronization",
-              "Orvane can synchronize your calendar with another system on a network.  If you would like to enable "
-              "this feature, enter your name below.  To disable network synchronization, click cancel.  You can "
-              "change your selection using the Options window."),
-       60, true},
       {"prompt-zip", "Enter Zip for Weather",
-       prompt("Enter Zip for Weather",
-              "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
-              "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection "
-              "using the Options window."),
+       [&] {
+         EXPECT_FALSE(dialogs.InputQuery(
+             "Enter Zip for Weather",
+             "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
+             "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection "
+             "using the Options window.",
+             QString(), false));
+       },
        60, true},
       {"alarm-message", "Orvane Alarm",
        [&] { dialogs.MessageBox("Standup\n\nRoom 4", "Orvane Alarm", Dialogs::Buttons::Ok, Dialogs::Icon::Information); },
@@ -52,7 +47,7 @@ TEST(QtDialogsScreenshot, LongPromptsWrapWithinTheScreenAndCaptionsFit) {
     QTimer::singleShot(0, [&shown, &row] {
       if (QWidget* modal = QApplication::activeModalWidget()) {
         shown = modal->frameGeometry();
-        if (row.picture) Screenshot(modal, row.picture);
+        Screenshot(modal, row.picture);
         if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
       }
     });

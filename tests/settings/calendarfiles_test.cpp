@@ -133,32 +133,6 @@ TEST_F(FilesTest, RestoreBringsBackTheCalendarAndTheSettings) {
   EXPECT_EQ(to.settings->Lines(), from.settings->Lines());
   EXPECT_TRUE(to.dialogs.asked().empty());
 
-  // An empty calendar empties it; settings the file lacks take their defaults.
-  to.calendar.DataChanged = false;
-  WriteAll(path, QByteArray(8, '\0') + "Width=250\r\n");
-  ASSERT_TRUE(RestoreFromFile(to.calendar, *to.settings, path, to.dialogs).ok);
-  EXPECT_EQ(to.calendar.NoteCount() + to.calendar.ToDoCount() + to.calendar.OpenToDoCount, 0);
-  EXPECT_TRUE(to.calendar.DataChanged);
-  EXPECT_EQ(to.Setting("Width"), "250");
-  EXPECT_EQ(to.Setting("GradientHeight"), "21");
-}
-
-TEST_F(FilesTest, RestoreFromBytesKeepsTheCurrentAddressesAndListsTheFilesOnes) {
-  Computer pc;
-  pc.settings->SetSetting("UpdateHost", "updates.orvane.org");
-  pc.settings->SetSetting("WebSite", "https://orvane.org");
-  pc.settings->SetSetting("NwsHost", "nws.example");
-  QList<HeldSetting> held;
-  ASSERT_TRUE(RestoreFromBytes(pc.calendar, *pc.settings, HostileBackup, &held));
-  EXPECT_EQ(pc.Setting("Width"), "250");
-  EXPECT_EQ(pc.Setting("UpdateHost"), "updates.orvane.org");
-  EXPECT_EQ(pc.Setting("WebSite"), "https://orvane.org");
-  EXPECT_EQ(pc.Setting("WeatherHost"), QString());
-  EXPECT_EQ(pc.Setting("SyncBindAddress"), QString());
-  // An address the file agrees with is no change; one it lacks would fall back to the default.
-  EXPECT_EQ(held, (QList<HeldSetting>{{"UpdateHost", "evil.example"}, {"WeatherHost", "127.0.0.1:9"},
-                                      {"WebSite", QString()}, {"SyncBindAddress", "0.0.0.0"}}));
-  EXPECT_TRUE(pc.dialogs.asked().empty());
 }
 
 TEST_F(FilesTest, RestoreAsksOnceBeforeChangingAddressesAndOnlyYesChangesThem) {
@@ -189,7 +163,7 @@ TEST_F(FilesTest, RestoreAsksOnceBeforeChangingAddressesAndOnlyYesChangesThem) {
   EXPECT_EQ(pc.Setting("Width"), "250");
 }
 
-TEST_F(FilesTest, RestoringABadFileChangesNothing) {
+TEST_F(FilesTest, RestoringOrSyncingWithABadFileChangesNothing) {
   const std::tuple<const char*, std::optional<QByteArray>, bool> cases[] = {  // none: no file; damaged
       {"Missing", std::nullopt, false},
       {"Empty", QByteArray(), true},
@@ -209,14 +183,22 @@ TEST_F(FilesTest, RestoringABadFileChangesNothing) {
     if (bytes) WriteAll(path, *bytes);
     pc.dialogs.AnswerMessage(Dialogs::Answer::Ok);
     EXPECT_FALSE(RestoreFromFile(pc.calendar, *pc.settings, path, pc.dialogs).ok);
+    EXPECT_TRUE(damaged ? pc.dialogs.LastText() == Damaged : pc.dialogs.LastText().contains(name));
+    // A missing or empty sync file is a new one; any other bad one is left as it is.
+    const bool syncs = bytes && !bytes->isEmpty();
+    if (syncs) {
+      pc.dialogs.AnswerMessage(Dialogs::Answer::Ok);
+      EXPECT_FALSE(SyncWithFile(pc.calendar, path, pc.dialogs).ok);
+      EXPECT_EQ(pc.dialogs.LastText(), Damaged);
+      EXPECT_EQ(ReadAll(path), *bytes);
+    }
     EXPECT_EQ(pc.calendar.NoteArray, notes);
     EXPECT_EQ(pc.calendar.ToDoArray, todos);
     EXPECT_EQ(pc.calendar.OpenToDoCount, 1);
     EXPECT_FALSE(pc.calendar.DataChanged);
     EXPECT_EQ(pc.settings->Lines(), settings);
-    ASSERT_EQ(pc.dialogs.asked().size(), 1u);
-    EXPECT_EQ(pc.dialogs.asked()[0].caption, "Alert");
-    EXPECT_TRUE(damaged ? pc.dialogs.LastText() == Damaged : pc.dialogs.LastText().contains(name));
+    ASSERT_EQ(pc.dialogs.asked().size(), syncs ? 2u : 1u);
+    for (const auto& asked : pc.dialogs.asked()) EXPECT_EQ(asked.caption, "Alert");
   }
 }
 
@@ -240,57 +222,6 @@ TEST_F(FilesTest, SyncWithANewEmptyOrBackupFileWritesTheCalendarAndKeepsItPrivat
   EXPECT_EQ(b.calendar.NoteCount(), 1);
   EXPECT_EQ(ReadAll(path), CalendarBlock(b.calendar));
   EXPECT_EQ(QFile::permissions(path) & 0x7077, OwnerOnly);
-}
-
-TEST_F(FilesTest, TwoComputersSyncingThroughOneFileConverge) {
-  Computer a(DT(2024, 5, 1, 9, 0));
-  Computer b(DT(2024, 5, 1, 9, 0));
-  // The same event on both, edited later on B; one event and one task of each side's own.
-  a.AddEvent("Shared", D(2024, 5, 6), 0.30);
-  b.AddEvent("Shared", D(2024, 5, 6), 0.70);
-  b.calendar.NoteArray[0].Location = "B's room";
-  a.AddEvent("Only A", D(2024, 5, 7), 0.2);
-  b.AddEvent("Only B", D(2024, 5, 8), 0.2);
-  a.AddTask("A task", false);
-  b.AddTask("B task", true);
-  // A deletion kept on one side is not undone by the other.
-  a.calendar.NoteArray[a.AddEvent("Gone", D(2024, 4, 1), 0.5)].DeleteDate = D(2024, 4, 11);
-  b.AddEvent("Gone", D(2024, 4, 1), 0.5);
-
-  const QString path = Path("shared.ovs");
-  for (Computer* pc : {&a, &b, &a}) ASSERT_TRUE(SyncWithFile(pc->calendar, path, pc->dialogs).ok);
-  auto titles = [](const DataFormat& c) {
-    QStringList t;
-    for (const TNote& n : c.NoteArray) t << n.Title + '@' + n.Location;
-    for (const TToDo& d : c.ToDoArray) t << d.Title;
-    t.sort();
-    return t;
-  };
-  EXPECT_EQ(titles(a.calendar), titles(b.calendar));
-  EXPECT_TRUE(titles(a.calendar).contains("Shared@B's room"));
-  EXPECT_EQ(a.calendar.NoteArray[2].DeleteDate, D(2024, 4, 11));
-  EXPECT_EQ(b.calendar.NoteArray[2].DeleteDate, 0);
-  EXPECT_EQ(a.calendar.NoteCount(), 4);
-  EXPECT_EQ(a.calendar.OpenToDoCount, 1);
-  EXPECT_EQ(b.calendar.OpenToDoCount, 1);
-  // Syncing again changes nothing on either side.
-  a.calendar.DataChanged = false;
-  ASSERT_TRUE(SyncWithFile(a.calendar, path, a.dialogs).ok);
-  EXPECT_FALSE(a.calendar.DataChanged);
-}
-
-TEST_F(FilesTest, SyncWithADamagedFileMergesNothingAndLeavesTheFile) {
-  Computer pc;
-  pc.AddEvent("mine", D(2024, 5, 2), 0.1);
-  pc.calendar.DataChanged = false;
-  const QString path = Path("bad.ovs");
-  WriteAll(path, TruncatedBackup());
-  pc.dialogs.AnswerMessage(Dialogs::Answer::Ok);
-  EXPECT_FALSE(SyncWithFile(pc.calendar, path, pc.dialogs).ok);
-  EXPECT_EQ(pc.dialogs.LastText(), Damaged);
-  EXPECT_EQ(pc.calendar.NoteCount(), 1);
-  EXPECT_FALSE(pc.calendar.DataChanged);
-  EXPECT_EQ(ReadAll(path), TruncatedBackup());
 }
 
 }  // namespace

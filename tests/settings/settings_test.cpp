@@ -71,7 +71,6 @@ TEST_F(SettingsTest, FirstRunQuestionsAndDefaultsSizedByTheWorkArea) {
       {"MainWidth", "1440"}, {"MainHeight", "780"}, {"DesktopLeft", "1700"}, {"MaxHeight", "49"},
       {"WeatherZip", "10001"}, {"SyncEMail", "pat@example.org"}, {"SyncPass", "secret"}, {"EnableSync", "-1"}};
   for (const auto& [key, expected] : cases) EXPECT_EQ(settings->GetSetting(key), expected) << key;
-  EXPECT_TRUE(settings->GetSetting("AlarmSound").endsWith("Alarms/Alarm1.wav"));
   // The theme title is set by the desktop window, not by the defaults; new keys go last.
   EXPECT_EQ(settings->GetSetting("Title"), QString());
   settings->SetSetting("Title", "Default");
@@ -86,15 +85,6 @@ TEST_F(SettingsTest, FirstRunQuestionsAndDefaultsSizedByTheWorkArea) {
                                       {"MaxHeight", "40"}}) {
     EXPECT_EQ(second.GetSetting(key), expected) << key;
   }
-}
-
-TEST_F(SettingsTest, DefaultsSeeTheValuesFilledInBeforeThem) {
-  auto settings = Quiet({{"Width", "300"}, {"GradientHeight", "20"}});
-  EXPECT_EQ(settings->GetSetting("DesktopLeft"), "1620");  // 1920 - 300
-  EXPECT_EQ(settings->GetSetting("MaxHeight"), "52");      // 1040 div 20
-  EXPECT_EQ(settings->GetSetting("CurrentWeather"), "0");
-  EXPECT_EQ(settings->GetSetting("ToolTipWeather"), "0");
-  EXPECT_TRUE(dialogs_.asked().empty());
 }
 
 TEST_F(SettingsTest, StoredValuesAndUnknownKeysAreKeptAndNamesMatchWithoutRegardToCase) {
@@ -162,20 +152,6 @@ TEST_F(SettingsTest, ACancelledQuestionTurnsItsFeatureOff) {
     EXPECT_EQ(dialogs.asked().size(), c.answers.size());
     for (const auto& [key, value] : c.settings) EXPECT_EQ(settings.GetSetting(key), value) << key;
   }
-}
-
-TEST_F(SettingsTest, AnEmptyAnswerIsAskedAgainAtTheNextStart) {
-  for (const char* answer : {"", "pat", "pw"}) dialogs_.AnswerInput(answer);
-  {
-    TSettings settings(store_, dialogs_, screens_);
-    EXPECT_EQ(settings.GetSetting("WeatherZip"), QString());
-    EXPECT_EQ(settings.GetSetting("DisplayWeather"), "-1");
-    ASSERT_TRUE(settings.SaveSettings().ok);
-  }
-  dialogs_.AnswerInput("10001");
-  TSettings again(store_, dialogs_, screens_);
-  EXPECT_EQ(Asked(), Captions + Captions.mid(0, 1));
-  EXPECT_EQ(again.GetSetting("WeatherZip"), "10001");
 }
 
 TEST_F(SettingsTest, MonitorRulesPlaceThePanel) {
