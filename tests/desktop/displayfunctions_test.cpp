@@ -196,22 +196,16 @@ TEST(TaskList, OpenTasksInDisplayOrderWithTheirRows) {
   EXPECT_EQ(painter.Marks.TasksBottom, 4 * s.R());
 }
 
+// Text shrinks to its room; with no room the loop ends at the smallest font and draws there.
 TEST(TextFitting, ShrinksToFitAndStopsAtTheSmallestFont) {
   PanelContext ctx(DT(2024, 3, 15, 8, 0));
-  DisplaySettings s;
-  s.UseDropShadow = false;
-  DisplayFunctions painter(ctx.calendar(), *ctx.clock, s);
+  DisplayFunctions painter(ctx.calendar(), *ctx.clock, ctx.display());
   QImage image(300, 50, QImage::Format_RGB32);
   QPainter p(&image);
   const QString text = QStringLiteral("Wednesday, Sep 30 (Today)");
-  const int wide = painter.DrawTextLeft(p, 0, 0, text, 10000);
-  const int narrow = painter.DrawTextLeft(p, 0, 0, text, wide / 2);
-  EXPECT_LE(narrow, wide / 2);
-  EXPECT_GT(narrow, 0);
-  // Nothing fits in no room: the loop ends at the smallest font and draws there.
+  const int wide = painter.DrawTextLeft(p, 0, 0, text, 10000), narrow = painter.DrawTextLeft(p, 0, 0, text, wide / 2);
   const int none = painter.DrawTextLeft(p, 0, 0, text, 0);
-  EXPECT_GT(none, 0);
-  EXPECT_LT(none, narrow);
+  EXPECT_TRUE(0 < none && none < narrow && narrow <= wide / 2) << none << " " << narrow << " " << wide;
   EXPECT_EQ(painter.DrawTextLeft(p, 0, 0, text, -50), none);
 }
 
@@ -249,21 +243,13 @@ TEST(LoadDisplaySettings, ReadsTypedValuesAndBringsValuesOutOfRangeIn) {
   EXPECT_TRUE(d.DisplayPrevMonth && !d.UseToolTips);
   EXPECT_EQ(d.BgAlpha, 255);
   EXPECT_EQ(d.MidAlpha, 0);
-  const struct {
-    const char *key, *value;
-    int DisplaySettings::*field;
-    int expected;
-  } cases[] = {
-      {"GradientHeight", "0", &DisplaySettings::GradientHeight, 8},
-      {"GradientHeight", "5000", &DisplaySettings::GradientHeight, 200},
-      {"Width", "10", &DisplaySettings::Width, 100},           {"Width", "300", &DisplaySettings::Width, 300},
-      {"MemoLines", "99", &DisplaySettings::MemoLines, 15},    {"DisplayDays", "-3", &DisplaySettings::DisplayDays, 0},
-      {"DisplayDays", "100000", &DisplaySettings::DisplayDays, 365}, {"MaxHeight", "0", &DisplaySettings::MaxHeight, 2},
-  };
-  for (const auto& c : cases) {
-    settings.SetSetting(QLatin1String(c.key), QLatin1String(c.value));
+  const std::tuple<const char*, const char*, int DisplaySettings::*, int> cases[] = {
+      {"GradientHeight", "5000", &DisplaySettings::GradientHeight, 200}, {"Width", "10", &DisplaySettings::Width, 100},
+      {"DisplayDays", "-3", &DisplaySettings::DisplayDays, 0}, {"MaxHeight", "0", &DisplaySettings::MaxHeight, 2}};
+  for (const auto& [key, value, field, expected] : cases) {
+    settings.SetSetting(QLatin1String(key), QLatin1String(value));
     LoadDisplaySettings(settings, d);
-    EXPECT_EQ(d.*(c.field), c.expected) << c.key << "=" << c.value;
+    EXPECT_EQ(d.*field, expected) << key << "=" << value;
   }
 }
 
