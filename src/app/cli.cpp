@@ -4,6 +4,7 @@
 #include "core/paths.h"
 #include "core/wholefile.h"
 #include "platform/consoledialogs.h"
+#include "platform/datafolder.h"
 #include "platform/singleinstance.h"
 #include "platform/sqlitekeystore.h"
 #include "session/appcontext.h"
@@ -83,6 +84,10 @@ class LockedContext : public AppContext {
 }  // namespace
 
 std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock) {
+  // The lock and the store live in the data folder. A folder that cannot be made ready is
+  // reported by the lock or the store, in their words.
+  QString unready;
+  UserDataFolder().Prepare(unready);
   std::unique_ptr<SingleInstance> lock;
   if (forChange) {
     lock = std::make_unique<SingleInstance>(DatabasePath());

@@ -2,8 +2,9 @@
 // desktop menu, on the user's store, asking nothing.
 
 #include "app/commands.h"
-#include "core/backupfiles.h"
+#include "platform/autostart.h"
 #include "session/appcontext.h"
+#include "settings/calendarfiles.h"
 
 namespace {
 
@@ -26,7 +27,12 @@ int RunFileCommand(FileCommand kind, CliArgs& args) {
     case FileCommand::Restore: {
       const FileResult result = RestoreFromFile(context->calendar(), context->settings(), path, context->dialogs());
       if (!result.ok) return 1;
-      return context->SaveCalendarAndSettings() ? 0 : 1;
+      // The restored RunAtStartup decides whether the program starts at logon.
+      XdgAutostart autostart;
+      context->SetAutostart(&autostart);
+      const bool saved = context->SaveCalendarAndSettings();
+      context->SetAutostart(nullptr);
+      return saved ? 0 : 1;
     }
     case FileCommand::Sync: {
       const FileResult result = SyncWithFile(context->calendar(), path, context->dialogs());

@@ -1,6 +1,7 @@
 // orvane weather: fetch the two weather pages once and print the forecast texts.
 #include "app/commands.h"
 #include "network/weather.h"
+#include "platform/networkpresence.h"
 #include "session/appcontext.h"
 
 #include <QCoreApplication>
@@ -36,7 +37,8 @@ int RunWeather(const CliCommand& command, CliArgs& args) {
 
   // One refresh, now: each page waits no longer than the client's time-out for data, and
   // no page, however steadily it trickles, takes longer than the client's deadline.
-  T_Weather weather([settings] { return settings; });
+  SystemNetworkPresence presence;
+  T_Weather weather([settings] { return settings; }, presence);
   weather.UpdateWeather->stop();
   weather.RefreshNow();
   const TWeatherReport& report = weather.Report();

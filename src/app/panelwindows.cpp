@@ -32,9 +32,9 @@ void Present(QWidget& window) {
 }  // namespace
 
 PanelWindows::PanelWindows(AppContext& context, const PanelServices& services)
-    : weather(WeatherSettingsOf(context)),
+    : weather(WeatherSettingsOf(context), services.presence),
       desktop(context, services.screens, services.alarmSound),
-      update(context.dialogs(), services.shell,
+      update(context.dialogs(), services.shell, services.presence,
              [&context] { return context.settings().GetSetting(QStringLiteral("UpdateHost")); }),
       network(context, {}, services.lanPort),
       taskForm(context),

@@ -21,6 +21,7 @@
 #include "network/weather.h"
 
 class AppContext;
+class NetworkPresence;
 class Screens;
 class Shell;
 class Sound;
@@ -33,6 +34,8 @@ struct PanelServices {
   // an alarm short.
   Sound& previewSound;
   Shell& shell;
+  // Asked by the weather and update keepers before they reach for a server.
+  NetworkPresence& presence;
   quint16 lanPort = Lan::Port;
 };
 

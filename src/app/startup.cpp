@@ -5,6 +5,9 @@
 #include "app/quitsignals.h"
 #include "core/paths.h"
 #include "desktop/appicon.h"
+#include "platform/autostart.h"
+#include "platform/datafolder.h"
+#include "platform/networkpresence.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtscreens.h"
 #include "platform/qtshell.h"
@@ -45,6 +48,10 @@ int RunPanel(int argc, char** argv) {
   QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // The lock and the store live in the data folder. A folder that cannot be made ready is
+  // reported by the lock or the store, in their words.
+  QString unready;
+  UserDataFolder().Prepare(unready);
   SingleInstance instance(DatabasePath());
   switch (instance.Start()) {
     case SingleInstance::Outcome::OtherRunning: return 0;
@@ -82,6 +89,10 @@ int RunPanel(int argc, char** argv) {
   // Ended during the first-run questions: nothing was changed yet, and the questions the
   // signal cut short are asked again at the next start.
   if (quitRequested) return 0;
+  // The entry follows the setting the first start filled in, and the executable's place.
+  XdgAutostart autostart;
+  context.SetAutostart(&autostart);
+  autostart.Set(context.settings().RunsAtStartup());
   PainterStartup(context);
   context.calendar().LoadCalendar(context.store());
 
@@ -89,7 +100,8 @@ int RunPanel(int argc, char** argv) {
   QtSound alarmSound;
   QtSound previewSound;
   QtShell shell;
-  PanelWindows panel(context, PanelServices{screens, alarmSound, previewSound, shell});
+  SystemNetworkPresence presence;
+  PanelWindows panel(context, PanelServices{screens, alarmSound, previewSound, shell, presence});
   T_DesktopWindow& desktop = panel.desktop;
   QApplication::setWindowIcon(ApplicationIcon());
   // The panel's icon sits in the notification area, which brings a hidden panel back.

@@ -1,38 +1,22 @@
 #include "core/backupfiles.h"
 
-#include "core/bytestream.h"
 #include "core/dataformat.h"
-#include "core/wholefile.h"
-#include "platform/dialogs.h"
-#include "settings/settings.h"
 
-#include <QFileInfo>
-
-namespace {
-
-FileResult Failed(Dialogs& dialogs, const QString& error) {
-  dialogs.MessageBox(error, QStringLiteral("Alert"), Dialogs::Buttons::Ok, Dialogs::Icon::Error);
-  return FileResult{false, error};
+QByteArray BackupBytes(const DataFormat& calendar, QByteArrayView settingsLines) {
+  QByteArray bytes = CalendarBlock(calendar);
+  bytes.append(settingsLines);
+  return bytes;
 }
 
-FileResult Damaged(Dialogs& dialogs) {
-  dialogs.Alert(DamagedFileText());
-  return FileResult{false, DamagedFileText()};
-}
-
-// Backup and sync files are read whole; a calendar of a hundred thousand events fills a few
-// tens of megabytes.
-constexpr qint64 MaxCalendarFileBytes = 512LL * 1024 * 1024;
-
-}  // namespace
-
-bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes,
-                      QList<HeldSetting>* heldBack) {
+std::optional<BackupContents> ReadBackup(QByteArrayView bytes) {
   ByteReader in(bytes);
-  CalendarRecords records;
-  if (!ReadCalendarBlock(in, records)) return false;
+  BackupContents contents;
+  if (!ReadCalendarBlock(in, contents.records)) return std::nullopt;
+  contents.settingsLines = in.rest();
+  return contents;
+}
 
-  // The whole block was read: only now does anything change.
+void ReplaceCalendar(DataFormat& calendar, CalendarRecords records) {
   calendar.ClearCalendar();
   for (TNote& note : records.notes) {
     const int index = calendar.AppendNote();
@@ -43,41 +27,8 @@ bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView 
     if (!todo.IsOpen()) --calendar.OpenToDoCount;
     calendar.ToDoArray[index] = std::move(todo);
   }
-  // Also when the file held no records: the emptied calendar must reach the store.
   calendar.DataChanged = true;
-
-  // Where the program connects is not the file's to decide: the current addresses stay
-  // until the user agrees to the file's.
-  QList<HeldSetting> current;
-  for (const QString& key : TSettings::AddressKeys()) current << HeldSetting{key, settings.GetSetting(key)};
-  settings.ReadSettingsFromStream(in.rest());
-  if (heldBack) heldBack->clear();
-  for (const HeldSetting& kept : current) {
-    const QString fromFile = settings.GetSetting(kept.name);
-    if (fromFile == kept.value) continue;
-    settings.SetSetting(kept.name, kept.value);
-    if (heldBack) *heldBack << HeldSetting{kept.name, fromFile};
-  }
-  settings.ApplyDefaults(TSettings::Prompts::Skip);
-  return true;
 }
-
-namespace {
-
-// Asks once whether the backup's addresses replace the current ones; applies them on Yes.
-void OfferAddresses(TSettings& settings, const QList<HeldSetting>& held, Dialogs& dialogs) {
-  if (held.isEmpty()) return;
-  QString text = QStringLiteral("This backup would also change where Orvane connects:");
-  for (const HeldSetting& setting : held) {
-    text += QStringLiteral("\r\n") + setting.name + QStringLiteral(": ") +
-            (setting.value.isEmpty() ? QStringLiteral("(the default)") : setting.value);
-  }
-  text += QStringLiteral("\r\nUse these addresses?");
-  if (!dialogs.Confirm(text)) return;
-  for (const HeldSetting& setting : held) settings.SetSetting(setting.name, setting.value);
-}
-
-}  // namespace
 
 bool MergeFromBytes(DataFormat& calendar, QByteArrayView bytes) {
   ByteReader in(bytes);
@@ -86,39 +37,4 @@ bool MergeFromBytes(DataFormat& calendar, QByteArrayView bytes) {
   for (const TNote& note : records.notes) calendar.MergeNote(note);
   for (const TToDo& todo : records.todos) calendar.MergeToDo(todo);
   return true;
-}
-
-QString DamagedFileText() { return QStringLiteral("The file is damaged or is not an Orvane file."); }
-
-FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
-                        Dialogs& dialogs) {
-  QByteArray bytes = CalendarBlock(calendar);
-  settings.WriteSettingsToStream(bytes);
-  const QString error = WriteWholeFile(path, bytes, FileAccess::OwnerOnly);
-  if (!error.isEmpty()) return Failed(dialogs, error);
-  return FileResult();
-}
-
-FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs) {
-  QString error;
-  const std::optional<QByteArray> bytes = ReadWholeFile(path, MaxCalendarFileBytes, error);
-  if (!bytes) return Failed(dialogs, error);
-  QList<HeldSetting> held;
-  if (!RestoreFromBytes(calendar, settings, *bytes, &held)) return Damaged(dialogs);
-  OfferAddresses(settings, held, dialogs);
-  return FileResult();
-}
-
-FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dialogs) {
-  QString error;
-  const QFileInfo info(path);
-  if (info.exists() && info.size() > 0) {
-    const std::optional<QByteArray> bytes = ReadWholeFile(path, MaxCalendarFileBytes, error);
-    if (!bytes) return Failed(dialogs, error);
-    if (!MergeFromBytes(calendar, *bytes)) return Damaged(dialogs);
-  }
-  // A sync file carries the whole calendar: readable by its owner only, like the store.
-  error = WriteWholeFile(path, CalendarBlock(calendar), FileAccess::OwnerOnly);
-  if (!error.isEmpty()) return Failed(dialogs, error);
-  return FileResult();
 }

@@ -1,59 +1,40 @@
 #pragma once
 
-// The three file commands: backing the calendar and settings up to a file, restoring them
-// from one, and synchronising the calendar with a synchronisation file. The desktop menu
-// calls them after its file dialogs; the command line calls them directly.
+// The bytes of backup and synchronisation files. A backup file holds the calendar block
+// followed by the settings lines; a synchronisation file holds the calendar block alone.
+// Everything here works on bytes already read: the files themselves, the settings and the
+// questions to the user belong to the file commands (settings/calendarfiles.h).
 //
-// A backup file holds the calendar block followed by the settings lines; a synchronisation
-// file holds the calendar block alone. Files are read whole and checked before anything
-// changes: a file that ends early or holds impossible counts or lengths changes nothing.
-// Problems are shown through the dialogs (caption "Alert") and returned.
+// Bytes are checked before anything changes: bytes that end early or hold impossible
+// counts or lengths change nothing.
 
+#include "core/bytestream.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
-#include <QList>
-#include <QString>
+#include <optional>
 
 class DataFormat;
-class Dialogs;
-class TSettings;
 
-struct FileResult {
-  bool ok = true;
-  QString error;
+// What a backup file holds: its records, and the settings lines after them as they are in
+// the file (name "=" value, one a line).
+struct BackupContents {
+  CalendarRecords records;
+  QByteArrayView settingsLines;
 };
 
-// What the user sees about a file that cannot be read as a calendar.
-QString DamagedFileText();
+// The bytes of a backup of the whole calendar (deleted records too) with the settings lines
+// after it.
+QByteArray BackupBytes(const DataFormat& calendar, QByteArrayView settingsLines);
 
-// Writes the whole calendar (deleted records too) and the settings to path, replacing it
-// only once the new file is complete. The file is readable by its owner only: it carries the
-// settings, the synchronisation password among them.
-FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
-                        Dialogs& dialogs);
+// Splits a backup file's bytes; nothing when they do not begin with a whole calendar block.
+// settingsLines points into bytes.
+std::optional<BackupContents> ReadBackup(QByteArrayView bytes);
 
-// A setting that a restore did not apply by itself, with the file's value (empty: the file
-// has none, so the default would apply).
-struct HeldSetting {
-  QString name;
-  QString value;
-  bool operator==(const HeldSetting&) const = default;
-};
+// Replaces every event and task of the calendar with the records, and sets DataChanged (also
+// when there are none: the emptied calendar must reach the store).
+void ReplaceCalendar(DataFormat& calendar, CalendarRecords records);
 
-// Replaces the calendar and the settings with the file's. Settings the file lacks take their
-// defaults. DataChanged is set, so the restored calendar is saved. A backup may come from
-// anyone: when it would change where the program connects (TSettings::AddressKeys), the
-// user is asked once whether to use its addresses; without a yes (command-line runs answer
-// No) the current ones stay.
-FileResult RestoreFromFile(DataFormat& calendar, TSettings& settings, const QString& path, Dialogs& dialogs);
-
-// Merges the file's events and tasks into the calendar, then writes the merged calendar back
-// to the file. A file that does not exist yet (or is empty) is created from the calendar.
-FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dialogs);
-
-// The parts of restore and sync that follow reading the file, over its bytes. False, with
-// nothing changed, when the bytes do not begin with a whole calendar block. The restore keeps
-// the current value of every address setting the file would change and lists the file's
-// values in heldBack, for the caller to apply after the user's yes.
-bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes,
-                      QList<HeldSetting>* heldBack = nullptr);
+// Merges the events and tasks of a synchronisation file's bytes into the calendar. False,
+// with nothing changed, when the bytes do not begin with a whole calendar block.
 bool MergeFromBytes(DataFormat& calendar, QByteArrayView bytes);

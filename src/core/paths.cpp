@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -15,20 +14,7 @@ QString WithSlash(const QString& dir) { return dir.endsWith(QLatin1Char('/')) ? 
 QString UserDataDir() {
   QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
   if (dir.isEmpty()) dir = QDir::homePath() + QStringLiteral("/.local/share");
-  dir += QStringLiteral("/orvane");
-  // The folder holds the calendar: only its owner may list or enter it.
-  constexpr auto OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-  const QFileInfo info(dir);
-  if (!info.exists()) {
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir, OwnerOnly);
-  } else {
-    // A folder made by an older version may be open to others: close it.
-    constexpr auto Others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    if (info.isDir() && (info.permissions() & Others)) QFile::setPermissions(dir, OwnerOnly);
-  }
-  return WithSlash(dir);
+  return WithSlash(dir + QStringLiteral("/orvane"));
 }
 
 QString ProgramDir() {

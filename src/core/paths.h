@@ -2,8 +2,10 @@
 
 #include <QString>
 
-// The user's data folder (~/.local/share/orvane/, honouring XDG_DATA_HOME), created on
-// demand and open to its owner only, with a trailing "/".
+// Where things are. Each is computed from the environment and touches nothing: the data
+// folder is made ready once, at start, by whoever runs the program (platform/datafolder.h).
+
+// The user's data folder (~/.local/share/orvane/, honouring XDG_DATA_HOME), with a trailing "/".
 QString UserDataDir();
 // The folder of the running executable, with a trailing "/".
 QString ProgramDir();

@@ -3,13 +3,13 @@
 // weather, the calendar's files and the program itself. Windows of other parts are reached
 // through the context's hooks; an item whose window is not part of this run is hidden.
 
-#include "core/backupfiles.h"
 #include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
 #include "network/weather.h"
 #include "platform/icalendar.h"
 #include "platform/shell.h"
 #include "session/appcontext.h"
+#include "settings/calendarfiles.h"
 #include "settings/settings.h"
 
 #include <QAction>

@@ -3,6 +3,7 @@
 #include "desktop/panellayout.h"
 #include "editors/themeselect.h"
 #include "network/weather.h"
+#include "platform/autostart.h"
 #include "platform/sound.h"
 #include "platform/windowfit.h"
 #include "session/appcontext.h"
@@ -361,6 +362,7 @@ void T_Options::SaveButtonClick() {
   ApplyControls();
   if (weatherTouched_) RefreshWeather();
   const SaveResult saved = context_.settings().SaveSettings();
+  if (Autostart* autostart = context_.autostart()) autostart->Set(context_.settings().RunsAtStartup());
   PanelChanged();
   // The settings stay changed in memory and are written again at the next save.
   if (!saved.ok) context_.dialogs().Alert(tr("The settings could not be saved: %1").arg(saved.error));

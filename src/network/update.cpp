@@ -62,9 +62,14 @@ UpdateIdentity UpdateIdentity::ThisProgram() {
   return identity;
 }
 
-T_Update::T_Update(Dialogs& dialogs, Shell& shell, std::function<QString()> host, UpdateIdentity identity,
-                   QWidget* parent)
-    : QDialog(parent), dialogs_(dialogs), shell_(shell), host_(std::move(host)), identity_(std::move(identity)) {
+T_Update::T_Update(Dialogs& dialogs, Shell& shell, NetworkPresence& presence, std::function<QString()> host,
+                   UpdateIdentity identity, QWidget* parent)
+    : QDialog(parent),
+      dialogs_(dialogs),
+      shell_(shell),
+      presence_(presence),
+      host_(std::move(host)),
+      identity_(std::move(identity)) {
   setObjectName(QStringLiteral("T_Update"));
   setWindowTitle(tr("Download"));
   setModal(false);
@@ -203,7 +208,7 @@ QString T_Update::GetRemoteVersion() {
   fetchable_ = false;
   const QString host = Host();
   // No update server configured is a server that cannot be reached.
-  if (host.isEmpty() || !NetworkPresent(HostPart(host))) return QString();
+  if (host.isEmpty() || !presence_.Present(HostPart(host))) return QString();
   const QString path = QStringLiteral("/currentversion.php");
   const QString agent = QString::fromLatin1(UserAgent);
   HttpResult answer;
@@ -261,7 +266,7 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
   download.outcome = HttpResult::Outcome::SocketError;
   const QString url = Site() + QStringLiteral("/downloads/setup_") + remote + QLatin1Char('_') +
                       QString::fromLatin1(QUrl::toPercentEncoding(editionCode_)) + QStringLiteral(".exe");
-  if (NetworkPresent(HostPart(Host()))) {
+  if (presence_.Present(HostPart(Host()))) {
     QScopedValueRollback<bool> downloading(downloading_, true);
     expectedSize_ = -1;
     download = HTTPClient->HTTPGet(url, QString::fromLatin1(UserAgent), InstallerLimits);

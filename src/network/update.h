@@ -11,6 +11,7 @@
 #include <optional>
 
 class Dialogs;
+class NetworkPresence;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -66,9 +67,10 @@ class T_Update : public QDialog {
   static constexpr int DownloadIntervalMs = 250;
   static constexpr const char* UserAgent = "Orvane/1.0";
 
-  // host is asked at each check for the update server ("host" or "host:port"; empty: none).
-  // dialogs and shell stay owned by the caller and must outlive the window.
-  T_Update(Dialogs& dialogs, Shell& shell, std::function<QString()> host,
+  // host is asked at each check for the update server ("host" or "host:port"; empty: none),
+  // and presence whether it can be reached. dialogs, shell and presence stay owned by the
+  // caller and must outlive the window.
+  T_Update(Dialogs& dialogs, Shell& shell, NetworkPresence& presence, std::function<QString()> host,
            UpdateIdentity identity = UpdateIdentity::ThisProgram(), QWidget* parent = nullptr);
   ~T_Update() override;
 
@@ -147,6 +149,7 @@ class T_Update : public QDialog {
 
   Dialogs& dialogs_;
   Shell& shell_;
+  NetworkPresence& presence_;
   std::function<QString()> host_;
   UpdateIdentity identity_;
   QString currentVersion_;

@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QUrl>
 
-T_Weather::T_Weather(std::function<WeatherSettings()> settings, QObject* parent)
-    : QObject(parent), settings_(std::move(settings)) {
+T_Weather::T_Weather(std::function<WeatherSettings()> settings, NetworkPresence& presence, QObject* parent)
+    : QObject(parent), settings_(std::move(settings)), presence_(presence) {
   HTTPClient = new T_HTTPClient(this);
   report_.Loading = true;
   report_.CurrentValid = false;
@@ -49,7 +49,7 @@ bool T_Weather::RefreshWeather(const QString& zip) {
     return true;
   };
 
-  if (!NetworkPresent(host.section(QLatin1Char(':'), 0, 0))) {
+  if (!presence_.Present(host.section(QLatin1Char(':'), 0, 0))) {
     fail();
     return finish();
   }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+class NetworkPresence;
 class QTimer;
 class T_HTTPClient;
 
@@ -33,8 +34,9 @@ class T_Weather : public QObject {
   static constexpr int IntervalMs = 180000;
   static constexpr const char* UserAgent = "HTTPClient/0.1";
 
-  // settings is asked for the current values at each refresh.
-  explicit T_Weather(std::function<WeatherSettings()> settings, QObject* parent = nullptr);
+  // settings is asked for the current values at each refresh; presence, before each refresh,
+  // whether the weather site can be reached (it stays the caller's and outlives the keeper).
+  T_Weather(std::function<WeatherSettings()> settings, NetworkPresence& presence, QObject* parent = nullptr);
   ~T_Weather() override;
 
   const TWeatherReport& Report() const { return report_; }
@@ -60,6 +62,7 @@ class T_Weather : public QObject {
 
  private:
   std::function<WeatherSettings()> settings_;
+  NetworkPresence& presence_;
   TWeatherReport report_;
   bool refreshing_ = false;
 };

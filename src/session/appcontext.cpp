@@ -1,5 +1,7 @@
 #include "session/appcontext.h"
 
+#include "platform/autostart.h"
+
 AppContext::AppContext(std::unique_ptr<Clock> clock, std::unique_ptr<Dialogs> dialogs,
                        std::unique_ptr<KeyStore> store)
     : clock_(std::move(clock)), dialogs_(std::move(dialogs)), store_(std::move(store)), calendar_(*clock_) {}
@@ -32,7 +34,7 @@ bool AppContext::SaveCalendar() {
 bool AppContext::SaveCalendarAndSettings() {
   TSettings& stored = settings();
   const SaveResult result = calendar_.SaveWith(*store_, [&stored] { return stored.WriteSettingsToStore(); });
-  if (result.ok) stored.UpdateAutostart();
+  if (result.ok && autostart_) autostart_->Set(stored.RunsAtStartup());
   return Reported(result);
 }
 

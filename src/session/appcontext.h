@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class Autostart;
 class T_Weather;
 
 // The windows that one part of the program opens in another, and the only way a window reaches
@@ -86,6 +87,11 @@ class AppContext {
   T_Weather* weather() { return weather_; }
   void SetWeather(T_Weather* weather) { weather_ = weather; }
 
+  // The start-at-logon entry, brought in line with RunAtStartup where the setting changes
+  // (options, first start, restore); while none is set the entry is left alone. Not owned.
+  Autostart* autostart() { return autostart_; }
+  void SetAutostart(Autostart* autostart) { autostart_ = autostart; }
+
   // How windows reach each other.
   AppWindows& windows() { return windows_; }
 
@@ -109,5 +115,6 @@ class AppContext {
   std::unique_ptr<TSettings> settings_;
   DisplaySettings display_;
   T_Weather* weather_ = nullptr;
+  Autostart* autostart_ = nullptr;
   AppWindows windows_;
 };

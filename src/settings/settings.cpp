@@ -3,17 +3,11 @@
 #include "settings/namevaluelines.h"
 
 #include "core/bytestream.h"
-#include "core/wholefile.h"
 #include "core/keystore.h"
 #include "core/paths.h"
 #include "platform/dialogs.h"
 #include "platform/screens.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <functional>
 #include <limits>
 
@@ -146,23 +140,6 @@ QRect PrimaryWorkArea(const Screens& screens) {
   const int primary = screens.primary();
   const QRect area = primary >= 0 ? screens.info(primary).workArea : QRect();
   return area.isValid() ? area : QRect(0, 0, 1024, 768);
-}
-
-// A path as a desktop entry's Exec wants it: quoted when it holds anything special.
-QString ExecField(const QString& path) {
-  QString quoted;
-  bool needsQuotes = false;
-  for (QChar c : path) {
-    if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\')) {
-      quoted += QLatin1Char('\\');
-      needsQuotes = true;
-    } else if (c.isSpace() || QStringLiteral("'><~|&;*?#()").contains(c)) {
-      needsQuotes = true;
-    }
-    quoted += c;
-  }
-  quoted.replace(QLatin1Char('%'), QStringLiteral("%%"));
-  return needsQuotes ? QLatin1Char('"') + quoted + QLatin1Char('"') : quoted;
 }
 
 }  // namespace
@@ -366,7 +343,6 @@ SaveResult TSettings::SaveSettings() {
     }
     if (!result.ok) store_.Rollback();
   }
-  UpdateAutostart();
   return result;
 }
 
@@ -387,38 +363,9 @@ SaveResult TSettings::WriteSettingsToStore() {
   return result;
 }
 
-QString TSettings::AutostartPath() {
-  QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-  if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
-  return config + QStringLiteral("/autostart/orvane.desktop");
-}
-
-QString TSettings::ExecutablePath() const {
-  if (!executablePath_.isEmpty()) return executablePath_;
-  if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
-  return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-}
-
-bool TSettings::UpdateAutostart() {
-  const QString path = AutostartPath();
-  const Entry* run = nullptr;
+bool TSettings::RunsAtStartup() const {
   const qsizetype at = IndexOf(QStringLiteral("RunAtStartup"));
-  if (at >= 0) run = &entries_[at];
-  const std::optional<QString> value = run ? Persistent(*run) : std::nullopt;
-  if (value != QStringLiteral("-1")) {
-    return !QFileInfo::exists(path) || QFile::remove(path);
-  }
-  if (!QDir().mkpath(QFileInfo(path).path())) return false;
-  const QString entry = QStringLiteral(
-                            "[Desktop Entry]\n"
-                            "Type=Application\n"
-                            "Name=Orvane\n"
-                            "Comment=Calendar and planner on the desktop\n"
-                            "Exec=%1\n"
-                            "Terminal=false\n"
-                            "X-GNOME-Autostart-enabled=true\n")
-                            .arg(ExecField(ExecutablePath()));
-  return WriteWholeFile(path, entry.toUtf8(), FileAccess::Shared).isEmpty();
+  return at >= 0 && Persistent(entries_[at]) == QStringLiteral("-1");
 }
 
 void TSettings::WriteSettingsToStream(QByteArray& out) const {

@@ -55,14 +55,15 @@ class TSettings {
   void SetBool(const QString& name, bool value);
   void SetInt(const QString& name, qint32 value);
 
-  // Writes every key to the store (in one transaction) and brings the autostart entry in
-  // line with RunAtStartup. Keys no longer in the list stay in the store.
+  // Writes every key to the store (in one transaction). Keys no longer in the list stay in
+  // the store.
   SaveResult SaveSettings();
   // Writes every key into the store inside a transaction the caller holds (a restore saves
-  // the calendar and the settings together); the autostart entry is the caller's to update,
-  // once the transaction committed.
+  // the calendar and the settings together).
   SaveResult WriteSettingsToStore();
-  bool UpdateAutostart();
+  // Whether the program is to start at logon: RunAtStartup as saved is exactly "-1". The
+  // code that changes it brings the autostart entry in line (platform/autostart.h).
+  bool RunsAtStartup() const;
 
   // Each setting as one line, name "=" value CR LF, in list order, as UTF-8.
   void WriteSettingsToStream(QByteArray& out) const;
@@ -80,12 +81,6 @@ class TSettings {
 
   // Every setting as "name=value", in list order.
   QStringList Lines() const;
-
-  // The start-at-logon entry: $XDG_CONFIG_HOME/autostart/orvane.desktop.
-  static QString AutostartPath();
-  // The program started at logon; the running executable unless set (tests).
-  void SetExecutablePath(const QString& path) { executablePath_ = path; }
-  QString ExecutablePath() const;
 
   static std::optional<bool> ParseBool(const QString& text);
   static std::optional<qint32> ParseInt(const QString& text);
@@ -118,5 +113,4 @@ class TSettings {
   // Keys (lowercase) whose value holds for this run only, with the stored value behind it.
   QHash<QString, std::optional<QString>> runOnly_;
   bool applyingDefaults_ = false;
-  QString executablePath_;
 };

@@ -30,9 +30,7 @@ class FileCommands : public ProgramTest {
     AddTask(c, QStringLiteral("Laundry")).Notes = {QStringLiteral("whites"), QStringLiteral("colours")};
     c.ToggleToDoCompleted(1);
   }
-
-  // Every event and task of the store as bytes, sorted: equal when both hold the same
-  // records in whatever order.
+  // Every event and task of the store as bytes, sorted: equal when both hold the same records.
   QList<QByteArray> Records(const QString& who) {
     QList<QByteArray> records;
     Load([&](DataFormat& calendar) {
@@ -48,133 +46,99 @@ class FileCommands : public ProgramTest {
     std::sort(records.begin(), records.end());
     return records;
   }
-
-  // The titles of the events on a day, sorted, and the number of tasks.
-  std::pair<QStringList, int> On(TDateTime day, const QString& who) {
-    std::pair<QStringList, int> seen;
-    Load([&](DataFormat& calendar) {
-      calendar.FindDayEvents(day);
-      for (int i : calendar.DayEvents) seen.first << calendar.NoteArray[i].Title;
-      seen.first.sort();
-      seen.second = calendar.ToDoCount();
-    }, who);
-    return seen;
+  QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
   }
 };
 
-TEST_F(FileCommands, BackupRestoresIntoAnEmptyStoreAsTheSameCalendarAndSettings) {
+constexpr QFile::Permissions OwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+TEST_F(FileCommands, BackupRestoresIntoAnEmptyStoreAndADamagedFileChangesNothing) {
   Store(Sample, {{"Width", "300"}, {"SyncPass", "pw"}, {"FontName", "DejaVu Sans"}}, "a");
   const QString file = File("a.ovb");
-  ProgramResult r = Run({"backup", file}, "a");
-  ASSERT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_EQ(QFile::permissions(file) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
-  r = Run({"restore", file}, "b");
+  ASSERT_EQ(Run({"backup", file}, "a").code, 0);
+  EXPECT_EQ(QFile::permissions(file) & 0x7077, OwnerOnly);
+  ProgramResult r = Run({"restore", file}, "b");
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(Dump("b"), Dump("a"));
   EXPECT_TRUE(Dump("b").contains(QStringLiteral("Caf\u00e9 with Ann")));
   EXPECT_TRUE(Dump("b").contains(QStringLiteral("DejaVu Sans")));
+  // A minus is the terminal; a sync file is read and written back, so the terminal cannot be one.
+  r = Run({"backup", "-"}, "a");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.out.contains(QStringLiteral("Width=300")));
+  r = Run({"export-ics", "-"}, "a");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.out.startsWith(QStringLiteral("BEGIN:VCALENDAR"))) << r.out.left(80).toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("standard output")));
+  EXPECT_EQ(Run({"sync", "-"}, "a").code, 2);
+  const QString before = Dump("a");
+  QFile damaged(File("damaged.ovb"));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write(QByteArray("\x02\0\0\0\x05\0\0\0Tit", 11));
+  damaged.close();
+  for (const char* command : {"restore", "sync"}) {
+    r = Run({command, damaged.fileName()}, "a");
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_EQ(r.err.trimmed(), QStringLiteral("orvane: Alert: The file is damaged or is not an Orvane file.")) << command;
+  }
+  EXPECT_EQ(QFileInfo(damaged.fileName()).size(), 11);
+  EXPECT_EQ(Run({"restore", File("none.ovb")}, "a").code, 1);
+  EXPECT_EQ(Dump("a"), before);
 }
 
 TEST_F(FileCommands, TwoStoresSyncingThroughOneFileConverge) {
   Store(Sample, {}, "a");
   Store([](DataFormat& c) { AddTask(c, QStringLiteral("B's task")); }, {}, "b");
-  for (const char* who : {"a", "b", "a"}) {
-    const ProgramResult r = Run({"sync", File("shared.ovs")}, who);
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
-  }
+  for (const char* who : {"a", "b", "a"}) ASSERT_EQ(Run({"sync", File("shared.ovs")}, who).code, 0) << who;
   EXPECT_EQ(Records("a"), Records("b"));
   EXPECT_EQ(Records("a").size(), 5);
   EXPECT_TRUE(Dump("a").contains(QStringLiteral("B's task")));
   // The shared file and the data folder hold the calendar: their owner's only.
-  EXPECT_EQ(QFile::permissions(File("shared.ovs")) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
-  EXPECT_EQ(QFile::permissions(QFileInfo(DatabaseFile("a")).path()) & 0x7077,
-            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(QFile::permissions(File("shared.ovs")) & 0x7077, OwnerOnly);
+  EXPECT_EQ(QFile::permissions(QFileInfo(DatabaseFile("a")).path()) & 0x7077, OwnerOnly | QFile::ExeOwner);
 }
 
-// A disk that fills up half way through a write: no file grows past 64 KiB (room for the
-// store's shared-memory index, not for the files the commands write).
-constexpr qint64 FileLimit = 64 * 1024;
-void SmallFileLimit() {
-  ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limit;
-  ::getrlimit(RLIMIT_FSIZE, &limit);
-  limit.rlim_cur = FileLimit;
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-TEST_F(FileCommands, AWriteThatFailsKeepsTheOldFileAndSaysSo) {
+TEST_F(FileCommands, AWriteThatFailsKeepsTheOldFileAndSaysSoAndOnlyRegularFilesAreReadOrReplaced) {
   Store([](DataFormat& c) {
     for (int i = 0; i < 2000; ++i) {
       AddEvent(c, QStringLiteral("Event number %1, with a title long enough to fill the file").arg(i), D(2024, 3, 1) + i);
     }
   });
-  RunOptions full;
-  full.inChild = SmallFileLimit;
+  // A disk that fills up half way through a write: no file grows past 64 KiB (room for the
+  // store's shared-memory index, not for the files the commands write).
+  constexpr qint64 FileLimit = 64 * 1024;
+  const RunOptions full{.inChild = [] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = FileLimit;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }};
   for (const char* command : {"backup", "sync", "export-ics"}) {
     const QString file = File(QStringLiteral("good.%1").arg(QString::fromLatin1(command)));
     ASSERT_EQ(Run({command, file}).code, 0) << command;
-    QFile written(file);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    const QByteArray good = written.readAll();
-    written.close();
+    const QByteArray good = Contents(file);
     ASSERT_GT(good.size(), FileLimit) << command;
     const ProgramResult r = Run({command, file}, {}, full);
     EXPECT_EQ(r.code, 1) << command;
     EXPECT_TRUE(r.err.contains(file)) << r.err.toStdString();
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), good) << command;
+    EXPECT_EQ(Contents(file), good) << command;
     EXPECT_EQ(QDir(dir_.path()).entryList({QFileInfo(file).fileName() + QLatin1Char('*')}, QDir::Files | QDir::Hidden),
               QStringList(QFileInfo(file).fileName()))
         << "a temporary file was left behind";
   }
-}
-
-TEST_F(FileCommands, OnlyRegularFilesAreReadOrReplaced) {
-  Store(Sample);
   const QString fifo = File("pipe");
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  RunOptions quick;
-  quick.guardMs = 30000;
   for (const char* command : {"backup", "restore", "sync", "export-ics", "import-ics"}) {
-    const ProgramResult r = Run({command, fifo}, {}, quick);
+    const ProgramResult r = Run({command, fifo}, {}, {.guardMs = 30000});
     EXPECT_EQ(r.code, 1) << command;
     EXPECT_TRUE(r.err.contains(QStringLiteral("is not a regular file"))) << command << ": " << r.err.toStdString();
     EXPECT_FALSE(QFileInfo(fifo).isFile()) << command;
   }
   // The folder the user meant is no file either.
   EXPECT_EQ(Run({"export-ics", dir_.path()}).code, 1);
-}
-
-TEST_F(FileCommands, AMinusIsTheTerminal) {
-  Store(Sample, {{"Width", "300"}}, "a");
-  ProgramResult r = Run({"backup", "-"}, "a");
-  ASSERT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_TRUE(r.out.contains(QStringLiteral("Width=300")));
-  r = Run({"export-ics", "-"}, "a");
-  ASSERT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_TRUE(r.out.startsWith(QStringLiteral("BEGIN:VCALENDAR"))) << r.out.left(80).toStdString();
-  EXPECT_TRUE(r.err.contains(QStringLiteral("standard output")));
-  // A sync file is read and written back: the terminal cannot be one.
-  EXPECT_EQ(Run({"sync", "-"}, "a").code, 2);
-}
-
-
-TEST_F(FileCommands, ADamagedFileChangesNothingAndSaysSo) {
-  Store(Sample, {{"Width", "300"}}, "a");
-  const QString before = Dump("a");
-  QFile file(File("damaged.ovb"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(QByteArray("\x02\0\0\0\x05\0\0\0Tit", 11));
-  file.close();
-  for (const char* command : {"restore", "sync"}) {
-    const ProgramResult r = Run({command, file.fileName()}, "a");
-    EXPECT_EQ(r.code, 1) << command;
-    EXPECT_EQ(r.err.trimmed(), QStringLiteral("orvane: Alert: The file is damaged or is not an Orvane file.")) << command;
-    EXPECT_EQ(Dump("a"), before) << command;
-  }
-  EXPECT_EQ(QFileInfo(file.fileName()).size(), 11);
-  EXPECT_EQ(Run({"restore", File("none.ovb")}, "a").code, 1);
-  EXPECT_EQ(Dump("a"), before);
 }
 
 TEST_F(FileCommands, TheyRefuseWhileThePanelRunsWhateverExecutableRunsThem) {
@@ -212,13 +176,24 @@ TEST_F(FileCommands, ExportThenImportIntoAnotherStoreGivesTheSameDays) {
   ProgramResult r = Run({"export-ics", file}, "a");
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(r.out.trimmed(), QStringLiteral("Wrote 2 events and 1 task to %1").arg(file));
+  // The titles of the events on a day, sorted, and the number of tasks.
+  const auto on = [this](TDateTime day, const QString& who) {
+    std::pair<QStringList, int> seen;
+    Load([&](DataFormat& calendar) {
+      calendar.FindDayEvents(day);
+      for (int i : calendar.DayEvents) seen.first << calendar.NoteArray[i].Title;
+      seen.first.sort();
+      seen.second = calendar.ToDoCount();
+    }, who);
+    return seen;
+  };
   r = Run({"import-ics", file}, "b");
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(r.out.trimmed(), QStringLiteral("Imported 2 events and 1 task from %1").arg(file));
-  for (TDateTime day = D(2024, 3, 1); day <= D(2024, 6, 30); day += 1) ASSERT_EQ(On(day, "b"), On(day, "a"));
+  for (TDateTime day = D(2024, 3, 1); day <= D(2024, 6, 30); day += 1) ASSERT_EQ(on(day, "b"), on(day, "a"));
   // A second import adds nothing.
   ASSERT_EQ(Run({"import-ics", file}, "b").code, 0);
-  EXPECT_EQ(On(D(2024, 3, 19), "b"), std::make_pair(QStringList{QStringLiteral("Choir")}, 1));
+  EXPECT_EQ(on(D(2024, 3, 19), "b"), std::make_pair(QStringList{QStringLiteral("Choir")}, 1));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "core/memorykeystore.h"
 #include "platform/sound.h"
 #include "session/appcontext.h"
+#include "support/fakeservices.h"
 #include "support/recordingshell.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
@@ -13,21 +14,13 @@
 
 namespace {
 
-// The actions of a menu bar or menu and of all the menus under it, separators left out.
-void CollectActions(const QList<QAction*>& actions, QList<QAction*>& out) {
+// The hidden actions of a menu bar or menu and of all the menus under it, separators left out.
+QStringList HiddenActions(const QList<QAction*>& actions) {
+  QStringList hidden;
   for (QAction* action : actions) {
     if (action->isSeparator()) continue;
-    out << action;
-    if (action->menu()) CollectActions(action->menu()->actions(), out);
-  }
-}
-
-QStringList HiddenActions(const QList<QAction*>& actions) {
-  QList<QAction*> all;
-  CollectActions(actions, all);
-  QStringList hidden;
-  for (QAction* action : all) {
     if (!action->isVisible()) hidden << action->objectName();
+    if (action->menu()) hidden << HiddenActions(action->menu()->actions());
   }
   return hidden;
 }
@@ -50,7 +43,8 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   SilentSound alarm;
   SilentSound preview;
   RecordingShell shell;
-  PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, 0});
+  FakeNetworkPresence network(false);
+  PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, network, 0});
 
   EXPECT_EQ(HiddenActions(panel.toDo.menuBar()->actions()), QStringList());
   EXPECT_EQ(HiddenActions(panel.month.menuBar()->actions()), QStringList());

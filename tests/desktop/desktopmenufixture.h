@@ -9,6 +9,7 @@
 #include "panelfixture.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
+#include "support/fakeservices.h"
 #include "support/recordingshell.h"
 
 #include <QMenu>
@@ -19,7 +20,7 @@ class DesktopMenuTest : public ::testing::Test {
  public:
   static TDateTime Today() { return 46363; }
 
-  DesktopMenuTest() : ctx(Today() + 9.5 / 24), weather([] { return WeatherSettings{false, {}, 0, 0, {}}; }) {
+  DesktopMenuTest() : ctx(Today() + 9.5 / 24), weather([] { return WeatherSettings{false, {}, 0, 0, {}}; }, network) {
     ctx.context->settings().SetBool(QStringLiteral("DisplayNotebook"), false);
     ctx.context->settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
     PainterStartup(*ctx.context);
@@ -102,6 +103,7 @@ class DesktopMenuTest : public ::testing::Test {
 
   TempHome home;
   PanelContext ctx;
+  FakeNetworkPresence network{false};
   T_Weather weather;
   FixedScreens screens;
   SilentSound sound;

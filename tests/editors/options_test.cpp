@@ -6,6 +6,7 @@
 #include "editors/themeselect.h"
 #include "platform/sound.h"
 #include "session/appcontext.h"
+#include "support/fakeservices.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
@@ -278,12 +279,16 @@ TEST_F(OptionsTest, AnotherMonitorTakesThePanelToTheSamePlaceOnIt) {
   EXPECT_EQ(panelReloads, 1);
 }
 
-TEST_F(OptionsTest, SaveWritesTheStoreAndRefreshesAChangedZipTwice) {
+TEST_F(OptionsTest, SaveWritesTheStoreAndTheAutostartEntryAndRefreshesAChangedZipTwice) {
   TempHome home;
+  FakeAutostart autostart;
+  context->SetAutostart(&autostart);
   settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
   options->show();
   Control<QLineEdit>("WeatherZip")->setText(QStringLiteral("02139"));
+  Control<QAbstractButton>("RunStartup")->setChecked(true);
   Click("SaveButton");
+  EXPECT_EQ(autostart.on, true);
   EXPECT_FALSE(options->isVisible());
   EXPECT_EQ(refreshes, 2);  // the zip differs from the snapshot, and the weather was touched
   EXPECT_EQ(panelReloads, 1);

@@ -11,21 +11,17 @@ using Outcome = HttpResult::Outcome;
 
 // Short time-outs keep the tests quick; the program's own are 5 s and 30 s. Likewise the
 // deadline of a whole exchange and the cap of a body (30 s and 2 MiB).
-constexpr int PageTimeOut = 400;
-constexpr int FileTimeOut = 1500;
-constexpr int Deadline = 4000;
+constexpr int PageTimeOut = 400, FileTimeOut = 1500, Deadline = 4000;
 constexpr qint64 MaxBody = 4096;
 
-class HttpClientTest : public ::testing::Test {
- protected:
-  HttpClientTest() {
-    client.SetTimeOuts(PageTimeOut, FileTimeOut);
-    client.PageLimits = HttpLimits{Deadline, MaxBody};
+struct Client : T_HTTPClient {
+  Client() {
+    SetTimeOuts(PageTimeOut, FileTimeOut);
+    PageLimits = HttpLimits{Deadline, MaxBody};
   }
   HttpResult Get(const LoopbackServer& server, const QString& path = QStringLiteral("/")) {
-    return client.HTTPGet(server.url(path), QStringLiteral("UA"));
+    return HTTPGet(server.url(path), QStringLiteral("UA"));
   }
-  T_HTTPClient client;
 };
 
 QByteArray Bytes(int n) {
@@ -35,6 +31,7 @@ QByteArray Bytes(int n) {
 }
 
 const QByteArray HtmlHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+const QByteArray ChunkedHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n";
 const QByteArray ZipHead = "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\n";
 
 ServerScript SlowPieces() {
@@ -44,111 +41,102 @@ ServerScript SlowPieces() {
   return script;
 }
 
-struct AnswerCase {
-  const char* name;
-  ServerScript script;
-  std::optional<Outcome> outcome;
-  QByteArray body;  // what the request gives
-  bool failed = false;  // for a row without an outcome; one with an outcome fails unless complete
-};
-
-class HttpAnswer : public HttpClientTest, public ::testing::WithParamInterface<AnswerCase> {};
-
-TEST_P(HttpAnswer, EndsWithItsOutcomeAndBody) {
-  LoopbackServer server(GetParam().script);
-  const HttpResult r = Get(server);
-  EXPECT_EQ(r.outcome, GetParam().outcome.value_or(r.outcome));
-  EXPECT_EQ(r.body, GetParam().body);
-  // Every failure says the same; a complete page or no answer at all is none.
-  const bool failed = GetParam().outcome ? *GetParam().outcome != Outcome::Complete : GetParam().failed;
-  EXPECT_EQ(r.Failed(), failed);
-  EXPECT_EQ(r.ErrorMessage(), failed ? QStringLiteral("download failed") : r.ErrorMessage());
+TEST(HttpClient, EachAnswerEndsWithItsOutcomeAndBody) {
+  const struct {
+    const char* name;
+    ServerScript script;
+    std::optional<Outcome> outcome;
+    QByteArray body = {};
+    bool failed = false;  // for a row without an outcome; one with an outcome fails unless complete
+  } cases[] = {
+      {"PageEndsWhenTheServerCloses", ServerScript::Page("<html>Hi</html>\r\nsecond line\r\n"), Outcome::Complete,
+       "<html>Hi</html>\r\nsecond line\r\n"},
+      // Later chunk-size lines stay in the body; the readers of pages look for markers only.
+      {"ChunkedPageLosesItsFirstChunkSizeLineOnly",
+       ServerScript::Answer(ChunkedHead + "c\r\n<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"), Outcome::Complete,
+       "<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"},
+      {"ChunkSizeLineSplitOverReads", ServerScript{{{0, ChunkedHead + "1"}, {60, "a\r"}, {60, "\n<html>body</html>"}}, true},
+       Outcome::Complete, "<html>body</html>"},
+      {"PlainPageKeepsItsFirstLine", ServerScript::Page("<!DOCTYPE html>\r\n<html></html>"), Outcome::Complete,
+       "<!DOCTYPE html>\r\n<html></html>"},
+      {"BytesBeyondTheLengthAreNotPartOfTheFile", ServerScript::Answer(ZipHead + "Content-Length: 4\r\n\r\nabcdEXTRA", false),
+       Outcome::Complete, "abcd"},
+      {"FileClosedBeforeItsLength", ServerScript::Answer(ZipHead + "Content-Length: 1000\r\n\r\nonly this"), std::nullopt,
+       "", true},
+      {"SlowButSteadyDownload", SlowPieces(), Outcome::Complete,
+       "0-piece;1-piece;2-piece;3-piece;4-piece;5-piece;6-piece;7-piece;8-piece;9-piece;"},
+      {"Stall", ServerScript::Answer(HtmlHead + "<html>", false), Outcome::Timeout},
+      {"NeverAnswers", ServerScript{{}, false}, Outcome::Timeout},
+      // The connection stays open: the answer must end on the status, not by time-out.
+      {"NotFoundEndsAtOnce", ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\nNo", false),
+       Outcome::InvalidResponse},
+      {"HeadSplitOverSeveralReads",
+       ServerScript{{{0, "HTTP/1.1 20"}, {60, "0 OK\r\nContent-Ty"}, {60, "pe: text/html\r\n\r"}, {60, "\n<html>split</html>"}},
+                    true},
+       Outcome::Complete, "<html>split</html>"},
+      {"SplitHeadOfAFileStillEndsByLength", ServerScript{{{0, ZipHead}, {60, "Content-Length: 3\r\n\r\nxyz"}}, false},
+       Outcome::Complete, "xyz"},
+      {"NoContentTypeIsAPageEndedByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nServer: tiny\r\n\r\nplain body"),
+       Outcome::Complete, "plain body"},
+      {"LengthNotANumber", ServerScript::Answer(ZipHead + "Content-Length: lots\r\n\r\nabc", false), Outcome::InvalidResponse},
+      {"HeadLargerThan64KiB",
+       ServerScript::Answer("HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(70 * 1024, 'x') + "\r\n\r\nbody", false),
+       Outcome::InvalidResponse},
+      {"HeadCutOffByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"), Outcome::InvalidResponse},
+      {"ClosedWithoutAnyAnswer", ServerScript{{}, true}, std::nullopt},
+      {"TrickleEndsAtTheDeadline", ServerScript::Trickle(3 * Deadline / 100, 100), Outcome::Timeout},
+      {"PageAtTheCap", ServerScript::Page(Bytes(MaxBody)), Outcome::Complete, Bytes(MaxBody)},
+      {"PageBeyondTheCap", ServerScript::Page(Bytes(MaxBody + 1)), Outcome::TooLarge},
+      // Refused on its head: neither its bytes nor a time-out are waited for.
+      {"FileAnnouncedBeyondTheCap",
+       ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody + 1) + "\r\n\r\nab", false),
+       Outcome::TooLarge},
+      {"FileAtTheCap",
+       ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody) + "\r\n\r\n" + Bytes(MaxBody), false),
+       Outcome::Complete, Bytes(MaxBody)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer server(c.script);
+    Client client;
+    const HttpResult r = client.Get(server);
+    EXPECT_EQ(r.outcome, c.outcome.value_or(r.outcome));
+    EXPECT_EQ(r.body, c.body);
+    // Every failure says the same; a complete page or no answer at all is none.
+    const bool failed = c.outcome ? *c.outcome != Outcome::Complete : c.failed;
+    EXPECT_EQ(r.Failed(), failed);
+    EXPECT_EQ(r.ErrorMessage(), failed ? QStringLiteral("download failed") : r.ErrorMessage());
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HttpAnswer,
-    ::testing::Values(
-        AnswerCase{"PageEndsWhenTheServerCloses", ServerScript::Page("<html>Hi</html>\r\nsecond line\r\n"),
-                   Outcome::Complete, "<html>Hi</html>\r\nsecond line\r\n"},
-        // Later chunk-size lines stay in the body; the readers of pages look for markers only.
-        AnswerCase{"ChunkedPageLosesItsFirstChunkSizeLineOnly",
-                   ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
-                                        "c\r\n<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"),
-                   Outcome::Complete, "<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"},
-        AnswerCase{"ChunkSizeLineSplitOverReads",
-                   ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n1"},
-                                 {60, "a\r"}, {60, "\n<html>body</html>"}}, true},
-                   Outcome::Complete, "<html>body</html>"},
-        AnswerCase{"PlainPageKeepsItsFirstLine", ServerScript::Page("<!DOCTYPE html>\r\n<html></html>"),
-                   Outcome::Complete, "<!DOCTYPE html>\r\n<html></html>"},
-        AnswerCase{"BytesBeyondTheLengthAreNotPartOfTheFile",
-                   ServerScript::Answer(ZipHead + "Content-Length: 4\r\n\r\nabcdEXTRA", false), Outcome::Complete, "abcd"},
-        AnswerCase{"FileClosedBeforeItsLength", ServerScript::Answer(ZipHead + "Content-Length: 1000\r\n\r\nonly this"),
-                   std::nullopt, "", true},
-        AnswerCase{"SlowButSteadyDownload", SlowPieces(), Outcome::Complete,
-                   "0-piece;1-piece;2-piece;3-piece;4-piece;5-piece;6-piece;7-piece;8-piece;9-piece;"},
-        AnswerCase{"Stall", ServerScript::Answer(HtmlHead + "<html>", false), Outcome::Timeout, ""},
-        AnswerCase{"NeverAnswers", ServerScript{{}, false}, Outcome::Timeout, ""},
-        // The connection stays open: the answer must end on the status, not by time-out.
-        AnswerCase{"NotFoundEndsAtOnce",
-                   ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n<h1>Not Found</h1>", false),
-                   Outcome::InvalidResponse, ""},
-        AnswerCase{"HeadSplitOverSeveralReads",
-                   ServerScript{{{0, "HTTP/1.1 20"}, {60, "0 OK\r\nContent-Ty"}, {60, "pe: text/html\r\n\r"},
-                                 {60, "\n<html>split</html>"}}, true},
-                   Outcome::Complete, "<html>split</html>"},
-        AnswerCase{"SplitHeadOfAFileStillEndsByLength",
-                   ServerScript{{{0, ZipHead}, {60, "Content-Length: 3\r\n\r\nxyz"}}, false}, Outcome::Complete, "xyz"},
-        AnswerCase{"NoContentTypeIsAPageEndedByClose",
-                   ServerScript::Answer("HTTP/1.1 200 OK\r\nServer: tiny\r\n\r\nplain body"), Outcome::Complete, "plain body"},
-        AnswerCase{"LengthNotANumber", ServerScript::Answer(ZipHead + "Content-Length: lots\r\n\r\nabc", false),
-                   Outcome::InvalidResponse, ""},
-        AnswerCase{"HeadLargerThan64KiB",
-                   ServerScript::Answer("HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(70 * 1024, 'x') +
-                                        "\r\nContent-Type: text/html\r\n\r\nbody", false),
-                   Outcome::InvalidResponse, ""},
-        AnswerCase{"HeadCutOffByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"),
-                   Outcome::InvalidResponse, ""},
-        AnswerCase{"ClosedWithoutAnyAnswer", ServerScript{{}, true}, std::nullopt, ""},
-        AnswerCase{"TrickleEndsAtTheDeadline", ServerScript::Trickle(3 * Deadline / 100, 100), Outcome::Timeout, ""},
-        AnswerCase{"PageAtTheCap", ServerScript::Page(Bytes(MaxBody)), Outcome::Complete, Bytes(MaxBody)},
-        AnswerCase{"PageBeyondTheCap", ServerScript::Page(Bytes(MaxBody + 1)), Outcome::TooLarge, ""},
-        // Refused on its head: neither its bytes nor a time-out are waited for.
-        AnswerCase{"FileAnnouncedBeyondTheCap",
-                   ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody + 1) + "\r\n\r\nab",
-                                        false),
-                   Outcome::TooLarge, ""},
-        AnswerCase{"FileAtTheCap",
-                   ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody) + "\r\n\r\n" +
-                                        Bytes(MaxBody), false),
-                   Outcome::Complete, Bytes(MaxBody)}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(HttpClientTest, SendsTheRequestBytesWithHostWithoutPort) {
-  LoopbackServer server(ServerScript::Page("ok"));
-  client.HTTPGet(server.url(QStringLiteral("/weather/local/12345")), QStringLiteral("HTTPClient/0.1"));
-  ASSERT_EQ(server.requests().size(), 1);
-  EXPECT_EQ(server.requests().at(0), QByteArray("GET /weather/local/12345 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                                "Connection: close\r\nUser-Agent: HTTPClient/0.1\r\n\r\n"));
-}
-
-TEST_F(HttpClientTest, FileEndsAtItsLengthWithProgressAndLongerTimeOutsAfter) {
-  const QByteArray file = Bytes(999);
-  LoopbackServer server(ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                                          "Content-Length: 999\r\n\r\n" + file.left(500)},
-                                      {50, file.mid(500)}},
-                                     false});
+TEST(HttpClient, FileEndsAtItsLengthWithProgressAndLongerTimeOutsAfter) {
+  Client client;
+  LoopbackServer server([](const QByteArray& request) {
+    if (request.startsWith("GET /a ")) return ServerScript{{{0, HtmlHead + "12345"}, {30, "6789"}}, true};
+    if (request.startsWith("GET /text ")) return ServerScript::Page("abc", "text/plain");
+    const QByteArray file = Bytes(999);
+    return ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 999\r\n\r\n" +
+                                 file.left(500)},
+                         {50, file.mid(500)}},
+                        false};
+  });
   QList<int> percents;
   QList<qint64> sizes;
   QObject::connect(&client, &T_HTTPClient::DataReceived, [&] {
     percents << client.PercentDone();
     sizes << client.ExpectedSize();
   });
+  // The expected size of an HTML page is what arrived, of other text nothing; each request starts fresh.
+  EXPECT_EQ(client.Get(server, QStringLiteral("/a")).body, QByteArray("123456789"));
+  EXPECT_EQ(sizes, (QList<qint64>{5, 9}));
+  EXPECT_EQ(client.Get(server, QStringLiteral("/text")).body, QByteArray("abc"));
+  EXPECT_EQ(client.ExpectedSize(), 0);
   EXPECT_EQ(client.TimeOutInterval(), PageTimeOut);
-  const HttpResult r = Get(server, QStringLiteral("/downloads/setup.exe"));
+  percents.clear();
+  sizes.clear();
+  const HttpResult r = client.Get(server, QStringLiteral("/downloads/setup.exe"));
   // Waiting for the close would have ended in a time-out instead.
   EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, file);
+  EXPECT_EQ(r.body, Bytes(999));
   ASSERT_FALSE(percents.isEmpty());
   EXPECT_EQ(percents.first(), 50);  // floor(500 / 1000 * 100)
   EXPECT_EQ(percents.last(), 99);   // floor(999 / 1000 * 100)
@@ -157,21 +145,13 @@ TEST_F(HttpClientTest, FileEndsAtItsLengthWithProgressAndLongerTimeOutsAfter) {
   EXPECT_EQ(client.PercentDone(), 0);
   // Once a file was seen, every later request of this client waits longer for data.
   EXPECT_EQ(client.TimeOutInterval(), FileTimeOut);
+  EXPECT_EQ(client.Get(server, QStringLiteral("/a")).body, QByteArray("123456789"));
+  EXPECT_EQ(server.requests().at(0), QByteArray("GET /a HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                                                "User-Agent: UA\r\n\r\n"));
 }
 
-TEST_F(HttpClientTest, ExpectedSizeOfAnHtmlPageIsWhatArrivedAndOfOtherTextZero) {
-  LoopbackServer html(ServerScript{{{0, HtmlHead + "12345"}, {30, "6789"}}, true});
-  QList<qint64> sizes;
-  QObject::connect(&client, &T_HTTPClient::DataReceived, [&] { sizes << client.ExpectedSize(); });
-  Get(html);
-  EXPECT_EQ(sizes, (QList<qint64>{5, 9}));
-  EXPECT_EQ(client.PercentDone(), 0);
-  LoopbackServer text(ServerScript::Page("abc", "text/plain"));
-  Get(text);
-  EXPECT_EQ(client.ExpectedSize(), 0);
-}
-
-TEST_F(HttpClientTest, RefusedConnectionAndBadUrl) {
+TEST(HttpClient, RefusedConnectionBadUrlAndCancel) {
+  Client client;
   auto gone = std::make_unique<LoopbackServer>(ServerScript::Page("x"));
   const QString url = gone->url(QStringLiteral("/"));
   gone.reset();
@@ -182,20 +162,18 @@ TEST_F(HttpClientTest, RefusedConnectionAndBadUrl) {
   const HttpResult bad = client.HTTPGet(QStringLiteral("ftp://example.org/x"), QStringLiteral("UA"));
   EXPECT_EQ(bad.outcome, Outcome::BadUrl);
   EXPECT_EQ(bad.ErrorMessage(), QStringLiteral("download failed"));
-}
-
-TEST_F(HttpClientTest, CancelEndsTheRunningRequestAndDoesNothingWhenIdle) {
+  // Cancelling when idle does nothing; during a request it ends it.
   client.CancelRequest();
-  LoopbackServer fine(ServerScript::Page("fine"));
-  EXPECT_EQ(Get(fine).body, QByteArray("fine"));
-  LoopbackServer open(ServerScript{{{0, HtmlHead + "first"}}, false});
+  LoopbackServer fine(ServerScript::Page("fine")), open(ServerScript{{{0, HtmlHead + "first"}}, false});
+  EXPECT_EQ(client.Get(fine).body, QByteArray("fine"));
   QObject::connect(&client, &T_HTTPClient::DataReceived, &client, &T_HTTPClient::CancelRequest);
-  const HttpResult r = Get(open);
+  const HttpResult r = client.Get(open);
   EXPECT_EQ(r.outcome, Outcome::Cancelled);
   EXPECT_EQ(r.ErrorMessage(), QStringLiteral("download failed"));
 }
 
-TEST_F(HttpClientTest, InterfaceStaysAliveButASecondRequestIsNotStarted) {
+TEST(HttpClient, InterfaceStaysAliveButASecondRequestIsNotStarted) {
+  Client client;
   // A timer that fires during the wait runs (the interface is alive) and tries a second
   // request of the same client, which is refused while the first runs.
   LoopbackServer server(ServerScript{{{0, HtmlHead}, {150, "done"}}, true});
@@ -203,9 +181,9 @@ TEST_F(HttpClientTest, InterfaceStaysAliveButASecondRequestIsNotStarted) {
   bool busyDuringWait = false;
   QTimer::singleShot(50, [&] {
     busyDuringWait = client.Busy();
-    second = Get(server, QStringLiteral("/second"));
+    second = client.Get(server, QStringLiteral("/second"));
   });
-  EXPECT_EQ(Get(server, QStringLiteral("/first")).body, QByteArray("done"));
+  EXPECT_EQ(client.Get(server, QStringLiteral("/first")).body, QByteArray("done"));
   ASSERT_TRUE(second.has_value());
   EXPECT_TRUE(busyDuringWait);
   EXPECT_EQ(second->outcome, Outcome::Busy);
@@ -213,37 +191,29 @@ TEST_F(HttpClientTest, InterfaceStaysAliveButASecondRequestIsNotStarted) {
   EXPECT_FALSE(client.Busy());
 }
 
-TEST_F(HttpClientTest, ARequestMayBringItsOwnLimits) {
+TEST(HttpClient, ARequestMayBringItsOwnLimits) {
+  Client client;
   LoopbackServer server(ServerScript::Page(Bytes(3 * MaxBody)));
-  EXPECT_EQ(Get(server).outcome, Outcome::TooLarge);
+  EXPECT_EQ(client.Get(server).outcome, Outcome::TooLarge);
   const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"), HttpLimits{Deadline, 4 * MaxBody});
   EXPECT_EQ(r.outcome, Outcome::Complete);
   EXPECT_EQ(r.body, Bytes(3 * MaxBody));
 }
 
-TEST_F(HttpClientTest, HttpsChecksTheServersCertificate) {
+TEST(HttpClient, HttpsChecksTheServersCertificate) {
+  Client client;
   LoopbackServer server(ServerScript::Page("secret page"), LoopbackServer::Tls::On);
   // A certificate no authority vouches for: no request is sent.
-  const HttpResult untrusted = Get(server, QStringLiteral("/page"));
+  const HttpResult untrusted = client.Get(server, QStringLiteral("/page"));
   EXPECT_EQ(untrusted.outcome, Outcome::TlsError);
   EXPECT_TRUE(untrusted.Failed());
   EXPECT_TRUE(server.requests().isEmpty());
   client.AddCaCertificates({LoopbackServer::TlsCertificate()});
-  const HttpResult trusted = Get(server, QStringLiteral("/page"));
+  const HttpResult trusted = client.Get(server, QStringLiteral("/page"));
   EXPECT_EQ(trusted.outcome, Outcome::Complete);
   EXPECT_EQ(trusted.body, QByteArray("secret page"));
   ASSERT_EQ(server.requests().size(), 1);
   EXPECT_TRUE(server.requests().at(0).startsWith("GET /page HTTP/1.1\r\nHost: localhost\r\n"));
-}
-
-TEST_F(HttpClientTest, EachRequestStartsFresh) {
-  LoopbackServer server([](const QByteArray& request) {
-    if (request.startsWith("GET /a ")) return ServerScript::Page("AAA");
-    return ServerScript::Answer("HTTP/1.1 404 Not Found\r\n\r\n");
-  });
-  EXPECT_EQ(Get(server, QStringLiteral("/a")).body, QByteArray("AAA"));
-  EXPECT_EQ(Get(server, QStringLiteral("/b")).outcome, Outcome::InvalidResponse);
-  EXPECT_EQ(Get(server, QStringLiteral("/a")).body, QByteArray("AAA"));
 }
 
 }  // namespace

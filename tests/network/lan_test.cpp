@@ -1,6 +1,6 @@
 // Full LAN exchanges between two complete contexts in one process, bound to 127.0.0.1 and
-// 127.0.0.2 on the same port, and against hand-driven sockets that lose answers or were
-// never let in.
+// 127.0.0.2 on the same port, and against hand-driven sockets that lose answers, replay, or
+// were never let in.
 #include "core/memorykeystore.h"
 #include "loopbackserver.h"
 #include "network/network.h"
@@ -10,64 +10,45 @@
 
 #include <QCoreApplication>
 #include <QListWidget>
-#include <QPushButton>
 #include <QNetworkDatagram>
-#include <QTimer>
+#include <QPushButton>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
-#include <functional>
 
 namespace {
 
-const QString AddressA = QStringLiteral("127.0.0.1");
-const QString AddressB = QStringLiteral("127.0.0.2");
-const QString AddressC = QStringLiteral("127.0.0.3");
+const QString AddressA = QStringLiteral("127.0.0.1"), AddressB = QStringLiteral("127.0.0.2"), AddressC = QStringLiteral("127.0.0.3");
+const QString Alpha = QStringLiteral("alpha"), Bravo = QStringLiteral("bravo");
+const TDateTime Start = DT(2024, 3, 4, 10, 0);
 
-// A port free on the three loopback addresses the tests use.
-quint16 FreePort() {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    QUdpSocket probe;
-    if (!probe.bind(QHostAddress(AddressA), 0)) continue;
-    const quint16 port = probe.localPort();
-    QUdpSocket b, c;
-    if (b.bind(QHostAddress(AddressB), port) && c.bind(QHostAddress(AddressC), port)) return port;
-  }
-  return 0;
-}
-
-// The password check keeps its real limit: the passive side's first check derives the key,
-// which is slow on purpose.
-LanTimings FastTimings() {
-  LanTimings timings;
-  timings.activityMs = 1000;
-  return timings;
-}
-
-// One running copy: its own store, clock, scripted dialogs and network window.
+// One running copy: its own store, clock, scripted dialogs and network window. The password
+// check keeps its real limit: the passive side's first check derives the key, slow on purpose.
 struct Copy {
-  Copy(const QString& address, quint16 port, const QString& password, const QString& name,
-       LanTimings timings = FastTimings(), bool enabled = true, bool allowOlder = false) {
+  Copy(const QString& address, quint16 port, const QString& password, const QString& name, bool enabled = true,
+       bool allowOlder = false) {
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2024, 3, 1, 9, 0)), std::move(scripted),
                                            std::make_unique<MemoryKeyStore>());
-    TSettings& settings = context->settings();
-    settings.SetSetting(QStringLiteral("SyncBindAddress"), address);
-    settings.SetSetting(QStringLiteral("SyncPass"), password);
-    settings.SetSetting(QStringLiteral("SyncEMail"), name + QStringLiteral("@example.org"));
-    settings.SetBool(QStringLiteral("EnableSync"), enabled);
-    settings.SetBool(QStringLiteral("AllowOlderPeers"), allowOlder);
+    for (const auto& [key, value] : {std::pair{"SyncBindAddress", address}, {"SyncPass", password},
+                                     {"SyncEMail", name + QStringLiteral("@example.org")}}) {
+      context->settings().SetSetting(QString::fromLatin1(key), value);
+    }
+    context->settings().SetBool(QStringLiteral("EnableSync"), enabled);
+    context->settings().SetBool(QStringLiteral("AllowOlderPeers"), allowOlder);
+    LanTimings timings;
+    timings.activityMs = 1000;
     network = std::make_unique<T_Network>(*context, timings, port);
     network->ComputerName = name;
   }
   DataFormat& calendar() { return context->calendar(); }
-
+  T_Network::SyncResult Sync(const QString& address, const QString& password) { return network->SyncWithPassword(address, password); }
   ScriptedDialogs* dialogs = nullptr;
   std::unique_ptr<AppContext> context;
   std::unique_ptr<T_Network> network;
 };
 
-TNote Event(const QString& title, TDateTime start, TDateTime modified, const QString& notes = QString()) {
+TNote Event(const QString& title, TDateTime modified = 1, const QString& notes = QString(), TDateTime start = Start) {
   TNote note;
   note.Title = title;
   note.StartDate = DatePart(start);
@@ -99,101 +80,7 @@ std::map<QString, TToDo> Tasks(DataFormat& calendar) {
   return tasks;
 }
 
-class LanExchangeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    port_ = FreePort();
-    if (port_ == 0) GTEST_SKIP() << "no UDP port is free on 127.0.0.1, 127.0.0.2 and 127.0.0.3";
-  }
-  quint16 port_ = 0;
-};
-
-TEST_F(LanExchangeTest, BothCalendarsConvergeByTheMergeRules) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  ASSERT_TRUE(a.network->Listening()) << a.network->ListenError().toStdString();
-  ASSERT_TRUE(b.network->Listening()) << b.network->ListenError().toStdString();
-  const TDateTime start = DT(2024, 3, 4, 10, 0);
-
-  a.calendar().MergeNote(Event(QStringLiteral("Only A"), start, 1));
-  a.calendar().MergeNote(Event(QStringLiteral("Edited on both"), start, 5, QStringLiteral("older text")));
-  a.calendar().MergeNote(Event(QStringLiteral("Same stamp"), start, 3, QStringLiteral("A's text")));
-  TNote deleted = Event(QStringLiteral("Deleted on A"), start, 2);
-  deleted.DeleteDate = D(2024, 2, 20);
-  a.calendar().MergeNote(deleted);
-  a.calendar().MergeToDo(Task(QStringLiteral("Task A"), 1));
-  a.calendar().MergeToDo(Task(QStringLiteral("Task shared"), 9, true));
-
-  b.calendar().MergeNote(Event(QStringLiteral("Only B"), start, 1));
-  b.calendar().MergeNote(Event(QStringLiteral("Edited on both"), start, 6, QStringLiteral("newer text")));
-  b.calendar().MergeNote(Event(QStringLiteral("Same stamp"), start, 3, QStringLiteral("B's text")));
-  b.calendar().MergeNote(Event(QStringLiteral("Deleted on A"), start, 2));
-  b.calendar().MergeToDo(Task(QStringLiteral("Task B"), 1));
-  b.calendar().MergeToDo(Task(QStringLiteral("Task shared"), 4));
-
-  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
-  EXPECT_EQ(result.message, QStringLiteral("Synchronization Complete!"));
-  EXPECT_TRUE(result.complete);
-
-  for (Copy* copy : {&a, &b}) {
-    auto events = Events(copy->calendar());
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(copy->calendar().NoteCount(), 5);
-    EXPECT_EQ(events[QStringLiteral("Edited on both")].Notes, QStringLiteral("newer text"));
-    EXPECT_EQ(events[QStringLiteral("Edited on both")].ModifyDate, 6);
-    auto tasks = Tasks(copy->calendar());
-    ASSERT_EQ(tasks.size(), 3u);
-    EXPECT_TRUE(tasks[QStringLiteral("Task shared")].Completed);
-    EXPECT_EQ(tasks[QStringLiteral("Task B")], Task(QStringLiteral("Task B"), 1));
-  }
-  // Equal stamps: each keeps its own copy.
-  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Same stamp")].Notes, QStringLiteral("A's text"));
-  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Same stamp")].Notes, QStringLiteral("B's text"));
-  // The deletion travelled as a record: not newer, so B keeps its live copy, and A stays deleted.
-  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Deleted on A")].DeleteDate, D(2024, 2, 20));
-  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Deleted on A")].DeleteDate, 0);
-  // A's new task arrived whole; the open counts follow the merged tasks.
-  EXPECT_EQ(Tasks(b.calendar())[QStringLiteral("Task A")], Task(QStringLiteral("Task A"), 1));
-  EXPECT_EQ(a.calendar().OpenToDoCount, 2);
-  EXPECT_EQ(b.calendar().OpenToDoCount, 2);
-  EXPECT_TRUE(b.calendar().DataChanged);
-  EXPECT_TRUE(a.network->SyncButton->isEnabled());
-  EXPECT_TRUE(b.network->SyncButton->isEnabled());
-}
-
-TEST_F(LanExchangeTest, DeletedRecordNewerThanTheLiveCopyTravels) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  const TDateTime start = DT(2024, 3, 4, 10, 0);
-  TNote deleted = Event(QStringLiteral("Edited then deleted"), start, 8);
-  deleted.DeleteDate = D(2024, 3, 1);
-  a.calendar().MergeNote(deleted);
-  b.calendar().MergeNote(Event(QStringLiteral("Edited then deleted"), start, 7));
-  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
-  ASSERT_EQ(b.calendar().NoteCount(), 1);
-  EXPECT_EQ(b.calendar().NoteArray[0], deleted);
-}
-
-TEST_F(LanExchangeTest, WrongPasswordExchangesNothing) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  a.calendar().MergeNote(Event(QStringLiteral("A's"), DT(2024, 3, 4, 10, 0), 1));
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
-  std::vector<int> progress;
-  a.network->ProgressObserver = [&](const QString&, int percent) { progress.push_back(percent); };
-
-  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("Bravo"));
-  EXPECT_EQ(result.message, QStringLiteral("Remote Password incorrect."));
-  EXPECT_FALSE(result.complete);
-  EXPECT_TRUE(progress.empty());
-  // Whatever may still be under way is given its chance to arrive.
-  SpinUntil([] { return false; }, 200);
-  EXPECT_EQ(a.calendar().NoteCount(), 1);
-  EXPECT_EQ(b.calendar().NoteCount(), 1);
-  EXPECT_TRUE(a.network->SyncButton->isEnabled());
-}
-
-// A raw socket standing in for a peer or an intruder.
+// A raw socket standing in for a peer, a relay or an intruder.
 struct HandDriven {
   HandDriven(const QString& address, quint16 port) : port(port) {
     bound = socket.bind(QHostAddress(address), port);
@@ -201,7 +88,7 @@ struct HandDriven {
       while (socket.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket.receiveDatagram(Lan::MaxDatagram);
         received.push_back(datagram.data());
-        if (onDatagram) onDatagram(datagram.data(), datagram.senderAddress());
+        if (onDatagram) onDatagram(datagram.data(), datagram.senderAddress().toString());
       }
     });
   }
@@ -209,349 +96,233 @@ struct HandDriven {
   bool Got(const QByteArray& word) const {
     return std::any_of(received.begin(), received.end(), [&](const QByteArray& d) { return d.startsWith(word); });
   }
-
   quint16 port;
   QUdpSocket socket;
   bool bound = false;
   std::vector<QByteArray> received;
-  std::function<void(const QByteArray&, const QHostAddress&)> onDatagram;
+  std::function<void(const QByteArray&, const QString& from)> onDatagram;
 };
 
+// An older copy, played by hand: it answers the discovery, takes the bare digest of its
+// password, and serves its records in the clear.
+void PlayOlderCopy(HandDriven& older, const QString& password, int notes = 1, bool answerAll = true) {
+  older.onDatagram = [&older, password, notes, answerAll](const QByteArray& d, const QString& to) {
+    if (d.startsWith(Lan::DiscWord)) older.Send(to, Lan::Message(Lan::AnnounceWord, "old kim"));
+    if (d.startsWith(Lan::CheckPassWord)) {
+      const bool right = password.isEmpty() || d == Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(password));
+      older.Send(to, Lan::Message(right ? Lan::PassOkWord : Lan::PassFailWord));
+    }
+    if (d.startsWith(Lan::NoteCntWord)) older.Send(to, Lan::Message(Lan::RNoteCntWord, QByteArray::number(notes)));
+    if (d.startsWith(Lan::TodoCntWord)) older.Send(to, Lan::Message(Lan::RTodoCntWord, "0"));
+    if (d.startsWith(Lan::GetNoteWord) && (answerAll || d == Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(0)))) {
+      older.Send(to, *Lan::NoteMessage(Event(QStringLiteral("Old's"))));
+    }
+    if (d.startsWith(Lan::SyncDoneWord)) older.Send(to, Lan::Message(Lan::DataAckWord));
+  };
+}
+
+class LanExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A port free on the three loopback addresses the tests use.
+    for (int attempt = 0; attempt < 20 && port_ == 0; ++attempt) {
+      QUdpSocket probe, b, c;
+      if (!probe.bind(QHostAddress(AddressA), 0)) continue;
+      if (b.bind(QHostAddress(AddressB), probe.localPort()) && c.bind(QHostAddress(AddressC), probe.localPort())) port_ = probe.localPort();
+    }
+    if (port_ == 0) GTEST_SKIP() << "no UDP port is free on 127.0.0.1, 127.0.0.2 and 127.0.0.3";
+  }
+  Copy A(bool allowOlder = false) { return Copy(AddressA, port_, Alpha, QStringLiteral("desk"), true, allowOlder); }
+  quint16 port_ = 0;
+};
+
+TEST_F(LanExchangeTest, BothCalendarsConvergeByTheMergeRules) {
+  Copy a(AddressA, port_, Alpha, QStringLiteral("desk")), b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  ASSERT_TRUE(a.network->Listening()) << a.network->ListenError().toStdString();
+  ASSERT_TRUE(b.network->Listening()) << b.network->ListenError().toStdString();
+  a.calendar().MergeNote(Event(QStringLiteral("Only A")));
+  a.calendar().MergeNote(Event(QStringLiteral("Edited on both"), 5, QStringLiteral("older text")));
+  a.calendar().MergeNote(Event(QStringLiteral("Same stamp"), 3, QStringLiteral("A's text")));
+  TNote deleted = Event(QStringLiteral("Deleted on A"), 2), deletedLater = Event(QStringLiteral("Edited then deleted"), 8);
+  deleted.DeleteDate = D(2024, 2, 20);
+  deletedLater.DeleteDate = D(2024, 3, 1);
+  a.calendar().MergeNote(deleted);
+  a.calendar().MergeNote(deletedLater);
+  a.calendar().MergeNote(Event(QStringLiteral("Long"), 1, QString(60000, QLatin1Char('n'))));
+  a.calendar().MergeNote(Event(QStringLiteral("Too long"), 1, QString(70000, QLatin1Char('n'))));
+  a.calendar().MergeToDo(Task(QStringLiteral("Task A"), 1));
+  a.calendar().MergeToDo(Task(QStringLiteral("Task shared"), 9, true));
+  b.calendar().MergeNote(Event(QStringLiteral("Only B")));
+  b.calendar().MergeNote(Event(QStringLiteral("Edited on both"), 6, QStringLiteral("newer text")));
+  b.calendar().MergeNote(Event(QStringLiteral("Same stamp"), 3, QStringLiteral("B's text")));
+  b.calendar().MergeNote(Event(QStringLiteral("Deleted on A"), 2));
+  b.calendar().MergeNote(Event(QStringLiteral("Edited then deleted"), 7));
+  b.calendar().MergeNote(Event(QStringLiteral("Long B"), 1, QString(65000, QLatin1Char('b'))));
+  b.calendar().MergeToDo(Task(QStringLiteral("Task B"), 1));
+  b.calendar().MergeToDo(Task(QStringLiteral("Task shared"), 4));
+
+  const T_Network::SyncResult result = a.Sync(AddressB, Bravo);
+  EXPECT_TRUE(result.complete);
+  EXPECT_EQ(result.tooLarge, 1);
+  EXPECT_EQ(result.message, QStringLiteral("Synchronization Complete! 1 record(s) were too large to send."));
+  for (Copy* copy : {&a, &b}) {
+    auto events = Events(copy->calendar());
+    EXPECT_EQ(copy->calendar().NoteCount(), copy == &a ? 9 : 8);  // the one too large stays at home
+    EXPECT_EQ(events[QStringLiteral("Edited on both")].Notes, QStringLiteral("newer text"));
+    EXPECT_EQ(events[QStringLiteral("Edited on both")].ModifyDate, 6);
+    EXPECT_EQ(events[QStringLiteral("Long")].Notes.size(), 60000);
+    EXPECT_EQ(events[QStringLiteral("Long B")].Notes.size(), 65000);
+    EXPECT_EQ(events[QStringLiteral("Edited then deleted")], deletedLater);
+    auto tasks = Tasks(copy->calendar());
+    ASSERT_EQ(tasks.size(), 3u);
+    EXPECT_TRUE(tasks[QStringLiteral("Task shared")].Completed);
+    EXPECT_EQ(tasks[QStringLiteral("Task A")], Task(QStringLiteral("Task A"), 1));
+    EXPECT_EQ(tasks[QStringLiteral("Task B")], Task(QStringLiteral("Task B"), 1));
+    EXPECT_EQ(copy->calendar().OpenToDoCount, 2);
+    EXPECT_TRUE(copy->network->SyncButton->isEnabled());
+  }
+  // Equal stamps: each keeps its own copy.
+  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Same stamp")].Notes, QStringLiteral("A's text"));
+  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Same stamp")].Notes, QStringLiteral("B's text"));
+  // The deletion travelled as a record: not newer, so B keeps its live copy, and A stays deleted.
+  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Deleted on A")].DeleteDate, D(2024, 2, 20));
+  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Deleted on A")].DeleteDate, 0);
+  EXPECT_TRUE(b.calendar().DataChanged);
+}
+
+TEST_F(LanExchangeTest, ThreeHundredEventsPushAndPullCompletelyWithTheirProgressAndTenThousandArrive) {
+  Copy a = A(), b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  for (int i = 0; i < 300; ++i) {
+    a.calendar().MergeNote(Event(QStringLiteral("A %1").arg(i), 1, {}, DT(2024, 3, 1, 8, 0) + i));
+    b.calendar().MergeNote(Event(QStringLiteral("B %1").arg(i), 1, {}, DT(2024, 3, 1, 8, 0) + i));
+  }
+  b.calendar().MergeToDo(Task(QStringLiteral("B task"), 1));
+  std::vector<std::pair<QString, int>> progress;
+  a.network->ProgressObserver = [&](const QString& text, int percent) { progress.emplace_back(text, percent); };
+  EXPECT_TRUE(a.Sync(AddressB, Bravo).complete);
+  EXPECT_EQ(a.calendar().NoteCount(), 600);
+  EXPECT_EQ(b.calendar().NoteCount(), 600);
+  EXPECT_EQ(a.calendar().ToDoCount(), 1);
+  EXPECT_EQ(a.network->RemoteNoteCount, 600u);  // B already held A's events when A asked
+  EXPECT_EQ(a.network->RemoteToDoCount, 1u);
+  // The push: 0, then one figure per event; the counts; the pull: one per remote record.
+  ASSERT_EQ(progress.size(), 1u + 300u + 1u + 1u + 601u);
+  EXPECT_EQ(progress[0], std::make_pair(QStringLiteral("Synchronizing Local Data"), 0));
+  EXPECT_EQ(progress[1].second, 0);  // 1 of 300 rounds to 0
+  EXPECT_EQ(progress[2].second, 1);  // 2 of 300 rounds to 1
+  EXPECT_EQ(progress[150].second, 50);
+  EXPECT_EQ(progress[300].second, 100);
+  EXPECT_EQ(progress[301], std::make_pair(QStringLiteral("Preparing Remote Data"), 0));
+  EXPECT_EQ(progress[302], std::make_pair(QStringLiteral("Synchronizing Remote Data"), 0));
+  EXPECT_EQ(progress[303].second, 0);        // 1 of 601
+  EXPECT_EQ(progress[303 + 300].second, 50);  // 301 of 601 = 50.08
+  EXPECT_EQ(progress.back(), std::make_pair(QStringLiteral("Synchronizing Remote Data"), 100));
+  a.network->ProgressObserver = nullptr;
+  for (int i = 0; i < 10000; ++i) {
+    a.calendar().NoteArray.push_back(Event(QStringLiteral("Event %1 with a longer title").arg(i), 1,
+                                           QStringLiteral("Some notes"), DT(2024, 1, 1, 8, 0) + i % 700));
+  }
+  EXPECT_TRUE(a.Sync(AddressB, Bravo).complete);
+  EXPECT_EQ(b.calendar().NoteCount(), 10600);
+}
+
+TEST_F(LanExchangeTest, WrongPasswordsExchangeNothingAndRepeatedOnesLockThisCopyOut) {
+  Copy a = A(), b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  a.calendar().MergeNote(Event(QStringLiteral("A's")));
+  b.calendar().MergeNote(Event(QStringLiteral("B's")));
+  std::vector<int> progress;
+  a.network->ProgressObserver = [&](const QString&, int percent) { progress.push_back(percent); };
+  for (int i = 0; i < Lan::FreeFailures; ++i) {
+    const T_Network::SyncResult result = a.Sync(AddressB, QStringLiteral("Bravo"));
+    EXPECT_EQ(result.message, QStringLiteral("Remote Password incorrect."));
+    EXPECT_FALSE(result.complete);
+  }
+  EXPECT_TRUE(progress.empty());
+  // Now even the right password waits out the lock-out.
+  const T_Network::SyncResult locked = a.Sync(AddressB, Bravo);
+  EXPECT_FALSE(locked.complete);
+  EXPECT_TRUE(locked.message.startsWith(QStringLiteral("The other computer refuses this one for "))) << locked.message.toStdString();
+  // Whatever may still be under way is given its chance to arrive.
+  SpinUntil([] { return false; }, 200);
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
+  EXPECT_EQ(b.calendar().NoteCount(), 1);
+  EXPECT_TRUE(a.network->SyncButton->isEnabled());
+}
+
 TEST_F(LanExchangeTest, LostAnswerDuringThePullEndsWithTheTimeOutMessage) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"), FastTimings(), true, true);
+  Copy a = A(true);
   HandDriven peer(AddressB, port_);
   ASSERT_TRUE(peer.bound);
   // An older copy: accepts the check and counts three events, but the second record is never sent.
-  peer.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
-    const QString to = from.toString();
-    if (d.startsWith(Lan::DiscWord)) peer.Send(to, Lan::Message(Lan::AnnounceWord, "old kim"));
-    if (d.startsWith(Lan::CheckPassWord)) peer.Send(to, Lan::Message(Lan::PassOkWord));
-    if (d.startsWith(Lan::NoteCntWord)) peer.Send(to, Lan::Message(Lan::RNoteCntWord, "3"));
-    if (d.startsWith(Lan::TodoCntWord)) peer.Send(to, Lan::Message(Lan::RTodoCntWord, "0"));
-    if (d == Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(0))) {
-      peer.Send(to, *Lan::NoteMessage(Event(QStringLiteral("First"), DT(2024, 3, 4, 10, 0), 1)));
-    }
-  };
-  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("any"));
+  PlayOlderCopy(peer, QString(), 3, false);
+  const T_Network::SyncResult result = a.Sync(AddressB, QStringLiteral("any"));
   EXPECT_EQ(result.message, QStringLiteral("Synchronization Timed Out - Check your connection and try again."));
   EXPECT_FALSE(result.complete);
   ASSERT_EQ(a.calendar().NoteCount(), 1);
-  EXPECT_EQ(a.calendar().NoteArray[0].Title, QStringLiteral("First"));
+  EXPECT_EQ(a.calendar().NoteArray[0].Title, QStringLiteral("Old's"));
   // The exchange stopped at the lost answer: no further index was asked for, no end sent.
   EXPECT_FALSE(peer.Got(Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(2))));
   EXPECT_FALSE(peer.Got(Lan::SyncDoneWord));
   EXPECT_TRUE(a.network->SyncButton->isEnabled());
 }
 
-TEST_F(LanExchangeTest, UnauthenticatedPushAndRequestsAreIgnored) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
-  HandDriven intruder(AddressC, port_);
-  ASSERT_TRUE(intruder.bound);
-  // An exchange between A and B runs; the intruder joins in with its own datagrams.
-  intruder.Send(AddressB, Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(QStringLiteral("guess"))));
-  intruder.Send(AddressB, *Lan::NoteMessage(Event(QStringLiteral("Planted"), DT(2024, 3, 4, 10, 0), 1)));
-  intruder.Send(AddressB, Lan::Message(Lan::NoteCntWord));
-  intruder.Send(AddressB, Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(0)));
-  intruder.Send(AddressA, Lan::Message(Lan::PassOkWord));
-  // Datagrams are handled in order: the announcement comes after all of the above.
-  intruder.Send(AddressB, Lan::Message(Lan::DiscWord));
-  ASSERT_TRUE(SpinUntil([&] { return intruder.Got(Lan::AnnounceWord); }));
-  EXPECT_TRUE(intruder.Got(Lan::PassFailWord));
-  EXPECT_FALSE(intruder.Got(Lan::RNoteCntWord));
-  EXPECT_FALSE(intruder.Got(Lan::SendNoteWord));
-  EXPECT_EQ(b.calendar().NoteCount(), 1);
-
-  // While A and B exchange, the intruder's forged answers to A count for nothing.
-  a.network->ProgressObserver = [&](const QString& text, int) {
-    if (text == QStringLiteral("Synchronizing Remote Data")) {
-      intruder.Send(AddressA, *Lan::NoteMessage(Event(QStringLiteral("Forged"), DT(2024, 3, 4, 10, 0), 1)));
-      intruder.Send(AddressB, *Lan::NoteMessage(Event(QStringLiteral("Pushed"), DT(2024, 3, 4, 10, 0), 1)));
-    }
-  };
-  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
-  SpinUntil([] { return false; }, 200);
-  for (Copy* copy : {&a, &b}) {
-    ASSERT_EQ(copy->calendar().NoteCount(), 1);
-    EXPECT_EQ(copy->calendar().NoteArray[0].Title, QStringLiteral("B's"));
-  }
-}
-
-TEST_F(LanExchangeTest, ThreeHundredEventsPushAndPullCompletelyWithTheirProgress) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  for (int i = 0; i < 300; ++i) {
-    a.calendar().MergeNote(Event(QStringLiteral("A %1").arg(i), DT(2024, 3, 1, 8, 0) + i, 1));
-    b.calendar().MergeNote(Event(QStringLiteral("B %1").arg(i), DT(2024, 3, 1, 8, 0) + i, 1));
-  }
-  b.calendar().MergeToDo(Task(QStringLiteral("B task"), 1));
-  std::vector<std::pair<QString, int>> progress;
-  a.network->ProgressObserver = [&](const QString& text, int percent) { progress.emplace_back(text, percent); };
-
-  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
-  EXPECT_EQ(a.calendar().NoteCount(), 600);
-  EXPECT_EQ(b.calendar().NoteCount(), 600);
-  EXPECT_EQ(a.calendar().ToDoCount(), 1);
-  EXPECT_EQ(a.network->RemoteNoteCount, 600u);  // B already held A's events when A asked
-  EXPECT_EQ(a.network->RemoteToDoCount, 1u);
-
-  // The push: 0, then one figure per event; the counts; the pull: one per remote record.
-  ASSERT_EQ(progress.size(), 1u + 300u + 1u + 1u + 601u);
-  EXPECT_EQ(progress[0], std::make_pair(QStringLiteral("Synchronizing Local Data"), 0));
-  EXPECT_EQ(progress[1].second, 0);    // 1 of 300 rounds to 0
-  EXPECT_EQ(progress[2].second, 1);    // 2 of 300 rounds to 1
-  EXPECT_EQ(progress[150].second, 50);
-  EXPECT_EQ(progress[300].second, 100);
-  EXPECT_EQ(progress[301], std::make_pair(QStringLiteral("Preparing Remote Data"), 0));
-  EXPECT_EQ(progress[302], std::make_pair(QStringLiteral("Synchronizing Remote Data"), 0));
-  EXPECT_EQ(progress[303].second, 0);  // 1 of 601
-  EXPECT_EQ(progress[303 + 300].second, 50);  // 301 of 601 = 50.08
-  EXPECT_EQ(progress.back(), std::make_pair(QStringLiteral("Synchronizing Remote Data"), 100));
-}
-
-TEST_F(LanExchangeTest, TenThousandPushedEventsAllArrive) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  for (int i = 0; i < 10000; ++i) {
-    a.calendar().NoteArray.push_back(Event(QStringLiteral("Event %1 with a longer title").arg(i),
-                                           DT(2024, 1, 1, 8, 0) + i % 700, 1, QStringLiteral("Some notes")));
-  }
-  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
-  EXPECT_EQ(b.calendar().NoteCount(), 10000);
-  EXPECT_EQ(a.calendar().NoteCount(), 10000);
-}
-
-TEST_F(LanExchangeTest, LongNotesTravelAndTooLargeRecordsAreCounted) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  a.calendar().MergeNote(Event(QStringLiteral("Long"), DT(2024, 3, 4, 10, 0), 1, QString(60000, QLatin1Char('n'))));
-  a.calendar().MergeNote(Event(QStringLiteral("Too long"), DT(2024, 3, 4, 10, 0), 1, QString(70000, QLatin1Char('n'))));
-  b.calendar().MergeNote(Event(QStringLiteral("Long B"), DT(2024, 3, 4, 10, 0), 1, QString(65000, QLatin1Char('b'))));
-  const T_Network::SyncResult result = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
-  EXPECT_TRUE(result.complete);
-  EXPECT_EQ(result.tooLarge, 1);
-  EXPECT_EQ(result.message, QStringLiteral("Synchronization Complete! 1 record(s) were too large to send."));
-  EXPECT_EQ(Events(b.calendar())[QStringLiteral("Long")].Notes.size(), 60000);
-  EXPECT_EQ(Events(b.calendar()).count(QStringLiteral("Too long")), 0u);
-  EXPECT_EQ(Events(a.calendar())[QStringLiteral("Long B")].Notes.size(), 65000);
-}
-
-// --- The window's commands ------------------------------------------------------------
-
-TEST_F(LanExchangeTest, SyncByAddressAsksForTheAddressAndPasswordAndShowsTheOutcome) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
-  a.dialogs->AnswerInput(AddressB);
-  a.dialogs->AnswerInput(QStringLiteral("bravo"));
-  a.dialogs->AnswerMessage(Dialogs::Answer::Ok);
-  a.network->SyncByIPButtonClick();
-  const auto& asked = a.dialogs->asked();
-  ASSERT_EQ(asked.size(), 3u);
-  EXPECT_EQ(asked[0].caption, QStringLiteral("Remote Address"));
-  EXPECT_TRUE(asked[0].text.startsWith(QStringLiteral("Please enter the IP Address or hostname (i.e. ")));
-  EXPECT_EQ(asked[1].caption, QStringLiteral("Network Password"));
-  EXPECT_EQ(asked[1].text, QStringLiteral("Please enter the remote system's synchronization password"));
-  EXPECT_EQ(asked[2].text, QStringLiteral("Synchronization Complete!"));
-  EXPECT_EQ(a.calendar().NoteCount(), 1);
-}
-
-TEST_F(LanExchangeTest, CancelledPasswordPromptCancels) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
+TEST_F(LanExchangeTest, TheWindowsCommandsAskForAddressAndPasswordAndActOnlyOnAListedSystem) {
+  Copy a = A(), b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's")));
+  a.network->RemoteList->addItem(QStringLiteral("stale (entry)"));
+  a.network->RemoteList->setCurrentRow(0);
+  a.network->SyncButtonClick();  // no system behind the line: nothing is asked
+  EXPECT_TRUE(a.dialogs->asked().empty());
   a.dialogs->AnswerInput(std::nullopt);
   a.dialogs->AnswerMessage(Dialogs::Answer::Ok);
   a.network->SyncWith(AddressB);
   EXPECT_EQ(a.dialogs->LastText(), QStringLiteral("Synchronization Cancelled."));
   EXPECT_TRUE(a.network->SyncButton->isEnabled());
+  a.dialogs->AnswerInput(AddressB);
+  a.dialogs->AnswerInput(Bravo);
+  a.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  a.network->SyncByIPButtonClick();
+  const auto& asked = a.dialogs->asked();
+  ASSERT_EQ(asked.size(), 5u);
+  EXPECT_EQ(asked[2].caption, QStringLiteral("Remote Address"));
+  EXPECT_TRUE(asked[2].text.startsWith(QStringLiteral("Please enter the IP Address or hostname (i.e. ")));
+  EXPECT_EQ(asked[3].caption, QStringLiteral("Network Password"));
+  EXPECT_EQ(asked[3].text, QStringLiteral("Please enter the remote system's synchronization password"));
+  EXPECT_EQ(asked[4].text, QStringLiteral("Synchronization Complete!"));
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
 }
 
 TEST_F(LanExchangeTest, AnnouncedSystemsAreListedAndSynchronizedWith) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
+  Copy a = A(), b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's")));
   // B's answer to a discovery, as it arrives from B's address; then a second one from the same
   // address (renamed), and A's own answer, which is not listed.
   QUdpSocket fromB;
   ASSERT_TRUE(fromB.bind(QHostAddress(AddressB), 0));
-  fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "old-name kim"), QHostAddress(AddressA), port_);
-  fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "laptop kim@example.org"), QHostAddress(AddressA), port_);
-  fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, "desk pat"), QHostAddress(AddressA), port_);
+  for (const char* announcement : {"old-name kim", "laptop kim@example.org", "desk pat"}) {
+    fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, announcement), QHostAddress(AddressA), port_);
+  }
   ASSERT_TRUE(SpinUntil([&] {
-    return a.network->RemoteList->count() == 1 &&
-           a.network->RemoteList->item(0)->text() == QStringLiteral("laptop (kim@example.org)");
+    return a.network->RemoteList->count() == 1 && a.network->RemoteList->item(0)->text() == QStringLiteral("laptop (kim@example.org)");
   }));
   SpinUntil([] { return false; }, 100);
   ASSERT_EQ(a.network->Systems().size(), 1u);
   EXPECT_EQ(a.network->Systems()[0].Address, AddressB);
-
   a.network->RemoteList->setCurrentRow(0);
-  a.dialogs->AnswerInput(QStringLiteral("bravo"));
+  a.dialogs->AnswerInput(Bravo);
   a.dialogs->AnswerMessage(Dialogs::Answer::Ok);
   a.network->RemoteListDblClick();
   EXPECT_EQ(a.dialogs->LastText(), QStringLiteral("Synchronization Complete!"));
   EXPECT_EQ(a.calendar().NoteCount(), 1);
 }
 
-TEST_F(LanExchangeTest, DiscoveryIsAnsweredOnlyWhileSyncIsOn) {
-  Copy on(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy off(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"), FastTimings(), false);
+TEST_F(LanExchangeTest, DiscoveryIsAnsweredAndAnnouncementsKeptBoundedOnlyWhileSyncIsOn) {
+  Copy on = A(), off(AddressB, port_, Bravo, QStringLiteral("laptop"), false);
   HandDriven asker(AddressC, port_);
   ASSERT_TRUE(asker.bound);
   asker.Send(AddressB, Lan::Message(Lan::DiscWord));
   asker.Send(AddressA, Lan::Message(Lan::DiscWord));
   ASSERT_TRUE(SpinUntil([&] { return asker.Got(Lan::AnnounceWord); }));
-  SpinUntil([] { return false; }, 100);
-  ASSERT_EQ(asker.received.size(), 1u);
-  EXPECT_EQ(asker.received[0], Lan::Message(Lan::AnnounceWord, "desk desk@example.org"));
-}
-
-TEST_F(LanExchangeTest, SyncButtonActsOnlyOnAListedSystem) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  a.network->RemoteList->addItem(QStringLiteral("stale (entry)"));
-  a.network->RemoteList->setCurrentRow(0);
-  a.network->SyncButtonClick();  // no system behind the line: nothing is asked
-  EXPECT_TRUE(a.dialogs->asked().empty());
-}
-
-// --- Attacks and older copies ------------------------------------------------------------
-
-TEST_F(LanExchangeTest, RecordedExchangeReplayedFromAnotherAddressGivesNothing) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  HandDriven replayer(QStringLiteral("127.0.0.4"), port_);
-  if (!replayer.bound) GTEST_SKIP() << "the port is taken on 127.0.0.4";
-  a.calendar().MergeNote(Event(QStringLiteral("Quarterly review"), DT(2024, 3, 4, 10, 0), 1));
-  b.calendar().MergeNote(Event(QStringLiteral("Dentist appointment"), DT(2024, 3, 4, 10, 0), 1));
-  // A reaches B through a relay at C that keeps every datagram either way.
-  HandDriven relay(AddressC, port_);
-  ASSERT_TRUE(relay.bound);
-  std::vector<QByteArray> fromA, fromB;
-  relay.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
-    if (from.toString() == AddressA) fromA.push_back(d), relay.Send(AddressB, d);
-    if (from.toString() == AddressB) fromB.push_back(d), relay.Send(AddressA, d);
-  };
-  ASSERT_TRUE(a.network->SyncWithPassword(AddressC, QStringLiteral("bravo")).complete);
-  ASSERT_EQ(b.calendar().NoteCount(), 2);
-  ASSERT_EQ(a.calendar().NoteCount(), 2);
-  // The records crossed the wire sealed.
-  for (const auto* side : {&fromA, &fromB}) {
-    for (const QByteArray& d : *side) {
-      EXPECT_FALSE(d.contains("Quarterly") || d.contains("Dentist")) << d.left(10).toStdString();
-    }
-  }
-  // Everything A sent, replayed from another address, and a record planted in between.
-  for (const QByteArray& d : fromA) replayer.Send(AddressB, d);
-  replayer.Send(AddressB, *Lan::NoteMessage(Event(QStringLiteral("Planted"), DT(2024, 3, 4, 10, 0), 1)));
-  replayer.Send(AddressB, Lan::Message(Lan::DiscWord));
-  ASSERT_TRUE(SpinUntil([&] { return replayer.Got(Lan::AnnounceWord); }));
-  EXPECT_TRUE(replayer.Got(Lan::ChallengeWord));  // a fresh one, which the old proof does not answer
-  EXPECT_TRUE(replayer.Got(Lan::PassFailWord));
-  EXPECT_FALSE(replayer.Got(Lan::ProvenWord));
-  EXPECT_FALSE(replayer.Got(Lan::PassOkWord));
-  EXPECT_FALSE(replayer.Got(Lan::SealedWord));
-  EXPECT_EQ(b.calendar().NoteCount(), 2);
-  EXPECT_FALSE(b.network->Serving());
-}
-
-TEST_F(LanExchangeTest, LostOpeningIsAskedAgainBeforeThePeerIsTakenForAnOlderCopy) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
-  // A relay at C that loses A's first datagram (the opening) and passes the rest.
-  HandDriven relay(AddressC, port_);
-  ASSERT_TRUE(relay.bound);
-  int fromA = 0;
-  relay.onDatagram = [&](const QByteArray& d, const QHostAddress& from) {
-    if (from.toString() == AddressA && fromA++ > 0) relay.Send(AddressB, d);
-    if (from.toString() == AddressB) relay.Send(AddressA, d);
-  };
-  EXPECT_EQ(a.network->SyncWithPassword(AddressC, QStringLiteral("bravo")).message, QStringLiteral("Synchronization Complete!"));
-  EXPECT_EQ(a.calendar().NoteCount(), 1);
-}
-
-TEST_F(LanExchangeTest, RepeatedWrongPasswordsLockThisCopyOut) {
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
-  for (int i = 0; i < Lan::FreeFailures; ++i) {
-    EXPECT_EQ(a.network->SyncWithPassword(AddressB, QStringLiteral("guess")).message,
-              QStringLiteral("Remote Password incorrect."));
-  }
-  // Now even the right password waits out the lock-out.
-  const T_Network::SyncResult locked = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
-  EXPECT_FALSE(locked.complete);
-  EXPECT_TRUE(locked.message.startsWith(QStringLiteral("The other computer refuses this one for ")))
-      << locked.message.toStdString();
-  EXPECT_EQ(a.calendar().NoteCount(), 0);
-  EXPECT_TRUE(a.network->SyncButton->isEnabled());
-}
-
-// An older copy, played by hand: it answers the discovery, takes the bare digest of its
-// password, and serves in the clear.
-void PlayOlderCopy(HandDriven& older, const QString& password) {
-  older.onDatagram = [&older, password](const QByteArray& d, const QHostAddress& from) {
-    const QString to = from.toString();
-    if (d.startsWith(Lan::DiscWord)) older.Send(to, Lan::Message(Lan::AnnounceWord, "old kim"));
-    if (d.startsWith(Lan::CheckPassWord)) {
-      const bool right = d == Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(password));
-      older.Send(to, Lan::Message(right ? Lan::PassOkWord : Lan::PassFailWord));
-    }
-    if (d.startsWith(Lan::NoteCntWord)) older.Send(to, Lan::Message(Lan::RNoteCntWord, "1"));
-    if (d.startsWith(Lan::TodoCntWord)) older.Send(to, Lan::Message(Lan::RTodoCntWord, "0"));
-    if (d.startsWith(Lan::GetNoteWord)) older.Send(to, *Lan::NoteMessage(Event(QStringLiteral("Old's"), DT(2024, 3, 4, 10, 0), 1)));
-    if (d.startsWith(Lan::SyncDoneWord)) older.Send(to, Lan::Message(Lan::DataAckWord));
-  };
-}
-
-TEST_F(LanExchangeTest, OlderPassivePeerIsRefusedWithTheReasonUnlessAllowed) {
-  HandDriven older(AddressB, port_);
-  ASSERT_TRUE(older.bound);
-  PlayOlderCopy(older, QStringLiteral("bravo"));
-  {
-    Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-    const T_Network::SyncResult refused = a.network->SyncWithPassword(AddressB, QStringLiteral("bravo"));
-    EXPECT_EQ(refused.message, QStringLiteral("The other computer runs an older Orvane that sends its password "
-                                              "unprotected; update it, or turn on \"Allow older peers\" in Options."));
-    // The password never left in the clear.
-    EXPECT_FALSE(older.Got(Lan::CheckPassWord));
-    EXPECT_EQ(a.calendar().NoteCount(), 0);
-  }
-  Copy a(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"), FastTimings(), true, true);
-  a.calendar().MergeNote(Event(QStringLiteral("A's"), DT(2024, 3, 4, 10, 0), 1));
-  EXPECT_TRUE(a.network->SyncWithPassword(AddressB, QStringLiteral("bravo")).complete);
-  EXPECT_EQ(Events(a.calendar()).count(QStringLiteral("Old's")), 1u);
-  EXPECT_TRUE(older.Got(*Lan::NoteMessage(a.calendar().NoteArray[0])));  // pushed in the clear, as it expects
-}
-
-TEST_F(LanExchangeTest, OlderActivePeerIsRefusedAndReportedUnlessAllowed) {
-  Copy b(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"));
-  b.calendar().MergeNote(Event(QStringLiteral("B's"), DT(2024, 3, 4, 10, 0), 1));
-  QStringList reported;
-  QObject::connect(b.network.get(), &T_Network::OlderPeerRefused, [&](const QString& address) { reported << address; });
-  HandDriven older(AddressC, port_);
-  ASSERT_TRUE(older.bound);
-  const auto askCount = [&] {
-    older.received.clear();
-    older.Send(AddressB, Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(QStringLiteral("bravo"))));
-    older.Send(AddressB, Lan::Message(Lan::NoteCntWord));
-    older.Send(AddressB, Lan::Message(Lan::DiscWord));
-    return SpinUntil([&] { return older.Got(Lan::AnnounceWord); });
-  };
-  ASSERT_TRUE(askCount());
-  EXPECT_TRUE(older.Got(Lan::PassFailWord));
-  EXPECT_FALSE(older.Got(Lan::RNoteCntWord));
-  EXPECT_EQ(reported, QStringList{AddressC});
-
-  b.context->settings().SetBool(QStringLiteral("AllowOlderPeers"), true);
-  ASSERT_TRUE(askCount());
-  EXPECT_TRUE(older.Got(Lan::PassOkWord));
-  EXPECT_TRUE(older.Got(Lan::Message(Lan::RNoteCntWord, "1")));
-}
-
-TEST_F(LanExchangeTest, AnnouncementFloodKeepsABoundedListAndNothingWhileSyncIsOff) {
-  Copy on(AddressA, port_, QStringLiteral("alpha"), QStringLiteral("desk"));
-  Copy off(AddressB, port_, QStringLiteral("bravo"), QStringLiteral("laptop"), FastTimings(), false);
   const QByteArray huge = Lan::Message(Lan::AnnounceWord, QByteArray(30000, 'n') + ' ' + QByteArray(30000, 'u'));
   std::vector<std::unique_ptr<QUdpSocket>> senders;
   for (int i = 1; i <= 100; ++i) {
@@ -565,6 +336,7 @@ TEST_F(LanExchangeTest, AnnouncementFloodKeepsABoundedListAndNothingWhileSyncIsO
   ASSERT_GT(senders.size(), size_t(Lan::MaxSystems));
   ASSERT_TRUE(SpinUntil([&] { return on.network->Systems().size() == size_t(Lan::MaxSystems); }));
   SpinUntil([] { return false; }, 300);
+  EXPECT_EQ(asker.received, std::vector<QByteArray>{Lan::Message(Lan::AnnounceWord, "desk desk@example.org")});
   EXPECT_EQ(on.network->Systems().size(), size_t(Lan::MaxSystems));
   EXPECT_EQ(on.network->RemoteList->count(), Lan::MaxSystems);
   for (const TSystem& system : on.network->Systems()) {
@@ -573,6 +345,97 @@ TEST_F(LanExchangeTest, AnnouncementFloodKeepsABoundedListAndNothingWhileSyncIsO
   }
   EXPECT_TRUE(off.network->Systems().empty());
   EXPECT_EQ(off.network->RemoteList->count(), 0);
+}
+
+TEST_F(LanExchangeTest, RecordedExchangeReplayedFromAnotherAddressGivesNothing) {
+  Copy a = A(), b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  HandDriven replayer(QStringLiteral("127.0.0.4"), port_);
+  if (!replayer.bound) GTEST_SKIP() << "the port is taken on 127.0.0.4";
+  a.calendar().MergeNote(Event(QStringLiteral("Quarterly review")));
+  b.calendar().MergeNote(Event(QStringLiteral("Dentist appointment")));
+  // A reaches B through a relay at C that keeps every datagram either way.
+  HandDriven relay(AddressC, port_);
+  ASSERT_TRUE(relay.bound);
+  std::vector<QByteArray> fromA, fromB;
+  relay.onDatagram = [&](const QByteArray& d, const QString& from) {
+    if (from == AddressA) fromA.push_back(d), relay.Send(AddressB, d);
+    if (from == AddressB) fromB.push_back(d), relay.Send(AddressA, d);
+  };
+  ASSERT_TRUE(a.Sync(AddressC, Bravo).complete);
+  ASSERT_EQ(b.calendar().NoteCount(), 2);
+  ASSERT_EQ(a.calendar().NoteCount(), 2);
+  // The records crossed the wire sealed.
+  for (const auto* side : {&fromA, &fromB}) {
+    for (const QByteArray& d : *side) EXPECT_FALSE(d.contains("Quarterly") || d.contains("Dentist")) << d.left(10).toStdString();
+  }
+  // Everything A sent, replayed from another address, and a record planted in between.
+  for (const QByteArray& d : fromA) replayer.Send(AddressB, d);
+  replayer.Send(AddressB, *Lan::NoteMessage(Event(QStringLiteral("Planted"))));
+  replayer.Send(AddressB, Lan::Message(Lan::DiscWord));
+  ASSERT_TRUE(SpinUntil([&] { return replayer.Got(Lan::AnnounceWord); }));
+  EXPECT_TRUE(replayer.Got(Lan::ChallengeWord));  // a fresh one, which the old proof does not answer
+  EXPECT_TRUE(replayer.Got(Lan::PassFailWord));
+  for (const char* word : {Lan::ProvenWord, Lan::PassOkWord, Lan::SealedWord}) EXPECT_FALSE(replayer.Got(word));
+  EXPECT_EQ(b.calendar().NoteCount(), 2);
+  EXPECT_FALSE(b.network->Serving());
+}
+
+TEST_F(LanExchangeTest, LostOpeningIsAskedAgainBeforeThePeerIsTakenForAnOlderCopy) {
+  Copy a = A(), b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's")));
+  // A relay at C that loses A's first datagram (the opening) and passes the rest.
+  HandDriven relay(AddressC, port_);
+  ASSERT_TRUE(relay.bound);
+  int fromA = 0;
+  relay.onDatagram = [&](const QByteArray& d, const QString& from) {
+    if (from == AddressA && fromA++ > 0) relay.Send(AddressB, d);
+    if (from == AddressB) relay.Send(AddressA, d);
+  };
+  EXPECT_EQ(a.Sync(AddressC, Bravo).message, QStringLiteral("Synchronization Complete!"));
+  EXPECT_EQ(a.calendar().NoteCount(), 1);
+}
+
+TEST_F(LanExchangeTest, OlderPassivePeerIsRefusedWithTheReasonUnlessAllowed) {
+  HandDriven older(AddressB, port_);
+  ASSERT_TRUE(older.bound);
+  PlayOlderCopy(older, Bravo);
+  {
+    Copy a = A();
+    EXPECT_EQ(a.Sync(AddressB, Bravo).message, QStringLiteral("The other computer runs an older Orvane that sends its "
+                                                              "password unprotected; update it, or turn on \"Allow older "
+                                                              "peers\" in Options."));
+    EXPECT_FALSE(older.Got(Lan::CheckPassWord));  // the password never left in the clear
+    EXPECT_EQ(a.calendar().NoteCount(), 0);
+  }
+  Copy a = A(true);
+  a.calendar().MergeNote(Event(QStringLiteral("A's")));
+  EXPECT_TRUE(a.Sync(AddressB, Bravo).complete);
+  EXPECT_EQ(Events(a.calendar()).count(QStringLiteral("Old's")), 1u);
+  EXPECT_TRUE(older.Got(*Lan::NoteMessage(a.calendar().NoteArray[0])));  // pushed in the clear, as it expects
+}
+
+TEST_F(LanExchangeTest, OlderActivePeerIsRefusedAndReportedUnlessAllowed) {
+  Copy b(AddressB, port_, Bravo, QStringLiteral("laptop"));
+  b.calendar().MergeNote(Event(QStringLiteral("B's")));
+  QStringList reported;
+  QObject::connect(b.network.get(), &T_Network::OlderPeerRefused, [&](const QString& address) { reported << address; });
+  HandDriven older(AddressC, port_);
+  ASSERT_TRUE(older.bound);
+  const auto askCount = [&] {
+    older.received.clear();
+    older.Send(AddressB, Lan::Message(Lan::CheckPassWord, Lan::PasswordDigest(Bravo)));
+    older.Send(AddressB, Lan::Message(Lan::NoteCntWord));
+    older.Send(AddressB, Lan::Message(Lan::DiscWord));
+    return SpinUntil([&] { return older.Got(Lan::AnnounceWord); });
+  };
+  ASSERT_TRUE(askCount());
+  EXPECT_TRUE(older.Got(Lan::PassFailWord));
+  EXPECT_FALSE(older.Got(Lan::RNoteCntWord));
+  EXPECT_EQ(reported, QStringList{AddressC});
+  b.context->settings().SetBool(QStringLiteral("AllowOlderPeers"), true);
+  ASSERT_TRUE(askCount());
+  EXPECT_TRUE(older.Got(Lan::PassOkWord));
+  EXPECT_TRUE(older.Got(Lan::Message(Lan::RNoteCntWord, "1")));
 }
 
 }  // namespace

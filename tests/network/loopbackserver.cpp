@@ -55,6 +55,7 @@ hLVMnmaZHUdROaVysIzAtSYH0qWCWCoQ7IywvOmD5vOGGvYR1KNsBVjw
 QSslCertificate LoopbackServer::TlsCertificate() { return QSslCertificate(QByteArray(TestCertificate)); }
 
 LoopbackServer::LoopbackServer(Chooser chooser, Tls tls) : tls_(tls == Tls::On), chooser_(std::move(chooser)) {
+  server_ = std::make_unique<QTcpServer>();
   if (tls_) {
     auto server = std::make_unique<QSslServer>();
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -63,8 +64,6 @@ LoopbackServer::LoopbackServer(Chooser chooser, Tls tls) : tls_(tls == Tls::On),
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     server->setSslConfiguration(configuration);
     server_ = std::move(server);
-  } else {
-    server_ = std::make_unique<QTcpServer>();
   }
   server_->listen(QHostAddress::LocalHost);
   connect(server_.get(), &QTcpServer::newConnection, this, &LoopbackServer::Accept);
@@ -118,11 +117,10 @@ void LoopbackServer::Play(QPointer<QTcpSocket> socket, ServerScript script, int 
 bool SpinUntil(const std::function<bool()>& condition, int guardMs) {
   QElapsedTimer guard;
   guard.start();
-  while (!condition()) {
-    if (guard.elapsed() > guardMs) return false;
+  while (!condition() && guard.elapsed() <= guardMs) {
     QEventLoop loop;
     QTimer::singleShot(10, &loop, &QEventLoop::quit);
     loop.exec();
   }
-  return true;
+  return condition();
 }

@@ -1,6 +1,7 @@
 #include "loopbackserver.h"
 #include "network/httpclient.h"
 #include "network/weather.h"
+#include "support/fakeservices.h"
 #include "support/testutil.h"
 #include "weatherpages.h"
 
@@ -27,14 +28,14 @@ class WeatherTest : public ::testing::Test {
   ServerScript tenday = ServerScript::Page(TenDayPage().toUtf8());
   LoopbackServer server{[this](const QByteArray& request) {
     if (request.startsWith("GET /weather/local/")) return local;
-    if (request.startsWith("GET /weather/tenday/")) return tenday;
-    return Missing;
+    return request.startsWith("GET /weather/tenday/") ? tenday : Missing;
   }};
   WeatherSettings settings;
-  T_Weather weather{[this] { return settings; }};
+  FakeNetworkPresence network;
+  T_Weather weather{[this] { return settings; }, network};
 };
 
-TEST_F(WeatherTest, RefreshReadsBothPagesOfTheZipCodeAndSaysSo) {
+TEST_F(WeatherTest, RefreshReadsBothPagesOfTheZipCodeInTheSettingsUnits) {
   int changed = 0;
   QObject::connect(&weather, &T_Weather::WeatherChanged, [&] { ++changed; });
   ASSERT_TRUE(weather.RefreshWeather(QStringLiteral("90210")));
@@ -50,13 +51,10 @@ TEST_F(WeatherTest, RefreshReadsBothPagesOfTheZipCodeAndSaysSo) {
   // A zip code cannot add to the request.
   weather.RefreshWeather(QStringLiteral("12 345\r\nX: y"));
   EXPECT_TRUE(server.requests().at(2).startsWith("GET /weather/local/12%20345%0D%0AX%3A%20y HTTP/1.1\r\n"));
-}
-
-TEST_F(WeatherTest, RefreshNowUsesTheSettingsZipCodeAndUnits) {
   settings.TempDeg = 3;
   settings.PressureType = 2;
   ASSERT_TRUE(weather.RefreshNow());
-  EXPECT_TRUE(server.requests().at(0).startsWith("GET /weather/local/12345 "));
+  EXPECT_TRUE(server.requests().at(4).startsWith("GET /weather/local/12345 "));
   EXPECT_EQ(Report().Temperature, QStringLiteral("296"));
   EXPECT_EQ(Report().TempUnit, QStringLiteral("K"));
   EXPECT_EQ(Report().Pressure, QStringLiteral("1"));
@@ -66,7 +64,7 @@ TEST_F(WeatherTest, RefreshNowUsesTheSettingsZipCodeAndUnits) {
 struct FailedRefresh {
   const char* name;
   std::optional<ServerScript> local, tenday;  // the page as served after a good refresh
-  bool currentValid, forecastValid;
+  bool currentValid = false, forecastValid = false;
   bool refused = false;  // the site refuses connections instead
 };
 
@@ -92,44 +90,47 @@ CurrentPageFields PressureHigh() {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WeatherFailure,
     ::testing::Values(
-        FailedRefresh{"NotFoundFailsBoth", Missing, std::nullopt, false, false},
-        FailedRefresh{"StalledTenDayPageFailsBoth", std::nullopt, ServerScript::Answer(
-            "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>", false), false, false},
-        FailedRefresh{"PressureNoNumberFailsBoth", ServerScript::Page(CurrentPage(PressureHigh()).toUtf8()),
-                      std::nullopt, false, false},
-        FailedRefresh{"MissingMarkerFailsOnlyItsPage", ServerScript::Page("<html>no weather here</html>"),
-                      std::nullopt, false, true},
+        FailedRefresh{"NotFoundFailsBoth", Missing, std::nullopt},
+        FailedRefresh{"StalledTenDayPageFailsBoth", std::nullopt,
+                      ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>", false)},
+        FailedRefresh{"PressureNoNumberFailsBoth", ServerScript::Page(CurrentPage(PressureHigh()).toUtf8()), std::nullopt},
+        FailedRefresh{"MissingMarkerFailsOnlyItsPage", ServerScript::Page("<html>no weather here</html>"), std::nullopt,
+                      false, true},
         // A site that never finishes, or sends more than any weather page, is offline.
-        FailedRefresh{"TricklingPageFailsBoth", ServerScript::Trickle(60, 100), std::nullopt, false, false},
-        FailedRefresh{"OversizedPageFailsBoth",
-                      ServerScript::Page(CurrentPage().toUtf8() + QByteArray(256 * 1024, ' ')), std::nullopt, false,
-                      false},
+        FailedRefresh{"TricklingPageFailsBoth", ServerScript::Trickle(60, 100), std::nullopt},
+        FailedRefresh{"OversizedPageFailsBoth", ServerScript::Page(CurrentPage().toUtf8() + QByteArray(256 * 1024, ' ')),
+                      std::nullopt},
         // No answer at all leaves the flags as they were.
         FailedRefresh{"RefusedConnectionsChangeNothing", std::nullopt, std::nullopt, true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(WeatherTest, FirstTickStretchesTheIntervalAndRefreshesUnlessWeatherIsOff) {
+TEST_F(WeatherTest, WithoutANetworkNothingIsAskedAndTheReportIsInvalid) {
+  ASSERT_TRUE(weather.RefreshWeather(QStringLiteral("90210")));
+  network.present = false;
+  ASSERT_TRUE(weather.RefreshWeather(QStringLiteral("90210")));
+  EXPECT_FALSE(Report().CurrentValid);
+  EXPECT_FALSE(Report().ForecastValid);
+  EXPECT_EQ(server.requests().size(), 2);
+  EXPECT_EQ(network.asked, (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1")}));
+}
+
+TEST_F(WeatherTest, TicksStretchTheIntervalRefreshUnlessWeatherIsOffAndSetLoadingWhenOffline) {
   EXPECT_TRUE(Report().Loading);
   weather.UpdateWeatherTimer();
   EXPECT_EQ(weather.UpdateWeather->interval(), 180000);
   EXPECT_EQ(server.requests().size(), 2);
   EXPECT_FALSE(Report().Loading);
-  weather.UpdateWeatherTimer();
-  EXPECT_EQ(server.requests().size(), 4);
-
   settings.DisplayWeather = false;
-  T_Weather off([this] { return settings; });
+  T_Weather off([this] { return settings; }, network);
   off.UpdateWeatherTimer();
-  EXPECT_EQ(server.requests().size(), 4);
+  EXPECT_EQ(server.requests().size(), 2);
   EXPECT_TRUE(off.Report().Loading);
   EXPECT_EQ(off.UpdateWeather->interval(), 180000);
-}
-
-TEST_F(WeatherTest, OfflineAfterAMenuRefreshLoadingAgainAfterTheNextTick) {
+  settings.DisplayWeather = true;
+  // Offline: a tick sets Loading; a refresh from the menu leaves it alone, so the panel can show "Weather Offline".
   local = ServerScript::Answer("HTTP/1.1 500 Server Error\r\n\r\n");
   weather.UpdateWeatherTimer();
   EXPECT_TRUE(Report().Loading);
-  // A refresh from the menu leaves Loading alone: the panel can show "Weather Offline".
   weather.Report().Loading = false;
   weather.RefreshNow();
   EXPECT_FALSE(Report().Loading);
@@ -150,8 +151,7 @@ TEST_F(WeatherTest, NoSecondRefreshWhileOneRuns) {
     intervalAfterTick = weather.UpdateWeather->interval();
   });
   EXPECT_TRUE(weather.RefreshNow());
-  ASSERT_TRUE(secondStarted.has_value());
-  EXPECT_FALSE(*secondStarted);
+  EXPECT_EQ(secondStarted, false);
   EXPECT_EQ(intervalAfterTick, 1000);  // the dropped tick left the schedule alone
   EXPECT_EQ(server.requests().size(), 2);
   EXPECT_TRUE(Report().CurrentValid);

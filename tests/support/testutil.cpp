@@ -1,5 +1,7 @@
 #include "support/testutil.h"
 
+#include "platform/datafolder.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -19,6 +21,9 @@ TempHome::TempHome() {
   oldConfigHome_ = qgetenv("XDG_CONFIG_HOME");
   qputenv("XDG_DATA_HOME", (path_ + QStringLiteral("/data")).toLocal8Bit());
   qputenv("XDG_CONFIG_HOME", (path_ + QStringLiteral("/config")).toLocal8Bit());
+  // The data folder as the program's start leaves it.
+  QString unready;
+  UserDataFolder().Prepare(unready);
 }
 
 TempHome::~TempHome() {

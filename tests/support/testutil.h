@@ -16,7 +16,8 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 // The one QApplication of the test program, made on first use (widgets need it).
 void EnsureApplication();
 
-// A folder of the test's own, removed afterwards; XDG_DATA_HOME points into it while it lives.
+// A folder of the test's own, removed afterwards; XDG_DATA_HOME and XDG_CONFIG_HOME point
+// into it while it lives, and the data folder in it is ready.
 class TempHome {
  public:
   TempHome();

@@ -1,5 +1,6 @@
 // Backup, restore and sync files: good, empty, missing and damaged files.
-#include "core/backupfiles.h"
+#include "settings/calendarfiles.h"
+
 #include "core/bytestream.h"
 #include "core/dataformat.h"
 #include "core/memorykeystore.h"
