@@ -85,24 +85,20 @@ TEST(Blend, ComposesBackgroundBarsAndDesktop) {
   const QImage gone = Paint(fadedPainter);
   EXPECT_EQ(PixelBgr(gone, W / 2, 60), Backdrop);
   EXPECT_EQ(PixelBgr(gone, W / 2, 5), Backdrop);
-}
-
-// Without a backdrop (under a compositor) the translucent picture composes to the same colour.
-TEST(Blend, TranslucentPictureComposesToTheSameBackground) {
-  PanelContext ctx(DT(2024, 3, 15, 10, 0));
-  const DisplaySettings s = TitleAndBox(127, 16);
-  DisplayFunctions painter(ctx.calendar(), *ctx.clock, s);
-  painter.BeginPaint();
+  // Without a backdrop (under a compositor) the translucent picture composes to the same colour.
+  const DisplaySettings half = TitleAndBox(127, 16);
+  DisplayFunctions translucent(ctx.calendar(), *ctx.clock, half);
+  translucent.BeginPaint();
   QImage layer(W, 120, QImage::Format_ARGB32_Premultiplied);
-  painter.PaintPanel(layer, nullptr);
+  translucent.PaintPanel(layer, nullptr);
   QImage composed(layer.size(), QImage::Format_RGB32);
   composed.fill(ColourOf(Backdrop));
   QPainter(&composed).drawImage(0, 0, layer);
   const QColor got = composed.pixelColor(W / 2, 60);
   const QColor want = ColourOf(BlendBgr(BlendBgr(Background, Backdrop, 127), Backdrop, 16));
-  EXPECT_NEAR(got.red(), want.red(), 2);
-  EXPECT_NEAR(got.green(), want.green(), 2);
-  EXPECT_NEAR(got.blue(), want.blue(), 2);
+  for (const auto channel : {&QColor::red, &QColor::green, &QColor::blue}) {
+    EXPECT_NEAR((got.*channel)(), (want.*channel)(), 2);
+  }
 }
 
 TEST(MonthPainting, TodayIsMarkedOnlyInTheCurrentMonth) {
@@ -196,22 +192,16 @@ TEST(TaskList, OpenTasksInDisplayOrderWithTheirRows) {
   EXPECT_EQ(painter.Marks.TasksBottom, 4 * s.R());
 }
 
+// Text shrinks to its room; with no room the loop ends at the smallest font and draws there.
 TEST(TextFitting, ShrinksToFitAndStopsAtTheSmallestFont) {
   PanelContext ctx(DT(2024, 3, 15, 8, 0));
-  DisplaySettings s;
-  s.UseDropShadow = false;
-  DisplayFunctions painter(ctx.calendar(), *ctx.clock, s);
+  DisplayFunctions painter(ctx.calendar(), *ctx.clock, ctx.display());
   QImage image(300, 50, QImage::Format_RGB32);
   QPainter p(&image);
   const QString text = QStringLiteral("Wednesday, Sep 30 (Today)");
-  const int wide = painter.DrawTextLeft(p, 0, 0, text, 10000);
-  const int narrow = painter.DrawTextLeft(p, 0, 0, text, wide / 2);
-  EXPECT_LE(narrow, wide / 2);
-  EXPECT_GT(narrow, 0);
-  // Nothing fits in no room: the loop ends at the smallest font and draws there.
+  const int wide = painter.DrawTextLeft(p, 0, 0, text, 10000), narrow = painter.DrawTextLeft(p, 0, 0, text, wide / 2);
   const int none = painter.DrawTextLeft(p, 0, 0, text, 0);
-  EXPECT_GT(none, 0);
-  EXPECT_LT(none, narrow);
+  EXPECT_TRUE(0 < none && none < narrow && narrow <= wide / 2) << none << " " << narrow << " " << wide;
   EXPECT_EQ(painter.DrawTextLeft(p, 0, 0, text, -50), none);
 }
 
@@ -249,21 +239,13 @@ TEST(LoadDisplaySettings, ReadsTypedValuesAndBringsValuesOutOfRangeIn) {
   EXPECT_TRUE(d.DisplayPrevMonth && !d.UseToolTips);
   EXPECT_EQ(d.BgAlpha, 255);
   EXPECT_EQ(d.MidAlpha, 0);
-  const struct {
-    const char *key, *value;
-    int DisplaySettings::*field;
-    int expected;
-  } cases[] = {
-      {"GradientHeight", "0", &DisplaySettings::GradientHeight, 8},
-      {"GradientHeight", "5000", &DisplaySettings::GradientHeight, 200},
-      {"Width", "10", &DisplaySettings::Width, 100},           {"Width", "300", &DisplaySettings::Width, 300},
-      {"MemoLines", "99", &DisplaySettings::MemoLines, 15},    {"DisplayDays", "-3", &DisplaySettings::DisplayDays, 0},
-      {"DisplayDays", "100000", &DisplaySettings::DisplayDays, 365}, {"MaxHeight", "0", &DisplaySettings::MaxHeight, 2},
-  };
-  for (const auto& c : cases) {
-    settings.SetSetting(QLatin1String(c.key), QLatin1String(c.value));
+  const std::tuple<const char*, const char*, int DisplaySettings::*, int> cases[] = {
+      {"GradientHeight", "5000", &DisplaySettings::GradientHeight, 200}, {"Width", "10", &DisplaySettings::Width, 100},
+      {"DisplayDays", "-3", &DisplaySettings::DisplayDays, 0}, {"MaxHeight", "0", &DisplaySettings::MaxHeight, 2}};
+  for (const auto& [key, value, field, expected] : cases) {
+    settings.SetSetting(QLatin1String(key), QLatin1String(value));
     LoadDisplaySettings(settings, d);
-    EXPECT_EQ(d.*(c.field), c.expected) << c.key << "=" << c.value;
+    EXPECT_EQ(d.*field, expected) << key << "=" << value;
   }
 }
 

@@ -79,10 +79,10 @@ TEST(GradientColumns, StepFromOneStepInRoundHalvesToEvenAndKeepChannelsInAByte) 
     int width, column;  // -1: the last column
     quint32 expected;
   } cases[] = {
-      {0, 0xC8, 100, 0, 2}, {0, 0xC8, 100, 49, 100}, {0, 0xC8, 100, 100, 202},  // red 0 -> 200: steps of 2
-      {0, 0x00FF00, 220, -1, 0x00FF00}, {0xFF0000, 0, 220, -1, 0},              // 255 at most, no spill
-      {0, 0x010000, 2, 0, 0}, {0, 0x010000, 2, 1, 0x010000}, {0, 0x010000, 2, 2, 0x020000},  // half to even
-      {1, 1, 50, 0, 0}, {1, 1, 50, 50, 0}, {0, 2, 2, 0, 0}, {0, 2, 2, 1, 2},  // the colour key is drawn black
+      {0, 0xC8, 100, 49, 100},  // red 0 -> 200 in steps of 2, from one step in
+      {0, 0x00FF00, 220, -1, 0x00FF00}, {0xFF0000, 0, 220, -1, 0},  // the last column stays within a byte
+      {0, 0x010000, 2, 0, 0},  {0, 0x010000, 2, 2, 0x020000}, {0, 2, 2, 1, 2},  // halves to even
+      {1, 1, 50, 0, 0},  // the colour key is drawn black
   };
   for (const auto& c : cases) {
     const std::vector<quint32> columns = GradientColumns(c.start, c.end, c.width);
@@ -129,6 +129,7 @@ TEST(CalendarDateAt, FindsTheCellUnderThePoint) {
   }
 }
 
+// Coming back from a screen scaled to 200% is checked on the window.
 TEST(Docking, DocksWithinARowOfTheEdgesAndShowsAgainOnThemInsideTheWorkArea) {
   const QRect work(0, 0, 1000, 800);
   // Fields: window, work area, showing, R, LastHeight, LastWidth, DesktopTop, DesktopLeft, docked bottom, right.
@@ -147,83 +148,39 @@ TEST(Docking, DocksWithinARowOfTheEdgesAndShowsAgainOnThemInsideTheWorkArea) {
   // A work area away from the origin counts its own edges.
   out = ComputeDocking({QRect(2000, 500, 200, 200), QRect(1920, 30, 1280, 994), true, R, 100, 200, 0, 0, true});
   EXPECT_EQ(out.position, QPoint(2000, 1024 - 200));
-  // Last placed on a screen scaled to 200% (960 x 520), now at 100%: back on the edges.
-  out = ComputeDocking({QRect(760, 220, 200, 300), QRect(0, 0, 1920, 1040), true, R, 300, 200, 220, 760, true, true});
-  EXPECT_EQ(out.position, QPoint(1720, 740));
-  EXPECT_TRUE(out.dockBottom && out.dockRight && out.changed);
   // Taller than a small work area: the top (the title row to move it by) stays on the screen.
   const QRect small(0, 0, 960, 520);
   EXPECT_EQ(ComputeDocking({QRect(700, 0, 200, 730), small, true, R, 500, 200, 0, 0, true}).position, QPoint(700, 0));
   EXPECT_EQ(ComputeDocking({QRect(900, 100, 200, 300), small, true, R, 500, 200}).position, QPoint(760, 100));
 }
 
-// The scroll bar coming and going beside a panel docked right is checked on the window.
-TEST(ResizedPlace, KeepsTheLeftEdgeOfAnUndockedPanelAndStaysInside) {
-  const struct {
-    QRect window;
-    QSize size;
-    bool dockRight;
-    QRect expected;
-  } cases[] = {
-      {QRect(500, 100, 220, 400), QSize(235, 420), false, QRect(500, 100, 235, 420)},
-      {QRect(1690, 0, 220, 400), QSize(235, 400), false, QRect(1685, 0, 235, 400)},  // past the right edge
-      {QRect(0, 800, 220, 200), QSize(220, 400), false, QRect(0, 640, 220, 400)},    // past the bottom
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ResizedPlace(c.window, c.size, QRect(0, 0, 1920, 1040), c.dockRight), c.expected) << c.window.x();
-  }
-}
-
-TEST(SnapToWorkArea, KeepsThePanelInsideAndSnapsNearEdges) {
-  const std::pair<QPoint, QPoint> cases[] = {{{300, 200}, {300, 200}}, {{18, 200}, {0, 200}}, {{19, 19}, {19, 19}},
-                                             {{-50, 200}, {0, 200}},   {{782, 200}, {800, 200}},
-                                             {{900, 700}, {800, 500}}, {{300, -40}, {300, 0}}};
-  for (const auto& [proposed, expected] : cases) {
-    EXPECT_EQ(SnapToWorkArea(QRect(proposed, QSize(200, 300)), QRect(0, 0, 1000, 800), R).topLeft(), expected)
-        << proposed.x() << "," << proposed.y();
+// Moving, sizing and the edge zones are also driven by the mouse on the window; these are
+// the edges a drag there does not reach.
+TEST(WindowEdges, SnapSizeLimitsAndZones) {
+  const QRect work(0, 0, 1000, 800);
+  const std::pair<QPoint, QPoint> snaps[] = {{{18, 200}, {0, 200}}, {{19, 19}, {19, 19}}, {{782, 200}, {800, 200}},
+                                             {{900, 700}, {800, 500}}};
+  for (const auto& [proposed, expected] : snaps) {
+    EXPECT_EQ(SnapToWorkArea(QRect(proposed, QSize(200, 300)), work, R).topLeft(), expected) << proposed.x();
   }
   EXPECT_EQ(SnapToWorkArea(QRect(1930, 10, 200, 300), QRect(1920, 30, 1280, 994), R).topLeft(), QPoint(1920, 30));
-}
-
-TEST(FormCanResize, AppliesTheLimits) {
-  const struct {
-    QSize proposed;
-    bool scrollMode, user, accepted;
-    int height, panelWidth, maxHeight;
-  } cases[] = {
-      {QSize(99, 300), false, true, false, 0, 0, 0}, {QSize(200, 2 * R - 1), false, true, false, 0, 0, 0},
-      {QSize(200, 801), false, true, false, 0, 0, 0}, {QSize(1001, 300), false, true, false, 0, 0, 0},
-      {QSize(100, 2 * R), false, false, true, 2 * R, 100, -1},
-      {QSize(240, 310), false, true, true, 310, 240, 800 / R},  // room for all the content
-      {QSize(240, 215), false, true, true, 200, 240, 10},       // whole rows
-      {QSize(240, 215), true, true, true, 200, 225, 10},        // the scroll bar is not the panel's width
-      {QSize(240, 215), false, false, true, 215, 240, -1},      // the program keeps MaxHeight
-  };
-  for (const auto& c : cases) {
-    ResizeInput in{c.proposed, QSize(1000, 800), R, c.scrollMode, c.user, 300};
-    const ResizeResult out = FormCanResize(in);
-    EXPECT_EQ(out.accepted, c.accepted) << c.proposed.width() << "x" << c.proposed.height();
-    if (out.accepted && c.accepted) {
-      EXPECT_EQ(std::tuple(out.height, out.panelWidth, out.maxHeight), std::tuple(c.height, c.panelWidth, c.maxHeight))
-          << c.proposed.width() << "x" << c.proposed.height();
-    }
+  EXPECT_EQ(ResizedPlace(QRect(0, 800, 220, 200), QSize(220, 400), work, false), QRect(0, 400, 220, 400));
+  // Sizes out of bounds are refused; the program's own resize keeps MaxHeight (-1).
+  for (const QSize refused : {QSize(200, 2 * R - 1), QSize(200, 801), QSize(1001, 300)}) {
+    EXPECT_FALSE(FormCanResize({refused, work.size(), R, false, true, 300}).accepted) << refused.height();
   }
-}
-
-TEST(PanelHitZone, MapsThePointerToMovingAndSizing) {
-  const struct {
-    int x, y, scroll;
-    HitZone zone;
-  } cases[] = {
-      {100, 10, 0, HitZone::Caption}, {100, 3, 0, HitZone::Top},         {2, 2, 0, HitZone::TopLeft},
-      {198, 1, 0, HitZone::TopRight}, {1, 10, 0, HitZone::Left},         {100, 150, 0, HitZone::Client},
-      {197, 150, 0, HitZone::Right},  {100, 297, 0, HitZone::Bottom},    {199, 299, 0, HitZone::BottomRight},
-      {0, 299, 0, HitZone::BottomLeft},
-      {100, 10, 40, HitZone::Client}, {100, 250, 80, HitZone::Client}, {100, 298, 80, HitZone::Bottom},  // scrolled
-  };
-  for (const auto& c : cases) {  // edges of R div 5 = 4 pixels
-    EXPECT_EQ(PanelHitZone(c.x, c.y, c.scroll, QSize(200, 300), R), c.zone) << c.x << "," << c.y << " " << c.scroll;
-  }
+  ResizeResult out = FormCanResize({QSize(240, 310), work.size(), R, false, true, 300});
+  EXPECT_EQ(std::tuple(out.height, out.maxHeight), std::tuple(310, 800 / R)) << "room for all the content";
+  out = FormCanResize({QSize(240, 215), work.size(), R, false, false, 300});
+  EXPECT_EQ(std::tuple(out.accepted, out.height, out.maxHeight), std::tuple(true, 215, -1));
+  const std::pair<QPoint, HitZone> zones[] = {
+      {{100, 3}, HitZone::Top},       {{2, 2}, HitZone::TopLeft},       {{198, 1}, HitZone::TopRight},
+      {{197, 150}, HitZone::Right},   {{100, 297}, HitZone::Bottom},    {{199, 299}, HitZone::BottomRight},
+      {{0, 299}, HitZone::BottomLeft}};
+  for (const auto& [at, zone] : zones) EXPECT_EQ(PanelHitZone(at.x(), at.y(), 0, QSize(200, 300), R), zone) << at.x();
+  // Scrolled: the title row is gone, the edges stay (edges of R div 5 = 4 pixels).
+  EXPECT_EQ(PanelHitZone(100, 10, 40, QSize(200, 300), R), HitZone::Client);
+  EXPECT_EQ(PanelHitZone(100, 298, 80, QSize(200, 300), R), HitZone::Bottom);
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-// The panel on a private X server (Xvfb) with the desktop programs users run: without a
-// compositing manager it composes itself over the wallpaper published on the root window;
-// under openbox it stays below other windows, out of task bars and pagers, on every virtual
-// desktop, also when brought back; under xcompmgr or picom (also one started after the
-// panel) the desktop shows through it, whatever draws the wallpaper; on a screen scaled to
-// 200% it is placed inside the screen and painted at twice the pixels.
+// The panel on a private X server (Xvfb, with the Composite extension, started once for the
+// program) with the desktop programs users run: without a compositing manager it composes
+// itself over the wallpaper published on the root window; under openbox it stays below other
+// windows, out of task bars and pagers, on every virtual desktop, also when brought back;
+// under xcompmgr or picom (also one started after the panel) the desktop shows through it,
+// whatever draws the wallpaper; on a screen scaled to 200% it is placed inside the screen and
+// painted at twice the pixels.
 
-#include "session/appcontext.h"
 #include "core/memorykeystore.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/displayfunctions.h"
@@ -13,30 +13,196 @@
 #include "platform/screens.h"
 #include "platform/sound.h"
 #include "platform/x11desktop.h"
+#include "session/appcontext.h"
 #include "settings/settings.h"
 #include "support/scripteddialogs.h"
 #include "support/screenshot.h"
 #include "support/testutil.h"
-#include "x11session.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
+#include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
 namespace {
 
-using namespace x11test;
+QString serverProblem = QStringLiteral("the private X server did not start");
+
+class XServer : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    // A test that runs this program again (at another scale) hands it its server.
+    QByteArray display = qgetenv("ORVANE_TEST_X_SERVER");
+    if (display.isEmpty()) {
+      const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+      if (xvfb.isEmpty()) {
+        serverProblem = QStringLiteral("Xvfb is not installed");
+        return;
+      }
+      // The server takes a display nobody uses and names it once it accepts connections.
+      server_.start(xvfb, QStringLiteral("-displayfd 1 -screen 0 1920x1080x24 +extension Composite -nolisten tcp")
+                              .split(QLatin1Char(' ')));
+      while (!display.endsWith('\n') && server_.waitForReadyRead(10000)) display += server_.readAllStandardOutput();
+      if (!display.endsWith('\n')) {
+        server_.kill();
+        server_.waitForFinished();
+        return;
+      }
+      display = ":" + display.trimmed();
+    }
+    qputenv("DISPLAY", display);
+    // The test environment pins the offscreen platform; the command line outranks it.
+    static int argc = 3;
+    static char name[] = "test_x11", option[] = "-platform", platform[] = "xcb";
+    static char* argv[] = {name, option, platform, nullptr};
+    new QApplication(argc, argv);
+  }
+  void TearDown() override {
+    delete QCoreApplication::instance();
+    server_.terminate();
+    server_.waitForFinished(3000);
+  }
+
+ private:
+  QProcess server_;
+};
+
+const auto* const serverEnvironment = ::testing::AddGlobalTestEnvironment(new XServer);
+
+bool ServerRunning() { return QCoreApplication::instance() && QGuiApplication::platformName() == "xcb"; }
+xcb_connection_t* Connection() { return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection(); }
+xcb_screen_t* Screen() { return xcb_setup_roots_iterator(xcb_get_setup(Connection())).data; }
+
+// An xcb reply, freed with the object.
+template <typename T>
+std::unique_ptr<T, decltype(&std::free)> Own(T* reply) {
+  return {reply, &std::free};
+}
+
+xcb_atom_t Atom(const char* name) {
+  xcb_connection_t* c = Connection();
+  const auto reply = Own(
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+  return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+}
+
+// Processes events until the condition holds; false when it still does not after ms.
+bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
+  const QDeadlineTimer deadline(ms);
+  while (!condition()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+// A window's 32-bit property (cardinals, atoms, windows); empty when it is absent.
+std::vector<quint32> Property(xcb_window_t window, const char* name) {
+  xcb_connection_t* c = Connection();
+  const auto reply = Own(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, window, Atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr));
+  if (!reply || reply->format != 32) return {};
+  const auto* data = static_cast<const quint32*>(xcb_get_property_value(reply.get()));
+  return std::vector<quint32>(data, data + xcb_get_property_value_length(reply.get()) / 4);
+}
+
+void DeleteProperty(xcb_window_t window, const char* name) {
+  xcb_delete_property(Connection(), window, Atom(name));
+  xcb_flush(Connection());
+}
+
+// What the screen shows (the root window's pixels, which under a compositing manager are the
+// composed picture) in a rectangle.
+QImage ScreenPixels(const QRect& r) {
+  xcb_connection_t* c = Connection();
+  const auto reply = Own(xcb_get_image_reply(
+      c,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, Screen()->root, static_cast<int16_t>(r.x()),
+                    static_cast<int16_t>(r.y()), static_cast<uint16_t>(r.width()), static_cast<uint16_t>(r.height()),
+                    ~0u),
+      nullptr));
+  // 32 bits a pixel at depth 24, the unused byte in place of alpha: converted, it becomes opaque.
+  if (!reply || xcb_get_image_data_length(reply.get()) < r.width() * r.height() * 4) return QImage();
+  return QImage(xcb_get_image_data(reply.get()), r.width(), r.height(), QImage::Format_RGB32)
+      .convertToFormat(QImage::Format_ARGB32);
+}
+
+// A program run on the private server while the object lives: empty problem when it runs
+// and has taken up its role (ready: it owns its selection, ...); missing when not installed.
+struct DesktopProgram {
+  DesktopProgram(const QString& program, const QStringList& arguments, const std::function<bool()>& ready) {
+    const QString path = QStandardPaths::findExecutable(program);
+    missing = path.isEmpty();
+    if (missing) {
+      problem = program + QStringLiteral(" is not installed");
+      return;
+    }
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(path, arguments);
+    const auto running = [this] { return process.state() == QProcess::Running; };
+    if (!process.waitForStarted(5000)) {
+      problem = program + QStringLiteral(" did not start");
+    } else if (!WaitFor([&] { return !running() || ready(); }, 10000) || !running()) {
+      problem = program + QStringLiteral(" did not take up its role on the X server");
+    }
+  }
+  ~DesktopProgram() {
+    if (process.state() == QProcess::NotRunning) return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) process.kill(), process.waitForFinished(2000);
+    QTest::qWait(50);
+  }
+  QProcess process;
+  QString problem;
+  bool missing = false;
+};
+
+// openbox announces itself on the root window before it takes windows on: it is ready once it
+// manages a probe window (which tells its frame), mapped anew until it does.
+std::unique_ptr<DesktopProgram> StartOpenbox() {
+  xcb_connection_t* c = Connection();
+  const xcb_window_t probe = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, Screen()->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    Screen()->root_visual, 0, nullptr);
+  int polls = 0;
+  auto program = std::make_unique<DesktopProgram>(QStringLiteral("openbox"), QStringList{"--sm-disable"}, [&] {
+    if (!Property(probe, "_NET_FRAME_EXTENTS").empty()) return true;
+    if (polls++ % 10 == 0) xcb_unmap_window(c, probe), xcb_map_window(c, probe), xcb_flush(c);
+    return false;
+  });
+  xcb_destroy_window(c, probe);
+  xcb_flush(c);
+  QTest::qWait(50);
+  return program;
+}
+
+// xcompmgr, or picom with its X Render backend, no configuration of the user's, no shadows or
+// fading: ready once it owns the compositing manager selection.
+std::unique_ptr<DesktopProgram> StartCompositor(const QString& program) {
+  const QStringList picom = {"--backend", "xrender", "--config", "/dev/null"};
+  return std::make_unique<DesktopProgram>(program, program == "picom" ? picom : QStringList(), [] {
+    xcb_connection_t* c = Connection();
+    const auto owner = Own(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, Atom("_NET_WM_CM_S0")), nullptr));
+    return owner && owner->owner != XCB_NONE;
+  });
+}
 
 // A program the test needs: one that is not installed skips the test, one that fails fails it.
-#define RUN(start)                                                                     \
-  do {                                                                                 \
-    const DesktopProgram& program = *programs.emplace_back(start);                     \
-    if (program.missing) GTEST_SKIP() << qPrintable(program.problem);                  \
-    ASSERT_TRUE(program.problem.isEmpty()) << qPrintable(program.problem);             \
+#define RUN(start)                                                         \
+  do {                                                                     \
+    const DesktopProgram& program = *programs.emplace_back(start);         \
+    if (program.missing) GTEST_SKIP() << qPrintable(program.problem);      \
+    ASSERT_TRUE(program.problem.isEmpty()) << qPrintable(program.problem); \
   } while (false)
 
 int Distance(QColor a, QColor b) {
@@ -46,7 +212,7 @@ int Distance(QColor a, QColor b) {
 class X11Panel : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ServerRunning()) GTEST_SKIP() << qPrintable(ServerProblem());
+    if (!ServerRunning()) GTEST_SKIP() << qPrintable(serverProblem);
     context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2026, 12, 7, 9, 0)),
                                            std::make_unique<ScriptedDialogs>(), std::make_unique<MemoryKeyStore>());
     PainterStartup(*context);
@@ -56,6 +222,7 @@ class X11Panel : public ::testing::Test {
     PainterShutdown(*context);
     panel.reset();
     while (!programs.empty()) programs.pop_back();
+    for (const xcb_window_t w : windows) xcb_destroy_window(Connection(), w);
     DeleteProperty(Screen()->root, "_XROOTPMAP_ID");
   }
   // The panel, shown and exposed on the server.
@@ -67,10 +234,27 @@ class X11Panel : public ::testing::Test {
     panel->FormPaint();
     return *panel;
   }
+  // A window of one colour over the whole screen, of the desktop type that desktop
+  // environments draw their wallpaper in (kept below every other); it publishes no pixmap.
+  void WallpaperWindow(QRgb colour) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t w = windows.emplace_back(xcb_generate_id(c));
+    const uint32_t values[] = {colour & 0xFFFFFFu};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, Screen()->root, 0, 0, 1920, 1080, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      Screen()->root_visual, XCB_CW_BACK_PIXEL, values);
+    const xcb_atom_t type = Atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, Atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
+    xcb_map_window(c, w);
+    xcb_flush(c);
+  }
   xcb_window_t Window() const { return static_cast<xcb_window_t>(panel->winId()); }
-  bool InState(const char* atom) const { return HasAtom(Window(), "_NET_WM_STATE", atom); }
+  bool InState(const char* atom) const {
+    const std::vector<quint32> states = Property(Window(), "_NET_WM_STATE");
+    return std::find(states.begin(), states.end(), Atom(atom)) != states.end();
+  }
 
   std::vector<std::unique_ptr<DesktopProgram>> programs;
+  std::vector<xcb_window_t> windows;
   TempHome home;
   std::unique_ptr<AppContext> context;
   FixedScreens screens;  // one monitor of the server's size
@@ -155,7 +339,7 @@ TEST_P(X11Compositor, ScreenshotShowsTheWallpaperThroughThePanel) {
   RUN(StartOpenbox());
   DeleteProperty(Screen()->root, "_XROOTPMAP_ID");  // this wallpaper is a window
   const QColor wallColour(0x30, 0x70, 0xC0);
-  WallpaperWindow wallpaper(wallColour.rgb());
+  WallpaperWindow(wallColour.rgb());
   // What the panel looks like over that wallpaper, painted by the program itself.
   QImage wall(8, 8, QImage::Format_RGB32);
   wall.fill(wallColour);
@@ -213,7 +397,7 @@ TEST_F(X11Panel, ScreenshotOfThePanelAtTwiceTheScaleInsideTheScreen) {
   }
   RUN(StartOpenbox());
   RUN(StartCompositor(QStringLiteral("xcompmgr")));
-  WallpaperWindow wallpaper(qRgb(0x30, 0x70, 0xC0));
+  WallpaperWindow(qRgb(0x30, 0x70, 0xC0));
   for (int i = 0; i < 30; ++i) {
     const int n = context->calendar().AppendNote();
     TNote& note = context->calendar().NoteArray[static_cast<size_t>(n)];
@@ -221,15 +405,11 @@ TEST_F(X11Panel, ScreenshotOfThePanelAtTwiceTheScaleInsideTheScreen) {
     note.StartDate = note.EndDate = D(2026, 12, 7);  // all day
   }
   // Last placed at 100%: docked to the bottom right of the 1080-pixel screen, 40 rows high.
-  TSettings& settings = context->settings();
-  settings.SetInt(QStringLiteral("DesktopLeft"), 1700);
-  settings.SetInt(QStringLiteral("DesktopTop"), 1080 - 40 * 21);
-  settings.SetInt(QStringLiteral("LastWidth"), 220);
-  settings.SetInt(QStringLiteral("LastHeight"), 40 * 21);
-  settings.SetInt(QStringLiteral("MaxHeight"), 49);
-  settings.SetBool(QStringLiteral("dockBottom"), true);
-  settings.SetBool(QStringLiteral("dockRight"), true);
-  LoadDisplaySettings(settings, context->display());
+  const std::pair<const char*, int> place[] = {{"DesktopLeft", 1700}, {"DesktopTop", 1080 - 40 * 21}, {"LastWidth", 220},
+                                               {"LastHeight", 40 * 21}, {"MaxHeight", 49}, {"dockBottom", -1},
+                                               {"dockRight", -1}};
+  for (const auto& [key, value] : place) context->settings().SetInt(QLatin1String(key), value);
+  LoadDisplaySettings(context->settings(), context->display());
   QtScreens screensOfTheServer;
   Show(screensOfTheServer).Timer1Timer();
   EXPECT_EQ(panel->devicePixelRatioF(), 2);
@@ -238,11 +418,9 @@ TEST_F(X11Panel, ScreenshotOfThePanelAtTwiceTheScaleInsideTheScreen) {
   QRect native;
   WaitFor([&] {
     xcb_connection_t* c = Connection();
-    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> size(
-        xcb_get_geometry_reply(c, xcb_get_geometry(c, Window()), nullptr), &std::free);
-    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> origin(
-        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, Window(), Screen()->root, 0, 0), nullptr),
-        &std::free);
+    const auto size = Own(xcb_get_geometry_reply(c, xcb_get_geometry(c, Window()), nullptr));
+    const auto origin =
+        Own(xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, Window(), Screen()->root, 0, 0), nullptr));
     native = size && origin ? QRect(origin->dst_x, origin->dst_y, size->width, size->height) : QRect();
     return onScreen.contains(native) && native.right() == onScreen.right();
   });
