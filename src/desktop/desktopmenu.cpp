@@ -228,9 +228,7 @@ void T_DesktopWindow::HideUnavailableItems() {
 
 void T_DesktopWindow::PrepareEventsMenu(TDateTime date) {
   DataFormat& calendar = context_.calendar();
-  calendar.FindDayEvents(date);
-  calendar.SortDayEvents();
-  const std::vector<int> events = calendar.DayEvents;
+  const std::vector<int> events = calendar.FindSortedDayEvents(date);
   if (events.empty()) return;
   Events1->setVisible(true);
   const QString caption = tr("Events for ") + FormatDateTime(QStringLiteral("ddddd"), date, FormatSettings::FromSystemLocale());

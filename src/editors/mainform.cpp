@@ -515,10 +515,8 @@ void T_Main::RefillDay(int cell) {
   data.ListBox->clear();
   data.Events.clear();
   DataFormat& calendar = context_.calendar();
-  calendar.FindDayEvents(data.Date);
-  if (calendar.DayEvents.empty()) return;
-  calendar.SortDayEvents();
-  data.Events = calendar.DayEvents;
+  data.Events = calendar.FindSortedDayEvents(data.Date);
+  if (data.Events.empty()) return;
   const FormatSettings format;
   // Tooltips are made when asked for (EntryTip): a busy calendar lists thousands of entries.
   for (const int index : data.Events) {

@@ -53,8 +53,7 @@ class FileCommands : public ProgramTest {
   std::pair<QStringList, int> On(TDateTime day, const QString& who) {
     std::pair<QStringList, int> seen;
     Load([&](DataFormat& calendar) {
-      calendar.FindDayEvents(day);
-      for (int i : calendar.DayEvents) seen.first << calendar.NoteArray[i].Title;
+      for (int i : calendar.FindDayEvents(day)) seen.first << calendar.NoteArray[i].Title;
       seen.first.sort();
       seen.second = calendar.ToDoCount();
     }, who);

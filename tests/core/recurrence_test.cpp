@@ -75,8 +75,7 @@ void CheckRow(const Row& row) {
   calendar.DataChanged = true;
   auto check = [&](TDateTime d, bool expected) {
     EXPECT_EQ(calendar.NoteOccursOn(i, d), expected) << Show(d).toStdString();
-    calendar.FindDayEvents(d);
-    EXPECT_EQ(calendar.DayEvents, expected ? std::vector<int>{i} : std::vector<int>{}) << Show(d).toStdString();
+    EXPECT_EQ(calendar.FindDayEvents(d), expected ? std::vector<int>{i} : std::vector<int>{}) << Show(d).toStdString();
   };
   for (TDateTime d : row.listed) check(d, true);
   for (TDateTime d : row.notListed) check(d, false);
@@ -302,17 +301,14 @@ TEST_F(DayQueries, DeletedEventsAreLeftOutButStillOccur) {
   const int a = AddOneTime(D(2024, 3, 5));
   const int b = AddOneTime(D(2024, 3, 5));
   calendar.DeleteNote(a);
-  calendar.FindDayEvents(D(2024, 3, 5));
-  EXPECT_EQ(calendar.DayEvents, std::vector<int>{b});
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 5)), std::vector<int>{b});
   EXPECT_TRUE(calendar.NoteOccursOn(a, D(2024, 3, 5)));
 }
 
 TEST_F(DayQueries, AscendingIndexOrder) {
   for (int k = 0; k < 5; ++k) AddOneTime(D(2024, 3, k % 2 == 0 ? 5 : 6));
-  calendar.FindDayEvents(DT(2024, 3, 5, 17, 0));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{0, 2, 4}));
-  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 2);
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{1, 3}));
+  EXPECT_EQ(calendar.FindDayEvents(DT(2024, 3, 5, 17, 0)), (std::vector<int>{0, 2, 4}));
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 6)), (std::vector<int>{1, 3}));
 }
 
 TEST_F(DayQueries, FollowChangesToTheRecords) {
@@ -333,12 +329,10 @@ TEST_F(DayQueries, FollowChangesToTheRecords) {
   calendar.DataChanged = false;
   const int b = AddOneTime(D(2024, 3, 6));
   calendar.DataChanged = false;
-  calendar.FindDayEvents(D(2024, 3, 6));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{a, b}));
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 6)), (std::vector<int>{a, b}));
 
   calendar.DeleteNote(a);
-  calendar.FindDayEvents(D(2024, 3, 6));
-  EXPECT_EQ(calendar.DayEvents, std::vector<int>{b});
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 6)), std::vector<int>{b});
 
   calendar.ClearCalendar();
   EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 0);
@@ -365,22 +359,15 @@ TEST_F(DayQueries, SortPutsAllDayFirstThenByStartTime) {
   const int nine = AddOneTime(D(2024, 3, 5), true, EncodeTime(9, 0));
   const int eight = AddOneTime(D(2024, 3, 5), true, EncodeTime(8, 0));
   const int allDay = AddOneTime(D(2024, 3, 5));
-  calendar.FindDayEvents(D(2024, 3, 5));
-  calendar.SortDayEvents();
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{allDay, eight, nine}));
+  EXPECT_EQ(calendar.FindSortedDayEvents(D(2024, 3, 5)), (std::vector<int>{allDay, eight, nine}));
 }
 
 TEST_F(DayQueries, SortPutsTiesInReverseIndexOrder) {
   for (int k = 0; k < 10; ++k) AddOneTime(D(2024, 3, 5), k >= 8, EncodeTime(10, 0));
-  calendar.DayEvents = {3, 7};
-  calendar.SortDayEvents();
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{7, 3}));
-  calendar.DayEvents = {8, 9, 3};
-  calendar.SortDayEvents();
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{3, 9, 8}));
-  calendar.DayEvents.clear();
-  calendar.SortDayEvents();
-  EXPECT_TRUE(calendar.DayEvents.empty());
+  EXPECT_EQ(calendar.SortDayEvents({3, 7}), (std::vector<int>{7, 3}));
+  EXPECT_EQ(calendar.SortDayEvents({8, 9, 3}), (std::vector<int>{3, 9, 8}));
+  EXPECT_EQ(calendar.SortDayEvents({0, 8, 1, 9, 2, 3}), (std::vector<int>{3, 2, 1, 0, 9, 8}));
+  EXPECT_TRUE(calendar.SortDayEvents({}).empty());
 }
 
 // --- The fast query against the rule itself, on a random calendar of every kind of rule,
@@ -430,8 +417,7 @@ TEST(DayQueryIndex, MatchesTheRuleEveryDayOfThreeYears) {
             expected.push_back(i);
           }
         }
-        calendar.FindDayEvents(moment);
-        if (calendar.DayEvents != expected) {
+        if (calendar.FindDayEvents(moment) != expected) {
           ++mismatches;
           ADD_FAILURE() << "seed " << seed << " on " << Show(moment).toStdString();
         }

@@ -311,8 +311,7 @@ TEST_F(NoteFormFixture, SaveWritesEveryDetailField) {
   EXPECT_FALSE(form->isVisible());
   // The day queries see it.
   EXPECT_TRUE(calendar().NoteOccursOn(0, D(2026, 12, 14)));
-  calendar().FindDayEvents(D(2026, 12, 14));
-  EXPECT_EQ(calendar().DayEvents, std::vector<int>{0});
+  EXPECT_EQ(calendar().FindDayEvents(D(2026, 12, 14)), std::vector<int>{0});
 }
 
 TEST_F(NoteFormFixture, ModifyDateIsNowWithItsDate) {
