@@ -5,6 +5,7 @@
 
 #include "app/appcontext.h"
 #include "core/backupfiles.h"
+#include "core/repeattype.h"
 #include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/webpages.h"
@@ -307,7 +308,7 @@ void T_DesktopWindow::DeleteEvent(int index) {
   if (index < 0 || index >= calendar.NoteCount()) return;
   const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
   if (note.DeleteDate != 0) return;
-  if (note.RepeatType > 0 &&
+  if (RepeatOf(note) > RepeatType::Once &&
       !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of '") + note.Title + tr("'?"))) {
     return;
   }

@@ -1,6 +1,7 @@
 #include "editors/mainform.h"
 
 #include "app/appcontext.h"
+#include "core/repeattype.h"
 #include "platform/windowfit.h"
 
 #include <QAction>
@@ -731,7 +732,7 @@ void T_Main::DeleteEvent(int index, bool asked) {
   DataFormat& calendar = context_.calendar();
   const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
   if (note.DeleteDate != 0) return;
-  if (note.RepeatType > 0 && !asked &&
+  if (RepeatOf(note) > RepeatType::Once && !asked &&
       !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of '%1'?").arg(note.Title))) {
     return;
   }
@@ -870,7 +871,7 @@ bool T_Main::ListBoxKeyDown(int cell, int key, const QString& text, Qt::Keyboard
   if (key == Qt::Key_Delete) {
     const int index = EventOfEntry(cell, entry);
     if (index < 0) return true;
-    if (context_.calendar().NoteArray[static_cast<size_t>(index)].RepeatType > 0 &&
+    if (RepeatOf(context_.calendar().NoteArray[static_cast<size_t>(index)]) > RepeatType::Once &&
         !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of this item?"))) {
       return true;
     }
@@ -948,7 +949,7 @@ void T_Main::NoteMenuPopup(bool fromKeyboard) {
   bool hideable = false;
   if (onEntry) {
     const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-    hideable = note.RepeatType != 0 || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
+    hideable = RepeatOf(note) != RepeatType::Once || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
   }
   Hide1->setVisible(hideable);
 }

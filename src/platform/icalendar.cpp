@@ -9,6 +9,7 @@
 
 #include "core/dataformat.h"
 #include "core/recurrence.h"
+#include "core/repeattype.h"
 #include "core/wholefile.h"
 
 #include <QCryptographicHash>
@@ -137,12 +138,12 @@ std::optional<QByteArray> RuleText(const TNote& note, int startDay) {
     else return std::nullopt;
     return position + WeekdayNames[iso - 1];
   };
-  switch (note.RepeatType) {
-    case 1:
+  switch (RepeatOf(note)) {
+    case RepeatType::Daily:
       return "FREQ=DAILY" + interval;
-    case 2:
+    case RepeatType::EveryWeekday:
       return QByteArray("FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR");
-    case 3: {
+    case RepeatType::Weekly: {
       QByteArrayList days;
       for (int iso = 1; iso <= 7; ++iso)
         if (note.RepeatOn(iso)) days << WeekdayNames[iso - 1];
@@ -151,21 +152,23 @@ std::optional<QByteArray> RuleText(const TNote& note, int startDay) {
       const int startIso = IsoWeekday(DatePart(note.StartDate));
       return "FREQ=WEEKLY" + interval + ";BYDAY=" + days.join(',') + ";WKST=" + WeekdayNames[startIso - 1];
     }
-    case 4:
+    case RepeatType::MonthlyByDay:
       return "FREQ=MONTHLY" + interval + ";BYMONTHDAY=" + QByteArray::number(note.RepeatDay);
-    case 5: {
+    case RepeatType::MonthlyByWeekday: {
       const auto day = nthDay(note.RepeatCardinal, note.RepeatDay);
       if (!day) return std::nullopt;
       return "FREQ=MONTHLY" + interval + ";BYDAY=" + *day;
     }
-    case 6:
+    case RepeatType::YearlyByDay:
       return "FREQ=YEARLY;BYMONTH=" + QByteArray::number(note.RepeatMonth + 1) +
              ";BYMONTHDAY=" + QByteArray::number(note.RepeatDay);
-    case 7: {
+    case RepeatType::YearlyByWeekday: {
       const auto day = nthDay(note.RepeatCardinal, note.RepeatDay);
       if (!day) return std::nullopt;
       return "FREQ=YEARLY;BYMONTH=" + QByteArray::number(note.RepeatMonth + 1) + ";BYDAY=" + *day;
     }
+    default:
+      break;
   }
   Q_UNUSED(startDay);
   return std::nullopt;
@@ -176,11 +179,11 @@ std::optional<int> LastListedDay(const TNote& rule, int firstDay) {
   const qint64 count = rule.RangeCount;
   const qint64 f = rule.RepeatFrequency < 1 ? 1 : rule.RepeatFrequency;
   qint64 span = 0;
-  switch (rule.RepeatType) {
-    case 1: span = f * count; break;
-    case 2: span = 7 * (count / 5 + 2); break;
-    case 3: span = 7 * f * (count / 1 + 1); break;
-    case 4: case 5: span = 31 * (f * count + 2); break;
+  switch (RepeatOf(rule)) {
+    case RepeatType::Daily: span = f * count; break;
+    case RepeatType::EveryWeekday: span = 7 * (count / 5 + 2); break;
+    case RepeatType::Weekly: span = 7 * f * (count / 1 + 1); break;
+    case RepeatType::MonthlyByDay: case RepeatType::MonthlyByWeekday: span = 31 * (f * count + 2); break;
     default: span = 366 * (count + 2); break;
   }
   if (span > LastDaySearch) return std::nullopt;
@@ -256,7 +259,7 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
   // The first day the pattern lists, for a recurring event.
   std::optional<int> firstListed;
   std::optional<QByteArray> ruleText;
-  if (note.RepeatType >= 1 && note.RepeatType <= 7) {
+  if (RepeatOf(note) >= RepeatType::Daily && RepeatOf(note) <= RepeatType::YearlyByWeekday) {
     ruleText = RuleText(note, startDay);
     if (ruleText) {
       const int end = std::min(startDay + FirstDaySearch, 2958465);
@@ -270,8 +273,8 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
     QByteArray text = *ruleText;
     if (note.RangeType == 1) {
       const bool countIsExact =
-          note.RepeatType == 1 || note.RepeatType == 3 ||
-          (note.RepeatType == 2 && (IsoWeekday(startDay) == 1 || IsoWeekday(startDay) >= 6));
+          RepeatOf(note) == RepeatType::Daily || RepeatOf(note) == RepeatType::Weekly ||
+          (RepeatOf(note) == RepeatType::EveryWeekday && (IsoWeekday(startDay) == 1 || IsoWeekday(startDay) >= 6));
       if (countIsExact) {
         text += ";COUNT=" + QByteArray::number(note.RangeCount);
       } else if (const auto last = LastListedDay(rule, *firstListed)) {
@@ -295,14 +298,14 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
       }
     }
     written = true;
-  } else if (note.RepeatType == 0 && note.Span && note.SpanRange > 1 && exceptionDays.empty()) {
+  } else if (RepeatOf(note) == RepeatType::Once && note.Span && note.SpanRange > 1 && exceptionDays.empty()) {
     setTimes(startDay, note.SpanRange);
     written = true;
   } else {
     // A finite set of days: those the pattern lists (a one-time event and its span), flipped
     // by the exceptions. The first becomes DTSTART, the others RDATEs.
     std::set<int> days;
-    if (note.RepeatType == 0) {
+    if (RepeatOf(note) == RepeatType::Once) {
       const int span = note.Span ? std::max(note.SpanRange, 0) : 1;
       for (int k = 0; k < span && k < FirstDaySearch; ++k)
         if (Listed(rule, startDay + k)) days.insert(startDay + k);
@@ -313,7 +316,7 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
     }
     if (!days.empty()) {
       setTimes(*days.begin(), 1);
-      if (note.RepeatType != 0) AddX(event, PatternProperty, QByteArray::number(note.RepeatType));
+      if (RepeatOf(note) != RepeatType::Once) AddX(event, PatternProperty, QByteArray::number(note.RepeatType));
       for (auto it = std::next(days.begin()); it != days.end(); ++it) {
         icaldatetimeperiodtype rdate;
         std::memset(&rdate, 0, sizeof rdate);
@@ -516,7 +519,7 @@ class EventImporter {
 
     // Per-day notes and the original start date of our own files.
     std::optional<int> ownStart;
-    int ownPattern = 0;
+    RepeatType ownPattern = RepeatType::Once;
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
       const char* name = icalproperty_get_x_name(p);
@@ -524,7 +527,7 @@ class EventImporter {
       if (qstrcmp(name, StartProperty) == 0) {
         ownStart = ParseDayText(XValue(p));
       } else if (qstrcmp(name, PatternProperty) == 0) {
-        ownPattern = std::clamp(XValue(p).toInt(), 0, 7);
+        ownPattern = static_cast<RepeatType>(std::clamp(XValue(p).toInt(), 0, 7));
       } else if (qstrcmp(name, DayNoteProperty) == 0) {
         const QByteArray value = XValue(p);
         const auto day = ParseDayText(value.left(8));
@@ -555,14 +558,14 @@ class EventImporter {
     icalproperty* rruleProperty = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY);
     if (!rruleProperty) {
       // One time: the covered days, plus added days, less hidden ones.
-      note.RepeatType = 0;
+      SetRepeat(note, RepeatType::Once);
       note.StartDate = ownStart.value_or(firstDay);
       note.Span = days > 1;
       note.SpanRange = days > 1 ? days : 0;
-      if (ownPattern != 0) {
+      if (ownPattern != RepeatType::Once) {
         // Our own series that lists no day of its own: it keeps its pattern, ended before it
         // starts, and its days are all exceptions.
-        note.RepeatType = ownPattern;
+        SetRepeat(note, ownPattern);
         note.Span = false;
         note.SpanRange = 0;
         note.RangeType = 2;
@@ -625,8 +628,8 @@ class EventImporter {
         const int startIso = IsoWeekday(DayNumber(candidate->StartDate));
         const bool countIsExact =
             recur.count > 0 && recur.count <= 100000 && DayNumber(candidate->StartDate) == firstDay &&
-            (candidate->RepeatType == 1 || candidate->RepeatType == 3 ||
-             (candidate->RepeatType == 2 && (startIso == 1 || startIso >= 6)));
+            (RepeatOf(*candidate) == RepeatType::Daily || RepeatOf(*candidate) == RepeatType::Weekly ||
+             (RepeatOf(*candidate) == RepeatType::EveryWeekday && (startIso == 1 || startIso >= 6)));
         if (countIsExact) {
           candidate->RangeType = 1;
           candidate->RangeCount = recur.count;
@@ -651,7 +654,7 @@ class EventImporter {
     }
 
     // No pattern says it: the occurrences from today over the next two years, one by one.
-    note.RepeatType = 0;
+    SetRepeat(note, RepeatType::Once);
     note.Span = false;
     note.SpanRange = 0;
     note.RecurNotes.clear();
@@ -714,7 +717,7 @@ class EventImporter {
       case ICAL_DAILY_RECURRENCE:
         if (byMonthDays || byMonths || bySetPos) return std::nullopt;
         if (byDays == 0) {
-          note.RepeatType = 1;
+          SetRepeat(note, RepeatType::Daily);
           return note;
         }
         [[fallthrough]];
@@ -729,11 +732,11 @@ class EventImporter {
         }
         const bool weekdays = flags[1] && flags[2] && flags[3] && flags[4] && flags[5] && !flags[6] && !flags[7];
         if (weekdays && (f == 1 || recur.freq == ICAL_DAILY_RECURRENCE)) {
-          note.RepeatType = 2;
+          SetRepeat(note, RepeatType::EveryWeekday);
           return note;
         }
         if (recur.freq == ICAL_DAILY_RECURRENCE) return std::nullopt;
-        note.RepeatType = 3;
+        SetRepeat(note, RepeatType::Weekly);
         for (int iso = 1; iso <= 7; ++iso) note.SetRepeatOn(iso, flags[iso]);
         // Weeks start on WKST: the seven-day blocks begin on that weekday on or before DTSTART.
         const int wkst = recur.week_start == ICAL_NO_WEEKDAY ? 1 : isoOf(recur.week_start);
@@ -745,7 +748,7 @@ class EventImporter {
         if (byDays == 0 && bySetPos == 0 && byMonthDays <= 1) {
           const int day = byMonthDays ? recur.by_month_day[0] : d;
           if (day < 1 || day > 31) return std::nullopt;
-          note.RepeatType = 4;
+          SetRepeat(note, RepeatType::MonthlyByDay);
           note.RepeatDay = day;
           int sy, sm, sd;
           DecodeDate(note.StartDate, sy, sm, sd);
@@ -755,7 +758,7 @@ class EventImporter {
         if (byMonthDays) return std::nullopt;
         const auto which = nth();
         if (!which) return std::nullopt;
-        note.RepeatType = 5;
+        SetRepeat(note, RepeatType::MonthlyByWeekday);
         note.RepeatCardinal = which->first;
         note.RepeatDay = which->second;
         return note;
@@ -769,14 +772,14 @@ class EventImporter {
           if (byMonths == 0 && byMonthDays) return std::nullopt;
           const int day = byMonthDays ? recur.by_month_day[0] : d;
           if (day < 1 || day > 31) return std::nullopt;
-          note.RepeatType = 6;
+          SetRepeat(note, RepeatType::YearlyByDay);
           note.RepeatDay = day;
           return note;
         }
         if (byMonthDays || byMonths == 0) return std::nullopt;
         const auto which = nth();
         if (!which) return std::nullopt;
-        note.RepeatType = 7;
+        SetRepeat(note, RepeatType::YearlyByWeekday);
         note.RepeatCardinal = which->first;
         note.RepeatDay = which->second;
         return note;
