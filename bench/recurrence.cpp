@@ -28,9 +28,9 @@ void BM_FindDayEvents(benchmark::State& state) {
   int k = 0;
   double found = 0;
   for (auto _ : state) {
-    calendar.FindDayEvents(QueryDay(k++));
-    benchmark::DoNotOptimize(calendar.DayEvents.data());
-    found += static_cast<double>(calendar.DayEvents.size());
+    const std::vector<int> events = calendar.FindDayEvents(QueryDay(k++));
+    benchmark::DoNotOptimize(events.data());
+    found += static_cast<double>(events.size());
   }
   SetEventCounter(state, events);
   state.counters["events_per_day"] = benchmark::Counter(found, benchmark::Counter::kAvgIterations);
@@ -63,8 +63,8 @@ void BM_QueryAfterChange(benchmark::State& state) {
   FillBenchCalendar(calendar, events, 0, Now);
   for (auto _ : state) {
     calendar.DataChanged = true;
-    calendar.FindDayEvents(Now);
-    benchmark::DoNotOptimize(calendar.DayEvents.data());
+    const std::vector<int> events = calendar.FindDayEvents(Now);
+    benchmark::DoNotOptimize(events.data());
   }
 }
 

@@ -57,12 +57,11 @@ QString DataFormat::GetEventListText(TDateTime date, const FormatSettings& setti
   const QString crlf = QStringLiteral("\r\n");
   QString text = QCoreApplication::translate("DataFormat", "Events for ") +
                  FormatDateTime(QStringLiteral("mm/dd/yyyy"), date, settings) + QStringLiteral(":") + crlf;
-  FindDayEvents(date);
-  SortDayEvents();
-  if (DayEvents.empty()) {
+  const std::vector<int> events = FindSortedDayEvents(date);
+  if (events.empty()) {
     text += QCoreApplication::translate("DataFormat", "No events listed.");
   } else {
-    for (const int e : DayEvents) {
+    for (const int e : events) {
       const TNote& note = NoteArray[static_cast<size_t>(e)];
       if (note.Start) text += FormatDateTime(settings.LongTimeFormat, note.StartTime, settings) + QLatin1Char(' ');
       text += note.Title + crlf;

@@ -134,7 +134,6 @@ void DataFormat::ClearCalendar() {
   NoteArray.clear();
   ToDoArray.clear();
   SortedToDos.clear();
-  DayEvents.clear();
   AlarmEvents.clear();
   OpenToDoCount = 0;
   DataChanged.Bump();

@@ -59,7 +59,6 @@ class DataFormat {
   int OpenToDoCount = 0;
   std::vector<int> SortedToDos;
   int SortedToDoCount() const { return static_cast<int>(SortedToDos.size()); }
-  std::vector<int> DayEvents;
   std::vector<int> AlarmEvents;
   ChangeFlag DataChanged;
 
@@ -81,8 +80,13 @@ class DataFormat {
   // the same answer for every live event through an index rebuilt whenever DataChanged
   // counts a revision or NoteCount changes, so a writer of a record must set DataChanged.
   bool NoteOccursOn(int index, TDateTime date) const;
-  void FindDayEvents(TDateTime date);
-  void SortDayEvents();
+  // The live events of the day, in index order.
+  std::vector<int> FindDayEvents(TDateTime date);
+  // The events in display order: the all-day ones first in reverse index order, then the
+  // timed ones by start time, ties in reverse index order.
+  std::vector<int> SortDayEvents(std::vector<int> events) const;
+  // The live events of the day in display order.
+  std::vector<int> FindSortedDayEvents(TDateTime date) { return SortDayEvents(FindDayEvents(date)); }
   int CountDayEvents(TDateTime date);
 
   // --- Alarms and the day's text (alarms.cpp).

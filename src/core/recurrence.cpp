@@ -1,6 +1,7 @@
 #include "core/recurrence.h"
 
 #include "core/dataformat.h"
+#include "core/repeattype.h"
 
 #include <algorithm>
 #include <bit>
@@ -50,24 +51,24 @@ bool NoteListedOn(const TNote& e, TDateTime date) {
   const bool counted = e.RangeType == 1;
   const qint64 count = e.RangeCount;
 
-  switch (e.RepeatType) {
-    case 0: {  // one time, or SpanRange days from the start
+  switch (RepeatOf(e)) {
+    case RepeatType::Once: {  // one time, or SpanRange days from the start
       const double first = static_cast<double>(startDay);
       if (!e.Span) return first <= date && date < first + 1;
       const double k = std::floor(date - first);  // the one day S + k that can hold D
       return k >= 0 && k < e.SpanRange;
     }
-    case 1: {  // every F days
+    case RepeatType::Daily: {  // every F days
       const qint64 f = AtLeastOne(e.RepeatFrequency);
       return days % f == 0 && (!counted || days / f + 1 <= count);
     }
-    case 2: {  // every weekday
+    case RepeatType::EveryWeekday: {  // every weekday
       if (IsoWeekdayOfDay(dateDay) >= 6) return false;
       if (!counted) return true;
       const qint64 c = 5 * weeks + r - WeekendAdjust(IsoWeekdayOfDay(startDay));
       return c + 1 <= count;
     }
-    case 3: {  // every F weeks on the flagged weekdays
+    case RepeatType::Weekly: {  // every F weeks on the flagged weekdays
       const qint64 f = AtLeastOne(e.RepeatFrequency);
       if (weeks % f != 0 || !e.RepeatOn(IsoWeekdayOfDay(dateDay))) return false;
       if (!counted) return true;
@@ -86,22 +87,22 @@ bool NoteListedOn(const TNote& e, TDateTime date) {
   DecodeDate(date, year, month, dayOfMonth);
   DecodeDate(e.StartDate, startYear, startMonth, startDayOfMonth);
   const qint64 years = year - startYear;
-  switch (e.RepeatType) {
-    case 4: {  // day RepeatDay of every F months, counted from month RepeatMonth of S's year
+  switch (RepeatOf(e)) {
+    case RepeatType::MonthlyByDay: {  // day RepeatDay of every F months, counted from month RepeatMonth of S's year
       const qint64 f = AtLeastOne(e.RepeatFrequency);
       const qint64 m = 12 * years + (month - static_cast<qint64>(e.RepeatMonth));
       return dayOfMonth == e.RepeatDay && m % f == 0 && (!counted || m / f <= count);
     }
-    case 5: {  // the RepeatCardinal-th weekday RepeatDay of every F months
+    case RepeatType::MonthlyByWeekday: {  // the RepeatCardinal-th weekday RepeatDay of every F months
       const qint64 f = AtLeastOne(e.RepeatFrequency);
       const qint64 months = 12 * years + (month - startMonth);
       return WeekdayIndex(date) == e.RepeatDay && WantedWeek(dayOfMonth, DaysInMonth(year, month), e.RepeatCardinal) &&
              months % f == 0 && (!counted || months / f <= count);
     }
-    case 6:  // every year on day RepeatDay of month RepeatMonth + 1
+    case RepeatType::YearlyByDay:  // every year on day RepeatDay of month RepeatMonth + 1
       return dayOfMonth == e.RepeatDay && month == static_cast<qint64>(e.RepeatMonth) + 1 &&
              (!counted || years <= count);
-    case 7:  // every year on the RepeatCardinal-th weekday RepeatDay of month RepeatMonth + 1
+    case RepeatType::YearlyByWeekday:  // every year on the RepeatCardinal-th weekday RepeatDay of month RepeatMonth + 1
       return WeekdayIndex(date) == e.RepeatDay && WantedWeek(dayOfMonth, DaysInMonth(year, month), e.RepeatCardinal) &&
              month == static_cast<qint64>(e.RepeatMonth) + 1 && (!counted || years <= count);
     default:
@@ -159,7 +160,7 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
     }
 
     // A start that is not a date lists nothing; neither does an unknown pattern.
-    if (!IsDayValue(e.StartDate) || e.RepeatType < 0 || e.RepeatType > 7) continue;
+    if (!IsDayValue(e.StartDate) || RepeatOf(e) < RepeatType::Once || RepeatOf(e) > RepeatType::YearlyByWeekday) continue;
 
     Entry entry{};
     entry.index = i;
@@ -175,14 +176,14 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
     DecodeDate(e.StartDate, startYear, startMonth, startDayOfMonth);
     const bool cardinalValid = e.RepeatDay >= 0 && e.RepeatDay <= 6 && e.RepeatCardinal >= 0 && e.RepeatCardinal <= 5;
 
-    switch (e.RepeatType) {
-      case 0:
+    switch (RepeatOf(e)) {
+      case RepeatType::Once:
         if (e.Span && e.SpanRange <= 0) continue;
         entry.span = e.Span ? clampSpan(qint64(e.SpanRange) - 1) : 0;
         entry.base = 0;
         groups_[entry.span < MaxSortedSpan ? OneTime : EveryNDays].push_back(entry);
         break;
-      case 1: {
+      case RepeatType::Daily: {
         const qint64 f = AtLeastOne(e.RepeatFrequency);
         if (f > MaxTableFrequency) {
           general_.push_back(i);
@@ -198,11 +199,11 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
         groups_[EveryNDays].push_back(entry);
         break;
       }
-      case 2:
+      case RepeatType::EveryWeekday:
         entry.adjust = static_cast<quint8>(WeekendAdjust(IsoWeekday(e.StartDate)));
         groups_[Weekdays].push_back(entry);
         break;
-      case 3: {
+      case RepeatType::Weekly: {
         int flags = 0;
         for (int w = 1; w <= 7; ++w) flags |= e.RepeatOn(w) ? 1 << w : 0;
         if (flags == 0) continue;
@@ -216,7 +217,7 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
         groups_[Weekly].push_back(entry);
         break;
       }
-      case 4:
+      case RepeatType::MonthlyByDay:
         if (e.RepeatDay < 1 || e.RepeatDay > 31) continue;
         if (e.RepeatMonth < -1000000 || e.RepeatMonth > 1000000) {
           general_.push_back(i);
@@ -227,20 +228,20 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
         entry.freq = static_cast<qint32>(AtLeastOne(e.RepeatFrequency));
         groups_[MonthlyDay].push_back(entry);
         break;
-      case 5:
+      case RepeatType::MonthlyByWeekday:
         if (!cardinalValid) continue;
         entry.key = e.RepeatDay * 8 + e.RepeatCardinal;
         entry.base = 12 * startYear + startMonth;
         entry.freq = static_cast<qint32>(AtLeastOne(e.RepeatFrequency));
         groups_[MonthlyNth].push_back(entry);
         break;
-      case 6:
+      case RepeatType::YearlyByDay:
         if (e.RepeatDay < 1 || e.RepeatDay > 31 || e.RepeatMonth < 0 || e.RepeatMonth > 11) continue;
         entry.key = (e.RepeatMonth + 1) * 32 + e.RepeatDay;
         entry.base = startYear;
         groups_[YearlyDay].push_back(entry);
         break;
-      case 7:
+      case RepeatType::YearlyByWeekday:
         if (!cardinalValid || e.RepeatMonth < 0 || e.RepeatMonth > 11) continue;
         entry.key = e.RepeatDay * 8 + e.RepeatCardinal;
         entry.freq = e.RepeatMonth + 1;
@@ -389,39 +390,33 @@ bool DataFormat::NoteOccursOn(int index, TDateTime date) const {
   return NoteListedOn(note, date) != NoteExceptedOn(note, date);
 }
 
-void DataFormat::FindDayEvents(TDateTime date) {
+std::vector<int> DataFormat::FindDayEvents(TDateTime date) {
+  std::vector<int> found;
   if (!DayIndex::Covers(date)) {
     // Moments the index does not cover (before 1899, not a date) get the plain test.
-    DayEvents.clear();
     for (int i = 0; i < NoteCount(); ++i) {
-      if (NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && NoteOccursOn(i, date)) DayEvents.push_back(i);
+      if (NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && NoteOccursOn(i, date)) found.push_back(i);
     }
-    return;
+    return found;
   }
   if (!dayIndex_) dayIndex_ = std::make_shared<DayIndex>();
   if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) dayIndex_->Build(NoteArray, DataChanged.Revision());
-  dayIndex_->Find(NoteArray, date, DayEvents);
+  dayIndex_->Find(NoteArray, date, found);
+  return found;
 }
 
-void DataFormat::SortDayEvents() {
-  std::vector<int> sorted;
-  sorted.reserve(DayEvents.size());
-  size_t allDay = 0;
-  for (const int e : DayEvents) {
-    const TNote& note = NoteArray[static_cast<size_t>(e)];
-    if (!note.Start) {
-      sorted.insert(sorted.begin(), e);
-      ++allDay;
-      continue;
-    }
-    size_t at = allDay;
-    while (at < sorted.size() && NoteArray[static_cast<size_t>(sorted[at])].StartTime < note.StartTime) ++at;
-    sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(at), e);
-  }
-  DayEvents = std::move(sorted);
+std::vector<int> DataFormat::SortDayEvents(std::vector<int> events) const {
+  // Reversed, a stable partition and a stable sort give what inserting the events one by
+  // one (each all-day event first, each timed one after the last that starts earlier) gives,
+  // in n log n: a busy day of a large calendar holds hundreds of events.
+  std::reverse(events.begin(), events.end());
+  const auto& notes = NoteArray;
+  const auto timed =
+      std::stable_partition(events.begin(), events.end(), [&notes](int i) { return !notes[static_cast<size_t>(i)].Start; });
+  std::stable_sort(timed, events.end(), [&notes](int a, int b) {
+    return notes[static_cast<size_t>(a)].StartTime < notes[static_cast<size_t>(b)].StartTime;
+  });
+  return events;
 }
 
-int DataFormat::CountDayEvents(TDateTime date) {
-  FindDayEvents(date);
-  return static_cast<int>(DayEvents.size());
-}
+int DataFormat::CountDayEvents(TDateTime date) { return static_cast<int>(FindDayEvents(date).size()); }

@@ -3,6 +3,7 @@
 // weather, the calendar's files and the program itself. Windows of other parts are reached
 // through the context's hooks; an item whose window is not part of this run is hidden.
 
+#include "core/repeattype.h"
 #include "core/trimcontrol.h"
 #include "desktop/desktopwindow.h"
 #include "network/weather.h"
@@ -227,9 +228,7 @@ void T_DesktopWindow::HideUnavailableItems() {
 
 void T_DesktopWindow::PrepareEventsMenu(TDateTime date) {
   DataFormat& calendar = context_.calendar();
-  calendar.FindDayEvents(date);
-  calendar.SortDayEvents();
-  const std::vector<int> events = calendar.DayEvents;
+  const std::vector<int> events = calendar.FindSortedDayEvents(date);
   if (events.empty()) return;
   Events1->setVisible(true);
   const QString caption = tr("Events for ") + FormatDateTime(QStringLiteral("ddddd"), date, FormatSettings::FromSystemLocale());
@@ -308,7 +307,7 @@ void T_DesktopWindow::DeleteEvent(int index) {
   if (index < 0 || index >= calendar.NoteCount()) return;
   const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
   if (note.DeleteDate != 0) return;
-  if (note.RepeatType > 0 &&
+  if (RepeatOf(note) > RepeatType::Once &&
       !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of '") + note.Title + tr("'?"))) {
     return;
   }

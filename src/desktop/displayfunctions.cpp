@@ -19,29 +19,14 @@ const std::vector<int>& DayEventCache::Events(TDateTime day) {
   const int key = DayNumber(day);
   auto it = found_.find(key);
   if (it != found_.end()) return it->second;
-  calendar_.FindDayEvents(DatePart(day));
-  return found_.emplace(key, calendar_.DayEvents).first->second;
+  return found_.emplace(key, calendar_.FindDayEvents(DatePart(day))).first->second;
 }
 
 const std::vector<int>& DayEventCache::Sorted(TDateTime day) {
   const int key = DayNumber(day);
   auto it = sorted_.find(key);
   if (it != sorted_.end()) return it->second;
-  // The display order of SortDayEvents, in n log n: each all-day event is put first and each
-  // timed event after the last one that starts earlier, so the all-day events come in
-  // reverse index order, then the timed ones by start time, ties in reverse index order.
-  // A busy day of a large calendar holds hundreds of events, which insertion one by one
-  // makes quadratic.
-  const std::vector<int>& found = Events(day);
-  std::vector<int> order(found.rbegin(), found.rend());
-  const auto& notes = calendar_.NoteArray;
-  const auto timed = std::stable_partition(order.begin(), order.end(),
-                                           [&notes](int i) { return !notes[static_cast<size_t>(i)].Start; });
-  std::stable_sort(timed, order.end(), [&notes](int a, int b) {
-    return notes[static_cast<size_t>(a)].StartTime < notes[static_cast<size_t>(b)].StartTime;
-  });
-  calendar_.DayEvents = order;
-  return sorted_.emplace(key, std::move(order)).first->second;
+  return sorted_.emplace(key, calendar_.SortDayEvents(Events(day))).first->second;
 }
 
 void DayEventCache::Clear() {

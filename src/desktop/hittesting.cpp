@@ -1,6 +1,7 @@
 #include "desktop/hittesting.h"
 
 #include "core/dataformat.h"
+#include "core/repeattype.h"
 #include "desktop/displayfunctions.h"
 #include "network/weatherparser.h"
 
@@ -84,5 +85,5 @@ QString MonthTitleHint() {
 bool OffersException(const DataFormat& calendar, int index) {
   if (index < 0 || index >= calendar.NoteCount()) return false;
   const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-  return note.RepeatType != 0 || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
+  return RepeatOf(note) != RepeatType::Once || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
 }

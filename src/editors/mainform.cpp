@@ -1,5 +1,6 @@
 #include "editors/mainform.h"
 
+#include "core/repeattype.h"
 #include "platform/windowfit.h"
 #include "session/appcontext.h"
 
@@ -515,10 +516,8 @@ void T_Main::RefillDay(int cell) {
   data.ListBox->clear();
   data.Events.clear();
   DataFormat& calendar = context_.calendar();
-  calendar.FindDayEvents(data.Date);
-  if (calendar.DayEvents.empty()) return;
-  calendar.SortDayEvents();
-  data.Events = calendar.DayEvents;
+  data.Events = calendar.FindSortedDayEvents(data.Date);
+  if (data.Events.empty()) return;
   const FormatSettings format;
   // Tooltips are made when asked for (EntryTip): a busy calendar lists thousands of entries.
   for (const int index : data.Events) {
@@ -733,7 +732,7 @@ void T_Main::DeleteEvent(int index, bool asked) {
   DataFormat& calendar = context_.calendar();
   const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
   if (note.DeleteDate != 0) return;
-  if (note.RepeatType > 0 && !asked &&
+  if (RepeatOf(note) > RepeatType::Once && !asked &&
       !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of '%1'?").arg(note.Title))) {
     return;
   }
@@ -872,7 +871,7 @@ bool T_Main::ListBoxKeyDown(int cell, int key, const QString& text, Qt::Keyboard
   if (key == Qt::Key_Delete) {
     const int index = EventOfEntry(cell, entry);
     if (index < 0) return true;
-    if (context_.calendar().NoteArray[static_cast<size_t>(index)].RepeatType > 0 &&
+    if (RepeatOf(context_.calendar().NoteArray[static_cast<size_t>(index)]) > RepeatType::Once &&
         !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of this item?"))) {
       return true;
     }
@@ -950,7 +949,7 @@ void T_Main::NoteMenuPopup(bool fromKeyboard) {
   bool hideable = false;
   if (onEntry) {
     const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-    hideable = note.RepeatType != 0 || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
+    hideable = RepeatOf(note) != RepeatType::Once || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
   }
   Hide1->setVisible(hideable);
 }

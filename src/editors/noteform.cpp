@@ -107,7 +107,25 @@ void T_NoteForm::BuildDetailsPage() {
   pageLayout->addWidget(EventDetails);
   auto* grid = new QGridLayout(EventDetails);
   grid->setColumnStretch(2, 1);
+  AddNameRows(grid);
+  AddStartDateRow(grid);
+  AddTimeRows(grid);
+  AddSpanRow(grid);
+  AddNotesRows(grid);
 
+  connect(UseStartEnd, &QCheckBox::toggled, this, [this] { UseStartEndClick(); });
+  connect(AlarmActive, &QCheckBox::toggled, this, [this] { AlarmActiveClick(); });
+  connect(SpanOption, &QCheckBox::toggled, this, [this] { SpanOptionClick(); });
+  connect(SpanDays, &UpDownEdit::textChanged, this, [this] { T_RecurrencePage::NumEditChange(SpanDays); });
+
+  UseStartEndClick();
+  AlarmActiveClick();
+  SpanDays->setEnabled(false);
+  SpanDaysLabel->setEnabled(false);
+}
+
+// Rows 0 to 3: the title, the location and the category.
+void T_NoteForm::AddNameRows(QGridLayout* grid) {
   auto* titleLabel = new QLabel(tr("Title/Short Name (displayed on calendar)"), EventDetails);
   Title = Named(new QLineEdit(EventDetails), "Title");
   titleLabel->setBuddy(Title);
@@ -129,7 +147,10 @@ void T_NoteForm::BuildDetailsPage() {
   categoryLabel->setBuddy(CategorySelect);
   grid->addWidget(categoryLabel, 3, 0);
   grid->addWidget(CategorySelect, 3, 1, 1, 2, Qt::AlignLeft);
+}
 
+// Row 4: the start date and the all-day box.
+void T_NoteForm::AddStartDateRow(QGridLayout* grid) {
   auto* startDateLabel = new QLabel(tr("Start Date"), EventDetails);
   StartTimePicker = NewDatePicker(EventDetails, QStringLiteral("StartTimePicker"));
   startDateLabel->setBuddy(StartTimePicker);
@@ -142,46 +163,49 @@ void T_NoteForm::BuildDetailsPage() {
   dateRow->addStretch(1);
   grid->addWidget(startDateLabel, 4, 0);
   grid->addLayout(dateRow, 4, 1, 1, 2);
+}
 
-  // The three time rows: hour, minute and AM/PM, paired by their tag.
+// One time row: hour, minute and AM/PM, paired by their tag.
+QHBoxLayout* T_NoteForm::NewTimeRow(int tag, const char* hourName, const char* minName, const char* ampmName) {
   const int twoDigits = QFontMetrics(font()).horizontalAdvance(QStringLiteral("00")) + 16;
-  auto timeRow = [&](int tag, const char* hourName, const char* minName, const char* ampmName) {
-    auto* hour = Named(new QLineEdit(EventDetails), hourName);
-    auto* colon = new QLabel(QStringLiteral(":"), EventDetails);
-    auto* minute = Named(new QLineEdit(EventDetails), minName);
-    auto* ampm = Named(new QComboBox(EventDetails), ampmName);
-    for (QLineEdit* e : {hour, minute}) {
-      e->setMaxLength(2);
-      e->setFixedWidth(twoDigits);
-      e->setAlignment(Qt::AlignRight);
-    }
-    ampm->addItems({tr("AM"), tr("PM")});
-    hours_[tag] = hour;
-    minutes_[tag] = minute;
-    ampm_[tag] = ampm;
-    hour->setProperty("tag", tag);
-    minute->setProperty("tag", tag);
-    ampm->setProperty("tag", tag);
-    connect(hour, &QLineEdit::editingFinished, this, [this, tag] { HourExit(tag); });
-    connect(minute, &QLineEdit::editingFinished, this, [this, tag] { MinExit(tag); });
-    connect(ampm, &QComboBox::activated, this, [this, tag] { SelectAMPMExit(tag); });
-    auto* row = new QHBoxLayout;
-    row->setSpacing(3);
-    row->addWidget(hour);
-    row->addWidget(colon);
-    row->addWidget(minute);
-    row->addSpacing(4);
-    row->addWidget(ampm);
-    row->addStretch(1);
-    return row;
-  };
+  auto* hour = Named(new QLineEdit(EventDetails), hourName);
+  auto* colon = new QLabel(QStringLiteral(":"), EventDetails);
+  auto* minute = Named(new QLineEdit(EventDetails), minName);
+  auto* ampm = Named(new QComboBox(EventDetails), ampmName);
+  for (QLineEdit* e : {hour, minute}) {
+    e->setMaxLength(2);
+    e->setFixedWidth(twoDigits);
+    e->setAlignment(Qt::AlignRight);
+  }
+  ampm->addItems({tr("AM"), tr("PM")});
+  hours_[tag] = hour;
+  minutes_[tag] = minute;
+  ampm_[tag] = ampm;
+  hour->setProperty("tag", tag);
+  minute->setProperty("tag", tag);
+  ampm->setProperty("tag", tag);
+  connect(hour, &QLineEdit::editingFinished, this, [this, tag] { HourExit(tag); });
+  connect(minute, &QLineEdit::editingFinished, this, [this, tag] { MinExit(tag); });
+  connect(ampm, &QComboBox::activated, this, [this, tag] { SelectAMPMExit(tag); });
+  auto* row = new QHBoxLayout;
+  row->setSpacing(3);
+  row->addWidget(hour);
+  row->addWidget(colon);
+  row->addWidget(minute);
+  row->addSpacing(4);
+  row->addWidget(ampm);
+  row->addStretch(1);
+  return row;
+}
 
+// Rows 5 to 7: the start, end and alarm times.
+void T_NoteForm::AddTimeRows(QGridLayout* grid) {
   StartTimeLabel = Named(new QLabel(tr("Start Time"), EventDetails), "StartTimeLabel");
   grid->addWidget(StartTimeLabel, 5, 0);
-  grid->addLayout(timeRow(0, "StartHour", "StartMin", "S_SelectAMPM"), 5, 1, 1, 2);
+  grid->addLayout(NewTimeRow(0, "StartHour", "StartMin", "S_SelectAMPM"), 5, 1, 1, 2);
   EndTimeLabel = Named(new QLabel(tr("End Time"), EventDetails), "EndTimeLabel");
   grid->addWidget(EndTimeLabel, 6, 0);
-  grid->addLayout(timeRow(1, "EndHour", "EndMin", "E_SelectAMPM"), 6, 1, 1, 2);
+  grid->addLayout(NewTimeRow(1, "EndHour", "EndMin", "E_SelectAMPM"), 6, 1, 1, 2);
 
   AlarmActive = Named(new QCheckBox(EventDetails), "AlarmActive");
   AlarmActive->setAccessibleName(tr("Alarm Time"));
@@ -192,7 +216,7 @@ void T_NoteForm::BuildDetailsPage() {
   alarmLabelRow->addWidget(AlarmTimeLabel);
   alarmLabelRow->addStretch(1);
   grid->addLayout(alarmLabelRow, 7, 0);
-  grid->addLayout(timeRow(2, "AlarmHour", "AlarmMin", "A_SelectAMPM"), 7, 1, 1, 2);
+  grid->addLayout(NewTimeRow(2, "AlarmHour", "AlarmMin", "A_SelectAMPM"), 7, 1, 1, 2);
 
   StartHour = hours_[0];
   StartMin = minutes_[0];
@@ -207,7 +231,10 @@ void T_NoteForm::BuildDetailsPage() {
   EndHour->setText(QStringLiteral("12"));
   AlarmHour->setText(QStringLiteral("12"));
   for (QLineEdit* m : minutes_) m->setText(QStringLiteral("00"));
+}
 
+// Row 8: spanning the event over days.
+void T_NoteForm::AddSpanRow(QGridLayout* grid) {
   SpanOption = Named(new QCheckBox(tr("Span this event over "), EventDetails), "SpanOption");
   SpanDays = Named(new UpDownEdit(2, 100, EventDetails), "SpanDays");
   SpanDays->setText(QStringLiteral("2"));
@@ -219,7 +246,10 @@ void T_NoteForm::BuildDetailsPage() {
   spanRow->addWidget(SpanDaysLabel);
   spanRow->addStretch(1);
   grid->addLayout(spanRow, 8, 0, 1, 3);
+}
 
+// Rows 9 and 10: the description.
+void T_NoteForm::AddNotesRows(QGridLayout* grid) {
   auto* notesLabel = new QLabel(tr("Full Description / Notes"), EventDetails);
   NotesMemo = Named(new QPlainTextEdit(EventDetails), "NotesMemo");
   NotesMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -228,16 +258,6 @@ void T_NoteForm::BuildDetailsPage() {
   notesLabel->setBuddy(NotesMemo);
   grid->addWidget(notesLabel, 9, 0, 1, 3);
   grid->addWidget(NotesMemo, 10, 0, 1, 3);
-
-  connect(UseStartEnd, &QCheckBox::toggled, this, [this] { UseStartEndClick(); });
-  connect(AlarmActive, &QCheckBox::toggled, this, [this] { AlarmActiveClick(); });
-  connect(SpanOption, &QCheckBox::toggled, this, [this] { SpanOptionClick(); });
-  connect(SpanDays, &UpDownEdit::textChanged, this, [this] { T_RecurrencePage::NumEditChange(SpanDays); });
-
-  UseStartEndClick();
-  AlarmActiveClick();
-  SpanDays->setEnabled(false);
-  SpanDaysLabel->setEnabled(false);
 }
 
 void T_NoteForm::BuildNotesPage() {

@@ -9,7 +9,9 @@ class AppContext;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -107,6 +109,12 @@ class T_NoteForm : public QDialog {
 
  private:
   void BuildDetailsPage();
+  void AddNameRows(QGridLayout* grid);
+  void AddStartDateRow(QGridLayout* grid);
+  QHBoxLayout* NewTimeRow(int tag, const char* hourName, const char* minName, const char* ampmName);
+  void AddTimeRows(QGridLayout* grid);
+  void AddSpanRow(QGridLayout* grid);
+  void AddNotesRows(QGridLayout* grid);
   void BuildNotesPage();
   void Reset(TDateTime date);
   void Load(int index);

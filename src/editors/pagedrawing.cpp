@@ -93,11 +93,7 @@ QString EventLine(const TNote& note) {
 }
 
 // The live events of a day in display order.
-std::vector<int> EventsOf(DataFormat& calendar, TDateTime date) {
-  calendar.FindDayEvents(date);
-  calendar.SortDayEvents();
-  return calendar.DayEvents;
-}
+std::vector<int> EventsOf(DataFormat& calendar, TDateTime date) { return calendar.FindSortedDayEvents(date); }
 
 class PagePainter {
  public:

@@ -1,6 +1,7 @@
 #include "editors/recurrencepage.h"
 
 #include "core/records.h"
+#include "core/repeattype.h"
 #include "editors/controls.h"
 #include "editors/updownedit.h"
 #include "platform/dialogs.h"
@@ -471,40 +472,40 @@ void T_RecurrencePage::MonthlyDayXChange(UpDownEdit* edit) {
 
 void T_RecurrencePage::LoadRecurrence(const TNote& e) {
   const QString freq = QString::number(e.RepeatFrequency);
-  switch (e.RepeatType) {
-    case 1:
+  switch (RepeatOf(e)) {
+    case RepeatType::Daily:
       DailyButton->setChecked(true);
       DailyXDaysButton->setChecked(true);
       DailyXDays->setText(freq);
       break;
-    case 2:
+    case RepeatType::EveryWeekday:
       DailyButton->setChecked(true);
       DailyWeekdayButton->setChecked(true);
       break;
-    case 3:
+    case RepeatType::Weekly:
       WeeklyButton->setChecked(true);
       WeeklyXWeeks->setText(freq);
       break;
-    case 4:
+    case RepeatType::MonthlyByDay:
       MonthlyButton->setChecked(true);
       MonthlyDayXofXButton->setChecked(true);
       MonthlyDayX->setText(QString::number(e.RepeatDay));
       MonthlyXMonths->setText(freq);
       break;
-    case 5:
+    case RepeatType::MonthlyByWeekday:
       MonthlyButton->setChecked(true);
       MonthlyNthDOWButton->setChecked(true);
       SelectIndex(MonthlyNthDay, e.RepeatCardinal);
       SelectIndex(MonthlyDOW, e.RepeatDay);
       MonthlyDOWXMonths->setText(freq);
       break;
-    case 6:
+    case RepeatType::YearlyByDay:
       YearlyButton->setChecked(true);
       YearlyMonthDayButton->setChecked(true);
       SelectIndex(YearlyMonthDD, e.RepeatMonth);
       YearlyMMDay->setText(QString::number(e.RepeatDay));
       break;
-    case 7:
+    case RepeatType::YearlyByWeekday:
       YearlyButton->setChecked(true);
       YearlyNthDOWButton->setChecked(true);
       SelectIndex(YearlyNthDOW, e.RepeatCardinal);
@@ -548,7 +549,7 @@ void T_RecurrencePage::ClearRecurrence(TNote& e, TDateTime startDate) const {
   e.RangeType = 0;
   e.RangeCount = 1;
   e.EndDate = e.StartDate;
-  e.RepeatType = 0;
+  SetRepeat(e, RepeatType::Once);
   e.RepeatFrequency = 1;
   e.RepeatDay = d;
   e.RepeatMonth = m;
@@ -562,24 +563,24 @@ void T_RecurrencePage::SaveRecurrence(TNote& e) const {
   switch (PatternTag()) {
     case 1:
       if (DailyXDaysButton->isChecked()) {
-        e.RepeatType = 1;
+        SetRepeat(e, RepeatType::Daily);
         e.RepeatFrequency = number(DailyXDays);
       } else {
-        e.RepeatType = 2;
+        SetRepeat(e, RepeatType::EveryWeekday);
       }
       break;
     case 2:
-      e.RepeatType = 3;
+      SetRepeat(e, RepeatType::Weekly);
       e.RepeatFrequency = number(WeeklyXWeeks);
       for (int w = 0; w < 7; ++w) e.SetRepeatOn(w == 0 ? 7 : w, weekdays_[w]->isChecked());
       break;
     case 3:
       if (MonthlyDayXofXButton->isChecked()) {
-        e.RepeatType = 4;
+        SetRepeat(e, RepeatType::MonthlyByDay);
         e.RepeatDay = number(MonthlyDayX);
         e.RepeatFrequency = number(MonthlyXMonths);
       } else {
-        e.RepeatType = 5;
+        SetRepeat(e, RepeatType::MonthlyByWeekday);
         e.RepeatCardinal = MonthlyNthDay->currentIndex();
         e.RepeatDay = MonthlyDOW->currentIndex();
         e.RepeatFrequency = number(MonthlyDOWXMonths);
@@ -587,11 +588,11 @@ void T_RecurrencePage::SaveRecurrence(TNote& e) const {
       break;
     case 4:
       if (YearlyMonthDayButton->isChecked()) {
-        e.RepeatType = 6;
+        SetRepeat(e, RepeatType::YearlyByDay);
         e.RepeatMonth = YearlyMonthDD->currentIndex();
         e.RepeatDay = number(YearlyMMDay);
       } else {
-        e.RepeatType = 7;
+        SetRepeat(e, RepeatType::YearlyByWeekday);
         e.RepeatCardinal = YearlyNthDOW->currentIndex();
         e.RepeatDay = YearlyDOW->currentIndex();
         e.RepeatMonth = YearlyNthDowMonth->currentIndex();

@@ -180,8 +180,7 @@ TEST_F(FileCommands, ExportThenImportIntoAnotherStoreGivesTheSameDays) {
   const auto on = [this](TDateTime day, const QString& who) {
     std::pair<QStringList, int> seen;
     Load([&](DataFormat& calendar) {
-      calendar.FindDayEvents(day);
-      for (int i : calendar.DayEvents) seen.first << calendar.NoteArray[i].Title;
+      for (int i : calendar.FindDayEvents(day)) seen.first << calendar.NoteArray[i].Title;
       seen.first.sort();
       seen.second = calendar.ToDoCount();
     }, who);

@@ -188,8 +188,7 @@ TEST(Recurrence, EachPatternOccursOnItsDays) {
       for (When w : expected ? row.listed : row.notListed) {
         const TDateTime d = At(w);
         EXPECT_EQ(calendar.NoteOccursOn(i, d), expected) << Show(d).toStdString();
-        calendar.FindDayEvents(d);
-        EXPECT_EQ(calendar.DayEvents, expected ? std::vector<int>{i} : std::vector<int>{}) << Show(d).toStdString();
+        EXPECT_EQ(calendar.FindDayEvents(d), expected ? std::vector<int>{i} : std::vector<int>{}) << Show(d).toStdString();
       }
     }
   }
@@ -214,14 +213,12 @@ class DayQueries : public ::testing::Test {
 
 TEST_F(DayQueries, ListInIndexOrderLeaveOutDeletedEventsAndFollowChanges) {
   for (int k = 0; k < 5; ++k) AddOneTime(D(2024, 3, k % 2 == 0 ? 5 : 6));
-  calendar.FindDayEvents(DT(2024, 3, 5, 17, 0));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{0, 2, 4}));
+  EXPECT_EQ(calendar.FindDayEvents(DT(2024, 3, 5, 17, 0)), (std::vector<int>{0, 2, 4}));
   EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 2);
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{1, 3}));
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 6)), (std::vector<int>{1, 3}));
   // A deleted event still occurs but is left out of the day's list.
   calendar.DeleteNote(0);
-  calendar.FindDayEvents(D(2024, 3, 5));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{2, 4}));
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 5)), (std::vector<int>{2, 4}));
   EXPECT_TRUE(calendar.NoteOccursOn(0, D(2024, 3, 5)));
 
   calendar.NoteArray[2].StartDate = D(2024, 3, 6);
@@ -236,11 +233,9 @@ TEST_F(DayQueries, ListInIndexOrderLeaveOutDeletedEventsAndFollowChanges) {
   calendar.DataChanged = false;
   const int b = AddOneTime(D(2024, 3, 6));
   calendar.DataChanged = false;
-  calendar.FindDayEvents(D(2024, 3, 6));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{1, 2, 3, b}));
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 6)), (std::vector<int>{1, 2, 3, b}));
   calendar.DeleteNote(2);
-  calendar.FindDayEvents(D(2024, 3, 6));
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{1, 3, b}));
+  EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 6)), (std::vector<int>{1, 3, b}));
   calendar.ClearCalendar();
   EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 0);
   AddOneTime(D(2024, 3, 7));
@@ -265,16 +260,10 @@ TEST_F(DayQueries, SortPutsAllDayFirstThenByStartTimeAndTiesInReverseIndexOrder)
   const int nine = AddOneTime(D(2024, 3, 5), true, EncodeTime(9, 0));
   const int eight = AddOneTime(D(2024, 3, 5), true, EncodeTime(8, 0));
   const int allDay = AddOneTime(D(2024, 3, 5));
-  calendar.FindDayEvents(D(2024, 3, 5));
-  calendar.SortDayEvents();
-  EXPECT_EQ(calendar.DayEvents, (std::vector<int>{allDay, eight, nine}));
+  EXPECT_EQ(calendar.FindSortedDayEvents(D(2024, 3, 5)), (std::vector<int>{allDay, eight, nine}));
   for (int k = 3; k < 10; ++k) AddOneTime(D(2024, 3, 5), k >= 8, EncodeTime(10, 0));
   const std::pair<std::vector<int>, std::vector<int>> ties[] = {{{3, 7}, {7, 3}}, {{8, 9, 3}, {3, 9, 8}}, {{}, {}}};
-  for (const auto& [given, sorted] : ties) {
-    calendar.DayEvents = given;
-    calendar.SortDayEvents();
-    EXPECT_EQ(calendar.DayEvents, sorted);
-  }
+  for (const auto& [given, sorted] : ties) EXPECT_EQ(calendar.SortDayEvents(given), sorted);
 }
 
 // --- The fast query against the rule itself, on a random calendar of every kind of rule,
@@ -319,8 +308,7 @@ TEST(DayQueryIndex, MatchesTheRuleEveryDayOfThreeYears) {
         for (int i = 0; i < calendar.NoteCount(); ++i) {
           if (calendar.NoteArray[i].DeleteDate == 0 && calendar.NoteOccursOn(i, moment)) expected.push_back(i);
         }
-        calendar.FindDayEvents(moment);
-        if (calendar.DayEvents != expected) {
+        if (calendar.FindDayEvents(moment) != expected) {
           ++mismatches;
           ADD_FAILURE() << "seed " << seed << " on " << Show(moment).toStdString();
         }

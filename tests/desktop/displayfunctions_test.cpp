@@ -205,24 +205,6 @@ TEST(TextFitting, ShrinksToFitAndStopsAtTheSmallestFont) {
   EXPECT_EQ(painter.DrawTextLeft(p, 0, 0, text, -50), none);
 }
 
-TEST(DayEventCache, DisplayOrderMatchesSortDayEvents) {
-  PanelContext ctx(DT(2024, 3, 15, 8, 0));
-  DataFormat& cal = ctx.calendar();
-  const TDateTime day = D(2024, 3, 15);
-  // All-day and timed events with ties, in an order that insertion sorting scrambles.
-  for (double t : {-1.0, 9.0, 8.0, -1.0, 9.0, 12.0, 8.0, -1.0, 0.0, 23.5, 9.0, -1.0, 0.0}) {
-    AddEvent(cal, day, QStringLiteral("e"), t < 0 ? -1 : t / 24.0);
-  }
-  AddSeries(cal, D(2024, 3, 1), 1, QStringLiteral("daily"), 9 / 24.0);
-  AddSeries(cal, D(2024, 3, 1), 1, QStringLiteral("daily all day"));
-  DayEventCache cache(cal);
-  const std::vector<int> mine = cache.Sorted(day);
-  cal.FindDayEvents(day);
-  cal.SortDayEvents();
-  EXPECT_EQ(mine, cal.DayEvents);
-  EXPECT_EQ(cache.Events(day).size(), mine.size());
-}
-
 TEST(LoadDisplaySettings, ReadsTypedValuesAndBringsValuesOutOfRangeIn) {
   PanelContext ctx(DT(2024, 3, 15, 9, 0));
   TSettings& settings = ctx.context->settings();

@@ -238,8 +238,7 @@ TEST_F(NoteForm, SaveWritesEveryDetailField) {
   EXPECT_TRUE(calendar().DataChanged);
   EXPECT_EQ(saved.count(), 1);
   EXPECT_FALSE(form->isVisible());
-  calendar().FindDayEvents(D(2026, 12, 14));
-  EXPECT_EQ(calendar().DayEvents, std::vector<int>{0});
+  EXPECT_EQ(calendar().FindDayEvents(D(2026, 12, 14)), std::vector<int>{0});
 }
 
 TEST_F(NoteForm, AllDayDisablesTheTimesYetSaveWritesThem) {

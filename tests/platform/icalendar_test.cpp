@@ -104,9 +104,8 @@ void FillEveryPattern(DataFormat& calendar) {
 }
 
 QStringList TitlesOn(DataFormat& calendar, TDateTime day) {
-  calendar.FindDayEvents(day);
   QStringList titles;
-  for (int i : calendar.DayEvents) titles << calendar.NoteArray[i].Title;
+  for (int i : calendar.FindDayEvents(day)) titles << calendar.NoteArray[i].Title;
   titles.sort();
   return titles;
 }

@@ -1,0 +1,286 @@
+// The calendar out as an iCalendar file: each event as a VEVENT whose pattern becomes an RRULE
+// (icalrules), each task as a VTODO.
+
+#include "platform/icalendar.h"
+
+#include "core/dataformat.h"
+#include "core/recurrence.h"
+#include "core/wholefile.h"
+#include "platform/icalrules.h"
+#include "platform/icalshared.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <set>
+
+using namespace ics;
+
+namespace {
+
+// How far a pattern's first listed day is looked for (29 February can be eight years away).
+constexpr int FirstDaySearch = 12 * 366;
+
+// --- Times out -------------------------------------------------------------------------------
+
+icaltimetype DateValue(int day) {
+  icaltimetype t = icaltime_null_date();
+  int y, m, d;
+  DecodeDate(day, y, m, d);
+  t.year = y;
+  t.month = m;
+  t.day = d;
+  t.is_date = 1;
+  return t;
+}
+
+// A floating local time: the day and a time of day rounded to the second.
+icaltimetype FloatingValue(int day, TDateTime timeOfDay) {
+  icaltimetype t = DateValue(day);
+  t.is_date = 0;
+  double fraction = std::isfinite(timeOfDay) ? timeOfDay - std::floor(timeOfDay) : 0;
+  const int seconds = std::clamp(static_cast<int>(std::llround(fraction * 86400.0)), 0, 86399);
+  t.hour = seconds / 3600;
+  t.minute = seconds / 60 % 60;
+  t.second = seconds % 60;
+  return t;
+}
+
+icaltimetype EventDay(const TNote& note, int day) {
+  return note.Start ? FloatingValue(day, note.StartTime) : DateValue(day);
+}
+
+QByteArray Utf8Text(const QString& text) {
+  QString plain = text;
+  plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return plain.toUtf8();
+}
+
+void AddX(icalcomponent* component, const char* name, const QByteArray& value) {
+  icalproperty* p = icalproperty_new_x(value.constData());
+  icalproperty_set_x_name(p, name);
+  icalcomponent_add_property(component, p);
+}
+
+void AddAlarm(icalcomponent* event, const TNote& note) {
+  icalcomponent* alarm = icalcomponent_new_valarm();
+  icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+  icalcomponent_add_property(alarm, icalproperty_new_description(Utf8Text(note.Title).constData()));
+  const double alarmTime = note.AlarmTime - std::floor(note.AlarmTime);
+  const double start = note.Start ? note.StartTime - std::floor(note.StartTime) : 0;
+  const int seconds = static_cast<int>(std::llround((alarmTime - start) * 86400.0));
+  icaltriggertype trigger;
+  std::memset(&trigger, 0, sizeof trigger);
+  trigger.time = icaltime_null_time();
+  trigger.duration = icaldurationtype_from_int(seconds);
+  icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
+  icalcomponent_add_component(event, alarm);
+}
+
+QByteArray Uid(const TNote& note, int index) {
+  QCryptographicHash hash(QCryptographicHash::Sha1);
+  hash.addData(note.Title.toUtf8());
+  hash.addData(QByteArray::number(note.StartDate, 'g', 17));
+  hash.addData(QByteArray::number(note.StartTime, 'g', 17));
+  hash.addData(QByteArray::number(note.RepeatType));
+  return "orvane-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane";
+}
+
+void AddCommon(icalcomponent* c, const QString& title, const QString& category, const QString& notes,
+               TDateTime modifyDate, const icaltimetype& stamp) {
+  icalcomponent_add_property(c, icalproperty_new_dtstamp(stamp));
+  icalcomponent_add_property(c, icalproperty_new_summary(Utf8Text(title).constData()));
+  if (!category.isEmpty())
+    icalcomponent_add_property(c, icalproperty_new_categories(Utf8Text(category).constData()));
+  if (!notes.isEmpty())
+    icalcomponent_add_property(c, icalproperty_new_description(Utf8Text(notes).constData()));
+  AddX(c, ModifiedProperty, QByteArray::number(modifyDate, 'g', 17));
+}
+
+// One event as a VEVENT; null when it falls on no day at all.
+icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& stamp) {
+  if (!IsCalendarDay(note.StartDate)) return nullptr;
+  const TNote rule = RuleOnly(note);
+  const int startDay = DayNumber(note.StartDate);
+  std::set<int> exceptionDays;
+  for (TDateTime e : note.Exceptions)
+    if (IsCalendarDay(e)) exceptionDays.insert(DayNumber(e));
+
+  icalcomponent* event = icalcomponent_new_vevent();
+  icalcomponent_add_property(event, icalproperty_new_uid(Uid(note, index).constData()));
+  AddCommon(event, note.Title, note.Category, note.Notes, note.ModifyDate, stamp);
+  if (!note.Location.isEmpty())
+    icalcomponent_add_property(event, icalproperty_new_location(Utf8Text(note.Location).constData()));
+  AddX(event, StartProperty, DayText(startDay));
+
+  auto setTimes = [&](int firstDay, int days) {
+    icalcomponent_add_property(event, icalproperty_new_dtstart(EventDay(note, firstDay)));
+    if (!note.Start) {
+      icalcomponent_add_property(event, icalproperty_new_dtend(DateValue(firstDay + std::max(days, 1))));
+    } else {
+      const int lastDay = firstDay + std::max(days, 1) - 1;
+      if (lastDay > firstDay || note.EndTime - std::floor(note.EndTime) > note.StartTime - std::floor(note.StartTime))
+        icalcomponent_add_property(event, icalproperty_new_dtend(FloatingValue(lastDay, note.EndTime)));
+    }
+  };
+
+  // The first day the pattern lists, for a recurring event.
+  std::optional<int> firstListed;
+  std::optional<QByteArray> ruleText;
+  if (RepeatOf(note) >= RepeatType::Daily && RepeatOf(note) <= RepeatType::YearlyByWeekday) {
+    ruleText = RuleText(note, startDay);
+    if (ruleText) {
+      const int end = std::min(startDay + FirstDaySearch, 2958465);
+      for (int day = startDay; day <= end && !firstListed; ++day)
+        if (Listed(rule, day)) firstListed = day;
+    }
+  }
+
+  bool written = false;
+  if (firstListed) {
+    QByteArray text = *ruleText;
+    if (note.RangeType == 1) {
+      const bool countIsExact =
+          RepeatOf(note) == RepeatType::Daily || RepeatOf(note) == RepeatType::Weekly ||
+          (RepeatOf(note) == RepeatType::EveryWeekday && (IsoWeekday(startDay) == 1 || IsoWeekday(startDay) >= 6));
+      if (countIsExact) {
+        text += ";COUNT=" + QByteArray::number(note.RangeCount);
+      } else if (const auto last = LastListedDay(rule, *firstListed)) {
+        text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, *last)));
+      }
+    } else if (note.RangeType == 2 && IsCalendarDay(note.EndDate)) {
+      text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, DayNumber(note.EndDate))));
+    }
+    icalrecurrencetype recur = icalrecurrencetype_from_string(text.constData());
+    setTimes(*firstListed, 1);
+    icalcomponent_add_property(event, icalproperty_new_rrule(recur));
+    for (int day : exceptionDays) {
+      if (Listed(rule, day)) {
+        icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
+      } else {
+        icaldatetimeperiodtype rdate;
+        std::memset(&rdate, 0, sizeof rdate);
+        rdate.time = EventDay(note, day);
+        rdate.period = icalperiodtype_null_period();
+        icalcomponent_add_property(event, icalproperty_new_rdate(rdate));
+      }
+    }
+    written = true;
+  } else if (RepeatOf(note) == RepeatType::Once && note.Span && note.SpanRange > 1 && exceptionDays.empty()) {
+    setTimes(startDay, note.SpanRange);
+    written = true;
+  } else {
+    // A finite set of days: those the pattern lists (a one-time event and its span), flipped
+    // by the exceptions. The first becomes DTSTART, the others RDATEs.
+    std::set<int> days;
+    if (RepeatOf(note) == RepeatType::Once) {
+      const int span = note.Span ? std::max(note.SpanRange, 0) : 1;
+      for (int k = 0; k < span && k < FirstDaySearch; ++k)
+        if (Listed(rule, startDay + k)) days.insert(startDay + k);
+    }
+    for (int day : exceptionDays) {
+      if (days.count(day)) days.erase(day);
+      else if (!Listed(rule, day)) days.insert(day);
+    }
+    if (!days.empty()) {
+      setTimes(*days.begin(), 1);
+      if (RepeatOf(note) != RepeatType::Once) AddX(event, PatternProperty, QByteArray::number(note.RepeatType));
+      for (auto it = std::next(days.begin()); it != days.end(); ++it) {
+        icaldatetimeperiodtype rdate;
+        std::memset(&rdate, 0, sizeof rdate);
+        rdate.time = EventDay(note, *it);
+        rdate.period = icalperiodtype_null_period();
+        icalcomponent_add_property(event, icalproperty_new_rdate(rdate));
+      }
+      written = true;
+    }
+  }
+  if (!written) {
+    icalcomponent_free(event);
+    return nullptr;
+  }
+  if (note.Alarm) AddAlarm(event, note);
+  for (const TRecurNote& dayNote : note.RecurNotes) {
+    if (!IsCalendarDay(dayNote.Date)) continue;
+    AddX(event, DayNoteProperty, DayText(DayNumber(dayNote.Date)) + ':' + QUrl::toPercentEncoding(dayNote.Data));
+  }
+  return event;
+}
+
+icalcomponent* TaskComponent(const TToDo& todo, const icaltimetype& stamp, int index) {
+  icalcomponent* task = icalcomponent_new_vtodo();
+  QCryptographicHash hash(QCryptographicHash::Sha1);
+  hash.addData(todo.Title.toUtf8());
+  icalcomponent_add_property(task, icalproperty_new_uid(
+      ("orvane-task-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane").constData()));
+  AddCommon(task, todo.Title, todo.Category, todo.Notes.join(QLatin1Char('\n')), todo.ModifyDate, stamp);
+  const int priority = todo.Priority >= 0 && todo.Priority <= 4 ? todo.Priority : 2;
+  icalcomponent_add_property(task, icalproperty_new_priority(1 + 2 * priority));
+  if (todo.DueDate != 0 && IsCalendarDay(todo.DueDate))
+    icalcomponent_add_property(task, icalproperty_new_due(DateValue(DayNumber(todo.DueDate))));
+  icalcomponent_add_property(task, icalproperty_new_status(todo.Completed ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
+  return task;
+}
+
+}  // namespace
+
+IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path, TDateTime now) {
+  IcsExportResult result;
+  const QDateTime utc = ToQDateTime(IsCalendarDay(now) ? now : 0).toUTC();
+  icaltimetype stamp = icaltime_null_time();
+  stamp.year = utc.date().year();
+  stamp.month = utc.date().month();
+  stamp.day = utc.date().day();
+  stamp.hour = utc.time().hour();
+  stamp.minute = utc.time().minute();
+  stamp.second = utc.time().second();
+  stamp.zone = icaltimezone_get_utc_timezone();
+
+  Component root(icalcomponent_new_vcalendar());
+  icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
+  icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Orvane//Orvane calendar//EN"));
+  icalcomponent_add_property(root.get(), icalproperty_new_calscale("GREGORIAN"));
+  for (int i = 0; i < calendar.NoteCount(); ++i) {
+    const TNote& note = calendar.NoteArray[i];
+    if (note.DeleteDate != 0) continue;
+    if (icalcomponent* event = EventComponent(note, i, stamp)) {
+      icalcomponent_add_component(root.get(), event);
+      ++result.events;
+    } else {
+      ++result.skipped;
+    }
+  }
+  for (int i = 0; i < calendar.ToDoCount(); ++i) {
+    const TToDo& todo = calendar.ToDoArray[i];
+    if (todo.DeleteDate != 0) continue;
+    icalcomponent_add_component(root.get(), TaskComponent(todo, stamp, i));
+    ++result.tasks;
+  }
+
+  char* text = icalcomponent_as_ical_string_r(root.get());
+  const QByteArray bytes(text ? text : "");
+  free(text);
+  // The file carries the whole calendar: readable by its owner only.
+  const QString error = WriteWholeFile(path, bytes, FileAccess::OwnerOnly);
+  if (!error.isEmpty()) {
+    result.error = error;
+    result.events = result.tasks = result.skipped = 0;
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+QString ExportSummary(const IcsExportResult& result, const QString& path) {
+  if (!result.ok) return result.error;
+  QString line = QStringLiteral("Wrote %1 and %2 to %3")
+                     .arg(Plural(result.events, "event", "events"), Plural(result.tasks, "task", "tasks"), path);
+  if (result.skipped) line += QStringLiteral(" (%1 that fall on no day left out)").arg(Plural(result.skipped, "event", "events"));
+  return line;
+}
+

@@ -1,0 +1,545 @@
+// iCalendar files into the calendar. An imported rule is turned into a pattern (icalrules),
+// and the pattern's days are compared with the days libical expands from the rule; the days
+// on which they differ become the event's exceptions, and a rule whose days differ wholesale
+// comes in as single events instead.
+
+#include "platform/icalendar.h"
+
+#include "core/dataformat.h"
+#include "core/recurrence.h"
+#include "core/wholefile.h"
+#include "platform/icalrules.h"
+#include "platform/icalshared.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <set>
+
+using namespace ics;
+
+namespace {
+
+constexpr int TwoYears = 731;
+// At most this many instances of one imported rule are expanded.
+constexpr int MaxInstances = 100000;
+// At most this many single events come from one rule no pattern expresses.
+constexpr int MaxExpandedEvents = 1000;
+constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+
+// --- Times in --------------------------------------------------------------------------------
+
+// A local day and time of day, to the second.
+struct LocalTime {
+  int day = 0;
+  int seconds = 0;  // since midnight
+  TDateTime Time() const { return EncodeTime(seconds / 3600, seconds / 60 % 60, seconds % 60); }
+  TDateTime Moment() const { return day + Time(); }
+  qint64 Total() const { return qint64(day) * 86400 + seconds; }
+  static LocalTime FromTotal(qint64 total) {
+    const qint64 day = total >= 0 ? total / 86400 : -((-total + 86399) / 86400);
+    return LocalTime{static_cast<int>(day), static_cast<int>(total - day * 86400)};
+  }
+};
+
+// A time value of an entry read as a local moment: DATE values are days, floating times are
+// local already, UTC and TZID-qualified times are converted to the local zone.
+struct TimeReader {
+  icalcomponent* calendar = nullptr;
+
+  const icaltimezone* ZoneOf(icalproperty* property, const icaltimetype& t) const {
+    if (t.is_date) return nullptr;
+    if (icaltime_is_utc(t)) return icaltimezone_get_utc_timezone();
+    icalparameter* tzid = icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER);
+    if (!tzid) return nullptr;
+    const char* name = icalparameter_get_tzid(tzid);
+    if (!name) return nullptr;
+    if (calendar) {
+      if (icaltimezone* zone = icalcomponent_get_timezone(calendar, name)) return zone;
+    }
+    if (icaltimezone* zone = icaltimezone_get_builtin_timezone(name)) return zone;
+    return icaltimezone_get_builtin_timezone_from_tzid(name);
+  }
+
+  static std::optional<LocalTime> Local(const icaltimetype& t, const icaltimezone* zone) {
+    if (icaltime_is_null_time(t) || t.year < 1 || t.year > 9999 || !IsValidDate(t.year, t.month, t.day))
+      return std::nullopt;
+    const int day = static_cast<int>(EncodeDate(t.year, t.month, t.day));
+    if (t.is_date) return LocalTime{day, 0};
+    if (t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 60)
+      return std::nullopt;
+    if (!zone) return LocalTime{day, t.hour * 3600 + t.minute * 60 + std::min(t.second, 59)};
+    icaltimetype plain = t;
+    plain.zone = nullptr;
+    const time_t seconds = icaltime_as_timet_with_zone(plain, zone);
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds)).toLocalTime();
+    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999) return std::nullopt;
+    const QDate date = local.date();
+    return LocalTime{static_cast<int>(EncodeDate(date.year(), date.month(), date.day())),
+                     local.time().msecsSinceStartOfDay() / 1000};
+  }
+};
+
+QString TextOf(const char* text) {
+  QString value = QString::fromUtf8(text ? text : "");
+  value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return value;
+}
+
+QString NotesText(const char* text) {
+  QString value = TextOf(text);
+  value.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return value;
+}
+
+QString FirstText(icalcomponent* c, icalproperty_kind kind, const char* (*get)(const icalproperty*)) {
+  icalproperty* p = icalcomponent_get_first_property(c, kind);
+  return p ? TextOf(get(p)) : QString();
+}
+
+// The change stamp: ours when the file is our own, else when the entry last changed.
+TDateTime ModifyDateOf(icalcomponent* c, const TimeReader& reader, TDateTime now) {
+  for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
+       p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
+    const char* name = icalproperty_get_x_name(p);
+    if (name && qstrcmp(name, ModifiedProperty) == 0) {
+      bool ok = false;
+      const double value = QByteArray(icalproperty_get_x(p)).toDouble(&ok);
+      if (ok && std::isfinite(value) && std::fabs(value) < MaxDayNumber) return value;
+    }
+  }
+  for (icalproperty_kind kind : {ICAL_LASTMODIFIED_PROPERTY, ICAL_DTSTAMP_PROPERTY}) {
+    if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
+      const icaltimetype t = kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(p)
+                                                                : icalproperty_get_dtstamp(p);
+      if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) return local->Moment();
+    }
+  }
+  return now;
+}
+
+QByteArray XValue(icalproperty* p) { return QByteArray(icalproperty_get_x(p) ? icalproperty_get_x(p) : ""); }
+
+class EventImporter {
+ public:
+  EventImporter(DataFormat& calendar, const TimeReader& reader, TDateTime now, IcsImportResult& result)
+      : calendar_(calendar), reader_(reader), now_(now), result_(result) {}
+
+  void Import(icalcomponent* c) {
+    if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) || !Read(c)) {
+      ++result_.skipped;
+      return;
+    }
+  }
+
+ private:
+  // What a VEVENT says apart from its rule: the event as far as it is known, its first day,
+  // how many days one instance covers, what our own files add, and the hidden and added days.
+  struct Entry {
+    icaltimetype dtstart{};
+    const icaltimezone* zone = nullptr;
+    LocalTime start;
+    TNote note;
+    int firstDay = 0;
+    int days = 1;
+    std::optional<int> ownStart;
+    RepeatType ownPattern = RepeatType::Once;
+    std::set<int> exdates, rdates;
+  };
+
+  // The days a rule gives from DTSTART up to the window's end, and where it ends.
+  struct Instances {
+    std::set<int> days;
+    bool finished = false;  // the rule ran out before the search did
+    int last = 0;           // the last day found, also beyond the window
+  };
+
+  bool Read(icalcomponent* c) {
+    std::optional<Entry> entry = ReadEntry(c);
+    if (!entry) return false;
+    ReadLength(c, *entry);
+    ReadAlarm(c, *entry);
+    ReadOwnProperties(c, *entry);
+    ReadExtraDays(c, *entry);
+
+    icalproperty* rruleProperty = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY);
+    if (!rruleProperty) {
+      ImportOneTime(*entry);
+      return true;
+    }
+    const icalrecurrencetype recur = icalproperty_get_rrule(rruleProperty);
+    if (recur.freq == ICAL_NO_RECURRENCE || recur.freq < ICAL_DAILY_RECURRENCE ||
+        recur.freq > ICAL_YEARLY_RECURRENCE)
+      return false;  // hourly and finer, or unreadable
+    return ImportRule(*entry, recur);
+  }
+
+  // The start and the plain fields; nothing without a readable DTSTART.
+  std::optional<Entry> ReadEntry(icalcomponent* c) const {
+    icalproperty* dtstartProperty = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
+    if (!dtstartProperty) return std::nullopt;
+    Entry entry;
+    entry.dtstart = icalproperty_get_dtstart(dtstartProperty);
+    entry.zone = reader_.ZoneOf(dtstartProperty, entry.dtstart);
+    const auto start = TimeReader::Local(entry.dtstart, entry.zone);
+    if (!start) return std::nullopt;
+    entry.start = *start;
+
+    TNote& note = entry.note;
+    note.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
+    note.Location = FirstText(c, ICAL_LOCATION_PROPERTY, icalproperty_get_location);
+    note.Category = FirstText(c, ICAL_CATEGORIES_PROPERTY, icalproperty_get_categories);
+    if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DESCRIPTION_PROPERTY))
+      note.Notes = NotesText(icalproperty_get_description(p));
+    note.ModifyDate = ModifyDateOf(c, reader_, now_);
+    note.Start = !entry.dtstart.is_date;
+    entry.firstDay = start->day;
+    note.StartDate = entry.firstDay;
+    note.StartTime = note.Start ? start->Time() : 0;
+    note.EndTime = note.StartTime;
+    note.RepeatFrequency = 1;
+    return entry;
+  }
+
+  // How many days one instance covers, and its end time.
+  void ReadLength(icalcomponent* c, Entry& entry) const {
+    const LocalTime& start = entry.start;
+    TNote& note = entry.note;
+    std::optional<LocalTime> end;
+    if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY)) {
+      const icaltimetype t = icalproperty_get_dtend(p);
+      end = TimeReader::Local(t, reader_.ZoneOf(p, t));
+    } else if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY)) {
+      const int seconds = icaldurationtype_as_int(icalproperty_get_duration(p));
+      if (seconds > 0 && seconds < 3650 * 86400) end = LocalTime::FromTotal(start.Total() + seconds);
+    }
+    if (end && end->Total() > start.Total()) {
+      int days;
+      if (note.Start) {
+        note.EndTime = end->Time();
+        days = end->day - entry.firstDay + 1;
+        if (days > 1 && note.EndTime == 0) --days;  // ends at midnight
+      } else {
+        days = end->day - entry.firstDay;
+      }
+      entry.days = std::clamp(days, 1, 3650);
+    }
+  }
+
+  // Alarm: the first VALARM's trigger, as a time of day.
+  void ReadAlarm(icalcomponent* c, Entry& entry) const {
+    icalcomponent* alarm = icalcomponent_get_first_component(c, ICAL_VALARM_COMPONENT);
+    if (!alarm) return;
+    icalproperty* p = icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY);
+    if (!p) return;
+    const icaltriggertype trigger = icalproperty_get_trigger(p);
+    std::optional<LocalTime> moment;
+    if (!icaltime_is_null_time(trigger.time)) moment = TimeReader::Local(trigger.time, reader_.ZoneOf(p, trigger.time));
+    else moment = LocalTime::FromTotal(entry.start.Total() + icaldurationtype_as_int(trigger.duration));
+    if (moment) {
+      entry.note.Alarm = true;
+      entry.note.AlarmTime = moment->Time();
+    }
+  }
+
+  // Per-day notes and the original start date and pattern of our own files.
+  static void ReadOwnProperties(icalcomponent* c, Entry& entry) {
+    TNote& note = entry.note;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
+      const char* name = icalproperty_get_x_name(p);
+      if (!name) continue;
+      if (qstrcmp(name, StartProperty) == 0) {
+        entry.ownStart = ParseDayText(XValue(p));
+      } else if (qstrcmp(name, PatternProperty) == 0) {
+        entry.ownPattern = static_cast<RepeatType>(std::clamp(XValue(p).toInt(), 0, 7));
+      } else if (qstrcmp(name, DayNoteProperty) == 0) {
+        const QByteArray value = XValue(p);
+        const auto day = ParseDayText(value.left(8));
+        if (!day || value.size() < 9 || value.at(8) != ':') continue;
+        const QString text = QString::fromUtf8(QByteArray::fromPercentEncoding(value.mid(9)));
+        auto at = std::find_if(note.RecurNotes.begin(), note.RecurNotes.end(),
+                               [&](const TRecurNote& r) { return r.Date >= *day; });
+        if (at != note.RecurNotes.end() && at->Date == *day) at->Data = text;
+        else note.RecurNotes.insert(at, TRecurNote{text, static_cast<TDateTime>(*day)});
+      }
+    }
+    const int firstDay = entry.firstDay;
+    if (entry.ownStart && (*entry.ownStart > firstDay + 366 || *entry.ownStart < firstDay - 366 * 12)) entry.ownStart.reset();
+  }
+
+  // Hidden and added days.
+  void ReadExtraDays(icalcomponent* c, Entry& entry) const {
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
+      const icaltimetype t = icalproperty_get_exdate(p);
+      if (const auto local = TimeReader::Local(t, reader_.ZoneOf(p, t))) entry.exdates.insert(local->day);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
+      const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
+      const icaltimetype t = icaltime_is_null_time(value.time) ? value.period.start : value.time;
+      if (const auto local = TimeReader::Local(t, reader_.ZoneOf(p, t))) entry.rdates.insert(local->day);
+    }
+  }
+
+  // One time: the covered days, plus added days, less hidden ones.
+  void ImportOneTime(Entry& entry) {
+    TNote& note = entry.note;
+    const int firstDay = entry.firstDay;
+    const int days = entry.days;
+    SetRepeat(note, RepeatType::Once);
+    note.StartDate = entry.ownStart.value_or(firstDay);
+    note.Span = days > 1;
+    note.SpanRange = days > 1 ? days : 0;
+    if (entry.ownPattern != RepeatType::Once) {
+      // Our own series that lists no day of its own: it keeps its pattern, ended before it
+      // starts, and its days are all exceptions.
+      SetRepeat(note, entry.ownPattern);
+      note.Span = false;
+      note.SpanRange = 0;
+      note.RangeType = 2;
+      note.EndDate = note.StartDate - 1;
+    }
+    std::set<int> expected;
+    for (int k = 0; k < days; ++k) expected.insert(firstDay + k);
+    for (int d : entry.rdates) expected.insert(d);
+    for (int d : entry.exdates) expected.erase(d);
+    std::set<int> check = expected;
+    for (int k = 0; k < std::max(days, note.SpanRange); ++k) check.insert(DayNumber(note.StartDate) + k);
+    for (int d : entry.exdates) check.insert(d);
+    SetExceptions(note, check, [&](int d) { return expected.count(d) > 0; });
+    Merge(note);
+    ++result_.events;
+  }
+
+  // The instances: DTSTART, then what the rule gives up to the window's end (further when
+  // the rule ends, to find its last day). Nothing when libical cannot follow the rule.
+  static std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd, bool ends) {
+    Instances found;
+    found.days.insert(entry.firstDay);
+    found.last = entry.firstDay;
+    icalrecur_iterator* it = icalrecur_iterator_new(recur, entry.dtstart);
+    if (!it) return std::nullopt;
+    for (int n = 0; n < MaxInstances; ++n) {
+      const icaltimetype t = icalrecur_iterator_next(it);
+      if (icaltime_is_null_time(t)) {
+        found.finished = true;
+        break;
+      }
+      const auto local = TimeReader::Local(t, entry.zone);
+      if (!local) continue;
+      const int day = local->day;
+      if (day > windowEnd && !ends) break;
+      if (day > windowEnd + LastDaySearch) break;
+      if (day <= windowEnd) found.days.insert(day);
+      found.last = std::max(found.last, day);
+    }
+    icalrecur_iterator_free(it);
+    return found;
+  }
+
+  // The end of a rule that ends, as the pattern's range: its count where the pattern counts
+  // the same instances, else its last day; no end when the search did not reach it.
+  static void SetRange(TNote& candidate, const icalrecurrencetype& recur, const Instances& instances, int firstDay) {
+    if (!instances.finished) {
+      candidate.RangeType = 0;
+      return;
+    }
+    const int startIso = IsoWeekday(DayNumber(candidate.StartDate));
+    const bool countIsExact =
+        recur.count > 0 && recur.count <= 100000 && DayNumber(candidate.StartDate) == firstDay &&
+        (RepeatOf(candidate) == RepeatType::Daily || RepeatOf(candidate) == RepeatType::Weekly ||
+         (RepeatOf(candidate) == RepeatType::EveryWeekday && (startIso == 1 || startIso >= 6)));
+    if (countIsExact) {
+      candidate.RangeType = 1;
+      candidate.RangeCount = recur.count;
+    } else {
+      candidate.RangeType = 2;
+      candidate.EndDate = instances.last;
+    }
+  }
+
+  bool ImportRule(Entry& entry, const icalrecurrencetype& recur) {
+    const int firstDay = entry.firstDay;
+    const int today = DayNumber(now_);
+    const int windowEnd = std::min(std::max(today, firstDay) + TwoYears, 2958465);
+    const bool ends = recur.count > 0 || !icaltime_is_null_time(recur.until);
+    const std::optional<Instances> instances = Expand(entry, recur, windowEnd, ends);
+    if (!instances) return false;
+    auto expected = [&](int day) {
+      if (entry.rdates.count(day)) return true;
+      if (entry.exdates.count(day)) return false;
+      return instances->days.count(day) > 0;
+    };
+
+    std::optional<TNote> candidate = PatternOf(entry.note, recur, firstDay, entry.ownStart);
+    if (candidate && ends) SetRange(*candidate, recur, *instances, firstDay);
+    if (candidate) {
+      const int windowStart = std::max(std::min(DayNumber(candidate->StartDate), firstDay), windowEnd - 36525);
+      std::set<int> check;
+      for (int d = windowStart; d <= windowEnd; ++d) check.insert(d);
+      for (int d : entry.rdates) check.insert(d);
+      for (int d : entry.exdates) check.insert(d);
+      const int allowed = static_cast<int>(entry.rdates.size() + entry.exdates.size()) + 2;
+      if (SetExceptions(*candidate, check, expected, allowed)) {
+        Merge(*candidate);
+        ++result_.events;
+        return true;
+      }
+    }
+    ImportAsSingles(entry.note, today, expected);
+    return true;
+  }
+
+  // No pattern says it: the occurrences from today over the next two years, one by one.
+  template <typename Expected>
+  void ImportAsSingles(TNote note, int today, Expected expected) {
+    SetRepeat(note, RepeatType::Once);
+    note.Span = false;
+    note.SpanRange = 0;
+    note.RecurNotes.clear();
+    int made = 0;
+    for (int day = today; day < std::min(today + TwoYears, 2958465) && made < MaxExpandedEvents; ++day) {
+      if (!expected(day)) continue;
+      TNote single = note;
+      single.StartDate = day;
+      Merge(single);
+      ++made;
+    }
+    ++result_.expandedRules;
+    result_.expandedEvents += made;
+  }
+
+  // Makes the days on which the pattern and the expected days disagree the event's
+  // exceptions. Fails (leaving them unset) when there are more than allowed.
+  template <typename Expected>
+  static bool SetExceptions(TNote& note, const std::set<int>& check, Expected expected, int allowed = -1) {
+    const TNote rule = RuleOnly(note);
+    QList<TDateTime> exceptions;
+    for (int day : check) {
+      if (Listed(rule, day) != expected(day)) {
+        exceptions << static_cast<TDateTime>(day);
+        if (allowed >= 0 && exceptions.size() > allowed) return false;
+      }
+    }
+    note.Exceptions = exceptions;
+    return true;
+  }
+
+  void Merge(const TNote& note) { calendar_.MergeNote(note); }
+
+  DataFormat& calendar_;
+  const TimeReader& reader_;
+  TDateTime now_;
+  IcsImportResult& result_;
+};
+
+
+bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader, TDateTime now) {
+  TToDo todo;
+  todo.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
+  if (todo.Title.isEmpty()) return false;
+  todo.Category = FirstText(c, ICAL_CATEGORIES_PROPERTY, icalproperty_get_categories);
+  if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DESCRIPTION_PROPERTY)) {
+    const QString text = TextOf(icalproperty_get_description(p));
+    if (!text.isEmpty()) todo.Notes = text.split(QLatin1Char('\n'));
+  }
+  // 1-2 Highest, 3-4 High, 5 and none Normal, 6-7 Low, 8-9 Lowest.
+  todo.Priority = 2;
+  if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_PRIORITY_PROPERTY)) {
+    const int priority = icalproperty_get_priority(p);
+    if (priority >= 1 && priority <= 9) todo.Priority = priority <= 2 ? 0 : priority <= 4 ? 1 : priority == 5 ? 2 : priority <= 7 ? 3 : 4;
+  }
+  if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY)) {
+    const icaltimetype t = icalproperty_get_due(p);
+    if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) todo.DueDate = local->day;
+  }
+  icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
+  icalproperty* percent = icalcomponent_get_first_property(c, ICAL_PERCENTCOMPLETE_PROPERTY);
+  todo.Completed = (status && icalproperty_get_status(status) == ICAL_STATUS_COMPLETED) ||
+                   icalcomponent_get_first_property(c, ICAL_COMPLETED_PROPERTY) ||
+                   (percent && icalproperty_get_percentcomplete(percent) >= 100);
+  todo.ModifyDate = ModifyDateOf(c, reader, now);
+  calendar.MergeToDo(todo);
+  return true;
+}
+
+void ImportCalendar(DataFormat& calendar, icalcomponent* vcalendar, TDateTime now, IcsImportResult& result) {
+  TimeReader reader{vcalendar};
+  EventImporter events(calendar, reader, now, result);
+  for (icalcomponent* c = icalcomponent_get_first_component(vcalendar, ICAL_ANY_COMPONENT); c;
+       c = icalcomponent_get_next_component(vcalendar, ICAL_ANY_COMPONENT)) {
+    const icalcomponent_kind kind = icalcomponent_isa(c);
+    if (kind != ICAL_VEVENT_COMPONENT && kind != ICAL_VTODO_COMPONENT) continue;
+    // Lines libical could not read are dropped by it (marked X-LIC-ERROR) and unknown
+    // properties are ignored: an entry is skipped only when what it needs is missing.
+    if (kind == ICAL_VEVENT_COMPONENT) {
+      events.Import(c);
+    } else if (ImportTask(calendar, c, reader, now)) {
+      ++result.tasks;
+    } else {
+      ++result.skipped;
+    }
+  }
+}
+
+}  // namespace
+
+IcsImportResult ImportICalendarText(DataFormat& calendar, const QByteArray& text, TDateTime now) {
+  IcsImportResult result;
+  if (!IsCalendarDay(now)) now = 0;
+  Component root(icalparser_parse_string(text.constData()));
+  if (!root) {
+    result.error = QStringLiteral("not an iCalendar file");
+    return result;
+  }
+  const icalcomponent_kind kind = icalcomponent_isa(root.get());
+  if (kind == ICAL_VCALENDAR_COMPONENT) {
+    ImportCalendar(calendar, root.get(), now, result);
+  } else if (kind == ICAL_XROOT_COMPONENT) {
+    int calendars = 0;
+    for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c;
+         c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT)) {
+      ImportCalendar(calendar, c, now, result);
+      ++calendars;
+    }
+    if (calendars == 0) {
+      result.error = QStringLiteral("not an iCalendar file: no VCALENDAR");
+      return result;
+    }
+  } else {
+    result.error = QStringLiteral("not an iCalendar file: no VCALENDAR");
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+IcsImportResult ImportICalendar(DataFormat& calendar, const QString& path, TDateTime now) {
+  QString error;
+  const std::optional<QByteArray> text = ReadWholeFile(path, MaxFileSize, error);
+  if (!text) {
+    IcsImportResult result;
+    result.error = error;
+    return result;
+  }
+  return ImportICalendarText(calendar, *text, now);
+}
+
+QString ImportSummary(const IcsImportResult& result, const QString& path) {
+  if (!result.ok) return result.error;
+  QString line = QStringLiteral("Imported %1 and %2 from %3")
+                     .arg(Plural(result.events, "event", "events"), Plural(result.tasks, "task", "tasks"), path);
+  QStringList notes;
+  if (result.expandedRules)
+    notes << QStringLiteral("%1 no pattern expresses brought in as %2")
+                 .arg(Plural(result.expandedRules, "rule", "rules"), Plural(result.expandedEvents, "single event", "single events"));
+  if (result.skipped) notes << QStringLiteral("%1 skipped").arg(Plural(result.skipped, "entry", "entries"));
+  if (!notes.isEmpty()) line += QStringLiteral(" (") + notes.join(QStringLiteral("; ")) + QLatin1Char(')');
+  return line;
+}
+
