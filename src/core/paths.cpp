@@ -24,7 +24,7 @@ QString ProgramDir() {
 }
 
 QString DataDir() {
-  const QString program = ProgramDir();
+  QString program = ProgramDir();
   if (QFileInfo::exists(program + QStringLiteral("themes")) || QFileInfo::exists(program + QStringLiteral("Alarms"))) {
     return program;
   }

@@ -47,7 +47,7 @@ QString WriteWholeFile(const QString& path, QByteArrayView bytes, FileAccess acc
   if (ok) ok = file.write(bytes.data(), bytes.size()) == bytes.size();
   if (ok) ok = file.commit();
   if (!ok) {
-    const QString error = QStringLiteral("Cannot write file \"%1\". %2").arg(Shown(path), file.errorString());
+    QString error = QStringLiteral("Cannot write file \"%1\". %2").arg(Shown(path), file.errorString());
     file.cancelWriting();
     return error;
   }

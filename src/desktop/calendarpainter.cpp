@@ -109,7 +109,7 @@ int DisplayFunctions::PaintSideMonths(QPainter& p, int y) {
     if (both) {
       for (int j = 0; j < 7; ++j) {
         row[static_cast<size_t>(j)] = IncMonth(today, -1);
-        row[static_cast<size_t>(j + 8)] = IncMonth(today, 1);
+        row[static_cast<size_t>(j) + 8] = IncMonth(today, 1);
       }
       row[7] = today;
     } else {
@@ -165,7 +165,8 @@ int DisplayFunctions::PaintSideMonths(QPainter& p, int y) {
       const TDateTime date = EncodeDate(year, month, d);
       font_.colour = days_.Events(date).empty() ? settings_.FontColor : settings_.EventDayColor;
       DrawTextLeft(p, (k % 7 + base) * c2 + margin2, DrawY(y + ((k / 7) * R) / 2), DayNumberText(d), c2);
-      SideMonthCells[static_cast<size_t>(k / 7)][static_cast<size_t>(k % 7 + base + o)] = date;
+      const int column = k % 7 + base + o;
+      SideMonthCells[static_cast<size_t>(k / 7)][static_cast<size_t>(column)] = date;
     }
   }
   y += 3 * R;

@@ -148,7 +148,7 @@ SideMonthCellTable MakeSideMonthCells(TDateTime now, int monthOffset, bool prev,
     if (prev && next) {
       for (int j = 0; j < 7; ++j) {
         row[static_cast<size_t>(j)] = IncMonth(today, -1);
-        row[static_cast<size_t>(j + 8)] = IncMonth(today, 1);
+        row[static_cast<size_t>(j) + 8] = IncMonth(today, 1);
       }
       row[7] = today;
     } else {
@@ -168,7 +168,8 @@ SideMonthCellTable MakeSideMonthCells(TDateTime now, int monthOffset, bool prev,
     const int days = DaysInMonth(y, m);
     for (int day = 1; day <= days; ++day) {
       const int k = MonthCellIndex(f, day);
-      cells[static_cast<size_t>(k / 7)][static_cast<size_t>(k % 7 + base + o)] = EncodeDate(y, m, day);
+      const int column = k % 7 + base + o;
+      cells[static_cast<size_t>(k / 7)][static_cast<size_t>(column)] = EncodeDate(y, m, day);
     }
   }
   return cells;

@@ -149,7 +149,7 @@ void T_Options::SetThemeSelect(T_ThemeSelect* chooser) {
   LoadNewTheme->setVisible(chooser != nullptr);
 }
 
-void T_Options::Open() {
+void T_Options::Open() {  // NOLINT(bugprone-virtual-near-miss)
   if (!isVisible()) show();
   raise();
   activateWindow();

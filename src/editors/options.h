@@ -50,7 +50,7 @@ class T_Options : public QDialog {
   ~T_Options() override;
 
   // Shows the dialog (from a fresh snapshot unless it is open already) and brings it forward.
-  void Open();
+  void Open();  // NOLINT(bugprone-virtual-near-miss): shows the window filled in, not QDialog::open
 
   // The theme chooser behind "Save as a Theme" and "Load a Theme"; without one both buttons
   // are hidden.

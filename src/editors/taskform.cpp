@@ -164,7 +164,7 @@ void T_TaskForm::ViewTask(int index) {
   prepared_ = true;
 }
 
-void T_TaskForm::Open() {
+void T_TaskForm::Open() {  // NOLINT(bugprone-virtual-near-miss)
   if (isVisible()) {
     FormShow();
   } else {

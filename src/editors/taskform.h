@@ -27,7 +27,7 @@ class T_TaskForm : public QDialog {
 
   // Shows the prepared editor, or brings it forward with what was just prepared when it is
   // open already.
-  void Open();
+  void Open();  // NOLINT(bugprone-virtual-near-miss): shows the window filled in, not QDialog::open
 
   // The task being edited, -1 for a new one.
   int EditIndex() const { return editIndex_; }

@@ -191,7 +191,7 @@ void T_HTTPClient::ClientSocket1Read() {
   HandleBody(std::move(text));
 }
 
-void T_HTTPClient::HandleBody(QByteArray text) {
+void T_HTTPClient::HandleBody(const QByteArray& text) {
   buffer_ += text;
   if (dropFirstLine_) {
     const qsizetype lineEnd = buffer_.indexOf("\r\n");

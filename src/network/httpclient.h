@@ -110,7 +110,7 @@ class T_HTTPClient : public QObject {
   void ClientSocket1Error();
   void ClientSocket1Disconnect();
   void TimeOutTimerTimer();
-  void HandleBody(QByteArray text);
+  void HandleBody(const QByteArray& text);
   void Finish(HttpResult::Outcome outcome);
 
   bool running_ = false;

@@ -384,7 +384,7 @@ void LanProtocol::HandleHello(QByteArrayView payload, const QString& sender, con
   }
   Pending pending{payload.toByteArray(), Nonce(), nowMs};
   reply(Lan::Message(Lan::ChallengeWord, pending.passiveNonce));
-  pending_.insert(sender, std::move(pending));
+  pending_.insert(sender, pending);
 }
 
 void LanProtocol::HandleProof(QByteArrayView payload, const QString& sender, const Identity& identity, qint64 nowMs,

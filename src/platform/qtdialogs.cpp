@@ -113,7 +113,7 @@ QString QtDialogs::QtFilter(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
   QStringList out;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    const QString desc = parts[i];
+    const QString& desc = parts[i];
     const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
     out << (desc.contains(QLatin1Char('(')) ? desc : QStringLiteral("%1 (%2)").arg(desc, pattern));
   }
