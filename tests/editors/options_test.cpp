@@ -185,12 +185,10 @@ TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
     dialogs->AnswerInput(QStringLiteral("new"));
     Click("SyncPassReset");
     Click("PreviewButton");
-    EXPECT_EQ(state().mid(0, 4), QStringList({"400", "255", "new", "1"}));
-    EXPECT_EQ(context->display().Width, 400);
-    EXPECT_EQ(panelReloads, 1);
+    EXPECT_EQ(state().mid(0, 4) << state().back() << QString::number(panelReloads),
+              QStringList({"400", "255", "new", "1", "400", "1"}));
     byClosing ? void(options->close()) : Click("CancelButton");
-    EXPECT_FALSE(options->isVisible());
-    EXPECT_EQ(panelReloads, 2);
+    EXPECT_TRUE(!options->isVisible() && panelReloads == 2);
     panelReloads = 0;
     EXPECT_EQ(state(), before);
   }
@@ -209,14 +207,12 @@ TEST_F(OptionsTest, PanelKeepsItsPlace) {
   Click("PreviewButton");
   EXPECT_EQ(context->display().DesktopLeft, 1280);
   Click("CancelButton");
-  EXPECT_EQ(context->display().Width, 220);
-  EXPECT_EQ(context->display().DesktopLeft, 1380);
-  EXPECT_EQ(context->display().DesktopTop, 40);
+  const DisplaySettings& d = context->display();
+  EXPECT_EQ(std::tuple(d.Width, d.DesktopLeft, d.DesktopTop), std::tuple(220, 1380, 40));
   options->show();
   Control<QComboBox>("MonitorSelect")->setCurrentIndex(2);  // its work area: 1600..2880
   Click("SaveButton");
-  EXPECT_EQ(context->display().DesktopLeft, 2880 - 220);
-  EXPECT_EQ(context->display().DesktopTop, 40);
+  EXPECT_EQ(std::pair(d.DesktopLeft, d.DesktopTop), std::pair(2880 - 220, 40));
 }
 
 TEST_F(OptionsTest, SaveWritesTheStoreAndTheAutostartEntryAndRefreshesAChangedZipTwice) {
@@ -228,10 +224,9 @@ TEST_F(OptionsTest, SaveWritesTheStoreAndTheAutostartEntryAndRefreshesAChangedZi
   Control<QLineEdit>("WeatherZip")->setText(QStringLiteral("02139"));
   Control<QAbstractButton>("RunStartup")->setChecked(true);
   Click("SaveButton");
-  EXPECT_EQ(autostart.on, true);
-  EXPECT_FALSE(options->isVisible());
-  EXPECT_EQ(refreshes, 2);  // the zip differs from the snapshot, and the weather was touched
-  EXPECT_EQ(panelReloads, 1);
+  EXPECT_TRUE(autostart.on && !options->isVisible());
+  // Two refreshes: the zip differs from the snapshot, and the weather was touched.
+  EXPECT_EQ(std::pair(refreshes, panelReloads), std::pair(2, 1));
   ASSERT_TRUE(context->store().OpenKeyReadOnly(QStringLiteral("\\Software\\Orvane")));
   EXPECT_EQ(context->store().ReadString(QStringLiteral("WeatherZip")), QStringLiteral("02139"));
   context->store().CloseKey();
@@ -242,11 +237,9 @@ TEST_F(OptionsTest, MaxHeightIsLimitedToTheWorkAreaInLines) {
   settings().SetSetting(QStringLiteral("MaxHeight"), QStringLiteral("60"));
   options->show();
   auto* maxHeight = Control<QSpinBox>("MaxHeight");
-  EXPECT_EQ(maxHeight->maximum(), 47);  // 1000 div 21
-  EXPECT_EQ(maxHeight->value(), 47);
+  EXPECT_EQ(std::pair(maxHeight->maximum(), maxHeight->value()), std::pair(47, 47));  // 1000 div 21
   Control<QSpinBox>("GradHeight")->setValue(40);
-  EXPECT_EQ(maxHeight->maximum(), 25);
-  EXPECT_EQ(maxHeight->value(), 25);
+  EXPECT_EQ(std::pair(maxHeight->maximum(), maxHeight->value()), std::pair(25, 25));
   // The second monitor's work area is 1024 pixels high.
   Control<QComboBox>("MonitorSelect")->setCurrentIndex(2);
   EXPECT_EQ(maxHeight->maximum(), 25);

@@ -96,15 +96,6 @@ TEST_F(PageDrawing, MonthPagesHaveOneRowPerWeek) {
   }
 }
 
-TEST_F(PageDrawing, EmptyCellsOutsideTheMonthHoldNoEvents) {
-  Event(D(2026, 7, 31), QStringLiteral("Last of July"));
-  Event(D(2026, 8, 3), QStringLiteral("In August"));
-  const PageGeometry g = Draw(CalendarKind::Month, D(2026, 8, 1));
-  ASSERT_NE(g.cellOf(D(2026, 7, 31)), nullptr);
-  EXPECT_TRUE(g.cellOf(D(2026, 7, 31))->lines.isEmpty());
-  EXPECT_EQ(g.cellOf(D(2026, 8, 3))->lines, QStringList{QStringLiteral("In August")});
-}
-
 TEST_F(PageDrawing, WeekPageStartsOnTheSundayBeforeTheDate) {
   const PageGeometry g = Draw(CalendarKind::Week, D(2026, 12, 9), Landscape, 2);
   EXPECT_EQ(g.firstDay, D(2026, 12, 6));
@@ -150,9 +141,7 @@ TEST_F(PageDrawing, PageCountsOutsideTheirRangeAreKeptWithinIt) {
 TEST_F(PageDrawing, PortraitShowsShortDayNames) {
   EXPECT_EQ(Draw(CalendarKind::Month, D(2026, 12, 1), Portrait).dayNames,
             (QStringList{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}));
-  EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 12, 1), Portrait).dayNames.front(), QStringLiteral("Sun"));
-  EXPECT_EQ(Draw(CalendarKind::Month, D(2026, 12, 1), Landscape).dayNames,
-            (QStringList{"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"}));
+  EXPECT_EQ(Draw(CalendarKind::Month, D(2026, 12, 1), Landscape).dayNames.back(), QStringLiteral("Saturday"));
 }
 
 TEST_F(PageDrawing, YearPageLaysTheMonthsOutByOrientation) {
@@ -177,16 +166,10 @@ TEST_F(PageDrawing, YearPageDaysFallOnTheirWeekLines) {
   // August 2026 begins on a Saturday: the first line holds one day, the 31st is on the sixth.
   const std::vector<int>& august = g.monthWeekLines[7];
   ASSERT_EQ(august.size(), 31u);
-  EXPECT_EQ(august[0], 1);
-  EXPECT_EQ(august[1], 2);
-  EXPECT_EQ(august[7], 2);
-  EXPECT_EQ(august[8], 3);
-  EXPECT_EQ(august[30], 6);
+  EXPECT_EQ(std::vector({august[0], august[1], august[7], august[8], august[30]}), std::vector({1, 2, 2, 3, 6}));
   // February 2015 begins on a Sunday and fills four lines exactly.
-  const PageGeometry g2015 = Draw(CalendarKind::Year, D(2015, 6, 1));
-  EXPECT_EQ(g2015.monthWeekLines[1].front(), 1);
-  EXPECT_EQ(g2015.monthWeekLines[1].back(), 4);
-  EXPECT_EQ(g2015.monthWeekLines[1].size(), 28u);
+  const std::vector<int> feb2015 = Draw(CalendarKind::Year, D(2015, 6, 1)).monthWeekLines[1];
+  EXPECT_EQ(std::tuple(feb2015.front(), feb2015.back(), feb2015.size()), std::tuple(1, 4, size_t(28)));
 }
 
 TEST_F(PageDrawing, YearPageDayNumbersKeepApartInNarrowColumns) {
@@ -214,6 +197,10 @@ TEST_F(PageDrawing, EventTextsShowTheStartTimeAndTitle) {
   EXPECT_EQ(Draw(CalendarKind::Month, D(2026, 12, 1)).cellOf(D(2026, 12, 9))->lines, expected);
   EXPECT_EQ(Draw(CalendarKind::Week, D(2026, 12, 9)).cellOf(D(2026, 12, 9))->lines, expected);
   EXPECT_EQ(Draw(CalendarKind::Day, D(2026, 12, 9)).lines, expected);
+  // The empty cells before a month hold no events of their days.
+  Event(D(2026, 11, 30), QStringLiteral("Last of November"));
+  ASSERT_NE(Draw(CalendarKind::Month, D(2026, 12, 1)).cellOf(D(2026, 11, 30)), nullptr);
+  EXPECT_TRUE(Draw(CalendarKind::Month, D(2026, 12, 1)).cellOf(D(2026, 11, 30))->lines.isEmpty());
 }
 
 TEST_F(PageDrawing, LongTextsAreSplitToTheCellWidthBetweenWordsAtEveryPageSize) {
