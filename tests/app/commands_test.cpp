@@ -49,8 +49,8 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
       {{"agenda", "--date=2024-03-05", "--days=3"}, 0, "", Agenda},  // "--name=value" is "--name value"
       {{"frobnicate"}, 2, "unknown command"},
       {{"agenda", "--date", "2024-02-30"}, 2, "usage: orvane agenda [--date YYYY-MM-DD] [--days N]"},
-      {{"agenda", "--date", "3/5/2024"}, 2, "--date"}, {{"agenda", "--days", "seven"}, 2, "--days"},
-      {{"agenda", "--days", "0"}, 2, "--days"},
+      {{"agenda", "--date", "3/5/2024"}, 2, "--date"}, {{"agenda", "--date"}, 2, "--date"},
+      {{"agenda", "--days", "seven"}, 2, "--days"}, {{"agenda", "--days", "0"}, 2, "--days"},
       {{"agenda", "--weeks", "2"}, 2, "--weeks"}, {{"agenda", "tomorrow"}, 2, "tomorrow"},
       {{"print", "--start", "2026-01-01", "--out", "@OUT"}, 2, "--kind day|week|month|year is required"},
       {{"print", "--kind", "decade", "--start", "2026-01-01", "--out", "@OUT"}, 2, "not \"decade\""},
