@@ -39,21 +39,17 @@ TEST_F(WeatherCommand, PrintsTheForecastTextOfTenDays) {
   EXPECT_TRUE(site.requests().at(0).contains("User-Agent: HTTPClient/0.1\r\n"));
 }
 
-TEST_F(WeatherCommand, NothingListeningNoWeatherOnThePageOrASiteThatNeverFinishesIsWeatherOffline) {
+TEST_F(WeatherCommand, NothingListeningOrNoWeatherOnThePageIsWeatherOffline) {
   auto gone = std::make_unique<LoopbackServer>(ServerScript::Page("x"));
   const QString nobody = gone->hostAndPort();
   gone.reset();
   LoopbackServer maintenance(ServerScript::Page("<html>maintenance</html>"));
-  // A byte every half second keeps every read within the time-out; only the deadline of the
-  // whole exchange (30 s) ends it, well before the site would.
-  LoopbackServer trickle(ServerScript::Trickle(240, 500));
-  for (const QString& host : {nobody, maintenance.hostAndPort(), trickle.hostAndPort()}) {
+  for (const QString& host : {nobody, maintenance.hostAndPort()}) {
     Store(nullptr, {{"WeatherZip", "12345"}, {"WeatherHost", host}});
-    const ProgramResult r = Run({"weather"}, {}, {.spin = true, .guardMs = 90000});
+    const ProgramResult r = Run({"weather"}, {}, {.spin = true});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, QStringLiteral("Weather Offline\n"));
   }
-  EXPECT_EQ(trickle.requests().size(), 1);
 }
 
 }  // namespace
