@@ -188,7 +188,7 @@ void T_HTTPClient::ClientSocket1Read() {
     head_.clear();
     expectingHeader_ = false;
   }
-  HandleBody(std::move(text));
+  HandleBody(text);
 }
 
 void T_HTTPClient::HandleBody(const QByteArray& text) {
