@@ -4,10 +4,10 @@
 #include "core/clock.h"
 #include "platform/sqlitekeystore.h"
 
+#include <benchmark/benchmark.h>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 namespace {
 

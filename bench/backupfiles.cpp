@@ -1,7 +1,7 @@
 // The calendar as bytes: writing the block of a backup or sync file, reading it back, and
 // merging a synchronisation file into a calendar that already holds the same records.
-#include "benchdata.h"
 #include "core/backupfiles.h"
+#include "benchdata.h"
 #include "core/bytestream.h"
 #include "core/clock.h"
 

@@ -5,9 +5,9 @@
 void FillBenchCalendar(DataFormat& calendar, int events, int tasks, TDateTime around, unsigned seed) {
   std::mt19937 rng(seed);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  static const char* const words[] = {"Team", "meeting", "Dentist", "Lunch", "with", "Anna", "review",
-                                      "Gym", "Call", "Mom", "Project", "deadline", "Yoga", "Book", "club",
-                                      "Piano", "lesson", "Budget", "planning", "Garden", "Car", "service"};
+  static const char* const words[] = {"Team",   "meeting", "Dentist",  "Lunch",    "with", "Anna",   "review", "Gym",
+                                      "Call",   "Mom",     "Project",  "deadline", "Yoga", "Book",   "club",   "Piano",
+                                      "lesson", "Budget",  "planning", "Garden",   "Car",  "service"};
   auto phrase = [&](int n) {
     QString s;
     for (int i = 0; i < n; ++i) {

@@ -9,9 +9,9 @@
 #include "platform/consoledialogs.h"
 #include "session/appcontext.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QUdpSocket>
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -35,7 +35,8 @@ std::shared_ptr<Lan::KeyCache> Keys() {
 // The password check between an active peer and the passive protocol.
 bool Authenticate(LanProtocol& passive, LanProtocol& active, const LanProtocol::Identity& identity) {
   const LanProtocol::Identity none;
-  LanEvents step = passive.Handle(active.BeginExchange(QStringLiteral("10.0.0.1"), identity.password).at(0), Peer, identity, 0);
+  LanEvents step =
+      passive.Handle(active.BeginExchange(QStringLiteral("10.0.0.1"), identity.password).at(0), Peer, identity, 0);
   for (int round = 0; round < 2 && step.replies.size() == 1; ++round) {
     step = active.Handle(step.replies[0].bytes, QStringLiteral("10.0.0.1"), none, 0);
     if (step.replies.size() == 1) step = passive.Handle(step.replies[0].bytes, Peer, identity, 0);
@@ -119,7 +120,8 @@ void BM_LoopbackExchange(benchmark::State& state) {
     T_Network networkB(*b, {}, port);
     networkA.ShowProgress = false;
     state.ResumeTiming();
-    const T_Network::SyncResult result = networkA.SyncWithPassword(QStringLiteral("127.0.0.2"), QStringLiteral("secret"));
+    const T_Network::SyncResult result =
+        networkA.SyncWithPassword(QStringLiteral("127.0.0.2"), QStringLiteral("secret"));
     if (!result.complete || b->calendar().NoteCount() != events) state.SkipWithError("the exchange did not complete");
   }
   state.SetItemsProcessed(state.iterations() * (events + events / 20));

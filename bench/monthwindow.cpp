@@ -6,9 +6,9 @@
 #include "platform/consoledialogs.h"
 #include "session/appcontext.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QListWidget>
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -16,7 +16,8 @@ const TDateTime Now = EncodeDate(2026, 12, 6) + EncodeTime(10, 0);
 
 struct Month {
   explicit Month(int events)
-      : context(std::make_unique<FixedClock>(Now), std::make_unique<ConsoleDialogs>(), std::make_unique<MemoryKeyStore>()) {
+      : context(std::make_unique<FixedClock>(Now), std::make_unique<ConsoleDialogs>(),
+                std::make_unique<MemoryKeyStore>()) {
     FillBenchCalendar(context.calendar(), events, 25, Now);
     window = std::make_unique<T_Main>(context);
     window->resize(1100, 760);

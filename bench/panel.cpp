@@ -4,8 +4,8 @@
 #include "core/clock.h"
 #include "desktop/displayfunctions.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 
 namespace {
 

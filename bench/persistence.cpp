@@ -3,9 +3,9 @@
 #include "core/clock.h"
 #include "platform/sqlitekeystore.h"
 
+#include <benchmark/benchmark.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 namespace {
 

@@ -15,8 +15,8 @@ const TDateTime Now = EncodeDate(2026, 12, 6) + EncodeTime(10, 0);
 TDateTime QueryDay(int k) { return (k & 1 ? Now : DatePart(Now)) + (k % 100) - 35; }
 
 void SetEventCounter(benchmark::State& state, int events) {
-  state.counters["per_event"] =
-      benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["per_event"] = benchmark::Counter(
+      static_cast<double>(events), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_FindDayEvents(benchmark::State& state) {
@@ -48,7 +48,8 @@ void BM_PlainDayQuery(benchmark::State& state) {
     const TDateTime day = QueryDay(k++);
     found.clear();
     for (int i = 0; i < calendar.NoteCount(); ++i) {
-      if (calendar.NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && calendar.NoteOccursOn(i, day)) found.push_back(i);
+      if (calendar.NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && calendar.NoteOccursOn(i, day))
+        found.push_back(i);
     }
     benchmark::DoNotOptimize(found.data());
   }

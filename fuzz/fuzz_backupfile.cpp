@@ -2,12 +2,12 @@
 // synchronisation file. Either nothing changes, or the calendar is whole: its open-task count
 // matches its tasks, and backing it up and restoring that gives the same calendar.
 #include "core/backupfiles.h"
-#include "settings/calendarfiles.h"
 #include "core/bytestream.h"
 #include "core/dataformat.h"
 #include "core/memorykeystore.h"
 #include "platform/dialogs.h"
 #include "platform/screens.h"
+#include "settings/calendarfiles.h"
 #include "settings/settings.h"
 
 #include <cstdint>

@@ -82,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   const bool letIn = sender == peer && ((authenticated && identity.enabled) || exchange);
-  const bool changed = calendar.DataChanged.Revision() != revision || calendar.NoteCount() != 1 || calendar.ToDoCount() != 1;
+  const bool changed =
+      calendar.DataChanged.Revision() != revision || calendar.NoteCount() != 1 || calendar.ToDoCount() != 1;
   if (changed && !letIn) std::abort();
   if (changed && events.merged == 0) std::abort();
   if (events.merged > 0 && !letIn) std::abort();

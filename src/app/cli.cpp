@@ -125,7 +125,8 @@ FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool st
   }
   if (IsStandardStream(positional.first())) {
     if (!standardStream) {
-      start.exitCode = UsageError(self, QStringLiteral("give a file; \"-\" (standard input or output) does not fit this command"));
+      start.exitCode =
+          UsageError(self, QStringLiteral("give a file; \"-\" (standard input or output) does not fit this command"));
       return start;
     }
     start.path = positional.first();
@@ -151,8 +152,7 @@ const std::vector<CliCommand>& CliCommands() {
                       QTextStream(stdout) << "Orvane " << ORVANE_VERSION << Qt::endl;
                       return 0;
                     }});
-    list.push_back({QStringLiteral("--help"), QStringLiteral("--help"), QStringLiteral("show this help"),
-                    [](CliArgs&) {
+    list.push_back({QStringLiteral("--help"), QStringLiteral("--help"), QStringLiteral("show this help"), [](CliArgs&) {
                       QTextStream(stdout) << CliHelpText();
                       return 0;
                     }});
@@ -184,7 +184,8 @@ QString CliHelpText() {
   out << "\nEvery command answers --help. Options may be written --name=value. A file name of \"-\"\n"
          "means standard output (backup, export-ics, print --out) or standard input (restore,\n"
          "import-ics).\n";
-  out << "\nThe calendar lives in " << "$XDG_DATA_HOME/orvane/ (~/.local/share/orvane/).\n";
+  out << "\nThe calendar lives in "
+      << "$XDG_DATA_HOME/orvane/ (~/.local/share/orvane/).\n";
   return text;
 }
 

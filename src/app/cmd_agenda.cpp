@@ -45,8 +45,8 @@ int RunAgenda(const CliCommand& command, CliArgs& args) {
     bool ok = false;
     days = daysText->toInt(&ok);
     if (!ok || days < 1 || days > MaxAgendaDays) {
-      return UsageError(command,
-                        QStringLiteral("--days wants a number from 1 to %1, not \"%2\"").arg(MaxAgendaDays).arg(*daysText));
+      return UsageError(
+          command, QStringLiteral("--days wants a number from 1 to %1, not \"%2\"").arg(MaxAgendaDays).arg(*daysText));
     }
   }
 

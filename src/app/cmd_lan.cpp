@@ -39,8 +39,7 @@ int RunListen(const CliCommand& command, CliArgs& args) {
     return 1;
   }
   if (!context->settings().GetBool(QStringLiteral("EnableSync"))) {
-    err << "orvane listen: network synchronization is turned off (EnableSync); no request will be answered"
-        << Qt::endl;
+    err << "orvane listen: network synchronization is turned off (EnableSync); no request will be answered" << Qt::endl;
   }
   QObject stopper;
   if (!ExitOnSignals(&stopper, {SIGTERM, SIGINT})) {

@@ -52,7 +52,8 @@ int RunPrint(const CliCommand& command, CliArgs& args) {
       known = true;
     }
   }
-  if (!known) return UsageError(command, QStringLiteral("--kind wants day, week, month or year, not \"%1\"").arg(*kindText));
+  if (!known)
+    return UsageError(command, QStringLiteral("--kind wants day, week, month or year, not \"%1\"").arg(*kindText));
 
   if (!startText) return UsageError(command, QStringLiteral("--start YYYY-MM-DD is required"));
   const QDate date = QDate::fromString(*startText, Qt::ISODate);
@@ -68,16 +69,21 @@ int RunPrint(const CliCommand& command, CliArgs& args) {
     const std::optional<int> n = WholeNumber(*pagesText, MinPageCount, MaxPageCount);
     if (!n) {
       return UsageError(command, QStringLiteral("--pages wants a whole number from %1 to %2, not \"%3\"")
-                                     .arg(MinPageCount).arg(MaxPageCount).arg(*pagesText));
+                                     .arg(MinPageCount)
+                                     .arg(MaxPageCount)
+                                     .arg(*pagesText));
     }
     pages = *n;
   }
   if (weeksText) {
-    if (options.kind != CalendarKind::Week) return UsageError(command, QStringLiteral("--weeks-per-page is for --kind week"));
+    if (options.kind != CalendarKind::Week)
+      return UsageError(command, QStringLiteral("--weeks-per-page is for --kind week"));
     const std::optional<int> n = WholeNumber(*weeksText, MinWeeksPerPage, MaxWeeksPerPage);
     if (!n) {
       return UsageError(command, QStringLiteral("--weeks-per-page wants a whole number from %1 to %2, not \"%3\"")
-                                     .arg(MinWeeksPerPage).arg(MaxWeeksPerPage).arg(*weeksText));
+                                     .arg(MinWeeksPerPage)
+                                     .arg(MaxWeeksPerPage)
+                                     .arg(*weeksText));
     }
     options.weeksPerPage = *n;
   }
@@ -96,7 +102,9 @@ int RunPrint(const CliCommand& command, CliArgs& args) {
   // Written to standard output, the PDF is all that goes there.
   QTextStream(IsStandardStream(*out) ? stderr : stdout)
       << dates.size() << (dates.size() == 1 ? " page" : " pages") << " of " << CalendarKindName(options.kind)
-      << " calendars " << (IsStandardStream(*out) ? QStringLiteral("on standard output") : QStringLiteral("in ") + QFileInfo(*out).absoluteFilePath())
+      << " calendars "
+      << (IsStandardStream(*out) ? QStringLiteral("on standard output")
+                                 : QStringLiteral("in ") + QFileInfo(*out).absoluteFilePath())
       << Qt::endl;
   return 0;
 }

@@ -40,9 +40,9 @@ int RunRender(const CliCommand& command, CliArgs& args) {
     bool ok = false;
     scale = scaleText->toInt(&ok);
     if (!ok || scale < 1 || scale > MaxScale) {
-      return UsageError(command, QStringLiteral("--scale wants a whole number from 1 to %1, not \"%2\"")
-                                     .arg(MaxScale)
-                                     .arg(*scaleText));
+      return UsageError(
+          command,
+          QStringLiteral("--scale wants a whole number from 1 to %1, not \"%2\"").arg(MaxScale).arg(*scaleText));
     }
   }
 
@@ -50,7 +50,8 @@ int RunRender(const CliCommand& command, CliArgs& args) {
   if (nowText) {
     const QDateTime moment = QDateTime::fromString(*nowText, QStringLiteral("yyyy-MM-dd HH:mm"));
     if (!moment.isValid() || moment.date().year() < 1900) {
-      return UsageError(command, QStringLiteral("--now wants a moment as \"YYYY-MM-DD HH:MM\", not \"%1\"").arg(*nowText));
+      return UsageError(command,
+                        QStringLiteral("--now wants a moment as \"YYYY-MM-DD HH:MM\", not \"%1\"").arg(*nowText));
     }
     const QDate d = moment.date();
     const QTime t = moment.time();

@@ -1,10 +1,10 @@
 #include "app/quitsignals.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {

@@ -54,11 +54,13 @@ int RunPanel(int argc, char** argv) {
   UserDataFolder().Prepare(unready);
   SingleInstance instance(DatabasePath());
   switch (instance.Start()) {
-    case SingleInstance::Outcome::OtherRunning: return 0;
+    case SingleInstance::Outcome::OtherRunning:
+      return 0;
     case SingleInstance::Outcome::Failed:
       QTextStream(stderr) << "orvane: " << instance.ErrorString() << Qt::endl;
       return 1;
-    case SingleInstance::Outcome::First: break;
+    case SingleInstance::Outcome::First:
+      break;
   }
   // SIGTERM, SIGINT and SIGHUP end the message loop like the Exit command, so the calendar
   // is saved on the way out. The loop is ended with exit() rather than quit(): that also ends
@@ -71,8 +73,9 @@ int RunPanel(int argc, char** argv) {
   QtDialogs* shownDialogs = dialogs.get();
   auto opened = SqliteKeyStore::Open(DatabasePath());
   if (!opened.store) {
-    shownDialogs->MessageBox(QStringLiteral("Orvane cannot open its calendar at %1: %2").arg(DatabasePath(), opened.error),
-                             QStringLiteral("Alert"), Dialogs::Buttons::Ok, Dialogs::Icon::Error);
+    shownDialogs->MessageBox(
+        QStringLiteral("Orvane cannot open its calendar at %1: %2").arg(DatabasePath(), opened.error),
+        QStringLiteral("Alert"), Dialogs::Buttons::Ok, Dialogs::Icon::Error);
     return 1;
   }
   if (!opened.movedAside.isEmpty()) {

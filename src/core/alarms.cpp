@@ -24,9 +24,8 @@ bool DataFormat::CheckAlarms(TDateTime previousTick, TDateTime now) {
   if (!std::isfinite(now) || now < 1 || now > MaxDayNumber) return false;
   const qint64 nowMs = ToMs(now);
   const qint64 windowMs = qint64(AlarmWindowSeconds) * 1000;
-  qint64 fromMs = std::isfinite(previousTick) && previousTick <= MaxDayNumber && previousTick >= 0
-                      ? ToMs(previousTick)
-                      : nowMs - windowMs;
+  qint64 fromMs = std::isfinite(previousTick) && previousTick <= MaxDayNumber && previousTick >= 0 ? ToMs(previousTick)
+                                                                                                   : nowMs - windowMs;
   // A clock set back looks one window back, as at the first tick; a long sleep catches up
   // on one day at most.
   if (fromMs > nowMs) fromMs = nowMs - windowMs;

@@ -11,10 +11,10 @@ namespace {
 
 // Windows-1252 bytes 0x80..0x9F; the five unassigned ones map to the C1 controls, as
 // Windows itself maps them.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t Cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // The range of dates the calendar can show: 1 January 1 to 31 December 9999.
 constexpr double FirstDate = -693593;
@@ -104,8 +104,8 @@ void WriteNote(const TNote& note, ByteWriter& out) {
   WriteStreamString(out, note.Category);
   WriteStreamString(out, note.Location);
   WriteStreamString(out, note.Notes);
-  for (double d : {note.StartTime, note.EndTime, note.AlarmTime, note.StartDate, note.EndDate, note.ModifyDate,
-                   note.DeleteDate}) {
+  for (double d :
+       {note.StartTime, note.EndTime, note.AlarmTime, note.StartDate, note.EndDate, note.ModifyDate, note.DeleteDate}) {
     out.Double(d);
   }
   out.Bool(note.Span);
@@ -129,8 +129,8 @@ bool ReadNote(TNote& note, ByteReader& in) {
   note = TNote();
   bool ok = ReadStreamString(in, note.Title) && ReadStreamString(in, note.Category) &&
             ReadStreamString(in, note.Location) && ReadStreamString(in, note.Notes);
-  for (double* d : {&note.StartTime, &note.EndTime, &note.AlarmTime, &note.StartDate, &note.EndDate,
-                    &note.ModifyDate, &note.DeleteDate}) {
+  for (double* d : {&note.StartTime, &note.EndTime, &note.AlarmTime, &note.StartDate, &note.EndDate, &note.ModifyDate,
+                    &note.DeleteDate}) {
     ok = ok && in.Date(*d);
   }
   ok = ok && in.Bool(note.Span) && in.Bool(note.Start) && in.Bool(note.Alarm);
@@ -178,8 +178,8 @@ bool ReadToDo(TToDo& todo, ByteReader& in) {
   todo = TToDo();
   qint32 lines = 0;
   if (!ReadStreamString(in, todo.Title) || !ReadStreamString(in, todo.Category) || !in.Int32(todo.Priority) ||
-      !in.Bool(todo.Completed) || !in.Date(todo.ModifyDate) || !in.Date(todo.DeleteDate) ||
-      !in.Date(todo.DueDate) || !in.Count(lines, 4)) {
+      !in.Bool(todo.Completed) || !in.Date(todo.ModifyDate) || !in.Date(todo.DeleteDate) || !in.Date(todo.DueDate) ||
+      !in.Count(lines, 4)) {
     return false;
   }
   todo.Notes.reserve(lines);

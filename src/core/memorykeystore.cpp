@@ -260,9 +260,15 @@ void DumpNode(const MemoryKeyStore::Node& node, QString& out) {
   for (const auto& v : node.values) {
     out += QStringLiteral("  %1 = ").arg(v.name);
     switch (v.type) {
-      case KeyStore::ValueType::Text: out += QStringLiteral("text:") + v.text; break;
-      case KeyStore::ValueType::Integer: out += QStringLiteral("int:%1").arg(v.integer); break;
-      case KeyStore::ValueType::Date: out += QStringLiteral("date:%1").arg(v.date, 0, 'g', 17); break;
+      case KeyStore::ValueType::Text:
+        out += QStringLiteral("text:") + v.text;
+        break;
+      case KeyStore::ValueType::Integer:
+        out += QStringLiteral("int:%1").arg(v.integer);
+        break;
+      case KeyStore::ValueType::Date:
+        out += QStringLiteral("date:%1").arg(v.date, 0, 'g', 17);
+        break;
     }
     out += QLatin1Char('\n');
   }

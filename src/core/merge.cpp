@@ -8,8 +8,8 @@ void DataFormat::MergeNote(const TNote& incoming) {
   // deleted here keeps its live copy from elsewhere from being added again.
   for (int i = NoteCount() - 1; i >= 0; --i) {
     TNote& note = NoteArray[i];
-    if (note.Title == incoming.Title && note.StartDate == incoming.StartDate &&
-        note.StartTime == incoming.StartTime && note.RepeatType == incoming.RepeatType) {
+    if (note.Title == incoming.Title && note.StartDate == incoming.StartDate && note.StartTime == incoming.StartTime &&
+        note.RepeatType == incoming.RepeatType) {
       if (note.ModifyDate < incoming.ModifyDate) {
         note = incoming;
         DataChanged = true;

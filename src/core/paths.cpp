@@ -19,7 +19,8 @@ QString UserDataDir() {
 
 QString ProgramDir() {
   QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-  if (dir.isEmpty()) dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+  if (dir.isEmpty())
+    dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
   return WithSlash(dir);
 }
 

@@ -16,11 +16,10 @@ const QString NotesKey = QStringLiteral("\\Software\\Orvane\\Notes");
 const QString TodosKey = QStringLiteral("\\Software\\Orvane\\Todos");
 constexpr double KeepDeletedDays = 21;
 
-const QString WeekdayNames[7] = {
-    QStringLiteral("RepeatMonday"),   QStringLiteral("RepeatTuesday"),
-    QStringLiteral("RepeatWednesday"), QStringLiteral("RepeatThursday"),
-    QStringLiteral("RepeatFriday"),   QStringLiteral("RepeatSaturday"),
-    QStringLiteral("RepeatSunday")};
+const QString WeekdayNames[7] = {QStringLiteral("RepeatMonday"),    QStringLiteral("RepeatTuesday"),
+                                 QStringLiteral("RepeatWednesday"), QStringLiteral("RepeatThursday"),
+                                 QStringLiteral("RepeatFriday"),    QStringLiteral("RepeatSaturday"),
+                                 QStringLiteral("RepeatSunday")};
 
 // The canonical decimal text of an index ("12", never "012" or "+12"), or -1.
 int IndexOfKeyName(const QString& name) {
@@ -34,9 +33,7 @@ int IndexOfKeyName(const QString& name) {
   return value;
 }
 
-bool Expired(TDateTime deleteDate, TDateTime now) {
-  return deleteDate != 0 && deleteDate + KeepDeletedDays <= now;
-}
+bool Expired(TDateTime deleteDate, TDateTime now) { return deleteDate != 0 && deleteDate + KeepDeletedDays <= now; }
 
 // Writes run until the first failure; the failure names the value.
 class Writer {
@@ -48,7 +45,8 @@ class Writer {
   void Bool(const QString& name, bool v) { Check(name, ok_ && store_.WriteBool(name, v)); }
   void Date(const QString& name, TDateTime v) { Check(name, ok_ && store_.WriteDate(name, v)); }
   bool Open(const QString& path) {
-    if (ok_ && !store_.OpenKey(path, true)) Fail(QStringLiteral("Failed to create key \"%1\": %2").arg(path, store_.LastError()));
+    if (ok_ && !store_.OpenKey(path, true))
+      Fail(QStringLiteral("Failed to create key \"%1\": %2").arg(path, store_.LastError()));
     return ok_;
   }
 
@@ -125,16 +123,15 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
 // every key and writing every record again.
 template <typename Record, typename WriteFn>
 bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::deque<Record>& records,
-                    std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey,
-                    SaveResult& result, std::vector<int>& written) {
+                    std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey, SaveResult& result,
+                    std::vector<int>& written) {
   if (!store.OpenKey(collectionKey, true)) return false;  // nothing written, nothing reported
   const int count = static_cast<int>(records.size());
   saved.resize(std::max<size_t>(saved.size(), records.size()));
   std::vector<char> keep(records.size(), 0);
   for (const QString& name : store.GetKeyNames()) {
     const int i = IndexOfKeyName(name);
-    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) &&
-        saved[i] && *saved[i] == records[i]) {
+    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && *saved[i] == records[i]) {
       keep[i] = 1;
       continue;
     }
@@ -248,8 +245,8 @@ void DataFormat::LoadToDos(KeyStore& store) {
 
 bool DataFormat::SaveNotes(KeyStore& store, SaveResult& result) {
   std::vector<int> written;
-  const bool ok = SaveCollection(store, NotesKey, NoteArray, saved_->notes, clock().Now(), WriteNoteKey,
-                                 result, written);
+  const bool ok =
+      SaveCollection(store, NotesKey, NoteArray, saved_->notes, clock().Now(), WriteNoteKey, result, written);
   if (ok) {
     for (int i : written) saved_->notes[i] = NoteArray[i];
   }
@@ -258,8 +255,8 @@ bool DataFormat::SaveNotes(KeyStore& store, SaveResult& result) {
 
 bool DataFormat::SaveToDos(KeyStore& store, SaveResult& result) {
   std::vector<int> written;
-  const bool ok = SaveCollection(store, TodosKey, ToDoArray, saved_->todos, clock().Now(), WriteToDoKey,
-                                 result, written);
+  const bool ok =
+      SaveCollection(store, TodosKey, ToDoArray, saved_->todos, clock().Now(), WriteToDoKey, result, written);
   if (ok) {
     for (int i : written) saved_->todos[i] = ToDoArray[i];
   }

@@ -59,7 +59,7 @@ struct TNote {
 struct TToDo {
   QString Title;
   QString Category;
-  QStringList Notes;  // one entry per line
+  QStringList Notes;    // one entry per line
   qint32 Priority = 0;  // 0 Highest .. 4 Lowest
   bool Completed = false;
   TDateTime DueDate = 0;

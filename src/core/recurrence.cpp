@@ -80,7 +80,8 @@ bool NoteListedOn(const TNote& e, TDateTime date) {
       for (int j = 0; j <= r; ++j) m += e.RepeatOn((s - 1 + j) % 7 + 1) ? 1 : 0;
       return flagged * (weeks / f) + m <= count;
     }
-    default: break;
+    default:
+      break;
   }
 
   int year, month, dayOfMonth, startYear, startMonth, startDayOfMonth;
@@ -160,7 +161,8 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
     }
 
     // A start that is not a date lists nothing; neither does an unknown pattern.
-    if (!IsDayValue(e.StartDate) || RepeatOf(e) < RepeatType::Once || RepeatOf(e) > RepeatType::YearlyByWeekday) continue;
+    if (!IsDayValue(e.StartDate) || RepeatOf(e) < RepeatType::Once || RepeatOf(e) > RepeatType::YearlyByWeekday)
+      continue;
 
     Entry entry{};
     entry.index = i;
@@ -298,8 +300,7 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
   }
 
   for (const Entry& e : groups_[EveryNDays]) {
-    const bool ok = (static_cast<quint32>(day - e.first) <= e.span) & (remainder[e.freq] == e.base) &
-                    (moment <= e.end);
+    const bool ok = (static_cast<quint32>(day - e.first) <= e.span) & (remainder[e.freq] == e.base) & (moment <= e.end);
     hits[n] = e.index;
     n += ok;
   }
@@ -322,8 +323,8 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
     const qint32 weeks = days / 7;
     if (weeks % e.freq != 0) continue;
     const qint32 r = days - 7 * weeks;
-    const qint64 c = qint64(e.flagCount) * (weeks / e.freq) +
-                     std::popcount(static_cast<unsigned>(e.rotated) & ((2u << r) - 1));
+    const qint64 c =
+        qint64(e.flagCount) * (weeks / e.freq) + std::popcount(static_cast<unsigned>(e.rotated) & ((2u << r) - 1));
     if (c <= e.count) hits[n++] = e.index;
   }
 
@@ -411,8 +412,8 @@ std::vector<int> DataFormat::SortDayEvents(std::vector<int> events) const {
   // in n log n: a busy day of a large calendar holds hundreds of events.
   std::reverse(events.begin(), events.end());
   const auto& notes = NoteArray;
-  const auto timed =
-      std::stable_partition(events.begin(), events.end(), [&notes](int i) { return !notes[static_cast<size_t>(i)].Start; });
+  const auto timed = std::stable_partition(events.begin(), events.end(),
+                                           [&notes](int i) { return !notes[static_cast<size_t>(i)].Start; });
   std::stable_sort(timed, events.end(), [&notes](int a, int b) {
     return notes[static_cast<size_t>(a)].StartTime < notes[static_cast<size_t>(b)].StartTime;
   });

@@ -29,12 +29,12 @@ struct DayFacts {
   TDateTime moment = 0;  // D as given, time of day included
   int day = 0;           // its day number (date part)
   int year = 0;
-  int month = 0;         // 1..12
-  int dayOfMonth = 0;    // 1..31
-  int isoWeekday = 0;    // 1 Monday .. 7 Sunday
-  int weekdayIndex = 0;  // 0 Sunday .. 6 Saturday
-  int weekOfMonth = 0;   // 1 for days 1-7, .. 5 for days 29-31
-  bool lastWeek = false; // the same weekday a week later lies in the next month
+  int month = 0;          // 1..12
+  int dayOfMonth = 0;     // 1..31
+  int isoWeekday = 0;     // 1 Monday .. 7 Sunday
+  int weekdayIndex = 0;   // 0 Sunday .. 6 Saturday
+  int weekOfMonth = 0;    // 1 for days 1-7, .. 5 for days 29-31
+  bool lastWeek = false;  // the same weekday a week later lies in the next month
 
   // D must be finite and within the calendar.
   static DayFacts Of(TDateTime date);
@@ -70,14 +70,14 @@ class DayIndex {
   // depends on the group (see Build).
   struct Entry {
     qint32 index;
-    qint32 first;   // the start date's day number
-    quint32 span;   // days after first through the last day that can be listed
+    qint32 first;  // the start date's day number
+    quint32 span;  // days after first through the last day that can be listed
     qint32 key;
     qint32 base;
     qint32 freq;
-    qint32 count;   // the series' count limit; INT32_MAX when the series is not counted
-    quint8 flags;   // weekly: the weekday flags (bit 1 Monday .. bit 7 Sunday)
-    quint8 rotated; // weekly: the flags from the start's weekday on (bit 0 = start's weekday)
+    qint32 count;    // the series' count limit; INT32_MAX when the series is not counted
+    quint8 flags;    // weekly: the weekday flags (bit 1 Monday .. bit 7 Sunday)
+    quint8 rotated;  // weekly: the flags from the start's weekday on (bit 0 = start's weekday)
     quint8 flagCount;
     quint8 adjust;  // every weekday: the weekend days before the first Monday
     double end;     // listed only while D is not later than this (+inf when no end date)

@@ -5,12 +5,10 @@
 #include <QTimeZone>
 #include <cmath>
 
-const char* const LongDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                     "Thursday", "Friday", "Saturday"};
+const char* const LongDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 const char* const ShortDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const LongMonthNames[12] = {"January", "February", "March",     "April",
-                                        "May",     "June",     "July",      "August",
-                                        "September", "October", "November", "December"};
+const char* const LongMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                        "July",    "August",   "September", "October", "November", "December"};
 const char* const ShortMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
@@ -47,9 +45,7 @@ constexpr int64_t UnixEpochOffset = 25569;
 
 }  // namespace
 
-bool IsLeapYear(int year) {
-  return (year % 4 == 0) && (year % 100 != 0 || year % 400 == 0);
-}
+bool IsLeapYear(int year) { return (year % 4 == 0) && (year % 100 != 0 || year % 400 == 0); }
 
 int DaysInMonth(int year, int month) {
   static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -58,13 +54,11 @@ int DaysInMonth(int year, int month) {
 }
 
 bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= DaysInMonth(year, month);
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 TDateTime EncodeDate(int year, int month, int day) {
-  return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                           static_cast<unsigned>(day)) +
+  return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
                              UnixEpochOffset);
 }
 
@@ -183,11 +177,9 @@ bool StartsWithCi(const QString& s, qsizetype pos, const char* token) {
   return s.mid(pos, t.size()).compare(t, Qt::CaseInsensitive) == 0;
 }
 
-void AppendFormatted(QString& out, const QString& format, TDateTime value,
-                     const FormatSettings& settings, int depth);
+void AppendFormatted(QString& out, const QString& format, TDateTime value, const FormatSettings& settings, int depth);
 
-void AppendFormatted(QString& out, const QString& format, TDateTime value,
-                     const FormatSettings& settings, int depth) {
+void AppendFormatted(QString& out, const QString& format, TDateTime value, const FormatSettings& settings, int depth) {
   int year, month, day, hour, minute, second, msec;
   DecodeDate(value, year, month, day);
   DecodeTime(value, hour, minute, second, msec);

@@ -59,10 +59,9 @@ struct FormatSettings {
 // hour token means minutes), yy yyyy, h hh, n nn, s ss, z zzz, AM/PM am/pm A/P a/p, "/" the
 // date separator, ":" the time separator, 'quoted' and "quoted" literals, ddddd the short
 // date format, c the short date and the long time. English day and month names.
-QString FormatDateTime(const QString& format, TDateTime value,
-                       const FormatSettings& settings = FormatSettings());
+QString FormatDateTime(const QString& format, TDateTime value, const FormatSettings& settings = FormatSettings());
 
-extern const char* const LongDayNames[7];    // Sunday first
-extern const char* const ShortDayNames[7];   // Sunday first
+extern const char* const LongDayNames[7];   // Sunday first
+extern const char* const ShortDayNames[7];  // Sunday first
 extern const char* const LongMonthNames[12];
 extern const char* const ShortMonthNames[12];

@@ -18,7 +18,6 @@ QString TrimControl(const QString& text) {
 }
 
 QString TrimControlAndSpace(const QString& text) {
-  return TrimWhere(text, [](QChar c) {
-    return c.unicode() <= 0x20 || c.category() == QChar::Other_Control || c.isSpace();
-  });
+  return TrimWhere(text,
+                   [](QChar c) { return c.unicode() <= 0x20 || c.category() == QChar::Other_Control || c.isSpace(); });
 }

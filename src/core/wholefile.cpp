@@ -12,9 +12,7 @@ namespace {
 
 QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
-QString NotRegular(const QString& path) {
-  return QStringLiteral("\"%1\" is not a regular file.").arg(Shown(path));
-}
+QString NotRegular(const QString& path) { return QStringLiteral("\"%1\" is not a regular file.").arg(Shown(path)); }
 
 QString TooLarge(const QString& path, qint64 maxBytes) {
   return QStringLiteral("\"%1\" is larger than %2 MB.").arg(Shown(path)).arg(maxBytes / (1024 * 1024));

@@ -151,8 +151,9 @@ void T_DesktopWindow::PopupMenuPopup(QPoint globalPos) {
   const PanelZones zones = Zones();
   const auto [x, y] = ContentPoint(mapFromGlobal(globalPos));
 
-  for (QAction* action : {Events1, DeleteItem1, DeleteItem2, MarkCompleted1, ViewTask1, N2, ViewItem1, Notesplitter,
-                          AddNote1, RemoveNotes1, ViewNotes1, N3, CalDivider, CalYear1, CalYear2, CalYear3, Exception1}) {
+  for (QAction* action :
+       {Events1, DeleteItem1, DeleteItem2, MarkCompleted1, ViewTask1, N2, ViewItem1, Notesplitter, AddNote1,
+        RemoveNotes1, ViewNotes1, N3, CalDivider, CalYear1, CalYear2, CalYear3, Exception1}) {
     action->setVisible(false);
   }
 
@@ -231,7 +232,8 @@ void T_DesktopWindow::PrepareEventsMenu(TDateTime date) {
   const std::vector<int> events = calendar.FindSortedDayEvents(date);
   if (events.empty()) return;
   Events1->setVisible(true);
-  const QString caption = tr("Events for ") + FormatDateTime(QStringLiteral("ddddd"), date, FormatSettings::FromSystemLocale());
+  const QString caption =
+      tr("Events for ") + FormatDateTime(QStringLiteral("ddddd"), date, FormatSettings::FromSystemLocale());
   // Built once per date; built again when the calendar changed since, so that an entry never
   // names a deleted event or a note that is gone.
   if (caption == eventsCaption_ && calendar.DataChanged.Revision() == eventsRevision_) return;
@@ -250,10 +252,9 @@ void T_DesktopWindow::PrepareEventsMenu(TDateTime date) {
         note.Start ? FormatDateTime(format.LongTimeFormat, note.StartTime) + QLatin1Char(' ') + note.Title : note.Title;
     QMenu* item = eventsMenu_->addMenu(Literal(text));
     if (windows.ViewEvent) {
-      connect(item->addAction(tr("View/Edit Event")), &QAction::triggered, this,
-              [this, index] {
-                if (context_.windows().ViewEvent) context_.windows().ViewEvent(index);
-              });
+      connect(item->addAction(tr("View/Edit Event")), &QAction::triggered, this, [this, index] {
+        if (context_.windows().ViewEvent) context_.windows().ViewEvent(index);
+      });
     }
     connect(item->addAction(tr("Delete Event")), &QAction::triggered, this, [this, index] { DeleteEvent(index); });
     if (OffersException(calendar, index)) {
@@ -261,7 +262,8 @@ void T_DesktopWindow::PrepareEventsMenu(TDateTime date) {
               [this, index, day] { context_.calendar().ToggleException(index, day); });
     }
     item->addSeparator();
-    connect(item->addAction(tr("Add Note")), &QAction::triggered, this, [this, index, day] { AddDayNoteFor(index, day); });
+    connect(item->addAction(tr("Add Note")), &QAction::triggered, this,
+            [this, index, day] { AddDayNoteFor(index, day); });
     const bool dayNote = calendar.HasDayNote(index, day);
     if (dayNote || !note.Notes.isEmpty()) {
       connect(item->addAction(tr("View Notes")), &QAction::triggered, this,

@@ -14,10 +14,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
-#include <QResizeEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
@@ -32,29 +32,43 @@ constexpr int UpdateCheckHourlyMs = 3600000;
 
 Qt::Edges EdgesOf(HitZone zone) {
   switch (zone) {
-    case HitZone::Top: return Qt::TopEdge;
-    case HitZone::Bottom: return Qt::BottomEdge;
-    case HitZone::Left: return Qt::LeftEdge;
-    case HitZone::Right: return Qt::RightEdge;
-    case HitZone::TopLeft: return Qt::TopEdge | Qt::LeftEdge;
-    case HitZone::TopRight: return Qt::TopEdge | Qt::RightEdge;
-    case HitZone::BottomLeft: return Qt::BottomEdge | Qt::LeftEdge;
-    case HitZone::BottomRight: return Qt::BottomEdge | Qt::RightEdge;
-    default: return {};
+    case HitZone::Top:
+      return Qt::TopEdge;
+    case HitZone::Bottom:
+      return Qt::BottomEdge;
+    case HitZone::Left:
+      return Qt::LeftEdge;
+    case HitZone::Right:
+      return Qt::RightEdge;
+    case HitZone::TopLeft:
+      return Qt::TopEdge | Qt::LeftEdge;
+    case HitZone::TopRight:
+      return Qt::TopEdge | Qt::RightEdge;
+    case HitZone::BottomLeft:
+      return Qt::BottomEdge | Qt::LeftEdge;
+    case HitZone::BottomRight:
+      return Qt::BottomEdge | Qt::RightEdge;
+    default:
+      return {};
   }
 }
 
 Qt::CursorShape CursorOf(HitZone zone) {
   switch (zone) {
     case HitZone::Top:
-    case HitZone::Bottom: return Qt::SizeVerCursor;
+    case HitZone::Bottom:
+      return Qt::SizeVerCursor;
     case HitZone::Left:
-    case HitZone::Right: return Qt::SizeHorCursor;
+    case HitZone::Right:
+      return Qt::SizeHorCursor;
     case HitZone::TopLeft:
-    case HitZone::BottomRight: return Qt::SizeFDiagCursor;
+    case HitZone::BottomRight:
+      return Qt::SizeFDiagCursor;
     case HitZone::TopRight:
-    case HitZone::BottomLeft: return Qt::SizeBDiagCursor;
-    default: return Qt::ArrowCursor;
+    case HitZone::BottomLeft:
+      return Qt::SizeBDiagCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
@@ -358,11 +372,12 @@ void T_DesktopWindow::StyleBoxes() {
   }
   // A flat, narrow scroll bar in the panel's colours.
   VertScrollBar->setStyleSheet(
-      QStringLiteral("QScrollBar:vertical { background: %1; width: %2px; margin: 10px 0 10px 0; border: none; }"
-                     "QScrollBar::handle:vertical { background: %3; min-height: 20px; border-radius: 3px; margin: 0 3px; }"
-                     "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { background: %4; height: 10px; "
-                     "subcontrol-origin: margin; border: none; }"
-                     "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+      QStringLiteral(
+          "QScrollBar:vertical { background: %1; width: %2px; margin: 10px 0 10px 0; border: none; }"
+          "QScrollBar::handle:vertical { background: %3; min-height: 20px; border-radius: 3px; margin: 0 3px; }"
+          "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { background: %4; height: 10px; "
+          "subcontrol-origin: margin; border: none; }"
+          "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
           .arg(Rgba(s.BgColor, 150))
           .arg(ScrollBarWidth)
           .arg(Rgba(s.HeaderFontColor, 150), Rgba(s.GradientStart, 180)));
@@ -383,10 +398,10 @@ QImage T_DesktopWindow::RenderOver(const QImage& backdrop, qreal scale) {
   const WindowSize size = painter_.UpdateWindowSize();
   QImage picture(QSize(size.width, size.height) * scale, QImage::Format_RGB32);
   picture.setDevicePixelRatio(scale);
-  const QImage scaled = backdrop.isNull() ? NeutralBackdrop(picture.size())
-                                          : backdrop.scaled(picture.size(), Qt::KeepAspectRatioByExpanding,
-                                                            Qt::SmoothTransformation)
-                                                .copy(QRect(QPoint(0, 0), picture.size()));
+  const QImage scaled = backdrop.isNull()
+                            ? NeutralBackdrop(picture.size())
+                            : backdrop.scaled(picture.size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)
+                                  .copy(QRect(QPoint(0, 0), picture.size()));
   painter_.PaintPanel(picture, &scaled);
   painter_.PaintedOnce = true;
   // The boxes and the scroll bar are widgets of their own: drawn over the picture where the

@@ -127,8 +127,9 @@ void DisplayFunctions::PaintPanel(QImage& target, const QImage* backdrop) {
   if (backdrop) {
     // The picture as the desktop shows it: BgColor over the desktop, the bars, the desktop
     // again, then the text.
-    const QImage s = backdrop->size() == target.size() ? backdrop->convertToFormat(QImage::Format_RGB32)
-                                                        : backdrop->scaled(target.size()).convertToFormat(QImage::Format_RGB32);
+    const QImage s = backdrop->size() == target.size()
+                         ? backdrop->convertToFormat(QImage::Format_RGB32)
+                         : backdrop->scaled(target.size()).convertToFormat(QImage::Format_RGB32);
     QImage panel(w, h, QImage::Format_RGB32);
     panel.setDevicePixelRatio(dpr);
     panel.fill(bg);

@@ -60,7 +60,8 @@ void BlendInto(QImage& p, const QImage& s, int a);
 
 // 0x00BBGGRR as a colour.
 inline QColor ColourOf(quint32 bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF), static_cast<int>((bgr >> 16) & 0xFF));
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                static_cast<int>((bgr >> 16) & 0xFF));
 }
 
 // A wallpaper-like backdrop for pictures made without a desktop.
@@ -180,7 +181,7 @@ class DisplayFunctions {
   double cellPerPixel_ = 0;  // font cell height per pixel size, for the current family
   QImage gradient_;          // one bar's columns, R + 1 rows high
   quint32 gradientKey_[3] = {0, 0, 0};
-  bool translucent_ = false;  // painting an ARGB picture
+  bool translucent_ = false;     // painting an ARGB picture
   int pictureHeight_ = 1 << 20;  // texts below it are not drawn
   FormatSettings dateFormat_ = FormatSettings::FromSystemLocale();
 };

@@ -60,7 +60,8 @@ QString RowDetailsText(const DataFormat& calendar, const THitRow& row, const QSt
       if (row.Index < 0 || row.Index >= calendar.ToDoCount()) return QString();
       return calendar.ToDoArray[static_cast<size_t>(row.Index)].Notes.join(Crlf);
     }
-    default: return weatherText + Crlf + Tr("Right Click for more options");
+    default:
+      return weatherText + Crlf + Tr("Right Click for more options");
   }
 }
 
@@ -85,5 +86,6 @@ QString MonthTitleHint() {
 bool OffersException(const DataFormat& calendar, int index) {
   if (index < 0 || index >= calendar.NoteCount()) return false;
   const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-  return RepeatOf(note) != RepeatType::Once || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
+  return RepeatOf(note) != RepeatType::Once ||
+         (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
 }

@@ -26,9 +26,7 @@ struct PanelZones {
   bool InListRows(int y) const { return R < y && y < marks.TasksBottom; }
   bool InEventPart(int y) const { return y < marks.TasksTop; }
   bool InTaskPart(int y) const { return y < marks.TasksBottom; }
-  bool InMonthTitleRow(int y) const {
-    return calendarRows > 0 && marks.CalendarTop <= y && y <= marks.CalendarTop + R;
-  }
+  bool InMonthTitleRow(int y) const { return calendarRows > 0 && marks.CalendarTop <= y && y <= marks.CalendarTop + R; }
   bool OverLeftArrows(int x, int y) const { return InMonthTitleRow(y) && 0 <= x && x <= R; }
   bool OverRightArrows(int x, int y) const { return InMonthTitleRow(y) && W - R <= x && x <= W; }
   bool OverMonthCentre(int x, int y) const { return InMonthTitleRow(y) && 2 * R <= x && x <= W - 2 * R; }
@@ -40,9 +38,7 @@ struct PanelZones {
   }
   bool InWeatherSection(int y) const { return weatherShown && y >= marks.WeatherTop; }
   // Only while the last paint showed the alert row.
-  bool InAlertRow(int y) const {
-    return marks.AlertRowShown && marks.AlertRowTop <= y && y <= marks.AlertRowTop + R;
-  }
+  bool InAlertRow(int y) const { return marks.AlertRowShown && marks.AlertRowTop <= y && y <= marks.AlertRowTop + R; }
 };
 
 // CR LF line ends as the widgets show them.

@@ -105,8 +105,8 @@ WindowSize ComputeWindowSize(int contentHeight, const DisplaySettings& s, int wo
 constexpr int ScrollBarWidth = 15;
 
 struct DockingInput {
-  QRect window;      // the window's current geometry
-  QRect workArea;    // the work area of the panel's monitor
+  QRect window;    // the window's current geometry
+  QRect workArea;  // the work area of the panel's monitor
   bool showing = false;
   int R = 21;
   int LastHeight = 0;
@@ -147,9 +147,9 @@ struct ResizeInput {
 };
 struct ResizeResult {
   bool accepted = false;
-  int height = 0;         // the height to use (whole rows after a user resize that limits)
-  int panelWidth = 0;     // the new Width setting
-  int maxHeight = -1;     // the new MaxHeight setting; -1: unchanged
+  int height = 0;      // the height to use (whole rows after a user resize that limits)
+  int panelWidth = 0;  // the new Width setting
+  int maxHeight = -1;  // the new MaxHeight setting; -1: unchanged
 };
 ResizeResult FormCanResize(const ResizeInput& in);
 

@@ -55,8 +55,12 @@ QImage TrayPicture(int type, const QString& day, const QString& temperature) {
   const int centre = PictureSize / 2;
   const int width = PictureSize - 2;
   switch (type) {
-    case 1: DrawFittedCentred(p, centre, 0, day, width, PictureSize); break;
-    case 2: DrawFittedCentred(p, centre, 0, temperature, width, PictureSize); break;
+    case 1:
+      DrawFittedCentred(p, centre, 0, day, width, PictureSize);
+      break;
+    case 2:
+      DrawFittedCentred(p, centre, 0, temperature, width, PictureSize);
+      break;
     case 3:
       DrawFittedCentred(p, centre, 0, day, width, PictureSize / 2);
       DrawFittedCentred(p, centre, PictureSize / 2, temperature, width, PictureSize / 2);
@@ -79,13 +83,18 @@ QString TrayTip(int type, TDateTime now, int eventsToday, const TWeatherReport* 
   const QString L = report ? report->Low : QString();
   QString tip = Tr("Orvane - ") + FormatDateTime(QStringLiteral("d mmm yyyy"), now) + QStringLiteral("\r\n");
   switch (type) {
-    case 1: tip += EventCountText(eventsToday); break;
+    case 1:
+      tip += EventCountText(eventsToday);
+      break;
     case 2:
       tip += Tr("Temp: ") + T + Degree + Tr("  High: ") + H + Degree + Tr("  Low: ") + L + Degree;
       break;
     case 3:
-    case 4: tip += EventCountText(eventsToday) + Tr(" - Temp: ") + T + Degree; break;
-    default: return QString();
+    case 4:
+      tip += EventCountText(eventsToday) + Tr(" - Temp: ") + T + Degree;
+      break;
+    default:
+      return QString();
   }
   return TrimControlAndSpace(tip.left(TrayTipLength));
 }
@@ -96,10 +105,17 @@ DesktopTray::DesktopTray(QObject* parent) : QObject(parent) {
   ResetTrayIcon();
   connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
-      case QSystemTrayIcon::Trigger: emit LeftPress(); break;
-      case QSystemTrayIcon::DoubleClick: emit DoubleClick(); break;
-      case QSystemTrayIcon::Context: emit MenuRequested(); break;
-      default: break;
+      case QSystemTrayIcon::Trigger:
+        emit LeftPress();
+        break;
+      case QSystemTrayIcon::DoubleClick:
+        emit DoubleClick();
+        break;
+      case QSystemTrayIcon::Context:
+        emit MenuRequested();
+        break;
+      default:
+        break;
     }
   });
 }
@@ -142,12 +158,17 @@ void T_DesktopWindow::UpdateTrayIcon() {
 
 void T_DesktopWindow::TrayIconActivated(int reason) {
   switch (reason) {
-    case QSystemTrayIcon::Trigger: BringBack(); break;
+    case QSystemTrayIcon::Trigger:
+      BringBack();
+      break;
     case QSystemTrayIcon::DoubleClick:
       BringBack();
       if (context_.windows().ShowMonth) context_.windows().ShowMonth();
       break;
-    case QSystemTrayIcon::Context: ShowPopupMenu(QCursor::pos()); break;
-    default: break;
+    case QSystemTrayIcon::Context:
+      ShowPopupMenu(QCursor::pos());
+      break;
+    default:
+      break;
   }
 }

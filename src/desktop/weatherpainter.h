@@ -40,8 +40,8 @@ WindRows SplitWind(const QString& wind);
 QString WeatherLoadingText();
 QString WeatherOfflineText();
 QString SevereAlertText();
-QString HighLowText(const TWeatherReport& report);  // "Hi: 81°F  Lo: 64°F"
-QString HumidityText(const TWeatherReport& report);  // "RH: 40%   UV: 5"
+QString HighLowText(const TWeatherReport& report);      // "Hi: 81°F  Lo: 64°F"
+QString HumidityText(const TWeatherReport& report);     // "RH: 40%   UV: 5"
 QString PressureRowText(const TWeatherReport& report);  // "Pressure: 30.1 In.   "
 
 // The report a weather keeper holds, or none without one (commands, most tests).

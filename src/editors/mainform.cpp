@@ -41,12 +41,12 @@ constexpr int FirstYear = 2;
 constexpr int LastYear = 9998;
 
 const char* const MonthTitles[12] = {
-    QT_TRANSLATE_NOOP("T_Main", "January "), QT_TRANSLATE_NOOP("T_Main", "February "),
-    QT_TRANSLATE_NOOP("T_Main", "March "),   QT_TRANSLATE_NOOP("T_Main", "April "),
-    QT_TRANSLATE_NOOP("T_Main", "May "),     QT_TRANSLATE_NOOP("T_Main", "June "),
-    QT_TRANSLATE_NOOP("T_Main", "July "),    QT_TRANSLATE_NOOP("T_Main", "August "),
+    QT_TRANSLATE_NOOP("T_Main", "January "),   QT_TRANSLATE_NOOP("T_Main", "February "),
+    QT_TRANSLATE_NOOP("T_Main", "March "),     QT_TRANSLATE_NOOP("T_Main", "April "),
+    QT_TRANSLATE_NOOP("T_Main", "May "),       QT_TRANSLATE_NOOP("T_Main", "June "),
+    QT_TRANSLATE_NOOP("T_Main", "July "),      QT_TRANSLATE_NOOP("T_Main", "August "),
     QT_TRANSLATE_NOOP("T_Main", "September "), QT_TRANSLATE_NOOP("T_Main", "October "),
-    QT_TRANSLATE_NOOP("T_Main", "November "), QT_TRANSLATE_NOOP("T_Main", "December ")};
+    QT_TRANSLATE_NOOP("T_Main", "November "),  QT_TRANSLATE_NOOP("T_Main", "December ")};
 
 QColor Mix(const QColor& a, const QColor& b, double amountOfB) {
   const double k = 1.0 - amountOfB;
@@ -60,8 +60,8 @@ QColor Mix(const QColor& a, const QColor& b, double amountOfB) {
 // (the part an inactive title bar plays elsewhere), the selected day's list in a lighter
 // tint, the other headers in the button face.
 struct MonthColours {
-  QColor monthList, otherList, selectedList, header, headerText, otherHeaderText, selectedHeader,
-      selectedHeaderText, gridLine;
+  QColor monthList, otherList, selectedList, header, headerText, otherHeaderText, selectedHeader, selectedHeaderText,
+      gridLine;
 
   static MonthColours Of(const QPalette& p) {
     MonthColours c;
@@ -155,8 +155,8 @@ class EntryDelegate : public QStyledItemDelegate {
     painter->setFont(option.font);
     painter->setPen(textColour);
     const QString shown = QFontMetricsF(option.font).elidedText(title, Qt::ElideRight, std::max<qreal>(0, right - x));
-    painter->drawText(QRectF(x, chip.top(), std::max<qreal>(0, right - x), chip.height()), Qt::AlignVCenter | Qt::AlignLeft,
-                      shown);
+    painter->drawText(QRectF(x, chip.top(), std::max<qreal>(0, right - x), chip.height()),
+                      Qt::AlignVCenter | Qt::AlignLeft, shown);
     painter->restore();
   }
 };
@@ -259,7 +259,7 @@ void T_Main::BuildDayNames(QWidget* parent) {
   LabelPanel = new QWidget(parent);
   LabelPanel->setObjectName(QStringLiteral("LabelPanel"));
   LabelPanel->installEventFilter(this);
-  const char* const names[7] = {QT_TR_NOOP("Sunday"),   QT_TR_NOOP("Monday"), QT_TR_NOOP("Tuesday"),
+  const char* const names[7] = {QT_TR_NOOP("Sunday"),    QT_TR_NOOP("Monday"),   QT_TR_NOOP("Tuesday"),
                                 QT_TR_NOOP("Wednesday"), QT_TR_NOOP("Thursday"), QT_TR_NOOP("Friday"),
                                 QT_TR_NOOP("Saturday")};
   const char* const objectNames[7] = {"SundayLabel",   "MondayLabel", "TuesdayLabel", "WednesdayLabel",
@@ -268,7 +268,8 @@ void T_Main::BuildDayNames(QWidget* parent) {
   small.setBold(true);
   small.setPointSizeF(small.pointSizeF() * 0.92);
   QPalette muted = palette();
-  muted.setColor(QPalette::WindowText, Mix(palette().color(QPalette::WindowText), palette().color(QPalette::Window), 0.35));
+  muted.setColor(QPalette::WindowText,
+                 Mix(palette().color(QPalette::WindowText), palette().color(QPalette::Window), 0.35));
   for (int k = 0; k < 7; ++k) {
     auto* label = new QLabel(tr(names[k]), LabelPanel);
     label->setObjectName(QString::fromLatin1(objectNames[k]));
@@ -411,7 +412,8 @@ void T_Main::PlaceWindow() {
   if (!usable) {
     screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    wanted.setSize(QSize(std::max(minimumWidth(), area.width() * 3 / 4), std::max(minimumHeight(), area.height() * 3 / 4)));
+    wanted.setSize(
+        QSize(std::max(minimumWidth(), area.width() * 3 / 4), std::max(minimumHeight(), area.height() * 3 / 4)));
     wanted.moveCenter(area.center());
   }
   FitOnScreen(this, wanted);
@@ -495,7 +497,7 @@ void T_Main::PaintHeader(int cell, bool selected) {
   DecodeDate(shownMonth_, shownYear, shownMonth, d);
   QPalette p = data.Panel->palette();
   p.setColor(QPalette::Window, selected ? colours.selectedHeader : colours.header);
-  p.setColor(QPalette::WindowText, selected ? colours.selectedHeaderText
+  p.setColor(QPalette::WindowText, selected          ? colours.selectedHeaderText
                                    : m == shownMonth ? colours.headerText
                                                      : colours.otherHeaderText);
   data.Panel->setPalette(p);
@@ -833,7 +835,8 @@ bool T_Main::eventFilter(QObject* watched, QEvent* event) {
       ListBoxDragDrop(source, cell, copy);
       return true;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -949,7 +952,8 @@ void T_Main::NoteMenuPopup(bool fromKeyboard) {
   bool hideable = false;
   if (onEntry) {
     const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-    hideable = RepeatOf(note) != RepeatType::Once || (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
+    hideable = RepeatOf(note) != RepeatType::Once ||
+               (!note.Exceptions.isEmpty() && calendar.NoteOccursOn(index, note.StartDate));
   }
   Hide1->setVisible(hideable);
 }

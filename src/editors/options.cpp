@@ -107,14 +107,22 @@ void T_Options::ConnectHandlers() {
     if (!loading_) LimitMaxHeight();
   });
   const std::pair<QPushButton*, void (T_Options::*)()> picks[] = {
-      {PickStart, &T_Options::PickStartClick},       {Button1, &T_Options::Button1Click},
-      {Button2, &T_Options::Button2Click},           {Button3, &T_Options::Button3Click},
-      {Button4, &T_Options::Button4Click},           {Button5, &T_Options::Button5Click},
-      {Button6, &T_Options::Button6Click},           {PickEventDay, &T_Options::PickEventDayClick},
-      {LabelPick, &T_Options::LabelPickClick},       {NoteColorPick, &T_Options::NoteColorPickClick},
-      {TaskColorPicker, &T_Options::TaskColorPickerClick}, {PlayBtn, &T_Options::PlayBtnClick},
-      {SndBrowseBtn, &T_Options::SndBrowseBtnClick}, {SyncPassReset, &T_Options::SyncPassResetClick},
-      {SaveAsTheme, &T_Options::SaveAsThemeClick},   {LoadNewTheme, &T_Options::LoadNewThemeClick},
+      {PickStart, &T_Options::PickStartClick},
+      {Button1, &T_Options::Button1Click},
+      {Button2, &T_Options::Button2Click},
+      {Button3, &T_Options::Button3Click},
+      {Button4, &T_Options::Button4Click},
+      {Button5, &T_Options::Button5Click},
+      {Button6, &T_Options::Button6Click},
+      {PickEventDay, &T_Options::PickEventDayClick},
+      {LabelPick, &T_Options::LabelPickClick},
+      {NoteColorPick, &T_Options::NoteColorPickClick},
+      {TaskColorPicker, &T_Options::TaskColorPickerClick},
+      {PlayBtn, &T_Options::PlayBtnClick},
+      {SndBrowseBtn, &T_Options::SndBrowseBtnClick},
+      {SyncPassReset, &T_Options::SyncPassResetClick},
+      {SaveAsTheme, &T_Options::SaveAsThemeClick},
+      {LoadNewTheme, &T_Options::LoadNewThemeClick},
       {CheckUpdateButton, &T_Options::CheckUpdateButtonClick},
   };
   for (const auto& [b, handler] : picks) connect(b, &QPushButton::clicked, this, handler);
@@ -163,7 +171,7 @@ QStringList T_Options::SnapshotKeys() const {
 }
 
 QStringList T_Options::PlacementKeys() {
-  return {QStringLiteral("Monitor"),   QStringLiteral("DesktopLeft"), QStringLiteral("DesktopTop"),
+  return {QStringLiteral("Monitor"),    QStringLiteral("DesktopLeft"), QStringLiteral("DesktopTop"),
           QStringLiteral("dockBottom"), QStringLiteral("dockRight"),   QStringLiteral("LastWidth"),
           QStringLiteral("LastHeight")};
 }
@@ -284,8 +292,10 @@ void T_Options::PlacePanel(const QRect& oldArea, int oldWidth) {
   const QSize size(std::min(PanelWidth->value() + scrollBar, area.width()),
                    std::clamp(settings.GetInt(QStringLiteral("LastHeight")), 0, area.height()));
   const QRect placed = SnapToWorkArea(QRect(place, size), area, GradHeight->value());
-  if (placed.x() != settings.GetInt(QStringLiteral("DesktopLeft"))) settings.SetInt(QStringLiteral("DesktopLeft"), placed.x());
-  if (placed.y() != settings.GetInt(QStringLiteral("DesktopTop"))) settings.SetInt(QStringLiteral("DesktopTop"), placed.y());
+  if (placed.x() != settings.GetInt(QStringLiteral("DesktopLeft")))
+    settings.SetInt(QStringLiteral("DesktopLeft"), placed.x());
+  if (placed.y() != settings.GetInt(QStringLiteral("DesktopTop")))
+    settings.SetInt(QStringLiteral("DesktopTop"), placed.y());
 }
 
 void T_Options::RestoreSnapshot() {
@@ -306,14 +316,16 @@ void T_Options::UpdateDependentControls() {
   Enable(DisplayDays, events);
   Enable(AlwaysToday, events);
   const bool weather = DisplayWeather->isChecked();
-  for (QWidget* w : std::initializer_list<QWidget*>{WeatherZip, DegreePicker, PressurePicker, CurrentWeather, TooltipWeather}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{WeatherZip, DegreePicker, PressurePicker, CurrentWeather, TooltipWeather}) {
     Enable(w, weather);
   }
   Enable(DropShadowColor, UseDropShadow->isChecked());
   Enable(Button6, UseDropShadow->isChecked());
   Enable(PrevMonth, DisplayCalendar->isChecked());
   Enable(NextMonth, DisplayCalendar->isChecked());
-  for (QWidget* w : std::initializer_list<QWidget*>{SoundFilePath, PlayBtn, SndBrowseBtn}) Enable(w, PlayAlarm->isChecked());
+  for (QWidget* w : std::initializer_list<QWidget*>{SoundFilePath, PlayBtn, SndBrowseBtn})
+    Enable(w, PlayAlarm->isChecked());
   Enable(SyncEMail, EnableSync->isChecked());
   Enable(SyncPassReset, EnableSync->isChecked());
   Enable(AllowOlderPeers, EnableSync->isChecked());
@@ -410,7 +422,8 @@ void T_Options::PickColour(ColourSwatch* swatch, Dialogs::Colour initial) {
 
 // The start colour's dialog opens on the colour the dialog was shown with.
 void T_Options::PickStartClick() {
-  PickColour(GradStart, TSettings::ParseInt(snapshot_.value(QStringLiteral("GradientStart"))).value_or(GradStart->Colour()));
+  PickColour(GradStart,
+             TSettings::ParseInt(snapshot_.value(QStringLiteral("GradientStart"))).value_or(GradStart->Colour()));
 }
 void T_Options::Button1Click() { PickColour(GradEnd, GradEnd->Colour()); }
 void T_Options::Button2Click() { PickColour(BackColor, BackColor->Colour()); }

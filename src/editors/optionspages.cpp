@@ -279,14 +279,14 @@ QWidget* T_Options::BuildBehaviorPage() {
   pairs->addWidget(pair(tr("Double-Clicking a task will..."), TodoButn, "TodoButn", tr("Open the Task List window"),
                         TodoX, "TodoX", tr("Open the task for editing")),
                    0, 1);
-  pairs->addWidget(pair(tr("Double-Clicking the Desktop Calendar will..."), TessalyButn, "TessalyButn",
-                        tr("Display a list of events on that day"), TessalyX, "TessalyX",
-                        tr("Open the Calendar Window")),
-                   1, 0);
-  pairs->addWidget(pair(tr("Open Weather Infomation Page  with..."), WeatherDouble, "WeatherDouble",
-                        tr("Double Click in Weather Area"), WeatherSingle, "WeatherSingle",
-                        tr("Single Click in Weather Area")),
-                   1, 1);
+  pairs->addWidget(
+      pair(tr("Double-Clicking the Desktop Calendar will..."), TessalyButn, "TessalyButn",
+           tr("Display a list of events on that day"), TessalyX, "TessalyX", tr("Open the Calendar Window")),
+      1, 0);
+  pairs->addWidget(
+      pair(tr("Open Weather Infomation Page  with..."), WeatherDouble, "WeatherDouble",
+           tr("Double Click in Weather Area"), WeatherSingle, "WeatherSingle", tr("Single Click in Weather Area")),
+      1, 1);
   layout->addLayout(pairs);
 
   AllDayDefault = Named(new QCheckBox(tr("Make new events as all day events"), group), "AllDayDefault");
@@ -322,8 +322,8 @@ QWidget* T_Options::BuildSynchronizationPage() {
   SyncEMail = Named(new QLineEdit(group), "SyncEMail");
   SyncEMail->setMinimumWidth(240);
   SyncPassReset = Named(new QPushButton(tr("Set Sync Password"), group), "SyncPassReset");
-  AllowOlderPeers = Named(new QCheckBox(tr("Allow older peers (their password travels unprotected)"), group),
-                          "AllowOlderPeers");
+  AllowOlderPeers =
+      Named(new QCheckBox(tr("Allow older peers (their password travels unprotected)"), group), "AllowOlderPeers");
   form->addRow(EnableSync);
   AddRow(form, tr("Sync User Name"), SyncEMail);
   form->addRow(QString(), SyncPassReset);
@@ -345,12 +345,13 @@ void T_Options::BuildBindings() {
   };
   // A track bar whose position is the value, or (inverted) 255 less the value.
   auto track = [this](const char* key, QSlider* slider, bool inverted) {
-    bindings_.push_back({QString::fromLatin1(key),
-                         [slider, inverted](const QString& t) {
-                           const int value = IntOf(t, inverted ? 255 - slider->value() : slider->value());
-                           slider->setValue(inverted ? 255 - value : value);
-                         },
-                         [slider, inverted] { return QString::number(inverted ? 255 - slider->value() : slider->value()); }});
+    bindings_.push_back(
+        {QString::fromLatin1(key),
+         [slider, inverted](const QString& t) {
+           const int value = IntOf(t, inverted ? 255 - slider->value() : slider->value());
+           slider->setValue(inverted ? 255 - value : value);
+         },
+         [slider, inverted] { return QString::number(inverted ? 255 - slider->value() : slider->value()); }});
   };
   // A box, or a pair of radios whose first stands for true.
   auto box = [this](const char* key, QAbstractButton* button, QAbstractButton* opposite = nullptr) {
@@ -362,13 +363,14 @@ void T_Options::BuildBindings() {
                          [button] { return BoolText(button->isChecked()); }});
   };
   auto combo = [this](const char* key, QComboBox* list) {
-    bindings_.push_back({QString::fromLatin1(key),
-                         [list](const QString& t) { list->setCurrentIndex(std::clamp(IntOf(t, 0), 0, list->count() - 1)); },
-                         [list] { return QString::number(std::max(0, list->currentIndex())); }});
+    bindings_.push_back(
+        {QString::fromLatin1(key),
+         [list](const QString& t) { list->setCurrentIndex(std::clamp(IntOf(t, 0), 0, list->count() - 1)); },
+         [list] { return QString::number(std::max(0, list->currentIndex())); }});
   };
   auto text = [this](const char* key, QLineEdit* edit) {
-    bindings_.push_back({QString::fromLatin1(key), [edit](const QString& t) { edit->setText(t); },
-                         [edit] { return edit->text(); }});
+    bindings_.push_back(
+        {QString::fromLatin1(key), [edit](const QString& t) { edit->setText(t); }, [edit] { return edit->text(); }});
   };
 
   spin("Width", PanelWidth);

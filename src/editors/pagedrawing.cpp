@@ -98,7 +98,11 @@ std::vector<int> EventsOf(DataFormat& calendar, TDateTime date) { return calenda
 class PagePainter {
  public:
   PagePainter(QPainter& painter, QSize page, const PageOptions& options, DataFormat& calendar)
-      : p_(painter), options_(options), calendar_(calendar), text_(painter, options.font), pw_(page.width()),
+      : p_(painter),
+        options_(options),
+        calendar_(calendar),
+        text_(painter, options.font),
+        pw_(page.width()),
         ph_(page.height()) {
     g_.kind = options.kind;
     g_.unit = PageUnit(ph_);
@@ -111,10 +115,18 @@ class PagePainter {
 
   PageGeometry Draw(TDateTime date) {
     switch (options_.kind) {
-      case CalendarKind::Day: DayPage(date); break;
-      case CalendarKind::Week: WeekPage(date); break;
-      case CalendarKind::Month: MonthPage(date); break;
-      case CalendarKind::Year: YearPage(date); break;
+      case CalendarKind::Day:
+        DayPage(date);
+        break;
+      case CalendarKind::Week:
+        WeekPage(date);
+        break;
+      case CalendarKind::Month:
+        MonthPage(date);
+        break;
+      case CalendarKind::Year:
+        YearPage(date);
+        break;
     }
     return g_;
   }
@@ -365,9 +377,14 @@ std::vector<TDateTime> PageDates(CalendarKind kind, TDateTime start, int count, 
   for (int k = 0; k < count; ++k) {
     if (k > 0) {
       switch (kind) {
-        case CalendarKind::Day: offset += 1; break;
-        case CalendarKind::Week: offset += 7 * weeksPerPage; break;
-        case CalendarKind::Month: break;
+        case CalendarKind::Day:
+          offset += 1;
+          break;
+        case CalendarKind::Week:
+          offset += 7 * weeksPerPage;
+          break;
+        case CalendarKind::Month:
+          break;
         case CalendarKind::Year: {
           int year, month, day;
           DecodeDate(start + offset, year, month, day);
@@ -411,8 +428,8 @@ QPageLayout PdfPageLayout(bool portrait) {
   return QPageLayout(size, portrait ? QPageLayout::Portrait : QPageLayout::Landscape, QMarginsF(0, 0, 0, 0));
 }
 
-bool WritePdf(const QString& path, const std::vector<TDateTime>& dates, const PageOptions& options, DataFormat& calendar,
-              QString& error) {
+bool WritePdf(const QString& path, const std::vector<TDateTime>& dates, const PageOptions& options,
+              DataFormat& calendar, QString& error) {
   // The document is made in memory and then written through a temporary file that replaces
   // the target only when complete.
   QByteArray document;
@@ -433,10 +450,14 @@ bool WritePdf(const QString& path, const std::vector<TDateTime>& dates, const Pa
 
 QString CalendarKindName(CalendarKind kind) {
   switch (kind) {
-    case CalendarKind::Day: return QStringLiteral("day");
-    case CalendarKind::Week: return QStringLiteral("week");
-    case CalendarKind::Month: return QStringLiteral("month");
-    case CalendarKind::Year: return QStringLiteral("year");
+    case CalendarKind::Day:
+      return QStringLiteral("day");
+    case CalendarKind::Week:
+      return QStringLiteral("week");
+    case CalendarKind::Month:
+      return QStringLiteral("month");
+    case CalendarKind::Year:
+      return QStringLiteral("year");
   }
   return QString();
 }

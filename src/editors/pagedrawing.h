@@ -41,10 +41,10 @@ struct PageOptions {
 // One day cell of a week or month grid, as drawn.
 struct PageCell {
   TDateTime date = 0;
-  QRect rect;          // the cell between its grid lines
-  bool filled = false; // the label and events were drawn (a day of the page's period)
+  QRect rect;           // the cell between its grid lines
+  bool filled = false;  // the label and events were drawn (a day of the page's period)
   QString label;
-  QStringList lines;   // the event lines of the day, in order (those past the cell are clipped)
+  QStringList lines;  // the event lines of the day, in order (those past the cell are clipped)
 };
 
 // What a page was drawn with: the checks of the tests and the proof of the layout.
@@ -104,8 +104,8 @@ QPageLayout PdfPageLayout(bool portrait);
 
 // Writes the pages as a PDF file, replacing it only when complete. False with a message when
 // the file cannot be written.
-bool WritePdf(const QString& path, const std::vector<TDateTime>& dates, const PageOptions& options, DataFormat& calendar,
-              QString& error);
+bool WritePdf(const QString& path, const std::vector<TDateTime>& dates, const PageOptions& options,
+              DataFormat& calendar, QString& error);
 
 // The name of a kind, as the command line writes it ("day", "week", "month", "year").
 QString CalendarKindName(CalendarKind kind);

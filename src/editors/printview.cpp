@@ -148,8 +148,9 @@ T_PrintView::T_PrintView(AppContext& context, QWidget* parent) : QWidget(parent,
   layout->addWidget(PrintButton);
 
   layout->addSpacing(6);
-  PreviewNote = MakeLabel(tr("Due to differences between screen and printer resolutions, the preview may not be accurate."),
-                          "PreviewNote", ControlPanel);
+  PreviewNote =
+      MakeLabel(tr("Due to differences between screen and printer resolutions, the preview may not be accurate."),
+                "PreviewNote", ControlPanel);
   PreviewNote->setWordWrap(true);
   layout->addWidget(PreviewNote);
   layout->addStretch(1);
@@ -308,15 +309,18 @@ void T_PrintView::resizeEvent(QResizeEvent* event) {
 
 void T_PrintView::PrintButtonClick() {
   const PageOptions options = Options();
-  const std::vector<TDateTime> dates = PageDates(options.kind, StartDateValue(), PageCount->value(), options.weeksPerPage);
+  const std::vector<TDateTime> dates =
+      PageDates(options.kind, StartDateValue(), PageCount->value(), options.weeksPerPage);
   QString error;
   if (usedPrinter_ == PdfPrinterName()) {
     Dialogs::FileRequest request;
     request.title = PdfPrinterName();
     request.filter = tr("PDF Files (*.pdf)|*.pdf");
     request.defaultExtension = QStringLiteral(".pdf");
-    request.fileName = FormatDateTime(options.kind == CalendarKind::Year ? QStringLiteral("yyyy") : QStringLiteral("mmmm yyyy"),
-                                      dates.front()) + QStringLiteral(".pdf");
+    request.fileName =
+        FormatDateTime(options.kind == CalendarKind::Year ? QStringLiteral("yyyy") : QStringLiteral("mmmm yyyy"),
+                       dates.front()) +
+        QStringLiteral(".pdf");
     const std::optional<QString> path = context_.dialogs().SaveFile(request);
     if (!path || path->isEmpty()) return;
     if (!WritePdf(*path, dates, options, context_.calendar(), error)) context_.dialogs().Alert(error);

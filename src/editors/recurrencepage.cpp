@@ -185,8 +185,8 @@ void T_RecurrencePage::BuildPatternPanels() {
   MonthlyPanel = NewPanel(PanelArea, "MonthlyPanel");
   MonthlyDayXofXButton = Named(new QRadioButton(tr("Day "), MonthlyPanel), "MonthlyDayXofXButton");
   MonthlyDayX = Named(new UpDownEdit(1, 31, MonthlyPanel), "MonthlyDayX");
-  MonthlyDayX->setToolTip(
-      tr("If the day is higher than the number of days in the month, the event will show on the last day of the month."));
+  MonthlyDayX->setToolTip(tr(
+      "If the day is higher than the number of days in the month, the event will show on the last day of the month."));
   MonthlyXMonths = Named(new UpDownEdit(1, 24, MonthlyPanel), "MonthlyXMonths");
   MonthlyNthDOWButton = Named(new QRadioButton(tr("The "), MonthlyPanel), "MonthlyNthDOWButton");
   MonthlyNthDay = NewList(MonthlyPanel, "MonthlyNthDay", CardinalNames());
@@ -195,8 +195,8 @@ void T_RecurrencePage::BuildPatternPanels() {
   {
     auto* v = new QVBoxLayout(MonthlyPanel);
     v->addLayout(Row(MonthlyPanel, {MonthlyDayXofXButton, MonthlyDayX, "of every ", MonthlyXMonths, "month(s)"}));
-    v->addLayout(
-        Row(MonthlyPanel, {MonthlyNthDOWButton, MonthlyNthDay, MonthlyDOW, "of every ", MonthlyDOWXMonths, "month(s)"}));
+    v->addLayout(Row(MonthlyPanel,
+                     {MonthlyNthDOWButton, MonthlyNthDay, MonthlyDOW, "of every ", MonthlyDOWXMonths, "month(s)"}));
     v->addStretch(1);
   }
   MonthlyDayXofXButton->setChecked(true);
@@ -274,7 +274,8 @@ void T_RecurrencePage::BuildExceptionPanel() {
   const int column = fm.horizontalAdvance(QStringLiteral("12/28/2026")) + 14;
   const int row = fm.height() + 4;
   ExceptionList->setGridSize(QSize(column, row));
-  ExceptionList->setFixedSize(4 * column + 2 * ExceptionList->frameWidth() + 4, 4 * row + 2 * ExceptionList->frameWidth());
+  ExceptionList->setFixedSize(4 * column + 2 * ExceptionList->frameWidth() + 4,
+                              4 * row + 2 * ExceptionList->frameWidth());
   RemoveExceptionButton = Named(new QPushButton(tr("Remove Exception"), ExceptionPanel), "RemoveExceptionButton");
   RemoveExceptionButton->setEnabled(false);
   ExceptionLabel->setBuddy(ExceptionPicker);
@@ -625,7 +626,8 @@ UpDownEdit* T_RecurrencePage::CheckFields(Dialogs& dialogs) {
   std::vector<Field> fields;
   switch (PatternTag()) {
     case 1:
-      if (DailyXDaysButton->isChecked()) fields.push_back({DailyXDays, INT_MAX, "Please enter a valid number of days."});
+      if (DailyXDaysButton->isChecked())
+        fields.push_back({DailyXDays, INT_MAX, "Please enter a valid number of days."});
       break;
     case 2:
       fields.push_back({WeeklyXWeeks, INT_MAX, "Please enter a valid number of weeks."});
@@ -639,7 +641,8 @@ UpDownEdit* T_RecurrencePage::CheckFields(Dialogs& dialogs) {
       }
       break;
     case 4:
-      if (YearlyMonthDayButton->isChecked()) fields.push_back({YearlyMMDay, 31, "Please enter a valid day of the month."});
+      if (YearlyMonthDayButton->isChecked())
+        fields.push_back({YearlyMMDay, 31, "Please enter a valid day of the month."});
       break;
     default:
       break;

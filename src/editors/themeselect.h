@@ -98,8 +98,8 @@ class T_ThemeSelect : public QDialog {
   AppContext& context_;
   QString shippedFolder_;
   QString userFolder_;
-  QStringList loaded_;    // the loaded theme
-  QStringList snapshot_;  // the current look
+  QStringList loaded_;               // the loaded theme
+  QStringList snapshot_;             // the current look
   std::vector<ThemeEntry> entries_;  // parallel to ThemeList
   QImage preview_;
 };

@@ -132,7 +132,8 @@ void T_ToDo::RefreshTaskList() {
   if (inCheckChange_ && count < CheckList->count()) {
     // Tasks were deleted elsewhere meanwhile; their entries go once the list's own change
     // notice is over.
-    QMetaObject::invokeMethod(this, [this] { RefreshTaskList(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { RefreshTaskList(); }, Qt::QueuedConnection);
     return;
   }
 
@@ -145,7 +146,8 @@ void T_ToDo::RefreshTaskList() {
     const int index = calendar.SortedToDos[static_cast<size_t>(position)];
     const TToDo& task = calendar.ToDoArray[static_cast<size_t>(index)];
     QString text = task.Title + QStringLiteral(" (") + PriorityName(task.Priority);
-    if (task.DueDate != 0) text += QStringLiteral(" Due ") + FormatDateTime(QStringLiteral("ddddd"), task.DueDate, format);
+    if (task.DueDate != 0)
+      text += QStringLiteral(" Due ") + FormatDateTime(QStringLiteral("ddddd"), task.DueDate, format);
     text += QLatin1Char(')');
 
     QListWidgetItem* item = CheckList->item(position);
@@ -261,7 +263,8 @@ bool T_ToDo::eventFilter(QObject* watched, QEvent* event) {
       ToDoMenu->popup(at);
       return true;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 

@@ -91,6 +91,6 @@ class T_ToDo : public QMainWindow {
   // The list was rebuilt since the last left press: a double-click whose first click changed
   // a mark does not act on whatever entry moved under the pointer.
   bool rebuiltSincePress_ = false;
-  bool pairBroken_ = false;      // the last left press came after such a rebuild
-  bool ignoreRelease_ = false;   // the release ending an ignored double-click
+  bool pairBroken_ = false;     // the last left press came after such a rebuild
+  bool ignoreRelease_ = false;  // the release ending an ignored double-click
 };

@@ -11,7 +11,7 @@
 struct HttpUrl {
   QString host;
   quint16 port = 80;
-  QString path;  // starts with "/"
+  QString path;      // starts with "/"
   bool tls = false;  // "https://": the connection is encrypted and the server's certificate checked
 };
 
@@ -34,11 +34,11 @@ struct AnswerHead {
     Ok,
   };
   State state = State::Incomplete;
-  QString status;          // the three digits after the protocol version
-  QString contentType;     // value of "Content-Type:", empty when the answer has none
-  bool isFile = false;     // the content type contains "application/": the answer ends by length
+  QString status;            // the three digits after the protocol version
+  QString contentType;       // value of "Content-Type:", empty when the answer has none
+  bool isFile = false;       // the content type contains "application/": the answer ends by length
   qint32 contentLength = 0;  // "Content-Length:", read for files only
-  bool chunked = false;    // "Transfer-Encoding: chunked"
+  bool chunked = false;      // "Transfer-Encoding: chunked"
   qsizetype bodyStart = 0;   // where the body begins in the bytes given
 };
 

@@ -2,8 +2,8 @@
 
 #include "core/bytestream.h"
 
-#include <QCryptographicHash>
 #include <sodium.h>
+#include <QCryptographicHash>
 
 namespace {
 
@@ -67,8 +67,12 @@ Lan::Session SessionFor(const Lan::Key& key, QByteArrayView activeNonce, QByteAr
   return session;
 }
 
-Lan::Key ActiveProof(const Lan::Key& key, QByteArrayView a, QByteArrayView p) { return Derived(key, "Orvane active proof", a, p); }
-Lan::Key PassiveProof(const Lan::Key& key, QByteArrayView a, QByteArrayView p) { return Derived(key, "Orvane passive proof", a, p); }
+Lan::Key ActiveProof(const Lan::Key& key, QByteArrayView a, QByteArrayView p) {
+  return Derived(key, "Orvane active proof", a, p);
+}
+Lan::Key PassiveProof(const Lan::Key& key, QByteArrayView a, QByteArrayView p) {
+  return Derived(key, "Orvane passive proof", a, p);
+}
 
 void NonceFor(quint64 counter, unsigned char (&nonce)[crypto_aead_xchacha20poly1305_ietf_NPUBBYTES]) {
   std::fill(std::begin(nonce), std::end(nonce), 0);
@@ -121,7 +125,8 @@ QByteArray Seal(Lan::Session& session, QByteArrayView inner) {
   unsigned long long length = 0;
   crypto_aead_xchacha20poly1305_ietf_encrypt(reinterpret_cast<unsigned char*>(out.data()) + head, &length, Bytes(inner),
                                              static_cast<unsigned long long>(inner.size()), Bytes(out.first(head)),
-                                             static_cast<unsigned long long>(head), nullptr, nonce, session.sendKey.data());
+                                             static_cast<unsigned long long>(head), nullptr, nonce,
+                                             session.sendKey.data());
   return out;
 }
 
@@ -195,9 +200,7 @@ std::optional<quint32> ParseIndex(QByteArrayView payload) {
   return value;
 }
 
-bool Is(QByteArrayView word, const char (&expected)[11]) {
-  return word == QByteArrayView(expected, Lan::WordLength);
-}
+bool Is(QByteArrayView word, const char (&expected)[11]) { return word == QByteArrayView(expected, Lan::WordLength); }
 
 // A name or user of an announcement, at most MaxNameLength characters: only the bytes that
 // can make them are decoded (cut where a character begins).
@@ -258,7 +261,8 @@ void LanProtocol::RecordFailure(const QString& sender, qint64 nowMs) {
 
 void LanProtocol::Admit(const QString& sender, Lan::Session session, qint64 nowMs) {
   failures_.remove(sender);
-  if (!peers_.contains(sender) && peers_.size() >= MaxPeers) DropOldest(peers_, [](const Peer& p) { return p.lastSeen; });
+  if (!peers_.contains(sender) && peers_.size() >= MaxPeers)
+    DropOldest(peers_, [](const Peer& p) { return p.lastSeen; });
   peers_.insert(sender, Peer{session, nowMs});
 }
 
@@ -293,7 +297,8 @@ QByteArray LanProtocol::Outgoing(QByteArrayView inner) {
 
 QStringList LanProtocol::SystemLines() const {
   QStringList lines;
-  for (const TSystem& system : systems_) lines << system.Name + QStringLiteral(" (") + system.User + QStringLiteral(")");
+  for (const TSystem& system : systems_)
+    lines << system.Name + QStringLiteral(" (") + system.User + QStringLiteral(")");
   return lines;
 }
 
@@ -443,7 +448,9 @@ void LanProtocol::HandleOlderCheck(QByteArrayView payload, const QString& sender
 
 void LanProtocol::HandleRequest(QByteArrayView word, QByteArrayView payload, const QString& sender,
                                 Lan::Session& session, LanEvents& events) {
-  const auto reply = [&](const QByteArray& inner) { events.replies.push_back(LanReply{sender, Lan::Seal(session, inner)}); };
+  const auto reply = [&](const QByteArray& inner) {
+    events.replies.push_back(LanReply{sender, Lan::Seal(session, inner)});
+  };
   if (Is(word, Lan::NoteCntWord)) {
     reply(Lan::Message(Lan::RNoteCntWord, QByteArray::number(calendar_.NoteCount())));
   } else if (Is(word, Lan::TodoCntWord)) {
@@ -454,7 +461,8 @@ void LanProtocol::HandleRequest(QByteArrayView word, QByteArrayView payload, con
     const bool note = Is(word, Lan::GetNoteWord);
     const quint32 count = static_cast<quint32>(note ? calendar_.NoteCount() : calendar_.ToDoCount());
     std::optional<QByteArray> message;
-    if (*index < count) message = note ? Lan::NoteMessage(calendar_.NoteArray[*index]) : Lan::ToDoMessage(calendar_.ToDoArray[*index]);
+    if (*index < count)
+      message = note ? Lan::NoteMessage(calendar_.NoteArray[*index]) : Lan::ToDoMessage(calendar_.ToDoArray[*index]);
     // A record too large for one datagram is answered like a missing one.
     reply(message ? *message : Lan::Message(Lan::DataAckWord));
   } else if (Is(word, Lan::SendNoteWord) || Is(word, Lan::SendTodoWord)) {
@@ -479,14 +487,16 @@ LanEvents LanProtocol::Handle(QByteArrayView datagram, const QString& sender, co
   // password check) only sealed with that exchange's keys, or in the clear from an older
   // copy that accepted its unprotected check.
   if (activeState_ != Active::Idle && sender == activePeer_) {
-    const bool checking = activeState_ == Active::Hello || activeState_ == Active::Proving || activeState_ == Active::OlderCheck;
+    const bool checking =
+        activeState_ == Active::Hello || activeState_ == Active::Proving || activeState_ == Active::OlderCheck;
     if (activeState_ == Active::Hello && Is(word, Lan::ChallengeWord)) {
       if (payload.size() != Lan::NonceBytes) return events;
       activeSession_ = SessionFor(activeKey_, activeNonce_, payload, true);
       // Keep the peer's nonce for checking its proof.
       activeNonce_.append(payload);
       activeState_ = Active::Proving;
-      reply(Lan::Message(Lan::ProofWord, ProofBytes(ActiveProof(activeKey_, activeNonce_.first(Lan::NonceBytes), payload))));
+      reply(Lan::Message(Lan::ProofWord,
+                         ProofBytes(ActiveProof(activeKey_, activeNonce_.first(Lan::NonceBytes), payload))));
       return events;
     }
     if (activeState_ == Active::Proving && Is(word, Lan::ProvenWord)) {
@@ -520,7 +530,8 @@ LanEvents LanProtocol::Handle(QByteArrayView datagram, const QString& sender, co
       Lan::Session trial = activeSession_;
       if (const std::optional<QByteArray> inner = Lan::Open(trial, datagram)) {
         activeSession_ = trial;
-        HandleAnswer(QByteArrayView(*inner).first(Lan::WordLength), QByteArrayView(*inner).sliced(Lan::WordLength), events);
+        HandleAnswer(QByteArrayView(*inner).first(Lan::WordLength), QByteArrayView(*inner).sliced(Lan::WordLength),
+                     events);
         return events;
       }
       // Not ours: perhaps the peer's own exchange with us, below.

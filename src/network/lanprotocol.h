@@ -140,18 +140,18 @@ struct LanReply {
 struct LanEvents {
   std::vector<LanReply> replies;
   enum class Pass { None, Refused, Accepted };
-  Pass pass = Pass::None;                    // the answer to our password check
-  std::optional<int> lockedOutSeconds;       // refused for this long after failed checks
-  bool olderPeer = false;    // our peer answered a discovery but not the challenge
-  bool refusedOlder = false;  // an older copy's unprotected check was refused
-  std::optional<quint32> remoteNoteCount;    // the peer's counts
+  Pass pass = Pass::None;                  // the answer to our password check
+  std::optional<int> lockedOutSeconds;     // refused for this long after failed checks
+  bool olderPeer = false;                  // our peer answered a discovery but not the challenge
+  bool refusedOlder = false;               // an older copy's unprotected check was refused
+  std::optional<quint32> remoteNoteCount;  // the peer's counts
   std::optional<quint32> remoteToDoCount;
-  bool replied = false;        // the answer the active side waits for arrived
+  bool replied = false;  // the answer the active side waits for arrived
   bool disableActivity = false;
   bool lockButtons = false;    // a peer's password check was accepted
   bool unlockButtons = false;  // that peer's exchange ended
   bool systemsChanged = false;
-  int merged = 0;              // records merged into the calendar
+  int merged = 0;  // records merged into the calendar
 };
 
 class LanProtocol {
@@ -159,9 +159,9 @@ class LanProtocol {
   // What this copy tells and checks; read afresh for every datagram.
   struct Identity {
     QString computerName;
-    QString user;      // SyncEMail
-    QString password;  // SyncPass
-    bool enabled = true;  // EnableSync: while off, nobody's requests are answered
+    QString user;             // SyncEMail
+    QString password;         // SyncPass
+    bool enabled = true;      // EnableSync: while off, nobody's requests are answered
     bool allowOlder = false;  // AllowOlderPeers: older copies' unprotected check is taken
   };
 
@@ -226,11 +226,15 @@ class LanProtocol {
   // The answers our own exchange waits for; false when the word is not one of them.
   bool HandleAnswer(QByteArrayView word, QByteArrayView payload, LanEvents& events);
   // The steps of the password check on the passive side.
-  void HandleHello(QByteArrayView payload, const QString& sender, const Identity& identity, qint64 nowMs, LanEvents& events);
-  void HandleProof(QByteArrayView payload, const QString& sender, const Identity& identity, qint64 nowMs, LanEvents& events);
-  void HandleOlderCheck(QByteArrayView payload, const QString& sender, const Identity& identity, qint64 nowMs, LanEvents& events);
+  void HandleHello(QByteArrayView payload, const QString& sender, const Identity& identity, qint64 nowMs,
+                   LanEvents& events);
+  void HandleProof(QByteArrayView payload, const QString& sender, const Identity& identity, qint64 nowMs,
+                   LanEvents& events);
+  void HandleOlderCheck(QByteArrayView payload, const QString& sender, const Identity& identity, qint64 nowMs,
+                        LanEvents& events);
   // A request of a checked peer, answered through its session.
-  void HandleRequest(QByteArrayView word, QByteArrayView payload, const QString& sender, Lan::Session& session, LanEvents& events);
+  void HandleRequest(QByteArrayView word, QByteArrayView payload, const QString& sender, Lan::Session& session,
+                     LanEvents& events);
   void RecordFailure(const QString& sender, qint64 nowMs);
   void Admit(const QString& sender, Lan::Session session, qint64 nowMs);
   // Records from the peer, merged; false when they do not parse.

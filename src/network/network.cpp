@@ -345,8 +345,9 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   if (PassState == 0 && olderPeer_) {
     if (!context_.settings().GetBool(QStringLiteral("AllowOlderPeers"))) {
       CheckPass->stop();
-      return fail(Tr("The other computer runs an older Orvane that sends its password unprotected; update it, "
-                     "or turn on \"Allow older peers\" in Options."));
+      return fail(
+          Tr("The other computer runs an older Orvane that sends its password unprotected; update it, "
+             "or turn on \"Allow older peers\" in Options."));
     }
     Send(peer, protocol_.BeginOlderCheck(password));
     CheckPass->start();
@@ -379,8 +380,10 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
   const qint64 localTotal = qint64(calendar.NoteCount()) + calendar.ToDoCount();
   qint64 done = 0;
   const auto pushed = [&](const std::optional<QByteArray>& message) {
-    if (message) Send(peer, protocol_.Outgoing(*message));
-    else ++result.tooLarge;
+    if (message)
+      Send(peer, protocol_.Outgoing(*message));
+    else
+      ++result.tooLarge;
     ++done;
     Progress(dialog, nullptr, static_cast<int>(qRound(double(done) * 100.0 / double(localTotal))));
     if (done % timings_.burst == 0) {
@@ -441,7 +444,9 @@ T_Network::SyncResult T_Network::SyncWithPassword(const QString& address, const 
     result.complete = true;
     result.message = Tr("Synchronization Complete!");
     if (result.tooLarge > 0) {
-      result.message += QLatin1Char(' ') + QCoreApplication::translate("T_Network", "%n record(s) were too large to send.", nullptr, result.tooLarge);
+      result.message +=
+          QLatin1Char(' ') +
+          QCoreApplication::translate("T_Network", "%n record(s) were too large to send.", nullptr, result.tooLarge);
     }
   } else if (TimedOut) {
     result.message = Tr("Synchronization Timed Out - Check your connection and try again.");

@@ -59,8 +59,7 @@ class T_Network : public QWidget {
   };
 
   // Opens the listener on the port (at the SyncBindAddress setting, all addresses when empty).
-  explicit T_Network(AppContext& context, Timings timings = {}, quint16 port = Lan::Port,
-                     QWidget* parent = nullptr);
+  explicit T_Network(AppContext& context, Timings timings = {}, quint16 port = Lan::Port, QWidget* parent = nullptr);
   ~T_Network() override;
 
   // Whether the listener is open; when not, why.

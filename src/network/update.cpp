@@ -8,6 +8,7 @@
 #include "settings/webpages.h"
 #include "version.h"
 
+#include <sodium.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -24,7 +25,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <sodium.h>
 
 namespace {
 
@@ -297,8 +297,7 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
     return UpdateOutcome::Incomplete;
   }
   // Nothing is written, let alone started, unless the project's key signed all of it.
-  const HttpResult signature =
-      HTTPClient->HTTPGet(url + QStringLiteral(".sig"), QString::fromLatin1(UserAgent));
+  const HttpResult signature = HTTPClient->HTTPGet(url + QStringLiteral(".sig"), QString::fromLatin1(UserAgent));
   if (signature.outcome != HttpResult::Outcome::Complete ||
       !SignatureValid(download.body, signature.body, identity_.publicKey)) {
     hide();
@@ -316,9 +315,9 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
     QFile::remove(*installer);
     hide();
     if (!silent) {
-      dialogs_.MessageBox(tr("The update was downloaded but could not be started.") + Crlf() +
-                              tr("Please try again later."),
-                          tr("Update Failed"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+      dialogs_.MessageBox(
+          tr("The update was downloaded but could not be started.") + Crlf() + tr("Please try again later."),
+          tr("Update Failed"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
     }
     return UpdateOutcome::StartFailed;
   }
@@ -330,8 +329,9 @@ UpdateOutcome T_Update::CheckForUpdate(bool silent) {
 void T_Update::Announce(const QString& version, bool silent) {
   if (silent && toldAbout_ == version) return;
   toldAbout_ = version;
-  const QString text = tr("Orvane %1 is available.").arg(version) + Crlf() +
-                       tr("It cannot be downloaded safely from here. Do you want to open the Orvane web site to get it?");
+  const QString text =
+      tr("Orvane %1 is available.").arg(version) + Crlf() +
+      tr("It cannot be downloaded safely from here. Do you want to open the Orvane web site to get it?");
   if (dialogs_.MessageBox(text, tr("Update Available"), Dialogs::Buttons::YesNo, Dialogs::Icon::Information) ==
           Dialogs::Answer::Yes &&
       ProductPage) {
@@ -342,9 +342,9 @@ void T_Update::Announce(const QString& version, bool silent) {
 void T_Update::TellUnverified(const QString& version, bool silent) {
   if (silent && toldAbout_ == version) return;
   toldAbout_ = version;
-  dialogs_.MessageBox(tr("The downloaded update could not be verified and was not installed.") + Crlf() +
-                          tr("Please try again later."),
-                      tr("Update Failed"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+  dialogs_.MessageBox(
+      tr("The downloaded update could not be verified and was not installed.") + Crlf() + tr("Please try again later."),
+      tr("Update Failed"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
 }
 
 std::optional<QString> T_Update::WriteInstaller(const QString& version, const QByteArray& body) const {
@@ -356,8 +356,8 @@ std::optional<QString> T_Update::WriteInstaller(const QString& version, const QB
     if (!file.open(QIODevice::WriteOnly)) return std::nullopt;
     if (file.write(body) != body.size() || !file.commit()) return std::nullopt;
   }
-  const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+  const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                          QFile::ReadOther | QFile::ExeOther;
   // Read back what arrived on disk: a file shorter than the body is no installer.
   if (!QFile::setPermissions(path, executable) || QFileInfo(path).size() < body.size()) {
     QFile::remove(path);

@@ -26,10 +26,10 @@ QByteArray ProjectPublicKey();
 // known by, the folders an installer may be written to, and the key an installer must be
 // signed with.
 struct UpdateIdentity {
-  QString version;         // four dotted numbers, "2.0.5.150"
-  QString executableName;  // the executable's file name, "orvane"
-  QString programDir;      // the executable's folder, trailing "/"
-  QString userDataDir;     // the user's data folder, trailing "/"
+  QString version;                            // four dotted numbers, "2.0.5.150"
+  QString executableName;                     // the executable's file name, "orvane"
+  QString programDir;                         // the executable's folder, trailing "/"
+  QString userDataDir;                        // the user's data folder, trailing "/"
   QByteArray publicKey = ProjectPublicKey();  // the Ed25519 key that signs installers
 
   // The running program: the compiled-in version, the executable and its folders.

@@ -56,22 +56,21 @@ bool T_Weather::RefreshWeather(const QString& zip) {
   // The zip code is the user's text: it goes into the path encoded, never as raw bytes.
   const QString site = QStringLiteral("http://") + host;
   const QString code = QString::fromLatin1(QUrl::toPercentEncoding(zip.trimmed()));
-  const HttpResult local = HTTPClient->HTTPGet(site + QStringLiteral("/weather/local/") + code,
-                                               QString::fromLatin1(UserAgent));
+  const HttpResult local =
+      HTTPClient->HTTPGet(site + QStringLiteral("/weather/local/") + code, QString::fromLatin1(UserAgent));
   if (local.Failed()) {
     fail();
     return finish();
   }
-  const HttpResult tenday = HTTPClient->HTTPGet(site + QStringLiteral("/weather/tenday/") + code,
-                                                QString::fromLatin1(UserAgent));
+  const HttpResult tenday =
+      HTTPClient->HTTPGet(site + QStringLiteral("/weather/tenday/") + code, QString::fromLatin1(UserAgent));
   if (tenday.Failed()) {
     fail();
     return finish();
   }
   // An empty answer (the connection failed) leaves its page's flag as it was.
-  if (!local.body.isEmpty() &&
-      ParseCurrentPage(QString::fromUtf8(local.body), settings.TempDeg, settings.PressureType, report_) ==
-          PageParse::BadNumber) {
+  if (!local.body.isEmpty() && ParseCurrentPage(QString::fromUtf8(local.body), settings.TempDeg, settings.PressureType,
+                                                report_) == PageParse::BadNumber) {
     fail();
     return finish();
   }

@@ -94,39 +94,57 @@ class PairList {
 
 qint64 ConvertTemperature(qint64 fahrenheit, int unit) {
   switch (unit) {
-    case 1: return FloorDiv((fahrenheit - 32) * 5, 9);          // (f - 32) / 1.8
-    case 2: return fahrenheit + 460;
-    case 3: return FloorDiv((fahrenheit - 32) * 5, 9) + 273;
-    case 4: return FloorDiv((fahrenheit - 32) * 4, 9);          // (f - 32) / 2.25
-    default: return fahrenheit;
+    case 1:
+      return FloorDiv((fahrenheit - 32) * 5, 9);  // (f - 32) / 1.8
+    case 2:
+      return fahrenheit + 460;
+    case 3:
+      return FloorDiv((fahrenheit - 32) * 5, 9) + 273;
+    case 4:
+      return FloorDiv((fahrenheit - 32) * 4, 9);  // (f - 32) / 2.25
+    default:
+      return fahrenheit;
   }
 }
 
 double ConvertPressure(int unit, double inches) {
   switch (unit) {
-    case 1: return FloorHundredths(25.4 * inches * 100);
-    case 2: return FloorHundredths(25.4 * inches * 100 / 760);
-    case 3: return FloorHundredths(25.4 * inches * 10130 / 760);
-    default: return inches;
+    case 1:
+      return FloorHundredths(25.4 * inches * 100);
+    case 2:
+      return FloorHundredths(25.4 * inches * 100 / 760);
+    case 3:
+      return FloorHundredths(25.4 * inches * 10130 / 760);
+    default:
+      return inches;
   }
 }
 
 QString TempUnitLabel(int unit) {
   switch (unit) {
-    case 1: return QStringLiteral("°C");
-    case 2: return QStringLiteral("°R");
-    case 3: return QStringLiteral("K");
-    case 4: return QStringLiteral("°Re");
-    default: return QStringLiteral("°F");
+    case 1:
+      return QStringLiteral("°C");
+    case 2:
+      return QStringLiteral("°R");
+    case 3:
+      return QStringLiteral("K");
+    case 4:
+      return QStringLiteral("°Re");
+    default:
+      return QStringLiteral("°F");
   }
 }
 
 QString PressureUnitLabel(int unit) {
   switch (unit) {
-    case 1: return QStringLiteral(" mm");
-    case 2: return QStringLiteral(" atm");
-    case 3: return QStringLiteral(" KPa");
-    default: return QStringLiteral(" In.");
+    case 1:
+      return QStringLiteral(" mm");
+    case 2:
+      return QStringLiteral(" atm");
+    case 3:
+      return QStringLiteral(" KPa");
+    default:
+      return QStringLiteral(" In.");
   }
 }
 

@@ -41,11 +41,10 @@ class Dialogs {
   virtual ~Dialogs() = default;
 
   // A modal message box; the answer is the button pressed (Cancel for the close box).
-  virtual Answer MessageBox(const QString& text, const QString& caption, Buttons buttons,
-                            Icon icon = Icon::None) = 0;
+  virtual Answer MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon icon = Icon::None) = 0;
   // The standard text prompt: nothing when cancelled.
-  virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                            const QString& initial, bool password = false) = 0;
+  virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt, const QString& initial,
+                                            bool password = false) = 0;
   virtual std::optional<QString> OpenFile(const FileRequest& request) = 0;
   virtual std::optional<QString> SaveFile(const FileRequest& request) = 0;
   virtual std::optional<Colour> ChooseColour(Colour initial) = 0;

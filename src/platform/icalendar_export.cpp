@@ -95,10 +95,8 @@ void AddCommon(icalcomponent* c, const QString& title, const QString& category, 
                TDateTime modifyDate, const icaltimetype& stamp) {
   icalcomponent_add_property(c, icalproperty_new_dtstamp(stamp));
   icalcomponent_add_property(c, icalproperty_new_summary(Utf8Text(title).constData()));
-  if (!category.isEmpty())
-    icalcomponent_add_property(c, icalproperty_new_categories(Utf8Text(category).constData()));
-  if (!notes.isEmpty())
-    icalcomponent_add_property(c, icalproperty_new_description(Utf8Text(notes).constData()));
+  if (!category.isEmpty()) icalcomponent_add_property(c, icalproperty_new_categories(Utf8Text(category).constData()));
+  if (!notes.isEmpty()) icalcomponent_add_property(c, icalproperty_new_description(Utf8Text(notes).constData()));
   AddX(c, ModifiedProperty, QByteArray::number(modifyDate, 'g', 17));
 }
 
@@ -184,8 +182,10 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
         if (Listed(rule, startDay + k)) days.insert(startDay + k);
     }
     for (int day : exceptionDays) {
-      if (days.count(day)) days.erase(day);
-      else if (!Listed(rule, day)) days.insert(day);
+      if (days.count(day))
+        days.erase(day);
+      else if (!Listed(rule, day))
+        days.insert(day);
     }
     if (!days.empty()) {
       setTimes(*days.begin(), 1);
@@ -216,14 +216,17 @@ icalcomponent* TaskComponent(const TToDo& todo, const icaltimetype& stamp, int i
   icalcomponent* task = icalcomponent_new_vtodo();
   QCryptographicHash hash(QCryptographicHash::Sha1);
   hash.addData(todo.Title.toUtf8());
-  icalcomponent_add_property(task, icalproperty_new_uid(
-      ("orvane-task-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane").constData()));
+  icalcomponent_add_property(
+      task,
+      icalproperty_new_uid(
+          ("orvane-task-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane").constData()));
   AddCommon(task, todo.Title, todo.Category, todo.Notes.join(QLatin1Char('\n')), todo.ModifyDate, stamp);
   const int priority = todo.Priority >= 0 && todo.Priority <= 4 ? todo.Priority : 2;
   icalcomponent_add_property(task, icalproperty_new_priority(1 + 2 * priority));
   if (todo.DueDate != 0 && IsCalendarDay(todo.DueDate))
     icalcomponent_add_property(task, icalproperty_new_due(DateValue(DayNumber(todo.DueDate))));
-  icalcomponent_add_property(task, icalproperty_new_status(todo.Completed ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
+  icalcomponent_add_property(task,
+                             icalproperty_new_status(todo.Completed ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
   return task;
 }
 
@@ -280,7 +283,7 @@ QString ExportSummary(const IcsExportResult& result, const QString& path) {
   if (!result.ok) return result.error;
   QString line = QStringLiteral("Wrote %1 and %2 to %3")
                      .arg(Plural(result.events, "event", "events"), Plural(result.tasks, "task", "tasks"), path);
-  if (result.skipped) line += QStringLiteral(" (%1 that fall on no day left out)").arg(Plural(result.skipped, "event", "events"));
+  if (result.skipped)
+    line += QStringLiteral(" (%1 that fall on no day left out)").arg(Plural(result.skipped, "event", "events"));
   return line;
 }
-

@@ -113,8 +113,8 @@ TDateTime ModifyDateOf(icalcomponent* c, const TimeReader& reader, TDateTime now
   }
   for (icalproperty_kind kind : {ICAL_LASTMODIFIED_PROPERTY, ICAL_DTSTAMP_PROPERTY}) {
     if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
-      const icaltimetype t = kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(p)
-                                                                : icalproperty_get_dtstamp(p);
+      const icaltimetype t =
+          kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(p) : icalproperty_get_dtstamp(p);
       if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) return local->Moment();
     }
   }
@@ -171,8 +171,7 @@ class EventImporter {
       return true;
     }
     const icalrecurrencetype recur = icalproperty_get_rrule(rruleProperty);
-    if (recur.freq == ICAL_NO_RECURRENCE || recur.freq < ICAL_DAILY_RECURRENCE ||
-        recur.freq > ICAL_YEARLY_RECURRENCE)
+    if (recur.freq == ICAL_NO_RECURRENCE || recur.freq < ICAL_DAILY_RECURRENCE || recur.freq > ICAL_YEARLY_RECURRENCE)
       return false;  // hourly and finer, or unreadable
     return ImportRule(*entry, recur);
   }
@@ -237,8 +236,10 @@ class EventImporter {
     if (!p) return;
     const icaltriggertype trigger = icalproperty_get_trigger(p);
     std::optional<LocalTime> moment;
-    if (!icaltime_is_null_time(trigger.time)) moment = TimeReader::Local(trigger.time, reader_.ZoneOf(p, trigger.time));
-    else moment = LocalTime::FromTotal(entry.start.Total() + icaldurationtype_as_int(trigger.duration));
+    if (!icaltime_is_null_time(trigger.time))
+      moment = TimeReader::Local(trigger.time, reader_.ZoneOf(p, trigger.time));
+    else
+      moment = LocalTime::FromTotal(entry.start.Total() + icaldurationtype_as_int(trigger.duration));
     if (moment) {
       entry.note.Alarm = true;
       entry.note.AlarmTime = moment->Time();
@@ -263,12 +264,15 @@ class EventImporter {
         const QString text = QString::fromUtf8(QByteArray::fromPercentEncoding(value.mid(9)));
         auto at = std::find_if(note.RecurNotes.begin(), note.RecurNotes.end(),
                                [&](const TRecurNote& r) { return r.Date >= *day; });
-        if (at != note.RecurNotes.end() && at->Date == *day) at->Data = text;
-        else note.RecurNotes.insert(at, TRecurNote{text, static_cast<TDateTime>(*day)});
+        if (at != note.RecurNotes.end() && at->Date == *day)
+          at->Data = text;
+        else
+          note.RecurNotes.insert(at, TRecurNote{text, static_cast<TDateTime>(*day)});
       }
     }
     const int firstDay = entry.firstDay;
-    if (entry.ownStart && (*entry.ownStart > firstDay + 366 || *entry.ownStart < firstDay - 366 * 12)) entry.ownStart.reset();
+    if (entry.ownStart && (*entry.ownStart > firstDay + 366 || *entry.ownStart < firstDay - 366 * 12))
+      entry.ownStart.reset();
   }
 
   // Hidden and added days.
@@ -318,7 +322,8 @@ class EventImporter {
 
   // The instances: DTSTART, then what the rule gives up to the window's end (further when
   // the rule ends, to find its last day). Nothing when libical cannot follow the rule.
-  static std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd, bool ends) {
+  static std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd,
+                                         bool ends) {
     Instances found;
     found.days.insert(entry.firstDay);
     found.last = entry.firstDay;
@@ -350,10 +355,9 @@ class EventImporter {
       return;
     }
     const int startIso = IsoWeekday(DayNumber(candidate.StartDate));
-    const bool countIsExact =
-        recur.count > 0 && recur.count <= 100000 && DayNumber(candidate.StartDate) == firstDay &&
-        (RepeatOf(candidate) == RepeatType::Daily || RepeatOf(candidate) == RepeatType::Weekly ||
-         (RepeatOf(candidate) == RepeatType::EveryWeekday && (startIso == 1 || startIso >= 6)));
+    const bool countIsExact = recur.count > 0 && recur.count <= 100000 && DayNumber(candidate.StartDate) == firstDay &&
+                              (RepeatOf(candidate) == RepeatType::Daily || RepeatOf(candidate) == RepeatType::Weekly ||
+                               (RepeatOf(candidate) == RepeatType::EveryWeekday && (startIso == 1 || startIso >= 6)));
     if (countIsExact) {
       candidate.RangeType = 1;
       candidate.RangeCount = recur.count;
@@ -438,7 +442,6 @@ class EventImporter {
   IcsImportResult& result_;
 };
 
-
 bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader, TDateTime now) {
   TToDo todo;
   todo.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
@@ -452,7 +455,8 @@ bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader
   todo.Priority = 2;
   if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_PRIORITY_PROPERTY)) {
     const int priority = icalproperty_get_priority(p);
-    if (priority >= 1 && priority <= 9) todo.Priority = priority <= 2 ? 0 : priority <= 4 ? 1 : priority == 5 ? 2 : priority <= 7 ? 3 : 4;
+    if (priority >= 1 && priority <= 9)
+      todo.Priority = priority <= 2 ? 0 : priority <= 4 ? 1 : priority == 5 ? 2 : priority <= 7 ? 3 : 4;
   }
   if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY)) {
     const icaltimetype t = icalproperty_get_due(p);
@@ -537,9 +541,9 @@ QString ImportSummary(const IcsImportResult& result, const QString& path) {
   QStringList notes;
   if (result.expandedRules)
     notes << QStringLiteral("%1 no pattern expresses brought in as %2")
-                 .arg(Plural(result.expandedRules, "rule", "rules"), Plural(result.expandedEvents, "single event", "single events"));
+                 .arg(Plural(result.expandedRules, "rule", "rules"),
+                      Plural(result.expandedEvents, "single event", "single events"));
   if (result.skipped) notes << QStringLiteral("%1 skipped").arg(Plural(result.skipped, "entry", "entries"));
   if (!notes.isEmpty()) line += QStringLiteral(" (") + notes.join(QStringLiteral("; ")) + QLatin1Char(')');
   return line;
 }
-

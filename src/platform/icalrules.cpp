@@ -30,10 +30,14 @@ std::optional<QByteArray> RuleText(const TNote& note, int startDay) {
     if (weekdayIndex < 0 || weekdayIndex > 6) return std::nullopt;
     const int iso = weekdayIndex == 0 ? 7 : weekdayIndex;
     QByteArray position;
-    if (cardinal >= 0 && cardinal <= 3) position = QByteArray::number(cardinal + 1);
-    else if (cardinal == 4) position = "-1";
-    else if (cardinal == 5) position = "5";  // the fifth only: there is no fourth-if-no-fifth
-    else return std::nullopt;
+    if (cardinal >= 0 && cardinal <= 3)
+      position = QByteArray::number(cardinal + 1);
+    else if (cardinal == 4)
+      position = "-1";
+    else if (cardinal == 5)
+      position = "5";  // the fifth only: there is no fourth-if-no-fifth
+    else
+      return std::nullopt;
     return position + WeekdayNames[iso - 1];
   };
   switch (RepeatOf(note)) {
@@ -78,11 +82,22 @@ std::optional<int> LastListedDay(const TNote& rule, int firstDay) {
   const qint64 f = rule.RepeatFrequency < 1 ? 1 : rule.RepeatFrequency;
   qint64 span = 0;
   switch (RepeatOf(rule)) {
-    case RepeatType::Daily: span = f * count; break;
-    case RepeatType::EveryWeekday: span = 7 * (count / 5 + 2); break;
-    case RepeatType::Weekly: span = 7 * f * (count / 1 + 1); break;
-    case RepeatType::MonthlyByDay: case RepeatType::MonthlyByWeekday: span = 31 * (f * count + 2); break;
-    default: span = 366 * (count + 2); break;
+    case RepeatType::Daily:
+      span = f * count;
+      break;
+    case RepeatType::EveryWeekday:
+      span = 7 * (count / 5 + 2);
+      break;
+    case RepeatType::Weekly:
+      span = 7 * f * (count / 1 + 1);
+      break;
+    case RepeatType::MonthlyByDay:
+    case RepeatType::MonthlyByWeekday:
+      span = 31 * (f * count + 2);
+      break;
+    default:
+      span = 366 * (count + 2);
+      break;
   }
   if (span > LastDaySearch) return std::nullopt;
   std::optional<int> last;
@@ -91,7 +106,6 @@ std::optional<int> LastListedDay(const TNote& rule, int firstDay) {
     if (Listed(rule, day)) last = day;
   return last;
 }
-
 
 // The pattern that states a rule, before its end is known; nothing when none does.
 std::optional<TNote> PatternOf(const TNote& base, const icalrecurrencetype& recur, int firstDay,
@@ -128,10 +142,14 @@ std::optional<TNote> PatternOf(const TNote& base, const icalrecurrencetype& recu
       position = recur.by_set_pos[0];
     }
     int cardinal;
-    if (position >= 1 && position <= 4) cardinal = position - 1;
-    else if (position == -1) cardinal = 4;
-    else if (position == 5) cardinal = 5;
-    else return std::nullopt;
+    if (position >= 1 && position <= 4)
+      cardinal = position - 1;
+    else if (position == -1)
+      cardinal = 4;
+    else if (position == 5)
+      cardinal = 5;
+    else
+      return std::nullopt;
     return std::make_pair(cardinal, iso % 7);
   };
 
@@ -210,6 +228,5 @@ std::optional<TNote> PatternOf(const TNote& base, const icalrecurrencetype& recu
       return std::nullopt;
   }
 }
-
 
 }  // namespace ics

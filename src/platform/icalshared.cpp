@@ -21,5 +21,4 @@ QString Plural(int n, const char* one, const char* many) {
   return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
-
 }  // namespace ics

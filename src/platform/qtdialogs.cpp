@@ -43,23 +43,41 @@ int QtDialogs::CaptionWidth(const QString& caption, const QRect& area) {
   return std::min(wanted, area.width() * 9 / 10);
 }
 
-int QtDialogs::QuestionWidth(const QRect& area) { return std::min(WidestQuestion, std::max(300, area.width() * 2 / 5)); }
+int QtDialogs::QuestionWidth(const QRect& area) {
+  return std::min(WidestQuestion, std::max(300, area.width() * 2 / 5));
+}
 
 Dialogs::Answer QtDialogs::MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon icon) {
   QMessageBox box(parent_);
   box.setWindowTitle(caption);
   box.setText(text);
   switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case Icon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case Icon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case Icon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case Icon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
   }
   switch (buttons) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case Buttons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case Buttons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
     case Buttons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
@@ -73,15 +91,19 @@ Dialogs::Answer QtDialogs::MessageBox(const QString& text, const QString& captio
                   grid->rowCount(), 0, 1, grid->columnCount());
   }
   switch (box.exec()) {
-    case QMessageBox::Ok: return Answer::Ok;
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: return Answer::Cancel;
+    case QMessageBox::Ok:
+      return Answer::Ok;
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
   }
 }
 
-std::optional<QString> QtDialogs::InputQuery(const QString& caption, const QString& prompt,
-                                             const QString& initial, bool password) {
+std::optional<QString> QtDialogs::InputQuery(const QString& caption, const QString& prompt, const QString& initial,
+                                             bool password) {
   QInputDialog dialog(parent_);
   dialog.setInputMode(QInputDialog::TextInput);
   dialog.setWindowTitle(caption);

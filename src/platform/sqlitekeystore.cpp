@@ -1,5 +1,6 @@
 #include "platform/sqlitekeystore.h"
 
+#include <sqlite3.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QHash>
 #include <QtEndian>
 #include <cstring>
-#include <sqlite3.h>
 #include <unordered_map>
 
 namespace {
@@ -76,8 +76,8 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
     if (attempt > 0 || !IsDamage(rc)) return result;
 
     // Not a database, or a damaged one: keep it for the user, start afresh.
-    const QString aside = path + QStringLiteral(".damaged-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside =
+        path + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (!QFile::rename(path, aside)) {
       result.error = QStringLiteral("Could not move the damaged database %1 aside").arg(path);
       return result;
@@ -92,17 +92,16 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
 }
 
 bool SqliteKeyStore::Prepare() {
-  return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1,
-                            &insert_, nullptr) == SQLITE_OK &&
-         sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) ==
-             SQLITE_OK &&
+  return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1, &insert_,
+                            nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK;
 }
 
 bool SqliteKeyStore::LoadTree() {
   sqlite3_stmt* select = nullptr;
-  if (sqlite3_prepare_v2(db_, "SELECT id, parent, name, vals FROM keys ORDER BY id", -1, &select,
-                         nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(db_, "SELECT id, parent, name, vals FROM keys ORDER BY id", -1, &select, nullptr) !=
+      SQLITE_OK) {
     return false;
   }
   auto root = std::make_unique<Node>();
@@ -226,7 +225,9 @@ bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& va
     if (!readU32(dataLen) || dataLen > static_cast<quint32>(left)) return false;
     v.type = static_cast<ValueType>(type);
     switch (v.type) {
-      case ValueType::Text: v.text = QString::fromUtf8(p, dataLen); break;
+      case ValueType::Text:
+        v.text = QString::fromUtf8(p, dataLen);
+        break;
       case ValueType::Integer:
         if (dataLen != 4) return false;
         v.integer = static_cast<qint32>(qFromLittleEndian<quint32>(p));
@@ -287,14 +288,16 @@ bool SqliteKeyStore::Flush() {
     sqlite3_bind_int64(insert_, 2, node->parent ? node->parent->id : 0);
     sqlite3_bind_text(insert_, 3, name.constData(), static_cast<int>(name.size()), SQLITE_STATIC);
     sqlite3_bind_blob(insert_, 4, vals.constData(), static_cast<int>(vals.size()), SQLITE_STATIC);
-    if (sqlite3_step(insert_) != SQLITE_DONE) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
+    if (sqlite3_step(insert_) != SQLITE_DONE)
+      return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   for (Node* node : changed_) {
     const QByteArray vals = PackValues(node->values);
     sqlite3_reset(update_);
     sqlite3_bind_blob(update_, 1, vals.constData(), static_cast<int>(vals.size()), SQLITE_STATIC);
     sqlite3_bind_int64(update_, 2, node->id);
-    if (sqlite3_step(update_) != SQLITE_DONE) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
+    if (sqlite3_step(update_) != SQLITE_DONE)
+      return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   createdOrder_.clear();
   created_.clear();

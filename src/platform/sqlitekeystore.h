@@ -19,7 +19,7 @@ class SqliteKeyStore final : public MemoryKeyStore {
  public:
   struct OpenResult {
     std::unique_ptr<SqliteKeyStore> store;  // null only when even a fresh database failed
-    QString movedAside;  // where a damaged database was moved, when it was
+    QString movedAside;                     // where a damaged database was moved, when it was
     QString error;
   };
   // Opens or creates the database. A file that is not a readable database is moved aside

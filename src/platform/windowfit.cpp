@@ -2,8 +2,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QWindow>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 namespace {

@@ -1,7 +1,7 @@
 #include "platform/x11desktop.h"
 
-#include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
+#include <QGuiApplication>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -92,11 +92,12 @@ QImage X11RootWallpaper(const QRect& rect) {
   QImage image(rect.size(), QImage::Format_RGB32);
   image.fill(Qt::black);
   if (part.isEmpty()) return image;
-  Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-      c,
-      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, static_cast<int16_t>(part.x()), static_cast<int16_t>(part.y()),
-                    static_cast<uint16_t>(part.width()), static_cast<uint16_t>(part.height()), ~0u),
-      nullptr));
+  Reply<xcb_get_image_reply_t> reply(
+      xcb_get_image_reply(c,
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, static_cast<int16_t>(part.x()),
+                                        static_cast<int16_t>(part.y()), static_cast<uint16_t>(part.width()),
+                                        static_cast<uint16_t>(part.height()), ~0u),
+                          nullptr));
   if (!reply) return QImage();
   // 24- and 32-bit pixmaps come as 32 bits a pixel, blue first: the layout of RGB32.
   const int length = xcb_get_image_data_length(reply.get());

@@ -2,8 +2,7 @@
 
 #include "platform/autostart.h"
 
-AppContext::AppContext(std::unique_ptr<Clock> clock, std::unique_ptr<Dialogs> dialogs,
-                       std::unique_ptr<KeyStore> store)
+AppContext::AppContext(std::unique_ptr<Clock> clock, std::unique_ptr<Dialogs> dialogs, std::unique_ptr<KeyStore> store)
     : clock_(std::move(clock)), dialogs_(std::move(dialogs)), store_(std::move(store)), calendar_(*clock_) {}
 
 AppContext::~AppContext() = default;

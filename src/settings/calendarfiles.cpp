@@ -41,8 +41,7 @@ void OfferAddresses(TSettings& settings, const QList<HeldSetting>& held, Dialogs
 
 QString DamagedFileText() { return QStringLiteral("The file is damaged or is not an Orvane file."); }
 
-bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes,
-                      QList<HeldSetting>* heldBack) {
+bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView bytes, QList<HeldSetting>* heldBack) {
   std::optional<BackupContents> contents = ReadBackup(bytes);
   if (!contents) return false;
   // The whole block was read: only now does anything change.
@@ -64,8 +63,7 @@ bool RestoreFromBytes(DataFormat& calendar, TSettings& settings, QByteArrayView 
   return true;
 }
 
-FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
-                        Dialogs& dialogs) {
+FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path, Dialogs& dialogs) {
   QByteArray lines;
   settings.WriteSettingsToStream(lines);
   const QString error = WriteWholeFile(path, BackupBytes(calendar, lines), FileAccess::OwnerOnly);

@@ -26,8 +26,7 @@ QString DamagedFileText();
 // Writes the whole calendar (deleted records too) and the settings to path, replacing it
 // only once the new file is complete. The file is readable by its owner only: it carries the
 // settings, the synchronisation password among them.
-FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path,
-                        Dialogs& dialogs);
+FileResult BackupToFile(const DataFormat& calendar, const TSettings& settings, const QString& path, Dialogs& dialogs);
 
 // A setting that a restore did not apply by itself, with the file's value (empty: the file
 // has none, so the default would apply).

@@ -26,7 +26,9 @@ void LoadDisplaySettings(const TSettings& s, DisplaySettings& d) {
   auto integer = [&s](const char* name, int fallback) { return s.GetInt(QString::fromLatin1(name), fallback); };
   auto boolean = [&s](const char* name, bool fallback) { return s.GetBool(QString::fromLatin1(name), fallback); };
   auto text = [&s](const char* name) { return s.GetSetting(QString::fromLatin1(name)); };
-  auto alpha = [&](const char* name, int fallback) { return static_cast<quint8>(std::clamp(integer(name, fallback), 0, 255)); };
+  auto alpha = [&](const char* name, int fallback) {
+    return static_cast<quint8>(std::clamp(integer(name, fallback), 0, 255));
+  };
 
   d.MainWidth = integer("MainWidth", defaults.MainWidth);
   d.MainHeight = integer("MainHeight", defaults.MainHeight);

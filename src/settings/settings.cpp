@@ -50,10 +50,14 @@ std::function<QString(const DefaultContext&)> Copy(const char* other) {
 // defaults see earlier ones.
 const std::vector<KeyInfo>& KeyTable() {
   static const std::vector<KeyInfo> table = {
-      {"MainWidth", Type::Integer, IntMin, IntMax, [](const DefaultContext& c) { return QString::number(c.workArea.width() / 4 * 3); }},
-      {"MainHeight", Type::Integer, IntMin, IntMax, [](const DefaultContext& c) { return QString::number(c.workArea.height() / 4 * 3); }},
-      {"MainTop", Type::Integer, IntMin, IntMax, [](const DefaultContext& c) { return QString::number(c.workArea.height() / 4); }},
-      {"MainLeft", Type::Integer, IntMin, IntMax, [](const DefaultContext& c) { return QString::number(c.workArea.width() / 4); }},
+      {"MainWidth", Type::Integer, IntMin, IntMax,
+       [](const DefaultContext& c) { return QString::number(c.workArea.width() / 4 * 3); }},
+      {"MainHeight", Type::Integer, IntMin, IntMax,
+       [](const DefaultContext& c) { return QString::number(c.workArea.height() / 4 * 3); }},
+      {"MainTop", Type::Integer, IntMin, IntMax,
+       [](const DefaultContext& c) { return QString::number(c.workArea.height() / 4); }},
+      {"MainLeft", Type::Integer, IntMin, IntMax,
+       [](const DefaultContext& c) { return QString::number(c.workArea.width() / 4); }},
       {"Width", Type::Integer, IntMin, IntMax, Number(220)},
       {"DesktopTop", Type::Integer, IntMin, IntMax, Number(0)},
       {"DesktopLeft", Type::Integer, IntMin, IntMax,
@@ -240,8 +244,10 @@ namespace {
 bool ValidFor(const KeyInfo& key, const QString& text) {
   if (text.isEmpty()) return false;
   switch (key.type) {
-    case Type::Text: return true;
-    case Type::Boolean: return TSettings::ParseBool(text).has_value();
+    case Type::Text:
+      return true;
+    case Type::Boolean:
+      return TSettings::ParseBool(text).has_value();
     case Type::Colour: {
       const auto n = TSettings::ParseInt(text);
       return n && *n >= 0 && *n <= 0xFFFFFF;
@@ -296,8 +302,10 @@ void TSettings::ApplyDefaults(Prompts prompts) {
                          "enable this feature, please enter your zipcode.  To disable it, click cancel.  You can "
                          "change your selection using the Options window."),
           QString());
-      if (zip) SetSetting(name, *zip);
-      else SetSetting(QStringLiteral("DisplayWeather"), QStringLiteral("0"));
+      if (zip)
+        SetSetting(name, *zip);
+      else
+        SetSetting(QStringLiteral("DisplayWeather"), QStringLiteral("0"));
     } else if (name == QLatin1String("SyncEMail") && GetBool(QStringLiteral("EnableSync"))) {
       const auto email = dialogs_.InputQuery(
           QStringLiteral("Enter Name or EMail for Synchronization"),
@@ -306,16 +314,20 @@ void TSettings::ApplyDefaults(Prompts prompts) {
                          "synchronization, click cancel.  You can change your selection using the Options "
                          "window."),
           QString());
-      if (email) SetSetting(name, *email);
-      else SetSetting(QStringLiteral("EnableSync"), QStringLiteral("0"));
+      if (email)
+        SetSetting(name, *email);
+      else
+        SetSetting(QStringLiteral("EnableSync"), QStringLiteral("0"));
     } else if (name == QLatin1String("SyncPass") && GetBool(QStringLiteral("EnableSync"))) {
       const auto password = dialogs_.InputQuery(
           QStringLiteral("Enter Password for Synchronization"),
           QStringLiteral("To complete the synchronization setup, please enter a password that will be used to "
                          "prevent unauthorized transfer."),
           QString());
-      if (password) SetSetting(name, *password);
-      else SetSetting(QStringLiteral("EnableSync"), QStringLiteral("0"));
+      if (password)
+        SetSetting(name, *password);
+      else
+        SetSetting(QStringLiteral("EnableSync"), QStringLiteral("0"));
     }
   }
   applyingDefaults_ = false;
@@ -355,7 +367,8 @@ SaveResult TSettings::WriteSettingsToStore() {
     const std::optional<QString> value = Persistent(entry);
     if (!value) continue;
     if (!store_.WriteString(entry.name, *value)) {
-      result = SaveResult{false, QStringLiteral("Failed to write value \"%1\": %2").arg(entry.name, store_.LastError())};
+      result =
+          SaveResult{false, QStringLiteral("Failed to write value \"%1\": %2").arg(entry.name, store_.LastError())};
       break;
     }
   }

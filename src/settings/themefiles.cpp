@@ -40,11 +40,11 @@ bool UnsafeInFileName(QChar c) {
 
 const QStringList& ThemeKeyNames() {
   static const QStringList keys = {
-      QStringLiteral("Title"),           QStringLiteral("GradientStart"), QStringLiteral("GradientEnd"),
-      QStringLiteral("BgColor"),         QStringLiteral("FontColor"),     QStringLiteral("EventDayColor"),
-      QStringLiteral("LabelColor"),      QStringLiteral("HeaderFontColor"), QStringLiteral("NoteColor"),
-      QStringLiteral("DropColor"),       QStringLiteral("TaskColor"),     QStringLiteral("FontName"),
-      QStringLiteral("BgAlpha"),         QStringLiteral("MidAlpha"),      QStringLiteral("PanelAlpha"),
+      QStringLiteral("Title"),        QStringLiteral("GradientStart"),   QStringLiteral("GradientEnd"),
+      QStringLiteral("BgColor"),      QStringLiteral("FontColor"),       QStringLiteral("EventDayColor"),
+      QStringLiteral("LabelColor"),   QStringLiteral("HeaderFontColor"), QStringLiteral("NoteColor"),
+      QStringLiteral("DropColor"),    QStringLiteral("TaskColor"),       QStringLiteral("FontName"),
+      QStringLiteral("BgAlpha"),      QStringLiteral("MidAlpha"),        QStringLiteral("PanelAlpha"),
       QStringLiteral("UseDropShadow")};
   return keys;
 }

@@ -3,19 +3,20 @@
 #include "support/programrun.h"
 #include "support/testutil.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 using Commands = ProgramTest;
 
-const char* const Agenda = "Events for 03/05/2024:\nHoliday\n9:30 AM Dentist\n10:00 AM Standup\n\n"
-                           "Events for 03/06/2024:\n10:00 AM Standup\n\nEvents for 03/07/2024:\n10:00 AM Standup\n\n"
-                           "Tasks\nPay rent (High) due 3/8/2024\nWater plants (Low)\n";
+const char* const Agenda =
+    "Events for 03/05/2024:\nHoliday\n9:30 AM Dentist\n10:00 AM Standup\n\n"
+    "Events for 03/06/2024:\n10:00 AM Standup\n\nEvents for 03/07/2024:\n10:00 AM Standup\n\n"
+    "Tasks\nPay rent (High) due 3/8/2024\nWater plants (Low)\n";
 
 TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhenRefused) {
   Store([](DataFormat& c) {
@@ -37,51 +38,67 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write("not a picture");
   junk.close();
-  const auto print = [](QStringList more) { return QStringList{"print", "--kind", "month", "--start", "2026-01-01"} + more; };
+  const auto print = [](QStringList more) {
+    return QStringList{"print", "--kind", "month", "--start", "2026-01-01"} + more;
+  };
   const auto render = [](QStringList more) { return QStringList{"render", "--out", "@OUT"} + more; };
   const struct {
     QStringList args;  // @DIR is the test's folder; @OUT a file there that must not appear
     int code;
-    const char* err;          // contained in standard error
-    const char* out = "";     // all of standard output
-  } cases[] = {
-      {{"agenda", "--date", "2024-03-05", "--days", "3"}, 0, "", Agenda},
-      {{"agenda", "--date=2024-03-05", "--days=3"}, 0, "", Agenda},  // "--name=value" is "--name value"
-      {{"frobnicate"}, 2, "unknown command"},
-      {{"agenda", "--date", "2024-02-30"}, 2, "usage: orvane agenda [--date YYYY-MM-DD] [--days N]"},
-      {{"agenda", "--date", "3/5/2024"}, 2, "--date"}, {{"agenda", "--date"}, 2, "--date"},
-      {{"agenda", "--days", "seven"}, 2, "--days"}, {{"agenda", "--days", "0"}, 2, "--days"},
-      {{"agenda", "--weeks", "2"}, 2, "--weeks"}, {{"agenda", "tomorrow"}, 2, "tomorrow"},
-      {{"print", "--start", "2026-01-01", "--out", "@OUT"}, 2, "--kind day|week|month|year is required"},
-      {{"print", "--kind", "decade", "--start", "2026-01-01", "--out", "@OUT"}, 2, "not \"decade\""},
-      {{"print", "--kind", "month", "--out", "@OUT"}, 2, "--start YYYY-MM-DD is required"},
-      {{"print", "--kind", "month", "--start", "2026-02-30", "--out", "@OUT"}, 2, "--start wants a date"},
-      {{"print", "--kind", "month", "--start", "1850-01-01", "--out", "@OUT"}, 2, "--start wants a date"},
-      {{"print", "--kind", "year", "--start", "9950-01-01", "--out", "@OUT"}, 2, "before 9900"},
-      {print({"--pages", "0", "--out", "@OUT"}), 2, "--pages wants a whole number from 1 to 100"},
-      {print({"--pages", "101", "--out", "@OUT"}), 2, "not \"101\""},
-      {print({"--pages", "2.5", "--out", "@OUT"}), 2, "--pages wants"},
-      {{"print", "--kind", "week", "--start", "2026-01-01", "--weeks-per-page", "0", "--out", "@OUT"}, 2, "from 1 to 8"},
-      {{"print", "--kind", "week", "--start", "2026-01-01", "--weeks-per-page", "9", "--out", "@OUT"}, 2, "from 1 to 8"},
-      {print({"--weeks-per-page", "2", "--out", "@OUT"}), 2, "for --kind week"},
-      {print({}), 2, "--out FILE.pdf is required"},
-      {print({"--out"}), 2, "--out needs a value"},
-      {print({"--out", "@OUT", "--colour"}), 2, "unknown option --colour"},
-      {print({"--out", "@OUT", "extra"}), 2, "unexpected argument \"extra\""},
-      {print({"--out", "@DIR/none/x.pdf"}), 1, "Cannot write"},
-      {{"render"}, 2, "--out FILE.png is required"},
-      {render({"--now", "tomorrow"}), 2, "--now wants a moment"}, {render({"--big"}), 2, "unknown option --big"},
-      {render({"--scale", "0"}), 2, "--scale wants a whole number from 1 to 4"}, {render({"--scale", "5"}), 2, "not \"5\""},
-      {render({"--scale", "1.5"}), 2, "--scale wants"},
-      {render({"--backdrop", "@DIR/none.png"}), 1, "cannot read the picture"},
-      {render({"--backdrop", "@DIR/junk.png"}), 1, "cannot read the picture"},
-      {{"backup"}, 2, "usage: orvane backup FILE.ovb"}, {{"sync", "a", "b"}, 2, "usage: orvane sync"},
-      {{"restore", "--force", "x"}, 2, "usage: orvane restore"}, {{"export-ics"}, 2, "usage: orvane export-ics"},
-      {{"import-ics", "@DIR/x.ics", "--what"}, 2, "usage: orvane import-ics"},
-      {{"export-ics", "@DIR/no/dir/x.ics"}, 1, ""}, {{"import-ics", "@DIR/none.ics"}, 1, "none.ics"},
-      {{"import-ics", "@DIR/junk.png"}, 1, "not an iCalendar file"}, {{"restore", "@DIR/none.ovb"}, 1, "none.ovb"},
-      {{"lan-sync", "127.0.0.2"}, 2, "--password-file"}, {{"weather", "--zip"}, 2, "usage: orvane weather"},
-      {{"weather"}, 1, "no zip code"}, {{}, 1, "DISPLAY"}};
+    const char* err;       // contained in standard error
+    const char* out = "";  // all of standard output
+  } cases[] = {{{"agenda", "--date", "2024-03-05", "--days", "3"}, 0, "", Agenda},
+               {{"agenda", "--date=2024-03-05", "--days=3"}, 0, "", Agenda},  // "--name=value" is "--name value"
+               {{"frobnicate"}, 2, "unknown command"},
+               {{"agenda", "--date", "2024-02-30"}, 2, "usage: orvane agenda [--date YYYY-MM-DD] [--days N]"},
+               {{"agenda", "--date", "3/5/2024"}, 2, "--date"},
+               {{"agenda", "--date"}, 2, "--date"},
+               {{"agenda", "--days", "seven"}, 2, "--days"},
+               {{"agenda", "--days", "0"}, 2, "--days"},
+               {{"agenda", "--weeks", "2"}, 2, "--weeks"},
+               {{"agenda", "tomorrow"}, 2, "tomorrow"},
+               {{"print", "--start", "2026-01-01", "--out", "@OUT"}, 2, "--kind day|week|month|year is required"},
+               {{"print", "--kind", "decade", "--start", "2026-01-01", "--out", "@OUT"}, 2, "not \"decade\""},
+               {{"print", "--kind", "month", "--out", "@OUT"}, 2, "--start YYYY-MM-DD is required"},
+               {{"print", "--kind", "month", "--start", "2026-02-30", "--out", "@OUT"}, 2, "--start wants a date"},
+               {{"print", "--kind", "month", "--start", "1850-01-01", "--out", "@OUT"}, 2, "--start wants a date"},
+               {{"print", "--kind", "year", "--start", "9950-01-01", "--out", "@OUT"}, 2, "before 9900"},
+               {print({"--pages", "0", "--out", "@OUT"}), 2, "--pages wants a whole number from 1 to 100"},
+               {print({"--pages", "101", "--out", "@OUT"}), 2, "not \"101\""},
+               {print({"--pages", "2.5", "--out", "@OUT"}), 2, "--pages wants"},
+               {{"print", "--kind", "week", "--start", "2026-01-01", "--weeks-per-page", "0", "--out", "@OUT"},
+                2,
+                "from 1 to 8"},
+               {{"print", "--kind", "week", "--start", "2026-01-01", "--weeks-per-page", "9", "--out", "@OUT"},
+                2,
+                "from 1 to 8"},
+               {print({"--weeks-per-page", "2", "--out", "@OUT"}), 2, "for --kind week"},
+               {print({}), 2, "--out FILE.pdf is required"},
+               {print({"--out"}), 2, "--out needs a value"},
+               {print({"--out", "@OUT", "--colour"}), 2, "unknown option --colour"},
+               {print({"--out", "@OUT", "extra"}), 2, "unexpected argument \"extra\""},
+               {print({"--out", "@DIR/none/x.pdf"}), 1, "Cannot write"},
+               {{"render"}, 2, "--out FILE.png is required"},
+               {render({"--now", "tomorrow"}), 2, "--now wants a moment"},
+               {render({"--big"}), 2, "unknown option --big"},
+               {render({"--scale", "0"}), 2, "--scale wants a whole number from 1 to 4"},
+               {render({"--scale", "5"}), 2, "not \"5\""},
+               {render({"--scale", "1.5"}), 2, "--scale wants"},
+               {render({"--backdrop", "@DIR/none.png"}), 1, "cannot read the picture"},
+               {render({"--backdrop", "@DIR/junk.png"}), 1, "cannot read the picture"},
+               {{"backup"}, 2, "usage: orvane backup FILE.ovb"},
+               {{"sync", "a", "b"}, 2, "usage: orvane sync"},
+               {{"restore", "--force", "x"}, 2, "usage: orvane restore"},
+               {{"export-ics"}, 2, "usage: orvane export-ics"},
+               {{"import-ics", "@DIR/x.ics", "--what"}, 2, "usage: orvane import-ics"},
+               {{"export-ics", "@DIR/no/dir/x.ics"}, 1, ""},
+               {{"import-ics", "@DIR/none.ics"}, 1, "none.ics"},
+               {{"import-ics", "@DIR/junk.png"}, 1, "not an iCalendar file"},
+               {{"restore", "@DIR/none.ovb"}, 1, "none.ovb"},
+               {{"lan-sync", "127.0.0.2"}, 2, "--password-file"},
+               {{"weather", "--zip"}, 2, "usage: orvane weather"},
+               {{"weather"}, 1, "no zip code"},
+               {{}, 1, "DISPLAY"}};
   for (const auto& c : cases) {
     QStringList args = c.args;
     args.replaceInStrings(QStringLiteral("@OUT"), File(QStringLiteral("out")));
@@ -108,7 +125,8 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
   EXPECT_TRUE(week.out.endsWith(QStringLiteral("\n\nTasks\n")));
   // Standard output that cannot take the text is a failure, said on standard error; a reader
   // that went away ends the command without a word.
-  const ProgramResult noRoom = Run({"agenda", "--date", "2024-03-05"}, {}, {.inChild = [] { ::dup2(::open("/dev/full", O_WRONLY), 1); }});
+  const ProgramResult noRoom =
+      Run({"agenda", "--date", "2024-03-05"}, {}, {.inChild = [] { ::dup2(::open("/dev/full", O_WRONLY), 1); }});
   EXPECT_EQ(noRoom.code, 1);
   EXPECT_TRUE(noRoom.err.contains(QStringLiteral("cannot write to standard output"))) << noRoom.err.toStdString();
   const ProgramResult gone = Run({"--help"}, {}, {.inChild = [] {
@@ -123,11 +141,13 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
 
 TEST_F(Commands, PrintAndRenderWriteTheirPagesAndPicturesWithoutADisplay) {
   Store([](DataFormat& c) {
-    for (const TDateTime day : {D(2026, 1, 31), D(2026, 2, 14), D(2026, 3, 17)}) AddEvent(c, QStringLiteral("Dentist"), day, EncodeTime(9, 5));
+    for (const TDateTime day : {D(2026, 1, 31), D(2026, 2, 14), D(2026, 3, 17)})
+      AddEvent(c, QStringLiteral("Dentist"), day, EncodeTime(9, 5));
     for (int i = 0; i < 3; ++i) AddEvent(c, QStringLiteral("Event %1").arg(i), D(2024, 3, 15));
   });
   const std::pair<QStringList, int> prints[] = {
-      {{"--kind", "month", "--start", "2026-01-31", "--pages", "3"}, 3}, {{"--kind", "day", "--start", "2026-12-09"}, 1},
+      {{"--kind", "month", "--start", "2026-01-31", "--pages", "3"}, 3},
+      {{"--kind", "day", "--start", "2026-12-09"}, 1},
       {{"--kind", "day", "--start", "2026-12-30", "--pages", "5"}, 5},
       {{"--kind", "week", "--start", "2026-12-09", "--pages", "2", "--weeks-per-page", "2"}, 2},
       {{"--kind", "month", "--start", "2026-12-01", "--pages", "12", "--portrait", "--blank"}, 12},
@@ -174,7 +194,8 @@ TEST_F(Commands, TheCommandLinesOfTheGuideAndTheReadmeWork) {
     // "orvane ..." at the start of a line of the examples (the description follows after a
     // wide gap), and in <code> in running text (cut at a pipe).
     QStringList lines;
-    const QRegularExpression atLineStart(QStringLiteral("^(?:<pre>)?orvane( [^\\n]*)?$"), QRegularExpression::MultilineOption);
+    const QRegularExpression atLineStart(QStringLiteral("^(?:<pre>)?orvane( [^\\n]*)?$"),
+                                         QRegularExpression::MultilineOption);
     for (auto m = atLineStart.globalMatch(text); m.hasNext();) {
       lines << m.next().captured(0).remove(QStringLiteral("<pre>")).split(QStringLiteral("  ")).first().trimmed();
     }
@@ -188,7 +209,8 @@ TEST_F(Commands, TheCommandLinesOfTheGuideAndTheReadmeWork) {
       // Every command named answers its --help.
       const ProgramResult help = Run({words.first(), "--help"});
       EXPECT_EQ(help.code, 0) << document << ": " << line.toStdString();
-      EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: orvane ") + words.first()) || words.first().startsWith(QStringLiteral("--")))
+      EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: orvane ") + words.first()) ||
+                  words.first().startsWith(QStringLiteral("--")))
           << help.out.toStdString();
       // An example without placeholders runs as it stands (but for the ones that wait or need a service).
       if (line.contains(QRegularExpression(QStringLiteral("[A-Z\\[]"))) || words.first() == QStringLiteral("listen") ||
@@ -199,7 +221,9 @@ TEST_F(Commands, TheCommandLinesOfTheGuideAndTheReadmeWork) {
       EXPECT_EQ(r.code, 0) << line.toStdString() << ": " << r.err.toStdString();
       ++examples;
       if (words.first() == QStringLiteral("agenda")) {
-        const int days = words.contains(QStringLiteral("--days")) ? words.at(words.indexOf(QStringLiteral("--days")) + 1).toInt() : 7;
+        const int days = words.contains(QStringLiteral("--days"))
+                             ? words.at(words.indexOf(QStringLiteral("--days")) + 1).toInt()
+                             : 7;
         EXPECT_EQ(r.out.count(QStringLiteral("Events for ")), days) << line.toStdString();
       }
     }

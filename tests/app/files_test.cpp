@@ -4,13 +4,13 @@
 #include "support/programrun.h"
 #include "support/testutil.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -33,16 +33,18 @@ class FileCommands : public ProgramTest {
   // Every event and task of the store as bytes, sorted: equal when both hold the same records.
   QList<QByteArray> Records(const QString& who) {
     QList<QByteArray> records;
-    Load([&](DataFormat& calendar) {
-      for (const TNote& n : calendar.NoteArray) {
-        ByteWriter out(records.emplace_back());
-        WriteNote(n, out);
-      }
-      for (const TToDo& t : calendar.ToDoArray) {
-        ByteWriter out(records.emplace_back());
-        WriteToDo(t, out);
-      }
-    }, who);
+    Load(
+        [&](DataFormat& calendar) {
+          for (const TNote& n : calendar.NoteArray) {
+            ByteWriter out(records.emplace_back());
+            WriteNote(n, out);
+          }
+          for (const TToDo& t : calendar.ToDoArray) {
+            ByteWriter out(records.emplace_back());
+            WriteToDo(t, out);
+          }
+        },
+        who);
     std::sort(records.begin(), records.end());
     return records;
   }
@@ -81,7 +83,8 @@ TEST_F(FileCommands, BackupRestoresIntoAnEmptyStoreAndADamagedFileChangesNothing
   for (const char* command : {"restore", "sync"}) {
     r = Run({command, damaged.fileName()}, "a");
     EXPECT_EQ(r.code, 1) << command;
-    EXPECT_EQ(r.err.trimmed(), QStringLiteral("orvane: Alert: The file is damaged or is not an Orvane file.")) << command;
+    EXPECT_EQ(r.err.trimmed(), QStringLiteral("orvane: Alert: The file is damaged or is not an Orvane file."))
+        << command;
   }
   EXPECT_EQ(QFileInfo(damaged.fileName()).size(), 11);
   EXPECT_EQ(Run({"restore", File("none.ovb")}, "a").code, 1);
@@ -103,7 +106,8 @@ TEST_F(FileCommands, TwoStoresSyncingThroughOneFileConverge) {
 TEST_F(FileCommands, AWriteThatFailsKeepsTheOldFileAndSaysSoAndOnlyRegularFilesAreReadOrReplaced) {
   Store([](DataFormat& c) {
     for (int i = 0; i < 2000; ++i) {
-      AddEvent(c, QStringLiteral("Event number %1, with a title long enough to fill the file").arg(i), D(2024, 3, 1) + i);
+      AddEvent(c, QStringLiteral("Event number %1, with a title long enough to fill the file").arg(i),
+               D(2024, 3, 1) + i);
     }
   });
   // A disk that fills up half way through a write: no file grows past 64 KiB (room for the
@@ -153,25 +157,28 @@ TEST_F(FileCommands, TheyRefuseWhileThePanelRunsWhateverExecutableRunsThem) {
     for (const char* command : {"backup", "restore", "sync", "import-ics"}) {
       const ProgramResult r = Run({command, File("x.ovs")});
       EXPECT_EQ(r.code, 1) << command;
-      EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvane %1: ").arg(QString::fromUtf8(command)))) << r.err.toStdString();
+      EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvane %1: ").arg(QString::fromUtf8(command))))
+          << r.err.toStdString();
     }
   }
   EXPECT_FALSE(QFileInfo::exists(File("x.ovs")));
 }
 
 TEST_F(FileCommands, ExportThenImportIntoAnotherStoreGivesTheSameDays) {
-  Store([](DataFormat& c) {
-    TNote& weekly = AddEvent(c, QStringLiteral("Choir"), D(2024, 3, 5), EncodeTime(19, 0));
-    weekly.EndTime = EncodeTime(21, 0);
-    weekly.RepeatType = 3;
-    weekly.RepeatFrequency = 1;
-    weekly.RepeatTuesday = true;
-    weekly.Exceptions = {D(2024, 3, 12)};
-    AddEvent(c, QStringLiteral("Dentist"), D(2024, 3, 7));
-    TToDo& task = AddTask(c, QStringLiteral("Taxes"));
-    task.Priority = 1;
-    task.DueDate = D(2024, 4, 15);
-  }, {}, "a");
+  Store(
+      [](DataFormat& c) {
+        TNote& weekly = AddEvent(c, QStringLiteral("Choir"), D(2024, 3, 5), EncodeTime(19, 0));
+        weekly.EndTime = EncodeTime(21, 0);
+        weekly.RepeatType = 3;
+        weekly.RepeatFrequency = 1;
+        weekly.RepeatTuesday = true;
+        weekly.Exceptions = {D(2024, 3, 12)};
+        AddEvent(c, QStringLiteral("Dentist"), D(2024, 3, 7));
+        TToDo& task = AddTask(c, QStringLiteral("Taxes"));
+        task.Priority = 1;
+        task.DueDate = D(2024, 4, 15);
+      },
+      {}, "a");
   const QString file = File("out.ics");
   ProgramResult r = Run({"export-ics", file}, "a");
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -179,11 +186,13 @@ TEST_F(FileCommands, ExportThenImportIntoAnotherStoreGivesTheSameDays) {
   // The titles of the events on a day, sorted, and the number of tasks.
   const auto on = [this](TDateTime day, const QString& who) {
     std::pair<QStringList, int> seen;
-    Load([&](DataFormat& calendar) {
-      for (int i : calendar.FindDayEvents(day)) seen.first << calendar.NoteArray[i].Title;
-      seen.first.sort();
-      seen.second = calendar.ToDoCount();
-    }, who);
+    Load(
+        [&](DataFormat& calendar) {
+          for (int i : calendar.FindDayEvents(day)) seen.first << calendar.NoteArray[i].Title;
+          seen.first.sort();
+          seen.second = calendar.ToDoCount();
+        },
+        who);
     return seen;
   };
   r = Run({"import-ics", file}, "b");

@@ -9,8 +9,8 @@
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
-#include <QMenuBar>
 #include <gtest/gtest.h>
+#include <QMenuBar>
 
 namespace {
 
@@ -53,9 +53,9 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   // windows or pages are all there.
   panel.desktop.PopupMenuPopup(panel.desktop.mapToGlobal(QPoint(5, 5)));
   const QStringList hidden = HiddenActions(panel.desktop.PopupMenu->actions());
-  for (const char* name : {"NewItem1", "NewTask1", "PrintCalendarofEvents1", "OpenCalendar1", "OpenToDo1",
-                           "OrvaneHelp1", "AboutOrvane1", "Feedback1", "OrvaneWebsite1", "Options1", "LoadTheme1",
-                           "NetworkItem", "Help1"}) {
+  for (const char* name :
+       {"NewItem1", "NewTask1", "PrintCalendarofEvents1", "OpenCalendar1", "OpenToDo1", "OrvaneHelp1", "AboutOrvane1",
+        "Feedback1", "OrvaneWebsite1", "Options1", "LoadTheme1", "NetworkItem", "Help1"}) {
     EXPECT_FALSE(hidden.contains(QString::fromLatin1(name))) << name;
   }
 

@@ -9,10 +9,10 @@
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <signal.h>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
-#include <signal.h>
 
 namespace {
 
@@ -21,7 +21,8 @@ using ProgramRun = ProgramTest;
 TEST_F(ProgramRun, VersionHelpAndASecondStartLeaveOneCopyRunningAndSignalsEndItCleanly) {
   ProgramResult r = Run({"--version"});
   EXPECT_EQ(r.code, 0);
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Orvane \\d+\\.\\d+\\.\\d+\\.\\d+\\n$")).match(r.out).hasMatch()) << r.out.toStdString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Orvane \\d+\\.\\d+\\.\\d+\\.\\d+\\n$")).match(r.out).hasMatch())
+      << r.out.toStdString();
   r = Run({"--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_TRUE((r.out + r.err).contains(QStringLiteral("orvane --version")));
@@ -30,7 +31,8 @@ TEST_F(ProgramRun, VersionHelpAndASecondStartLeaveOneCopyRunningAndSignalsEndItC
   for (const int signal : {SIGTERM, SIGINT}) {
     QProcess* first = Start({});
     for (int i = 0; i < 600 && !QFileInfo::exists(SingleInstance::ServerName(DatabaseFile())); ++i) QThread::msleep(50);
-    ASSERT_TRUE(QFileInfo::exists(SingleInstance::ServerName(DatabaseFile()))) << first->readAllStandardError().toStdString();
+    ASSERT_TRUE(QFileInfo::exists(SingleInstance::ServerName(DatabaseFile())))
+        << first->readAllStandardError().toStdString();
     if (signal == SIGTERM) {
       const ProgramResult second = Run({});
       EXPECT_EQ(second.code, 0) << second.err.toStdString();
@@ -59,7 +61,8 @@ struct Saving : ::testing::Test {
   void Make(std::unique_ptr<KeyStore> store) {
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
-    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2024, 3, 5, 12, 0)), std::move(scripted), std::move(store));
+    context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2024, 3, 5, 12, 0)), std::move(scripted),
+                                           std::move(store));
   }
   void Change(const QString& title) {
     if (context->calendar().NoteCount() == 0) AddEvent(context->calendar(), title, D(2024, 3, 6));

@@ -39,10 +39,11 @@ TEST_F(Alarms, TheFirstTickReportsAnAlarmOfTheLastFiveSeconds) {
   const int i = AddAlarm(D(2024, 3, 5), EncodeTime(14, 0));
   calendar.NoteArray[i].Start = false;  // an all-day event rings at its alarm time too
   const std::pair<TDateTime, bool> cases[] = {
-      {DT(2024, 3, 5, 13, 59, 58), false}, {DT(2024, 3, 5, 14, 0, 0), true}, {DT(2024, 3, 5, 14, 0, 3), true},
+      {DT(2024, 3, 5, 13, 59, 58), false},        {DT(2024, 3, 5, 14, 0, 0), true},  {DT(2024, 3, 5, 14, 0, 3), true},
       {DT(2024, 3, 5, 14, 0, 4) + Ms(999), true}, {DT(2024, 3, 5, 14, 0, 5), false}, {DT(2024, 3, 6, 14, 0, 3), false}};
   for (const auto& [now, reported] : cases) {
-    EXPECT_EQ(calendar.CheckAlarms(FirstAlarmTick(now), now), reported) << FormatDateTime("hh:nn:ss.zzz", now).toStdString();
+    EXPECT_EQ(calendar.CheckAlarms(FirstAlarmTick(now), now), reported)
+        << FormatDateTime("hh:nn:ss.zzz", now).toStdString();
     EXPECT_EQ(calendar.AlarmEvents, reported ? Events{i} : Events{});
   }
   const int midnight = AddAlarm(D(2024, 3, 6), 0);
@@ -119,9 +120,14 @@ TEST(EventListText, ListsAllDayEventsFirstThenByTime) {
   };
   const Case cases[] = {
       {{{"Dentist", D(2024, 3, 5), EncodeTime(9, 30)}, {"Holiday", D(2024, 3, 5), -1}, {"Tomorrow", D(2024, 3, 6), -1}},
-       D(2024, 3, 5), '/', "Events for 03/05/2024:\r\nHoliday\r\n9:30 AM Dentist"},
+       D(2024, 3, 5),
+       '/',
+       "Events for 03/05/2024:\r\nHoliday\r\n9:30 AM Dentist"},
       {{}, D(2024, 3, 5), '.', "Events for 03.05.2024:\r\nNo events listed."},
-      {{{"Call", D(2024, 12, 24), EncodeTime(13, 5)}}, DT(2024, 12, 24, 6, 0), '/', "Events for 12/24/2024:\r\n1:05 PM Call"},
+      {{{"Call", D(2024, 12, 24), EncodeTime(13, 5)}},
+       DT(2024, 12, 24, 6, 0),
+       '/',
+       "Events for 12/24/2024:\r\n1:05 PM Call"},
       {{{"  padded  ", D(2024, 3, 5), -1}}, D(2024, 3, 5), '/', "Events for 03/05/2024:\r\n  padded"}};
   for (const Case& c : cases) {
     FixedClock clock{DT(2024, 3, 5, 8, 0)};

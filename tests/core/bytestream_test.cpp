@@ -2,9 +2,9 @@
 #include "core/bytestream.h"
 #include "samples.h"
 
+#include <gtest/gtest.h>
 #include <QtEndian>
 #include <cstring>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -23,16 +23,21 @@ struct Bytes {
     b.append(s);
     return *this;
   }
-  template <typename T> Bytes& raw(T v) {
+  template <typename T>
+  Bytes& raw(T v) {
     b.append(reinterpret_cast<const char*>(&v), sizeof v);
     return *this;
   }
 };
 
-template <typename Record> QByteArray Written(const Record& r) {
+template <typename Record>
+QByteArray Written(const Record& r) {
   QByteArray out;
   ByteWriter w(out);
-  if constexpr (std::is_same_v<Record, TNote>) WriteNote(r, w); else WriteToDo(r, w);
+  if constexpr (std::is_same_v<Record, TNote>)
+    WriteNote(r, w);
+  else
+    WriteToDo(r, w);
   return out;
 }
 
@@ -86,9 +91,13 @@ TEST(ByteStream, RecordLayouts) {
 }
 
 TEST(ByteStream, TextIsUtf8OrElseTheOlderCodePage) {
-  const std::pair<QByteArray, QString> cases[] = {
-      {"plain", "plain"}, {"caf\xc3\xa9", "caf\u00e9"}, {"caf\xe9", "caf\u00e9"},
-      {"\x80 \x93x\x94", "\u20ac \u201cx\u201d"}, {"\x81", "\u0081"}, {"\xef\xbb\xbfx", QStringLiteral("\ufeffx")}, {"", ""}};
+  const std::pair<QByteArray, QString> cases[] = {{"plain", "plain"},
+                                                  {"caf\xc3\xa9", "caf\u00e9"},
+                                                  {"caf\xe9", "caf\u00e9"},
+                                                  {"\x80 \x93x\x94", "\u20ac \u201cx\u201d"},
+                                                  {"\x81", "\u0081"},
+                                                  {"\xef\xbb\xbfx", QStringLiteral("\ufeffx")},
+                                                  {"", ""}};
   for (const auto& [bytes, text] : cases) {
     const QByteArray stored = Bytes().str(bytes).b;
     ByteReader in(stored);
@@ -151,7 +160,8 @@ TEST(ByteStream, DamagedBlocksAreRefused) {
       {"NegativeDayNoteCount", EventWith(0, -1)},
       {"DateNotANumber", EventWith(0, 0, std::nan(""))},
       {"DateBeyondTheYear9999", EventWith(0, 0, 1e12)},
-      {"TaskLineCountBeyondTheBytes", Bytes().i32(0).i32(1).str("t").str("").i32(0).u8(0).f64(0).f64(0).f64(0).i32(3).b},
+      {"TaskLineCountBeyondTheBytes",
+       Bytes().i32(0).i32(1).str("t").str("").i32(0).u8(0).f64(0).f64(0).f64(0).i32(3).b},
   };
   CalendarRecords records;
   for (const auto& [name, bytes] : cases) {

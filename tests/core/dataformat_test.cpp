@@ -66,7 +66,8 @@ TEST_F(Calendar, NewRecordsAreStampedAndTheOpenTaskCountFollowsCompletionAndDele
 
 TEST_F(Calendar, TaskOrderFollowsTheDisplayRules) {
   struct Case {
-    std::vector<std::tuple<const char*, int, int, bool>> tasks;  // title, priority, due (days from today; 99 none), done
+    std::vector<std::tuple<const char*, int, int, bool>>
+        tasks;  // title, priority, due (days from today; 99 none), done
     QStringList expected;
   };
   const Case cases[] = {

@@ -29,8 +29,8 @@ class MergeTest : public ::testing::Test {
 
 TEST_F(MergeTest, OnlyAStrictlyLaterCopyWins) {
   // Only the time of day is stamped by the editor, so a later time on an earlier day wins.
-  const std::tuple<double, double, bool> cases[] = {{0.5, 0.6, true}, {0.5, 0.5, false}, {0.6, 0.5, false},
-                                                    {0.25, 45000.75, true}};
+  const std::tuple<double, double, bool> cases[] = {
+      {0.5, 0.6, true}, {0.5, 0.5, false}, {0.6, 0.5, false}, {0.25, 45000.75, true}};
   for (const auto& [existing, incoming, replaced] : cases) {
     calendar_.ClearCalendar();
     TNote mine = Event("Lunch", existing);
@@ -47,13 +47,16 @@ TEST_F(MergeTest, OnlyAStrictlyLaterCopyWins) {
 }
 
 TEST_F(MergeTest, TitleStartAndPatternIdentifyAnEvent) {
-  const std::pair<void (*)(TNote&), bool> cases[] = {
-      {[](TNote&) {}, true},
-      {[](TNote& n) { n.EndDate = 1; n.Notes = "x"; }, true},  // other fields do not count
-      {[](TNote& n) { n.Title = "lunch"; }, false},
-      {[](TNote& n) { n.StartDate += 1; }, false},
-      {[](TNote& n) { n.StartTime += 1.0 / 24; }, false},
-      {[](TNote& n) { n.RepeatType = 1; }, false}};
+  const std::pair<void (*)(TNote&), bool> cases[] = {{[](TNote&) {}, true},
+                                                     {[](TNote& n) {
+                                                        n.EndDate = 1;
+                                                        n.Notes = "x";
+                                                      },
+                                                      true},  // other fields do not count
+                                                     {[](TNote& n) { n.Title = "lunch"; }, false},
+                                                     {[](TNote& n) { n.StartDate += 1; }, false},
+                                                     {[](TNote& n) { n.StartTime += 1.0 / 24; }, false},
+                                                     {[](TNote& n) { n.RepeatType = 1; }, false}};
   for (const auto& [change, matches] : cases) {
     calendar_.ClearCalendar();
     Add(Event("Lunch", 0.1));
@@ -107,10 +110,10 @@ TEST_F(MergeTest, TheOpenTaskCountFollowsTheWinner) {
     double existingStamp;
     int openAfter;
   };
-  const Case cases[] = {{State::None, State::Open, 0, 2},           {State::None, State::Completed, 0, 1},
-                        {State::None, State::Deleted, 0, 1},        {State::Completed, State::Open, 0.4, 2},
-                        {State::Deleted, State::Open, 0.4, 2},      {State::Open, State::Completed, 0.4, 1},
-                        {State::Open, State::Deleted, 0.4, 1},      {State::Completed, State::Open, 0.5, 1},
+  const Case cases[] = {{State::None, State::Open, 0, 2},       {State::None, State::Completed, 0, 1},
+                        {State::None, State::Deleted, 0, 1},    {State::Completed, State::Open, 0.4, 2},
+                        {State::Deleted, State::Open, 0.4, 2},  {State::Open, State::Completed, 0.4, 1},
+                        {State::Open, State::Deleted, 0.4, 1},  {State::Completed, State::Open, 0.5, 1},
                         {State::Open, State::Completed, 0.6, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << int(c.existing) << " " << int(c.incoming) << " " << c.existingStamp);

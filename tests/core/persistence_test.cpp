@@ -58,11 +58,12 @@ TEST_F(Persistence, EveryFieldSurvivesARoundTripInTheDescribedLayout) {
 
   ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\0"));
   EXPECT_EQ(store.GetValueNames(),
-            QStringList({"Title", "Category", "Location", "StartTime", "EndTime", "AlarmTime", "StartDate", "EndDate",
-                         "ModifyDate", "DeleteDate", "Span", "Start", "Alarm", "SpanRange", "RangeType", "RangeCount",
-                         "RepeatType", "RepeatFrequency", "RepeatDay", "RepeatMonth", "RepeatCardinal", "RepeatMonday",
-                         "RepeatTuesday", "RepeatWednesday", "RepeatThursday", "RepeatFriday", "RepeatSaturday",
-                         "RepeatSunday"}));
+            QStringList({"Title",          "Category",       "Location",        "StartTime",       "EndTime",
+                         "AlarmTime",      "StartDate",      "EndDate",         "ModifyDate",      "DeleteDate",
+                         "Span",           "Start",          "Alarm",           "SpanRange",       "RangeType",
+                         "RangeCount",     "RepeatType",     "RepeatFrequency", "RepeatDay",       "RepeatMonth",
+                         "RepeatCardinal", "RepeatMonday",   "RepeatTuesday",   "RepeatWednesday", "RepeatThursday",
+                         "RepeatFriday",   "RepeatSaturday", "RepeatSunday"}));
   EXPECT_EQ(store.GetKeyNames(), QStringList({"Exceptions", "Notes", "RecurNotes"}));
   EXPECT_EQ(store.GetValueType("Span"), KeyStore::ValueType::Integer);
   EXPECT_EQ(store.GetValueType("StartDate"), KeyStore::ValueType::Date);
@@ -110,7 +111,7 @@ TEST_F(Persistence, MissingAndMistypedValuesTakeNeutralDefaults) {
   EXPECT_EQ(n.Title, "odd");
   EXPECT_EQ(n.StartDate, 0);
   EXPECT_EQ(n.RepeatType, 0);
-  EXPECT_TRUE(n.Alarm);  // any value other than 0 reads as true
+  EXPECT_TRUE(n.Alarm);                   // any value other than 0 reads as true
   EXPECT_EQ(n.ModifyDate, clock.Time());  // absent: the time of day of loading
   EXPECT_EQ(n.DeleteDate, 0);
   ASSERT_EQ(cal.ToDoCount(), 1);

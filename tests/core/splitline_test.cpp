@@ -7,7 +7,8 @@
 namespace {
 
 TEST(SplitLine, BreaksAtBlanksAndLineBreaksAndCutsLongWords) {
-  const std::tuple<QString, int, QStringList> rows[] = {  // text, width (10 per character), lines
+  const std::tuple<QString, int, QStringList> rows[] = {
+      // text, width (10 per character), lines
       {"x", 100, {"x"}},
       {"", 100, {}},
       {"one two three", 80, {"one two ", "three"}},  // "one two " is exactly 80 wide

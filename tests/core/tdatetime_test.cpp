@@ -7,9 +7,10 @@
 namespace {
 
 TEST(DateEncoding, EncodesDecodesAndNamesTheWeekday) {
-  const std::tuple<int, int, int, double, int> rows[] = {  // y, m, d, day number, ISO weekday
-      {1899, 12, 30, 0, 6},     {1900, 1, 1, 2, 1},      {2000, 2, 29, 36585, 2},
-      {2024, 1, 1, 45292, 1},   {2024, 2, 29, 45351, 4}, {2026, 12, 31, 46387, 4}};
+  const std::tuple<int, int, int, double, int> rows[] = {// y, m, d, day number, ISO weekday
+                                                         {1899, 12, 30, 0, 6},    {1900, 1, 1, 2, 1},
+                                                         {2000, 2, 29, 36585, 2}, {2024, 1, 1, 45292, 1},
+                                                         {2024, 2, 29, 45351, 4}, {2026, 12, 31, 46387, 4}};
   for (const auto& [year, month, day, serial, iso] : rows) {
     SCOPED_TRACE(serial);
     EXPECT_EQ(EncodeDate(year, month, day), serial);
@@ -46,12 +47,22 @@ TEST(MonthArithmetic, KeepsTheDayOrTakesTheMonthsLast) {
 
 // Tuesday 5 March 2024 at 9:05:07.042 unless a row says another time.
 TEST(Formatting, WritesEachToken) {
-  const std::tuple<const char*, const char*, TDateTime> rows[] = {
-      {"m/d/yy", "3/5/24", 0}, {"mm/dd/yyyy", "03/05/2024", 0}, {"dddd, mmmm d", "Tuesday, March 5", 0},
-      {"ddd mmm", "Tue Mar", 0}, {"h:nn AM/PM", "9:05 AM", 0}, {"h:nn AM/PM", "9:30 PM", DT(2024, 3, 5, 21, 30)},
-      {"h:nn AM/PM", "12:00 AM", D(2024, 3, 5)}, {"h:nn AM/PM", "12:00 PM", DT(2024, 3, 5, 12, 0)},
-      {"hh:nn:ss", "09:05:07", 0}, {"h:mm", "9:05", 0}, {"zzz", "042", 0}, {"h am/pm", "9 am", 0}, {"hA/P", "9A", 0},
-      {"'Due 'm/d", "Due 3/5", 0}, {"\"day\" d", "day 5", 0}, {"ddddd", "3/5/2024", 0}};
+  const std::tuple<const char*, const char*, TDateTime> rows[] = {{"m/d/yy", "3/5/24", 0},
+                                                                  {"mm/dd/yyyy", "03/05/2024", 0},
+                                                                  {"dddd, mmmm d", "Tuesday, March 5", 0},
+                                                                  {"ddd mmm", "Tue Mar", 0},
+                                                                  {"h:nn AM/PM", "9:05 AM", 0},
+                                                                  {"h:nn AM/PM", "9:30 PM", DT(2024, 3, 5, 21, 30)},
+                                                                  {"h:nn AM/PM", "12:00 AM", D(2024, 3, 5)},
+                                                                  {"h:nn AM/PM", "12:00 PM", DT(2024, 3, 5, 12, 0)},
+                                                                  {"hh:nn:ss", "09:05:07", 0},
+                                                                  {"h:mm", "9:05", 0},
+                                                                  {"zzz", "042", 0},
+                                                                  {"h am/pm", "9 am", 0},
+                                                                  {"hA/P", "9A", 0},
+                                                                  {"'Due 'm/d", "Due 3/5", 0},
+                                                                  {"\"day\" d", "day 5", 0},
+                                                                  {"ddddd", "3/5/2024", 0}};
   for (const auto& [format, expected, moment] : rows) {
     EXPECT_EQ(FormatDateTime(format, moment ? moment : DT(2024, 3, 5, 9, 5, 7) + 42 / MSecsPerDay), expected) << format;
   }

@@ -1,12 +1,12 @@
 // Whole-file writes on a disk that fills up half way: the old file stays whole.
 #include "core/wholefile.h"
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
-#include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 

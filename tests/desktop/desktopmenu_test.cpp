@@ -15,9 +15,9 @@ TEST_F(DesktopMenuTest, ARightClickOffersWhatItsPlaceAllows) {
   ctx.calendar().AddDayNote(series, QStringLiteral("Room 4"), Today());
   AddTask(ctx.calendar(), QStringLiteral("Renew passport"));
   // Items that depend on where the press was; the rest of the menu is always there.
-  const char* const placeItems[] = {"ViewItem1",      "DeleteItem1", "AddNote1",    "RemoveNotes1",
-                                    "ViewNotes1",     "Exception1",  "MarkCompleted1", "ViewTask1",
-                                    "DeleteItem2",    "Events1",     "CalYear1",    "ViewForecast1"};
+  const char* const placeItems[] = {"ViewItem1",   "DeleteItem1", "AddNote1",       "RemoveNotes1",
+                                    "ViewNotes1",  "Exception1",  "MarkCompleted1", "ViewTask1",
+                                    "DeleteItem2", "Events1",     "CalYear1",       "ViewForecast1"};
   const std::pair<QPoint, QStringList> cases[] = {
       {RowPoint('N', plain), {"ViewItem1", "DeleteItem1", "AddNote1", "ViewNotes1", "ViewForecast1"}},
       {RowPoint('N', series),
@@ -38,7 +38,8 @@ TEST_F(DesktopMenuTest, ARightClickOffersWhatItsPlaceAllows) {
     EXPECT_EQ(shown, expected) << where.x() << "," << where.y();
   }
   // The forecast entry: for today and the nine days after.
-  const std::pair<int, const char*> forecasts[] = {{0, "View Weather"}, {9, "View Forecast"}, {10, nullptr}, {-1, nullptr}};
+  const std::pair<int, const char*> forecasts[] = {
+      {0, "View Weather"}, {9, "View Forecast"}, {10, nullptr}, {-1, nullptr}};
   for (const auto& [days, caption] : forecasts) {
     RightClick(DayPoint(Today() + days));
     EXPECT_EQ(Shown("ViewForecast1"), caption != nullptr) << days;
@@ -56,7 +57,8 @@ TEST_F(DesktopMenuTest, ItemsOfWindowsNotInThisRunAreHidden) {
                            "Options1", "LoadTheme1", "NetworkItem", "Restore1"}) {
     EXPECT_FALSE(Shown(item)) << item;
   }
-  for (const char* item : {"FileSyncItem", "BackupItem", "Refresh1", "Hide1", "Exit1"}) EXPECT_TRUE(Shown(item)) << item;
+  for (const char* item : {"FileSyncItem", "BackupItem", "Refresh1", "Hide1", "Exit1"})
+    EXPECT_TRUE(Shown(item)) << item;
   ctx.context->windows().ShowNetwork = [] {};
   RightClick(RowPoint(' ', -1, Today()));
   EXPECT_TRUE(Shown("NetworkItem"));
@@ -157,7 +159,8 @@ TEST_F(DesktopMenuTest, WeatherRowsOpenThePageOnceByClickOrByDoubleClick) {
   ctx.display().WeatherDouble = false;
   DoubleClick(rows);
   ASSERT_EQ(shell.opened.size(), 1u) << "one page for a double click";
-  EXPECT_EQ(shell.opened[0].toString(), QStringLiteral("https://www.weather.gov/total_forecast/citysearch.php?search=10001"));
+  EXPECT_EQ(shell.opened[0].toString(),
+            QStringLiteral("https://www.weather.gov/total_forecast/citysearch.php?search=10001"));
   ctx.display().WeatherDouble = true;
   Click(rows);
   EXPECT_EQ(shell.opened.size(), 1u);
@@ -238,7 +241,8 @@ TEST_F(DesktopMenuTest, RestoreAsksFirstAndReplacesTheCalendar) {
     ctx.dialogs->AnswerMessage(answer);
     Panel().RestoreItem->trigger();
   }
-  EXPECT_EQ(ctx.dialogs->LastText(), QStringLiteral("Restoring will erase all data in Orvane - do you want to continue?"));
+  EXPECT_EQ(ctx.dialogs->LastText(),
+            QStringLiteral("Restoring will erase all data in Orvane - do you want to continue?"));
   ASSERT_EQ(ctx.calendar().NoteCount(), 1);
   EXPECT_EQ(ctx.calendar().NoteArray[0].Title, QStringLiteral("Kept"));
 }

@@ -12,9 +12,9 @@
 #include "support/fakeservices.h"
 #include "support/recordingshell.h"
 
+#include <gtest/gtest.h>
 #include <QMenu>
 #include <QTest>
-#include <gtest/gtest.h>
 
 class DesktopMenuTest : public ::testing::Test {
  public:
@@ -35,7 +35,9 @@ class DesktopMenuTest : public ::testing::Test {
     ctx.context->SetWeather(&weather);
     // Each hook logs its name and its argument: a row's index, or a date's day number.
     const auto log = [this](const char* what) {
-      return [this, what](auto... arg) { opened << QStringList{what, QString::number(static_cast<int>(arg))...}.join(' '); };
+      return [this, what](auto... arg) {
+        opened << QStringList{what, QString::number(static_cast<int>(arg))...}.join(' ');
+      };
     };
     AppWindows& w = ctx.context->windows();
     w.NewEvent = log("NewEvent"), w.ViewEvent = log("ViewEvent"), w.ViewTask = log("ViewTask");

@@ -8,13 +8,13 @@
 #include "platform/sound.h"
 #include "settings/settings.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 

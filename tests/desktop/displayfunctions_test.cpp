@@ -3,13 +3,13 @@
 // display settings it paints from, as read from the settings store.
 
 #include "desktop/displayfunctions.h"
-#include "settings/displaysettings.h"
 #include "panelfixture.h"
+#include "settings/displaysettings.h"
 #include "settings/settings.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QPainter>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -147,7 +147,7 @@ TEST(DayList, AllDayEventsFirstThenByTimeWithTheNoteFlag) {
   DisplayFunctions painter(cal, *ctx.clock, s);
   const QImage picture = Paint(painter);
   // Title, day header, the three events, "Tasks".
-  const std::vector<THitRow> expected = {{day, 0, ' '},    {day, 0, ' '}, {day, holiday, 'N'},
+  const std::vector<THitRow> expected = {{day, 0, ' '},       {day, 0, ' '},    {day, holiday, 'N'},
                                          {day, dentist, 'N'}, {day, call, 'N'}, {now, 0, ' '}};
   EXPECT_EQ(painter.HitRows, expected);
   EXPECT_EQ(painter.Marks.TasksTop, 5 * 24);
@@ -222,8 +222,10 @@ TEST(LoadDisplaySettings, ReadsTypedValuesAndBringsValuesOutOfRangeIn) {
   EXPECT_EQ(d.BgAlpha, 255);
   EXPECT_EQ(d.MidAlpha, 0);
   const std::tuple<const char*, const char*, int DisplaySettings::*, int> cases[] = {
-      {"GradientHeight", "5000", &DisplaySettings::GradientHeight, 200}, {"Width", "10", &DisplaySettings::Width, 100},
-      {"DisplayDays", "-3", &DisplaySettings::DisplayDays, 0}, {"MaxHeight", "0", &DisplaySettings::MaxHeight, 2}};
+      {"GradientHeight", "5000", &DisplaySettings::GradientHeight, 200},
+      {"Width", "10", &DisplaySettings::Width, 100},
+      {"DisplayDays", "-3", &DisplaySettings::DisplayDays, 0},
+      {"MaxHeight", "0", &DisplaySettings::MaxHeight, 2}};
   for (const auto& [key, value, field, expected] : cases) {
     settings.SetSetting(QLatin1String(key), QLatin1String(value));
     LoadDisplaySettings(settings, d);

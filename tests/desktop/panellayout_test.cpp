@@ -40,13 +40,13 @@ TEST(ContentHeight, CountsTheRowsOfEveryShownSection) {
     PanelCounts counts;
     int rows;
   } cases[] = {
-      {"T", {}, 2},                          // the Tasks header stays without open tasks
-      {"P", {}, 1},                          // small months only beside the month
-      {"w", {{}, 0, 5}, 1},                  // no weather rows without the current conditions
-      {"E", {{0, 0, 0}, 0, 0}, 1},           // empty days take no room,
-      {"EA", {{0, 0, 0}, 0, 0}, 2},          // but today when it is always shown
-      {"E", {{2, 0, 3}, 0, 0}, 8},           // a header row for each day with events
-      {"E", {{0, 0, 0, 4}, 0, 0}, 1},        // days past DisplayDays are not shown
+      {"T", {}, 2},                    // the Tasks header stays without open tasks
+      {"P", {}, 1},                    // small months only beside the month
+      {"w", {{}, 0, 5}, 1},            // no weather rows without the current conditions
+      {"E", {{0, 0, 0}, 0, 0}, 1},     // empty days take no room,
+      {"EA", {{0, 0, 0}, 0, 0}, 2},    // but today when it is always shown
+      {"E", {{2, 0, 3}, 0, 0}, 8},     // a header row for each day with events
+      {"E", {{0, 0, 0, 4}, 0, 0}, 1},  // days past DisplayDays are not shown
       {"EATCNQI", {{1, 2, 0}, 2, 0}, 1 + 5 + 3 + 5 + 12 + 6},
       {"W", {{}, 0, 5}, 6},
   };
@@ -80,8 +80,11 @@ TEST(GradientColumns, StepFromOneStepInRoundHalvesToEvenAndKeepChannelsInAByte) 
     quint32 expected;
   } cases[] = {
       {0, 0xC8, 100, 49, 100},  // red 0 -> 200 in steps of 2, from one step in
-      {0, 0x00FF00, 220, -1, 0x00FF00}, {0xFF0000, 0, 220, -1, 0},  // the last column stays within a byte
-      {0, 0x010000, 2, 0, 0},  {0, 0x010000, 2, 2, 0x020000}, {0, 2, 2, 1, 2},  // halves to even
+      {0, 0x00FF00, 220, -1, 0x00FF00},
+      {0xFF0000, 0, 220, -1, 0},  // the last column stays within a byte
+      {0, 0x010000, 2, 0, 0},
+      {0, 0x010000, 2, 2, 0x020000},
+      {0, 2, 2, 1, 2},   // halves to even
       {1, 1, 50, 0, 0},  // the colour key is drawn black
   };
   for (const auto& c : cases) {
@@ -117,12 +120,17 @@ TEST(CalendarDateAt, FindsTheCellUnderThePoint) {
     int x, y;  // y below the calendar's top
     TDateTime expected;
   } cases[] = {
-      {5 * 30 + 3, 2 * R + 1, D(2024, 3, 1)}, {0, 3 * R, D(2024, 3, 3)},      {0, 8 * R - 1, D(2024, 3, 31)},
-      {0, 2 * R, now},                         {210, 4 * R, D(2024, 3, 16)},  // past the right edge: last column
-      {20, 8 * R + 3, now},                    // the small months' title row
-      {4 * 14, 9 * R, D(2024, 2, 1)},          {4 * 14 + 2, 9 * R + 4 * (R / 2), D(2024, 2, 29)},
-      {7 * 14, 9 * R, D(2024, 3, 15)},         {9 * 14, 9 * R + 1, D(2024, 4, 1)},
-      {9 * 14, 14 * R, now},                   // below the small months
+      {5 * 30 + 3, 2 * R + 1, D(2024, 3, 1)},
+      {0, 3 * R, D(2024, 3, 3)},
+      {0, 8 * R - 1, D(2024, 3, 31)},
+      {0, 2 * R, now},
+      {210, 4 * R, D(2024, 3, 16)},  // past the right edge: last column
+      {20, 8 * R + 3, now},          // the small months' title row
+      {4 * 14, 9 * R, D(2024, 2, 1)},
+      {4 * 14 + 2, 9 * R + 4 * (R / 2), D(2024, 2, 29)},
+      {7 * 14, 9 * R, D(2024, 3, 15)},
+      {9 * 14, 9 * R + 1, D(2024, 4, 1)},
+      {9 * 14, 14 * R, now},  // below the small months
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CalendarDateAt(c.x, g.calendarTop + c.y, g, cells, side, now), c.expected) << c.x << "," << c.y;
@@ -158,8 +166,8 @@ TEST(Docking, DocksWithinARowOfTheEdgesAndShowsAgainOnThemInsideTheWorkArea) {
 // the edges a drag there does not reach.
 TEST(WindowEdges, SnapSizeLimitsAndZones) {
   const QRect work(0, 0, 1000, 800);
-  const std::pair<QPoint, QPoint> snaps[] = {{{18, 200}, {0, 200}}, {{19, 19}, {19, 19}}, {{782, 200}, {800, 200}},
-                                             {{900, 700}, {800, 500}}};
+  const std::pair<QPoint, QPoint> snaps[] = {
+      {{18, 200}, {0, 200}}, {{19, 19}, {19, 19}}, {{782, 200}, {800, 200}}, {{900, 700}, {800, 500}}};
   for (const auto& [proposed, expected] : snaps) {
     EXPECT_EQ(SnapToWorkArea(QRect(proposed, QSize(200, 300)), work, R).topLeft(), expected) << proposed.x();
   }
@@ -173,10 +181,10 @@ TEST(WindowEdges, SnapSizeLimitsAndZones) {
   EXPECT_EQ(std::tuple(out.height, out.maxHeight), std::tuple(310, 800 / R)) << "room for all the content";
   out = FormCanResize({QSize(240, 215), work.size(), R, false, false, 300});
   EXPECT_EQ(std::tuple(out.accepted, out.height, out.maxHeight), std::tuple(true, 215, -1));
-  const std::pair<QPoint, HitZone> zones[] = {
-      {{100, 3}, HitZone::Top},       {{2, 2}, HitZone::TopLeft},       {{198, 1}, HitZone::TopRight},
-      {{197, 150}, HitZone::Right},   {{100, 297}, HitZone::Bottom},    {{199, 299}, HitZone::BottomRight},
-      {{0, 299}, HitZone::BottomLeft}};
+  const std::pair<QPoint, HitZone> zones[] = {{{100, 3}, HitZone::Top},       {{2, 2}, HitZone::TopLeft},
+                                              {{198, 1}, HitZone::TopRight},  {{197, 150}, HitZone::Right},
+                                              {{100, 297}, HitZone::Bottom},  {{199, 299}, HitZone::BottomRight},
+                                              {{0, 299}, HitZone::BottomLeft}};
   for (const auto& [at, zone] : zones) EXPECT_EQ(PanelHitZone(at.x(), at.y(), 0, QSize(200, 300), R), zone) << at.x();
   // Scrolled: the title row is gone, the edges stay (edges of R div 5 = 4 pixels).
   EXPECT_EQ(PanelHitZone(100, 10, 40, QSize(200, 300), R), HitZone::Client);

@@ -9,8 +9,8 @@
 #include "settings/themefiles.h"
 #include "support/screenshot.h"
 
-#include <QPlainTextEdit>
 #include <gtest/gtest.h>
+#include <QPlainTextEdit>
 
 namespace {
 
@@ -89,8 +89,8 @@ TEST_P(PanelScreenshot, Picture) {
   // At twice the scale the same layout at twice the pixels: the gradient bars of the title
   // row, the tasks and the month are where the picture at 100% has them.
   const LayoutMarks& marks = window.painter().Marks;
-  for (const QPoint at : {QPoint(once.width() - 4, 3), QPoint(once.width() - 4, marks.TasksTop + 3),
-                          QPoint(6, marks.CalendarTop + 3)}) {
+  for (const QPoint at :
+       {QPoint(once.width() - 4, 3), QPoint(once.width() - 4, marks.TasksTop + 3), QPoint(6, marks.CalendarTop + 3)}) {
     const QColor a = once.pixelColor(at), b = picture.pixelColor(at * shot.scale + QPoint(1, 1) * (shot.scale - 1));
     EXPECT_LE(std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}),
               24)

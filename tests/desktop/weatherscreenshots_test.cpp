@@ -27,9 +27,20 @@ TEST_P(WeatherScreenshot, RoomRowsAndPicture) {
   FixedScreens screens;
   SilentSound sound;
   PainterStartup(*ctx.context);
-  TWeatherReport r{.Loading = false, .CurrentValid = true, .Temperature = "43", .High = "48", .Low = "31",
-                   .Conditions = "Partly Cloudy", .Humidity = "62", .UVIndex = "2 Low", .Wind = "Wind: NW at 12 mph",
-                   .Pressure = "30.12", .PressureTrend = "down", .TempUnit = "°F", .PressureUnit = " In.", .Forecast = {}};
+  TWeatherReport r{.Loading = false,
+                   .CurrentValid = true,
+                   .Temperature = "43",
+                   .High = "48",
+                   .Low = "31",
+                   .Conditions = "Partly Cloudy",
+                   .Humidity = "62",
+                   .UVIndex = "2 Low",
+                   .Wind = "Wind: NW at 12 mph",
+                   .Pressure = "30.12",
+                   .PressureTrend = "down",
+                   .TempUnit = "°F",
+                   .PressureUnit = " In.",
+                   .Forecast = {}};
   GetParam().change(r);
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.KeepsQuickNotesFile = false;
@@ -55,8 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StateCase{"loaded", [](TWeatherReport&) {}, 5, false, "xxxxx"},
         StateCase{"alert_two_part_wind",
-                  [](TWeatherReport& r) { r.SevereAlert = true, r.Wind = "Wind: NW 18 mph <br> gusts 31 mph"; }, 7, true,
-                  "xxxxxxx"},
+                  [](TWeatherReport& r) { r.SevereAlert = true, r.Wind = "Wind: NW 18 mph <br> gusts 31 mph"; }, 7,
+                  true, "xxxxxxx"},
         // An unclosed tag leaves the second wind row empty rather than show the markup.
         StateCase{"unclosed_wind_tag", [](TWeatherReport& r) { r.Wind = "Wind: Calm <br"; }, 6, false, "xxxxx."},
         StateCase{"loading", [](TWeatherReport& r) { r = TWeatherReport(); }, 1, false, "x"},
@@ -68,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The corner the arrow's three strokes share is its tip; only "up" and "down" tilt it.
 TEST(TrendArrow, PointsTheWayThePressureGoes) {
-  const std::pair<const char*, QPoint> cases[] = {{"up", {50, 44}}, {"down", {50, 56}}, {"", {56, 50}}, {"Up", {56, 50}}};
+  const std::pair<const char*, QPoint> cases[] = {
+      {"up", {50, 44}}, {"down", {50, 56}}, {"", {56, 50}}, {"Up", {56, 50}}};
   for (const auto& [trend, tip] : cases)
     for (const QLine& line : TrendArrowLines(50, 50, 6, PressureTrendDirection(QString::fromLatin1(trend))))
       EXPECT_TRUE(line.p1() == tip || line.p2() == tip) << trend;

@@ -9,10 +9,10 @@
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 

@@ -28,9 +28,9 @@ TEST_F(EditorTest, EveryWindowOpensInsideTheAvailableArea) {
   SilentSound sound;
   T_Options options(*context, sound);
   const std::pair<QWidget*, std::function<void()>> windows[] = {
-      {&month, [&] { month.show(); }},  {&print, [&] { print.ShowForDate(D(2026, 12, 2)); }},
-      {&todo, [&] { todo.show(); }},    {&task, [&] { task.Open(); }},
-      {&note, [&] { note.show(); }},    {&themes, [&] { themes.show(); }},
+      {&month, [&] { month.show(); }},    {&print, [&] { print.ShowForDate(D(2026, 12, 2)); }},
+      {&todo, [&] { todo.show(); }},      {&task, [&] { task.Open(); }},
+      {&note, [&] { note.show(); }},      {&themes, [&] { themes.show(); }},
       {&options, [&] { options.Open(); }}};
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   for (const auto& [window, open] : windows) {

@@ -1,10 +1,11 @@
 // The month window: the grid a month fills, moving between months and years, the day lists,
 // the context menu's rules and commands, keys, drops between days, and refreshing after
 // changes made elsewhere.
-#include "editorfixture.h"
 #include "editors/mainform.h"
+#include "editorfixture.h"
 #include "editors/noteform.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -13,7 +14,6 @@
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,7 +22,9 @@ class MainFormTest : public EditorTest {
   MainFormTest() {
     AppWindows& w = context->windows();
     w.NewEvent = [this](TDateTime date) { opened << QStringLiteral("new %1").arg(date); };
-    w.NewEventTitled = [this](TDateTime date, const QString& t) { opened << QStringLiteral("new %1 %2").arg(date).arg(t); };
+    w.NewEventTitled = [this](TDateTime date, const QString& t) {
+      opened << QStringLiteral("new %1 %2").arg(date).arg(t);
+    };
     w.ViewEvent = [this](int index) { opened << QStringLiteral("view %1").arg(index); };
     w.RepaintDesktop = [this] { ++repaints; };
     main = std::make_unique<T_Main>(*context);
@@ -33,7 +35,8 @@ class MainFormTest : public EditorTest {
   ~MainFormTest() override { main->hide(); }
 
   int AddEvent(const QString& title, TDateTime date, int hour = -1, int minute = 0) {
-    return EditorTest::AddEvent(date, title, hour < 0 ? std::nullopt : std::optional<TDateTime>(EncodeTime(hour, minute)));
+    return EditorTest::AddEvent(date, title,
+                                hour < 0 ? std::nullopt : std::optional<TDateTime>(EncodeTime(hour, minute)));
   }
   int CellOf(TDateTime date) const {
     for (int i = 0; i < T_Main::CellCount; ++i)
@@ -86,11 +89,11 @@ TEST_F(MainFormTest, FebruaryStartingOnSundayFillsFourRowsAndTheLastTwoShowMarch
 // Stepping by month or year keeps the day of the month where it exists.
 TEST_F(MainFormTest, NavigationKeepsTheDayOfMonthWhereItExists) {
   const std::tuple<TDateTime, const char*, TDateTime> rows[] = {
-      {D(2026, 3, 31), "PrevMonth", D(2026, 2, 28)}, {D(2026, 1, 31), "NextMonth", D(2026, 2, 28)},
-      {D(2026, 3, 15), "PrevMonth", D(2026, 2, 15)}, {D(2027, 1, 31), "PrevMonth", D(2026, 12, 31)},
+      {D(2026, 3, 31), "PrevMonth", D(2026, 2, 28)},  {D(2026, 1, 31), "NextMonth", D(2026, 2, 28)},
+      {D(2026, 3, 15), "PrevMonth", D(2026, 2, 15)},  {D(2027, 1, 31), "PrevMonth", D(2026, 12, 31)},
       {D(2026, 12, 15), "NextMonth", D(2027, 1, 15)}, {D(2024, 2, 29), "NextYear", D(2025, 2, 28)},
-      {D(2024, 2, 29), "PrevYear", D(2023, 3, 1)},   {D(2024, 1, 10), "NextYear", D(2025, 1, 10)},
-      {D(2025, 2, 28), "PrevYear", D(2024, 2, 28)},  {D(2030, 6, 6), "ThisMonth", D(2026, 12, 2)}};
+      {D(2024, 2, 29), "PrevYear", D(2023, 3, 1)},    {D(2024, 1, 10), "NextYear", D(2025, 1, 10)},
+      {D(2025, 2, 28), "PrevYear", D(2024, 2, 28)},   {D(2030, 6, 6), "ThisMonth", D(2026, 12, 2)}};
   for (const auto& [from, button, to] : rows) {
     main->FillMonth(from);
     main->findChild<QToolButton*>(QLatin1String(button))->click();
@@ -175,16 +178,18 @@ TEST_F(MainFormTest, TypingPressingAndDoubleClickingOpenTheEditor) {
   QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   EXPECT_EQ(main->SelectedDate(), D(2026, 12, 9));
-  QTest::mouseDClick(viewport, Qt::LeftButton, {}, List(D(2026, 12, 9))->visualItemRect(List(D(2026, 12, 9))->item(0)).center());
-  EXPECT_EQ(opened, (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)), QStringLiteral("new %1 7").arg(D(2026, 12, 8)),
-                                 QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));
+  QTest::mouseDClick(viewport, Qt::LeftButton, {},
+                     List(D(2026, 12, 9))->visualItemRect(List(D(2026, 12, 9))->item(0)).center());
+  EXPECT_EQ(opened,
+            (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)), QStringLiteral("new %1 7").arg(D(2026, 12, 8)),
+                         QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));
 }
 
 // A weekly occurrence dropped on another day moves there (or, with Ctrl, is copied); the
 // series stays, and what the lists show is what the calendar holds.
 TEST_F(MainFormTest, DropMovesOrCopiesTheOccurrence) {
-  for (const auto& [copy, target, onMonday] : {std::tuple{false, D(2026, 12, 15), false}, {true, D(2026, 12, 15), true},
-                                               {false, D(2026, 12, 14), true}}) {
+  for (const auto& [copy, target, onMonday] :
+       {std::tuple{false, D(2026, 12, 15), false}, {true, D(2026, 12, 15), true}, {false, D(2026, 12, 14), true}}) {
     calendar().ClearCalendar();
     AddWeekly(QStringLiteral("Yoga"));
     main->FillMonth(D(2026, 12, 14));

@@ -1,7 +1,7 @@
 // The event editor driven as a user drives it: the Details page, the field checks, Save and
 // Cancel, the per-date notes, and the "Recurrence" page with its patterns, range and exceptions.
-#include "editorfixture.h"
 #include "editors/noteform.h"
+#include "editorfixture.h"
 #include "editors/recurrencepage.h"
 #include "editors/updownedit.h"
 
@@ -9,8 +9,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -64,7 +64,8 @@ class NoteForm : public EditorTest {
   void PickException(QDate date) { emit page->ExceptionPicker->calendarWidget()->clicked(date); }
   QList<TDateTime> ListedExceptions() const {
     QList<TDateTime> dates;
-    for (int r = 0; r < page->ExceptionList->count(); ++r) dates << page->ExceptionList->item(r)->data(Qt::UserRole).toDouble();
+    for (int r = 0; r < page->ExceptionList->count(); ++r)
+      dates << page->ExceptionList->item(r)->data(Qt::UserRole).toDouble();
     return dates;
   }
 
@@ -75,9 +76,10 @@ class NoteForm : public EditorTest {
 // --- Preparing the editor.
 
 TEST_F(NoteForm, NewEventStartsOnTheNextHourForAnHour) {
-  const std::pair<TDateTime, const char*> rows[] = {
-      {EncodeTime(11, 20), "11:00 AM-12:00 PM"}, {EncodeTime(12, 5), "12:00 PM-1:00 PM"},
-      {EncodeTime(0, 30), "12:00 AM-1:00 AM"},   {EncodeTime(23, 10), "11:00 PM-12:00 AM"}};
+  const std::pair<TDateTime, const char*> rows[] = {{EncodeTime(11, 20), "11:00 AM-12:00 PM"},
+                                                    {EncodeTime(12, 5), "12:00 PM-1:00 PM"},
+                                                    {EncodeTime(0, 30), "12:00 AM-1:00 AM"},
+                                                    {EncodeTime(23, 10), "11:00 PM-12:00 AM"}};
   for (const auto& [now, shown] : rows) {
     clock->Set(D(2026, 12, 2) + now);
     form->NewNote(D(2026, 12, 9));
@@ -142,8 +144,10 @@ TEST_F(NoteForm, ViewNoteShowsTheStoredEventAndSavesItUnchanged) {
   form->ViewNote(i);
   EXPECT_EQ(form->EditIndex(), i);
   const std::pair<QString, const char*> shown[] = {
-      {form->windowTitle(), "View/Edit Event"}, {form->Title->text(), "Dentist"},
-      {form->CategorySelect->currentText(), "Work"}, {form->LocationDisplay->text(), "Room 4"},
+      {form->windowTitle(), "View/Edit Event"},
+      {form->Title->text(), "Dentist"},
+      {form->CategorySelect->currentText(), "Work"},
+      {form->LocationDisplay->text(), "Room 4"},
       {form->NotesMemo->toPlainText(), "line one\nline two"},
       {Time(form->StartHour, form->StartMin, form->S_SelectAMPM), "2:05 PM"},
       {Time(form->EndHour, form->EndMin, form->E_SelectAMPM), "12:00 PM"},
@@ -173,7 +177,7 @@ TEST_F(NoteForm, LeftTimeFieldsAreNormalisedOrReported) {
     const char* half;
     const char* message;
   };
-  const Row rows[] = {{false, 1, "0", "12", "AM", nullptr}, {false, 0, "15", "3", "PM", nullptr},
+  const Row rows[] = {{false, 1, "0", "12", "AM", nullptr},  {false, 0, "15", "3", "PM", nullptr},
                       {false, 0, "24", "12", "PM", nullptr}, {false, 1, "7", "7", "PM", nullptr},
                       {false, 0, "25", "2", "PM", BadHour},  {false, 0, "", "2", "PM", BadHour},
                       {true, 0, "59", "59", "AM", nullptr},  {true, 0, "60", "00", "AM", BadMinute}};
@@ -339,7 +343,8 @@ TEST_F(NoteForm, SaveRefusedChangesNothing) {
       form->SaveButtonClick();
       ASSERT_EQ(dialogs->asked().size(), asked + 1);
       EXPECT_EQ(dialogs->asked().back().text, QString::fromLatin1(r.message));
-      EXPECT_EQ(dialogs->asked().back().caption, r.field == std::string("Title") ? QStringLiteral("Alert") : InvalidEntry);
+      EXPECT_EQ(dialogs->asked().back().caption,
+                r.field == std::string("Title") ? QStringLiteral("Alert") : InvalidEntry);
       EXPECT_EQ(calendar().NoteCount(), count);
       EXPECT_EQ(note(stored), before);
       EXPECT_TRUE(form->isVisible());
@@ -455,26 +460,73 @@ TEST_F(NoteForm, EachPatternSavesFindsAndShowsAgain) {
   };
   const Row rows[] = {
       {"OneTime", [](RP&) {}, 0, 1, 30, 12, 5, {Start}, {Start + 1}},
-      {"DailyEveryThreeDays", [](RP& p) { Click(p.DailyButton), Type(p.DailyXDays, QStringLiteral("3")); }, 1, 3, -1, -1,
-       -1, {D(2027, 1, 2)}, {D(2027, 1, 1)}},
-      {"DailyEveryWeekday", [](RP& p) { Click(p.DailyButton), Click(p.DailyWeekdayButton); }, 2, 1, -1, -1, -1,
-       {D(2027, 1, 4)}, {D(2027, 1, 2)}},
+      {"DailyEveryThreeDays",
+       [](RP& p) { Click(p.DailyButton), Type(p.DailyXDays, QStringLiteral("3")); },
+       1,
+       3,
+       -1,
+       -1,
+       -1,
+       {D(2027, 1, 2)},
+       {D(2027, 1, 1)}},
+      {"DailyEveryWeekday",
+       [](RP& p) { Click(p.DailyButton), Click(p.DailyWeekdayButton); },
+       2,
+       1,
+       -1,
+       -1,
+       -1,
+       {D(2027, 1, 4)},
+       {D(2027, 1, 2)}},
       {"WeeklyEveryTwoWeeksMondayAndWednesday",
-       [](RP& p) { Click(p.WeeklyButton), Type(p.WeeklyXWeeks, QStringLiteral("2")), Click(p.WeeklyMonday); }, 3, 2, -1,
-       -1, -1, {D(2027, 1, 13)}, {D(2027, 1, 6), D(2027, 1, 12), D(2027, 1, 14)}},
-      {"MonthlyDayThirtyEveryTwoMonths", [](RP& p) { Click(p.MonthlyButton), Type(p.MonthlyXMonths, QStringLiteral("2")); },
-       4, 2, 30, -1, -1, {D(2027, 4, 30)}, {D(2027, 1, 30)}},
+       [](RP& p) { Click(p.WeeklyButton), Type(p.WeeklyXWeeks, QStringLiteral("2")), Click(p.WeeklyMonday); },
+       3,
+       2,
+       -1,
+       -1,
+       -1,
+       {D(2027, 1, 13)},
+       {D(2027, 1, 6), D(2027, 1, 12), D(2027, 1, 14)}},
+      {"MonthlyDayThirtyEveryTwoMonths",
+       [](RP& p) { Click(p.MonthlyButton), Type(p.MonthlyXMonths, QStringLiteral("2")); },
+       4,
+       2,
+       30,
+       -1,
+       -1,
+       {D(2027, 4, 30)},
+       {D(2027, 1, 30)}},
       {"MonthlyLastWednesdayEveryThreeMonths",
        [](RP& p) {
          Click(p.MonthlyButton), Click(p.MonthlyNthDOWButton), Type(p.MonthlyDOWXMonths, QStringLiteral("3"));
        },
-       5, 3, 3, -1, 4, {D(2027, 3, 31)}, {D(2027, 1, 27)}},
+       5,
+       3,
+       3,
+       -1,
+       4,
+       {D(2027, 3, 31)},
+       {D(2027, 1, 27)}},
       {"YearlyEveryJulyFourth",
-       [](RP& p) { Click(p.YearlyButton), p.YearlyMonthDD->setCurrentIndex(6), Type(p.YearlyMMDay, QStringLiteral("4")); },
-       6, -1, 4, 6, -1, {D(2027, 7, 4)}, {D(2027, 12, 30)}},
+       [](RP& p) {
+         Click(p.YearlyButton), p.YearlyMonthDD->setCurrentIndex(6), Type(p.YearlyMMDay, QStringLiteral("4"));
+       },
+       6,
+       -1,
+       4,
+       6,
+       -1,
+       {D(2027, 7, 4)},
+       {D(2027, 12, 30)}},
       {"YearlyLastWednesdayOfMarch",
-       [](RP& p) { Click(p.YearlyButton), Click(p.YearlyNthDOWButton), p.YearlyNthDowMonth->setCurrentIndex(2); }, 7, -1,
-       3, 2, 4, {D(2027, 3, 31)}, {D(2027, 3, 24)}}};
+       [](RP& p) { Click(p.YearlyButton), Click(p.YearlyNthDOWButton), p.YearlyNthDowMonth->setCurrentIndex(2); },
+       7,
+       -1,
+       3,
+       2,
+       4,
+       {D(2027, 3, 31)},
+       {D(2027, 3, 24)}}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     calendar().ClearCalendar();
@@ -484,10 +536,12 @@ TEST_F(NoteForm, EachPatternSavesFindsAndShowsAgain) {
     ASSERT_EQ(calendar().NoteCount(), 1);
     const TNote saved = note(0);
     EXPECT_DOUBLE_EQ(saved.StartDate, Start);
-    const int got[] = {saved.RepeatType, saved.RepeatFrequency, saved.RepeatDay, saved.RepeatMonth, saved.RepeatCardinal};
+    const int got[] = {saved.RepeatType, saved.RepeatFrequency, saved.RepeatDay, saved.RepeatMonth,
+                       saved.RepeatCardinal};
     const int want[] = {r.type, r.frequency, r.day, r.month, r.cardinal};
     for (int k = 0; k < 5; ++k) EXPECT_TRUE(want[k] < 0 || got[k] == want[k]) << "field " << k << ": " << got[k];
-    EXPECT_TRUE(r.type != 3 || (saved.RepeatMonday && saved.RepeatWednesday && !saved.RepeatTuesday && !saved.RepeatFriday));
+    EXPECT_TRUE(r.type != 3 ||
+                (saved.RepeatMonday && saved.RepeatWednesday && !saved.RepeatTuesday && !saved.RepeatFriday));
     for (TDateTime d : r.occurs) EXPECT_TRUE(calendar().NoteOccursOn(0, d)) << d;
     for (TDateTime d : r.skips) EXPECT_FALSE(calendar().NoteOccursOn(0, d)) << d;
 
@@ -521,9 +575,10 @@ TEST_F(NoteForm, EachPatternStartsFromTheStartDate) {
   };
   EXPECT_EQ(monthly(), QStringLiteral("30 Last Wednesday"));
   Click(page->YearlyButton);
-  EXPECT_EQ(QStringList({page->YearlyMonthDD->currentText(), page->YearlyMMDay->text(), page->YearlyNthDOW->currentText(),
-                         page->YearlyDOW->currentText(), page->YearlyNthDowMonth->currentText()}),
-            QStringList({"December", "30", "Last", "Wednesday", "December"}));
+  EXPECT_EQ(
+      QStringList({page->YearlyMonthDD->currentText(), page->YearlyMMDay->text(), page->YearlyNthDOW->currentText(),
+                   page->YearlyDOW->currentText(), page->YearlyNthDowMonth->currentText()}),
+      QStringList({"December", "30", "Last", "Wednesday", "December"}));
   Click(page->WeeklyButton);
   EXPECT_EQ(weekdays(), QStringList{QStringLiteral("WeeklyWednesday")});
   // A later start date counts from the moment a pattern is chosen.
@@ -546,8 +601,10 @@ TEST_F(NoteForm, PanelsStackAsThePatternAndSpanSay) {
   EXPECT_EQ(seen(), QStringLiteral("OncePanel"));
   Click(form->SpanOption);
   EXPECT_EQ(seen(), QStringLiteral("OncePanel ExceptionPanel"));
-  for (const auto& [button, panel] : {std::pair{page->DailyButton, "DailyPanel"}, {page->WeeklyButton, "WeeklyPanel"},
-                                      {page->MonthlyButton, "MonthlyPanel"}, {page->YearlyButton, "YearlyPanel"}}) {
+  for (const auto& [button, panel] : {std::pair{page->DailyButton, "DailyPanel"},
+                                      {page->WeeklyButton, "WeeklyPanel"},
+                                      {page->MonthlyButton, "MonthlyPanel"},
+                                      {page->YearlyButton, "YearlyPanel"}}) {
     Click(button);
     EXPECT_EQ(seen(), QLatin1String(panel) + QStringLiteral(" RecurRangePanel ExceptionPanel"));
   }
@@ -559,16 +616,22 @@ TEST_F(NoteForm, RecurrenceFieldsAreCorrectedWhileTypingAndArrowsKeepToTheirBoun
   NewSeries();
   Click(page->MonthlyButton);  // any pattern; the edits are checked whichever is seen
   using RP = T_RecurrencePage;
-  const std::tuple<UpDownEdit* RP::*, const char*, const char*> rows[] = {
-      {&RP::DailyXDays, "0", "1"},         {&RP::DailyXDays, "x", "1"},     {&RP::DailyXDays, "500", "500"},
-      {&RP::WeeklyXWeeks, "0", "1"},       {&RP::MonthlyDOWXMonths, "q", "1"}, {&RP::MonthlyDayX, "45", "31"},
-      {&RP::MonthlyDayX, "0", "1"},        {&RP::YearlyMMDay, "z", "1"},
-      // Checked only when Save runs.
-      {&RP::MonthlyXMonths, "x", "x"},     {&RP::RepeatCount, "0", "0"}};
+  const std::tuple<UpDownEdit * RP::*, const char*, const char*> rows[] = {{&RP::DailyXDays, "0", "1"},
+                                                                           {&RP::DailyXDays, "x", "1"},
+                                                                           {&RP::DailyXDays, "500", "500"},
+                                                                           {&RP::WeeklyXWeeks, "0", "1"},
+                                                                           {&RP::MonthlyDOWXMonths, "q", "1"},
+                                                                           {&RP::MonthlyDayX, "45", "31"},
+                                                                           {&RP::MonthlyDayX, "0", "1"},
+                                                                           {&RP::YearlyMMDay, "z", "1"},
+                                                                           // Checked only when Save runs.
+                                                                           {&RP::MonthlyXMonths, "x", "x"},
+                                                                           {&RP::RepeatCount, "0", "0"}};
   for (const auto& [edit, typed, shown] : rows) {
     (page->*edit)->setEnabled(true);
     Type(page->*edit, QString::fromLatin1(typed));
-    EXPECT_EQ((page->*edit)->text(), QString::fromLatin1(shown)) << (page->*edit)->objectName().toStdString() << " " << typed;
+    EXPECT_EQ((page->*edit)->text(), QString::fromLatin1(shown))
+        << (page->*edit)->objectName().toStdString() << " " << typed;
   }
   page->MonthlyXMonths->setText(QStringLiteral("24"));
   page->MonthlyXMonths->stepBy(1);

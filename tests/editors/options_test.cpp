@@ -1,8 +1,8 @@
 // The options dialog: every control shows and stores its setting by its rule, dependent
 // controls follow their boxes, Preview then Cancel puts the snapshot back, Save writes the
 // store and refreshes the weather, and the panel's height limit follows the line height.
-#include "editorfixture.h"
 #include "editors/options.h"
+#include "editorfixture.h"
 #include "editors/themeselect.h"
 #include "platform/sound.h"
 #include "support/fakeservices.h"
@@ -23,10 +23,10 @@ class OptionsTest : public EditorTest {
  protected:
   OptionsTest() {
     // A primary monitor whose work area is 1000 pixels high, and a second one.
-    context->LoadSettings(std::make_unique<FixedScreens>(QList<Monitor>{
-                              {QRect(0, 0, 1600, 1040), QRect(0, 0, 1600, 1000), true},
-                              {QRect(1600, 0, 1280, 1024), QRect(1600, 0, 1280, 1024), false}}),
-                          TSettings::Mode::ThisRunOnly);
+    context->LoadSettings(
+        std::make_unique<FixedScreens>(QList<Monitor>{{QRect(0, 0, 1600, 1040), QRect(0, 0, 1600, 1000), true},
+                                                      {QRect(1600, 0, 1280, 1024), QRect(1600, 0, 1280, 1024), false}}),
+        TSettings::Mode::ThisRunOnly);
     LoadDisplaySettings(settings(), context->display());
     context->windows().DisplaySettingsChanged = [this] { ++panelReloads; };
     options = std::make_unique<T_Options>(*context, sound);
@@ -80,27 +80,51 @@ struct Mapping {
 // Each row: the stored text, the control it shows in and what that control shows.
 // BgAlpha and MidAlpha show inverted, DisplayDays and MonitorSelect one more.
 const Mapping Mappings[] = {
-    {"Width", "300", "PanelWidth", 300}, {"GradientHeight", "24", "GradHeight", 24},
-    {"GradientStart", "1122867", "GradStart", 1122867}, {"GradientEnd", "4473924", "GradEnd", 4473924},
-    {"BgColor", "1", "BackColor", 1}, {"FontColor", "2", "ItemColor", 2}, {"HeaderFontColor", "3", "HeaderColor", 3},
-    {"EventDayColor", "4", "EventDayColor", 4}, {"LabelColor", "5", "LabelColor", 5}, {"NoteColor", "6", "NoteColor", 6},
-    {"TaskColor", "7", "TaskColor", 7}, {"DropColor", "8", "DropShadowColor", 8},
-    {"FontName", "DejaVu Serif", "PanelFont", QStringLiteral("DejaVu Serif")}, {"PanelAlpha", "200", "PanelAlpha", 200},
-    {"BgAlpha", "100", "BgAlpha", 155}, {"MidAlpha", "30", "GradientAlpha", 225}, {"MaxHeight", "30", "MaxHeight", 30},
-    {"UseDropShadow", "0", "UseDropShadow", false}, {"DisplayDays", "9", "DisplayDays", 10},
-    {"MonitorSelect", "1", "MonitorSelect", 2}, {"AlwaysShowToday", "0", "AlwaysToday", false},
-    {"DisplayTaskList", "0", "DisplayTaskList", false}, {"DisplayCal", "0", "DisplayCalendar", false},
-    {"DisplayWeather", "-1", "DisplayWeather", true}, {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")},
-    {"DisplayEvents", "0", "DisplayEvents", false}, {"TempDeg", "3", "DegreePicker", 3},
-    {"DisplayPrevMonth", "-1", "PrevMonth", true}, {"DisplayNextMonth", "-1", "NextMonth", true},
-    {"PressureType", "2", "PressurePicker", 2}, {"TrayIconType", "4", "IconPicker", 4},
-    {"CurrentWeather", "0", "CurrentWeather", false}, {"ToolTipWeather", "0", "TooltipWeather", false},
-    {"DisplayNotebook", "0", "DisplayNotebook", false}, {"SaveNotebook", "0", "SaveNotebook", false},
-    {"UseToolTips", "0", "UseToolTips", false}, {"MemoLines", "9", "MemoLines", 9},
-    {"RunAtStartup", "-1", "RunStartup", true}, {"EnableAutoUpdate", "0", "EnableAutoUpdate", false},
-    {"DblClickCal", "-1", "CalButn", true}, {"DblClickTodo", "0", "TodoButn", false},
-    {"DblClickTessaly", "0", "TessalyButn", false}, {"WeatherDouble", "0", "WeatherDouble", false},
-    {"AllDayDflt", "-1", "AllDayDefault", true}, {"AlarmEnabled", "0", "PlayAlarm", false},
+    {"Width", "300", "PanelWidth", 300},
+    {"GradientHeight", "24", "GradHeight", 24},
+    {"GradientStart", "1122867", "GradStart", 1122867},
+    {"GradientEnd", "4473924", "GradEnd", 4473924},
+    {"BgColor", "1", "BackColor", 1},
+    {"FontColor", "2", "ItemColor", 2},
+    {"HeaderFontColor", "3", "HeaderColor", 3},
+    {"EventDayColor", "4", "EventDayColor", 4},
+    {"LabelColor", "5", "LabelColor", 5},
+    {"NoteColor", "6", "NoteColor", 6},
+    {"TaskColor", "7", "TaskColor", 7},
+    {"DropColor", "8", "DropShadowColor", 8},
+    {"FontName", "DejaVu Serif", "PanelFont", QStringLiteral("DejaVu Serif")},
+    {"PanelAlpha", "200", "PanelAlpha", 200},
+    {"BgAlpha", "100", "BgAlpha", 155},
+    {"MidAlpha", "30", "GradientAlpha", 225},
+    {"MaxHeight", "30", "MaxHeight", 30},
+    {"UseDropShadow", "0", "UseDropShadow", false},
+    {"DisplayDays", "9", "DisplayDays", 10},
+    {"MonitorSelect", "1", "MonitorSelect", 2},
+    {"AlwaysShowToday", "0", "AlwaysToday", false},
+    {"DisplayTaskList", "0", "DisplayTaskList", false},
+    {"DisplayCal", "0", "DisplayCalendar", false},
+    {"DisplayWeather", "-1", "DisplayWeather", true},
+    {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")},
+    {"DisplayEvents", "0", "DisplayEvents", false},
+    {"TempDeg", "3", "DegreePicker", 3},
+    {"DisplayPrevMonth", "-1", "PrevMonth", true},
+    {"DisplayNextMonth", "-1", "NextMonth", true},
+    {"PressureType", "2", "PressurePicker", 2},
+    {"TrayIconType", "4", "IconPicker", 4},
+    {"CurrentWeather", "0", "CurrentWeather", false},
+    {"ToolTipWeather", "0", "TooltipWeather", false},
+    {"DisplayNotebook", "0", "DisplayNotebook", false},
+    {"SaveNotebook", "0", "SaveNotebook", false},
+    {"UseToolTips", "0", "UseToolTips", false},
+    {"MemoLines", "9", "MemoLines", 9},
+    {"RunAtStartup", "-1", "RunStartup", true},
+    {"EnableAutoUpdate", "0", "EnableAutoUpdate", false},
+    {"DblClickCal", "-1", "CalButn", true},
+    {"DblClickTodo", "0", "TodoButn", false},
+    {"DblClickTessaly", "0", "TessalyButn", false},
+    {"WeatherDouble", "0", "WeatherDouble", false},
+    {"AllDayDflt", "-1", "AllDayDefault", true},
+    {"AlarmEnabled", "0", "PlayAlarm", false},
     {"AlarmSound", "/tmp/bell.wav", "SoundFilePath", QStringLiteral("/tmp/bell.wav")},
     {"EnableSync", "-1", "EnableSync", true},
     {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")},
@@ -122,7 +146,8 @@ TEST_F(OptionsTest, EachControlShowsItsSettingAndStoresItBack) {
   for (const Mapping& m : Mappings) settings().SetSetting(QLatin1String(m.key), QString());
   settings().SetSetting(QStringLiteral("SyncPass"), QString());
   options->ApplyControls();
-  for (const Mapping& m : Mappings) EXPECT_EQ(settings().GetSetting(QLatin1String(m.key)), QLatin1String(m.stored)) << m.key;
+  for (const Mapping& m : Mappings)
+    EXPECT_EQ(settings().GetSetting(QLatin1String(m.key)), QLatin1String(m.stored)) << m.key;
   EXPECT_EQ(settings().GetSetting(QStringLiteral("SyncPass")), QStringLiteral("secret"));
   EXPECT_EQ(settings().GetSetting(QStringLiteral("Monitor")), QStringLiteral("1"));
   EXPECT_EQ(context->display().Width, 300);
@@ -199,8 +224,12 @@ TEST_F(OptionsTest, PreviewThenCancelPutsTheSnapshotBack) {
 // wider preview keeps the right edge, Cancel puts the place back, and another monitor takes
 // the panel to the same place on it.
 TEST_F(OptionsTest, PanelKeepsItsPlace) {
-  for (auto [key, value] : {std::pair{"Width", "220"}, {"DesktopLeft", "1380"}, {"DesktopTop", "40"}, {"dockRight", "-1"},
-                            {"LastWidth", "220"}, {"LastHeight", "300"}})
+  for (auto [key, value] : {std::pair{"Width", "220"},
+                            {"DesktopLeft", "1380"},
+                            {"DesktopTop", "40"},
+                            {"dockRight", "-1"},
+                            {"LastWidth", "220"},
+                            {"LastHeight", "300"}})
     settings().SetSetting(QLatin1String(key), QLatin1String(value));
   options->show();
   Control<QSpinBox>("PanelWidth")->setValue(320);
@@ -249,8 +278,8 @@ TEST_F(OptionsTest, MaxHeightIsLimitedToTheWorkAreaInLines) {
 
 TEST_F(OptionsTest, PickButtonsSetTheirOwnSwatch) {
   const std::pair<const char*, const char*> rows[] = {
-      {"PickStart", "GradStart"},     {"Button1", "GradEnd"},        {"Button2", "BackColor"},
-      {"Button3", "ItemColor"},       {"Button4", "HeaderColor"},    {"Button6", "DropShadowColor"},
+      {"PickStart", "GradStart"},        {"Button1", "GradEnd"},      {"Button2", "BackColor"},
+      {"Button3", "ItemColor"},          {"Button4", "HeaderColor"},  {"Button6", "DropShadowColor"},
       {"PickEventDay", "EventDayColor"}, {"LabelPick", "LabelColor"}, {"NoteColorPick", "NoteColor"},
       {"TaskColorPicker", "TaskColor"},
   };

@@ -1,12 +1,12 @@
 // The pages of the paper calendars drawn on a picture: their layout, their days and their
 // event texts.
-#include "core/dataformat.h"
 #include "editors/pagedrawing.h"
+#include "core/dataformat.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QImage>
 #include <QPainter>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -78,8 +78,8 @@ TEST_F(PageDrawing, MonthPagesHaveOneRowPerWeek) {
     int year, month, rows;
     int firstFilled;  // index of the month's first cell
   };
-  for (const Row& c : {Row{2015, 2, 4, 0}, Row{2026, 8, 6, 6}, Row{2026, 5, 6, 5}, Row{2025, 11, 6, 6}, Row{2032, 2, 5, 0},
-                       Row{2026, 12, 5, 2}}) {
+  for (const Row& c : {Row{2015, 2, 4, 0}, Row{2026, 8, 6, 6}, Row{2026, 5, 6, 5}, Row{2025, 11, 6, 6},
+                       Row{2032, 2, 5, 0}, Row{2026, 12, 5, 2}}) {
     SCOPED_TRACE(c.year * 100 + c.month);
     EXPECT_EQ(MonthRows(c.year, c.month), c.rows);
     const PageGeometry g = Draw(CalendarKind::Month, D(c.year, c.month, 20));
@@ -121,7 +121,8 @@ TEST_F(PageDrawing, PagesAdvanceByTheirPeriod) {
   for (const TDateTime date : PageDates(CalendarKind::Month, D(2026, 1, 31), 3, 1)) {
     titles << Draw(CalendarKind::Month, date).title;
   }
-  EXPECT_EQ(titles, (QStringList{QStringLiteral("January 2026"), QStringLiteral("February 2026"), QStringLiteral("March 2026")}));
+  EXPECT_EQ(titles, (QStringList{QStringLiteral("January 2026"), QStringLiteral("February 2026"),
+                                 QStringLiteral("March 2026")}));
 
   QStringList years;
   for (const TDateTime date : PageDates(CalendarKind::Year, D(2024, 2, 29), 3, 1)) {

@@ -1,7 +1,7 @@
 // The print view: its controls as each showing leaves them, the kinds and their labels, the
 // number fields, the printers offered and used, the preview, and printing to a PDF file.
-#include "editorfixture.h"
 #include "editors/printview.h"
+#include "editorfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,7 +32,8 @@ class PrintView : public EditorTest {
 TEST_F(PrintView, EachShowingStartsOnAMonthOfTodayForOnePage) {
   view->show();
   const auto shown = [this] {
-    return std::tuple(view->MonthCal->isChecked(), view->PageCount->value(), view->PrintBlank->isChecked(), view->StartDateValue());
+    return std::tuple(view->MonthCal->isChecked(), view->PageCount->value(), view->PrintBlank->isChecked(),
+                      view->StartDateValue());
   };
   EXPECT_EQ(shown(), std::tuple(true, 1, false, D(2026, 12, 2)));
   EXPECT_EQ(view->AlignSelect->currentText(), QStringLiteral("Landscape"));
@@ -71,8 +72,8 @@ TEST_F(PrintView, NumberFieldsKeepToWholeNumbersInTheirRange) {
   Click(view->WeekCal);
   EXPECT_EQ(view->PreviewGeometry().rows, 1);
   const std::tuple<bool, const char*, int> rows[] = {
-      {false, "42", 42}, {false, "0", 1}, {false, "250", 100}, {false, "", 3},  {false, "x", 3}, {false, "2.5", 25},
-      {false, "-4", 4},  {true, "8", 8},  {true, "0", 1},      {true, "9", 8},  {true, "12", 8}, {true, "4", 4}};
+      {false, "42", 42}, {false, "0", 1}, {false, "250", 100}, {false, "", 3}, {false, "x", 3}, {false, "2.5", 25},
+      {false, "-4", 4},  {true, "8", 8},  {true, "0", 1},      {true, "9", 8}, {true, "12", 8}, {true, "4", 4}};
   for (const auto& [weeks, typed, value] : rows) {
     QSpinBox* field = weeks ? static_cast<QSpinBox*>(view->WeeksPerPage) : view->PageCount;
     field->setValue(3);

@@ -57,11 +57,16 @@ class Screenshots : public EditorTest {
     Standup(D(2026, 11, 30));
     note(AddEvent(D(2026, 12, 2), QStringLiteral("Dentist"), EncodeTime(14, 5))).Notes =
         QStringLiteral("Bring the x-rays.\r\nParking on Elm Street.");
-    const std::tuple<int, const char*, int, int> events[] = {
-        {2, "Pay rent", -1, 0},        {4, "Piano lesson", 17, 0},          {8, "Book club: The Left Hand of Darkness", 19, 30},
-        {12, "Holiday market", -1, 0}, {12, "Lunch with Grandma", 12, 0},   {17, "Office party", 18, 0},
-        {19, "Flight to Denver UA 1423", 7, 45}, {24, "Christmas Eve", -1, 0}, {25, "Christmas Day", -1, 0},
-        {31, "New Year's Eve party", 21, 0}};
+    const std::tuple<int, const char*, int, int> events[] = {{2, "Pay rent", -1, 0},
+                                                             {4, "Piano lesson", 17, 0},
+                                                             {8, "Book club: The Left Hand of Darkness", 19, 30},
+                                                             {12, "Holiday market", -1, 0},
+                                                             {12, "Lunch with Grandma", 12, 0},
+                                                             {17, "Office party", 18, 0},
+                                                             {19, "Flight to Denver UA 1423", 7, 45},
+                                                             {24, "Christmas Eve", -1, 0},
+                                                             {25, "Christmas Day", -1, 0},
+                                                             {31, "New Year's Eve party", 21, 0}};
     for (const auto& [day, title, hour, minute] : events)
       AddEvent(D(2026, 12, day), QString::fromUtf8(title),
                hour < 0 ? std::nullopt : std::optional<TDateTime>(EncodeTime(hour, minute)));
@@ -94,8 +99,10 @@ TEST_F(Screenshots, EventEditorPagesAndPatterns) {
   snap("recurrence-once");
   Click(form.SpanOption);
   snap("recurrence-once-spanning");
-  for (const auto& [button, name] : {std::pair{page->DailyButton, "recurrence-daily"}, {page->WeeklyButton, "recurrence-weekly"},
-                                     {page->MonthlyButton, "recurrence-monthly"}, {page->YearlyButton, "recurrence-yearly"}}) {
+  for (const auto& [button, name] : {std::pair{page->DailyButton, "recurrence-daily"},
+                                     {page->WeeklyButton, "recurrence-weekly"},
+                                     {page->MonthlyButton, "recurrence-monthly"},
+                                     {page->YearlyButton, "recurrence-yearly"}}) {
     Click(button);
     snap(name);
   }
@@ -118,10 +125,14 @@ TEST_F(Screenshots, TaskEditorAndToDoWindow) {
   // A working week of tasks: some due, one overdue, two done.
   calendar().ClearCalendar();
   const std::tuple<const char*, int, TDateTime, bool> tasks[] = {
-      {"Send the quarterly report", 0, D(2026, 12, 2), false},    {"Renew car insurance", 1, D(2026, 11, 30), false},
-      {"Book flights for the holidays", 1, D(2026, 12, 11), false}, {"Call the plumber about the kitchen sink", 2, 0, false},
-      {"Pick up dry cleaning", 3, D(2026, 12, 4), false},         {"Sort the photo archive", 4, 0, false},
-      {"Pay the electricity bill", 0, D(2026, 11, 28), true},     {"Order birthday present for Sam", 2, D(2026, 12, 1), true}};
+      {"Send the quarterly report", 0, D(2026, 12, 2), false},
+      {"Renew car insurance", 1, D(2026, 11, 30), false},
+      {"Book flights for the holidays", 1, D(2026, 12, 11), false},
+      {"Call the plumber about the kitchen sink", 2, 0, false},
+      {"Pick up dry cleaning", 3, D(2026, 12, 4), false},
+      {"Sort the photo archive", 4, 0, false},
+      {"Pay the electricity bill", 0, D(2026, 11, 28), true},
+      {"Order birthday present for Sam", 2, D(2026, 12, 1), true}};
   for (const auto& [title, priority, due, done] : tasks) AddTask(QString::fromUtf8(title), priority, due, done);
   Activate(&todo);
   todo.CheckList->setCurrentRow(2);
@@ -130,8 +141,8 @@ TEST_F(Screenshots, TaskEditorAndToDoWindow) {
 }
 
 TEST_F(Screenshots, BusyMonth) {
-  const char* titles[] = {"Team standup", "Dentist", "Lunch with Ana", "Gym", "Piano lesson", "Budget review",
-                          "School play", "Flight to Boston"};
+  const char* titles[] = {"Team standup", "Dentist",       "Lunch with Ana", "Gym",
+                          "Piano lesson", "Budget review", "School play",    "Flight to Boston"};
   for (int d = 1; d <= 31; ++d) {
     for (int k = 0; k < (d * 7) % 4; ++k)
       AddEvent(D(2026, 12, d), titles[(d + k * 3) % 8], EncodeTime(8 + (k * 3 + d) % 10, (d * 5) % 60));
@@ -159,7 +170,8 @@ TEST_F(Screenshots, OptionsPages) {
   T_Options options(*context, sound);
   options.SetThemeSelect(&chooser);
   context->windows().CheckForUpdates = context->windows().ShowHelp = [] {};
-  for (const auto& [key, value] : {std::pair{"WeatherZip", "10001"}, {"SyncEMail", "ann@example.org"},
+  for (const auto& [key, value] : {std::pair{"WeatherZip", "10001"},
+                                   {"SyncEMail", "ann@example.org"},
                                    {"AlarmSound", "/usr/share/orvane/Alarms/Alarm1.wav"}})
     context->settings().SetSetting(QLatin1String(key), QLatin1String(value));
   options.show();
@@ -192,7 +204,8 @@ TEST_F(Screenshots, ThemeChooserAndEveryShippedTheme) {
   chooser.SetThemeFolders(qEnvironmentVariable("ORVANE_SOURCE_DIR") + "/data/themes", user.path());
   const char* events[] = {"Standup", "Lunch with Sam", "Project review", "Mom's birthday", "Book club"};
   for (int i = 0; i < 5; ++i) {
-    AddEvent(D(2026, 12, 2) + i / 2 * 2, events[i], i == 3 ? std::nullopt : std::optional<TDateTime>(EncodeTime(9 + 2 * i, 0)));
+    AddEvent(D(2026, 12, 2) + i / 2 * 2, events[i],
+             i == 3 ? std::nullopt : std::optional<TDateTime>(EncodeTime(9 + 2 * i, 0)));
   }
   AddTask(QStringLiteral("Pay the electricity bill"), 2, D(2026, 12, 1));
   context->settings().SetSetting("DisplayNotebook", "0");
@@ -234,8 +247,8 @@ TEST_F(Screenshots, PrintViewOfEachKindInBothOrientations) {
     view.AlignSelect->setCurrentIndex(orientation);
     emit view.AlignSelect->activated(orientation);
   };
-  for (const auto& [button, kind] : {std::pair{view.DayCal, "day"}, {view.WeekCal, "week"}, {view.MonthCal, "month"},
-                                     {view.YearCal, "year"}}) {
+  for (const auto& [button, kind] :
+       {std::pair{view.DayCal, "day"}, {view.WeekCal, "week"}, {view.MonthCal, "month"}, {view.YearCal, "year"}}) {
     Click(button);
     if (button == view.WeekCal) view.WeeksPerPage->setValue(2);
     for (const auto& [orientation, name] : {std::pair{1, "landscape"}, {0, "portrait"}}) {

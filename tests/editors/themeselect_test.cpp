@@ -1,7 +1,7 @@
 // The theme chooser: previews that leave the live look alone, Cancel and Select, deleting the
 // user's themes, and saving a theme with its questions.
-#include "editorfixture.h"
 #include "editors/themeselect.h"
+#include "editorfixture.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -20,11 +20,14 @@ class ThemeSelect : public EditorTest {
     context->windows().RepaintDesktop = [this] { ++repaints; };
     Put("shipped/night.ovtheme", {"Title=Night", "FontName=DejaVu Sans", "MidAlpha=3", "PanelAlpha=200"});
     // Without TaskColor, and with a key that is no theme's.
-    Put("shipped/rose.ovtheme", {"Title=Rose", "BgColor=255", "FontColor=8388736", "BgAlpha=0", "MidAlpha=0", "UpdateHost=x"});
+    Put("shipped/rose.ovtheme",
+        {"Title=Rose", "BgColor=255", "FontColor=8388736", "BgAlpha=0", "MidAlpha=0", "UpdateHost=x"});
     Put("user/sea.ovtheme", {"Title=Sea", "BgColor=16711680", "BgAlpha=0", "MidAlpha=0"});
     Put("user/night 2.ovtheme", {"Title=Night", "BgColor=5"});
   }
-  void Put(const QString& file, const QStringList& lines) { ASSERT_TRUE(WriteThemeFile(dir.filePath(file), lines).lines); }
+  void Put(const QString& file, const QStringList& lines) {
+    ASSERT_TRUE(WriteThemeFile(dir.filePath(file), lines).lines);
+  }
   void Choose(const QString& title) {
     const auto found = chooser->ThemeList->findItems(title, Qt::MatchExactly);
     ASSERT_FALSE(found.isEmpty()) << title.toStdString();
@@ -67,7 +70,8 @@ TEST_F(ThemeSelect, CancelRestoresTheSixteenKeys) {
     for (const char* previewed : {"Sea", "Rose", "Night"}) {
       Choose(previewed);
       // The panel keeps its look.
-      EXPECT_EQ(std::pair(context->display().BgColor, context->display().PanelAlpha), std::pair(shown.BgColor, shown.PanelAlpha));
+      EXPECT_EQ(std::pair(context->display().BgColor, context->display().PanelAlpha),
+                std::pair(shown.BgColor, shown.PanelAlpha));
     }
     chooser->Button2->click();
     if (before[0] == "Title=") before[0] = "Title=Current";
@@ -82,8 +86,8 @@ TEST_F(ThemeSelect, ListsBothFoldersPreviewsAndSelectsWithFontColorForTaskColor)
   chooser->PanelSize = [] { return QSize(200, 260); };
   chooser->show();
   EXPECT_EQ(Listed(), (QStringList{"Night", "Night", "Rose", "Sea"}));  // one title, two files
-  EXPECT_EQ(chooser->ThemeList->currentRow(), 2);                      // the theme in use
-  EXPECT_FALSE(chooser->Button3->isEnabled());                         // shipped
+  EXPECT_EQ(chooser->ThemeList->currentRow(), 2);                       // the theme in use
+  EXPECT_FALSE(chooser->Button3->isEnabled());                          // shipped
   ASSERT_EQ(chooser->Preview().size(), QSize(200, 260));
   EXPECT_GT(Share(qRgb(255, 0, 0)), 0.3);  // mostly the theme's background
   Choose("Sea");

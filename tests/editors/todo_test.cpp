@@ -1,9 +1,9 @@
 // The task editor and the to-do window: what Save, Cancel and closing do to the calendar, the
 // list's text and order, marks, the presses and double-clicks that open the editor, deleting,
 // the context menu, and the list following the editor's changes.
+#include "editors/todo.h"
 #include "editorfixture.h"
 #include "editors/taskform.h"
-#include "editors/todo.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -37,7 +37,9 @@ class ToDo : public EditorTest {
     QApplication::setActiveWindow(editor.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(editor.get()));
   }
-  void ClickBox() { QTest::mouseClick(editor->CheckBox1, Qt::LeftButton, {}, QPoint(6, editor->CheckBox1->height() / 2)); }
+  void ClickBox() {
+    QTest::mouseClick(editor->CheckBox1, Qt::LeftButton, {}, QPoint(6, editor->CheckBox1->height() / 2));
+  }
   QWidget* viewport() const { return todo->CheckList->viewport(); }
   QStringList ListTexts() const {
     QStringList texts;
@@ -52,7 +54,9 @@ class ToDo : public EditorTest {
     option.rect = todo->CheckList->visualItemRect(todo->CheckList->item(entry));
     option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
     option.widget = todo->CheckList;
-    return todo->CheckList->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, todo->CheckList).center();
+    return todo->CheckList->style()
+        ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, todo->CheckList)
+        .center();
   }
   QPoint EmptySpace() const { return QPoint(viewport()->width() / 2, viewport()->height() - 10); }
   void Press(const QPoint& at, Qt::MouseButton button = Qt::LeftButton) {
@@ -63,7 +67,8 @@ class ToDo : public EditorTest {
   void DoubleClick(const QPoint& at) {
     Press(at);
     QTest::mousePress(viewport(), Qt::LeftButton, {}, at);
-    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
     QApplication::sendEvent(viewport(), &dbl);
     QTest::mouseRelease(viewport(), Qt::LeftButton, {}, at);
   }
@@ -106,13 +111,15 @@ TEST_F(ToDo, ViewTaskShowsEveryFieldAndNewTaskForgetsThem) {
   EXPECT_EQ(editor->EditIndex(), -1);
   EXPECT_TRUE(editor->Title->text().isEmpty() && editor->NotesMemo->toPlainText().isEmpty());
   EXPECT_FALSE(editor->CheckBox1->isChecked() || editor->DueDate->isEnabled());
-  EXPECT_EQ(std::pair(editor->PrioritySelect->currentIndex(), editor->DueDate->date()), std::pair(2, QDate(2026, 12, 2)));
+  EXPECT_EQ(std::pair(editor->PrioritySelect->currentIndex(), editor->DueDate->date()),
+            std::pair(2, QDate(2026, 12, 2)));
 
   // No due date, and a priority outside the five (shown as Normal).
   editor->ViewTask(i);
   editor->ViewTask(AddTask(QStringLiteral("Someday"), 9));
   EXPECT_FALSE(editor->CheckBox1->isChecked() || editor->DueDate->isEnabled());
-  EXPECT_EQ(std::pair(editor->PrioritySelect->currentIndex(), editor->DueDate->date()), std::pair(2, QDate(2026, 12, 2)));
+  EXPECT_EQ(std::pair(editor->PrioritySelect->currentIndex(), editor->DueDate->date()),
+            std::pair(2, QDate(2026, 12, 2)));
 }
 
 TEST_F(ToDo, ReturnSavesANewTask) {
@@ -131,8 +138,10 @@ TEST_F(ToDo, ReturnSavesANewTask) {
 
   ASSERT_EQ(calendar().ToDoCount(), 1);
   const TToDo& t = task(0);
-  EXPECT_EQ(QStringList({t.Title, t.Category}) + t.Notes, QStringList({"Call the plumber", "Home", "Kitchen sink", "After 3 pm"}));
-  EXPECT_EQ(std::make_tuple(t.Priority, t.DueDate, t.Completed, t.ModifyDate), std::make_tuple(0, D(2026, 12, 4), false, DT(2026, 12, 2, 11, 5)));
+  EXPECT_EQ(QStringList({t.Title, t.Category}) + t.Notes,
+            QStringList({"Call the plumber", "Home", "Kitchen sink", "After 3 pm"}));
+  EXPECT_EQ(std::make_tuple(t.Priority, t.DueDate, t.Completed, t.ModifyDate),
+            std::make_tuple(0, D(2026, 12, 4), false, DT(2026, 12, 2, 11, 5)));
   EXPECT_EQ(calendar().OpenToDoCount, 1);
   EXPECT_TRUE(static_cast<bool>(calendar().DataChanged));
   EXPECT_FALSE(editor->isVisible());
@@ -162,7 +171,8 @@ TEST_F(ToDo, SaveWithEmptyTitleAsksAndChangesNothing) {
   dialogs->AnswerMessage(Dialogs::Answer::Ok);
   QTest::mouseClick(editor->SaveButton, Qt::LeftButton);
   ASSERT_EQ(dialogs->asked().size(), 1u);
-  EXPECT_EQ(dialogs->asked()[0].caption + ": " + dialogs->LastText(), QStringLiteral("Alert: You haven't specified a name!"));
+  EXPECT_EQ(dialogs->asked()[0].caption + ": " + dialogs->LastText(),
+            QStringLiteral("Alert: You haven't specified a name!"));
   EXPECT_EQ(task(i).Title, QStringLiteral("Keep me"));
   EXPECT_FALSE(static_cast<bool>(calendar().DataChanged));
   EXPECT_TRUE(editor->isVisible());
@@ -203,8 +213,10 @@ TEST_F(ToDo, SavingAfterTheCalendarWasReplacedAddsInsteadOfWritingPastTheEnd) {
 
 TEST_F(ToDo, EntryShowsTitlePriorityAndDueDate) {
   const std::tuple<const char*, int, TDateTime, const char*> rows[] = {
-      {"Tidy shed", 4, 0, "Tidy shed (Lowest)"}, {"Pay rent", 1, D(2026, 12, 5), "Pay rent (High Due 12/5/2026)"},
-      {"Dentist", 3, DT(2027, 1, 14, 15, 0), "Dentist (Low Due 1/14/2027)"}, {"Odd", 7, 0, "Odd (Normal)"}};
+      {"Tidy shed", 4, 0, "Tidy shed (Lowest)"},
+      {"Pay rent", 1, D(2026, 12, 5), "Pay rent (High Due 12/5/2026)"},
+      {"Dentist", 3, DT(2027, 1, 14, 15, 0), "Dentist (Low Due 1/14/2027)"},
+      {"Odd", 7, 0, "Odd (Normal)"}};
   for (const auto& [title, priority, due, expected] : rows) {
     calendar().ClearCalendar();
     AddTask(QString::fromUtf8(title), priority, due);
@@ -264,8 +276,8 @@ TEST_F(ToDo, DoubleClickOnAMarkChangesOnlyThatTask) {
 TEST_F(ToDo, TwoPressesOnEmptySpaceOpenANewTask) {
   AddTask(QStringLiteral("Only task"), 2);
   Activate(todo.get());
-  for (const auto& [onEntry, moved, opens] : {std::tuple{false, false, true}, {false, true, false}, {true, false, false},
-                                              {true, true, false}}) {
+  for (const auto& [onEntry, moved, opens] :
+       {std::tuple{false, false, true}, {false, true, false}, {true, false, false}, {true, true, false}}) {
     const QPoint at = onEntry ? EntryCentre(0) : EmptySpace();
     Press(at);
     if (moved) MoveTo(at + QPoint(3, 0)), MoveTo(at);

@@ -1,9 +1,9 @@
-#include "loopbackserver.h"
 #include "network/httpclient.h"
+#include "loopbackserver.h"
 #include "support/testutil.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
+#include <QTimer>
 
 namespace {
 
@@ -55,14 +55,15 @@ TEST(HttpClient, EachAnswerEndsWithItsOutcomeAndBody) {
       {"ChunkedPageLosesItsFirstChunkSizeLineOnly",
        ServerScript::Answer(ChunkedHead + "c\r\n<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"), Outcome::Complete,
        "<html>hello\r\n6\r\n</html>\r\n0\r\n\r\n"},
-      {"ChunkSizeLineSplitOverReads", ServerScript{{{0, ChunkedHead + "1"}, {60, "a\r"}, {60, "\n<html>body</html>"}}, true},
-       Outcome::Complete, "<html>body</html>"},
+      {"ChunkSizeLineSplitOverReads",
+       ServerScript{{{0, ChunkedHead + "1"}, {60, "a\r"}, {60, "\n<html>body</html>"}}, true}, Outcome::Complete,
+       "<html>body</html>"},
       {"PlainPageKeepsItsFirstLine", ServerScript::Page("<!DOCTYPE html>\r\n<html></html>"), Outcome::Complete,
        "<!DOCTYPE html>\r\n<html></html>"},
-      {"BytesBeyondTheLengthAreNotPartOfTheFile", ServerScript::Answer(ZipHead + "Content-Length: 4\r\n\r\nabcdEXTRA", false),
-       Outcome::Complete, "abcd"},
-      {"FileClosedBeforeItsLength", ServerScript::Answer(ZipHead + "Content-Length: 1000\r\n\r\nonly this"), std::nullopt,
-       "", true},
+      {"BytesBeyondTheLengthAreNotPartOfTheFile",
+       ServerScript::Answer(ZipHead + "Content-Length: 4\r\n\r\nabcdEXTRA", false), Outcome::Complete, "abcd"},
+      {"FileClosedBeforeItsLength", ServerScript::Answer(ZipHead + "Content-Length: 1000\r\n\r\nonly this"),
+       std::nullopt, "", true},
       {"SlowButSteadyDownload", SlowPieces(), Outcome::Complete,
        "0-piece;1-piece;2-piece;3-piece;4-piece;5-piece;6-piece;7-piece;8-piece;9-piece;"},
       {"Stall", ServerScript::Answer(HtmlHead + "<html>", false), Outcome::Timeout},
@@ -71,18 +72,21 @@ TEST(HttpClient, EachAnswerEndsWithItsOutcomeAndBody) {
       {"NotFoundEndsAtOnce", ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\nNo", false),
        Outcome::InvalidResponse},
       {"HeadSplitOverSeveralReads",
-       ServerScript{{{0, "HTTP/1.1 20"}, {60, "0 OK\r\nContent-Ty"}, {60, "pe: text/html\r\n\r"}, {60, "\n<html>split</html>"}},
-                    true},
+       ServerScript{
+           {{0, "HTTP/1.1 20"}, {60, "0 OK\r\nContent-Ty"}, {60, "pe: text/html\r\n\r"}, {60, "\n<html>split</html>"}},
+           true},
        Outcome::Complete, "<html>split</html>"},
       {"SplitHeadOfAFileStillEndsByLength", ServerScript{{{0, ZipHead}, {60, "Content-Length: 3\r\n\r\nxyz"}}, false},
        Outcome::Complete, "xyz"},
       {"NoContentTypeIsAPageEndedByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nServer: tiny\r\n\r\nplain body"),
        Outcome::Complete, "plain body"},
-      {"LengthNotANumber", ServerScript::Answer(ZipHead + "Content-Length: lots\r\n\r\nabc", false), Outcome::InvalidResponse},
+      {"LengthNotANumber", ServerScript::Answer(ZipHead + "Content-Length: lots\r\n\r\nabc", false),
+       Outcome::InvalidResponse},
       {"HeadLargerThan64KiB",
        ServerScript::Answer("HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(70 * 1024, 'x') + "\r\n\r\nbody", false),
        Outcome::InvalidResponse},
-      {"HeadCutOffByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"), Outcome::InvalidResponse},
+      {"HeadCutOffByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"),
+       Outcome::InvalidResponse},
       {"ClosedWithoutAnyAnswer", ServerScript{{}, true}, std::nullopt},
       {"TrickleEndsAtTheDeadline", ServerScript::Trickle(3 * Deadline / 100, 100), Outcome::Timeout},
       {"PageAtTheCap", ServerScript::Page(Bytes(MaxBody)), Outcome::Complete, Bytes(MaxBody)},
@@ -92,7 +96,8 @@ TEST(HttpClient, EachAnswerEndsWithItsOutcomeAndBody) {
        ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody + 1) + "\r\n\r\nab", false),
        Outcome::TooLarge},
       {"FileAtTheCap",
-       ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody) + "\r\n\r\n" + Bytes(MaxBody), false),
+       ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody) + "\r\n\r\n" + Bytes(MaxBody),
+                            false),
        Outcome::Complete, Bytes(MaxBody)}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -114,10 +119,11 @@ TEST(HttpClient, FileEndsAtItsLengthWithProgressAndLongerTimeOutsAfter) {
     if (request.startsWith("GET /a ")) return ServerScript{{{0, HtmlHead + "12345"}, {30, "6789"}}, true};
     if (request.startsWith("GET /text ")) return ServerScript::Page("abc", "text/plain");
     const QByteArray file = Bytes(999);
-    return ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 999\r\n\r\n" +
-                                 file.left(500)},
-                         {50, file.mid(500)}},
-                        false};
+    return ServerScript{
+        {{0,
+          "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 999\r\n\r\n" + file.left(500)},
+         {50, file.mid(500)}},
+        false};
   });
   QList<int> percents;
   QList<qint64> sizes;
@@ -195,7 +201,8 @@ TEST(HttpClient, ARequestMayBringItsOwnLimits) {
   Client client;
   LoopbackServer server(ServerScript::Page(Bytes(3 * MaxBody)));
   EXPECT_EQ(client.Get(server).outcome, Outcome::TooLarge);
-  const HttpResult r = client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"), HttpLimits{Deadline, 4 * MaxBody});
+  const HttpResult r =
+      client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"), HttpLimits{Deadline, 4 * MaxBody});
   EXPECT_EQ(r.outcome, Outcome::Complete);
   EXPECT_EQ(r.body, Bytes(3 * MaxBody));
 }

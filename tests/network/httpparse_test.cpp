@@ -12,16 +12,22 @@ TEST(SplitUrl, SplitsHostPortAndPathOrRefuses) {
     int port = 0;
     const char* path = "";
     bool tls = false;
-  } cases[] = {
-      {"http://example.org/weather/local/12345", "example.org", 80, "/weather/local/12345", false},
-      {"http://example.org:8080/currentversion.php", "example.org", 8080, "/currentversion.php", false},
-      {"http://h/a/b?x=1&y=2", "h", 80, "/a/b?x=1&y=2", false},
-      {"http://example.org", "example.org", 80, "/", false},
-      {"http://127.0.0.1:3000", "127.0.0.1", 3000, "/", false},
-      {"https://example.org/currentversion.php", "example.org", 443, "/currentversion.php", true},
-      {"HTTPS://127.0.0.1:8443/x", "127.0.0.1", 8443, "/x", true},
-      {"ftp://example.org/"}, {"example.org/"}, {"http:///path"}, {"http://h:web/"}, {"http://h:0/"},
-      {"http://h:65536/"}, {"http://h/a\r\nX-Evil: 1"}, {"http://h/a b"}, {"http://h x/"}};
+  } cases[] = {{"http://example.org/weather/local/12345", "example.org", 80, "/weather/local/12345", false},
+               {"http://example.org:8080/currentversion.php", "example.org", 8080, "/currentversion.php", false},
+               {"http://h/a/b?x=1&y=2", "h", 80, "/a/b?x=1&y=2", false},
+               {"http://example.org", "example.org", 80, "/", false},
+               {"http://127.0.0.1:3000", "127.0.0.1", 3000, "/", false},
+               {"https://example.org/currentversion.php", "example.org", 443, "/currentversion.php", true},
+               {"HTTPS://127.0.0.1:8443/x", "127.0.0.1", 8443, "/x", true},
+               {"ftp://example.org/"},
+               {"example.org/"},
+               {"http:///path"},
+               {"http://h:web/"},
+               {"http://h:0/"},
+               {"http://h:65536/"},
+               {"http://h/a\r\nX-Evil: 1"},
+               {"http://h/a b"},
+               {"http://h x/"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);
     const auto url = SplitUrl(QString::fromUtf8(c.url));
@@ -54,30 +60,29 @@ TEST(AnswerHead, ReadsStatusTypeAndLength) {
     qint32 length = 0;
     bool chunked = false;
     QByteArray body = {};  // what follows the head
-  } cases[] = {
-      {ok + "Content-Type: text/html\r\n\r\n<html>", S::Ok, "text/html", false, 0, false, "<html>"},
-      {ok + "Content-Type: application/octet-stream\r\nContent-Length: 1000\r\n\r\nab", S::Ok,
-       "application/octet-stream", true, 1000, false, "ab"},
-      {ok + "Content-Type: application/x-msdownload\r\nContent-Length:   42  \r\n\r\n", S::Ok,
-       "application/x-msdownload", true, 42, false, ""},
-      {ok + "Transfer-Encoding: chunked\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n5\r\nhello", S::Ok,
-       "text/html; charset=UTF-8", false, 0, true, "5\r\nhello"},
-      {ok + "content-type: text/plain\r\n\r\nx", S::Ok, "text/plain", false, 0, false, "x"},
-      {"HTTP/1.0 200 OK\r\nServer: x\r\n\r\nbody", S::Ok, "", false, 0, false, "body"},
-      // A header name in the body is no header.
-      {ok + "\r\nContent-Type: application/zip\r\nContent-Length: x\r\n", S::Ok, "", false, 0, false,
-       "Content-Type: application/zip\r\nContent-Length: x\r\n"},
-      {ok + "Content-Type: text/html\r\n", S::Incomplete},
-      {ok + "Content-Type: text/html\r\n\r", S::Incomplete},
-      {"", S::Incomplete},
-      {"HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", S::Invalid},
-      {"HTTP/1.1 301 Moved\r\nLocation: /x\r\n\r\n", S::Invalid},
-      {"HTTP/1.1 20\r\n\r\n", S::Invalid},
-      {zip + "Content-Length: 12a\r\n\r\n", S::Invalid},
-      {zip + "Content-Length: -5\r\n\r\n", S::Invalid},
-      {zip + "Content-Length: 4294967296\r\n\r\n", S::Invalid},
-      {ok + "Content-Type: text/html\r\nContent-Length: many\r\n\r\n", S::Invalid},
-      {zip + "\r\n", S::Invalid}};
+  } cases[] = {{ok + "Content-Type: text/html\r\n\r\n<html>", S::Ok, "text/html", false, 0, false, "<html>"},
+               {ok + "Content-Type: application/octet-stream\r\nContent-Length: 1000\r\n\r\nab", S::Ok,
+                "application/octet-stream", true, 1000, false, "ab"},
+               {ok + "Content-Type: application/x-msdownload\r\nContent-Length:   42  \r\n\r\n", S::Ok,
+                "application/x-msdownload", true, 42, false, ""},
+               {ok + "Transfer-Encoding: chunked\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n5\r\nhello", S::Ok,
+                "text/html; charset=UTF-8", false, 0, true, "5\r\nhello"},
+               {ok + "content-type: text/plain\r\n\r\nx", S::Ok, "text/plain", false, 0, false, "x"},
+               {"HTTP/1.0 200 OK\r\nServer: x\r\n\r\nbody", S::Ok, "", false, 0, false, "body"},
+               // A header name in the body is no header.
+               {ok + "\r\nContent-Type: application/zip\r\nContent-Length: x\r\n", S::Ok, "", false, 0, false,
+                "Content-Type: application/zip\r\nContent-Length: x\r\n"},
+               {ok + "Content-Type: text/html\r\n", S::Incomplete},
+               {ok + "Content-Type: text/html\r\n\r", S::Incomplete},
+               {"", S::Incomplete},
+               {"HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", S::Invalid},
+               {"HTTP/1.1 301 Moved\r\nLocation: /x\r\n\r\n", S::Invalid},
+               {"HTTP/1.1 20\r\n\r\n", S::Invalid},
+               {zip + "Content-Length: 12a\r\n\r\n", S::Invalid},
+               {zip + "Content-Length: -5\r\n\r\n", S::Invalid},
+               {zip + "Content-Length: 4294967296\r\n\r\n", S::Invalid},
+               {ok + "Content-Type: text/html\r\nContent-Length: many\r\n\r\n", S::Invalid},
+               {zip + "\r\n", S::Invalid}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes.toStdString());
     const AnswerHead head = ParseAnswerHead(c.bytes);

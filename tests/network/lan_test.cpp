@@ -8,15 +8,16 @@
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QListWidget>
 #include <QNetworkDatagram>
 #include <QPushButton>
 #include <QUdpSocket>
-#include <gtest/gtest.h>
 
 namespace {
 
-const QString AddressA = QStringLiteral("127.0.0.1"), AddressB = QStringLiteral("127.0.0.2"), AddressC = QStringLiteral("127.0.0.3");
+const QString AddressA = QStringLiteral("127.0.0.1"), AddressB = QStringLiteral("127.0.0.2"),
+              AddressC = QStringLiteral("127.0.0.3");
 const QString Alpha = QStringLiteral("alpha"), Bravo = QStringLiteral("bravo");
 const TDateTime Start = DT(2024, 3, 4, 10, 0);
 
@@ -29,7 +30,8 @@ struct Copy {
     dialogs = scripted.get();
     context = std::make_unique<AppContext>(std::make_unique<FixedClock>(DT(2024, 3, 1, 9, 0)), std::move(scripted),
                                            std::make_unique<MemoryKeyStore>());
-    for (const auto& [key, value] : {std::pair{"SyncBindAddress", address}, {"SyncPass", password},
+    for (const auto& [key, value] : {std::pair{"SyncBindAddress", address},
+                                     {"SyncPass", password},
                                      {"SyncEMail", name + QStringLiteral("@example.org")}}) {
       context->settings().SetSetting(QString::fromLatin1(key), value);
     }
@@ -41,7 +43,9 @@ struct Copy {
     network->ComputerName = name;
   }
   DataFormat& calendar() { return context->calendar(); }
-  T_Network::SyncResult Sync(const QString& address, const QString& password) { return network->SyncWithPassword(address, password); }
+  T_Network::SyncResult Sync(const QString& address, const QString& password) {
+    return network->SyncWithPassword(address, password);
+  }
   ScriptedDialogs* dialogs = nullptr;
   std::unique_ptr<AppContext> context;
   std::unique_ptr<T_Network> network;
@@ -91,7 +95,9 @@ struct HandDriven {
       }
     });
   }
-  void Send(const QString& address, const QByteArray& bytes) { socket.writeDatagram(bytes, QHostAddress(address), port); }
+  void Send(const QString& address, const QByteArray& bytes) {
+    socket.writeDatagram(bytes, QHostAddress(address), port);
+  }
   bool Got(const QByteArray& word) const {
     return std::any_of(received.begin(), received.end(), [&](const QByteArray& d) { return d.startsWith(word); });
   }
@@ -127,7 +133,8 @@ class LanExchangeTest : public ::testing::Test {
     for (int attempt = 0; attempt < 20 && port_ == 0; ++attempt) {
       QUdpSocket probe, b, c;
       if (!probe.bind(QHostAddress(AddressA), 0)) continue;
-      if (b.bind(QHostAddress(AddressB), probe.localPort()) && c.bind(QHostAddress(AddressC), probe.localPort())) port_ = probe.localPort();
+      if (b.bind(QHostAddress(AddressB), probe.localPort()) && c.bind(QHostAddress(AddressC), probe.localPort()))
+        port_ = probe.localPort();
     }
     if (port_ == 0) GTEST_SKIP() << "no UDP port is free on 127.0.0.1, 127.0.0.2 and 127.0.0.3";
   }
@@ -142,7 +149,8 @@ TEST_F(LanExchangeTest, BothCalendarsConvergeByTheMergeRules) {
   a.calendar().MergeNote(Event(QStringLiteral("Only A")));
   a.calendar().MergeNote(Event(QStringLiteral("Edited on both"), 5, QStringLiteral("older text")));
   a.calendar().MergeNote(Event(QStringLiteral("Same stamp"), 3, QStringLiteral("A's text")));
-  TNote deleted = Event(QStringLiteral("Deleted on A"), 2), deletedLater = Event(QStringLiteral("Edited then deleted"), 8);
+  TNote deleted = Event(QStringLiteral("Deleted on A"), 2),
+        deletedLater = Event(QStringLiteral("Edited then deleted"), 8);
   deleted.DeleteDate = D(2024, 2, 20);
   deletedLater.DeleteDate = D(2024, 3, 1);
   a.calendar().MergeNote(deleted);
@@ -213,7 +221,7 @@ TEST_F(LanExchangeTest, ThreeHundredEventsPushAndPullCompletelyWithTheirProgress
   EXPECT_EQ(progress[300].second, 100);
   EXPECT_EQ(progress[301], std::make_pair(QStringLiteral("Preparing Remote Data"), 0));
   EXPECT_EQ(progress[302], std::make_pair(QStringLiteral("Synchronizing Remote Data"), 0));
-  EXPECT_EQ(progress[303].second, 0);        // 1 of 601
+  EXPECT_EQ(progress[303].second, 0);         // 1 of 601
   EXPECT_EQ(progress[303 + 300].second, 50);  // 301 of 601 = 50.08
   EXPECT_EQ(progress.back(), std::make_pair(QStringLiteral("Synchronizing Remote Data"), 100));
   a.network->ProgressObserver = nullptr;
@@ -240,7 +248,8 @@ TEST_F(LanExchangeTest, WrongPasswordsExchangeNothingAndRepeatedOnesLockThisCopy
   // Now even the right password waits out the lock-out.
   const T_Network::SyncResult locked = a.Sync(AddressB, Bravo);
   EXPECT_FALSE(locked.complete);
-  EXPECT_TRUE(locked.message.startsWith(QStringLiteral("The other computer refuses this one for "))) << locked.message.toStdString();
+  EXPECT_TRUE(locked.message.startsWith(QStringLiteral("The other computer refuses this one for ")))
+      << locked.message.toStdString();
   // Whatever may still be under way is given its chance to arrive.
   SpinUntil([] { return false; }, 200);
   EXPECT_EQ(a.calendar().NoteCount(), 1);
@@ -302,7 +311,8 @@ TEST_F(LanExchangeTest, AnnouncedSystemsAreListedAndSynchronizedWith) {
     fromB.writeDatagram(Lan::Message(Lan::AnnounceWord, announcement), QHostAddress(AddressA), port_);
   }
   ASSERT_TRUE(SpinUntil([&] {
-    return a.network->RemoteList->count() == 1 && a.network->RemoteList->item(0)->text() == QStringLiteral("laptop (kim@example.org)");
+    return a.network->RemoteList->count() == 1 &&
+           a.network->RemoteList->item(0)->text() == QStringLiteral("laptop (kim@example.org)");
   }));
   SpinUntil([] { return false; }, 100);
   ASSERT_EQ(a.network->Systems().size(), 1u);
@@ -336,9 +346,10 @@ TEST_F(LanExchangeTest, OlderPassivePeerIsRefusedWithTheReasonUnlessAllowed) {
   PlayOlderCopy(older, Bravo);
   {
     Copy a = A();
-    EXPECT_EQ(a.Sync(AddressB, Bravo).message, QStringLiteral("The other computer runs an older Orvane that sends its "
-                                                              "password unprotected; update it, or turn on \"Allow older "
-                                                              "peers\" in Options."));
+    EXPECT_EQ(a.Sync(AddressB, Bravo).message,
+              QStringLiteral("The other computer runs an older Orvane that sends its "
+                             "password unprotected; update it, or turn on \"Allow older "
+                             "peers\" in Options."));
     EXPECT_FALSE(older.Got(Lan::CheckPassWord));  // the password never left in the clear
     EXPECT_EQ(a.calendar().NoteCount(), 0);
   }

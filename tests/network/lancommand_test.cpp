@@ -24,15 +24,19 @@ class LanCommand : public ProgramTest {
   }
   // The user at this address: its events and its synchronisation settings.
   void Seed(const QString& address, const QStringList& titles, const QString& password) {
-    Store([&](DataFormat& c) {
-      for (int i = 0; i < titles.size(); ++i) AddEvent(c, titles[i], D(2024, 4, 18) + i, EncodeTime(9, 0, 0));
-    }, {{"EnableSync", "-1"}, {"SyncEMail", address}, {"SyncPass", password}, {"SyncBindAddress", address}}, address);
+    Store(
+        [&](DataFormat& c) {
+          for (int i = 0; i < titles.size(); ++i) AddEvent(c, titles[i], D(2024, 4, 18) + i, EncodeTime(9, 0, 0));
+        },
+        {{"EnableSync", "-1"}, {"SyncEMail", address}, {"SyncPass", password}, {"SyncBindAddress", address}}, address);
   }
   QStringList Titles(const QString& who) {
     QStringList titles;
-    Load([&](DataFormat& c) {
-      for (const TNote& note : c.NoteArray) titles << note.Title;
-    }, who);
+    Load(
+        [&](DataFormat& c) {
+          for (const TNote& note : c.NoteArray) titles << note.Title;
+        },
+        who);
     titles.sort();
     return titles;
   }
@@ -47,7 +51,8 @@ class LanCommand : public ProgramTest {
   bool Listen(const QString& who) {
     listener_ = Start({"listen"}, who);
     const QString said = WaitForError(*listener_, QStringLiteral("answering"));
-    EXPECT_TRUE(said.contains(QStringLiteral("answering")) || said.contains(QStringLiteral("already in use"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("answering")) || said.contains(QStringLiteral("already in use")))
+        << said.toStdString();
     return said.contains(QStringLiteral("answering"));
   }
   QProcess* listener_ = nullptr;
@@ -97,7 +102,8 @@ TEST_F(LanCommand, ListenerSavesMergedRecordsWhileAPeerKeepsTalking) {
       if (!socket.waitForReadyRead(50)) continue;
       while (socket.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket.receiveDatagram(Lan::MaxDatagram);
-        for (const LanReply& reply : peer.Handle(datagram.data(), b, LanProtocol::Identity(), 0).replies) send(reply.bytes);
+        for (const LanReply& reply : peer.Handle(datagram.data(), b, LanProtocol::Identity(), 0).replies)
+          send(reply.bytes);
       }
     }
   };

@@ -10,12 +10,12 @@
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
 
@@ -30,7 +30,8 @@ bool Ip(const QStringList& args) {
 // The half that runs inside the first namespace: broadcast, then wait for the listing.
 TEST(LanDiscoveryChild, ListsTheCopyThatAnswers) {
   if (qEnvironmentVariableIsEmpty(ChildVariable)) GTEST_SKIP() << "runs only inside the discovery test's namespace";
-  AppContext context(std::make_unique<FixedClock>(DT(2024, 3, 1, 9, 0)), std::make_unique<ScriptedDialogs>(), std::make_unique<MemoryKeyStore>());
+  AppContext context(std::make_unique<FixedClock>(DT(2024, 3, 1, 9, 0)), std::make_unique<ScriptedDialogs>(),
+                     std::make_unique<MemoryKeyStore>());
   context.settings().SetSetting(QStringLiteral("SyncPass"), QStringLiteral("alpha"));
   T_Network network(context);
   ASSERT_TRUE(network.Listening()) << network.ListenError().toStdString();
@@ -61,20 +62,21 @@ TEST_F(LanDiscovery, BroadcastFindsTheCopyInTheOtherNamespace) {
     }
   } cleanup{nsA, nsB};
   const auto in = [](const QString& ns, QStringList args) { return Ip(QStringList{QStringLiteral("-n"), ns} + args); };
-  const bool ready =
-      Ip({QStringLiteral("netns"), QStringLiteral("add"), nsB}) &&
-      in(nsA, {"link", "add", vethA, "type", "veth", "peer", "name", vethB, "netns", nsB}) &&
-      in(nsA, {"addr", "add", "10.213.0.1/24", "dev", vethA}) && in(nsB, {"addr", "add", "10.213.0.2/24", "dev", vethB}) &&
-      in(nsA, {"link", "set", vethA, "up"}) && in(nsB, {"link", "set", vethB, "up"}) &&
-      in(nsA, {"link", "set", "lo", "up"}) && in(nsB, {"link", "set", "lo", "up"}) &&
-      in(nsA, {"route", "add", "default", "dev", vethA}) && in(nsB, {"route", "add", "default", "dev", vethB});
+  const bool ready = Ip({QStringLiteral("netns"), QStringLiteral("add"), nsB}) &&
+                     in(nsA, {"link", "add", vethA, "type", "veth", "peer", "name", vethB, "netns", nsB}) &&
+                     in(nsA, {"addr", "add", "10.213.0.1/24", "dev", vethA}) &&
+                     in(nsB, {"addr", "add", "10.213.0.2/24", "dev", vethB}) && in(nsA, {"link", "set", vethA, "up"}) &&
+                     in(nsB, {"link", "set", vethB, "up"}) && in(nsA, {"link", "set", "lo", "up"}) &&
+                     in(nsB, {"link", "set", "lo", "up"}) && in(nsA, {"route", "add", "default", "dev", vethA}) &&
+                     in(nsB, {"route", "add", "default", "dev", vethB});
   if (!ready) GTEST_SKIP() << "cannot join two network namespaces with a veth pair";
 
   // The listening copy: its own folders, sync on, all addresses.
   Store(nullptr, {{"EnableSync", "-1"}, {"SyncEMail", "pat@example.org"}, {"SyncPass", "bravo"}});
   QProcess listener;
   listener.setProcessEnvironment(Environment());
-  listener.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), nsB, binary_, QStringLiteral("listen")});
+  listener.start(QStringLiteral("ip"),
+                 {QStringLiteral("netns"), QStringLiteral("exec"), nsB, binary_, QStringLiteral("listen")});
   const QString said = WaitForError(listener, QStringLiteral("answering"));
   ASSERT_TRUE(said.contains(QStringLiteral("answering"))) << said.toStdString();
 
@@ -83,9 +85,9 @@ TEST_F(LanDiscovery, BroadcastFindsTheCopyInTheOtherNamespace) {
   childEnvironment.insert(QLatin1String(ChildVariable), QStringLiteral("1"));
   child.setProcessEnvironment(childEnvironment);
   child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), nsA,
-                                     QCoreApplication::applicationFilePath(),
-                                     QStringLiteral("--gtest_filter=LanDiscoveryChild.*")});
+  child.start(QStringLiteral("ip"),
+              {QStringLiteral("netns"), QStringLiteral("exec"), nsA, QCoreApplication::applicationFilePath(),
+               QStringLiteral("--gtest_filter=LanDiscoveryChild.*")});
   ASSERT_TRUE(child.waitForFinished(60000));
   const QString output = QString::fromUtf8(child.readAll());
   listener.terminate();

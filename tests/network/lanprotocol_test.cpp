@@ -1,16 +1,17 @@
 // The handling of single LAN datagrams, without sockets: the password check and the sealed
 // messages after it, who is answered, what is merged, and what is dropped — including what
 // an eavesdropper can do with an exchange it recorded.
+#include "network/lanprotocol.h"
 #include "core/bytestream.h"
 #include "core/clock.h"
-#include "network/lanprotocol.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const QString Peer = QStringLiteral("10.0.0.7"), Stranger = QStringLiteral("10.0.0.9"), Passive = QStringLiteral("10.0.0.1");
+const QString Peer = QStringLiteral("10.0.0.7"), Stranger = QStringLiteral("10.0.0.9"),
+              Passive = QStringLiteral("10.0.0.1");
 
 TNote Event(const QString& title, TDateTime modified) {
   TNote note;
@@ -33,13 +34,16 @@ std::shared_ptr<Lan::KeyCache> Keys(const QString& password) {
 
 // The other side of an exchange: an active copy with its own calendar.
 struct ActivePeer {
-  explicit ActivePeer(const QString& password = QStringLiteral("secret")) : protocol(calendar, 30000, Keys(password)), password(password) {}
+  explicit ActivePeer(const QString& password = QStringLiteral("secret"))
+      : protocol(calendar, 30000, Keys(password)), password(password) {}
   LanEvents Take(const LanEvents& passiveEvents) {
     LanEvents last;
     for (const LanReply& reply : passiveEvents.replies) last = protocol.Handle(reply.bytes, Passive, identity, 0);
     return last;
   }
-  LanEvents Answer(const QByteArray& bytes, const QString& from = Passive) { return protocol.Handle(bytes, from, identity, 0); }
+  LanEvents Answer(const QByteArray& bytes, const QString& from = Passive) {
+    return protocol.Handle(bytes, from, identity, 0);
+  }
   QByteArray Hello() { return protocol.BeginExchange(Passive, password).at(0); }
   FixedClock clock{DT(2024, 3, 1, 9, 0)};
   DataFormat calendar{clock};
@@ -87,7 +91,9 @@ class LanProtocolTest : public ::testing::Test {
     return active.Take(lastPassive_);
   }
   // The only reply to the last datagram handled, or nothing.
-  static QByteArray Only(const LanEvents& events) { return events.replies.size() == 1 ? events.replies[0].bytes : "none"; }
+  static QByteArray Only(const LanEvents& events) {
+    return events.replies.size() == 1 ? events.replies[0].bytes : "none";
+  }
 
   FixedClock clock_{DT(2024, 3, 1, 9, 0)};
   DataFormat calendar_{clock_};
@@ -135,7 +141,8 @@ TEST_F(LanProtocolTest, ForgedPlainAndReflectedAcceptancesAreDropped) {
   EXPECT_EQ(active_.Answer(Lan::Message(Lan::PassOkWord)).pass, LanEvents::Pass::None);
   active_.Take(Handle(active_.Hello()));
   // Someone without the password answers in our peer's name before the peer does.
-  EXPECT_EQ(active_.Answer(Lan::Message(Lan::ProvenWord, QByteArray(Lan::ProofBytes, 'x'))).pass, LanEvents::Pass::None);
+  EXPECT_EQ(active_.Answer(Lan::Message(Lan::ProvenWord, QByteArray(Lan::ProofBytes, 'x'))).pass,
+            LanEvents::Pass::None);
   EXPECT_FALSE(active_.protocol.ExchangeAccepted());
   // We synchronise with a stranger, who sends our opening back to our passive side, hoping
   // to pass our challenge on to our active side and have it answered there.
@@ -195,7 +202,9 @@ TEST_P(LanBadDatagram, IsIgnored) {
   EXPECT_EQ(calendar_.ToDoCount(), 0);
 }
 
-BadDatagram Plain(const char* name, const QByteArray& bytes) { return {name, [bytes](LanProtocol&) { return bytes; }}; }
+BadDatagram Plain(const char* name, const QByteArray& bytes) {
+  return {name, [bytes](LanProtocol&) { return bytes; }};
+}
 BadDatagram Sealed(const char* name, const QByteArray& inner) {
   return {name, [inner](LanProtocol& a) { return a.Outgoing(inner); }};
 }
@@ -216,7 +225,8 @@ INSTANTIATE_TEST_SUITE_P(
         Plain("GetToDo", Lan::Message(Lan::GetTodoWord, Lan::IndexBytes(0))),
         Plain("PushedEvent", NoteBytes(QStringLiteral("Intruder"), 5)),
         Plain("PushedTask", *Lan::ToDoMessage(NamedTask(QStringLiteral("Intruder")))),
-        Plain("SyncDone", Lan::Message(Lan::SyncDoneWord)), Plain("AnswerNotAsked", Lan::Message(Lan::RNoteCntWord, "5")),
+        Plain("SyncDone", Lan::Message(Lan::SyncDoneWord)),
+        Plain("AnswerNotAsked", Lan::Message(Lan::RNoteCntWord, "5")),
         Plain("ProofWithoutChallenge", Lan::Message(Lan::ProofWord, QByteArray(32, 'p'))),
         Damaged("FlippedContent", [](QByteArray b) { return Flip(b, b.size() - 20); }),
         Damaged("FlippedTag", [](QByteArray b) { return Flip(b, b.size() - 1); }),
@@ -224,7 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
         Damaged("Truncated", [](QByteArray b) { return b.chopped(1); }),
         Damaged("HeaderOnly", [](QByteArray b) { return b.left(Lan::WordLength + Lan::CounterBytes + Lan::TagBytes); }),
         Damaged("WordAlone", [](QByteArray) { return Lan::Message(Lan::SealedWord); }),
-        Damaged("RandomBody", [](QByteArray b) { return Lan::Message(Lan::SealedWord, QByteArray(b.size() - 10, '\x5a')); }),
+        Damaged("RandomBody",
+                [](QByteArray b) { return Lan::Message(Lan::SealedWord, QByteArray(b.size() - 10, '\x5a')); }),
         Sealed("UnknownWord", "OVWhatever"), Sealed("IndexMissing", Lan::Message(Lan::GetNoteWord)),
         Sealed("IndexTooLong", Lan::Message(Lan::GetNoteWord, "12345")),
         Sealed("ShortEvent", NoteBytes(QStringLiteral("Cut")).chopped(1)),
@@ -246,7 +257,8 @@ TEST_F(LanProtocolTest, SealedDatagramOpensOnceAndOnlyInRisingOrder) {
 
 TEST_F(LanProtocolTest, RepeatedFailuresLockTheAddressOutForAGrowingTime) {
   ActivePeer guesser(QStringLiteral("guess"));
-  for (int i = 0; i < Lan::FreeFailures; ++i) EXPECT_EQ(Only(Check(guesser, Peer, 1000)), Lan::Message(Lan::PassFailWord));
+  for (int i = 0; i < Lan::FreeFailures; ++i)
+    EXPECT_EQ(Only(Check(guesser, Peer, 1000)), Lan::Message(Lan::PassFailWord));
   // Locked out: even the right password gets only the time to wait, and no challenge.
   const LanEvents locked = Check(active_, Peer, 2000);
   EXPECT_EQ(Only(locked), Lan::Message(Lan::PassWaitWord, "4"));
@@ -262,7 +274,8 @@ TEST_F(LanProtocolTest, RepeatedFailuresLockTheAddressOutForAGrowingTime) {
   // Twenty thousand guesses in a row get three answers and nothing else.
   ActivePeer flood(QStringLiteral("flood"));
   int refusals = 0;
-  for (int i = 0; i < 20000; ++i) refusals += Only(Check(flood, QStringLiteral("10.0.0.66"), 50000 + i / 10)) == Lan::Message(Lan::PassFailWord);
+  for (int i = 0; i < 20000; ++i)
+    refusals += Only(Check(flood, QStringLiteral("10.0.0.66"), 50000 + i / 10)) == Lan::Message(Lan::PassFailWord);
   EXPECT_EQ(refusals, Lan::FreeFailures);
   // A success clears the record.
   Authenticate(active_, Peer, 1000 + 3 * Lan::FirstLockoutMs);
@@ -294,9 +307,10 @@ TEST_F(LanProtocolTest, ActiveSideFallsBackToTheOlderCheckOnlyWhenAskedAndDropsA
   EXPECT_EQ(active_.protocol.Outgoing(Lan::Message(Lan::NoteCntWord)), Lan::Message(Lan::NoteCntWord));
   // Answers that do not parse leave the active side waiting (sealed ones share the same reading).
   Lan::Session stranger;
-  for (const QByteArray& bad : {Lan::Message(Lan::RNoteCntWord, "12a"), Lan::Message(Lan::RTodoCntWord),
-                                Lan::Message(Lan::RNoteCntWord, "99999999999"), NoteBytes(QStringLiteral("Cut")).chopped(1),
-                                Lan::Seal(stranger, Lan::Message(Lan::RNoteCntWord, "3"))}) {
+  for (const QByteArray& bad :
+       {Lan::Message(Lan::RNoteCntWord, "12a"), Lan::Message(Lan::RTodoCntWord),
+        Lan::Message(Lan::RNoteCntWord, "99999999999"), NoteBytes(QStringLiteral("Cut")).chopped(1),
+        Lan::Seal(stranger, Lan::Message(Lan::RNoteCntWord, "3"))}) {
     const LanEvents events = active_.Answer(bad);
     EXPECT_FALSE(events.replied);
     EXPECT_FALSE(events.remoteNoteCount.has_value());
@@ -346,19 +360,22 @@ TEST_F(LanProtocolTest, DiscoveryIsAnsweredAndAnnouncementsKeptOnlyWhileSyncIsOn
   Handle(Lan::Message(Lan::AnnounceWord, "laptop2 kim"), Peer);
   ASSERT_EQ(protocol_.Systems().size(), 2u);
   EXPECT_EQ(protocol_.Systems()[0], (TSystem{Peer, QStringLiteral("laptop2"), QStringLiteral("kim")}));
-  EXPECT_EQ(protocol_.SystemLines(), (QStringList{QStringLiteral("laptop2 (kim)"), QStringLiteral("study (lee smith)")}));
+  EXPECT_EQ(protocol_.SystemLines(),
+            (QStringList{QStringLiteral("laptop2 (kim)"), QStringLiteral("study (lee smith)")}));
   identity_.enabled = false;
   EXPECT_TRUE(Handle(Lan::Message(Lan::DiscWord)).replies.empty());
   EXPECT_TRUE(Handle(active_.Hello()).replies.empty());
   for (int i = 0; i < 100; ++i) {
-    EXPECT_FALSE(Handle(Lan::Message(Lan::AnnounceWord, "laptop kim"), QStringLiteral("10.1.0.%1").arg(i)).systemsChanged);
+    EXPECT_FALSE(
+        Handle(Lan::Message(Lan::AnnounceWord, "laptop kim"), QStringLiteral("10.1.0.%1").arg(i)).systemsChanged);
   }
   EXPECT_EQ(protocol_.Systems().size(), 2u);
 }
 
 TEST_F(LanProtocolTest, AnnouncementFloodKeepsABoundedList) {
   const QByteArray huge = QByteArray(30000, 'n') + ' ' + QByteArray(30000, 'u');
-  for (int i = 0; i < 3000; ++i) Handle(Lan::Message(Lan::AnnounceWord, huge), QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250));
+  for (int i = 0; i < 3000; ++i)
+    Handle(Lan::Message(Lan::AnnounceWord, huge), QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250));
   ASSERT_EQ(protocol_.Systems().size(), size_t(Lan::MaxSystems));
   for (const TSystem& system : protocol_.Systems()) {
     EXPECT_EQ(system.Name.size(), Lan::MaxNameLength);

@@ -1,5 +1,6 @@
 #include "loopbackserver.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -7,7 +8,6 @@
 #include <QSslKey>
 #include <QSslServer>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -27,8 +27,7 @@ class QtApplicationEnvironment : public ::testing::Environment {
   std::unique_ptr<QApplication> app_;
 };
 
-[[maybe_unused]] const auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+[[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 // A self-signed test certificate for "localhost" and 127.0.0.1, valid until 2126, with its key.
 constexpr const char* TestCertificate = R"(-----BEGIN CERTIFICATE-----

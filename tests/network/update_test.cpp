@@ -1,12 +1,14 @@
+#include "network/update.h"
 #include "loopbackserver.h"
 #include "network/httpclient.h"
-#include "network/update.h"
 #include "support/fakeservices.h"
 #include "support/recordingshell.h"
 #include "support/screenshot.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
+#include <sodium.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,8 +16,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
-#include <sodium.h>
 
 namespace {
 
@@ -39,7 +39,8 @@ QByteArray PathOf(const QByteArray& request) { return request.split(' ').value(1
 struct SigningKey {
   SigningKey() : publicKey(crypto_sign_PUBLICKEYBYTES, '\0'), secretKey(crypto_sign_SECRETKEYBYTES, '\0') {
     EXPECT_GE(sodium_init(), 0);
-    crypto_sign_keypair(reinterpret_cast<unsigned char*>(publicKey.data()), reinterpret_cast<unsigned char*>(secretKey.data()));
+    crypto_sign_keypair(reinterpret_cast<unsigned char*>(publicKey.data()),
+                        reinterpret_cast<unsigned char*>(secretKey.data()));
   }
   QByteArray Sign(const QByteArray& body) const {
     QByteArray signature(crypto_sign_BYTES, '\0');
@@ -87,7 +88,8 @@ class UpdateTest : public ::testing::Test {
   }
   // The updater over the host the test sets (empty: none), recording the program's end.
   std::unique_ptr<T_Update> Make(UpdateIdentity identity) {
-    auto update = std::make_unique<T_Update>(dialogs, shell, network, [this] { return host; }, std::move(identity));
+    auto update = std::make_unique<T_Update>(
+        dialogs, shell, network, [this] { return host; }, std::move(identity));
     update->HTTPClient->SetTimeOuts(2000, 2000);
     update->EndProgram = [this] { ++ends; };
     return update;
@@ -120,25 +122,39 @@ class UpdateTest : public ::testing::Test {
 };
 
 TEST(UpdateNames, VersionNumbersUsableVersionsEditionsAndSites) {
-  const std::pair<const char*, std::optional<qint64>> numbers[] = {
-      {"2.0.5.150", 150}, {"2.1.0.1", 1}, {"2.0.5. 151 ", 151}, {"42", 42}, {"1.007", 7}, {"2.0.5.", std::nullopt},
-      {"2.0.5.beta", std::nullopt}, {"2.0.5.1b", std::nullopt}, {"2.0.5.-3", std::nullopt}, {"2.0.5.+3", std::nullopt},
-      {"2.0.5.1234567890123456789", std::nullopt}, {"<!DOCTYPE html>", std::nullopt}};
-  for (const auto& [text, number] : numbers) EXPECT_EQ(T_Update::VersionNumber(QString::fromUtf8(text)), number) << text;
+  const std::pair<const char*, std::optional<qint64>> numbers[] = {{"2.0.5.150", 150},
+                                                                   {"2.1.0.1", 1},
+                                                                   {"2.0.5. 151 ", 151},
+                                                                   {"42", 42},
+                                                                   {"1.007", 7},
+                                                                   {"2.0.5.", std::nullopt},
+                                                                   {"2.0.5.beta", std::nullopt},
+                                                                   {"2.0.5.1b", std::nullopt},
+                                                                   {"2.0.5.-3", std::nullopt},
+                                                                   {"2.0.5.+3", std::nullopt},
+                                                                   {"2.0.5.1234567890123456789", std::nullopt},
+                                                                   {"<!DOCTYPE html>", std::nullopt}};
+  for (const auto& [text, number] : numbers)
+    EXPECT_EQ(T_Update::VersionNumber(QString::fromUtf8(text)), number) << text;
   const std::pair<const char*, bool> usable[] = {
-      {"2.0.5.151", true}, {"2.0-rc_1.7", true}, {"", false}, {"../../etc/cron.d/x.1", false}, {"2/0.1", false},
-      {"2..1", false}, {"2.0 5.1", false}, {"2.0?x=1.1", false}, {"2.0.5.x", false},
-      {"1.1111111111.1111111111.1111111111.1111111111.1111111111.1111111111.1", false}};
+      {"2.0.5.151", true}, {"2.0-rc_1.7", true},
+      {"", false},         {"../../etc/cron.d/x.1", false},
+      {"2/0.1", false},    {"2..1", false},
+      {"2.0 5.1", false},  {"2.0?x=1.1", false},
+      {"2.0.5.x", false},  {"1.1111111111.1111111111.1111111111.1111111111.1111111111.1111111111.1", false}};
   for (const auto& [text, ok] : usable) EXPECT_EQ(T_Update::UsableVersion(QString::fromUtf8(text)), ok) << text;
   EXPECT_EQ(T_Update::EditionOf(QStringLiteral("tessaly")), QStringLiteral("lit"));
   EXPECT_EQ(T_Update::EditionOf(QStringLiteral("Orvane")), QStringLiteral("Orvane"));
   EXPECT_EQ(T_Update::EditionOf(QStringLiteral("orvane-dev")), QStringLiteral("orvane-dev"));
   // Only a checked connection, or loopback, brings an installer.
-  const std::pair<const char*, const char*> sites[] = {
-      {"updates.orvane.org", "https://updates.orvane.org"}, {"updates.orvane.org:8443", "https://updates.orvane.org:8443"},
-      {"127.0.0.1:8080", "http://127.0.0.1:8080"}, {"127.4.5.6", "http://127.4.5.6"}, {"[::1]:8080", "http://[::1]:8080"},
-      {"localhost:8080", "https://localhost:8080"}, {"192.168.1.10", "https://192.168.1.10"},
-      {"127.0.0.1.evil.example", "https://127.0.0.1.evil.example"}};
+  const std::pair<const char*, const char*> sites[] = {{"updates.orvane.org", "https://updates.orvane.org"},
+                                                       {"updates.orvane.org:8443", "https://updates.orvane.org:8443"},
+                                                       {"127.0.0.1:8080", "http://127.0.0.1:8080"},
+                                                       {"127.4.5.6", "http://127.4.5.6"},
+                                                       {"[::1]:8080", "http://[::1]:8080"},
+                                                       {"localhost:8080", "https://localhost:8080"},
+                                                       {"192.168.1.10", "https://192.168.1.10"},
+                                                       {"127.0.0.1.evil.example", "https://127.0.0.1.evil.example"}};
   for (const auto& [host, site] : sites) EXPECT_EQ(T_Update::SiteOf(QString::fromUtf8(host)), QString::fromUtf8(site));
   EXPECT_EQ(ProjectPublicKey().size(), crypto_sign_PUBLICKEYBYTES);
 }
@@ -225,7 +241,8 @@ TEST_F(UpdateTest, StartingTheInstallerEndsTheMainLoop) {
   UpdateServer server;
   host = server.server.hostAndPort();
   // The program's own way to end: the main loop returns, and the main sequence saves.
-  T_Update update(dialogs, shell, network, [this] { return host; }, Identity());
+  T_Update update(
+      dialogs, shell, network, [this] { return host; }, Identity());
   std::optional<UpdateOutcome> outcome;
   QTimer::singleShot(0, &update, [&] { outcome = update.CheckForUpdate(true); });
   QTimer::singleShot(60000, [] { QCoreApplication::exit(1); });  // ends a broken test instead of hanging it
@@ -249,7 +266,8 @@ TEST_F(UpdateTest, WritesIntoTheDataFolderWhenTheProgramFolderIsNotWritableAndSt
 }
 
 TEST_F(UpdateTest, OnlyTheFirstLineOfTheVersionPageIsTheVersion) {
-  for (const QByteArray page : {"2.0.5.151\r\n", "2.0.5.151\r\n2.0.5.999\r\nnotes\r\n", "2.0.5.151\n2.0.5.999\n", "  2.0.5.151  \r\n"}) {
+  for (const QByteArray page :
+       {"2.0.5.151\r\n", "2.0.5.151\r\n2.0.5.999\r\nnotes\r\n", "2.0.5.151\n2.0.5.999\n", "  2.0.5.151  \r\n"}) {
     UpdateServer server;
     server.version = ServerScript::Page(page);
     auto update = Serving(server);
@@ -318,13 +336,14 @@ TEST_P(UpdateFailure, IsToldOnlyWhenAskedAndLeavesNothing) {
   EXPECT_EQ(update->CheckForUpdate(false), c.outcome);
   ASSERT_EQ(dialogs.asked().size(), c.toldWhenSilent ? 2u : 1u);
   EXPECT_EQ(dialogs.asked().back().caption, QString::fromUtf8(c.caption));
-  const char* text = c.outcome == UpdateOutcome::CheckFailed
-                         ? "The system failed to get the available version information.\r\nPlease make sure you are "
-                           "connected to the internet."
-                     : c.outcome == UpdateOutcome::DownloadFailed ? "The download failed.\r\nPlease try again later."
-                     : c.outcome == UpdateOutcome::Unverified
-                         ? "The downloaded update could not be verified and was not installed.\r\nPlease try again later."
-                         : nullptr;
+  const char* text =
+      c.outcome == UpdateOutcome::CheckFailed
+          ? "The system failed to get the available version information.\r\nPlease make sure you are "
+            "connected to the internet."
+      : c.outcome == UpdateOutcome::DownloadFailed ? "The download failed.\r\nPlease try again later."
+      : c.outcome == UpdateOutcome::Unverified
+          ? "The downloaded update could not be verified and was not installed.\r\nPlease try again later."
+          : nullptr;
   EXPECT_EQ(dialogs.asked().back().text, text ? QString::fromUtf8(text) : dialogs.asked().back().text);
   EXPECT_TRUE(Installers().isEmpty());
   EXPECT_EQ(shell.started.size(), c.outcome == UpdateOutcome::StartFailed ? 3u : 0u);
@@ -337,21 +356,28 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, UpdateFailure,
     ::testing::Values(
         FailureCase{"NoHostConfigured", [](auto&, QString& h, auto&, auto&) { h.clear(); }, Check::CheckFailed},
-        FailureCase{"BlankHost", [](auto&, QString& h, auto&, auto&) { h = QStringLiteral("   "); }, Check::CheckFailed},
-        FailureCase{"ServerUnreachable", [](UpdateServer& s, auto&, auto&, auto&) { s.server.close(); }, Check::CheckFailed},
-        FailureCase{"VersionNotFound", [](UpdateServer& s, auto&, auto&, auto&) { s.version = NotFound; }, Check::CheckFailed},
+        FailureCase{"BlankHost", [](auto&, QString& h, auto&, auto&) { h = QStringLiteral("   "); },
+                    Check::CheckFailed},
+        FailureCase{"ServerUnreachable", [](UpdateServer& s, auto&, auto&, auto&) { s.server.close(); },
+                    Check::CheckFailed},
+        FailureCase{"VersionNotFound", [](UpdateServer& s, auto&, auto&, auto&) { s.version = NotFound; },
+                    Check::CheckFailed},
         FailureCase{"EmptyAnswer", [](UpdateServer& s, auto&, auto&, auto&) { Version(s, ""); }, Check::CheckFailed},
-        FailureCase{"ClosedWithoutAnswer", [](UpdateServer& s, auto&, auto&, auto&) { s.version = ServerScript::Answer(""); },
+        FailureCase{"ClosedWithoutAnswer",
+                    [](UpdateServer& s, auto&, auto&, auto&) { s.version = ServerScript::Answer(""); },
                     Check::CheckFailed},
         FailureCase{"LastComponentNotANumber", [](UpdateServer& s, auto&, auto&, auto&) { Version(s, "2.0.5.beta"); },
                     Check::CheckFailed},
-        FailureCase{"AnHtmlPage", [](UpdateServer& s, auto&, auto&, auto&) { Version(s, "<html><body>Sign in</body></html>"); },
+        FailureCase{"AnHtmlPage",
+                    [](UpdateServer& s, auto&, auto&, auto&) { Version(s, "<html><body>Sign in</body></html>"); },
                     Check::CheckFailed},
-        FailureCase{"ClimbsOutOfTheFolder", [](UpdateServer& s, auto&, auto&, auto&) { Version(s, "../../../tmp/evil.999"); },
+        FailureCase{"ClimbsOutOfTheFolder",
+                    [](UpdateServer& s, auto&, auto&, auto&) { Version(s, "../../../tmp/evil.999"); },
                     Check::CheckFailed},
         FailureCase{"InstallerNotFound", [](UpdateServer& s, auto&, auto&, auto&) { s.installer = NotFound; },
                     Check::DownloadFailed, "Download Error"},
-        FailureCase{"ShorterThanAnnounced", [](UpdateServer& s, auto&, auto&, auto&) { s.installer = File(Installer(400), 1000); },
+        FailureCase{"ShorterThanAnnounced",
+                    [](UpdateServer& s, auto&, auto&, auto&) { s.installer = File(Installer(400), 1000); },
                     Check::DownloadFailed, "Download Error"},
         FailureCase{"InstallerClosedWithoutAnswer",
                     [](UpdateServer& s, auto&, auto&, auto&) { s.installer = ServerScript::Answer(""); },
@@ -359,16 +385,17 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"StallsUntilTheTimeOut",
                     [](UpdateServer& s, auto&, auto&, auto&) { s.installer = File(Installer(400), 1000, false); },
                     Check::DownloadFailed, "Download Error"},
-        FailureCase{"InstallerCannotStart", [](auto&, auto&, auto&, RecordingShell& shell) { shell.startResult = false; },
-                    Check::StartFailed},
-        FailureCase{"NoSignature", [](UpdateServer& s, auto&, auto&, auto&) { s.signature = NotFound; }, Check::Unverified,
-                    "Update Failed", true},
-        FailureCase{"SignatureOfAnotherInstaller",
-                    [](UpdateServer& s, auto&, auto&, auto&) { s.installer = File(Installer(3001)); }, Check::Unverified,
-                    "Update Failed", true},
-        FailureCase{"SignatureCutShort",
-                    [](UpdateServer& s, auto&, auto&, auto&) { s.signature = File(TestKey().Sign(Installer(3000)).left(40)); },
+        FailureCase{"InstallerCannotStart",
+                    [](auto&, auto&, auto&, RecordingShell& shell) { shell.startResult = false; }, Check::StartFailed},
+        FailureCase{"NoSignature", [](UpdateServer& s, auto&, auto&, auto&) { s.signature = NotFound; },
                     Check::Unverified, "Update Failed", true},
+        FailureCase{"SignatureOfAnotherInstaller",
+                    [](UpdateServer& s, auto&, auto&, auto&) { s.installer = File(Installer(3001)); },
+                    Check::Unverified, "Update Failed", true},
+        FailureCase{
+            "SignatureCutShort",
+            [](UpdateServer& s, auto&, auto&, auto&) { s.signature = File(TestKey().Sign(Installer(3000)).left(40)); },
+            Check::Unverified, "Update Failed", true},
         FailureCase{"NotSignedByTheProjectKey",
                     [](auto&, auto&, UpdateIdentity& identity, auto&) { identity.publicKey = ProjectPublicKey(); },
                     Check::Unverified, "Update Failed", true}),
@@ -384,12 +411,20 @@ TEST(UpdateSignature, HoldsOnlyForTheKeysSignatureOfTheWholeBody) {
     QByteArray signature;
     bool valid;
     QByteArray key;
-  } cases[] = {{signature, true, key}, {signature.toHex() + "\n", true, key}, {signature.toHex().toUpper(), true, key},
-               {TestKey().Sign(flipped(body, 4999)), false, key}, {TestKey().Sign(body.chopped(1)), false, key},
-               {flipped(signature, 10), false, key}, {signature.toHex().chopped(2), false, key},
-               {QByteArray(128, 'g'), false, key}, {QByteArray(), false, key}, {"<html>not found</html>", false, key},
-               {signature, false, ProjectPublicKey()}, {signature, false, key.chopped(1)}};
-  for (const auto& c : cases) EXPECT_EQ(T_Update::SignatureValid(body, c.signature, c.key), c.valid) << c.signature.toHex().left(20).constData();
+  } cases[] = {{signature, true, key},
+               {signature.toHex() + "\n", true, key},
+               {signature.toHex().toUpper(), true, key},
+               {TestKey().Sign(flipped(body, 4999)), false, key},
+               {TestKey().Sign(body.chopped(1)), false, key},
+               {flipped(signature, 10), false, key},
+               {signature.toHex().chopped(2), false, key},
+               {QByteArray(128, 'g'), false, key},
+               {QByteArray(), false, key},
+               {"<html>not found</html>", false, key},
+               {signature, false, ProjectPublicKey()},
+               {signature, false, key.chopped(1)}};
+  for (const auto& c : cases)
+    EXPECT_EQ(T_Update::SignatureValid(body, c.signature, c.key), c.valid) << c.signature.toHex().left(20).constData();
 }
 
 TEST_F(UpdateTest, ScreenshotMidDownloadThenCancelOrClosingEndsIt) {
@@ -451,7 +486,8 @@ TEST_F(UpdateTest, WithoutEncryptionANewerVersionIsOnlyAnnouncedWithItsPage) {
     // The hourly check does not ask again about the same version.
     EXPECT_EQ(update->CheckForUpdate(true), UpdateOutcome::Announced);
     EXPECT_EQ(dialogs.asked().size(), askedBefore + 1);
-    for (const QByteArray& request : server.server.requests()) EXPECT_EQ(PathOf(request), QByteArray("/currentversion.php"));
+    for (const QByteArray& request : server.server.requests())
+      EXPECT_EQ(PathOf(request), QByteArray("/currentversion.php"));
     EXPECT_TRUE(Installers().isEmpty());
     EXPECT_TRUE(shell.started.empty());
   }

@@ -1,12 +1,12 @@
+#include "network/weather.h"
 #include "loopbackserver.h"
 #include "network/httpclient.h"
-#include "network/weather.h"
 #include "support/fakeservices.h"
 #include "support/testutil.h"
 #include "weatherpages.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
+#include <QTimer>
 
 namespace {
 
@@ -93,13 +93,14 @@ INSTANTIATE_TEST_SUITE_P(
         FailedRefresh{"NotFoundFailsBoth", Missing, std::nullopt},
         FailedRefresh{"StalledTenDayPageFailsBoth", std::nullopt,
                       ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>", false)},
-        FailedRefresh{"PressureNoNumberFailsBoth", ServerScript::Page(CurrentPage(PressureHigh()).toUtf8()), std::nullopt},
+        FailedRefresh{"PressureNoNumberFailsBoth", ServerScript::Page(CurrentPage(PressureHigh()).toUtf8()),
+                      std::nullopt},
         FailedRefresh{"MissingMarkerFailsOnlyItsPage", ServerScript::Page("<html>no weather here</html>"), std::nullopt,
                       false, true},
         // A site that never finishes, or sends more than any weather page, is offline.
         FailedRefresh{"TricklingPageFailsBoth", ServerScript::Trickle(60, 100), std::nullopt},
-        FailedRefresh{"OversizedPageFailsBoth", ServerScript::Page(CurrentPage().toUtf8() + QByteArray(256 * 1024, ' ')),
-                      std::nullopt},
+        FailedRefresh{"OversizedPageFailsBoth",
+                      ServerScript::Page(CurrentPage().toUtf8() + QByteArray(256 * 1024, ' ')), std::nullopt},
         // No answer at all leaves the flags as they were.
         FailedRefresh{"RefusedConnectionsChangeNothing", std::nullopt, std::nullopt, true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -141,7 +142,8 @@ TEST_F(WeatherTest, TicksStretchTheIntervalRefreshUnlessWeatherIsOffAndSetLoadin
 
 TEST_F(WeatherTest, NoSecondRefreshWhileOneRuns) {
   // The local page comes slowly, so the wait runs long enough for a timer to fire in it.
-  local = ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"}, {200, CurrentPage().toUtf8()}}, true};
+  local =
+      ServerScript{{{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"}, {200, CurrentPage().toUtf8()}}, true};
   std::optional<bool> secondStarted;
   int intervalAfterTick = 0;
   QTimer::singleShot(50, [&] {

@@ -19,8 +19,8 @@ struct CurrentPageFields {
 };
 
 inline QString CurrentPage(const CurrentPageFields& f = {}) {
-  QString query = QStringLiteral("site=wx&temp=%1&dewp=50&hmid=%2&vis=10&baro=30&cond=%3")
-                      .arg(f.temp, f.humidity, f.code);
+  QString query =
+      QStringLiteral("site=wx&temp=%1&dewp=50&hmid=%2&vis=10&baro=30&cond=%3").arg(f.temp, f.humidity, f.code);
   if (!f.high.isEmpty()) query += QStringLiteral("&temph1=") + f.high;
   query += QStringLiteral("&templ1=") + f.low + QStringLiteral("&zip=12345");
   if (f.alert) query += QStringLiteral("&alert=severe");
@@ -47,8 +47,8 @@ struct ForecastRow {
 
 inline QList<ForecastRow> TenRows() {
   QList<ForecastRow> rows;
-  const QStringList conditions = {QStringLiteral("Sunny"), QStringLiteral("Partly Cloudy"), QStringLiteral("Rain"),
-                                  QStringLiteral("Showers"), QStringLiteral("Cloudy"), QStringLiteral("Snow")};
+  const QStringList conditions = {QStringLiteral("Sunny"),   QStringLiteral("Partly Cloudy"), QStringLiteral("Rain"),
+                                  QStringLiteral("Showers"), QStringLiteral("Cloudy"),        QStringLiteral("Snow")};
   for (int i = 0; i < 10; ++i) {
     rows << ForecastRow{conditions.at(i % conditions.size()), QString::number(50 + i), QString::number(30 + i),
                         QStringLiteral("%1 %").arg(i * 10)};

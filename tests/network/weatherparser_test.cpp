@@ -8,20 +8,29 @@ namespace {
 
 TEST(WeatherConversions, RoundTemperaturesDownAndKeepTwoDecimalsOfPressure) {
   // Exact quotients stay exact (no binary rounding below).
-  const int temperatures[][3] = {{75, 0, 75},  {75, 1, 23},   {75, 2, 535},   {75, 3, 296},  {75, 4, 19},
-                                 {20, 1, -7},  {50, 1, 10},   {32, 1, 0},     {-40, 1, -40}, {212, 1, 100},
-                                 {212, 3, 373}, {41, 4, 4},   {31, 1, -1},    {31, 4, -1}};
+  const int temperatures[][3] = {{75, 0, 75},   {75, 1, 23}, {75, 2, 535}, {75, 3, 296},  {75, 4, 19},
+                                 {20, 1, -7},   {50, 1, 10}, {32, 1, 0},   {-40, 1, -40}, {212, 1, 100},
+                                 {212, 3, 373}, {41, 4, 4},  {31, 1, -1},  {31, 4, -1}};
   for (const auto& t : temperatures) EXPECT_EQ(ConvertTemperature(t[0], t[1]), t[2]) << t[0] << " in " << t[1];
-  const std::tuple<int, double, const char*> pressures[] = {{0, 30.12, "30.12"}, {1, 30.12, "765.04"}, {2, 30.12, "1"},
-                                                            {3, 30.12, "101.97"}, {1, 30.0, "762"},     {0, 29.9, "29.9"},
-                                                            {3, 29.92, "101.29"}};
-  for (const auto& [unit, inches, text] : pressures) EXPECT_EQ(PressureText(ConvertPressure(unit, inches)), QString::fromLatin1(text));
+  const std::tuple<int, double, const char*> pressures[] = {
+      {0, 30.12, "30.12"}, {1, 30.12, "765.04"}, {2, 30.12, "1"},     {3, 30.12, "101.97"},
+      {1, 30.0, "762"},    {0, 29.9, "29.9"},    {3, 29.92, "101.29"}};
+  for (const auto& [unit, inches, text] : pressures)
+    EXPECT_EQ(PressureText(ConvertPressure(unit, inches)), QString::fromLatin1(text));
   // Codes that share a prefix, and fallbacks.
-  const std::pair<const char*, const char*> codes[] = {
-      {"cloud", "Cloudy"}, {"cloud_partly", "Partly Cloudy"}, {"clear_mostly_sunny", "Fair"}, {"clear_mostly", "Fair"},
-      {"rain_showers", "Rain Showers"}, {"rain", "Rain"}, {"snow_showers", "Light Snow"}, {"snow", "Snow"},
-      {"hail", "hail"}, {"Cloud", "Cloud"}, {"cloud_", "cloud_"}};
-  for (const auto& [code, text] : codes) EXPECT_EQ(ConditionsText(QString::fromLatin1(code)), QString::fromLatin1(text)) << code;
+  const std::pair<const char*, const char*> codes[] = {{"cloud", "Cloudy"},
+                                                       {"cloud_partly", "Partly Cloudy"},
+                                                       {"clear_mostly_sunny", "Fair"},
+                                                       {"clear_mostly", "Fair"},
+                                                       {"rain_showers", "Rain Showers"},
+                                                       {"rain", "Rain"},
+                                                       {"snow_showers", "Light Snow"},
+                                                       {"snow", "Snow"},
+                                                       {"hail", "hail"},
+                                                       {"Cloud", "Cloud"},
+                                                       {"cloud_", "cloud_"}};
+  for (const auto& [code, text] : codes)
+    EXPECT_EQ(ConditionsText(QString::fromLatin1(code)), QString::fromLatin1(text)) << code;
 }
 
 TEST(CurrentPage, ReadsAndConvertsEveryField) {
@@ -38,11 +47,29 @@ TEST(CurrentPage, ReadsAndConvertsEveryField) {
     int tempDeg, pressureType;
     std::vector<std::pair<QString R::*, const char*>> fields;
   } cases[] = {
-      {{}, 0, 0, {{&R::Temperature, "75"}, {&R::High, "80"}, {&R::Low, "60"}, {&R::Humidity, "60"}, {&R::Conditions, "Partly Cloudy"},
-                  {&R::UVIndex, "3 Moderate"}, {&R::Wind, "Wind: NW at 10 mph"}, {&R::Pressure, "30.12"},
-                  {&R::PressureTrend, "up"}, {&R::TempUnit, "°F"}, {&R::PressureUnit, " In."}}},
-      {{}, 1, 1, {{&R::Temperature, "23"}, {&R::High, "26"}, {&R::Low, "15"}, {&R::Pressure, "765.04"}, {&R::TempUnit, "°C"},
-                  {&R::PressureUnit, " mm"}}},
+      {{},
+       0,
+       0,
+       {{&R::Temperature, "75"},
+        {&R::High, "80"},
+        {&R::Low, "60"},
+        {&R::Humidity, "60"},
+        {&R::Conditions, "Partly Cloudy"},
+        {&R::UVIndex, "3 Moderate"},
+        {&R::Wind, "Wind: NW at 10 mph"},
+        {&R::Pressure, "30.12"},
+        {&R::PressureTrend, "up"},
+        {&R::TempUnit, "°F"},
+        {&R::PressureUnit, " In."}}},
+      {{},
+       1,
+       1,
+       {{&R::Temperature, "23"},
+        {&R::High, "26"},
+        {&R::Low, "15"},
+        {&R::Pressure, "765.04"},
+        {&R::TempUnit, "°C"},
+        {&R::PressureUnit, " mm"}}},
       // Without the "temph1" pair there is no high; the low is still read.
       {with(&F::high, "", &F::low, "58"), 1, 0, {{&R::High, "N/A"}, {&R::Low, "14"}}},
       {with(&F::trend, "steady"), 0, 0, {{&R::PressureTrend, "steady"}}},
@@ -82,15 +109,17 @@ TWeatherReport HeldReport() {
 }
 
 TEST(CurrentPage, AMissingMarkerFailsThePageAndKeepsWhatWasHeld) {
-  const QString page = CurrentPage(CurrentPageFields{.wind = QStringLiteral("From E at 3 mph"), .temp = QStringLiteral("40")});
+  const QString page =
+      CurrentPage(CurrentPageFields{.wind = QStringLiteral("From E at 3 mph"), .temp = QStringLiteral("40")});
   QStringList pages;
   for (const char* marker : {"Wind:", "obsTextA", "</td", "UV Index:", "Pressure:", "&nbsp;", "/icons/", "_pressure",
                              "OAS_query", "CM_tag", "'"}) {
     pages << QString(page).remove(QString::fromLatin1(marker));
   }
   // A short query, and markers at the very end, do not read past the text.
-  pages << QStringLiteral("Wind:<td class=\"obsTextA\">N</td> UV Index:<td class=\"obsTextA\">1</td> Pressure:<td "
-                          "class=\"obsTextA\">30&nbsp;<img src=\"/icons/up_pressure.gif\"> OAS_query='a=1&t=7' CM_tag")
+  pages << QStringLiteral(
+               "Wind:<td class=\"obsTextA\">N</td> UV Index:<td class=\"obsTextA\">1</td> Pressure:<td "
+               "class=\"obsTextA\">30&nbsp;<img src=\"/icons/up_pressure.gif\"> OAS_query='a=1&t=7' CM_tag")
         << QStringLiteral("Wind:") << QStringLiteral("Wind:obsTextA") << QStringLiteral("Wind:obsText")
         << QStringLiteral("Wind:xxobsTextA\">");
   for (const QString& broken : pages) {
@@ -134,8 +163,8 @@ TEST(TenDayPage, AMissingMarkerOrDayFailsThePageAndKeepsWhatWasHeld) {
   auto rows = TenRows();
   rows[0].conditions = QStringLiteral("Hail");
   QStringList pages;
-  for (const char* marker : {"High Temperatures", "Last Updated", "blueVerdana", "0px;", "</TD>", "Text11", "</B", "&deg",
-                             "CENTER"}) {
+  for (const char* marker :
+       {"High Temperatures", "Last Updated", "blueVerdana", "0px;", "</TD>", "Text11", "</B", "&deg", "CENTER"}) {
     pages << TenDayPage(rows).remove(QString::fromLatin1(marker));
   }
   // Nine days are not a forecast; days after "Last Updated" do not count.
@@ -151,10 +180,11 @@ TEST(TenDayPage, AMissingMarkerOrDayFailsThePageAndKeepsWhatWasHeld) {
 }
 
 TEST(ForecastText, TodayIsTheWeatherTheNextNineDaysForecastsAndNothingOutside) {
-  EXPECT_EQ(ForecastText(HeldReport(), D(2026, 12, 6), D(2026, 12, 6)),
-            QStringLiteral("Weather for 06 Dec 2026\r\n-------------------------------\r\n"
-                           "Temp: 75°F  High: 50°F  Low: 30°F\r\nPartly Cloudy\r\nChance of precipitation: 0 %\r\n"
-                           "Pressure: 30.12 In.\r\nRelative Humidity: 60%\r\nUV Index: 3 Moderate\r\nWind: NW at 10 mph"));
+  EXPECT_EQ(
+      ForecastText(HeldReport(), D(2026, 12, 6), D(2026, 12, 6)),
+      QStringLiteral("Weather for 06 Dec 2026\r\n-------------------------------\r\n"
+                     "Temp: 75°F  High: 50°F  Low: 30°F\r\nPartly Cloudy\r\nChance of precipitation: 0 %\r\n"
+                     "Pressure: 30.12 In.\r\nRelative Humidity: 60%\r\nUV Index: 3 Moderate\r\nWind: NW at 10 mph"));
   // A wind in two parts takes two lines.
   TWeatherReport twoPartWind = HeldReport();
   CurrentPageFields f;
@@ -162,7 +192,8 @@ TEST(ForecastText, TodayIsTheWeatherTheNextNineDaysForecastsAndNothingOutside) {
   ASSERT_EQ(ParseCurrentPage(CurrentPage(f), 0, 0, twoPartWind), PageParse::Parsed);
   const auto two = ForecastText(twoPartWind, D(2026, 12, 6), D(2026, 12, 6));
   ASSERT_TRUE(two);
-  EXPECT_TRUE(two->endsWith(QStringLiteral("UV Index: 3 Moderate\r\nWind: N at 5 mph\r\ngusting to 20"))) << two->toStdString();
+  EXPECT_TRUE(two->endsWith(QStringLiteral("UV Index: 3 Moderate\r\nWind: N at 5 mph\r\ngusting to 20")))
+      << two->toStdString();
   // The time of day of either date does not matter.
   EXPECT_EQ(ForecastText(HeldReport(), DT(2026, 12, 15, 23, 30), DT(2026, 12, 6, 8, 0)),
             QStringLiteral("Forecast for 15 Dec 2026\r\n-------------------------------\r\n"

@@ -2,10 +2,10 @@
 #include "platform/autostart.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 namespace {
 

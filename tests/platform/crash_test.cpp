@@ -3,12 +3,12 @@
 #include "platform/sqlitekeystore.h"
 #include "support/testutil.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <random>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QTemporaryDir>
+#include <random>
 
 namespace {
 

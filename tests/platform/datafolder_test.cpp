@@ -1,11 +1,11 @@
 // The user's data folder made ready at start: created, or closed, to its owner only.
 #include "platform/datafolder.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -42,7 +42,10 @@ TEST(UserDataFolder, ThePathAloneMakesNothing) {
   qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
   EXPECT_EQ(UserDataFolder().Path(), dir.path() + QStringLiteral("/orvane/"));
   EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("orvane"))));
-  if (old.isNull()) qunsetenv("XDG_DATA_HOME"); else qputenv("XDG_DATA_HOME", old);
+  if (old.isNull())
+    qunsetenv("XDG_DATA_HOME");
+  else
+    qputenv("XDG_DATA_HOME", old);
 }
 
 }  // namespace

@@ -2,18 +2,18 @@
 #include "platform/editmemo.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <gtest/gtest.h>
 
 namespace {
 
 TEST(EditMemo, ShowsTheTrimmedTextAndGivesItWithCrLfOrTheUntouchedInitialTextOnCancel) {
-  const std::tuple<bool, QString, QString, QString> rows[] = {  // saved, memo, initial, result
-      {false, "edited", "  note \r\n", "  note \r\n"},
-      {true, " \n \n\t ", "note", ""},
-      {true, "one\ntwo\n", "", "one\r\ntwo"},
-      {true, "  hello  ", "", "hello"}};
+  const std::tuple<bool, QString, QString, QString> rows[] = {// saved, memo, initial, result
+                                                              {false, "edited", "  note \r\n", "  note \r\n"},
+                                                              {true, " \n \n\t ", "note", ""},
+                                                              {true, "one\ntwo\n", "", "one\r\ntwo"},
+                                                              {true, "  hello  ", "", "hello"}};
   for (const auto& [saved, memo, initial, result] : rows) EXPECT_EQ(T_EditMemo::Result(saved, memo, initial), result);
   // The dialog shows the prompt and the initial text trimmed.
   EnsureApplication();

@@ -1,12 +1,12 @@
 // iCalendar export and import: the round trip by occurrences, files in the forms other
 // programs write, importing twice, and broken files.
-#include "core/dataformat.h"
 #include "platform/icalendar.h"
+#include "core/dataformat.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -39,23 +39,35 @@ const Event EveryPattern[] = {
     {"once hidden", D(2024, 6, 2), 0, {.exceptions = {D(2024, 6, 2)}}},
     {"every 3 days", D(2024, 1, 2), 1, {.freq = 3}},
     {"every 2 days x5", D(2024, 1, 1), 1, {.freq = 2, .rangeType = 1, .count = 5, .hour = 7}},
-    {"daily until", D(2024, 2, 1), 1,
+    {"daily until",
+     D(2024, 2, 1),
+     1,
      {.rangeType = 2, .end = D(2024, 2, 20), .exceptions = {D(2024, 2, 5), D(2024, 2, 25), D(2024, 1, 20)}}},
     {"weekdays from Monday x7", D(2024, 1, 8), 2, {.rangeType = 1, .count = 7}},
     {"weekdays from Wednesday x5", D(2024, 1, 10), 2, {.rangeType = 1, .count = 5}},
     {"weekdays from Saturday", D(2024, 1, 13), 2, {.hour = 8}},
-    {"weekdays until", D(2024, 3, 1), 2,
+    {"weekdays until",
+     D(2024, 3, 1),
+     2,
      {.rangeType = 2, .end = D(2024, 4, 1), .exceptions = {D(2024, 3, 4), D(2024, 3, 9)}}},
     {"every 2 weeks Mon Fri from Wednesday", D(2024, 1, 3), 3, {.freq = 2, .weekdays = "15"}},
     {"weekly Tue Thu x6", D(2024, 2, 1), 3, {.rangeType = 1, .count = 6, .weekdays = "24"}},
-    {"every 3 weeks Sat Sun x4 from Friday", D(2024, 3, 8), 3, {.freq = 3, .rangeType = 1, .count = 4, .weekdays = "67"}},
+    {"every 3 weeks Sat Sun x4 from Friday",
+     D(2024, 3, 8),
+     3,
+     {.freq = 3, .rangeType = 1, .count = 4, .weekdays = "67"}},
     {"day 31 every 2 months", D(2024, 1, 31), 4, {.freq = 2, .day = 31, .month = 1}},
     {"day 5 from the 10th x3", D(2024, 1, 10), 4, {.rangeType = 1, .count = 3, .day = 5, .month = 1}},
-    {"day 15 every 3 months until", D(2024, 2, 15), 4,
+    {"day 15 every 3 months until",
+     D(2024, 2, 15),
+     4,
      {.freq = 3, .rangeType = 2, .end = D(2025, 6, 1), .day = 15, .month = 2}},
     {"day 20 every 5 months from December", D(2023, 12, 20), 4, {.freq = 5, .day = 20, .month = 12}},
     {"last Friday monthly", D(2024, 1, 1), 5, {.day = 5, .cardinal = 4}},
-    {"second Tuesday every 2 months x4", D(2024, 1, 1), 5, {.freq = 2, .rangeType = 1, .count = 4, .day = 2, .cardinal = 1}},
+    {"second Tuesday every 2 months x4",
+     D(2024, 1, 1),
+     5,
+     {.freq = 2, .rangeType = 1, .count = 4, .day = 2, .cardinal = 1}},
     {"first Sunday monthly with exceptions", D(2024, 1, 1), 5, {.exceptions = {D(2024, 2, 4), D(2024, 2, 5)}}},
     {"29 February", D(2024, 1, 1), 6, {.day = 29, .month = 1}},
     {"4 July x1", D(2024, 1, 1), 6, {.rangeType = 1, .count = 1, .day = 4, .month = 6}},
@@ -63,7 +75,10 @@ const Event EveryPattern[] = {
     {"fourth Thursday of November", D(2024, 1, 1), 7, {.day = 4, .month = 10, .cardinal = 3}},
     {"last Monday of May x2", D(2024, 1, 1), 7, {.rangeType = 1, .count = 2, .day = 1, .month = 4, .cardinal = 4}},
     // A series that ends before it starts, shown only on its added day.
-    {"ended series with added day", D(2024, 5, 1), 1, {.rangeType = 2, .end = D(2024, 4, 1), .exceptions = {D(2024, 5, 7)}}},
+    {"ended series with added day",
+     D(2024, 5, 1),
+     1,
+     {.rangeType = 2, .end = D(2024, 4, 1), .exceptions = {D(2024, 5, 7)}}},
     {"with day notes", D(2024, 1, 1), 1, {.freq = 7}},
     {"deleted", D(2024, 1, 1), 1, {.deleted = true}},  // goes nowhere
 };
@@ -186,7 +201,8 @@ TEST_F(ICalendar, TasksKeepPriorityDueDateAndCompletion) {
   QFile file(File("tasks.ics"));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray text = file.readAll();
-  for (const char* property : {"PRIORITY:1", "PRIORITY:3", "PRIORITY:5", "PRIORITY:7", "PRIORITY:9", "STATUS:COMPLETED"})
+  for (const char* property :
+       {"PRIORITY:1", "PRIORITY:3", "PRIORITY:5", "PRIORITY:7", "PRIORITY:9", "STATUS:COMPLETED"})
     EXPECT_TRUE(text.contains(property)) << property;
 
   DataFormat imported(clock_);
@@ -222,25 +238,38 @@ TEST_F(ICalendar, EventsFromOtherProgramsComeInOnTheirDays) {
   };
   const Case cases[] = {
       {OneEvent("DTSTART;VALUE=DATE:20240310\nDTEND;VALUE=DATE:20240313\n"),
-       {D(2024, 3, 10), D(2024, 3, 11), D(2024, 3, 12)}, {D(2024, 3, 9), D(2024, 3, 13)}},
-      {OneEvent("DTSTART:20240615T140000Z\nDTEND:20240615T150000Z\n"), {D(2024, 6, 15)},
-       {D(2024, 6, 14), D(2024, 6, 16)}, 10},
+       {D(2024, 3, 10), D(2024, 3, 11), D(2024, 3, 12)},
+       {D(2024, 3, 9), D(2024, 3, 13)}},
+      {OneEvent("DTSTART:20240615T140000Z\nDTEND:20240615T150000Z\n"),
+       {D(2024, 6, 15)},
+       {D(2024, 6, 14), D(2024, 6, 16)},
+       10},
       {OneEvent("DTSTART:20240115T020000Z\n"), {D(2024, 1, 14)}, {D(2024, 1, 15)}, 21},
       {BerlinZone + OneEvent("DTSTART;TZID=Europe/Berlin:20240702T180000\nDTEND;TZID=Europe/Berlin:20240702T190000\n"),
-       {D(2024, 7, 2)}, {D(2024, 7, 3)}, 12},
+       {D(2024, 7, 2)},
+       {D(2024, 7, 3)},
+       12},
       {BerlinZone + OneEvent("DTSTART;TZID=Europe/Berlin:20240108T100000\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE\n"
                              "EXDATE;TZID=Europe/Berlin:20240110T100000,20240115T100000\n"),
-       {D(2024, 1, 8), D(2024, 1, 17), D(2024, 1, 22)}, {D(2024, 1, 9), D(2024, 1, 10), D(2024, 1, 15), D(2024, 1, 7)}, 4},
+       {D(2024, 1, 8), D(2024, 1, 17), D(2024, 1, 22)},
+       {D(2024, 1, 9), D(2024, 1, 10), D(2024, 1, 15), D(2024, 1, 7)},
+       4},
       {OneEvent("DTSTART;VALUE=DATE:20240126\nRRULE:FREQ=MONTHLY;BYDAY=FR;BYSETPOS=-1\n"),
-       {D(2024, 1, 26), D(2024, 3, 29), D(2024, 5, 31)}, {D(2024, 3, 22), D(2024, 5, 24)}},
+       {D(2024, 1, 26), D(2024, 3, 29), D(2024, 5, 31)},
+       {D(2024, 3, 22), D(2024, 5, 24)}},
       {OneEvent("DTSTART:20240109T090000\nRRULE:FREQ=MONTHLY;BYDAY=2TU;COUNT=3\n"),
-       {D(2024, 1, 9), D(2024, 2, 13), D(2024, 3, 12)}, {D(2024, 4, 9)}, 9},
-      {OneEvent("DTSTART;VALUE=DATE:20240504\nRRULE:FREQ=YEARLY;UNTIL=20250504\n"), {D(2024, 5, 4), D(2025, 5, 4)},
+       {D(2024, 1, 9), D(2024, 2, 13), D(2024, 3, 12)},
+       {D(2024, 4, 9)},
+       9},
+      {OneEvent("DTSTART;VALUE=DATE:20240504\nRRULE:FREQ=YEARLY;UNTIL=20250504\n"),
+       {D(2024, 5, 4), D(2025, 5, 4)},
        {D(2026, 5, 4)}},
       {OneEvent("DTSTART;VALUE=DATE:20240103\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,WE\n"),
-       {D(2024, 1, 3), D(2024, 1, 15), D(2024, 1, 17)}, {D(2024, 1, 1), D(2024, 1, 8), D(2024, 1, 10)}},
+       {D(2024, 1, 3), D(2024, 1, 15), D(2024, 1, 17)},
+       {D(2024, 1, 1), D(2024, 1, 8), D(2024, 1, 10)}},
       {OneEvent("DTSTART;VALUE=DATE:20240105\nRRULE:FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR\nRDATE;VALUE=DATE:20240106\n"),
-       {D(2024, 1, 5), D(2024, 1, 6), D(2024, 1, 8)}, {D(2024, 1, 7), D(2024, 1, 13)}}};
+       {D(2024, 1, 5), D(2024, 1, 6), D(2024, 1, 8)},
+       {D(2024, 1, 7), D(2024, 1, 13)}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body.toStdString());
     DataFormat calendar(clock_);

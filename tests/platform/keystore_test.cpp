@@ -4,10 +4,10 @@
 #include "platform/sqlitekeystore.h"
 #include "support/testutil.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include "support/screenshot.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -39,7 +39,9 @@ TEST(QtDialogsScreenshot, LongPromptsWrapWithinTheScreenAndCaptionsFit) {
        },
        60, true},
       {"alarm-message", "Orvane Alarm",
-       [&] { dialogs.MessageBox("Standup\n\nRoom 4", "Orvane Alarm", Dialogs::Buttons::Ok, Dialogs::Icon::Information); },
+       [&] {
+         dialogs.MessageBox("Standup\n\nRoom 4", "Orvane Alarm", Dialogs::Buttons::Ok, Dialogs::Icon::Information);
+       },
        100, false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.caption);

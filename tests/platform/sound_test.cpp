@@ -5,11 +5,11 @@
 #include "platform/sound.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -17,7 +17,8 @@ const QString ShippedAlarm = qEnvironmentVariable("ORVANE_SOURCE_DIR") + "/data/
 
 // Runs only inside the child that QtSoundWithoutAudio starts.
 TEST(QtSoundChild, PlaysWithoutAnAudioServer) {
-  if (qEnvironmentVariableIsEmpty("ORVANE_SOUND_CHILD")) GTEST_SKIP() << "run by QtSoundWithoutAudio in a child process";
+  if (qEnvironmentVariableIsEmpty("ORVANE_SOUND_CHILD"))
+    GTEST_SKIP() << "run by QtSoundWithoutAudio in a child process";
   EnsureApplication();
   QTemporaryDir dir;
   const QString song = dir.filePath("song.mp3");

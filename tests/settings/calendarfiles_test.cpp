@@ -10,10 +10,10 @@
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -83,7 +83,8 @@ QByteArray TruncatedBackup() {
 }
 
 // A backup from someone else that also points the program at other servers.
-const QByteArray HostileBackup = QByteArray(8, '\0') +
+const QByteArray HostileBackup =
+    QByteArray(8, '\0') +
     "Width=250\r\nupdatehost=evil.example\r\nWeatherHost=127.0.0.1:9\r\nNwsHost=nws.example\r\n"
     "SyncBindAddress=0.0.0.0\r\n";
 
@@ -132,7 +133,6 @@ TEST_F(FilesTest, RestoreBringsBackTheCalendarAndTheSettings) {
   EXPECT_TRUE(to.calendar.DataChanged);
   EXPECT_EQ(to.settings->Lines(), from.settings->Lines());
   EXPECT_TRUE(to.dialogs.asked().empty());
-
 }
 
 TEST_F(FilesTest, RestoreAsksOnceBeforeChangingAddressesAndOnlyYesChangesThem) {
@@ -145,9 +145,10 @@ TEST_F(FilesTest, RestoreAsksOnceBeforeChangingAddressesAndOnlyYesChangesThem) {
     ASSERT_TRUE(RestoreFromFile(pc.calendar, *pc.settings, path, pc.dialogs).ok);
     ASSERT_EQ(pc.dialogs.asked().size(), 1u);
     EXPECT_EQ(pc.dialogs.asked()[0].caption, "Confirmation");
-    EXPECT_EQ(pc.dialogs.LastText(), "This backup would also change where Orvane connects:\r\n"
-                                     "UpdateHost: evil.example\r\nWeatherHost: 127.0.0.1:9\r\n"
-                                     "NwsHost: nws.example\r\nSyncBindAddress: 0.0.0.0\r\nUse these addresses?");
+    EXPECT_EQ(pc.dialogs.LastText(),
+              "This backup would also change where Orvane connects:\r\n"
+              "UpdateHost: evil.example\r\nWeatherHost: 127.0.0.1:9\r\n"
+              "NwsHost: nws.example\r\nSyncBindAddress: 0.0.0.0\r\nUse these addresses?");
     const bool yes = answer == Dialogs::Answer::Yes;
     EXPECT_EQ(pc.Setting("UpdateHost"), yes ? "evil.example" : "updates.orvane.org");
     EXPECT_EQ(pc.Setting("WeatherHost"), yes ? "127.0.0.1:9" : "");
@@ -164,7 +165,8 @@ TEST_F(FilesTest, RestoreAsksOnceBeforeChangingAddressesAndOnlyYesChangesThem) {
 }
 
 TEST_F(FilesTest, RestoringOrSyncingWithABadFileChangesNothing) {
-  const std::tuple<const char*, std::optional<QByteArray>, bool> cases[] = {  // none: no file; damaged
+  const std::tuple<const char*, std::optional<QByteArray>, bool> cases[] = {
+      // none: no file; damaged
       {"Missing", std::nullopt, false},
       {"Empty", QByteArray(), true},
       {"Truncated", TruncatedBackup(), true},

@@ -1,15 +1,15 @@
 // The settings store: defaults sized by the screen, the first-run questions, encodings,
 // saving (with the autostart entry) and the settings text of backup files.
+#include "settings/settings.h"
 #include "core/memorykeystore.h"
 #include "platform/screens.h"
-#include "settings/settings.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -67,9 +67,10 @@ class SettingsTest : public ::testing::Test {
 TEST_F(SettingsTest, FirstRunQuestionsAndDefaultsSizedByTheWorkArea) {
   auto settings = FirstRun();
   EXPECT_EQ(Asked(), Captions);
-  const std::pair<const char*, const char*> cases[] = {
-      {"MainWidth", "1440"}, {"MainHeight", "780"}, {"DesktopLeft", "1700"}, {"MaxHeight", "49"},
-      {"WeatherZip", "10001"}, {"SyncEMail", "pat@example.org"}, {"SyncPass", "secret"}, {"EnableSync", "-1"}};
+  const std::pair<const char*, const char*> cases[] = {{"MainWidth", "1440"},   {"MainHeight", "780"},
+                                                       {"DesktopLeft", "1700"}, {"MaxHeight", "49"},
+                                                       {"WeatherZip", "10001"}, {"SyncEMail", "pat@example.org"},
+                                                       {"SyncPass", "secret"},  {"EnableSync", "-1"}};
   for (const auto& [key, expected] : cases) EXPECT_EQ(settings->GetSetting(key), expected) << key;
   // The theme title is set by the desktop window, not by the defaults; new keys go last.
   EXPECT_EQ(settings->GetSetting("Title"), QString());
@@ -81,8 +82,8 @@ TEST_F(SettingsTest, FirstRunQuestionsAndDefaultsSizedByTheWorkArea) {
   MemoryKeyStore other;
   Store(other, {{"DisplayWeather", "0"}, {"EnableSync", "0"}});
   TSettings second(other, dialogs_, two);
-  for (const auto& [key, expected] : {std::pair{"MainWidth", "1200"}, {"MainHeight", "645"}, {"DesktopLeft", "1380"},
-                                      {"MaxHeight", "40"}}) {
+  for (const auto& [key, expected] :
+       {std::pair{"MainWidth", "1200"}, {"MainHeight", "645"}, {"DesktopLeft", "1380"}, {"MaxHeight", "40"}}) {
     EXPECT_EQ(second.GetSetting(key), expected) << key;
   }
 }
@@ -105,7 +106,8 @@ TEST_F(SettingsTest, StoredValuesAndUnknownKeysAreKeptAndNamesMatchWithoutRegard
 }
 
 TEST_F(SettingsTest, ValuesThatDoNotParseAsTheirTypeTakeTheDefault) {
-  const std::tuple<const char*, const char*, const char*> cases[] = {  // key, stored, read
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      // key, stored, read
       {"Width", "abc", "220"},          {"Width", "99999999999", "220"},     {"DesktopTop", "12px", "0"},
       {"GradientHeight", "0", "21"},    {"BgColor", "16777216", "0"},        {"FontColor", "-1", "16777215"},
       {"BgAlpha", "256", "127"},        {"PanelAlpha", "24", "255"},         {"TempDeg", "5", "0"},
@@ -120,8 +122,9 @@ TEST_F(SettingsTest, ValuesThatDoNotParseAsTheirTypeTakeTheDefault) {
 
 TEST_F(SettingsTest, BooleansReadAsIntegersOrWordsAndAreWrittenAsMinusOneAndZero) {
   const std::pair<const char*, std::optional<bool>> cases[] = {
-      {"-1", true},      {"0", false},      {"1", true},          {"42", true},         {"True", true}, {"true", true},
-      {"FALSE", false},  {"False", false},  {"yes", std::nullopt}, {"", std::nullopt}, {"0x1", std::nullopt}};
+      {"-1", true},          {"0", false},       {"1", true},          {"42", true},
+      {"True", true},        {"true", true},     {"FALSE", false},     {"False", false},
+      {"yes", std::nullopt}, {"", std::nullopt}, {"0x1", std::nullopt}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(TSettings::ParseBool(text), expected) << text;
   auto settings = Quiet({});
   settings->SetBool("DisplayCal", false);
@@ -157,7 +160,7 @@ TEST_F(SettingsTest, ACancelledQuestionTurnsItsFeatureOff) {
 TEST_F(SettingsTest, MonitorRulesPlaceThePanel) {
   const std::tuple<const char*, const char*, int, const char*, const char*> cases[] = {
       // MonitorSelect and Monitor stored (nullptr: absent), the primary, what they become
-      {nullptr, nullptr, 1, "-1", "1"}, {"-1", "0", 1, "-1", "1"},  {"0", "0", 1, "0", "0"},
+      {nullptr, nullptr, 1, "-1", "1"}, {"-1", "0", 1, "-1", "1"},   {"0", "0", 1, "0", "0"},
       {"0", "2", 1, "0", "1"},          {"1", nullptr, 0, "1", "0"}, {"abc", "0", 1, "-1", "1"}};
   for (const auto& [select, monitor, primary, expectedSelect, expectedMonitor] : cases) {
     MemoryKeyStore store;
@@ -226,7 +229,8 @@ TEST_F(SettingsTest, ThisRunOnlyAsksNothingAndSavesOnlyWhatWasStored) {
   EXPECT_EQ(Stored(store_, "MainWidth"), std::nullopt);
   QByteArray stream;
   settings.WriteSettingsToStream(stream);
-  EXPECT_EQ(stream, QByteArray("Width=abc\r\nMonitorSelect=-1\r\nMonitor=1\r\nFontName=DejaVu Sans\r\nDisplayDays=3\r\n"));
+  EXPECT_EQ(stream,
+            QByteArray("Width=abc\r\nMonitorSelect=-1\r\nMonitor=1\r\nFontName=DejaVu Sans\r\nDisplayDays=3\r\n"));
 }
 
 // --- The settings text -------------------------------------------------------------------

@@ -2,19 +2,24 @@
 #include "settings/themefiles.h"
 #include "support/testutil.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
 // Titles become file names: A-Z lowered (so "NIGHT" is Night's file), nothing that leaves
 // the folder, hides the file or another system refuses, and never too long.
 TEST(ThemeFiles, FileNamesFollowTheTitleAndAreSafe) {
-  const std::pair<QString, QString> cases[] = {
-      {"Night", "night"},  {"NIGHT", "night"},          {"Été Q", "Été q"},            {"../a\\b", "_a_b"},
-      {".profile", "profile"}, {"Tab\tEnd\n", "tab_end_"}, {"Is it: *x*?", "is it_ _x__"}, {" .. ", "theme"}};
+  const std::pair<QString, QString> cases[] = {{"Night", "night"},
+                                               {"NIGHT", "night"},
+                                               {"Été Q", "Été q"},
+                                               {"../a\\b", "_a_b"},
+                                               {".profile", "profile"},
+                                               {"Tab\tEnd\n", "tab_end_"},
+                                               {"Is it: *x*?", "is it_ _x__"},
+                                               {" .. ", "theme"}};
   for (const auto& [title, file] : cases) EXPECT_EQ(ThemeFileName(title), file + ".ovtheme") << title.toStdString();
   const QString moons = ThemeFileName(QString::fromUtf8("\xF0\x9F\x8C\x99").repeated(100));
   EXPECT_LE(moons.toUtf8().size(), 200);

@@ -24,7 +24,10 @@ void ProgramTest::TearDown() {
     p->waitForFinished(3000);
   }
   started_.clear();
-  if (oldRuntime_.isNull()) qunsetenv("XDG_RUNTIME_DIR"); else qputenv("XDG_RUNTIME_DIR", oldRuntime_);
+  if (oldRuntime_.isNull())
+    qunsetenv("XDG_RUNTIME_DIR");
+  else
+    qputenv("XDG_RUNTIME_DIR", oldRuntime_);
 }
 
 QString ProgramTest::Home(const QString& who) const {
@@ -124,7 +127,8 @@ ProgramResult ProgramTest::Run(const QStringList& args, const QString& who, cons
 QString ProgramTest::WaitForError(QProcess& process, const QString& text) {
   QString said;
   process.setReadChannel(QProcess::StandardError);
-  while (!said.contains(text) && process.waitForReadyRead(10000)) said += QString::fromUtf8(process.readAllStandardError());
+  while (!said.contains(text) && process.waitForReadyRead(10000))
+    said += QString::fromUtf8(process.readAllStandardError());
   return said;
 }
 

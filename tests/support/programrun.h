@@ -2,10 +2,10 @@
 
 #include "core/dataformat.h"
 
+#include <gtest/gtest.h>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <functional>
-#include <gtest/gtest.h>
 #include <vector>
 
 class SqliteKeyStore;
@@ -17,9 +17,9 @@ struct ProgramResult {
 };
 
 struct RunOptions {
-  bool headless = false;  // no display of any kind: no DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM
-  bool spin = false;      // keep this thread's event loop running meanwhile (for loopback servers)
-  int guardMs = 120000;   // only keeps a broken test from hanging
+  bool headless = false;           // no display of any kind: no DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM
+  bool spin = false;               // keep this thread's event loop running meanwhile (for loopback servers)
+  int guardMs = 120000;            // only keeps a broken test from hanging
   QString workingDir = QString();  // the test's own folder when empty
   // Runs in the child before the program starts (limits, signal dispositions).
   std::function<void()> inChild = nullptr;

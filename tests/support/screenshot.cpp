@@ -1,9 +1,9 @@
 #include "support/screenshot.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 QImage Screenshot(QWidget* window, const QString& name, QSize atLeast) {
   QApplication::processEvents();

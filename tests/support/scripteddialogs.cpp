@@ -25,8 +25,8 @@ Dialogs::Answer ScriptedDialogs::MessageBox(const QString& text, const QString& 
   return Next(QStringLiteral("message"), caption + QStringLiteral(": ") + text).answer;
 }
 
-std::optional<QString> ScriptedDialogs::InputQuery(const QString& caption, const QString& prompt,
-                                                   const QString&, bool) {
+std::optional<QString> ScriptedDialogs::InputQuery(const QString& caption, const QString& prompt, const QString&,
+                                                   bool) {
   asked_.push_back({QStringLiteral("input"), caption, prompt, Buttons::OkCancel, {}});
   return Next(QStringLiteral("input"), caption + QStringLiteral(": ") + prompt).Text();
 }

@@ -21,13 +21,23 @@ class ScriptedDialogs : public Dialogs {
   ~ScriptedDialogs() override;
 
   void AnswerMessage(Answer answer) { Push(QStringLiteral("message"), true).answer = answer; }
-  void AnswerInput(std::optional<QString> text) { Push(QStringLiteral("input"), text.has_value()).text = text.value_or(QString()); }
-  void AnswerOpenFile(std::optional<QString> path) { Push(QStringLiteral("open"), path.has_value()).text = path.value_or(QString()); }
-  void AnswerSaveFile(std::optional<QString> path) { Push(QStringLiteral("save"), path.has_value()).text = path.value_or(QString()); }
+  void AnswerInput(std::optional<QString> text) {
+    Push(QStringLiteral("input"), text.has_value()).text = text.value_or(QString());
+  }
+  void AnswerOpenFile(std::optional<QString> path) {
+    Push(QStringLiteral("open"), path.has_value()).text = path.value_or(QString());
+  }
+  void AnswerSaveFile(std::optional<QString> path) {
+    Push(QStringLiteral("save"), path.has_value()).text = path.value_or(QString());
+  }
   void AnswerColour(std::optional<Colour> c) { Push(QStringLiteral("colour"), c.has_value()).colour = c.value_or(0); }
-  void AnswerFont(std::optional<FontChoice> f) { Push(QStringLiteral("font"), f.has_value()).font = f.value_or(FontChoice()); }
+  void AnswerFont(std::optional<FontChoice> f) {
+    Push(QStringLiteral("font"), f.has_value()).font = f.value_or(FontChoice());
+  }
   // The note text dialog returns this text (as after Save); nothing: Cancel.
-  void AnswerMemo(std::optional<QString> text) { Push(QStringLiteral("memo"), text.has_value()).text = text.value_or(QString()); }
+  void AnswerMemo(std::optional<QString> text) {
+    Push(QStringLiteral("memo"), text.has_value()).text = text.value_or(QString());
+  }
 
   Answer MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon icon) override;
   std::optional<QString> InputQuery(const QString& caption, const QString& prompt, const QString& initial,

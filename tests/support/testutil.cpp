@@ -28,6 +28,12 @@ TempHome::TempHome() {
 
 TempHome::~TempHome() {
   QDir(path_).removeRecursively();
-  if (oldDataHome_.isNull()) qunsetenv("XDG_DATA_HOME"); else qputenv("XDG_DATA_HOME", oldDataHome_);
-  if (oldConfigHome_.isNull()) qunsetenv("XDG_CONFIG_HOME"); else qputenv("XDG_CONFIG_HOME", oldConfigHome_);
+  if (oldDataHome_.isNull())
+    qunsetenv("XDG_DATA_HOME");
+  else
+    qputenv("XDG_DATA_HOME", oldDataHome_);
+  if (oldConfigHome_.isNull())
+    qunsetenv("XDG_CONFIG_HOME");
+  else
+    qputenv("XDG_CONFIG_HOME", oldConfigHome_);
 }

@@ -15,18 +15,18 @@
 #include "platform/x11desktop.h"
 #include "session/appcontext.h"
 #include "settings/settings.h"
-#include "support/scripteddialogs.h"
 #include "support/screenshot.h"
+#include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
+#include <QtGui/qguiapplication_platform.h>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
-#include <QtGui/qguiapplication_platform.h>
-#include <gtest/gtest.h>
-#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -90,8 +90,8 @@ std::unique_ptr<T, decltype(&std::free)> Own(T* reply) {
 
 xcb_atom_t Atom(const char* name) {
   xcb_connection_t* c = Connection();
-  const auto reply = Own(
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+  const auto reply =
+      Own(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
   return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
@@ -124,12 +124,12 @@ void DeleteProperty(xcb_window_t window, const char* name) {
 // composed picture) in a rectangle.
 QImage ScreenPixels(const QRect& r) {
   xcb_connection_t* c = Connection();
-  const auto reply = Own(xcb_get_image_reply(
-      c,
-      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, Screen()->root, static_cast<int16_t>(r.x()),
-                    static_cast<int16_t>(r.y()), static_cast<uint16_t>(r.width()), static_cast<uint16_t>(r.height()),
-                    ~0u),
-      nullptr));
+  const auto reply =
+      Own(xcb_get_image_reply(c,
+                              xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, Screen()->root, static_cast<int16_t>(r.x()),
+                                            static_cast<int16_t>(r.y()), static_cast<uint16_t>(r.width()),
+                                            static_cast<uint16_t>(r.height()), ~0u),
+                              nullptr));
   // 32 bits a pixel at depth 24, the unused byte in place of alpha: converted, it becomes opaque.
   if (!reply || xcb_get_image_data_length(reply.get()) < r.width() * r.height() * 4) return QImage();
   return QImage(xcb_get_image_data(reply.get()), r.width(), r.height(), QImage::Format_RGB32)
@@ -192,7 +192,8 @@ std::unique_ptr<DesktopProgram> StartCompositor(const QString& program) {
   const QStringList picom = {"--backend", "xrender", "--config", "/dev/null"};
   return std::make_unique<DesktopProgram>(program, program == "picom" ? picom : QStringList(), [] {
     xcb_connection_t* c = Connection();
-    const auto owner = Own(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, Atom("_NET_WM_CM_S0")), nullptr));
+    const auto owner =
+        Own(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, Atom("_NET_WM_CM_S0")), nullptr));
     return owner && owner->owner != XCB_NONE;
   });
 }
@@ -365,7 +366,7 @@ TEST_P(X11Compositor, ScreenshotShowsTheWallpaperThroughThePanel) {
     return Distance(seen, want) <= 6;
   });
   EXPECT_LE(Distance(seen, want), 6) << "on the screen " << qPrintable(seen.name()) << ", over the wallpaper "
-                                      << qPrintable(want.name());
+                                     << qPrintable(want.name());
   // The panel and some of the wallpaper around it, as the user sees them.
   const QRect around = place.adjusted(-40, -40, 40, 40).intersected(QRect(0, 0, 1920, 1080));
   SaveScreenshot(ScreenPixels(around), QStringLiteral("panel-compositor-") + QLatin1String(c.name));
@@ -405,8 +406,9 @@ TEST_F(X11Panel, ScreenshotOfThePanelAtTwiceTheScaleInsideTheScreen) {
     note.StartDate = note.EndDate = D(2026, 12, 7);  // all day
   }
   // Last placed at 100%: docked to the bottom right of the 1080-pixel screen, 40 rows high.
-  const std::pair<const char*, int> place[] = {{"DesktopLeft", 1700}, {"DesktopTop", 1080 - 40 * 21}, {"LastWidth", 220},
-                                               {"LastHeight", 40 * 21}, {"MaxHeight", 49}, {"dockBottom", -1},
+  const std::pair<const char*, int> place[] = {{"DesktopLeft", 1700}, {"DesktopTop", 1080 - 40 * 21},
+                                               {"LastWidth", 220},    {"LastHeight", 40 * 21},
+                                               {"MaxHeight", 49},     {"dockBottom", -1},
                                                {"dockRight", -1}};
   for (const auto& [key, value] : place) context->settings().SetInt(QLatin1String(key), value);
   LoadDisplaySettings(context->settings(), context->display());
