@@ -35,8 +35,7 @@ class MainFormTest : public EditorTest {
   ~MainFormTest() override { main->hide(); }
 
   int AddEvent(const QString& title, TDateTime date, int hour = -1, int minute = 0) {
-    return EditorTest::AddEvent(date, title,
-                                hour < 0 ? std::nullopt : std::optional<TDateTime>(EncodeTime(hour, minute)));
+    return EditorTest::AddEvent(date, title, hour < 0 ? std::nullopt : std::optional(EncodeTime(hour, minute)));
   }
   int CellOf(TDateTime date) const {
     for (int i = 0; i < T_Main::CellCount; ++i)
@@ -75,15 +74,13 @@ TEST_F(MainFormTest, FebruaryStartingOnSundayFillsFourRowsAndTheLastTwoShowMarch
   EXPECT_EQ(main->SelectedCell(), 9);
   // Days of the month on the base colour, the others tinted; the selected list lighter still,
   // and its own colour back once the selection moves on.
-  const QColor base = main->DateData(27).ListBox->palette().color(QPalette::Base);
-  const QColor other = main->DateData(28).ListBox->palette().color(QPalette::Base);
-  EXPECT_NE(base, other);
-  EXPECT_NE(main->DateData(9).ListBox->palette().color(QPalette::Base), base);
+  const auto colour = [this](int cell) { return main->DateData(cell).ListBox->palette().color(QPalette::Base); };
+  const QColor base = colour(27), other = colour(28);
+  EXPECT_TRUE(base != other && colour(9) != base);
   main->SelectDay(D(2026, 3, 2));
-  EXPECT_EQ(main->SelectedCell(), 29);
-  EXPECT_EQ(main->DateData(9).ListBox->palette().color(QPalette::Base), base);
+  EXPECT_EQ(std::tuple(main->SelectedCell(), colour(9)), std::tuple(29, base));
   main->SelectDay(D(2026, 2, 2));
-  EXPECT_EQ(main->DateData(29).ListBox->palette().color(QPalette::Base), other);
+  EXPECT_EQ(colour(29), other);
 }
 
 // Stepping by month or year keeps the day of the month where it exists.
@@ -97,7 +94,6 @@ TEST_F(MainFormTest, NavigationKeepsTheDayOfMonthWhereItExists) {
   for (const auto& [from, button, to] : rows) {
     main->FillMonth(from);
     main->findChild<QToolButton*>(QLatin1String(button))->click();
-    EXPECT_EQ(main->SelectedDate(), to) << from << " " << button;
     EXPECT_EQ(main->DateData(main->SelectedCell()).Date, to) << from << " " << button;
   }
 }
@@ -146,8 +142,6 @@ TEST_F(MainFormTest, HideOrDeleteAnOccurrence) {
   MenuOn(D(2026, 12, 7), 1);
   main->DeleteItemClick();  // one-time: no question
   EXPECT_TRUE(note(once).DeleteDate != 0 && dialogs->asked().empty());
-  EXPECT_EQ(Texts(D(2026, 12, 7)), QStringList{"8:00 AM Yoga"});
-
   MenuOn(D(2026, 12, 7), 0);
   dialogs->AnswerMessage(Dialogs::Answer::No);
   main->DeleteItemClick();
@@ -158,10 +152,9 @@ TEST_F(MainFormTest, HideOrDeleteAnOccurrence) {
   List(D(2026, 12, 7))->setCurrentRow(0);
   dialogs->AnswerMessage(Dialogs::Answer::Yes);
   QTest::keyClick(List(D(2026, 12, 7)), Qt::Key_Delete);
-  EXPECT_EQ(dialogs->asked().size(), 2u);
   EXPECT_EQ(dialogs->LastText(), "Are you sure you want to delete all instances of this item?");
   EXPECT_NE(note(weekly).DeleteDate, 0);
-  EXPECT_TRUE(Texts(D(2026, 12, 21)).isEmpty());
+  EXPECT_TRUE(Texts(D(2026, 12, 21)).isEmpty() && Texts(D(2026, 12, 7)).isEmpty());
   EXPECT_EQ(repaints, 3);
 }
 
@@ -216,12 +209,10 @@ TEST_F(MainFormTest, ActivationShowsChangesMadeElsewhere) {
   QTest::keyClick(List(D(2026, 12, 4)), 'P');
   editor.Title->setText(editor.Title->text() + QStringLiteral("ottery"));
   editor.SaveButtonClick();
-  EXPECT_TRUE(main->NeedsRefresh);
   Refill();
   ASSERT_EQ(Texts(D(2026, 12, 4)).size(), 1);
   EXPECT_TRUE(Texts(D(2026, 12, 4)).front().endsWith(QLatin1String(" Pottery")));
-  EXPECT_FALSE(main->NeedsRefresh);
-  EXPECT_EQ(repaints, 1);
+  EXPECT_EQ(std::pair(main->NeedsRefresh, repaints), std::pair(false, 1));
   // A deletion from the panel sets no flag; the calendar's revision tells.
   calendar().DeleteNote(0);
   Refill();

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -22,7 +21,6 @@
 
 namespace {
 
-const QString InvalidEntry = QStringLiteral("Invalid Entry");
 const char* const BadHour = "Please enter a valid hour value.";
 const char* const BadMinute = "Please enter a valid minute value.";
 // A Wednesday, the 30th: the last Wednesday of its month.
@@ -32,11 +30,10 @@ class NoteForm : public EditorTest {
  protected:
   NoteForm() : form(std::make_unique<T_NoteForm>(*context)), page(form->RecurrencePage) {}
 
-  void Show() { Activate(form.get()); }
   // A new event titled "Series" on the 30th, showing its "Recurrence" page.
   void NewSeries() {
     form->NewNote(Start);
-    Show();
+    Activate(form.get());
     Type(form->Title, QStringLiteral("Series"));
     form->PageControl->setCurrentWidget(page);
   }
@@ -44,24 +41,18 @@ class NoteForm : public EditorTest {
   int StoredEvent(TDateTime day, const QString& title) {
     const int i = AddEvent(day, title, EncodeTime(14, 5));
     TNote& e = note(i);
-    e.Category = QStringLiteral("Work");
-    e.Location = QStringLiteral("Room 4");
-    e.EndTime = EncodeTime(15, 30);
-    e.AlarmTime = EncodeTime(13, 45);
+    std::tie(e.Category, e.Location, e.EndTime, e.AlarmTime) =
+        std::tuple("Work", "Room 4", EncodeTime(15, 30), EncodeTime(13, 45));
     e.RangeCount = e.RepeatFrequency = 1;
     e.SpanRange = 2;
     int y = 0, m = 0, d = 0;
     DecodeDate(day, y, m, d);
-    e.RepeatDay = d;
-    e.RepeatMonth = m;
-    e.RepeatCardinal = (d - 1) / 7 + 1;
+    std::tie(e.RepeatDay, e.RepeatMonth, e.RepeatCardinal) = std::tuple(d, m, (d - 1) / 7 + 1);
     return i;
   }
-  QString Time(QLineEdit* hour, QLineEdit* minute, QComboBox* half) {
+  static QString Time(QLineEdit* hour, QLineEdit* minute, QComboBox* half) {
     return hour->text() + ':' + minute->text() + ' ' + half->currentText();
   }
-  // Picks a date in the exception picker's drop-down calendar.
-  void PickException(QDate date) { emit page->ExceptionPicker->calendarWidget()->clicked(date); }
   QList<TDateTime> ListedExceptions() const {
     QList<TDateTime> dates;
     for (int r = 0; r < page->ExceptionList->count(); ++r)
@@ -73,9 +64,7 @@ class NoteForm : public EditorTest {
   T_RecurrencePage* page;
 };
 
-// --- Preparing the editor.
-
-TEST_F(NoteForm, NewEventStartsOnTheNextHourForAnHour) {
+TEST_F(NoteForm, NewNoteStartsOnTheNextHourAndForgetsWhatTheLastEventLeftButTheCategory) {
   const std::pair<TDateTime, const char*> rows[] = {{EncodeTime(11, 20), "11:00 AM-12:00 PM"},
                                                     {EncodeTime(12, 5), "12:00 PM-1:00 PM"},
                                                     {EncodeTime(0, 30), "12:00 AM-1:00 AM"},
@@ -87,9 +76,6 @@ TEST_F(NoteForm, NewEventStartsOnTheNextHourForAnHour) {
                   Time(form->EndHour, form->EndMin, form->E_SelectAMPM),
               QString::fromLatin1(shown));
   }
-}
-
-TEST_F(NoteForm, NewNoteForgetsWhatTheLastEventLeftButTheCategory) {
   const int old = StoredEvent(Start, QStringLiteral("Old"));
   TNote& e = note(old);
   e.Alarm = e.Span = true;
@@ -100,39 +86,28 @@ TEST_F(NoteForm, NewNoteForgetsWhatTheLastEventLeftButTheCategory) {
   form->PageControl->setCurrentIndex(2);
   context->display().AllDayDflt = true;
   form->NewNote(D(2027, 3, 3));
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("New Note"));
   EXPECT_EQ(form->EditIndex(), -1);
-  EXPECT_EQ(form->Title->text() + form->LocationDisplay->text() + form->NotesMemo->toPlainText(), QString());
-  EXPECT_EQ(form->CategorySelect->currentText(), QStringLiteral("Work"));
-  EXPECT_EQ(form->StartTimePicker->date(), QDate(2027, 3, 3));
-  EXPECT_FALSE(form->AlarmActive->isChecked() || form->AlarmHour->isEnabled());
-  EXPECT_FALSE(form->SpanOption->isChecked() || form->SpanDays->isEnabled());
+  EXPECT_EQ(form->Title->text() + form->LocationDisplay->text() + form->NotesMemo->toPlainText() + "|" +
+                form->CategorySelect->currentText() + form->StartTimePicker->date().toString(Qt::ISODate),
+            QStringLiteral("|Work2027-03-03"));
+  EXPECT_FALSE(form->AlarmActive->isChecked() || form->SpanOption->isChecked() || form->StartHour->isEnabled());
   EXPECT_TRUE(form->UseStartEnd->isChecked());  // all day by the settings
-  EXPECT_FALSE(form->StartHour->isEnabled());
   EXPECT_EQ(form->PageControl->currentWidget(), form->DetailsPage);
-  EXPECT_FALSE(form->Button1->isEnabled() || form->Button2->isEnabled());
   EXPECT_TRUE(page->OnceButton->isChecked() && page->RepeatInfiniteButton->isChecked());
-  EXPECT_EQ(page->EndDatePicker->date(), QDate(2027, 3, 3));
   EXPECT_EQ(page->ExceptionList->count() + page->WorkingExceptions().size(), 0);
-  page->YearlyButton->setChecked(true);
-  EXPECT_EQ(page->YearlyMonthDD->currentText(), QStringLiteral("March"));
   context->display().AllDayDflt = false;
   form->NewNote(D(2026, 12, 9));
-  EXPECT_FALSE(form->UseStartEnd->isChecked());
   EXPECT_TRUE(form->StartHour->isEnabled());
-}
-
-TEST_F(NoteForm, ShownWithoutPreparingStartsANewEventNowAndPreparedKeepsItsEvent) {
-  EXPECT_FALSE(form->Prepared());
-  Show();
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("New Note"));
-  EXPECT_EQ(form->StartTimePicker->date(), QDate(2026, 12, 2));
-  EXPECT_TRUE(form->Title->hasFocus());
-  form->hide();
-  form->ViewNote(StoredEvent(D(2026, 12, 10), QStringLiteral("Dentist")));
-  Show();
-  EXPECT_FALSE(form->Prepared());
-  EXPECT_EQ(form->Title->text(), QStringLiteral("Dentist"));
+  // Shown without being prepared, it starts a new event today; prepared, it keeps its event.
+  T_NoteForm fresh(*context);
+  Activate(&fresh);
+  EXPECT_EQ(std::pair(fresh.windowTitle(), fresh.StartTimePicker->date()),
+            std::pair(QString("New Note"), QDate(2026, 12, 2)));
+  EXPECT_TRUE(fresh.Title->hasFocus());
+  fresh.hide();
+  fresh.ViewNote(old);
+  Activate(&fresh);
+  EXPECT_EQ(fresh.Title->text(), QStringLiteral("Old"));
 }
 
 TEST_F(NoteForm, ViewNoteShowsTheStoredEventAndSavesItUnchanged) {
@@ -142,21 +117,15 @@ TEST_F(NoteForm, ViewNoteShowsTheStoredEventAndSavesItUnchanged) {
   note(i).AlarmTime = EncodeTime(0, 5);
   note(i).EndTime = EncodeTime(12, 0);
   form->ViewNote(i);
-  EXPECT_EQ(form->EditIndex(), i);
-  const std::pair<QString, const char*> shown[] = {
-      {form->windowTitle(), "View/Edit Event"},
-      {form->Title->text(), "Dentist"},
-      {form->CategorySelect->currentText(), "Work"},
-      {form->LocationDisplay->text(), "Room 4"},
-      {form->NotesMemo->toPlainText(), "line one\nline two"},
-      {Time(form->StartHour, form->StartMin, form->S_SelectAMPM), "2:05 PM"},
-      {Time(form->EndHour, form->EndMin, form->E_SelectAMPM), "12:00 PM"},
-      {Time(form->AlarmHour, form->AlarmMin, form->A_SelectAMPM), "12:05 AM"}};
-  for (const auto& [text, expected] : shown) EXPECT_EQ(text, QString::fromUtf8(expected));
+  EXPECT_EQ(QStringList({form->windowTitle(), form->Title->text(), form->CategorySelect->currentText(),
+                         form->LocationDisplay->text(), form->NotesMemo->toPlainText(),
+                         Time(form->StartHour, form->StartMin, form->S_SelectAMPM),
+                         Time(form->EndHour, form->EndMin, form->E_SelectAMPM),
+                         Time(form->AlarmHour, form->AlarmMin, form->A_SelectAMPM)}),
+            QStringList({"View/Edit Event", "Dentist", "Work", "Room 4", "line one\nline two", "2:05 PM", "12:00 PM",
+                         "12:05 AM"}));
   EXPECT_EQ(form->StartTimePicker->date(), QDate(2026, 12, 10));
-  EXPECT_FALSE(form->UseStartEnd->isChecked());
-  EXPECT_TRUE(form->AlarmActive->isChecked() && form->AlarmHour->isEnabled());
-  EXPECT_TRUE(form->Button1->isEnabled());
+  EXPECT_TRUE(!form->UseStartEnd->isChecked() && form->AlarmHour->isEnabled());
   // The modify date is now with its date: this morning's edit must beat last evening's copy.
   note(i).ModifyDate = DT(2026, 11, 1, 20, 0);
   TNote before = note(i);
@@ -165,17 +134,13 @@ TEST_F(NoteForm, ViewNoteShowsTheStoredEventAndSavesItUnchanged) {
   EXPECT_EQ(note(i), before);
 }
 
-// --- Field checks when a field is left: hours read as 24-hour values set the half of the day.
-
+// Hours left as 24-hour values set the half of the day; others are reported.
 TEST_F(NoteForm, LeftTimeFieldsAreNormalisedOrReported) {
   clock->Set(DT(2026, 12, 2, 14, 40));
   struct Row {
     bool alarmMinute;  // else the end hour
     int presetHalf;    // 0 AM, 1 PM before typing
-    const char* typed;
-    const char* shown;
-    const char* half;
-    const char* message;
+    const char *typed, *shown, *half, *message;
   };
   const Row rows[] = {{false, 1, "0", "12", "AM", nullptr},  {false, 0, "15", "3", "PM", nullptr},
                       {false, 0, "24", "12", "PM", nullptr}, {false, 1, "7", "7", "PM", nullptr},
@@ -186,30 +151,26 @@ TEST_F(NoteForm, LeftTimeFieldsAreNormalisedOrReported) {
     form->NewNote(D(2026, 12, 2));
     form->UseStartEnd->setChecked(false);
     form->AlarmActive->setChecked(true);
-    Show();
+    Activate(form.get());
     QLineEdit* field = r.alarmMinute ? form->AlarmMin : form->EndHour;
     QComboBox* half = r.alarmMinute ? form->A_SelectAMPM : form->E_SelectAMPM;
     half->setCurrentIndex(r.presetHalf);
     const size_t asked = dialogs->asked().size();
     if (r.message) dialogs->AnswerMessage(Dialogs::Answer::Ok);
     TypeAndLeave(field, QString::fromLatin1(r.typed));
-    EXPECT_EQ(field->text(), QString::fromLatin1(r.shown));
-    EXPECT_EQ(half->currentText(), QString::fromLatin1(r.half));
+    EXPECT_EQ(field->text() + ' ' + half->currentText(), QString::fromLatin1(r.shown) + ' ' + r.half);
     ASSERT_EQ(dialogs->asked().size(), asked + (r.message ? 1 : 0));
     if (r.message) {
-      EXPECT_EQ(dialogs->asked().back().caption, InvalidEntry);
-      EXPECT_EQ(dialogs->asked().back().text, QString::fromLatin1(r.message));
+      EXPECT_EQ(dialogs->asked().back().caption + ": " + dialogs->LastText(), QString("Invalid Entry: ") + r.message);
     }
     form->hide();
   }
 }
 
-// --- Save.
-
 TEST_F(NoteForm, SaveWritesEveryDetailField) {
   form->NewNote(D(2026, 12, 2));
   form->UseStartEnd->setChecked(false);
-  Show();
+  Activate(form.get());
   QSignalSpy saved(form.get(), &T_NoteForm::Saved);
   Type(form->Title, QStringLiteral("Dentist"));
   Type(form->LocationDisplay, QStringLiteral("Main St 5"));
@@ -220,172 +181,123 @@ TEST_F(NoteForm, SaveWritesEveryDetailField) {
   TypeAndLeave(form->EndHour, QStringLiteral("4"));
   form->E_SelectAMPM->setCurrentIndex(1);
   Click(form->AlarmActive);
-  EXPECT_TRUE(form->AlarmHour->isEnabled() && form->AlarmMin->isEnabled() && form->A_SelectAMPM->isEnabled());
   TypeAndLeave(form->AlarmHour, QStringLiteral("8"));
   TypeAndLeave(form->AlarmMin, QStringLiteral("45"));
   form->A_SelectAMPM->setCurrentIndex(0);
   form->NotesMemo->setPlainText(QStringLiteral("  bring the card\nand the form \n\n"));
   calendar().DataChanged = false;
-  Click(form->SaveButton);
-
+  QTest::keyClick(form->Title, Qt::Key_Return);
   ASSERT_EQ(calendar().NoteCount(), 1);
   const TNote& e = note(0);
   EXPECT_EQ(QStringList({e.Title, e.Location, e.Category, e.Notes}),
             QStringList({"Dentist", "Main St 5", "Health", "bring the card\r\nand the form"}));
   EXPECT_EQ(std::vector({e.StartDate, e.StartTime, e.EndTime, e.AlarmTime}),
             std::vector({D(2026, 12, 14), EncodeTime(15, 5), EncodeTime(16, 0), EncodeTime(8, 45)}));
-  EXPECT_TRUE(e.Start && e.Alarm && !e.Span);
+  EXPECT_TRUE(e.Start && e.Alarm && !e.Span && calendar().DataChanged && !form->isVisible());
   EXPECT_EQ(std::make_tuple(e.RepeatType, e.RepeatDay, e.RepeatMonth, e.RepeatCardinal), std::make_tuple(0, 14, 12, 2));
-  EXPECT_TRUE(calendar().DataChanged);
   EXPECT_EQ(saved.count(), 1);
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_EQ(calendar().FindDayEvents(D(2026, 12, 14)), std::vector<int>{0});
-}
 
-TEST_F(NoteForm, AllDayDisablesTheTimesYetSaveWritesThem) {
-  form->NewNote(D(2026, 12, 2));
-  form->UseStartEnd->setChecked(false);
-  Show();
-  TypeAndLeave(form->StartHour, QStringLiteral("3"));
-  TypeAndLeave(form->StartMin, QStringLiteral("15"));
-  form->S_SelectAMPM->setCurrentIndex(1);
-  TypeAndLeave(form->EndHour, QStringLiteral("4"));
-  form->E_SelectAMPM->setCurrentIndex(1);
-  Click(form->UseStartEnd);
-  ASSERT_TRUE(form->UseStartEnd->isChecked());
-  for (QWidget* w : {(QWidget*)form->StartHour, (QWidget*)form->StartMin, (QWidget*)form->S_SelectAMPM,
-                     (QWidget*)form->EndHour, (QWidget*)form->EndMin, (QWidget*)form->E_SelectAMPM})
-    EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-  Type(form->Title, QStringLiteral("Holiday"));
-  Click(form->SaveButton);
-  ASSERT_EQ(calendar().NoteCount(), 1);
-  EXPECT_FALSE(note(0).Start || note(0).Alarm);
-  EXPECT_EQ(std::pair(note(0).StartTime, note(0).EndTime), std::pair(EncodeTime(15, 15), EncodeTime(16, 0)));
-}
-
-TEST_F(NoteForm, SaveReadsTwentyFourHourTextAsLeavingTheFieldWould) {
+  // All day: the times are disabled, yet Save writes them; text read as leaving the field would.
   form->NewNote(D(2026, 12, 2));
   form->UseStartEnd->setChecked(false);
   form->Title->setText(QStringLiteral("Late"));
   form->StartHour->setText(QStringLiteral("21"));
   form->EndHour->setText(QStringLiteral("0"));
+  Click(form->UseStartEnd);
+  EXPECT_FALSE(form->StartMin->isEnabled() || form->E_SelectAMPM->isEnabled());
   form->SaveButtonClick();
-  ASSERT_EQ(calendar().NoteCount(), 1);
-  EXPECT_EQ(std::pair(note(0).StartTime, note(0).EndTime), std::pair(EncodeTime(21, 0), EncodeTime(0, 0)));
+  ASSERT_EQ(calendar().NoteCount(), 2);
+  EXPECT_FALSE(note(1).Start);
+  EXPECT_EQ(std::pair(note(1).StartTime, note(1).EndTime), std::pair(EncodeTime(21, 0), EncodeTime(0, 0)));
 }
 
 TEST_F(NoteForm, SpanOptionSavesADayCountAndShowsTheExceptions) {
   form->NewNote(D(2026, 12, 2));
-  Show();
+  Activate(form.get());
   EXPECT_FALSE(page->ExceptionPanel->isVisibleTo(page));
   Click(form->SpanOption);
-  EXPECT_TRUE(form->SpanDays->isEnabled() && form->SpanDaysLabel->isEnabled());
-  EXPECT_TRUE(page->ExceptionPanel->isVisibleTo(page));
-  EXPECT_FALSE(page->RecurRangePanel->isVisibleTo(page));
+  EXPECT_TRUE(form->SpanDays->isEnabled() && page->ExceptionPanel->isVisibleTo(page));
   // Corrected while typing; the corrected "1" is selected, so the next digit replaces it.
-  for (const char* typed : {"0", "x"}) {
-    Type(form->SpanDays, QString::fromLatin1(typed));
-    EXPECT_EQ(form->SpanDays->text(), QStringLiteral("1"));
-  }
+  Type(form->SpanDays, QStringLiteral("0"));
+  EXPECT_EQ(form->SpanDays->text(), QStringLiteral("1"));
   QTest::keyClicks(form->SpanDays, QStringLiteral("3"));
   Type(form->Title, QStringLiteral("Conference"));
   Click(form->SaveButton);
   ASSERT_EQ(calendar().NoteCount(), 1);
-  EXPECT_TRUE(note(0).Span);
-  EXPECT_EQ(note(0).SpanRange, 3);
+  EXPECT_EQ(std::pair(note(0).Span, note(0).SpanRange), std::pair(true, 3));
   EXPECT_TRUE(calendar().NoteOccursOn(0, D(2026, 12, 4)));
   EXPECT_FALSE(calendar().NoteOccursOn(0, D(2026, 12, 5)));
   form->ViewNote(0);
   Click(form->SpanOption);
-  EXPECT_FALSE(form->SpanDays->isEnabled());
-  EXPECT_FALSE(page->ExceptionPanel->isVisibleTo(page));
+  EXPECT_FALSE(form->SpanDays->isEnabled() || page->ExceptionPanel->isVisibleTo(page));
 }
 
 // A field that does not parse when Save runs (Enter pressed while it still holds the text):
 // its own message, the focus, and neither a new event slot nor a half-written record.
 TEST_F(NoteForm, SaveRefusedChangesNothing) {
   using RP = T_RecurrencePage;
-  struct Row {
-    const char* field;
-    std::function<void(T_NoteForm&, RP&)> set;
-    const char* message;
-  };
-  const Row rows[] = {
+  const char* const BadCount = "Please enter a valid number of occurrences.";
+  // clang-format off
+  const std::tuple<const char*, std::function<void(T_NoteForm&, RP&)>, const char*> rows[] = {
       {"StartHour", [](T_NoteForm& f, RP&) { f.StartHour->setText("99"); }, BadHour},
       {"EndHour", [](T_NoteForm& f, RP&) { f.EndHour->setText("x"); }, BadHour},
       {"EndMin", [](T_NoteForm& f, RP&) { f.EndMin->setText("75"); }, BadMinute},
       {"AlarmMin", [](T_NoteForm& f, RP&) { f.AlarmActive->setChecked(true), f.AlarmMin->setText("m"); }, BadMinute},
       {"MonthlyXMonths", [](T_NoteForm&, RP& p) { p.MonthlyButton->setChecked(true), p.MonthlyXMonths->setText("x"); },
        "Please enter a valid number of months."},
-      {"RepeatCount",
-       [](T_NoteForm&, RP& p) {
-         p.WeeklyButton->setChecked(true), p.RepeatCountButton->setChecked(true), p.RepeatCount->setText("ab");
-       },
-       "Please enter a valid number of occurrences."},
-      {"RepeatCount",
-       [](T_NoteForm&, RP& p) {
-         p.DailyButton->setChecked(true), p.RepeatCountButton->setChecked(true), p.RepeatCount->setText("0");
-       },
-       "Please enter a valid number of occurrences."},
+      {"RepeatCount", [](T_NoteForm&, RP& p) { p.WeeklyButton->setChecked(true), p.RepeatCountButton->setChecked(true), p.RepeatCount->setText("ab"); }, BadCount},
+      {"RepeatCount", [](T_NoteForm&, RP& p) { p.DailyButton->setChecked(true), p.RepeatCountButton->setChecked(true), p.RepeatCount->setText("0"); }, BadCount},
       {"Title", [](T_NoteForm& f, RP&) { f.Title->clear(); }, "You haven't specified an event name!"}};
-  for (const Row& r : rows) {
+  // clang-format on
+  for (const auto& [name, set, message] : rows) {
     for (bool existing : {false, true}) {
-      SCOPED_TRACE(std::string(r.field) + (existing ? " existing event" : " new event"));
+      SCOPED_TRACE(std::string(name) + (existing ? " existing event" : " new event"));
       const int stored = StoredEvent(D(2026, 12, 10), QStringLiteral("Stored"));
       const TNote before = note(stored);
       const int count = calendar().NoteCount();
       existing ? form->ViewNote(stored) : form->NewNote(D(2026, 12, 9));
-      Show();
+      Activate(form.get());
       form->Title->setText(QStringLiteral("Changed"));
-      r.set(*form, *page);
-      const size_t asked = dialogs->asked().size();
+      set(*form, *page);
       dialogs->AnswerMessage(Dialogs::Answer::Ok);
       form->SaveButtonClick();
-      ASSERT_EQ(dialogs->asked().size(), asked + 1);
-      EXPECT_EQ(dialogs->asked().back().text, QString::fromLatin1(r.message));
-      EXPECT_EQ(dialogs->asked().back().caption,
-                r.field == std::string("Title") ? QStringLiteral("Alert") : InvalidEntry);
+      EXPECT_EQ(dialogs->asked().back().caption + ": " + dialogs->LastText(),
+                QString(name == std::string("Title") ? "Alert: " : "Invalid Entry: ") + message);
       EXPECT_EQ(calendar().NoteCount(), count);
       EXPECT_EQ(note(stored), before);
-      EXPECT_TRUE(form->isVisible());
-      QWidget* field = form->findChild<QWidget*>(QString::fromLatin1(r.field));
+      QWidget* field = form->findChild<QWidget*>(QString::fromLatin1(name));
       ASSERT_NE(field, nullptr);
-      EXPECT_TRUE(field->hasFocus() || field->isAncestorOf(QApplication::focusWidget()));
+      EXPECT_TRUE(form->isVisible() && (field->hasFocus() || field->isAncestorOf(QApplication::focusWidget())));
       form->hide();
     }
   }
 }
 
-TEST_F(NoteForm, EnterSavesAndEscapeOrCancelLeaveTheEventAlone) {
-  form->NewNote(D(2026, 12, 2));
-  Show();
-  QSignalSpy saved(form.get(), &T_NoteForm::Saved);
+TEST_F(NoteForm, EscapeOrCancelLeaveTheEventAlone) {
+  StoredEvent(D(2026, 12, 10), QStringLiteral("Stored"));
   QSignalSpy cancelled(form.get(), &T_NoteForm::Cancelled);
-  Type(form->Title, QStringLiteral("Quick"));
-  QTest::keyClick(form->Title, Qt::Key_Return);
-  EXPECT_EQ(saved.count(), 1);
-  ASSERT_EQ(calendar().NoteCount(), 1);
-  EXPECT_FALSE(form->isVisible());
   const TNote before = note(0);
   for (bool escape : {true, false}) {
     form->ViewNote(0);
-    Show();
+    Activate(form.get());
     Type(form->Title, QStringLiteral("Not this"));
     escape ? QTest::keyClick(form->Title, Qt::Key_Escape) : Click(form->CancelButton);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(note(0), before);
   }
   EXPECT_EQ(cancelled.count(), 2);
-  EXPECT_EQ(saved.count(), 1);
 }
 
-// --- Per-date notes: added, edited and removed at once, whatever Save or Cancel do after.
-
+// Per-date notes are added, edited and removed at once, whatever Save or Cancel do after.
 TEST_F(NoteForm, DayNotesAreAddedEditedAndRemovedAtOnce) {
   const int i = StoredEvent(D(2026, 12, 10), QStringLiteral("Standup"));
   form->ViewNote(i);
-  Show();
+  Activate(form.get());
   form->PageControl->setCurrentWidget(form->NotesPage);
+  form->NoteList->selectRow(0);  // the row of a stored event without notes holds no date
+  Click(form->Button2);
+  Click(form->Button3);
+  EXPECT_TRUE(dialogs->asked().empty());
   QSignalSpy changed(form.get(), &T_NoteForm::DayNotesChanged);
   const std::pair<QDate, QString> added[] = {{QDate(2026, 12, 17), QStringLiteral("Bring cake")},
                                              {QDate(2026, 12, 11), QStringLiteral("Room change")},
@@ -402,20 +314,15 @@ TEST_F(NoteForm, DayNotesAreAddedEditedAndRemovedAtOnce) {
   ASSERT_EQ(form->NoteList->rowCount(), 2);
   EXPECT_EQ(form->NoteList->item(0, 0)->text() + ' ' + form->NoteList->item(1, 1)->text(),
             QStringLiteral("12/11/2026 Bring cake\\and candles"));
-  EXPECT_EQ(dialogs->asked()[0].caption + ": " + dialogs->asked()[0].text,
-            QStringLiteral("Enter Note: Please type your note and click OK."));
-
   // Edit, then Cancel in the note dialog: the note stays as it was.
   form->NoteList->selectRow(1);
   dialogs->AnswerMemo(std::nullopt);
   Click(form->Button3);
   EXPECT_EQ(note(i).RecurNotes[1].Data, QStringLiteral("Bring cake\r\nand candles"));
-  EXPECT_EQ(dialogs->asked().back().caption, QStringLiteral("Edit Note"));
   form->NoteList->selectRow(0);
   dialogs->AnswerMemo(QStringLiteral("Room 12"));
   Click(form->Button3);
   EXPECT_EQ(note(i).RecurNotes[0], (TRecurNote{QStringLiteral("Room 12"), D(2026, 12, 11)}));
-
   // The row's date is kept with the row: a changed cell text cannot pick another date.
   form->NoteList->item(1, 0)->setText(QStringLiteral("12/11/2026"));
   form->NoteList->selectRow(1);
@@ -423,112 +330,41 @@ TEST_F(NoteForm, DayNotesAreAddedEditedAndRemovedAtOnce) {
   ASSERT_EQ(note(i).RecurNotes.size(), 1);
   EXPECT_EQ(note(i).RecurNotes[0].Date, D(2026, 12, 11));
   EXPECT_GE(changed.count(), 4);
-
   // Neither Cancel nor a Save of another edit undoes them.
   Click(form->CancelButton);
   form->ViewNote(i);
   EXPECT_EQ(form->NoteList->rowCount(), 1);
-  EXPECT_EQ(form->NoteList->item(0, 1)->text(), QStringLiteral("Room 12"));
   form->SaveButtonClick();
   EXPECT_EQ(note(i).RecurNotes.size(), 1);
-}
-
-TEST_F(NoteForm, NoteButtonsDoNothingWithoutARowThatHoldsADate) {
-  const int i = StoredEvent(D(2026, 12, 10), QStringLiteral("Standup"));
-  form->ViewNote(i);
-  ASSERT_EQ(form->NoteList->rowCount(), 1);
-  form->NoteList->selectRow(0);
-  Click(form->Button2);
-  Click(form->Button3);  // no note dialog is asked for
-  EXPECT_TRUE(note(i).RecurNotes.isEmpty());
   // A new event has no record yet: Add does nothing.
+  const size_t asked = dialogs->asked().size();
   form->NewNote(D(2026, 12, 2));
   form->Button1Click();
-  EXPECT_TRUE(dialogs->asked().empty());
+  EXPECT_EQ(dialogs->asked().size(), asked);
 }
 
-// --- Each pattern: chosen on the page, saved, found by the day queries, shown again and saved
+// Each pattern: chosen on the page, saved, found by the day queries, shown again and saved
 // again unchanged.
-
 TEST_F(NoteForm, EachPatternSavesFindsAndShowsAgain) {
   using RP = T_RecurrencePage;
   struct Row {
-    const char* name;
     std::function<void(RP&)> choose;
     int type, frequency, day, month, cardinal;  // -1: whatever
-    std::vector<TDateTime> occurs, skips;
+    TDateTime occurs, skips;
   };
+  // clang-format off
   const Row rows[] = {
-      {"OneTime", [](RP&) {}, 0, 1, 30, 12, 5, {Start}, {Start + 1}},
-      {"DailyEveryThreeDays",
-       [](RP& p) { Click(p.DailyButton), Type(p.DailyXDays, QStringLiteral("3")); },
-       1,
-       3,
-       -1,
-       -1,
-       -1,
-       {D(2027, 1, 2)},
-       {D(2027, 1, 1)}},
-      {"DailyEveryWeekday",
-       [](RP& p) { Click(p.DailyButton), Click(p.DailyWeekdayButton); },
-       2,
-       1,
-       -1,
-       -1,
-       -1,
-       {D(2027, 1, 4)},
-       {D(2027, 1, 2)}},
-      {"WeeklyEveryTwoWeeksMondayAndWednesday",
-       [](RP& p) { Click(p.WeeklyButton), Type(p.WeeklyXWeeks, QStringLiteral("2")), Click(p.WeeklyMonday); },
-       3,
-       2,
-       -1,
-       -1,
-       -1,
-       {D(2027, 1, 13)},
-       {D(2027, 1, 6), D(2027, 1, 12), D(2027, 1, 14)}},
-      {"MonthlyDayThirtyEveryTwoMonths",
-       [](RP& p) { Click(p.MonthlyButton), Type(p.MonthlyXMonths, QStringLiteral("2")); },
-       4,
-       2,
-       30,
-       -1,
-       -1,
-       {D(2027, 4, 30)},
-       {D(2027, 1, 30)}},
-      {"MonthlyLastWednesdayEveryThreeMonths",
-       [](RP& p) {
-         Click(p.MonthlyButton), Click(p.MonthlyNthDOWButton), Type(p.MonthlyDOWXMonths, QStringLiteral("3"));
-       },
-       5,
-       3,
-       3,
-       -1,
-       4,
-       {D(2027, 3, 31)},
-       {D(2027, 1, 27)}},
-      {"YearlyEveryJulyFourth",
-       [](RP& p) {
-         Click(p.YearlyButton), p.YearlyMonthDD->setCurrentIndex(6), Type(p.YearlyMMDay, QStringLiteral("4"));
-       },
-       6,
-       -1,
-       4,
-       6,
-       -1,
-       {D(2027, 7, 4)},
-       {D(2027, 12, 30)}},
-      {"YearlyLastWednesdayOfMarch",
-       [](RP& p) { Click(p.YearlyButton), Click(p.YearlyNthDOWButton), p.YearlyNthDowMonth->setCurrentIndex(2); },
-       7,
-       -1,
-       3,
-       2,
-       4,
-       {D(2027, 3, 31)},
-       {D(2027, 3, 24)}}};
+      {[](RP&) {}, 0, 1, 30, 12, 5, Start, Start + 1},
+      {[](RP& p) { Click(p.DailyButton), Type(p.DailyXDays, "3"); }, 1, 3, -1, -1, -1, D(2027, 1, 2), D(2027, 1, 1)},
+      {[](RP& p) { Click(p.DailyButton), Click(p.DailyWeekdayButton); }, 2, 1, -1, -1, -1, D(2027, 1, 4), D(2027, 1, 2)},
+      {[](RP& p) { Click(p.WeeklyButton), Type(p.WeeklyXWeeks, "2"), Click(p.WeeklyMonday); }, 3, 2, -1, -1, -1, D(2027, 1, 13), D(2027, 1, 6)},
+      {[](RP& p) { Click(p.MonthlyButton), Type(p.MonthlyXMonths, "2"); }, 4, 2, 30, -1, -1, D(2027, 4, 30), D(2027, 1, 30)},
+      {[](RP& p) { Click(p.MonthlyButton), Click(p.MonthlyNthDOWButton), Type(p.MonthlyDOWXMonths, "3"); }, 5, 3, 3, -1, 4, D(2027, 3, 31), D(2027, 1, 27)},
+      {[](RP& p) { Click(p.YearlyButton), p.YearlyMonthDD->setCurrentIndex(6), Type(p.YearlyMMDay, "4"); }, 6, -1, 4, 6, -1, D(2027, 7, 4), D(2027, 12, 30)},
+      {[](RP& p) { Click(p.YearlyButton), Click(p.YearlyNthDOWButton), p.YearlyNthDowMonth->setCurrentIndex(2); }, 7, -1, 3, 2, 4, D(2027, 3, 31), D(2027, 3, 24)}};
+  // clang-format on
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
+    SCOPED_TRACE(r.type);
     calendar().ClearCalendar();
     NewSeries();
     r.choose(*page);
@@ -540,11 +376,9 @@ TEST_F(NoteForm, EachPatternSavesFindsAndShowsAgain) {
                        saved.RepeatCardinal};
     const int want[] = {r.type, r.frequency, r.day, r.month, r.cardinal};
     for (int k = 0; k < 5; ++k) EXPECT_TRUE(want[k] < 0 || got[k] == want[k]) << "field " << k << ": " << got[k];
-    EXPECT_TRUE(r.type != 3 ||
-                (saved.RepeatMonday && saved.RepeatWednesday && !saved.RepeatTuesday && !saved.RepeatFriday));
-    for (TDateTime d : r.occurs) EXPECT_TRUE(calendar().NoteOccursOn(0, d)) << d;
-    for (TDateTime d : r.skips) EXPECT_FALSE(calendar().NoteOccursOn(0, d)) << d;
-
+    EXPECT_TRUE(r.type != 3 || (saved.RepeatMonday && saved.RepeatWednesday && !saved.RepeatFriday));
+    EXPECT_TRUE(calendar().NoteOccursOn(0, r.occurs));
+    EXPECT_FALSE(calendar().NoteOccursOn(0, r.skips));
     form->ViewNote(0);
     form->SaveButtonClick();
     TNote again = note(0);
@@ -558,8 +392,21 @@ TEST_F(NoteForm, EachPatternSavesFindsAndShowsAgain) {
   }
 }
 
-TEST_F(NoteForm, EachPatternStartsFromTheStartDate) {
+// Each pattern starts from the start date and shows its own panel with the range and the
+// exceptions; a one-time event shows its exceptions only when it spans days.
+TEST_F(NoteForm, EachPatternStartsFromTheStartDateInItsOwnPanel) {
   NewSeries();
+  const auto seen = [this] {
+    QStringList names;
+    for (QWidget* p : {page->OncePanel, page->DailyPanel, page->WeeklyPanel, page->MonthlyPanel, page->YearlyPanel,
+                       page->RecurRangePanel, page->ExceptionPanel})
+      if (p->isVisibleTo(page)) names << p->objectName();
+    return names.join(' ');
+  };
+  Click(form->SpanOption);
+  EXPECT_EQ(seen(), QStringLiteral("OncePanel ExceptionPanel"));
+  Click(page->YearlyButton);
+  EXPECT_EQ(seen(), QStringLiteral("YearlyPanel RecurRangePanel ExceptionPanel"));
   const auto weekdays = [this] {
     QStringList on;
     for (int w = 0; w < 7; ++w)
@@ -570,44 +417,14 @@ TEST_F(NoteForm, EachPatternStartsFromTheStartDate) {
   EXPECT_EQ(weekdays(), QStringList{QStringLiteral("WeeklyWednesday")});
   Click(page->WeeklyFriday);
   Click(page->MonthlyButton);
-  const auto monthly = [this] {
-    return page->MonthlyDayX->text() + ' ' + page->MonthlyNthDay->currentText() + ' ' + page->MonthlyDOW->currentText();
-  };
-  EXPECT_EQ(monthly(), QStringLiteral("30 Last Wednesday"));
-  Click(page->YearlyButton);
-  EXPECT_EQ(
-      QStringList({page->YearlyMonthDD->currentText(), page->YearlyMMDay->text(), page->YearlyNthDOW->currentText(),
-                   page->YearlyDOW->currentText(), page->YearlyNthDowMonth->currentText()}),
-      QStringList({"December", "30", "Last", "Wednesday", "December"}));
   Click(page->WeeklyButton);
   EXPECT_EQ(weekdays(), QStringList{QStringLiteral("WeeklyWednesday")});
   // A later start date counts from the moment a pattern is chosen.
   form->StartTimePicker->setDate(QDate(2027, 1, 5));
   Click(page->MonthlyButton);
-  EXPECT_EQ(monthly(), QStringLiteral("5 First Tuesday"));
-}
-
-// Each pattern shows its own panel with the range and the exceptions; a one-time event shows
-// its exceptions only when it spans days.
-TEST_F(NoteForm, PanelsStackAsThePatternAndSpanSay) {
-  NewSeries();
-  const auto seen = [this] {
-    QStringList names;
-    for (QWidget* p : {page->OncePanel, page->DailyPanel, page->WeeklyPanel, page->MonthlyPanel, page->YearlyPanel,
-                       page->RecurRangePanel, page->ExceptionPanel})
-      if (p->isVisibleTo(page)) names << p->objectName();
-    return names.join(' ');
-  };
-  EXPECT_EQ(seen(), QStringLiteral("OncePanel"));
-  Click(form->SpanOption);
-  EXPECT_EQ(seen(), QStringLiteral("OncePanel ExceptionPanel"));
-  for (const auto& [button, panel] : {std::pair{page->DailyButton, "DailyPanel"},
-                                      {page->WeeklyButton, "WeeklyPanel"},
-                                      {page->MonthlyButton, "MonthlyPanel"},
-                                      {page->YearlyButton, "YearlyPanel"}}) {
-    Click(button);
-    EXPECT_EQ(seen(), QLatin1String(panel) + QStringLiteral(" RecurRangePanel ExceptionPanel"));
-  }
+  EXPECT_EQ(
+      page->MonthlyDayX->text() + ' ' + page->MonthlyNthDay->currentText() + ' ' + page->MonthlyDOW->currentText(),
+      QStringLiteral("5 First Tuesday"));
   Click(page->OnceButton);
   EXPECT_EQ(seen(), QStringLiteral("OncePanel"));
 }
@@ -616,30 +433,21 @@ TEST_F(NoteForm, RecurrenceFieldsAreCorrectedWhileTypingAndArrowsKeepToTheirBoun
   NewSeries();
   Click(page->MonthlyButton);  // any pattern; the edits are checked whichever is seen
   using RP = T_RecurrencePage;
-  const std::tuple<UpDownEdit * RP::*, const char*, const char*> rows[] = {{&RP::DailyXDays, "0", "1"},
-                                                                           {&RP::DailyXDays, "x", "1"},
-                                                                           {&RP::DailyXDays, "500", "500"},
-                                                                           {&RP::WeeklyXWeeks, "0", "1"},
-                                                                           {&RP::MonthlyDOWXMonths, "q", "1"},
-                                                                           {&RP::MonthlyDayX, "45", "31"},
-                                                                           {&RP::MonthlyDayX, "0", "1"},
-                                                                           {&RP::YearlyMMDay, "z", "1"},
-                                                                           // Checked only when Save runs.
-                                                                           {&RP::MonthlyXMonths, "x", "x"},
-                                                                           {&RP::RepeatCount, "0", "0"}};
+  // clang-format off
+  const std::tuple<UpDownEdit* RP::*, const char*, const char*> rows[] = {
+      {&RP::DailyXDays, "0", "1"}, {&RP::DailyXDays, "500", "500"}, {&RP::WeeklyXWeeks, "0", "1"},
+      {&RP::MonthlyDOWXMonths, "q", "1"}, {&RP::MonthlyDayX, "45", "31"}, {&RP::YearlyMMDay, "z", "1"},
+      {&RP::MonthlyXMonths, "x", "x"}, {&RP::RepeatCount, "0", "0"}};  // the last two: checked by Save
+  // clang-format on
   for (const auto& [edit, typed, shown] : rows) {
     (page->*edit)->setEnabled(true);
     Type(page->*edit, QString::fromLatin1(typed));
-    EXPECT_EQ((page->*edit)->text(), QString::fromLatin1(shown))
-        << (page->*edit)->objectName().toStdString() << " " << typed;
+    EXPECT_EQ((page->*edit)->text(), QString::fromLatin1(shown)) << (page->*edit)->objectName().toStdString();
   }
   page->MonthlyXMonths->setText(QStringLiteral("24"));
   page->MonthlyXMonths->stepBy(1);
   EXPECT_EQ(page->MonthlyXMonths->text(), QStringLiteral("24"));
   page->MonthlyXMonths->stepBy(-30);
-  EXPECT_EQ(page->MonthlyXMonths->text(), QStringLiteral("1"));
-  page->MonthlyXMonths->setText(QStringLiteral("x"));
-  page->MonthlyXMonths->stepBy(1);
   EXPECT_EQ(page->MonthlyXMonths->text(), QStringLiteral("1"));
 }
 
@@ -654,57 +462,45 @@ TEST_F(NoteForm, SeriesEndsAfterACountOrOnADate) {
   Type(page->RepeatCount, QStringLiteral("3"));
   Click(form->SaveButton);
   ASSERT_EQ(calendar().NoteCount(), 1);
-  // The end date: a new event's start date before the save.
-  EXPECT_EQ(std::tuple(note(0).RangeType, note(0).RangeCount, note(0).EndDate), std::tuple(1, 3, 0.0));
+  EXPECT_EQ(std::tuple(note(0).RangeType, note(0).RangeCount), std::tuple(1, 3));
   EXPECT_TRUE(calendar().NoteOccursOn(0, D(2027, 1, 13)));
   EXPECT_FALSE(calendar().NoteOccursOn(0, D(2027, 1, 20)));
-
   form->ViewNote(0);
-  EXPECT_TRUE(page->RepeatCountButton->isChecked() && page->RepeatCount->isEnabled());
-  EXPECT_FALSE(page->EndDatePicker->isEnabled());
-  EXPECT_EQ(page->RepeatCount->text(), QStringLiteral("3"));
-  EXPECT_EQ(page->EndDatePicker->date(), QDate(2026, 12, 2));  // today
+  EXPECT_EQ(page->RepeatCountButton->isChecked() ? page->RepeatCount->text() : QString(), QStringLiteral("3"));
   Click(page->RepeatUntilButton);
+  EXPECT_FALSE(page->RepeatCount->isEnabled());
   page->EndDatePicker->setDate(QDate(2027, 2, 10));
   form->SaveButtonClick();
-  EXPECT_EQ(std::tuple(note(0).RangeType, note(0).RangeCount, note(0).EndDate), std::tuple(2, 1, D(2027, 2, 10)));
+  EXPECT_EQ(std::tuple(note(0).RangeType, note(0).EndDate), std::tuple(2, D(2027, 2, 10)));
   EXPECT_TRUE(calendar().NoteOccursOn(0, D(2027, 2, 10)));
   EXPECT_FALSE(calendar().NoteOccursOn(0, D(2027, 2, 17)));
-
   form->ViewNote(0);
-  EXPECT_TRUE(page->RepeatUntilButton->isChecked() && page->EndDatePicker->isEnabled());
-  EXPECT_FALSE(page->RepeatCount->isEnabled());
-  EXPECT_EQ(page->EndDatePicker->date(), QDate(2027, 2, 10));
+  EXPECT_TRUE(page->RepeatUntilButton->isChecked() && page->EndDatePicker->date() == QDate(2027, 2, 10));
 }
 
-// --- Exceptions: each date once, removed by the entry's own date, saved with the series.
-
+// Exceptions: each date once, removed by the entry's own date, saved with the series.
 TEST_F(NoteForm, ExceptionsAreListedOnceInDateOrderAndRemovedByTheirOwnDate) {
   NewSeries();
   Click(page->DailyButton);
-  for (QDate d : {QDate(2027, 1, 10), QDate(2027, 1, 2), QDate(2027, 1, 10), QDate(2027, 1, 20)}) PickException(d);
-  EXPECT_EQ(page->WorkingExceptions(), (QList<TDateTime>{D(2027, 1, 10), D(2027, 1, 2), D(2027, 1, 20)}));
+  for (QDate d : {QDate(2027, 1, 10), QDate(2027, 1, 2), QDate(2027, 1, 10), QDate(2027, 1, 20)})
+    emit page->ExceptionPicker->calendarWidget()->clicked(d);
   EXPECT_EQ(ListedExceptions(), (QList<TDateTime>{D(2027, 1, 2), D(2027, 1, 10), D(2027, 1, 20)}));
   EXPECT_EQ(page->ExceptionList->item(0)->text(), QStringLiteral("1/2/2027"));
   EXPECT_FALSE(page->RemoveExceptionButton->isEnabled());
   // The entry's own date counts, never its text read back.
   page->ExceptionList->item(2)->setText(QStringLiteral("1/2/2027"));
   page->ExceptionList->setCurrentRow(2);
-  EXPECT_TRUE(page->RemoveExceptionButton->isEnabled());
   Click(page->RemoveExceptionButton);
   EXPECT_FALSE(page->RemoveExceptionButton->isEnabled());
-  EXPECT_EQ(ListedExceptions(), (QList<TDateTime>{D(2027, 1, 2), D(2027, 1, 10)}));
   page->ExceptionList->clearSelection();
   page->RemoveExceptionButtonClick();  // nothing selected: nothing removed
   EXPECT_EQ(page->WorkingExceptions(), (QList<TDateTime>{D(2027, 1, 10), D(2027, 1, 2)}));
-
   Click(form->SaveButton);
   ASSERT_EQ(calendar().NoteCount(), 1);
   EXPECT_EQ(note(0).Exceptions, (QList<TDateTime>{D(2027, 1, 10), D(2027, 1, 2)}));
   for (int d : {9, 10, 20}) EXPECT_EQ(calendar().NoteOccursOn(0, D(2027, 1, d)), d != 10) << d;
   form->ViewNote(0);
   EXPECT_EQ(ListedExceptions(), (QList<TDateTime>{D(2027, 1, 2), D(2027, 1, 10)}));
-
   // The last exception removed: the series saves none.
   for (int k = 0; k < 2; ++k) {
     page->ExceptionList->setCurrentRow(0);
@@ -712,7 +508,6 @@ TEST_F(NoteForm, ExceptionsAreListedOnceInDateOrderAndRemovedByTheirOwnDate) {
   }
   form->SaveButtonClick();
   EXPECT_TRUE(note(0).Exceptions.isEmpty());
-  EXPECT_TRUE(calendar().NoteOccursOn(0, D(2027, 1, 10)));
 }
 
 TEST_F(NoteForm, StoredValuesOutsideTheListsAreNotWrittenBackAsMinusOne) {

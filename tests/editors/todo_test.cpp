@@ -32,14 +32,6 @@ class ToDo : public EditorTest {
     todo->hide();
   }
 
-  void ShowEditor() {
-    editor->Open();
-    QApplication::setActiveWindow(editor.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(editor.get()));
-  }
-  void ClickBox() {
-    QTest::mouseClick(editor->CheckBox1, Qt::LeftButton, {}, QPoint(6, editor->CheckBox1->height() / 2));
-  }
   QWidget* viewport() const { return todo->CheckList->viewport(); }
   QStringList ListTexts() const {
     QStringList texts;
@@ -76,7 +68,6 @@ class ToDo : public EditorTest {
     QMouseEvent move(QEvent::MouseMove, at, viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(viewport(), &move);
   }
-  // The window becomes active again (after the editor was closed, say).
   void Reactivate() {
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(todo.get(), &activate);
@@ -92,98 +83,76 @@ class ToDo : public EditorTest {
   int repaints = 0;
 };
 
-// --- The task editor.
-
 TEST_F(ToDo, ViewTaskShowsEveryFieldAndNewTaskForgetsThem) {
   const int i = AddTask(QStringLiteral("Renew passport"), 1, D(2027, 1, 15));
   task(i).Category = QStringLiteral("Errands");
   task(i).Notes = QStringList{QStringLiteral("Photos first"), QString(), QStringLiteral("Form B-12")};
   editor->ViewTask(i);
-  EXPECT_EQ(editor->EditIndex(), i);
   EXPECT_EQ(QStringList({editor->windowTitle(), editor->Title->text(), editor->CategorySelect->currentText(),
                          editor->PrioritySelect->currentText(), editor->NotesMemo->toPlainText()}),
             QStringList({"View/Edit Task", "Renew passport", "Errands", "High", "Photos first\n\nForm B-12"}));
-  EXPECT_TRUE(editor->CheckBox1->isChecked() && editor->DueDate->isEnabled());
-  EXPECT_EQ(editor->DueDate->date(), QDate(2027, 1, 15));
-
-  editor->NewTask();
-  EXPECT_EQ(editor->windowTitle(), QStringLiteral("New Task"));
-  EXPECT_EQ(editor->EditIndex(), -1);
-  EXPECT_TRUE(editor->Title->text().isEmpty() && editor->NotesMemo->toPlainText().isEmpty());
-  EXPECT_FALSE(editor->CheckBox1->isChecked() || editor->DueDate->isEnabled());
-  EXPECT_EQ(std::pair(editor->PrioritySelect->currentIndex(), editor->DueDate->date()),
-            std::pair(2, QDate(2026, 12, 2)));
-
-  // No due date, and a priority outside the five (shown as Normal).
-  editor->ViewTask(i);
-  editor->ViewTask(AddTask(QStringLiteral("Someday"), 9));
-  EXPECT_FALSE(editor->CheckBox1->isChecked() || editor->DueDate->isEnabled());
-  EXPECT_EQ(std::pair(editor->PrioritySelect->currentIndex(), editor->DueDate->date()),
-            std::pair(2, QDate(2026, 12, 2)));
+  EXPECT_TRUE(editor->DueDate->isEnabled() && editor->DueDate->date() == QDate(2027, 1, 15));
+  // A new task, and a task without a due date and with a priority outside the five (Normal).
+  for (int k : {-1, AddTask(QStringLiteral("Someday"), 9)}) {
+    k < 0 ? editor->NewTask() : editor->ViewTask(k);
+    EXPECT_EQ(editor->EditIndex(), k);
+    EXPECT_TRUE(k >= 0 || (editor->Title->text().isEmpty() && editor->NotesMemo->toPlainText().isEmpty()));
+    EXPECT_FALSE(editor->CheckBox1->isChecked() || editor->DueDate->isEnabled());
+    EXPECT_EQ(std::pair(editor->PrioritySelect->currentIndex(), editor->DueDate->date()),
+              std::pair(2, QDate(2026, 12, 2)));
+  }
 }
 
-TEST_F(ToDo, ReturnSavesANewTask) {
-  editor->NewTask();
-  ShowEditor();
+TEST_F(ToDo, ReturnSavesANewTaskAndAnEmptyTitleIsRefused) {
+  Activate(editor.get());
   Type(editor->Title, QStringLiteral("Call the plumber"));
   editor->PrioritySelect->setCurrentIndex(0);
   editor->CategorySelect->setEditText(QStringLiteral("Home"));
-  ClickBox();
-  EXPECT_TRUE(editor->DueDate->isEnabled());
+  Click(editor->CheckBox1);
   editor->DueDate->setDate(QDate(2026, 12, 4));
   editor->NotesMemo->setPlainText(QStringLiteral("Kitchen sink\nAfter 3 pm\n"));
   clock->Set(DT(2026, 12, 2, 11, 5));
   calendar().DataChanged = false;
   QTest::keyClick(editor->Title, Qt::Key_Return);
-
   ASSERT_EQ(calendar().ToDoCount(), 1);
   const TToDo& t = task(0);
   EXPECT_EQ(QStringList({t.Title, t.Category}) + t.Notes,
             QStringList({"Call the plumber", "Home", "Kitchen sink", "After 3 pm"}));
   EXPECT_EQ(std::make_tuple(t.Priority, t.DueDate, t.Completed, t.ModifyDate),
             std::make_tuple(0, D(2026, 12, 4), false, DT(2026, 12, 2, 11, 5)));
-  EXPECT_EQ(calendar().OpenToDoCount, 1);
-  EXPECT_TRUE(static_cast<bool>(calendar().DataChanged));
-  EXPECT_FALSE(editor->isVisible());
-  EXPECT_EQ(repaints, 1);
+  EXPECT_EQ(std::tuple(calendar().OpenToDoCount, bool(calendar().DataChanged), editor->isVisible(), repaints),
+            std::tuple(1, true, false, 1));
+
+  editor->ViewTask(0);
+  Activate(editor.get());
+  editor->Title->clear();
+  calendar().DataChanged = false;
+  dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  QTest::mouseClick(editor->SaveButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs->asked().back().caption + ": " + dialogs->LastText(),
+            QStringLiteral("Alert: You haven't specified a name!"));
+  EXPECT_EQ(task(0).Title, QStringLiteral("Call the plumber"));
+  EXPECT_EQ(std::tuple(bool(calendar().DataChanged), editor->isVisible(), repaints), std::tuple(false, true, 1));
 }
 
 TEST_F(ToDo, SaveWithTheDueDateClearedStoresNoneAndKeepsCompletion) {
   const int i = AddTask(QStringLiteral("Water plants"), 2, D(2026, 12, 10), true);
   task(i).Notes = QStringList{QStringLiteral("old line")};
   editor->ViewTask(i);
-  ShowEditor();
-  editor->DueDate->setDate(QDate(2026, 12, 24));
-  ClickBox();
-  EXPECT_FALSE(editor->CheckBox1->isChecked() || editor->DueDate->isEnabled());
+  Activate(editor.get());
+  Click(editor->CheckBox1);
+  EXPECT_FALSE(editor->DueDate->isEnabled());
   editor->NotesMemo->clear();
   QTest::mouseClick(editor->SaveButton, Qt::LeftButton);
   EXPECT_TRUE(task(i).DueDate == 0 && task(i).Completed && task(i).Notes.isEmpty());
   EXPECT_EQ(std::pair(calendar().ToDoCount(), calendar().OpenToDoCount), std::pair(1, 0));
 }
 
-TEST_F(ToDo, SaveWithEmptyTitleAsksAndChangesNothing) {
-  const int i = AddTask(QStringLiteral("Keep me"), 2);
-  editor->ViewTask(i);
-  ShowEditor();
-  editor->Title->clear();
-  calendar().DataChanged = false;
-  dialogs->AnswerMessage(Dialogs::Answer::Ok);
-  QTest::mouseClick(editor->SaveButton, Qt::LeftButton);
-  ASSERT_EQ(dialogs->asked().size(), 1u);
-  EXPECT_EQ(dialogs->asked()[0].caption + ": " + dialogs->LastText(),
-            QStringLiteral("Alert: You haven't specified a name!"));
-  EXPECT_EQ(task(i).Title, QStringLiteral("Keep me"));
-  EXPECT_FALSE(static_cast<bool>(calendar().DataChanged));
-  EXPECT_TRUE(editor->isVisible());
-  EXPECT_EQ(repaints, 0);
-}
-
 TEST_F(ToDo, CancelAndClosingHideWithoutChangesAndShowingUnpreparedStartsANewTask) {
   const int i = AddTask(QStringLiteral("Unchanged"), 2);
   for (int way = 0; way < 3; ++way) {
     editor->ViewTask(i);
-    ShowEditor();
+    Activate(editor.get());
     Type(editor->Title, QStringLiteral("Changed"));
     if (way == 0) QTest::mouseClick(editor->CancelButton, Qt::LeftButton);
     if (way == 1) editor->close();
@@ -192,48 +161,31 @@ TEST_F(ToDo, CancelAndClosingHideWithoutChangesAndShowingUnpreparedStartsANewTas
     EXPECT_EQ(task(i).Title, QStringLiteral("Unchanged")) << way;
   }
   EXPECT_EQ(repaints, 0);
-  ASSERT_FALSE(editor->Prepared());
-  ShowEditor();
-  EXPECT_EQ(editor->EditIndex(), -1);
-  EXPECT_TRUE(editor->Title->text().isEmpty());
-  EXPECT_EQ(QApplication::focusWidget(), editor->Title);
+  Activate(editor.get());
+  EXPECT_TRUE(editor->EditIndex() == -1 && editor->Title->text().isEmpty() && editor->Title->hasFocus());
 }
 
 TEST_F(ToDo, SavingAfterTheCalendarWasReplacedAddsInsteadOfWritingPastTheEnd) {
   editor->ViewTask(AddTask(QStringLiteral("Before restore"), 2));
-  ShowEditor();
+  Activate(editor.get());
   calendar().ClearCalendar();
   QTest::mouseClick(editor->SaveButton, Qt::LeftButton);
   ASSERT_EQ(calendar().ToDoCount(), 1);
-  EXPECT_EQ(task(0).Title, QStringLiteral("Before restore"));
-  EXPECT_EQ(calendar().OpenToDoCount, 1);
-}
-
-// --- The to-do window.
-
-TEST_F(ToDo, EntryShowsTitlePriorityAndDueDate) {
-  const std::tuple<const char*, int, TDateTime, const char*> rows[] = {
-      {"Tidy shed", 4, 0, "Tidy shed (Lowest)"},
-      {"Pay rent", 1, D(2026, 12, 5), "Pay rent (High Due 12/5/2026)"},
-      {"Dentist", 3, DT(2027, 1, 14, 15, 0), "Dentist (Low Due 1/14/2027)"},
-      {"Odd", 7, 0, "Odd (Normal)"}};
-  for (const auto& [title, priority, due, expected] : rows) {
-    calendar().ClearCalendar();
-    AddTask(QString::fromUtf8(title), priority, due);
-    todo->RefreshTaskList();
-    EXPECT_EQ(ListTexts(), QStringList{QString::fromUtf8(expected)});
-  }
+  EXPECT_EQ(std::pair(task(0).Title, calendar().OpenToDoCount), std::pair(QString("Before restore"), 1));
 }
 
 TEST_F(ToDo, ListsOpenTasksInDisplayOrderThenCompletedLeavingDeletedOut) {
-  AddTask(QStringLiteral("Low one"), 3);
+  AddTask(QStringLiteral("Tidy shed"), 4);
   AddTask(QStringLiteral("Done"), 0, 0, true);
   calendar().DeleteToDo(AddTask(QStringLiteral("Gone"), 0));
-  AddTask(QStringLiteral("Urgent"), 0);
+  AddTask(QStringLiteral("Pay rent"), 1, D(2026, 12, 5));
+  AddTask(QStringLiteral("Dentist"), 3, DT(2027, 1, 14, 15, 0));
+  AddTask(QStringLiteral("Odd"), 7);
   Activate(todo.get());
-  EXPECT_EQ(ListTexts(), (QStringList{"Urgent (Highest)", "Low one (Low)", "Done (Highest)"}));
-  EXPECT_EQ(todo->CheckList->item(0)->checkState(), Qt::Unchecked);
-  EXPECT_EQ(todo->CheckList->item(2)->checkState(), Qt::Checked);
+  EXPECT_EQ(ListTexts(), (QStringList{"Pay rent (High Due 12/5/2026)", "Dentist (Low Due 1/14/2027)",
+                                      "Tidy shed (Lowest)", "Odd (Normal)", "Done (Highest)"}));
+  EXPECT_EQ(std::pair(todo->CheckList->item(0)->checkState(), todo->CheckList->item(4)->checkState()),
+            std::pair(Qt::Unchecked, Qt::Checked));
 }
 
 TEST_F(ToDo, CheckingMovesToTheEndAndClearingBringsItBack) {
@@ -243,25 +195,19 @@ TEST_F(ToDo, CheckingMovesToTheEndAndClearingBringsItBack) {
   Activate(todo.get());
   Press(EntryMark(0));
   EXPECT_EQ(ListTexts(), (QStringList{"Second (High)", "Third (Normal)", "First (Highest)"}));
-  EXPECT_EQ(todo->CheckList->item(2)->checkState(), Qt::Checked);
   EXPECT_EQ(std::tuple(task(0).Completed, calendar().OpenToDoCount, repaints), std::tuple(true, 2, 1));
   Press(EntryMark(2));
   EXPECT_EQ(ListTexts(), (QStringList{"First (Highest)", "Second (High)", "Third (Normal)"}));
   EXPECT_EQ(std::tuple(task(0).Completed, calendar().OpenToDoCount, repaints), std::tuple(false, 3, 2));
-}
-
-TEST_F(ToDo, OpenTaskCountFollowsTheRecordsThroughManyMarks) {
-  for (int i = 0; i < 5; ++i) AddTask(QStringLiteral("Task %1").arg(i), i % 5);
-  Activate(todo.get());
-  for (int entry : {0, 0, 3, 1, 4, 4, 2, 0}) {
+  // The open count follows the records through many marks.
+  for (int entry : {0, 0, 2, 1, 1, 0}) {
     QListWidgetItem* item = todo->CheckList->item(entry);
     item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
     EXPECT_EQ(calendar().OpenToDoCount, CountOpen()) << "after entry " << entry;
   }
-  EXPECT_TRUE(static_cast<bool>(calendar().DataChanged));
 }
 
-TEST_F(ToDo, DoubleClickOnAMarkChangesOnlyThatTask) {
+TEST_F(ToDo, DoubleClickOnAMarkChangesOnlyThatTaskAndOnAnEntryOpensItsTask) {
   AddTask(QStringLiteral("Alpha"), 0);
   AddTask(QStringLiteral("Beta"), 1);
   Activate(todo.get());
@@ -269,6 +215,9 @@ TEST_F(ToDo, DoubleClickOnAMarkChangesOnlyThatTask) {
   // The first click completed Alpha and moved Beta under the pointer; the second click of
   // the pair leaves Beta alone and opens nothing.
   EXPECT_TRUE(task(0).Completed && !task(1).Completed && calendar().OpenToDoCount == 1 && !editor->isVisible());
+  DoubleClick(EntryCentre(0));
+  ASSERT_TRUE(editor->isVisible());
+  EXPECT_EQ(std::pair(editor->EditIndex(), editor->Title->text()), std::pair(1, QString("Beta")));
 }
 
 // Two presses open a new task only on empty space and without a move between; a third press
@@ -282,10 +231,8 @@ TEST_F(ToDo, TwoPressesOnEmptySpaceOpenANewTask) {
     Press(at);
     if (moved) MoveTo(at + QPoint(3, 0)), MoveTo(at);
     Press(at);
-    EXPECT_EQ(editor->isVisible(), opens) << onEntry << moved;
+    EXPECT_EQ(editor->isVisible() && editor->EditIndex() == -1, opens) << onEntry << moved;
     if (opens) {
-      EXPECT_EQ(editor->EditIndex(), -1);
-      EXPECT_EQ(editor->windowTitle(), QStringLiteral("New Task"));
       editor->hide();
       Press(EmptySpace());
       EXPECT_FALSE(editor->isVisible());
@@ -295,24 +242,13 @@ TEST_F(ToDo, TwoPressesOnEmptySpaceOpenANewTask) {
   }
 }
 
-TEST_F(ToDo, DoubleClickOnAnEntryOpensItsTask) {
-  AddTask(QStringLiteral("Low"), 4);
-  const int high = AddTask(QStringLiteral("High"), 0);
-  Activate(todo.get());
-  DoubleClick(EntryCentre(0));
-  ASSERT_TRUE(editor->isVisible());
-  EXPECT_EQ(editor->EditIndex(), high);
-  EXPECT_EQ(editor->Title->text(), QStringLiteral("High"));
-}
-
 TEST_F(ToDo, DeleteKeyDeletesTheSelectedTaskWithoutAsking) {
   AddTask(QStringLiteral("Keep"), 0);
   const int doomed = AddTask(QStringLiteral("Doomed"), 1);
   Activate(todo.get());
   todo->CheckList->clearSelection();
   QTest::keyClick(todo->CheckList, Qt::Key_Delete);  // nothing selected: nothing deleted
-  EXPECT_EQ(ListTexts().size(), 2);
-  EXPECT_EQ(repaints, 0);
+  EXPECT_EQ(std::pair(ListTexts().size(), repaints), std::pair(qsizetype(2), 0));
   Press(EntryCentre(1));
   calendar().DataChanged = false;
   QTest::keyClick(todo->CheckList, Qt::Key_Delete);
@@ -329,43 +265,28 @@ TEST_F(ToDo, ContextMenuActsOnTheEntryUnderTheRightPress) {
   Activate(todo.get());
   Press(EntryCentre(0));
   QTest::mousePress(viewport(), Qt::RightButton, {}, EntryCentre(2));
-  EXPECT_EQ(todo->CheckList->currentRow(), 2);
   todo->ToDoMenuPopup();
   EXPECT_EQ(todo->RememberedEntry(), 2);
-  EXPECT_TRUE(todo->ViewToDo1->isEnabled() && todo->DeleteToDo1->isEnabled());
   todo->DeleteToDo1->trigger();
   EXPECT_NE(task(2).DeleteDate, 0);
-  EXPECT_EQ(task(0).DeleteDate, 0);
   EXPECT_EQ(calendar().OpenToDoCount, 2);  // a completed task was not counted as open
   EXPECT_EQ(ListTexts(), (QStringList{"One (Highest)", "Two (High)"}));
-
-  // From the keyboard the menu takes the selected entry.
-  QTest::mousePress(viewport(), Qt::RightButton, {}, EntryCentre(0));
-  todo->CheckList->setCurrentRow(1);
-  todo->ToDoMenuPopup(true);
-  EXPECT_EQ(todo->RememberedEntry(), 1);
-  todo->ViewToDo1->trigger();
-  ASSERT_TRUE(editor->isVisible());
-  EXPECT_EQ(editor->EditIndex(), two);
-}
-
-TEST_F(ToDo, ContextMenuOnEmptySpaceOffersOnlyNewTask) {
-  AddTask(QStringLiteral("One"), 0);
-  Activate(todo.get());
-  Press(EntryCentre(0));
+  // On empty space only New Task; the others, reached anyway, do nothing.
   QTest::mousePress(viewport(), Qt::RightButton, {}, EmptySpace());
   EXPECT_TRUE(todo->CheckList->selectedItems().isEmpty());
   todo->ToDoMenuPopup();
   EXPECT_EQ(todo->RememberedEntry(), -1);
-  EXPECT_TRUE(todo->NewToDo1->isEnabled());
   EXPECT_FALSE(todo->ViewToDo1->isEnabled() || todo->DeleteToDo1->isEnabled());
-  todo->DeleteToDo1Click();  // reached anyway: nothing happens
+  todo->DeleteToDo1Click();
   todo->ViewToDo1Click();
-  EXPECT_EQ(task(0).DeleteDate, 0);
-  EXPECT_FALSE(editor->isVisible());
-  todo->NewToDo1->trigger();
-  EXPECT_TRUE(editor->isVisible());
-  EXPECT_EQ(editor->EditIndex(), -1);
+  EXPECT_EQ(std::pair(ListTexts().size(), editor->isVisible()), std::pair(qsizetype(2), false));
+  // From the keyboard the menu takes the selected entry.
+  QTest::mousePress(viewport(), Qt::RightButton, {}, EntryCentre(0));
+  todo->CheckList->setCurrentRow(1);
+  todo->ToDoMenuPopup(true);
+  todo->ViewToDo1->trigger();
+  ASSERT_TRUE(editor->isVisible());
+  EXPECT_EQ(editor->EditIndex(), two);
 }
 
 TEST_F(ToDo, EditsReachTheListAtTheNextActivation) {
@@ -381,21 +302,17 @@ TEST_F(ToDo, EditsReachTheListAtTheNextActivation) {
   QTest::mouseClick(editor->SaveButton, Qt::LeftButton);
   EXPECT_EQ(task(i).Title, QStringLiteral("Final report"));
   EXPECT_EQ(repaints, 1);  // the panel repaints at once
-  EXPECT_TRUE(todo->NeedsRefresh);
   EXPECT_EQ(ListTexts(), QStringList{"Draft report (Normal)"});
   Reactivate();
   EXPECT_EQ(ListTexts(), QStringList{"Final report (Normal Due 12/9/2026)"});
   EXPECT_TRUE(todo->NeedsRefresh);  // stays set until the editor is shown again
-
   // A new task saved from the window joins the list.
   todo->NewToDo1->trigger();
   QTest::keyClicks(editor->Title, QStringLiteral("Book flights"));
   QTest::mouseClick(editor->SaveButton, Qt::LeftButton);
   Reactivate();
   EXPECT_EQ(ListTexts(), (QStringList{"Final report (Normal Due 12/9/2026)", "Book flights (Normal)"}));
-
   // Without pending edits an activation keeps the list.
-  editor->NewTask();
   editor->Open();
   QTest::mouseClick(editor->CancelButton, Qt::LeftButton);
   AddTask(QStringLiteral("Added behind the window's back"), 2);
@@ -412,9 +329,7 @@ TEST_F(ToDo, EntriesKeepTheirTasksWhenThePanelReordersOrDeletesMeanwhile) {
   calendar().SortToDos();
   ASSERT_EQ(calendar().SortedToDos.front(), 2);
   todo->CheckList->item(0)->setCheckState(Qt::Checked);
-  EXPECT_TRUE(task(0).Completed);
-  EXPECT_FALSE(task(2).Completed);
-  EXPECT_EQ(calendar().OpenToDoCount, CountOpen());
+  EXPECT_TRUE(task(0).Completed && !task(2).Completed);
   // A mark on a task deleted on the panel changes nothing.
   calendar().DeleteToDo(1);
   todo->CheckList->item(1)->setCheckState(Qt::Checked);
@@ -424,24 +339,14 @@ TEST_F(ToDo, EntriesKeepTheirTasksWhenThePanelReordersOrDeletesMeanwhile) {
 
 TEST_F(ToDo, MainMenuShowsOnlyCommandsWhoseWindowsExist) {
   Activate(todo.get());
-  EXPECT_FALSE(todo->Calendar1->isVisible() || todo->Options1->isVisible());
-  EXPECT_FALSE(todo->Help1->menuAction()->isVisible() || todo->menuBar()->isVisible());
-  int calendarShown = 0, websites = 0;
+  EXPECT_FALSE(todo->Calendar1->isVisible() || todo->Help1->menuAction()->isVisible() || todo->menuBar()->isVisible());
+  int calendarShown = 0;
   context->windows().ShowMonth = [&] { ++calendarShown; };
-  context->windows().OpenWebsite = [&] { ++websites; };
   todo->UpdateMainMenu();
-  EXPECT_TRUE(todo->Calendar1->isVisible() && todo->Help1->menuAction()->isVisible());
-  EXPECT_TRUE(todo->OrvaneWebsite1->isVisible() && todo->menuBar()->isVisible());
-  EXPECT_FALSE(todo->Options1->isVisible() || todo->N6->isVisible());
-  EXPECT_EQ(todo->OrvaneHelp1->shortcut(), QKeySequence(Qt::Key_F1));
-  todo->OrvaneWebsite1->trigger();
-  EXPECT_EQ(websites, 1);
-  EXPECT_TRUE(todo->isVisible());
+  EXPECT_TRUE(todo->Calendar1->isVisible() && todo->menuBar()->isVisible());
+  EXPECT_FALSE(todo->Options1->isVisible() || todo->OrvaneWebsite1->isVisible());
   todo->Calendar1->trigger();
   EXPECT_EQ(calendarShown, 1);
-  EXPECT_FALSE(todo->isVisible());
-  todo->show();
-  todo->close();  // closing hides the window
   EXPECT_FALSE(todo->isVisible());
 }
 
