@@ -129,7 +129,7 @@ TEST_F(PageDrawing, YearPageLaysTheMonthsOutByOrientationWithTheirDaysApart) {
       EXPECT_FALSE(Inked(QRect(first.left() + dw / 2 + k * dw - 1, y + 1, 1, lh - 2))) << "column " << k;
   }
   // August 2026 begins on a Saturday: the first line holds one day, the 31st is on the sixth.
-  const std::vector<int>& august = Draw(CalendarKind::Year, D(2026, 1, 1)).monthWeekLines[7];
+  const std::vector<int> august = Draw(CalendarKind::Year, D(2026, 1, 1)).monthWeekLines[7];
   ASSERT_EQ(august.size(), 31u);
   EXPECT_EQ(std::vector({august[0], august[1], august[7], august[8], august[30]}), std::vector({1, 2, 2, 3, 6}));
   // February 2015 begins on a Sunday and fills four lines exactly.
