@@ -66,8 +66,13 @@ class MainFormTest : public EditorTest {
   int repaints = 0;
 };
 
-TEST_F(MainFormTest, FebruaryStartingOnSundayFillsFourRowsAndTheLastTwoShowMarch) {
+TEST_F(MainFormTest, FebruaryStartingOnSundayFillsFourRowsAndTheDaysListAllDayEventsFirst) {
+  AddEvent(QStringLiteral("Lunch"), D(2026, 2, 10), 12, 30);
+  AddEvent(QStringLiteral("Standup"), D(2026, 2, 10), 9, 5);
+  AddEvent(QStringLiteral("Holiday"), D(2026, 2, 10));
+  calendar().DeleteNote(AddEvent(QStringLiteral("Gone"), D(2026, 2, 10), 8));
   main->FillMonth(D(2026, 2, 10));
+  EXPECT_EQ(Texts(D(2026, 2, 10)), (QStringList{"Holiday", "9:05 AM Standup", "12:30 PM Lunch"}));
   EXPECT_EQ(main->MonthTitle->text(), "February 2026");
   EXPECT_EQ(std::pair(main->DateData(0).Date, main->DateData(41).Date), std::pair(D(2026, 2, 1), D(2026, 3, 14)));
   EXPECT_EQ(main->DateData(27).Panel->text() + ", " + main->DateData(28).Panel->text(), "February 28, March 01");
@@ -96,15 +101,6 @@ TEST_F(MainFormTest, NavigationKeepsTheDayOfMonthWhereItExists) {
     main->findChild<QToolButton*>(QLatin1String(button))->click();
     EXPECT_EQ(main->DateData(main->SelectedCell()).Date, to) << from << " " << button;
   }
-}
-
-TEST_F(MainFormTest, ListsAllDayEventsFirstThenByStartTime) {
-  AddEvent(QStringLiteral("Lunch"), D(2026, 12, 2), 12, 30);
-  AddEvent(QStringLiteral("Standup"), D(2026, 12, 2), 9, 5);
-  AddEvent(QStringLiteral("Holiday"), D(2026, 12, 2));
-  calendar().DeleteNote(AddEvent(QStringLiteral("Gone"), D(2026, 12, 2), 8));
-  main->FillMonth(D(2026, 12, 2));
-  EXPECT_EQ(Texts(D(2026, 12, 2)), (QStringList{"Holiday", "9:05 AM Standup", "12:30 PM Lunch"}));
 }
 
 TEST_F(MainFormTest, MenuEnablesCommandsByTheEntryUnderThePress) {

@@ -110,7 +110,7 @@ TEST_F(NoteForm, NewNoteStartsOnTheNextHourAndForgetsWhatTheLastEventLeftButTheC
   EXPECT_EQ(fresh.Title->text(), QStringLiteral("Old"));
 }
 
-TEST_F(NoteForm, ViewNoteShowsTheStoredEventAndSavesItUnchanged) {
+TEST_F(NoteForm, ViewNoteShowsTheStoredEventSaveKeepsItAndEscapeOrCancelLeaveItAlone) {
   const int i = StoredEvent(D(2026, 12, 10), QStringLiteral("Dentist"));
   note(i).Notes = QStringLiteral("line one\r\nline two");
   note(i).Alarm = true;
@@ -132,6 +132,17 @@ TEST_F(NoteForm, ViewNoteShowsTheStoredEventAndSavesItUnchanged) {
   clock->Set(before.ModifyDate = DT(2026, 12, 3, 8, 15));
   form->SaveButtonClick();
   EXPECT_EQ(note(i), before);
+  // Escape or Cancel leave the event alone.
+  QSignalSpy cancelled(form.get(), &T_NoteForm::Cancelled);
+  for (bool escape : {true, false}) {
+    form->ViewNote(i);
+    Activate(form.get());
+    Type(form->Title, QStringLiteral("Not this"));
+    escape ? QTest::keyClick(form->Title, Qt::Key_Escape) : Click(form->CancelButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(note(i), before);
+  }
+  EXPECT_EQ(cancelled.count(), 2);
 }
 
 // Hours left as 24-hour values set the half of the day; others are reported.
@@ -271,21 +282,6 @@ TEST_F(NoteForm, SaveRefusedChangesNothing) {
       form->hide();
     }
   }
-}
-
-TEST_F(NoteForm, EscapeOrCancelLeaveTheEventAlone) {
-  StoredEvent(D(2026, 12, 10), QStringLiteral("Stored"));
-  QSignalSpy cancelled(form.get(), &T_NoteForm::Cancelled);
-  const TNote before = note(0);
-  for (bool escape : {true, false}) {
-    form->ViewNote(0);
-    Activate(form.get());
-    Type(form->Title, QStringLiteral("Not this"));
-    escape ? QTest::keyClick(form->Title, Qt::Key_Escape) : Click(form->CancelButton);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(note(0), before);
-  }
-  EXPECT_EQ(cancelled.count(), 2);
 }
 
 // Per-date notes are added, edited and removed at once, whatever Save or Cancel do after.

@@ -78,36 +78,20 @@ struct Mapping {
   QVariant shown;
 };
 
-// Each row: the stored text, the control it shows in and what that control shows.
-// BgAlpha and MidAlpha show inverted, DisplayDays and MonitorSelect one more.
+// Each row: the stored text, the control it shows in and what that control shows; a row for
+// each kind of control, and every conversion (BgAlpha and MidAlpha show inverted, DisplayDays
+// and MonitorSelect one more).
 // clang-format off
 const Mapping Mappings[] = {
-    {"Width", "300", "PanelWidth", 300}, {"GradientHeight", "24", "GradHeight", 24},
-    {"GradientStart", "1122867", "GradStart", 1122867}, {"GradientEnd", "4473924", "GradEnd", 4473924},
-    {"BgColor", "1", "BackColor", 1}, {"FontColor", "2", "ItemColor", 2},
-    {"HeaderFontColor", "3", "HeaderColor", 3}, {"EventDayColor", "4", "EventDayColor", 4},
-    {"LabelColor", "5", "LabelColor", 5}, {"NoteColor", "6", "NoteColor", 6},
-    {"TaskColor", "7", "TaskColor", 7}, {"DropColor", "8", "DropShadowColor", 8},
-    {"FontName", "DejaVu Serif", "PanelFont", QStringLiteral("DejaVu Serif")}, {"PanelAlpha", "200", "PanelAlpha", 200},
-    {"BgAlpha", "100", "BgAlpha", 155}, {"MidAlpha", "30", "GradientAlpha", 225},
-    {"MaxHeight", "30", "MaxHeight", 30}, {"UseDropShadow", "0", "UseDropShadow", false},
-    {"DisplayDays", "9", "DisplayDays", 10}, {"MonitorSelect", "1", "MonitorSelect", 2},
-    {"AlwaysShowToday", "0", "AlwaysToday", false}, {"DisplayTaskList", "0", "DisplayTaskList", false},
-    {"DisplayCal", "0", "DisplayCalendar", false}, {"DisplayWeather", "-1", "DisplayWeather", true},
-    {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")}, {"DisplayEvents", "0", "DisplayEvents", false},
-    {"TempDeg", "3", "DegreePicker", 3}, {"DisplayPrevMonth", "-1", "PrevMonth", true},
-    {"DisplayNextMonth", "-1", "NextMonth", true}, {"PressureType", "2", "PressurePicker", 2},
-    {"TrayIconType", "4", "IconPicker", 4}, {"CurrentWeather", "0", "CurrentWeather", false},
-    {"ToolTipWeather", "0", "TooltipWeather", false}, {"DisplayNotebook", "0", "DisplayNotebook", false},
-    {"SaveNotebook", "0", "SaveNotebook", false}, {"UseToolTips", "0", "UseToolTips", false},
-    {"MemoLines", "9", "MemoLines", 9}, {"RunAtStartup", "-1", "RunStartup", true},
-    {"EnableAutoUpdate", "0", "EnableAutoUpdate", false}, {"DblClickCal", "-1", "CalButn", true},
-    {"DblClickTodo", "0", "TodoButn", false}, {"DblClickTessaly", "0", "TessalyButn", false},
-    {"WeatherDouble", "0", "WeatherDouble", false}, {"AllDayDflt", "-1", "AllDayDefault", true},
-    {"AlarmEnabled", "0", "PlayAlarm", false}, {"AlarmSound", "/tmp/bell.wav", "SoundFilePath", QStringLiteral("/tmp/bell.wav")},
-    {"EnableSync", "-1", "EnableSync", true}, {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")},
-    {"AllowOlderPeers", "-1", "AllowOlderPeers", true},
-};
+    {"Width", "300", "PanelWidth", 300}, {"GradientStart", "1122867", "GradStart", 1122867},
+    {"TaskColor", "7", "TaskColor", 7}, {"FontName", "DejaVu Serif", "PanelFont", QStringLiteral("DejaVu Serif")},
+    {"PanelAlpha", "200", "PanelAlpha", 200}, {"BgAlpha", "100", "BgAlpha", 155},
+    {"MidAlpha", "30", "GradientAlpha", 225}, {"DisplayDays", "9", "DisplayDays", 10},
+    {"MonitorSelect", "1", "MonitorSelect", 2}, {"DisplayWeather", "-1", "DisplayWeather", true},
+    {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")}, {"TempDeg", "3", "DegreePicker", 3},
+    {"UseToolTips", "0", "UseToolTips", false}, {"DblClickCal", "-1", "CalButn", true},
+    {"DblClickTodo", "0", "TodoButn", false}, {"EnableSync", "-1", "EnableSync", true},
+    {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")}};
 // clang-format on
 
 TEST_F(OptionsTest, EachControlShowsItsSettingAndStoresItBack) {
