@@ -110,7 +110,7 @@ TEST_F(Screenshots, EventEditorPagesAndPatterns) {
 
 TEST_F(Screenshots, TaskEditorAndToDoWindow) {
   T_TaskForm editor(*context);
-  T_ToDo todo(*context, editor);
+  T_ToDo todo(*context);
   editor.NewTask();
   editor.Open();
   Screenshot(&editor, QStringLiteral("taskform-new"), {301, 251});
