@@ -38,7 +38,7 @@ PanelWindows::PanelWindows(AppContext& context, const PanelServices& services)
              [&context] { return context.settings().GetSetting(QStringLiteral("UpdateHost")); }),
       network(context, {}, services.lanPort),
       taskForm(context),
-      toDo(context, taskForm),
+      toDo(context),
       noteForm(context),
       printView(context),
       month(context),
@@ -61,6 +61,10 @@ void PanelWindows::Wire(AppContext& context, Shell& shell) {
   // A change made in the task editor or the to-do window repaints the panel at once.
   QObject::connect(&taskForm, &T_TaskForm::Saved, &desktop, &T_DesktopWindow::FormPaint);
   QObject::connect(&toDo, &T_ToDo::Changed, &desktop, &T_DesktopWindow::FormPaint);
+  // The to-do list is rebuilt at its next activation after the task editor saved, and not
+  // while the editor is only being looked at.
+  QObject::connect(&taskForm, &T_TaskForm::Shown, &toDo, [this] { toDo.NeedsRefresh = false; });
+  QObject::connect(&taskForm, &T_TaskForm::Saved, &toDo, [this] { toDo.NeedsRefresh = true; });
   QObject::connect(&weather, &T_Weather::WeatherChanged, &desktop, qOverload<>(&QWidget::update));
   // One event editor serves the panel and the month window, which refills its days at its
   // next activation after a save.

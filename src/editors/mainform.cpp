@@ -1,6 +1,8 @@
 #include "editors/mainform.h"
 
 #include "core/repeattype.h"
+#include "editors/controls.h"
+#include "editors/monthwidgets.h"
 #include "platform/windowfit.h"
 #include "session/appcontext.h"
 
@@ -8,33 +10,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QStyledItemDelegate>
 #include <QToolButton>
-#include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-// Each entry keeps its event's index, and the time and title apart for painting.
-constexpr int EventRole = Qt::UserRole;
-constexpr int TimeRole = Qt::UserRole + 1;
-constexpr int TitleRole = Qt::UserRole + 2;
-
-// What a drag between day lists carries; the source list itself says which day it left.
-const char* const OccurrenceMime = "application/x-orvane-occurrence";
 
 // The years the window moves between: every cell of a shown month is a valid date.
 constexpr int FirstYear = 2;
@@ -48,157 +36,9 @@ const char* const MonthTitles[12] = {
     QT_TRANSLATE_NOOP("T_Main", "September "), QT_TRANSLATE_NOOP("T_Main", "October "),
     QT_TRANSLATE_NOOP("T_Main", "November "),  QT_TRANSLATE_NOOP("T_Main", "December ")};
 
-QColor Mix(const QColor& a, const QColor& b, double amountOfB) {
-  const double k = 1.0 - amountOfB;
-  return QColor::fromRgbF(static_cast<float>(a.redF() * k + b.redF() * amountOfB),
-                          static_cast<float>(a.greenF() * k + b.greenF() * amountOfB),
-                          static_cast<float>(a.blueF() * k + b.blueF() * amountOfB));
-}
-
-// The window's colours, all taken from the user's palette: days of the shown month on the
-// base colour, other days and the selected header in a faint tint of the selection colour
-// (the part an inactive title bar plays elsewhere), the selected day's list in a lighter
-// tint, the other headers in the button face.
-struct MonthColours {
-  QColor monthList, otherList, selectedList, header, headerText, otherHeaderText, selectedHeader, selectedHeaderText,
-      gridLine;
-
-  static MonthColours Of(const QPalette& p) {
-    MonthColours c;
-    const QColor accent = p.color(QPalette::Active, QPalette::Highlight);
-    c.monthList = p.color(QPalette::Base);
-    c.otherList = Mix(p.color(QPalette::Window), accent, 0.10);
-    c.selectedList = Mix(p.color(QPalette::Base), accent, 0.12);
-    c.header = p.color(QPalette::Button);
-    c.headerText = p.color(QPalette::ButtonText);
-    c.otherHeaderText = Mix(c.headerText, c.header, 0.5);
-    c.selectedHeader = Mix(p.color(QPalette::Window), accent, 0.28);
-    c.selectedHeaderText = p.color(QPalette::WindowText);
-    c.gridLine = Mix(p.color(QPalette::Window), p.color(QPalette::WindowText), 0.18);
-    return c;
-  }
-};
-
-// A day's header: its caption on the colours the selection gives it; today's caption stands
-// out on the selection colour.
-class DayHeader : public QLabel {
- public:
-  using QLabel::QLabel;
-  bool today = false;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Window));
-    QFont f = font();
-    f.setBold(today);
-    p.setFont(f);
-    const QFontMetrics metrics(f);
-    const QString caption = metrics.elidedText(text(), Qt::ElideRight, width() - 12);
-    QRect textRect(6, 0, metrics.horizontalAdvance(caption), height());
-    if (today) {
-      p.setRenderHint(QPainter::Antialiasing);
-      p.setPen(Qt::NoPen);
-      p.setBrush(palette().color(QPalette::Active, QPalette::Highlight));
-      p.drawRoundedRect(QRectF(textRect.adjusted(-4, 1, 4, -1)), 7, 7);
-      p.setPen(palette().color(QPalette::Active, QPalette::HighlightedText));
-    } else {
-      p.setPen(palette().color(QPalette::WindowText));
-    }
-    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, caption);
-  }
-};
-
-// A day's entries as small chips: all-day events on a tint of the selection colour, timed
-// ones with a dot and their start time before the title; the selected entry in the
-// selection colour.
-class EntryDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-    return QSize(0, option.fontMetrics.height() + 6);
-  }
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    const QPalette& pal = option.palette;
-    const QColor accent = pal.color(QPalette::Active, QPalette::Highlight);
-    const bool selected = option.state & QStyle::State_Selected;
-    const QString time = index.data(TimeRole).toString();
-    const QString title = index.data(TitleRole).toString();
-    const QRectF chip = QRectF(option.rect).adjusted(3, 1, -3, -1);
-    QColor textColour = pal.color(QPalette::Text);
-    if (selected || time.isEmpty()) {
-      painter->setPen(Qt::NoPen);
-      painter->setBrush(selected ? accent : Mix(pal.color(QPalette::Base), accent, 0.22));
-      painter->drawRoundedRect(chip, 4, 4);
-      if (selected) textColour = pal.color(QPalette::Active, QPalette::HighlightedText);
-    }
-    qreal x = chip.left() + 6;
-    const qreal right = chip.right() - 4;
-    if (!time.isEmpty()) {
-      painter->setPen(Qt::NoPen);
-      painter->setBrush(selected ? textColour : accent);
-      painter->drawEllipse(QPointF(x + 3, chip.center().y()), 3, 3);
-      x += 11;
-      QFont timeFont = option.font;
-      timeFont.setBold(true);
-      painter->setFont(timeFont);
-      painter->setPen(selected ? textColour : Mix(accent, pal.color(QPalette::Text), 0.35));
-      const QFontMetricsF timeMetrics(timeFont);
-      painter->drawText(QRectF(x, chip.top(), std::max<qreal>(0, right - x), chip.height()),
-                        Qt::AlignVCenter | Qt::AlignLeft, time);
-      x += timeMetrics.horizontalAdvance(time) + 5;
-    }
-    painter->setFont(option.font);
-    painter->setPen(textColour);
-    const QString shown = QFontMetricsF(option.font).elidedText(title, Qt::ElideRight, std::max<qreal>(0, right - x));
-    painter->drawText(QRectF(x, chip.top(), std::max<qreal>(0, right - x), chip.height()),
-                      Qt::AlignVCenter | Qt::AlignLeft, shown);
-    painter->restore();
-  }
-};
-
-// The lines between the days, drawn over the grid without taking any of its input.
-class GridLines : public QWidget {
- public:
-  explicit GridLines(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
-  std::vector<int> xs;
-  std::vector<int> ys;
-  QColor colour;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setPen(colour);
-    for (int x : xs) p.drawLine(x, 0, x, height());
-    for (int y : ys) p.drawLine(0, y, width(), y);
-  }
-};
-
-QAction* NamedAction(QObject* parent, const QString& text, const char* name) {
-  auto* action = new QAction(text, parent);
-  action->setObjectName(QString::fromLatin1(name));
-  return action;
-}
-
-QToolButton* TitleButton(QWidget* parent, const QString& text, const QString& hint, const char* name) {
-  auto* button = new QToolButton(parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setText(text);
-  button->setToolTip(hint);
-  button->setAutoRaise(true);
-  button->setFocusPolicy(Qt::NoFocus);
-  // The title's large face is for the month's name only.
-  QFont face = QApplication::font();
-  face.setBold(true);
-  button->setFont(face);
-  return button;
-}
-
 }  // namespace
+
+using namespace month;
 
 T_Main::T_Main(AppContext& context, QWidget* parent) : QMainWindow(parent), context_(context) {
   setObjectName(QStringLiteral("T_Main"));
@@ -741,196 +581,6 @@ void T_Main::DeleteEvent(int index, bool asked) {
   calendar.DeleteNote(index);
   rememberedEntry_ = -1;
   RefillAll();
-  Repaint();
-}
-
-// --- The mouse, the keys and drops in the day lists.
-
-bool T_Main::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == MainPanel || watched == MonthTitle || watched == LabelPanel) {
-    if (event->type() == QEvent::Resize && created_) LayoutGrid();
-    return false;
-  }
-  const int cell = CellOfList(watched);
-  if (cell < 0) return false;
-  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
-  const bool onViewport = watched == list->viewport();
-  switch (event->type()) {
-    case QEvent::KeyPress: {
-      if (onViewport) return false;
-      auto* key = static_cast<QKeyEvent*>(event);
-      return ListBoxKeyDown(cell, key->key(), key->text(), key->modifiers());
-    }
-    case QEvent::MouseButtonPress: {
-      if (!onViewport) return false;
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      ListBoxMouseDown(cell, mouse->button(), mouse->position().toPoint());
-      return false;
-    }
-    case QEvent::MouseMove: {
-      if (!onViewport) return false;
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      ListBoxMouseMove(cell);
-      if (!(mouse->buttons() & Qt::LeftButton)) return false;
-      // With the button held the pointer drags the entry it pressed, never the selection.
-      if (pressCell_ == cell && pressOnEntry_ &&
-          (mouse->position().toPoint() - lastPress_).manhattanLength() >= QApplication::startDragDistance()) {
-        StartDrag(cell);
-      }
-      return true;
-    }
-    case QEvent::MouseButtonDblClick: {
-      if (!onViewport) return false;
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() != Qt::LeftButton) return false;
-      ListBoxDblClick(cell, mouse->position().toPoint());
-      return true;
-    }
-    case QEvent::ToolTip: {
-      if (!onViewport) return false;
-      auto* help = static_cast<QHelpEvent*>(event);
-      const int entry = EntryAt(cell, help->pos());
-      const QString tip = EntryTip(cell, entry);
-      if (tip.isEmpty()) {
-        QToolTip::hideText();
-      } else {
-        QToolTip::showText(help->globalPos(), tip, list->viewport(), list->visualItemRect(list->item(entry)));
-      }
-      return true;
-    }
-    case QEvent::ContextMenu: {
-      auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-      const bool fromKeyboard = menuEvent->reason() == QContextMenuEvent::Keyboard;
-      if (cell != selectedCell_) SelectDay(cells_[static_cast<size_t>(cell)].Date);
-      NoteMenuPopup(fromKeyboard);
-      QPoint at = menuEvent->globalPos();
-      if (fromKeyboard && rememberedEntry_ >= 0) {
-        at = list->viewport()->mapToGlobal(list->visualItemRect(list->item(rememberedEntry_)).center());
-      }
-      NoteMenu->popup(at);
-      return true;
-    }
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-      auto* drag = static_cast<QDragMoveEvent*>(event);
-      // Only an entry dragged from a day list of this window.
-      if (CellOfList(drag->source()) < 0 || !drag->mimeData()->hasFormat(QLatin1String(OccurrenceMime))) {
-        drag->ignore();
-        return true;
-      }
-      drag->setDropAction(drag->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction);
-      drag->accept();
-      return true;
-    }
-    case QEvent::Drop: {
-      auto* drop = static_cast<QDropEvent*>(event);
-      const int source = CellOfList(drop->source());
-      if (source < 0) {
-        drop->ignore();
-        return true;
-      }
-      const bool copy = drop->modifiers() & Qt::ControlModifier;
-      drop->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
-      drop->accept();
-      ListBoxDragDrop(source, cell, copy);
-      return true;
-    }
-    default:
-      return false;
-  }
-}
-
-void T_Main::ListBoxMouseDown(int cell, Qt::MouseButton button, const QPoint& pos) {
-  if (cell < 0 || cell >= CellCount) return;
-  TDateData& data = cells_[static_cast<size_t>(cell)];
-  if (cell != selectedCell_) SelectDay(data.Date);
-  lastPress_ = pos;
-  pressCell_ = cell;
-  pressOnEntry_ = EntryAt(cell, pos) >= 0;
-  if (button != Qt::LeftButton) return;
-  if (!data.DoublePress) {
-    data.DoublePress = true;
-    return;
-  }
-  data.DoublePress = false;
-  // Two presses at one place on empty space: a new event on this day.
-  if (!pressOnEntry_) OpenNew(data.Date);
-}
-
-void T_Main::ListBoxMouseMove(int cell) {
-  if (cell >= 0 && cell < CellCount) cells_[static_cast<size_t>(cell)].DoublePress = false;
-}
-
-void T_Main::ListBoxDblClick(int cell, const QPoint& pos) {
-  if (cell < 0 || cell >= CellCount) return;
-  if (cell != selectedCell_) SelectDay(cells_[static_cast<size_t>(cell)].Date);
-  // The entry under the pointer, which the first press selected.
-  OpenEvent(EventOfEntry(cell, EntryAt(cell, pos)));
-}
-
-bool T_Main::ListBoxKeyDown(int cell, int key, const QString& text, Qt::KeyboardModifiers modifiers) {
-  if (cell < 0 || cell >= CellCount) return false;
-  const int entry = SelectedEntry(cell);
-  if (key == Qt::Key_Delete) {
-    const int index = EventOfEntry(cell, entry);
-    if (index < 0) return true;
-    if (RepeatOf(context_.calendar().NoteArray[static_cast<size_t>(index)]) > RepeatType::Once &&
-        !context_.dialogs().Confirm(tr("Are you sure you want to delete all instances of this item?"))) {
-      return true;
-    }
-    // Asked once: the deletion itself does not ask again.
-    DeleteEvent(index, true);
-    return true;
-  }
-  if (key == Qt::Key_Escape) {
-    hide();
-    return true;
-  }
-  if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-  const bool keypad = (modifiers & Qt::KeypadModifier) && !text.isEmpty() && text.front().isPrint();
-  const bool typed = key == Qt::Key_Space || (key >= Qt::Key_0 && key <= Qt::Key_9) ||
-                     (key >= Qt::Key_A && key <= Qt::Key_Z) || keypad;
-  if (!typed) return false;
-  // With an entry selected the key does nothing (nor does the list search for it).
-  if (entry >= 0) return true;
-  // The character as typed: its case, and the digit or sign of a keypad key.
-  const QString character = !text.isEmpty() && text.front().isPrint() ? text.left(1) : QString(QChar(key));
-  OpenNew(cells_[static_cast<size_t>(cell)].Date, character);
-  return true;
-}
-
-void T_Main::StartDrag(int cell) {
-  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
-  const int entry = SelectedEntry(cell);
-  pressCell_ = -1;
-  if (EventOfEntry(cell, entry) < 0) return;
-  auto* mime = new QMimeData;
-  mime->setData(QLatin1String(OccurrenceMime), QByteArray::number(cell));
-  auto* drag = new QDrag(list);
-  drag->setMimeData(mime);
-  const QRect itemRect = list->visualItemRect(list->item(entry));
-  drag->setPixmap(list->viewport()->grab(itemRect));
-  drag->setHotSpot(lastPress_ - itemRect.topLeft());
-  drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
-}
-
-void T_Main::ListBoxDragDrop(int source, int target, bool copy) {
-  if (source < 0 || source >= CellCount || target < 0 || target >= CellCount) return;
-  const int index = EventOfEntry(source, SelectedEntry(source));
-  if (index < 0) return;
-  DataFormat& calendar = context_.calendar();
-  const TDateTime from = cells_[static_cast<size_t>(source)].Date;
-  const TDateTime to = cells_[static_cast<size_t>(target)].Date;
-  // An exception hides the occurrence on the day it leaves, another shows it where it lands;
-  // dropped back on its own day the two cancel out.
-  if (!copy) {
-    calendar.ToggleException(index, from);
-    RefillDay(source);
-  }
-  if (!calendar.NoteOccursOn(index, to)) {
-    calendar.ToggleException(index, to);
-    RefillDay(target);
-  }
   Repaint();
 }
 

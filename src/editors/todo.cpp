@@ -1,6 +1,6 @@
 #include "editors/todo.h"
 
-#include "editors/taskform.h"
+#include "editors/controls.h"
 #include "platform/windowfit.h"
 #include "session/appcontext.h"
 
@@ -20,16 +20,9 @@ namespace {
 // paint, so an entry's position alone could name another task by the time it is used.
 constexpr int TaskRole = Qt::UserRole;
 
-QAction* NamedAction(QObject* parent, const QString& text, const char* name) {
-  auto* action = new QAction(text, parent);
-  action->setObjectName(QString::fromLatin1(name));
-  return action;
-}
-
 }  // namespace
 
-T_ToDo::T_ToDo(AppContext& context, T_TaskForm& editor, QWidget* parent)
-    : QMainWindow(parent), context_(context), editor_(editor) {
+T_ToDo::T_ToDo(AppContext& context, QWidget* parent) : QMainWindow(parent), context_(context) {
   setObjectName(QStringLiteral("T_ToDo"));
   setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setWindowTitle(tr("Tasks"));
@@ -98,8 +91,6 @@ T_ToDo::T_ToDo(AppContext& context, T_TaskForm& editor, QWidget* parent)
     if (filling_) return;
     CheckListClickCheck(CheckList->row(item), item->checkState() == Qt::Checked);
   });
-  connect(&editor_, &T_TaskForm::Shown, this, [this] { NeedsRefresh = false; });
-  connect(&editor_, &T_TaskForm::Saved, this, [this] { NeedsRefresh = true; });
 
   UpdateMainMenu();
   // FormCreate.
@@ -341,15 +332,12 @@ void T_ToDo::DeleteToDo1Click() { DeleteEntry(rememberedIndex_); }
 // --- Acting on entries.
 
 void T_ToDo::OpenEditorForNew() {
-  editor_.NewTask();
-  editor_.Open();
+  if (context_.windows().NewTask) context_.windows().NewTask();
 }
 
 void T_ToDo::OpenEditorFor(int entry) {
   const int index = TaskOfEntry(entry);
-  if (index < 0) return;
-  editor_.ViewTask(index);
-  editor_.Open();
+  if (index >= 0 && context_.windows().ViewTask) context_.windows().ViewTask(index);
 }
 
 void T_ToDo::DeleteEntry(int entry) {

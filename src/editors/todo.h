@@ -9,7 +9,6 @@ class QAction;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
-class T_TaskForm;
 
 // The to-do window: every task in display order with a check mark for completed ones. From
 // here the user opens, creates, completes and deletes tasks; each change is made through the
@@ -19,8 +18,8 @@ class T_TaskForm;
 class T_ToDo : public QMainWindow {
   Q_OBJECT
  public:
-  // The editor stays owned by the caller and must outlive the window.
-  T_ToDo(AppContext& context, T_TaskForm& editor, QWidget* parent = nullptr);
+  // The task editor is reached through the context's window hooks (NewTask, ViewTask).
+  explicit T_ToDo(AppContext& context, QWidget* parent = nullptr);
 
   // Set when the window is made and by the editor's Save, cleared when the editor is shown;
   // while set, every activation of the window rebuilds the list.
@@ -81,7 +80,6 @@ class T_ToDo : public QMainWindow {
   void DeleteEntry(int entry);
 
   AppContext& context_;
-  T_TaskForm& editor_;
   int rememberedIndex_ = -1;
   QPoint lastPress_;
   bool doublePressArmed_ = false;

@@ -96,6 +96,13 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
     EXPECT_EQ(shell.opened[1].path(), QStringLiteral("/"));
   }
 
+  // The to-do window's New Task opens the one task editor, whose Save has the list rebuilt.
+  panel.toDo.NeedsRefresh = false;
+  panel.toDo.NewToDo1->trigger();
+  EXPECT_TRUE(panel.taskForm.isVisible());
+  emit panel.taskForm.Saved();
+  EXPECT_TRUE(panel.toDo.NeedsRefresh);
+
   // Hiding the panel takes the other windows with it.
   panel.desktop.show();
   panel.month.show();

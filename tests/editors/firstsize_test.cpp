@@ -22,7 +22,7 @@ TEST_F(EditorTest, EveryWindowOpensInsideTheAvailableArea) {
   T_Main month(*context);
   T_PrintView print(*context);
   T_TaskForm task(*context);
-  T_ToDo todo(*context, task);
+  T_ToDo todo(*context);
   T_NoteForm note(*context);
   T_ThemeSelect themes(*context);
   SilentSound sound;

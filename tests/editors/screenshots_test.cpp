@@ -86,7 +86,7 @@ TEST_F(Screenshots, EventEditorPagesAndPatterns) {
 
 TEST_F(Screenshots, TaskEditorAndToDoWindow) {
   T_TaskForm editor(*context);
-  T_ToDo todo(*context, editor);
+  T_ToDo todo(*context);
   editor.Open();
   Screenshot(&editor, QStringLiteral("taskform-new"));
   // A working week of tasks: some due, one overdue, two done.

@@ -23,7 +23,18 @@ namespace {
 
 class ToDo : public EditorTest {
  protected:
-  ToDo() : editor(std::make_unique<T_TaskForm>(*context)), todo(std::make_unique<T_ToDo>(*context, *editor)) {
+  ToDo() : editor(std::make_unique<T_TaskForm>(*context)), todo(std::make_unique<T_ToDo>(*context)) {
+    // Wired as the panel's run wires them.
+    context->windows().NewTask = [this] {
+      editor->NewTask();
+      editor->Open();
+    };
+    context->windows().ViewTask = [this](int index) {
+      editor->ViewTask(index);
+      editor->Open();
+    };
+    QObject::connect(editor.get(), &T_TaskForm::Shown, [this] { todo->NeedsRefresh = false; });
+    QObject::connect(editor.get(), &T_TaskForm::Saved, [this] { todo->NeedsRefresh = true; });
     QObject::connect(editor.get(), &T_TaskForm::Saved, [this] { ++repaints; });
     QObject::connect(todo.get(), &T_ToDo::Changed, [this] { ++repaints; });
   }
