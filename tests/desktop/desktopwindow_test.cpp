@@ -231,6 +231,7 @@ TEST_F(DesktopWindowTest, TheMouseMovesAndSnapsByTheTitleRowAndSizesByTheEdges) 
   EXPECT_TRUE(window.painter().ScrollMode);
   EXPECT_EQ(window.size(), QSize(300 + 15, 5 * R));
   EXPECT_TRUE(window.VertScrollBar->isVisible());
+  EXPECT_EQ(window.VertScrollBar->geometry(), QRect(300, 0, 15, 5 * R)) << "beside the content";
 }
 
 // Written within a tick and at exit, and kept private; with SaveNotebook off the file is
