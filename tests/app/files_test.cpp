@@ -18,9 +18,7 @@ class FileCommands : public ProgramTest {
  protected:
   static void Sample(DataFormat& c) {
     TNote& n = AddEvent(c, QStringLiteral("Caf\u00e9 with Ann"), D(2024, 3, 4), EncodeTime(9, 30));
-    n.RepeatType = 2;
-    n.RepeatFrequency = 1;
-    n.Exceptions = {D(2024, 3, 11)};
+    n.RepeatType = 2, n.RepeatFrequency = 1, n.Exceptions = {D(2024, 3, 11)};
     n.RecurNotes = {TRecurNote{QStringLiteral("bring the book"), D(2024, 3, 18)}};
     AddEvent(c, QStringLiteral("Cancelled"), D(2024, 3, 5));
     c.DeleteNote(1);
@@ -33,26 +31,25 @@ class FileCommands : public ProgramTest {
   // Every event and task of the store as bytes, sorted: equal when both hold the same records.
   QList<QByteArray> Records(const QString& who) {
     QList<QByteArray> records;
+    const auto add = [&records](auto write, const auto& record) {
+      ByteWriter out(records.emplace_back());
+      write(record, out);
+    };
     Load(
         [&](DataFormat& calendar) {
-          for (const TNote& n : calendar.NoteArray) {
-            ByteWriter out(records.emplace_back());
-            WriteNote(n, out);
-          }
-          for (const TToDo& t : calendar.ToDoArray) {
-            ByteWriter out(records.emplace_back());
-            WriteToDo(t, out);
-          }
+          for (const TNote& n : calendar.NoteArray) add(WriteNote, n);
+          for (const TToDo& t : calendar.ToDoArray) add(WriteToDo, t);
         },
         who);
     std::sort(records.begin(), records.end());
     return records;
   }
-  QByteArray Contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
-  }
 };
+
+QByteArray Contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
+}
 
 constexpr QFile::Permissions OwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
@@ -77,8 +74,7 @@ TEST_F(FileCommands, BackupRestoresIntoAnEmptyStoreAndADamagedFileChangesNothing
   EXPECT_EQ(Run({"sync", "-"}, "a").code, 2);
   const QString before = Dump("a");
   QFile damaged(File("damaged.ovb"));
-  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-  damaged.write(QByteArray("\x02\0\0\0\x05\0\0\0Tit", 11));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray("\x02\0\0\0\x05\0\0\0Tit", 11)) == 11);
   damaged.close();
   for (const char* command : {"restore", "sync"}) {
     r = Run({command, damaged.fileName()}, "a");
@@ -116,9 +112,7 @@ TEST_F(FileCommands, AWriteThatFailsKeepsTheOldFileAndSaysSoAndOnlyRegularFilesA
   const RunOptions full{.inChild = [] {
     ::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit;
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = FileLimit;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::getrlimit(RLIMIT_FSIZE, &limit), limit.rlim_cur = FileLimit, ::setrlimit(RLIMIT_FSIZE, &limit);
   }};
   for (const char* command : {"backup", "sync", "export-ics"}) {
     const QString file = File(QStringLiteral("good.%1").arg(QString::fromLatin1(command)));
@@ -168,15 +162,11 @@ TEST_F(FileCommands, ExportThenImportIntoAnotherStoreGivesTheSameDays) {
   Store(
       [](DataFormat& c) {
         TNote& weekly = AddEvent(c, QStringLiteral("Choir"), D(2024, 3, 5), EncodeTime(19, 0));
-        weekly.EndTime = EncodeTime(21, 0);
-        weekly.RepeatType = 3;
-        weekly.RepeatFrequency = 1;
-        weekly.RepeatTuesday = true;
-        weekly.Exceptions = {D(2024, 3, 12)};
+        weekly.EndTime = EncodeTime(21, 0), weekly.RepeatType = 3, weekly.RepeatFrequency = 1;
+        weekly.RepeatTuesday = true, weekly.Exceptions = {D(2024, 3, 12)};
         AddEvent(c, QStringLiteral("Dentist"), D(2024, 3, 7));
         TToDo& task = AddTask(c, QStringLiteral("Taxes"));
-        task.Priority = 1;
-        task.DueDate = D(2024, 4, 15);
+        task.Priority = 1, task.DueDate = D(2024, 4, 15);
       },
       {}, "a");
   const QString file = File("out.ics");

@@ -31,23 +31,21 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   auto store = std::make_unique<MemoryKeyStore>();
   // No weather fetch and a sync menu entry to show; nothing leaves this machine.
   store->OpenKey(QStringLiteral("\\Software\\Orvane"), true);
-  for (const auto& [name, value] : {std::pair{"DisplayWeather", "0"}, std::pair{"EnableSync", "-1"},
-                                    std::pair{"WeatherHost", "127.0.0.1:9"}, std::pair{"Title", "Default"}}) {
-    store->WriteString(QString::fromLatin1(name), QString::fromLatin1(value));
+  for (const char* setting : {"DisplayWeather=0", "EnableSync=-1", "WeatherHost=127.0.0.1:9", "Title=Default"}) {
+    store->WriteString(QString::fromLatin1(setting).section('=', 0, 0), QString::fromLatin1(setting).section('=', 1));
   }
   store->CloseKey();
   AppContext context(std::make_unique<FixedClock>(DT(2026, 12, 2, 9, 30)), std::make_unique<ScriptedDialogs>(),
                      std::move(store));
   context.LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
   FixedScreens screens;
-  SilentSound alarm;
-  SilentSound preview;
+  SilentSound alarm, preview;
   RecordingShell shell;
   FakeNetworkPresence network(false);
   PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, network, 0});
 
-  EXPECT_EQ(HiddenActions(panel.toDo.menuBar()->actions()), QStringList());
-  EXPECT_EQ(HiddenActions(panel.month.menuBar()->actions()), QStringList());
+  for (QMenuBar* bar : {panel.toDo.menuBar(), panel.month.menuBar()})
+    EXPECT_EQ(HiddenActions(bar->actions()), QStringList());
 
   // The panel's own menu, opened over the panel's title: the items that stand for other
   // windows or pages are all there.
@@ -61,29 +59,17 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
 
   // Every hook by which one window reaches another is filled in.
   const AppWindows& w = context.windows();
+#define HOOK(name) \
+  std::pair { #name, bool(w.name) }
   const std::pair<const char*, bool> hooks[] = {
-      {"NewEvent", bool(w.NewEvent)},
-      {"NewEventTitled", bool(w.NewEventTitled)},
-      {"ViewEvent", bool(w.ViewEvent)},
-      {"NewTask", bool(w.NewTask)},
-      {"ViewTask", bool(w.ViewTask)},
-      {"ShowToDo", bool(w.ShowToDo)},
-      {"ShowMonth", bool(w.ShowMonth)},
-      {"ShowMonthFilled", bool(w.ShowMonthFilled)},
-      {"ShowMonthDay", bool(w.ShowMonthDay)},
-      {"ShowPrint", bool(w.ShowPrint)},
-      {"ShowNetwork", bool(w.ShowNetwork)},
-      {"ShowOptions", bool(w.ShowOptions)},
-      {"ShowThemeSelect", bool(w.ShowThemeSelect)},
-      {"ShowHelp", bool(w.ShowHelp)},
-      {"ShowAbout", bool(w.ShowAbout)},
-      {"CheckForUpdates", bool(w.CheckForUpdates)},
-      {"RepaintDesktop", bool(w.RepaintDesktop)},
-      {"DisplaySettingsChanged", bool(w.DisplaySettingsChanged)},
-      {"HideOtherWindows", bool(w.HideOtherWindows)},
-      {"OpenContactPage", bool(w.OpenContactPage)},
-      {"OpenWebsite", bool(w.OpenWebsite)},
-  };
+      HOOK(NewEvent),         HOOK(NewEventTitled),  HOOK(ViewEvent),
+      HOOK(NewTask),          HOOK(ViewTask),        HOOK(ShowToDo),
+      HOOK(ShowMonth),        HOOK(ShowMonthFilled), HOOK(ShowMonthDay),
+      HOOK(ShowPrint),        HOOK(ShowNetwork),     HOOK(ShowOptions),
+      HOOK(ShowThemeSelect),  HOOK(ShowHelp),        HOOK(ShowAbout),
+      HOOK(CheckForUpdates),  HOOK(RepaintDesktop),  HOOK(DisplaySettingsChanged),
+      HOOK(HideOtherWindows), HOOK(OpenContactPage), HOOK(OpenWebsite)};
+#undef HOOK
   for (const auto& [name, set] : hooks) EXPECT_TRUE(set) << name;
 
   // The Help menus of the panel, the month and the to-do window reach the same pages.
@@ -104,12 +90,9 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   EXPECT_TRUE(panel.toDo.NeedsRefresh);
 
   // Hiding the panel takes the other windows with it.
-  panel.desktop.show();
-  panel.month.show();
-  panel.toDo.show();
+  panel.desktop.show(), panel.month.show(), panel.toDo.show();
   panel.desktop.Hide1->trigger();
-  EXPECT_FALSE(panel.month.isVisible());
-  EXPECT_FALSE(panel.toDo.isVisible());
+  EXPECT_FALSE(panel.month.isVisible() || panel.toDo.isVisible());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the desktop tests: a context over a memory store with a pinned clock, and small
-// builders for events, tasks and colours.
+// Shared by the desktop tests: a context over a memory store with a pinned clock, and builders
+// for events and tasks.
 
 #include "core/memorykeystore.h"
 #include "session/appcontext.h"
@@ -12,23 +12,14 @@
 #include <memory>
 
 // 0x00BBGGRR from red, green and blue.
-constexpr quint32 Bgr(int r, int g, int b) {
-  return static_cast<quint32>(r) | (static_cast<quint32>(g) << 8) | (static_cast<quint32>(b) << 16);
-}
-
-// The colour of a pixel as 0x00BBGGRR.
-inline quint32 PixelBgr(const QImage& image, int x, int y) {
-  const QRgb p = image.pixel(x, y);
-  return Bgr(qRed(p), qGreen(p), qBlue(p));
-}
+constexpr quint32 Bgr(int r, int g, int b) { return quint32(r) | quint32(g) << 8 | quint32(b) << 16; }
 
 struct PanelContext {
   explicit PanelContext(TDateTime now) {
     EnsureApplication();
     auto fixed = std::make_unique<FixedClock>(now);
     auto scripted = std::make_unique<ScriptedDialogs>();
-    clock = fixed.get();
-    dialogs = scripted.get();
+    clock = fixed.get(), dialogs = scripted.get();
     context = std::make_unique<AppContext>(std::move(fixed), std::move(scripted), std::make_unique<MemoryKeyStore>());
   }
   FixedClock* clock = nullptr;
@@ -40,36 +31,22 @@ struct PanelContext {
 
 // A one-time event on a day; with a time of day it is a timed event of an hour. With a
 // repeat type it is a series from that day: every day (1), every weekday (2), weekly (3).
-inline int AddEvent(DataFormat& calendar, TDateTime day, const QString& title, double timeOfDay = -1,
-                    int repeatType = 0) {
+inline int AddEvent(DataFormat& calendar, TDateTime day, const QString& title, double time = -1, int repeat = 0) {
   const int i = calendar.AppendNote();
   TNote& note = calendar.NoteArray[static_cast<size_t>(i)];
   note.Title = title;
   note.StartDate = note.EndDate = day;
-  if (timeOfDay >= 0) {
-    note.Start = true;
-    note.StartTime = timeOfDay;
-    note.EndTime = timeOfDay + EncodeTime(1, 0);
-  }
-  if (repeatType != 0) {
-    note.RepeatType = repeatType;
-    note.RepeatFrequency = 1;
-    if (repeatType == 3) note.SetRepeatOn(IsoWeekday(day), true);
-  }
+  if (time >= 0) note.Start = true, note.StartTime = time, note.EndTime = time + EncodeTime(1, 0);
+  if (repeat != 0) note.RepeatType = repeat, note.RepeatFrequency = 1;
+  if (repeat == 3) note.SetRepeatOn(IsoWeekday(day), true);
   calendar.DataChanged = true;
   return i;
-}
-inline int AddSeries(DataFormat& calendar, TDateTime start, int repeatType, const QString& title,
-                     double timeOfDay = -1) {
-  return AddEvent(calendar, start, title, timeOfDay, repeatType);
 }
 
 inline int AddTask(DataFormat& calendar, const QString& title, TDateTime due = 0, int priority = 2) {
   const int i = calendar.AppendToDo();
   TToDo& task = calendar.ToDoArray[static_cast<size_t>(i)];
-  task.Title = title;
-  task.DueDate = due;
-  task.Priority = priority;
+  task.Title = title, task.DueDate = due, task.Priority = priority;
   calendar.DataChanged = true;
   return i;
 }

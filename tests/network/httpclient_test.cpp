@@ -58,28 +58,22 @@ TEST(HttpClient, EachAnswerEndsWithItsOutcomeAndBody) {
       {"ChunkSizeLineSplitOverReads",
        ServerScript{{{0, ChunkedHead + "1"}, {60, "a\r"}, {60, "\n<html>body</html>"}}, true}, Outcome::Complete,
        "<html>body</html>"},
-      {"PlainPageKeepsItsFirstLine", ServerScript::Page("<!DOCTYPE html>\r\n<html></html>"), Outcome::Complete,
-       "<!DOCTYPE html>\r\n<html></html>"},
       {"BytesBeyondTheLengthAreNotPartOfTheFile",
        ServerScript::Answer(ZipHead + "Content-Length: 4\r\n\r\nabcdEXTRA", false), Outcome::Complete, "abcd"},
       {"FileClosedBeforeItsLength", ServerScript::Answer(ZipHead + "Content-Length: 1000\r\n\r\nonly this"),
        std::nullopt, "", true},
       {"SlowButSteadyDownload", SlowPieces(), Outcome::Complete,
        "0-piece;1-piece;2-piece;3-piece;4-piece;5-piece;6-piece;7-piece;8-piece;9-piece;"},
-      {"Stall", ServerScript::Answer(HtmlHead + "<html>", false), Outcome::Timeout},
       {"NeverAnswers", ServerScript{{}, false}, Outcome::Timeout},
       // The connection stays open: the answer must end on the status, not by time-out.
       {"NotFoundEndsAtOnce", ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\nNo", false),
        Outcome::InvalidResponse},
-      {"HeadSplitOverSeveralReads",
-       ServerScript{
-           {{0, "HTTP/1.1 20"}, {60, "0 OK\r\nContent-Ty"}, {60, "pe: text/html\r\n\r"}, {60, "\n<html>split</html>"}},
-           true},
-       Outcome::Complete, "<html>split</html>"},
-      {"SplitHeadOfAFileStillEndsByLength", ServerScript{{{0, ZipHead}, {60, "Content-Length: 3\r\n\r\nxyz"}}, false},
+      {"SplitHeadOfAFileStillEndsByLength",
+       ServerScript{{{0, "HTTP/1.1 20"},
+                     {60, "0 OK\r\nContent-Type: application/zip\r"},
+                     {60, "\nContent-Length: 3\r\n\r\nxyz"}},
+                    false},
        Outcome::Complete, "xyz"},
-      {"NoContentTypeIsAPageEndedByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nServer: tiny\r\n\r\nplain body"),
-       Outcome::Complete, "plain body"},
       {"LengthNotANumber", ServerScript::Answer(ZipHead + "Content-Length: lots\r\n\r\nabc", false),
        Outcome::InvalidResponse},
       {"HeadLargerThan64KiB",
@@ -88,17 +82,12 @@ TEST(HttpClient, EachAnswerEndsWithItsOutcomeAndBody) {
       {"HeadCutOffByClose", ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"),
        Outcome::InvalidResponse},
       {"ClosedWithoutAnyAnswer", ServerScript{{}, true}, std::nullopt},
-      {"TrickleEndsAtTheDeadline", ServerScript::Trickle(3 * Deadline / 100, 100), Outcome::Timeout},
       {"PageAtTheCap", ServerScript::Page(Bytes(MaxBody)), Outcome::Complete, Bytes(MaxBody)},
       {"PageBeyondTheCap", ServerScript::Page(Bytes(MaxBody + 1)), Outcome::TooLarge},
       // Refused on its head: neither its bytes nor a time-out are waited for.
       {"FileAnnouncedBeyondTheCap",
        ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody + 1) + "\r\n\r\nab", false),
-       Outcome::TooLarge},
-      {"FileAtTheCap",
-       ServerScript::Answer(ZipHead + "Content-Length: " + QByteArray::number(MaxBody) + "\r\n\r\n" + Bytes(MaxBody),
-                            false),
-       Outcome::Complete, Bytes(MaxBody)}};
+       Outcome::TooLarge}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     LoopbackServer server(c.script);
@@ -118,12 +107,8 @@ TEST(HttpClient, FileEndsAtItsLengthWithProgressAndLongerTimeOutsAfter) {
   LoopbackServer server([](const QByteArray& request) {
     if (request.startsWith("GET /a ")) return ServerScript{{{0, HtmlHead + "12345"}, {30, "6789"}}, true};
     if (request.startsWith("GET /text ")) return ServerScript::Page("abc", "text/plain");
-    const QByteArray file = Bytes(999);
-    return ServerScript{
-        {{0,
-          "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 999\r\n\r\n" + file.left(500)},
-         {50, file.mid(500)}},
-        false};
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 999\r\n\r\n";
+    return ServerScript{{{0, head + Bytes(999).left(500)}, {50, Bytes(999).mid(500)}}, false};
   });
   QList<int> percents;
   QList<qint64> sizes;
@@ -138,20 +123,16 @@ TEST(HttpClient, FileEndsAtItsLengthWithProgressAndLongerTimeOutsAfter) {
   EXPECT_EQ(client.ExpectedSize(), 0);
   EXPECT_EQ(client.TimeOutInterval(), PageTimeOut);
   percents.clear();
-  sizes.clear();
   const HttpResult r = client.Get(server, QStringLiteral("/downloads/setup.exe"));
   // Waiting for the close would have ended in a time-out instead.
   EXPECT_EQ(r.outcome, Outcome::Complete);
   EXPECT_EQ(r.body, Bytes(999));
-  ASSERT_FALSE(percents.isEmpty());
-  EXPECT_EQ(percents.first(), 50);  // floor(500 / 1000 * 100)
-  EXPECT_EQ(percents.last(), 99);   // floor(999 / 1000 * 100)
-  EXPECT_EQ(sizes.first(), 999);
+  EXPECT_EQ(percents, (QList<int>{50, 99}));  // floor(500 / 1000 * 100), floor(999 / 1000 * 100)
+  EXPECT_EQ(sizes.last(), 999);
   // When the request is over, the connection is closed and no progress is claimed.
   EXPECT_EQ(client.PercentDone(), 0);
   // Once a file was seen, every later request of this client waits longer for data.
   EXPECT_EQ(client.TimeOutInterval(), FileTimeOut);
-  EXPECT_EQ(client.Get(server, QStringLiteral("/a")).body, QByteArray("123456789"));
   EXPECT_EQ(server.requests().at(0), QByteArray("GET /a HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
                                                 "User-Agent: UA\r\n\r\n"));
 }
@@ -164,18 +145,13 @@ TEST(HttpClient, RefusedConnectionBadUrlAndCancel) {
   const HttpResult refused = client.HTTPGet(url, QStringLiteral("UA"));
   EXPECT_EQ(refused.outcome, Outcome::SocketError);
   EXPECT_FALSE(refused.Failed());
-  EXPECT_TRUE(refused.body.isEmpty());
-  const HttpResult bad = client.HTTPGet(QStringLiteral("ftp://example.org/x"), QStringLiteral("UA"));
-  EXPECT_EQ(bad.outcome, Outcome::BadUrl);
-  EXPECT_EQ(bad.ErrorMessage(), QStringLiteral("download failed"));
+  EXPECT_EQ(client.HTTPGet(QStringLiteral("ftp://example.org/x"), QStringLiteral("UA")).outcome, Outcome::BadUrl);
   // Cancelling when idle does nothing; during a request it ends it.
   client.CancelRequest();
   LoopbackServer fine(ServerScript::Page("fine")), open(ServerScript{{{0, HtmlHead + "first"}}, false});
   EXPECT_EQ(client.Get(fine).body, QByteArray("fine"));
   QObject::connect(&client, &T_HTTPClient::DataReceived, &client, &T_HTTPClient::CancelRequest);
-  const HttpResult r = client.Get(open);
-  EXPECT_EQ(r.outcome, Outcome::Cancelled);
-  EXPECT_EQ(r.ErrorMessage(), QStringLiteral("download failed"));
+  EXPECT_EQ(client.Get(open).outcome, Outcome::Cancelled);
 }
 
 TEST(HttpClient, InterfaceStaysAliveButASecondRequestIsNotStarted) {
@@ -195,16 +171,6 @@ TEST(HttpClient, InterfaceStaysAliveButASecondRequestIsNotStarted) {
   EXPECT_EQ(second->outcome, Outcome::Busy);
   EXPECT_EQ(server.requests().size(), 1);
   EXPECT_FALSE(client.Busy());
-}
-
-TEST(HttpClient, ARequestMayBringItsOwnLimits) {
-  Client client;
-  LoopbackServer server(ServerScript::Page(Bytes(3 * MaxBody)));
-  EXPECT_EQ(client.Get(server).outcome, Outcome::TooLarge);
-  const HttpResult r =
-      client.HTTPGet(server.url(QStringLiteral("/")), QStringLiteral("UA"), HttpLimits{Deadline, 4 * MaxBody});
-  EXPECT_EQ(r.outcome, Outcome::Complete);
-  EXPECT_EQ(r.body, Bytes(3 * MaxBody));
 }
 
 TEST(HttpClient, HttpsChecksTheServersCertificate) {

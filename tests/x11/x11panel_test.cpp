@@ -115,8 +115,8 @@ std::vector<quint32> Property(xcb_window_t window, const char* name) {
   return std::vector<quint32>(data, data + xcb_get_property_value_length(reply.get()) / 4);
 }
 
-void DeleteProperty(xcb_window_t window, const char* name) {
-  xcb_delete_property(Connection(), window, Atom(name));
+void DropWallpaper() {
+  xcb_delete_property(Connection(), Screen()->root, Atom("_XROOTPMAP_ID"));
   xcb_flush(Connection());
 }
 
@@ -150,10 +150,8 @@ struct DesktopProgram {
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(path, arguments);
     const auto running = [this] { return process.state() == QProcess::Running; };
-    if (!process.waitForStarted(5000)) {
-      problem = program + QStringLiteral(" did not start");
-    } else if (!WaitFor([&] { return !running() || ready(); }, 10000) || !running()) {
-      problem = program + QStringLiteral(" did not take up its role on the X server");
+    if (!process.waitForStarted(5000) || !WaitFor([&] { return !running() || ready(); }, 10000) || !running()) {
+      problem = program + QStringLiteral(" did not start and take up its role on the X server");
     }
   }
   ~DesktopProgram() {
@@ -224,7 +222,7 @@ class X11Panel : public ::testing::Test {
     panel.reset();
     while (!programs.empty()) programs.pop_back();
     for (const xcb_window_t w : windows) xcb_destroy_window(Connection(), w);
-    DeleteProperty(Screen()->root, "_XROOTPMAP_ID");
+    DropWallpaper();
   }
   // The panel, shown and exposed on the server.
   T_DesktopWindow& Show(Screens& on) {
@@ -282,7 +280,7 @@ void SetWallpaper(QRgb colour) {
 
 TEST_F(X11Panel, WithoutACompositorItComposesItselfOverThePublishedWallpaper) {
   ASSERT_FALSE(X11CompositorRunning());
-  DeleteProperty(Screen()->root, "_XROOTPMAP_ID");
+  DropWallpaper();
   EXPECT_TRUE(X11RootWallpaper(QRect(10, 10, 20, 20)).isNull()) << "no wallpaper published yet";
   SetWallpaper(qRgb(0x33, 0x66, 0x99));
   const QImage part = X11RootWallpaper(QRect(100, 50, 40, 30));
@@ -290,14 +288,15 @@ TEST_F(X11Panel, WithoutACompositorItComposesItselfOverThePublishedWallpaper) {
   EXPECT_EQ(part.pixel(0, 0) & 0xFFFFFF, 0x336699u);
   EXPECT_EQ(part.pixel(39, 29) & 0xFFFFFF, 0x336699u);
   // A pixel of the panel where nothing is drawn over the see-through background.
-  const auto sample = [](T_DesktopWindow& shown) {
-    const QImage shot = shown.grab().toImage();
+  const auto sample = [this] {
+    const QImage shot = panel->grab().toImage();
     return shot.pixelColor(shot.width() / 2, shot.height() - 3);
   };
-  const QColor overBlue = sample(Show(screens));
+  Show(screens);
+  const QColor overBlue = sample();
   SetWallpaper(qRgb(0xEE, 0xCC, 0x22));
   panel->FormPaint();
-  const QColor overYellow = sample(*panel);
+  const QColor overYellow = sample();
   // A blue desktop leaves the panel bluer than a yellow one: the new wallpaper was read.
   EXPECT_GT(overBlue.blue() - overBlue.red(), overYellow.blue() - overYellow.red());
   EXPECT_GT(overYellow.red(), overBlue.red());
@@ -338,7 +337,7 @@ class X11Compositor : public X11Panel, public ::testing::WithParamInterface<Comp
 TEST_P(X11Compositor, ScreenshotShowsTheWallpaperThroughThePanel) {
   const CompositorCase& c = GetParam();
   RUN(StartOpenbox());
-  DeleteProperty(Screen()->root, "_XROOTPMAP_ID");  // this wallpaper is a window
+  DropWallpaper();  // this wallpaper is a window
   const QColor wallColour(0x30, 0x70, 0xC0);
   WallpaperWindow(wallColour.rgb());
   // What the panel looks like over that wallpaper, painted by the program itself.
@@ -388,8 +387,7 @@ TEST_F(X11Panel, ScreenshotOfThePanelAtTwiceTheScaleInsideTheScreen) {
     env.insert(QStringLiteral("ORVANE_TEST_X_SERVER"), qEnvironmentVariable("DISPLAY"));
     again.setProcessEnvironment(env);
     again.setProcessChannelMode(QProcess::MergedChannels);
-    again.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=X11Panel.ScreenshotOfThePanelAtTwiceTheScaleInsideTheScreen")});
+    again.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=X11Panel.*TwiceTheScale*")});
     ASSERT_TRUE(again.waitForFinished(120000));
     const QString output = QString::fromLocal8Bit(again.readAll());
     EXPECT_EQ(again.exitCode(), 0) << qPrintable(output);
@@ -399,11 +397,9 @@ TEST_F(X11Panel, ScreenshotOfThePanelAtTwiceTheScaleInsideTheScreen) {
   RUN(StartOpenbox());
   RUN(StartCompositor(QStringLiteral("xcompmgr")));
   WallpaperWindow(qRgb(0x30, 0x70, 0xC0));
-  for (int i = 0; i < 30; ++i) {
-    const int n = context->calendar().AppendNote();
-    TNote& note = context->calendar().NoteArray[static_cast<size_t>(n)];
-    note.Title = QStringLiteral("Event %1").arg(i + 1);
-    note.StartDate = note.EndDate = D(2026, 12, 7);  // all day
+  for (int i = 0; i < 30; ++i) {  // all-day events
+    TNote& note = context->calendar().NoteArray[static_cast<size_t>(context->calendar().AppendNote())];
+    note.Title = QStringLiteral("Event %1").arg(i + 1), note.StartDate = note.EndDate = D(2026, 12, 7);
   }
   // Last placed at 100%: docked to the bottom right of the 1080-pixel screen, 40 rows high.
   const std::pair<const char*, int> place[] = {{"DesktopLeft", 1700}, {"DesktopTop", 1080 - 40 * 21},
