@@ -210,6 +210,8 @@ TEST(DayQueries, FollowChangesAndSort) {
   EXPECT_EQ(calendar.FindDayEvents(D(2024, 3, 6)), (std::vector<int>{1, 2, 3, b}));
   calendar.ClearCalendar();
   EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 6)), 0);
+  add(D(2024, 3, 7));
+  EXPECT_EQ(calendar.CountDayEvents(D(2024, 3, 7)), 1);
 
   const int daily = add(D(2024, 3, 5));
   calendar.NoteArray[daily].RepeatType = 1;
