@@ -1,4 +1,4 @@
-// Due alarms at each tick, and the text of a day's events.
+// Due alarms at each tick.
 #include "core/dataformat.h"
 #include "core/tick.h"
 #include "support/testutil.h"
@@ -38,9 +38,11 @@ class Alarms : public ::testing::Test {
 TEST_F(Alarms, TheFirstTickReportsAnAlarmOfTheLastFiveSeconds) {
   const int i = AddAlarm(D(2024, 3, 5), EncodeTime(14, 0));
   calendar.NoteArray[i].Start = false;  // an all-day event rings at its alarm time too
+  // clang-format off
   const std::pair<TDateTime, bool> cases[] = {
-      {DT(2024, 3, 5, 13, 59, 58), false},        {DT(2024, 3, 5, 14, 0, 0), true},  {DT(2024, 3, 5, 14, 0, 3), true},
+      {DT(2024, 3, 5, 13, 59, 58), false}, {DT(2024, 3, 5, 14, 0, 0), true}, {DT(2024, 3, 5, 14, 0, 3), true},
       {DT(2024, 3, 5, 14, 0, 4) + Ms(999), true}, {DT(2024, 3, 5, 14, 0, 5), false}, {DT(2024, 3, 6, 14, 0, 3), false}};
+  // clang-format on
   for (const auto& [now, reported] : cases) {
     EXPECT_EQ(calendar.CheckAlarms(FirstAlarmTick(now), now), reported)
         << FormatDateTime("hh:nn:ss.zzz", now).toStdString();
@@ -49,18 +51,6 @@ TEST_F(Alarms, TheFirstTickReportsAnAlarmOfTheLastFiveSeconds) {
   const int midnight = AddAlarm(D(2024, 3, 6), 0);
   EXPECT_EQ(FirstTick(DT(2024, 3, 6, 0, 0, 2)), Events{midnight});
   EXPECT_EQ(FirstTick(DT(2024, 3, 6, 0, 0, 6)), Events{});
-}
-
-TEST_F(Alarms, TicksEveryFiveSecondsReportEachAlarmOnce) {
-  const int a = AddAlarm(D(2024, 3, 5), EncodeTime(14, 0));
-  const int b = AddAlarm(D(2024, 3, 5), EncodeTime(14, 0, 2));
-  Events reported;
-  TDateTime previous = FirstAlarmTick(DT(2024, 3, 5, 13, 59, 50));
-  for (TDateTime now = DT(2024, 3, 5, 13, 59, 50); now < DT(2024, 3, 5, 14, 1, 0); now += Ms(TickIntervalMs)) {
-    for (int i : Tick(previous, now)) reported.push_back(i);
-    previous = now;
-  }
-  EXPECT_EQ(reported, (Events{a, b}));
 }
 
 TEST_F(Alarms, ALateTickCatchesUpOnceAndReachesOneDayBack) {
@@ -108,41 +98,6 @@ TEST_F(Alarms, OddValuesReportNothing) {
   EXPECT_FALSE(calendar.CheckAlarms(DT(2024, 3, 5, 13, 0), nan));
   // A previous tick that is not a moment counts as a first tick.
   EXPECT_TRUE(calendar.CheckAlarms(nan, DT(2024, 3, 5, 14, 0, 1)));
-}
-
-// The day's event text lists all-day events first, then by time.
-TEST(EventListText, ListsAllDayEventsFirstThenByTime) {
-  struct Case {
-    std::vector<std::tuple<const char*, TDateTime, double>> events;  // title, day, start time (-1: all day)
-    TDateTime day;
-    char separator;
-    const char* text;
-  };
-  const Case cases[] = {
-      {{{"Dentist", D(2024, 3, 5), EncodeTime(9, 30)}, {"Holiday", D(2024, 3, 5), -1}, {"Tomorrow", D(2024, 3, 6), -1}},
-       D(2024, 3, 5),
-       '/',
-       "Events for 03/05/2024:\r\nHoliday\r\n9:30 AM Dentist"},
-      {{}, D(2024, 3, 5), '.', "Events for 03.05.2024:\r\nNo events listed."},
-      {{{"Call", D(2024, 12, 24), EncodeTime(13, 5)}},
-       DT(2024, 12, 24, 6, 0),
-       '/',
-       "Events for 12/24/2024:\r\n1:05 PM Call"},
-      {{{"  padded  ", D(2024, 3, 5), -1}}, D(2024, 3, 5), '/', "Events for 03/05/2024:\r\n  padded"}};
-  for (const Case& c : cases) {
-    FixedClock clock{DT(2024, 3, 5, 8, 0)};
-    DataFormat calendar{clock};
-    for (const auto& [title, day, time] : c.events) {
-      TNote& n = calendar.NoteArray[calendar.AppendNote()];
-      n.Title = title;
-      n.StartDate = day;
-      n.Start = time >= 0;
-      n.StartTime = std::max(time, 0.0);
-    }
-    FormatSettings settings;
-    settings.DateSeparator = QLatin1Char(c.separator);
-    EXPECT_EQ(calendar.GetEventListText(c.day, settings), c.text);
-  }
 }
 
 }  // namespace

