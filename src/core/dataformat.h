@@ -12,6 +12,7 @@
 class KeyStore;
 struct SaveState;
 class DayIndex;
+struct MergeIndex;
 
 // "The calendar changed since it was last written." Setting it also counts a revision, so
 // caches built from the records (the day-query index) know when to rebuild: every writer of
@@ -130,4 +131,8 @@ class DataFormat {
   std::unique_ptr<SaveState> saved_;
   // The day-query index (recurrence.h), made at the first query.
   std::shared_ptr<DayIndex> dayIndex_;
+  // Where merges find the record an incoming one replaces (merge.cpp).
+  std::shared_ptr<MergeIndex> mergeIndex_;
+  MergeIndex& CurrentMergeIndex();
+  void StampMergeIndex();
 };

@@ -1,5 +1,7 @@
 #include "core/splitline.h"
 
+#include <algorithm>
+
 namespace {
 
 bool EndsWithCrLf(QStringView piece) { return piece.size() >= 2 && piece.endsWith(QLatin1String("\r\n")); }
@@ -11,13 +13,32 @@ void T_SplitLine::split(const QString& text, int maxWidth, const Measure& measur
   const qsizetype length = text.size();
   qsizetype p = 0;
   while (p < length) {
-    // Grow the piece until it reaches the width, the end of the text or a CR LF.
-    qsizetype n = 0;
-    int width = 0;
-    for (;;) {
-      ++n;
+    // The piece reaches at most to the end of the text or through the next CR LF; within
+    // that, it is the shortest prefix that reaches the width. Widths grow with the prefix,
+    // so doubling steps and then halving ones find it in a few measures of pieces about a
+    // line long, instead of one measure per character of the line.
+    const qsizetype crLf = text.indexOf(QLatin1String("\r\n"), p);
+    const qsizetype longest = crLf < 0 ? length - p : crLf + 2 - p;
+    qsizetype low = 0;  // a prefix known to stay below the width (0: none measured yet)
+    qsizetype n = 1;
+    int width = measure(text.mid(p, n));
+    while (width < maxWidth && n < longest) {
+      low = n;
+      n = std::min(longest, n * 2);
       width = measure(text.mid(p, n));
-      if (width >= maxWidth || p + n >= length || EndsWithCrLf(QStringView(text).mid(p, n))) break;
+    }
+    if (width >= maxWidth) {
+      // The first prefix that reaches the width lies in (low, n].
+      while (n - low > 1) {
+        const qsizetype mid = low + (n - low) / 2;
+        const int midWidth = measure(text.mid(p, mid));
+        if (midWidth >= maxWidth) {
+          n = mid;
+          width = midWidth;
+        } else {
+          low = mid;
+        }
+      }
     }
     if (width > maxWidth) {
       // Too wide: break after the piece's last blank or line break character, or else just

@@ -168,23 +168,21 @@ class PagePainter {
     p_.setClipRect(QRect(QPoint(left() + 1, top() + 1), QPoint(right() - 1, bottom() - 1)));
     T_SplitLine splitter;
     for (const int index : EventsOf(calendar_, date)) {
+      // Nothing is drawn over or below the frame's bottom edge, the event line included;
+      // once the page is full, the remaining events are not even laid out.
+      if (y + height >= bottom()) break;
       const TNote& note = calendar_.NoteArray[static_cast<size_t>(index)];
-      // Nothing is drawn over or below the frame's bottom edge, the event line included.
       const QString line = EventLine(note);
-      if (y + height < bottom()) {
-        text_.Out(x, y, line);
-        g_.lines << line;
-      }
+      text_.Out(x, y, line);
+      g_.lines << line;
       y += height;
       QString notes = note.Notes;
       if (!notes.isEmpty()) notes += QStringLiteral("\r\n");
       notes += calendar_.GetDayNote(index, date);
       text_.Split(splitter, WithCrLf(notes), right() - (left() + 2 * m()));
-      for (int k = 0; k < splitter.lineCount(); ++k) {
-        if (y + height < bottom()) {
-          text_.Out(x, y, splitter.line(k));
-          g_.lines << splitter.line(k);
-        }
+      for (int k = 0; k < splitter.lineCount() && y + height < bottom(); ++k) {
+        text_.Out(x, y, splitter.line(k));
+        g_.lines << splitter.line(k);
         y += height;
       }
       y += height;  // an empty line between events
@@ -264,10 +262,13 @@ class PagePainter {
       int y = cell.rect.top() + m() + text_.Height();
       if (!options_.blank) {
         text_.SetHeight(static_cast<int>(std::floor(u() * 0.375)));
+        // A busy day stops at the bottom of its cell: lines below it would be cut away.
+        const int cellBottom = cell.rect.bottom();
         for (const int index : EventsOf(calendar_, cell.date)) {
+          if (y >= cellBottom) break;
           const TNote& note = calendar_.NoteArray[static_cast<size_t>(index)];
           text_.Split(splitter, EventLine(note), cw - 2 * m());
-          for (int k = 0; k < splitter.lineCount(); ++k) {
+          for (int k = 0; k < splitter.lineCount() && y < cellBottom; ++k) {
             text_.Out(x, y, splitter.line(k));
             cell.lines << splitter.line(k);
             y += text_.Height();
