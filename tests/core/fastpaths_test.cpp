@@ -67,7 +67,8 @@ TEST(FastPaths, MergingFindsTheRecordAScanOfEveryRecordFinds) {
           const int i = pick(quick.NoteCount());
           const QString title = QStringLiteral("Event %1").arg(pick(6));
           quick.NoteArray[i].Title = plain.NoteArray[i].Title = title;
-          quick.DataChanged = plain.DataChanged = true;
+          quick.DataChanged = true;
+          plain.DataChanged = true;
           break;
         }
         case 1: {
