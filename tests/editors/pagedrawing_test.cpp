@@ -183,7 +183,10 @@ TEST_F(PageDrawing, TextThatDoesNotFitIsCutAtTheCell) {
   for (int i = 0; i < 40; ++i) Event(D(2026, 12, 9), QStringLiteral("Event number %1").arg(i), EncodeTime(6, i));
   const PageGeometry g = Draw(CalendarKind::Week, D(2026, 12, 9), Landscape, 2);
   const PageCell* below = g.cellOf(D(2026, 12, 16));
-  ASSERT_GE(g.cellOf(D(2026, 12, 9))->lines.size(), 30);
+  // A full day lists the lines that fit in its cell and stops there.
+  const qsizetype listed = g.cellOf(D(2026, 12, 9))->lines.size();
+  EXPECT_GT(listed, 5);
+  EXPECT_LT(listed, 40);
   // The cell below shows its own label only: nothing of the lines above runs into it.
   const QRect& r = below->rect;
   EXPECT_FALSE(Inked(QRect(r.left() + 2, r.top() + g.rowHeight / 2, r.width() - 4, r.height() / 2 - 2)));
