@@ -21,6 +21,7 @@ struct Month {
     FillBenchCalendar(context.calendar(), events, 25, Now);
     window = std::make_unique<T_Main>(context);
     window->resize(1100, 760);
+    window->show();  // the day lists are filled for a shown window only
   }
   AppContext context;
   std::unique_ptr<T_Main> window;

@@ -285,10 +285,9 @@ void T_Main::FillMonth(TDateTime date) {
     PaintHeader(i, i == selectedCell_);
     if (i == selectedCell_) savedColour_ = colour;
     if (cell.Date == selectedDate_) SelectCell(i);
-    RefillDay(i);
   }
-  filledRevision_ = context_.calendar().DataChanged.Revision();
-  filledNoteCount_ = context_.calendar().NoteCount();
+  listsPending_ = !isVisible();
+  if (!listsPending_) RefillAll();
 }
 
 void T_Main::SelectDay(TDateTime date) {
@@ -459,6 +458,10 @@ void T_Main::FormShow() {
   // A normal window: the task bar lists it while it is shown.
   UpdateMainMenu();
   LayoutGrid();
+  if (listsPending_) {
+    listsPending_ = false;
+    RefillAll();
+  }
   // The day may have turned since the month was filled: today's mark follows.
   for (int i = 0; i < CellCount; ++i) PaintHeader(i, i == selectedCell_);
 }

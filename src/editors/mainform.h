@@ -184,4 +184,7 @@ class T_Main : public QMainWindow {
   // at the next activation even when nobody set NeedsRefresh.
   quint64 filledRevision_ = 0;
   int filledNoteCount_ = 0;
+  // The days' lists wait for the window to be shown: the panel makes the window at start,
+  // and a busy calendar's lists are thousands of entries nobody may look at.
+  bool listsPending_ = false;
 };
