@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QListWidget>
 #include <QString>
 
 // The widget with its objectName set, so a control is made, named and placed in one line and
@@ -14,4 +16,11 @@ T* Named(T* widget, const char* name) {
 // An action of a menu or menu bar, named like the controls.
 inline QAction* NamedAction(QObject* parent, const QString& text, const char* name) {
   return Named(new QAction(text, parent), name);
+}
+
+// Where a list's context menu opens: at the pointer, or, when the keyboard asked for it, over
+// the entry its commands act on (-1: none, at the pointer's place as the event gives it).
+inline QPoint ContextMenuPoint(const QContextMenuEvent& event, const QListWidget& list, int entry) {
+  if (event.reason() != QContextMenuEvent::Keyboard || entry < 0) return event.globalPos();
+  return list.viewport()->mapToGlobal(list.visualItemRect(list.item(entry)).center());
 }

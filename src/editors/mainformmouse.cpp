@@ -1,6 +1,7 @@
 #include "editors/mainform.h"
 
 #include "core/repeattype.h"
+#include "editors/controls.h"
 #include "session/appcontext.h"
 
 #include <QApplication>
@@ -79,11 +80,7 @@ bool T_Main::eventFilter(QObject* watched, QEvent* event) {
       const bool fromKeyboard = menuEvent->reason() == QContextMenuEvent::Keyboard;
       if (cell != selectedCell_) SelectDay(cells_[static_cast<size_t>(cell)].Date);
       NoteMenuPopup(fromKeyboard);
-      QPoint at = menuEvent->globalPos();
-      if (fromKeyboard && rememberedEntry_ >= 0) {
-        at = list->viewport()->mapToGlobal(list->visualItemRect(list->item(rememberedEntry_)).center());
-      }
-      NoteMenu->popup(at);
+      NoteMenu->popup(ContextMenuPoint(*menuEvent, *list, rememberedEntry_));
       return true;
     }
     case QEvent::DragEnter:

@@ -208,7 +208,10 @@ bool T_ToDo::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
-  if (watched != CheckList->viewport()) return false;
+  // The menu key's context menu comes to the list itself: the list passes only the mouse's
+  // on to its viewport.
+  const bool menuKey = watched == CheckList && event->type() == QEvent::ContextMenu;
+  if (watched != CheckList->viewport() && !menuKey) return false;
   switch (event->type()) {
     case QEvent::MouseButtonPress: {
       auto* mouse = static_cast<QMouseEvent*>(event);
@@ -247,11 +250,7 @@ bool T_ToDo::eventFilter(QObject* watched, QEvent* event) {
       auto* menuEvent = static_cast<QContextMenuEvent*>(event);
       const bool fromKeyboard = menuEvent->reason() == QContextMenuEvent::Keyboard;
       ToDoMenuPopup(fromKeyboard);
-      QPoint at = menuEvent->globalPos();
-      if (fromKeyboard && rememberedIndex_ >= 0) {
-        at = CheckList->viewport()->mapToGlobal(CheckList->visualItemRect(CheckList->item(rememberedIndex_)).center());
-      }
-      ToDoMenu->popup(at);
+      ToDoMenu->popup(ContextMenuPoint(*menuEvent, *CheckList, rememberedIndex_));
       return true;
     }
     default:

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QListWidget>
@@ -287,10 +288,13 @@ TEST_F(ToDo, ContextMenuActsOnTheEntryUnderTheRightPress) {
   todo->DeleteToDo1Click();
   todo->ViewToDo1Click();
   EXPECT_EQ(std::pair(ListTexts().size(), editor->isVisible()), std::pair(qsizetype(2), false));
-  // From the keyboard the menu takes the selected entry.
+  // From the keyboard the menu takes the selected entry and opens over it.
   QTest::mousePress(viewport(), Qt::RightButton, {}, EntryCentre(0));
   todo->CheckList->setCurrentRow(1);
-  todo->ToDoMenuPopup(true);
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), viewport()->mapToGlobal(QPoint(1, 1)));
+  QApplication::sendEvent(todo->CheckList, &key);
+  EXPECT_EQ(todo->ToDoMenu->pos(), viewport()->mapToGlobal(EntryCentre(1)));
+  todo->ToDoMenu->hide();
   todo->ViewToDo1->trigger();
   ASSERT_TRUE(editor->isVisible());
   EXPECT_EQ(editor->EditIndex(), two);
