@@ -388,7 +388,11 @@ class EventImporter {
       for (int d = windowStart; d <= windowEnd; ++d) check.insert(d);
       for (int d : entry.rdates) check.insert(d);
       for (int d : entry.exdates) check.insert(d);
-      const int allowed = static_cast<int>(entry.rdates.size() + entry.exdates.size()) + 2;
+      // Beside the file's own exceptions, two more, and the pattern's days of its first week
+      // that fall before DTSTART (a weekly rule starting on a day it does not name runs its
+      // pattern from the week's start: those days are hidden, DTSTART is shown).
+      const int lead = std::clamp(firstDay - static_cast<int>(DayNumber(candidate->StartDate)), 0, 6);
+      const int allowed = static_cast<int>(entry.rdates.size() + entry.exdates.size()) + 2 + lead;
       if (SetExceptions(*candidate, check, expected, allowed)) {
         Merge(*candidate);
         ++result_.events;
