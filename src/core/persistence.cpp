@@ -158,6 +158,7 @@ void DataFormat::LoadCalendar(KeyStore& store) {
   saved_->Clear();
   LoadNotes(store);
   LoadToDos(store);
+  DataChanged.Bump();  // the records changed: caches built from them are out of date
   DataChanged = false;
 }
 
@@ -168,8 +169,9 @@ void DataFormat::LoadNotes(KeyStore& store) {
   for (const QString& k : names) {
     const QString key = NotesKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
-    const int index = AppendNote();
-    TNote& n = NoteArray[index];
+    // Not AppendNote: every field comes from the store, and its stamp of the present time
+    // would cost a clock reading (a time-zone lookup) per record.
+    TNote& n = NoteArray.emplace_back();
     n.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
     n.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
     n.Location = store.ReadString(QStringLiteral("Location")).value_or(QString());
@@ -225,8 +227,8 @@ void DataFormat::LoadToDos(KeyStore& store) {
   for (const QString& k : names) {
     const QString key = TodosKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
-    const int index = AppendToDo();
-    TToDo& t = ToDoArray[index];
+    TToDo& t = ToDoArray.emplace_back();
+    ++OpenToDoCount;  // until it proves completed or deleted below
     t.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
     t.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
     t.Priority = store.ReadInteger(QStringLiteral("Priority")).value_or(0);
