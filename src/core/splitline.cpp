@@ -12,12 +12,14 @@ void T_SplitLine::split(const QString& text, int maxWidth, const Measure& measur
   lines_.clear();
   const qsizetype length = text.size();
   qsizetype p = 0;
+  // The next CR LF at or after p (-1: none), looked for again only once p has passed it.
+  qsizetype crLf = text.indexOf(QLatin1String("\r\n"));
   while (p < length) {
     // The piece reaches at most to the end of the text or through the next CR LF; within
     // that, it is the shortest prefix that reaches the width. Widths grow with the prefix,
     // so doubling steps and then halving ones find it in a few measures of pieces about a
     // line long, instead of one measure per character of the line.
-    const qsizetype crLf = text.indexOf(QLatin1String("\r\n"), p);
+    if (crLf >= 0 && crLf < p) crLf = text.indexOf(QLatin1String("\r\n"), p);
     const qsizetype longest = crLf < 0 ? length - p : crLf + 2 - p;
     qsizetype low = 0;  // a prefix known to stay below the width (0: none measured yet)
     qsizetype n = 1;
