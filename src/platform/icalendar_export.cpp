@@ -9,7 +9,6 @@
 #include "platform/icalrules.h"
 #include "platform/icalshared.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QUrl>
 
@@ -82,14 +81,10 @@ void AddAlarm(icalcomponent* event, const TNote& note) {
   icalcomponent_add_component(event, alarm);
 }
 
-QByteArray Uid(const TNote& note, int index) {
-  QCryptographicHash hash(QCryptographicHash::Sha1);
-  hash.addData(note.Title.toUtf8());
-  hash.addData(QByteArray::number(note.StartDate, 'g', 17));
-  hash.addData(QByteArray::number(note.StartTime, 'g', 17));
-  hash.addData(QByteArray::number(note.RepeatType));
-  return "orvane-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane";
-}
+// The record's identity; a record that has none (made by a program that gave none) gets
+// the one it would be given on loading.
+QByteArray Uid(const TNote& note) { return (note.Uid.isEmpty() ? DerivedUid(note) : note.Uid).toUtf8(); }
+QByteArray Uid(const TToDo& todo) { return (todo.Uid.isEmpty() ? DerivedUid(todo) : todo.Uid).toUtf8(); }
 
 void AddCommon(icalcomponent* c, const QString& title, const QString& category, const QString& notes,
                TDateTime modifyDate, const icaltimetype& stamp) {
@@ -101,7 +96,7 @@ void AddCommon(icalcomponent* c, const QString& title, const QString& category, 
 }
 
 // One event as a VEVENT; null when it falls on no day at all.
-icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& stamp) {
+icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp) {
   if (!IsCalendarDay(note.StartDate)) return nullptr;
   const TNote rule = RuleOnly(note);
   const int startDay = DayNumber(note.StartDate);
@@ -110,7 +105,12 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
     if (IsCalendarDay(e)) exceptionDays.insert(DayNumber(e));
 
   icalcomponent* event = icalcomponent_new_vevent();
-  icalcomponent_add_property(event, icalproperty_new_uid(Uid(note, index).constData()));
+  icalcomponent_add_property(event, icalproperty_new_uid(Uid(note).constData()));
+  // One instance of a series: the start it has in the series names it.
+  if (note.RecurrenceId != 0 && IsCalendarDay(note.RecurrenceId))
+    icalcomponent_add_property(
+        event, icalproperty_new_recurrenceid(note.Start ? FloatingValue(DayNumber(note.RecurrenceId), note.RecurrenceId)
+                                                        : DateValue(DayNumber(note.RecurrenceId))));
   AddCommon(event, note.Title, note.Category, note.Notes, note.ModifyDate, stamp);
   if (!note.Location.isEmpty())
     icalcomponent_add_property(event, icalproperty_new_location(Utf8Text(note.Location).constData()));
@@ -212,14 +212,9 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
   return event;
 }
 
-icalcomponent* TaskComponent(const TToDo& todo, const icaltimetype& stamp, int index) {
+icalcomponent* TaskComponent(const TToDo& todo, const icaltimetype& stamp) {
   icalcomponent* task = icalcomponent_new_vtodo();
-  QCryptographicHash hash(QCryptographicHash::Sha1);
-  hash.addData(todo.Title.toUtf8());
-  icalcomponent_add_property(
-      task,
-      icalproperty_new_uid(
-          ("orvane-task-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane").constData()));
+  icalcomponent_add_property(task, icalproperty_new_uid(Uid(todo).constData()));
   AddCommon(task, todo.Title, todo.Category, todo.Notes.join(QLatin1Char('\n')), todo.ModifyDate, stamp);
   const int priority = todo.Priority >= 0 && todo.Priority <= 4 ? todo.Priority : 2;
   icalcomponent_add_property(task, icalproperty_new_priority(1 + 2 * priority));
@@ -248,20 +243,18 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
   icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
   icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Orvane//Orvane calendar//EN"));
   icalcomponent_add_property(root.get(), icalproperty_new_calscale("GREGORIAN"));
-  for (int i = 0; i < calendar.NoteCount(); ++i) {
-    const TNote& note = calendar.NoteArray[i];
+  for (const TNote& note : calendar.NoteArray) {
     if (note.DeleteDate != 0) continue;
-    if (icalcomponent* event = EventComponent(note, i, stamp)) {
+    if (icalcomponent* event = EventComponent(note, stamp)) {
       icalcomponent_add_component(root.get(), event);
       ++result.events;
     } else {
       ++result.skipped;
     }
   }
-  for (int i = 0; i < calendar.ToDoCount(); ++i) {
-    const TToDo& todo = calendar.ToDoArray[i];
+  for (const TToDo& todo : calendar.ToDoArray) {
     if (todo.DeleteDate != 0) continue;
-    icalcomponent_add_component(root.get(), TaskComponent(todo, stamp, i));
+    icalcomponent_add_component(root.get(), TaskComponent(todo, stamp));
     ++result.tasks;
   }
 

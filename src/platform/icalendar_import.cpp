@@ -100,6 +100,14 @@ QString FirstText(icalcomponent* c, icalproperty_kind kind, const char* (*get)(c
   return p ? TextOf(get(p)) : QString();
 }
 
+// The entry's UID; none when it has none or one too long to be a name (the record then
+// gets one of its own).
+QString UidOf(icalcomponent* c) {
+  constexpr qsizetype MaxUidLength = 1000;
+  const QString uid = FirstText(c, ICAL_UID_PROPERTY, icalproperty_get_uid).trimmed();
+  return uid.size() <= MaxUidLength ? uid : QString();
+}
+
 // The change stamp: ours when the file is our own, else when the entry last changed.
 TDateTime ModifyDateOf(icalcomponent* c, const TimeReader& reader, TDateTime now) {
   for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
@@ -191,6 +199,7 @@ class EventImporter {
     note.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
     note.Location = FirstText(c, ICAL_LOCATION_PROPERTY, icalproperty_get_location);
     note.Category = FirstText(c, ICAL_CATEGORIES_PROPERTY, icalproperty_get_categories);
+    note.Uid = UidOf(c);
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DESCRIPTION_PROPERTY))
       note.Notes = NotesText(icalproperty_get_description(p));
     note.ModifyDate = ModifyDateOf(c, reader_, now_);
@@ -415,6 +424,8 @@ class EventImporter {
       if (!expected(day)) continue;
       TNote single = note;
       single.StartDate = day;
+      // Each stands for one instance of the series, named as the file names it.
+      if (!single.Uid.isEmpty()) single.RecurrenceId = day + single.StartTime;
       Merge(single);
       ++made;
     }
@@ -451,6 +462,7 @@ bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader
   todo.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
   if (todo.Title.isEmpty()) return false;
   todo.Category = FirstText(c, ICAL_CATEGORIES_PROPERTY, icalproperty_get_categories);
+  todo.Uid = UidOf(c);
   if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DESCRIPTION_PROPERTY)) {
     const QString text = TextOf(icalproperty_get_description(p));
     if (!text.isEmpty()) todo.Notes = text.split(QLatin1Char('\n'));

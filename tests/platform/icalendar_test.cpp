@@ -162,6 +162,7 @@ TEST_F(ICalendar, ExportThenImportGivesTheSameEventsOnEveryDayOfThreeYearsAndThe
     EXPECT_EQ(QStringList({after->Location, after->Category, after->Notes}),
               QStringList({before.Location, before.Category, before.Notes}));
     EXPECT_EQ(std::pair(after->RecurNotes, after->ModifyDate), std::pair(before.RecurNotes, before.ModifyDate));
+    EXPECT_EQ(after->Uid, before.Uid);
   }
   ASSERT_EQ(imported.ToDoCount(), 5);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(imported.ToDoArray[i], original.ToDoArray[i]);
@@ -285,6 +286,46 @@ TEST_F(ICalendar, TasksUnexpressibleRulesAndBrokenEntriesFromOtherPrograms) {
   EXPECT_EQ(std::pair(result.events, result.skipped), std::pair(2, 3));  // no start, broken start, hourly
   EXPECT_EQ(TitlesOn(calendar, D(2024, 1, 5)), QStringList({"Good", "Huge count"}));
   EXPECT_EQ(TitlesOn(calendar, D(2030, 1, 5)), QStringList{"Huge count"});
+}
+
+TEST_F(ICalendar, IdentitiesAreKeptSoThatAFileSentBackReplacesRatherThanAdds) {
+  const auto file = [](const char* title, const char* modified) {
+    return Calendar(QByteArray("BEGIN:VEVENT\nUID:pay-1@bank.example\nDTSTAMP:20240101T000000Z\nSUMMARY:") + title +
+                    "\nLAST-MODIFIED:" + modified +
+                    "\nDTSTART;VALUE=DATE:20240101\nRRULE:FREQ=MONTHLY;BYMONTHDAY=1,15;COUNT=6\nEND:VEVENT\n"
+                    "BEGIN:VEVENT\nUID:lunch@other.example\nDTSTAMP:20240101T000000Z\nSUMMARY:" +
+                    title + "\nLAST-MODIFIED:" + modified +
+                    "\nDTSTART:20240105T120000\nEND:VEVENT\n"
+                    "BEGIN:VTODO\nUID:task-9@other.example\nDTSTAMP:20240101T000000Z\nSUMMARY:" +
+                    title + "\nLAST-MODIFIED:" + modified + "\nEND:VTODO\n");
+  };
+  DataFormat calendar(clock_);
+  ASSERT_TRUE(ImportICalendarText(calendar, file("Pay", "20240101T080000Z"), clock_.Now()).ok);
+  ASSERT_EQ(calendar.NoteCount(), 7);  // six single days of a rule no pattern says, and lunch
+  EXPECT_EQ(calendar.NoteArray[6].Uid, "lunch@other.example");
+  EXPECT_EQ(calendar.ToDoArray[0].Uid, "task-9@other.example");
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(calendar.NoteArray[i].Uid, "pay-1@bank.example");
+    EXPECT_EQ(calendar.NoteArray[i].RecurrenceId, calendar.NoteArray[i].StartDate);
+  }
+
+  // Exported: the identities as they came, each single day named as an instance.
+  ASSERT_TRUE(ExportICalendar(calendar, file_, clock_.Now()).ok);
+  QFile exported(file_);
+  ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+  const QByteArray text = exported.readAll();
+  EXPECT_EQ(text.count("UID:pay-1@bank.example\r\n"), 6);
+  EXPECT_TRUE(text.contains("RECURRENCE-ID;VALUE=DATE:20240115\r\n"));
+  EXPECT_TRUE(text.contains("UID:lunch@other.example\r\n"));
+  EXPECT_TRUE(text.contains("UID:task-9@other.example\r\n"));
+
+  // The same entries renamed at their source replace what came before, and so does our own
+  // export read back.
+  ASSERT_TRUE(ImportICalendarText(calendar, file("Salary", "20240301T080000Z"), clock_.Now()).ok);
+  ASSERT_TRUE(ImportICalendar(calendar, file_, clock_.Now()).ok);
+  EXPECT_EQ(std::pair(calendar.NoteCount(), calendar.ToDoCount()), std::pair(7, 1));
+  for (const TNote& n : calendar.NoteArray) EXPECT_EQ(n.Title, "Salary");
+  EXPECT_EQ(calendar.ToDoArray[0].Title, "Salary");
 }
 
 TEST_F(ICalendar, FilesThatAreNotCalendarsChangeNothingAndAnUnwritablePlaceFails) {
