@@ -142,14 +142,28 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp) {
   bool written = false;
   if (firstListed) {
     QByteArray text = *ruleText;
+    // Days the rule text gives before its end that the counted series passes over.
+    std::set<int> passedOver;
     if (note.RangeType == 1) {
       const bool countIsExact =
           RepeatOf(note) == RepeatType::Daily || RepeatOf(note) == RepeatType::Weekly ||
           (RepeatOf(note) == RepeatType::EveryWeekday && (IsoWeekday(startDay) == 1 || IsoWeekday(startDay) >= 6));
       if (countIsExact) {
         text += ";COUNT=" + QByteArray::number(note.RangeCount);
-      } else if (const auto last = LastListedDay(rule, *firstListed)) {
-        text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, *last)));
+      } else {
+        // The series ends on the last day the day queries list (a counted series always has
+        // one, at the latest on the last day of the calendar).
+        const int last = static_cast<int>(NoteLastListedDay(rule).value_or(*firstListed));
+        text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, last)));
+        // The every-weekday count started on Tuesday to Friday counts the weekend days of the
+        // first week, so close to its end it can refuse a day and take the next one (the
+        // other patterns' counts only grow with the date): such days are left out.
+        if (RepeatOf(note) == RepeatType::EveryWeekday) {
+          TNote endless = rule;
+          endless.RangeType = 0;
+          for (int day = *firstListed; day <= last; ++day)
+            if (Listed(endless, day) && !Listed(rule, day)) passedOver.insert(day);
+        }
       }
     } else if (note.RangeType == 2 && IsCalendarDay(note.EndDate)) {
       text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, DayNumber(note.EndDate))));
@@ -160,6 +174,8 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp) {
     for (int day : exceptionDays) {
       if (Listed(rule, day)) {
         icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
+      } else if (passedOver.count(day)) {
+        passedOver.erase(day);  // the rule text gives the day the exception adds
       } else {
         icaldatetimeperiodtype rdate;
         std::memset(&rdate, 0, sizeof rdate);
@@ -168,6 +184,7 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp) {
         icalcomponent_add_property(event, icalproperty_new_rdate(rdate));
       }
     }
+    for (int day : passedOver) icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
     written = true;
   } else if (RepeatOf(note) == RepeatType::Once && note.Span && note.SpanRange > 1 && exceptionDays.empty()) {
     setTimes(startDay, note.SpanRange);
