@@ -3,6 +3,7 @@
 // changes made elsewhere.
 #include "editors/mainform.h"
 #include "editorfixture.h"
+#include "editors/monthwidgets.h"
 #include "editors/noteform.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
@@ -42,16 +42,16 @@ class MainFormTest : public EditorTest {
       if (main->DateData(i).Date == date) return i;
     return -1;
   }
-  QListWidget* List(TDateTime date) const { return main->DateData(CellOf(date)).ListBox; }
+  month::DayList* List(TDateTime date) const { return main->DateData(CellOf(date)).ListBox; }
   QStringList Texts(TDateTime date) const {
     QStringList texts;
-    for (int i = 0; i < List(date)->count(); ++i) texts << List(date)->item(i)->text();
+    for (int i = 0; i < List(date)->count(); ++i) texts << List(date)->Text(i);
     return texts;
   }
   // A right press on a day's entry (or below its entries) and the context menu opening.
   void MenuOn(TDateTime date, int entry) {
-    QListWidget* list = List(date);
-    const QPoint at = entry >= 0 ? list->visualItemRect(list->item(entry)).center() : QPoint(10, list->height() - 5);
+    month::DayList* list = List(date);
+    const QPoint at = entry >= 0 ? list->EntryRect(entry).center() : QPoint(10, list->height() - 5);
     QTest::mousePress(list->viewport(), Qt::RightButton, {}, at);
     QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, at);
     main->NoteMenuPopup();
@@ -168,7 +168,7 @@ TEST_F(MainFormTest, TypingPressingAndDoubleClickingOpenTheEditor) {
   QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   EXPECT_EQ(main->SelectedDate(), D(2026, 12, 9));
   QTest::mouseDClick(viewport, Qt::LeftButton, {},
-                     List(D(2026, 12, 9))->visualItemRect(List(D(2026, 12, 9))->item(0)).center());
+                     List(D(2026, 12, 9))->EntryRect(0).center());
   EXPECT_EQ(opened,
             (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)), QStringLiteral("new %1 7").arg(D(2026, 12, 8)),
                          QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));
