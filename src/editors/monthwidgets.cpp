@@ -107,7 +107,11 @@ QVariant DayEntries::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Count()) return QVariant();
   const DayEntry& entry = entries_[static_cast<size_t>(index.row())];
   // The long time format "h:nn AM/PM" is FormatSettings' own.
-  const auto time = [&entry] { return entry.timed ? FormatDateTime(FormatSettings().LongTimeFormat, entry.start) : QString(); };
+  const auto time = [&entry] {
+    if (!entry.timed) return QString();
+    const FormatSettings format;
+    return FormatDateTime(format.LongTimeFormat, entry.start, format);
+  };
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:

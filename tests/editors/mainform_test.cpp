@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace {
 
@@ -103,6 +105,54 @@ TEST_F(MainFormTest, NavigationKeepsTheDayOfMonthWhereItExists) {
   }
 }
 
+// An entry shows its event as it was when the day was filled, in the pieces its chip is
+// painted from; filling the day again shows the change and drops the selection.
+TEST_F(MainFormTest, EntriesShowTheirEventAsFilledUntilTheDayIsFilledAgain) {
+  const int timed = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 0, 5);
+  AddEvent(QStringLiteral("Holiday"), D(2026, 12, 9));
+  main->FillMonth(D(2026, 12, 9));
+  month::DayList* list = List(D(2026, 12, 9));
+  const auto pieces = [list](int row) {
+    const QModelIndex at = list->model()->index(row, 0);
+    return QStringList{at.data(month::TimeRole).toString(), at.data(month::TitleRole).toString(),
+                       at.data(month::EventRole).toString()};
+  };
+  EXPECT_EQ(pieces(0), (QStringList{"", "Holiday", "1"}));
+  EXPECT_EQ(pieces(1), (QStringList{"12:05 AM", "Dentist", "0"}));
+  EXPECT_EQ(pieces(2), (QStringList{"", "", ""}));
+  list->setCurrentRow(1);
+  note(timed).Title = QStringLiteral("Dentist, moved");
+  note(timed).StartTime = EncodeTime(12, 0);
+  EXPECT_EQ(Texts(D(2026, 12, 9)), (QStringList{"Holiday", "12:05 AM Dentist"}));
+  EXPECT_EQ(main->SelectedEntry(CellOf(D(2026, 12, 9))), 1);
+  main->NeedsRefresh = true;
+  Refill();
+  EXPECT_EQ(Texts(D(2026, 12, 9)), (QStringList{"Holiday", "12:00 PM Dentist, moved"}));
+  EXPECT_EQ(main->SelectedEntry(CellOf(D(2026, 12, 9))), -1);
+}
+
+// The menu key opens the menu over the selected entry and acts on it; a tooltip over an
+// entry tells of its event.
+TEST_F(MainFormTest, MenuKeyAndTooltipFindTheirEntry) {
+  AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 10);
+  const int lunch = AddEvent(QStringLiteral("Lunch"), D(2026, 12, 9), 12, 30);
+  main->FillMonth(D(2026, 12, 9));
+  month::DayList* list = List(D(2026, 12, 9));
+  QWidget* viewport = list->viewport();
+  list->setCurrentRow(1);
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), viewport->mapToGlobal(QPoint(1, 1)));
+  QApplication::sendEvent(list, &key);
+  EXPECT_EQ(main->NoteMenu->pos(), viewport->mapToGlobal(list->EntryRect(1).center()));
+  main->NoteMenu->hide();
+  main->ViewItem->trigger();
+  EXPECT_EQ(opened, QStringList{QStringLiteral("view %1").arg(lunch)});
+  const QPoint onFirst = list->EntryRect(0).center();
+  QHelpEvent help(QEvent::ToolTip, onFirst, viewport->mapToGlobal(onFirst));
+  QApplication::sendEvent(viewport, &help);
+  EXPECT_EQ(QToolTip::text(), "Dentist\n10:00 AM - 11:00 AM");
+  QToolTip::hideText();
+}
+
 TEST_F(MainFormTest, MenuEnablesCommandsByTheEntryUnderThePress) {
   const int once = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 2), 10);
   AddWeekly(QStringLiteral("Yoga"));
@@ -167,8 +217,7 @@ TEST_F(MainFormTest, TypingPressingAndDoubleClickingOpenTheEditor) {
   QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   EXPECT_EQ(main->SelectedDate(), D(2026, 12, 9));
-  QTest::mouseDClick(viewport, Qt::LeftButton, {},
-                     List(D(2026, 12, 9))->EntryRect(0).center());
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, List(D(2026, 12, 9))->EntryRect(0).center());
   EXPECT_EQ(opened,
             (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)), QStringLiteral("new %1 7").arg(D(2026, 12, 8)),
                          QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));
