@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -95,8 +96,10 @@ void AddCommon(icalcomponent* c, const QString& title, const QString& category, 
   AddX(c, ModifiedProperty, QByteArray::number(modifyDate, 'g', 17));
 }
 
-// One event as a VEVENT; null when it falls on no day at all.
-icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp) {
+// One event as a VEVENT; null when it falls on no day at all. overridden: the days on which
+// another record stands for the series' instance (they go out as instances of their own, so
+// the series does not hide those days).
+icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp, const std::set<int>& overridden) {
   if (!IsCalendarDay(note.StartDate)) return nullptr;
   const TNote rule = RuleOnly(note);
   const int startDay = DayNumber(note.StartDate);
@@ -173,7 +176,7 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp) {
     icalcomponent_add_property(event, icalproperty_new_rrule(recur));
     for (int day : exceptionDays) {
       if (Listed(rule, day)) {
-        icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
+        if (!overridden.count(day)) icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
       } else if (passedOver.count(day)) {
         passedOver.erase(day);  // the rule text gives the day the exception adds
       } else {
@@ -260,9 +263,16 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
   icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
   icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Orvane//Orvane calendar//EN"));
   icalcomponent_add_property(root.get(), icalproperty_new_calscale("GREGORIAN"));
+  // The days of each series that a live record of its own stands for.
+  std::map<QString, std::set<int>> overrides;
+  for (const TNote& note : calendar.NoteArray)
+    if (note.DeleteDate == 0 && note.RecurrenceId != 0 && IsCalendarDay(note.RecurrenceId))
+      overrides[note.Uid].insert(DayNumber(note.RecurrenceId));
+  const std::set<int> none;
   for (const TNote& note : calendar.NoteArray) {
     if (note.DeleteDate != 0) continue;
-    if (icalcomponent* event = EventComponent(note, stamp)) {
+    const auto overridden = note.RecurrenceId == 0 ? overrides.find(note.Uid) : overrides.end();
+    if (icalcomponent* event = EventComponent(note, stamp, overridden == overrides.end() ? none : overridden->second)) {
       icalcomponent_add_component(root.get(), event);
       ++result.events;
     } else {

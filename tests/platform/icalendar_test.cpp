@@ -328,6 +328,67 @@ TEST_F(ICalendar, IdentitiesAreKeptSoThatAFileSentBackReplacesRatherThanAdds) {
   EXPECT_EQ(calendar.ToDoArray[0].Title, "Salary");
 }
 
+// Titles with start times ("9:00 Standup") of the events of a day.
+QStringList TimedTitlesOn(DataFormat& calendar, TDateTime day) {
+  QStringList titles;
+  for (int i : calendar.FindSortedDayEvents(day)) {
+    const TNote& n = calendar.NoteArray[i];
+    titles << FormatDateTime("h:nn ", n.StartTime) + n.Title;
+  }
+  return titles;
+}
+
+TEST_F(ICalendar, InstancesThatWereMovedRetitledOrCancelledComeInAsTheyAre) {
+  // Weekly on Mondays at 9:00 from 8 January; the instances come first in the file, as some
+  // programs write them.
+  const QByteArray instances =
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID:20240115T090000\n"
+      "SUMMARY:Standup (moved)\nDTSTART:20240116T140000\nDTEND:20240116T143000\nEND:VEVENT\n"
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID:20240122T090000\n"
+      "STATUS:CANCELLED\nDTSTART:20240122T090000\nEND:VEVENT\n"
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID:20240129T090000\n"
+      "SUMMARY:Planning\nDTSTART:20240129T090000\nDTEND:20240129T100000\nEND:VEVENT\n"
+      // An instance of a series that is nowhere comes in on its own.
+      "BEGIN:VEVENT\nUID:elsewhere\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID;VALUE=DATE:20240301\n"
+      "SUMMARY:Orphan\nDTSTART;VALUE=DATE:20240302\nEND:VEVENT\n";
+  const QByteArray series =
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nSUMMARY:Standup\nDTSTART:20240108T090000\n"
+      "DTEND:20240108T093000\nRRULE:FREQ=WEEKLY;BYDAY=MO\nEND:VEVENT\n";
+  // The same with a rule no pattern says (Mondays and Fridays on four days of the month), brought in as single days.
+  QByteArray unexpressible = series;
+  unexpressible.replace("FREQ=WEEKLY;BYDAY=MO", "FREQ=DAILY;BYDAY=MO,FR;BYMONTHDAY=8,15,22,29;COUNT=8");
+  const std::map<TDateTime, QStringList> expected = {{D(2024, 1, 8), {"9:00 Standup"}},
+                                                     {D(2024, 1, 15), {}},
+                                                     {D(2024, 1, 16), {"14:00 Standup (moved)"}},
+                                                     {D(2024, 1, 22), {}},
+                                                     {D(2024, 1, 29), {"9:00 Planning"}},
+                                                     {D(2024, 3, 2), {"0:00 Orphan"}},
+                                                     {D(2024, 3, 1), {}}};
+  for (const QByteArray& master : {series, unexpressible}) {
+    SCOPED_TRACE(master.toStdString());
+    DataFormat calendar(clock_);
+    IcsImportResult result = ImportICalendarText(calendar, Calendar(instances + master), clock_.Now());
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.skipped, 0);
+    for (const auto& [day, titles] : expected) EXPECT_EQ(TimedTitlesOn(calendar, day), titles) << day;
+    const int count = calendar.NoteCount();
+    ASSERT_TRUE(ImportICalendarText(calendar, Calendar(master + instances), clock_.Now()).ok);
+    EXPECT_EQ(calendar.NoteCount(), count);
+
+    // Exported and read back elsewhere: the same days; the series hides only the cancelled
+    // day, the others go out as its instances.
+    ASSERT_TRUE(ExportICalendar(calendar, file_, clock_.Now()).ok);
+    DataFormat elsewhere(clock_);
+    ASSERT_TRUE(ImportICalendar(elsewhere, file_, clock_.Now()).ok);
+    for (const auto& [day, titles] : expected) EXPECT_EQ(TimedTitlesOn(elsewhere, day), titles) << day;
+    QFile exported(file_);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    const QByteArray text = exported.readAll();
+    EXPECT_TRUE(text.contains("RECURRENCE-ID:20240115T090000\r\n"));
+    EXPECT_FALSE(text.contains("EXDATE:20240115"));
+  }
+}
+
 TEST_F(ICalendar, FilesThatAreNotCalendarsChangeNothingAndAnUnwritablePlaceFails) {
   DataFormat calendar(clock_);
   for (const QByteArray& text : {QByteArray(), QByteArray("hello"), QByteArray("BEGIN:VEVENT\nEND:VEVENT\n")}) {
