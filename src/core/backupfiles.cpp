@@ -6,33 +6,11 @@ namespace {
 
 const QByteArray ExtrasMarker = QByteArrayLiteral("OrvaneRecordExtras 1");
 constexpr qsizetype ExtrasLineLength = 76;
-const QString UidName = QStringLiteral("UID");
-const QString RecurrenceIdName = QStringLiteral("RecurrenceId");
-
-// One record's extra values: its kind and index in the block, then name and value pairs.
-void WriteEntry(ByteWriter& out, bool task, int index, const QList<std::pair<QString, QString>>& values) {
+// One record's extra values: its kind and index in the block, then the values.
+void WriteEntry(ByteWriter& out, bool task, int index, const ExtraValues& values) {
   out.Bool(task);
   out.Int32(index);
-  out.Int32(static_cast<qint32>(values.size()));
-  for (const auto& [name, value] : values) {
-    WriteStreamString(out, name);
-    WriteStreamString(out, value);
-  }
-}
-
-QString MomentText(TDateTime t) { return QString::number(t, 'g', 17); }
-
-// A moment written by MomentText; nothing unless it is one of the calendar's dates.
-std::optional<TDateTime> ReadMoment(const QString& text) {
-  bool ok = false;
-  const double value = text.toDouble(&ok);
-  if (!ok) return std::nullopt;
-  QByteArray bytes;
-  ByteWriter(bytes).Double(value);
-  ByteReader in(bytes);
-  double checked = 0;
-  if (!in.Date(checked)) return std::nullopt;
-  return checked;
+  WriteExtraValues(out, values);
 }
 
 // The lines of the section after its marker, joined: the base64url text.
@@ -59,18 +37,15 @@ QByteArray RecordExtrasSection(const DataFormat& calendar) {
   qint32 entries = 0;
   out.Int32(0);  // the count, filled in below
   for (int i = 0; i < calendar.NoteCount(); ++i) {
-    const TNote& note = calendar.NoteArray[i];
-    QList<std::pair<QString, QString>> values;
-    if (!note.Uid.isEmpty()) values.append({UidName, note.Uid});
-    if (note.RecurrenceId != 0) values.append({RecurrenceIdName, MomentText(note.RecurrenceId)});
+    const ExtraValues values = ExtraValuesOf(calendar.NoteArray[i]);
     if (values.isEmpty()) continue;
     WriteEntry(out, false, i, values);
     ++entries;
   }
   for (int i = 0; i < calendar.ToDoCount(); ++i) {
-    const TToDo& todo = calendar.ToDoArray[i];
-    if (todo.Uid.isEmpty()) continue;
-    WriteEntry(out, true, i, {{UidName, todo.Uid}});
+    const ExtraValues values = ExtraValuesOf(calendar.ToDoArray[i]);
+    if (values.isEmpty()) continue;
+    WriteEntry(out, true, i, values);
     ++entries;
   }
   if (entries == 0) return QByteArray();
@@ -107,41 +82,27 @@ void ReadRecordExtras(QByteArrayView section, CalendarRecords& records) {
       SectionText(section), QByteArray::Base64UrlEncoding | QByteArray::AbortOnBase64DecodingErrors);
   if (!decoded) return;
   // Everything is read and checked before any record changes.
-  struct Value {
+  struct Entry {
     bool task;
     qint32 index;
-    QString name;
-    QString value;
+    ExtraValues values;
   };
-  std::vector<Value> values;
+  std::vector<Entry> read;
   ByteReader in(*decoded);
   qint32 entries = 0;
   if (!in.Count(entries, 1 + 4 + 4)) return;
   for (qint32 e = 0; e < entries; ++e) {
-    bool task = false;
-    qint32 index = 0;
-    qint32 pairs = 0;
-    if (!in.Bool(task) || !in.Int32(index) || !in.Count(pairs, 8)) return;
-    const size_t count = task ? records.todos.size() : records.notes.size();
-    if (index < 0 || static_cast<size_t>(index) >= count) return;
-    for (qint32 p = 0; p < pairs; ++p) {
-      Value v{task, index, {}, {}};
-      if (!ReadStreamString(in, v.name) || !ReadStreamString(in, v.value)) return;
-      values.push_back(std::move(v));
-    }
+    Entry entry{false, 0, {}};
+    if (!in.Bool(entry.task) || !in.Int32(entry.index) || !ReadExtraValues(in, entry.values)) return;
+    const size_t count = entry.task ? records.todos.size() : records.notes.size();
+    if (entry.index < 0 || static_cast<size_t>(entry.index) >= count) return;
+    read.push_back(std::move(entry));
   }
-  for (Value& v : values) {
-    // Values a later version adds are passed over.
-    if (v.task) {
-      if (v.name == UidName) records.todos[v.index].Uid = std::move(v.value);
-      continue;
-    }
-    TNote& note = records.notes[v.index];
-    if (v.name == UidName) {
-      note.Uid = std::move(v.value);
-    } else if (v.name == RecurrenceIdName) {
-      if (const auto moment = ReadMoment(v.value)) note.RecurrenceId = *moment;
-    }
+  for (const Entry& entry : read) {
+    if (entry.task)
+      ApplyExtraValues(entry.values, records.todos[entry.index]);
+    else
+      ApplyExtraValues(entry.values, records.notes[entry.index]);
   }
 }
 
