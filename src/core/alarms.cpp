@@ -40,9 +40,8 @@ bool DataFormat::CheckAlarms(TDateTime previousTick, TDateTime now) {
     if (note.DeleteDate != 0 || !note.Alarm) continue;
     // Only a time of day is an alarm time.
     if (!(note.AlarmTime >= 0 && note.AlarmTime < 1)) continue;
-    const qint64 alarmMs = ToMs(note.AlarmTime);
     for (qint64 day = firstDay; day <= lastDay; ++day) {
-      const qint64 at = day * MsPerDay + alarmMs;
+      const qint64 at = day * MsPerDay + ToMs(TimePart(AlarmTimeOn(i, static_cast<TDateTime>(day))));
       if (at > fromMs && at <= nowMs && NoteOccursOn(i, static_cast<TDateTime>(day))) {
         AlarmEvents.push_back(i);
         break;
@@ -62,7 +61,8 @@ QString DataFormat::GetEventListText(TDateTime date, const FormatSettings& setti
   } else {
     for (const int e : events) {
       const TNote& note = NoteArray[static_cast<size_t>(e)];
-      if (note.Start) text += FormatDateTime(settings.LongTimeFormat, note.StartTime, settings) + QLatin1Char(' ');
+      if (note.Start)
+        text += FormatDateTime(settings.LongTimeFormat, StartTimeOn(e, date), settings) + QLatin1Char(' ');
       text += note.Title + crlf;
     }
   }

@@ -196,6 +196,7 @@ namespace {
 
 const QString UidName = QStringLiteral("UID");
 const QString RecurrenceIdName = QStringLiteral("RecurrenceId");
+const QString TimeZoneName = QStringLiteral("TimeZone");
 
 // A moment as text and back; nothing unless the text is one of the calendar's dates.
 QString MomentText(TDateTime t) { return QString::number(t, 'g', 17); }
@@ -212,6 +213,7 @@ ExtraValues ExtraValuesOf(const TNote& note) {
   ExtraValues values;
   if (!note.Uid.isEmpty()) values.append({UidName, note.Uid});
   if (note.RecurrenceId != 0) values.append({RecurrenceIdName, MomentText(note.RecurrenceId)});
+  if (!note.TimeZone.isEmpty()) values.append({TimeZoneName, note.TimeZone});
   return values;
 }
 
@@ -227,6 +229,8 @@ void ApplyExtraValues(const ExtraValues& values, TNote& note) {
       note.Uid = value;
     } else if (name == RecurrenceIdName) {
       if (const auto moment = MomentOf(value)) note.RecurrenceId = *moment;
+    } else if (name == TimeZoneName) {
+      note.TimeZone = value;
     }
   }
 }

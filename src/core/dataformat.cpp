@@ -1,8 +1,10 @@
 #include "core/dataformat.h"
 
 #include "core/persistence_state.h"
+#include "core/zonedtime.h"
 
-DataFormat::DataFormat(const Clock& clock) : clock_(clock), saved_(std::make_unique<SaveState>()) {}
+DataFormat::DataFormat(const Clock& clock)
+    : clock_(clock), saved_(std::make_unique<SaveState>()), zones_(std::make_shared<ZonedTime>()) {}
 
 DataFormat::~DataFormat() = default;
 
@@ -50,6 +52,7 @@ void DataFormat::ToggleToDoCompleted(int index) {
 }
 
 void DataFormat::ToggleException(int index, TDateTime date) {
+  date = OwnDay(index, date);
   auto& exceptions = NoteArray[index].Exceptions;
   bool removed = false;
   for (qsizetype k = 0; k < exceptions.size(); ++k) {
@@ -64,7 +67,7 @@ void DataFormat::ToggleException(int index, TDateTime date) {
 }
 
 bool DataFormat::HasDayNote(int index, TDateTime date) const {
-  const TDateTime day = DatePart(date);
+  const TDateTime day = OwnDay(index, DatePart(date));
   for (const TRecurNote& rn : NoteArray[index].RecurNotes) {
     if (rn.Date == day) return true;
   }
@@ -72,7 +75,7 @@ bool DataFormat::HasDayNote(int index, TDateTime date) const {
 }
 
 QString DataFormat::GetDayNote(int index, TDateTime date) const {
-  const TDateTime day = DatePart(date);
+  const TDateTime day = OwnDay(index, DatePart(date));
   for (const TRecurNote& rn : NoteArray[index].RecurNotes) {
     if (DatePart(rn.Date) == day) return rn.Data;
   }
@@ -81,7 +84,7 @@ QString DataFormat::GetDayNote(int index, TDateTime date) const {
 
 void DataFormat::AddDayNote(int index, const QString& text, TDateTime date) {
   auto& notes = NoteArray[index].RecurNotes;
-  const TDateTime day = DatePart(date);
+  const TDateTime day = OwnDay(index, DatePart(date));
   for (qsizetype k = notes.size() - 1; k >= 0; --k) {
     if (DatePart(notes[k].Date) == day) {
       notes[k].Data += QStringLiteral("\r\n") + text;
@@ -90,14 +93,14 @@ void DataFormat::AddDayNote(int index, const QString& text, TDateTime date) {
     }
   }
   qsizetype pos = 0;
-  while (pos < notes.size() && DatePart(notes[pos].Date) < date) ++pos;
+  while (pos < notes.size() && DatePart(notes[pos].Date) < day) ++pos;
   notes.insert(pos, TRecurNote{text, day});
   DataChanged = true;
 }
 
 void DataFormat::RemoveDayNote(int index, TDateTime date) {
   auto& notes = NoteArray[index].RecurNotes;
-  const TDateTime day = DatePart(date);
+  const TDateTime day = OwnDay(index, DatePart(date));
   for (qsizetype k = notes.size() - 1; k >= 0; --k) {
     if (notes[k].Date == day) {
       notes.removeAt(k);

@@ -7,12 +7,14 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class KeyStore;
 struct SaveState;
 class DayIndex;
 struct MergeIndex;
+class ZonedTime;
 
 // "The calendar changed since it was last written." Setting it also counts a revision, so
 // caches built from the records (the day-query index) know when to rebuild: every writer of
@@ -83,12 +85,22 @@ class DataFormat {
   bool NoteOccursOn(int index, TDateTime date) const;
   // The live events of the day, in index order.
   std::vector<int> FindDayEvents(TDateTime date);
-  // The events in display order: the all-day ones first in reverse index order, then the
-  // timed ones by start time, ties in reverse index order.
-  std::vector<int> SortDayEvents(std::vector<int> events) const;
+  // The events of a day in display order: the all-day ones first in reverse index order,
+  // then the timed ones by their start on that day, ties in reverse index order.
+  std::vector<int> SortDayEvents(std::vector<int> events, TDateTime day) const;
   // The live events of the day in display order.
-  std::vector<int> FindSortedDayEvents(TDateTime date) { return SortDayEvents(FindDayEvents(date)); }
+  std::vector<int> FindSortedDayEvents(TDateTime date) { return SortDayEvents(FindDayEvents(date), date); }
   int CountDayEvents(TDateTime date);
+
+  // --- Events kept in a time zone of their own (zonedtime.h); for every other event these
+  // give the stored values. Days and times here are local.
+  // The event's own day whose occurrence falls on the local day (the day whose start falls
+  // on it, when the event does not occur there).
+  TDateTime OwnDay(int index, TDateTime localDay) const;
+  // The times of day at which the event starts, ends and alarms on the local day.
+  TDateTime StartTimeOn(int index, TDateTime localDay) const;
+  TDateTime EndTimeOn(int index, TDateTime localDay) const;
+  TDateTime AlarmTimeOn(int index, TDateTime localDay) const;
 
   // --- Alarms and the day's text (alarms.cpp).
   // Fills AlarmEvents with the live events whose alarm moment lies after previousTick and
@@ -135,6 +147,12 @@ class DataFormat {
   std::unique_ptr<SaveState> saved_;
   // The day-query index (recurrence.h), made at the first query.
   std::shared_ptr<DayIndex> dayIndex_;
+  // Time zones of events that keep their own, and conversions already made.
+  std::shared_ptr<ZonedTime> zones_;
+  // The own day (in {day - 1, day, day + 1}) of an event kept in a foreign zone whose start
+  // falls on the local day, occurring there when occurring is set; nothing for no such day
+  // or an event in local time.
+  std::optional<int> ForeignDay(const TNote& note, int localDay, bool occurring) const;
   // Where merges find the record an incoming one replaces (merge.cpp).
   std::shared_ptr<MergeIndex> mergeIndex_;
   MergeIndex& CurrentMergeIndex();

@@ -18,6 +18,7 @@ constexpr double KeepDeletedDays = 21;
 // Values after the fixed ones, written only when set: older copies pass over them.
 const QString UidName = QStringLiteral("UID");
 const QString RecurrenceIdName = QStringLiteral("RecurrenceId");
+const QString TimeZoneName = QStringLiteral("TimeZone");
 
 const QString WeekdayNames[7] = {QStringLiteral("RepeatMonday"),    QStringLiteral("RepeatTuesday"),
                                  QStringLiteral("RepeatWednesday"), QStringLiteral("RepeatThursday"),
@@ -93,6 +94,7 @@ void WriteNoteKey(Writer& w, const QString& key, const TNote& n) {
   for (int d = 0; d < 7; ++d) w.Bool(WeekdayNames[d], n.RepeatOn(d + 1));
   if (!n.Uid.isEmpty()) w.Text(UidName, n.Uid);
   if (n.RecurrenceId != 0) w.Date(RecurrenceIdName, n.RecurrenceId);
+  if (!n.TimeZone.isEmpty()) w.Text(TimeZoneName, n.TimeZone);
   if (!n.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
     w.Text(QStringLiteral("0"), n.Notes);
   }
@@ -203,6 +205,7 @@ void DataFormat::LoadNotes(KeyStore& store) {
     for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, store.ReadBool(WeekdayNames[d]).value_or(false));
     n.Uid = store.ReadString(UidName).value_or(QString());
     n.RecurrenceId = store.ReadDateTime(RecurrenceIdName).value_or(0);
+    n.TimeZone = store.ReadString(TimeZoneName).value_or(QString());
 
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
       QString text;

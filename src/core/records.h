@@ -52,6 +52,9 @@ struct TNote {
   // another program's series carries the series' Uid and the instance's original start.
   QString Uid;
   TDateTime RecurrenceId = 0;
+  // The time zone (an IANA name) whose wall clock the times, dates, exceptions and day notes
+  // above are in; empty: the local wall clock, wherever the calendar is.
+  QString TimeZone;
 
   // The weekday flag of an ISO weekday, 1 Monday .. 7 Sunday.
   bool RepeatOn(int isoWeekday) const;

@@ -2,6 +2,7 @@
 
 #include "core/dataformat.h"
 #include "core/repeattype.h"
+#include "core/zonedtime.h"
 
 #include <algorithm>
 #include <bit>
@@ -220,10 +221,12 @@ int DayIndex::EntryCount() const {
   return n;
 }
 
-void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
+void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
+                     const std::function<bool(const TNote&)>& leftOut) {
   for (auto& group : groups_) group.clear();
   general_.clear();
   exceptions_.clear();
+  leftOut_.clear();
 
   constexpr qint32 Unlimited = std::numeric_limits<qint32>::max();
   auto clampSpan = [](qint64 span) -> quint32 {
@@ -234,6 +237,10 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
   for (int i = 0; i < noteCount; ++i) {
     const TNote& e = notes[static_cast<size_t>(i)];
     if (e.DeleteDate != 0) continue;
+    if (leftOut && leftOut(e)) {
+      leftOut_.push_back(i);
+      continue;
+    }
 
     // Exception dates flip the answer on their day whatever the rule says. A value outside
     // the calendar lies on no day the index is asked about.
@@ -471,7 +478,44 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
 
 bool DataFormat::NoteOccursOn(int index, TDateTime date) const {
   const TNote& note = NoteArray[static_cast<size_t>(index)];
+  if (zones_->Foreign(note)) return std::isfinite(date) && ForeignDay(note, static_cast<int>(std::floor(date)), true);
   return NoteListedOn(note, date) != NoteExceptedOn(note, date);
+}
+
+std::optional<int> DataFormat::ForeignDay(const TNote& note, int localDay, bool occurring) const {
+  if (!zones_->Foreign(note) || std::abs(localDay) > MaxDayNumber) return std::nullopt;
+  const TDateTime start = TimePart(note.StartTime);
+  for (const int day : {localDay, localDay - 1, localDay + 1}) {
+    if (occurring && NoteListedOn(note, day) == NoteExceptedOn(note, day)) continue;
+    if (std::floor(zones_->ToLocal(note.TimeZone, day + start)) == localDay) return day;
+  }
+  return std::nullopt;
+}
+
+TDateTime DataFormat::OwnDay(int index, TDateTime localDay) const {
+  const TNote& note = NoteArray[static_cast<size_t>(index)];
+  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return localDay;
+  const int day = static_cast<int>(std::floor(localDay));
+  if (const auto own = ForeignDay(note, day, true)) return *own;
+  return ForeignDay(note, day, false).value_or(day);
+}
+
+TDateTime DataFormat::StartTimeOn(int index, TDateTime localDay) const {
+  const TNote& note = NoteArray[static_cast<size_t>(index)];
+  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return note.StartTime;
+  return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.StartTime)));
+}
+
+TDateTime DataFormat::EndTimeOn(int index, TDateTime localDay) const {
+  const TNote& note = NoteArray[static_cast<size_t>(index)];
+  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return note.EndTime;
+  return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.EndTime)));
+}
+
+TDateTime DataFormat::AlarmTimeOn(int index, TDateTime localDay) const {
+  const TNote& note = NoteArray[static_cast<size_t>(index)];
+  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return note.AlarmTime;
+  return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.AlarmTime)));
 }
 
 std::vector<int> DataFormat::FindDayEvents(TDateTime date) {
@@ -484,12 +528,22 @@ std::vector<int> DataFormat::FindDayEvents(TDateTime date) {
     return found;
   }
   if (!dayIndex_) dayIndex_ = std::make_shared<DayIndex>();
-  if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) dayIndex_->Build(NoteArray, DataChanged.Revision());
+  if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) {
+    dayIndex_->Build(NoteArray, DataChanged.Revision(), [this](const TNote& note) { return zones_->Foreign(note); });
+  }
   dayIndex_->Find(NoteArray, date, found);
+  // Events in a foreign zone answer by their own rule, a day either side.
+  const std::vector<int>& foreign = dayIndex_->LeftOut();
+  if (!foreign.empty()) {
+    const size_t indexed = found.size();
+    for (const int i : foreign)
+      if (NoteOccursOn(i, date)) found.push_back(i);
+    std::inplace_merge(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(indexed), found.end());
+  }
   return found;
 }
 
-std::vector<int> DataFormat::SortDayEvents(std::vector<int> events) const {
+std::vector<int> DataFormat::SortDayEvents(std::vector<int> events, TDateTime day) const {
   // Reversed, a stable partition and a stable sort give what inserting the events one by
   // one (each all-day event first, each timed one after the last that starts earlier) gives,
   // in n log n: a busy day of a large calendar holds hundreds of events.
@@ -497,9 +551,11 @@ std::vector<int> DataFormat::SortDayEvents(std::vector<int> events) const {
   const auto& notes = NoteArray;
   const auto timed = std::stable_partition(events.begin(), events.end(),
                                            [&notes](int i) { return !notes[static_cast<size_t>(i)].Start; });
-  std::stable_sort(timed, events.end(), [&notes](int a, int b) {
-    return notes[static_cast<size_t>(a)].StartTime < notes[static_cast<size_t>(b)].StartTime;
-  });
+  std::vector<std::pair<TDateTime, int>> starts;
+  starts.reserve(static_cast<size_t>(events.end() - timed));
+  for (auto it = timed; it != events.end(); ++it) starts.emplace_back(StartTimeOn(*it, day), *it);
+  std::stable_sort(starts.begin(), starts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (size_t k = 0; k < starts.size(); ++k) *(timed + static_cast<std::ptrdiff_t>(k)) = starts[k].second;
   return events;
 }
 

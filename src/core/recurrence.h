@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -59,7 +60,10 @@ class DayIndex {
   bool IsCurrent(quint64 revision, int noteCount) const {
     return built_ && revision == revision_ && noteCount == noteCount_;
   }
-  void Build(const std::deque<TNote>& notes, quint64 revision);
+  // Events for which leftOut is true are not in the index (their own rules answer for them).
+  void Build(const std::deque<TNote>& notes, quint64 revision, const std::function<bool(const TNote&)>& leftOut = {});
+  // The live events left out, ascending.
+  const std::vector<int>& LeftOut() const { return leftOut_; }
 
   // Whether Find can answer for D (a finite moment on or after day 0 within the calendar).
   static bool Covers(TDateTime date);
@@ -99,6 +103,7 @@ class DayIndex {
   qint32 oneTimeSpan_ = 0;
   // Events whose fields fall outside what the groups handle; tested with NoteListedOn.
   std::vector<int> general_;
+  std::vector<int> leftOut_;
   // (day number, event index) of every live event's exception dates, sorted.
   std::vector<std::pair<qint32, qint32>> exceptions_;
   // Room for one query's hits, so a query allocates nothing.

@@ -55,8 +55,9 @@ int DisplayFunctions::PaintDayList(QPainter& p, int y) {
         p.drawPolygon(flag);
         p.restore();
       }
-      const QString text =
-          note.Start ? FormatDateTime(TimeOfDayFormat, note.StartTime) + QLatin1Char(' ') + note.Title : note.Title;
+      const QString text = note.Start ? FormatDateTime(TimeOfDayFormat, calendar_.StartTimeOn(index, day)) +
+                                            QLatin1Char(' ') + note.Title
+                                      : note.Title;
       font_.colour = settings_.FontColor;
       DrawTextLeft(p, 4 * g, DrawY(y + g), text, W - 5 * g);
       y += R;

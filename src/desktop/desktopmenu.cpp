@@ -248,8 +248,9 @@ void T_DesktopWindow::PrepareEventsMenu(TDateTime date) {
   const AppWindows& windows = context_.windows();
   for (int index : events) {
     const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-    const QString text =
-        note.Start ? FormatDateTime(format.LongTimeFormat, note.StartTime) + QLatin1Char(' ') + note.Title : note.Title;
+    const QString text = note.Start ? FormatDateTime(format.LongTimeFormat, calendar.StartTimeOn(index, day)) +
+                                          QLatin1Char(' ') + note.Title
+                                    : note.Title;
     QMenu* item = eventsMenu_->addMenu(Literal(text));
     if (windows.ViewEvent) {
       connect(item->addAction(tr("View/Edit Event")), &QAction::triggered, this, [this, index] {

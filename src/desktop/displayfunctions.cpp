@@ -26,7 +26,7 @@ const std::vector<int>& DayEventCache::Sorted(TDateTime day) {
   const int key = DayNumber(day);
   auto it = sorted_.find(key);
   if (it != sorted_.end()) return it->second;
-  return sorted_.emplace(key, calendar_.SortDayEvents(Events(day))).first->second;
+  return sorted_.emplace(key, calendar_.SortDayEvents(Events(day), DatePart(day))).first->second;
 }
 
 void DayEventCache::Clear() {

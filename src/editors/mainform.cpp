@@ -361,7 +361,7 @@ void T_Main::RefillDay(int cell) {
   entries.reserve(data.Events.size());
   for (const int index : data.Events) {
     const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-    entries.push_back(DayEntry{index, note.Start, note.StartTime, note.Title});
+    entries.push_back(DayEntry{index, note.Start, calendar.StartTimeOn(index, data.Date), note.Title});
   }
   data.ListBox->Entries().Reset(std::move(entries));
 }
@@ -374,8 +374,9 @@ QString T_Main::EntryTip(int cell, int entry) const {
   const FormatSettings format;
   QStringList tip{note.Title};
   if (note.Start) {
-    tip << FormatDateTime(format.LongTimeFormat, note.StartTime, format) + QStringLiteral(" - ") +
-               FormatDateTime(format.LongTimeFormat, note.EndTime, format);
+    const TDateTime day = cells_[static_cast<size_t>(cell)].Date;
+    tip << FormatDateTime(format.LongTimeFormat, calendar.StartTimeOn(index, day), format) + QStringLiteral(" - ") +
+               FormatDateTime(format.LongTimeFormat, calendar.EndTimeOn(index, day), format);
   }
   if (!note.Location.isEmpty()) tip << note.Location;
   const QString dayNote = calendar.GetDayNote(index, cells_[static_cast<size_t>(cell)].Date);

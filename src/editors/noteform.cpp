@@ -202,7 +202,12 @@ QHBoxLayout* T_NoteForm::NewTimeRow(int tag, const char* hourName, const char* m
 void T_NoteForm::AddTimeRows(QGridLayout* grid) {
   StartTimeLabel = Named(new QLabel(tr("Start Time"), EventDetails), "StartTimeLabel");
   grid->addWidget(StartTimeLabel, 5, 0);
-  grid->addLayout(NewTimeRow(0, "StartHour", "StartMin", "S_SelectAMPM"), 5, 1, 1, 2);
+  QHBoxLayout* startRow = NewTimeRow(0, "StartHour", "StartMin", "S_SelectAMPM");
+  // An event brought in with a time zone of its own shows and keeps that zone's times.
+  ZoneLabel = Named(new QLabel(EventDetails), "ZoneLabel");
+  ZoneLabel->hide();
+  startRow->insertWidget(startRow->count() - 1, ZoneLabel);
+  grid->addLayout(startRow, 5, 1, 1, 2);
   EndTimeLabel = Named(new QLabel(tr("End Time"), EventDetails), "EndTimeLabel");
   grid->addWidget(EndTimeLabel, 6, 0);
   grid->addLayout(NewTimeRow(1, "EndHour", "EndMin", "E_SelectAMPM"), 6, 1, 1, 2);
@@ -312,6 +317,7 @@ void T_NoteForm::BuildNotesPage() {
 void T_NoteForm::NewNote(TDateTime date) {
   setWindowTitle(tr("New Note"));
   Reset(date);
+  ZoneLabel->hide();
   editIndex_ = -1;
   RefreshNoteGrid();
   Button1->setEnabled(false);
@@ -396,6 +402,8 @@ void T_NoteForm::Load(int index) {
   ShowTime(0, e.StartTime);
   ShowTime(1, e.EndTime);
   ShowTime(2, e.AlarmTime);
+  ZoneLabel->setText(tr("(%1 time)").arg(e.TimeZone));
+  ZoneLabel->setVisible(e.Start && !e.TimeZone.isEmpty());
 
   StartTimePicker->setDate(ToQDate(DatePart(e.StartDate)));
   RecurrencePage->SyncRecurrenceControls();

@@ -70,6 +70,7 @@ class T_NoteForm : public QDialog {
   UpDownEdit* SpanDays;
   QLabel* SpanDaysLabel;
   QLabel* StartTimeLabel;
+  QLabel* ZoneLabel;  // the event's own time zone, when it keeps one
   QLineEdit* StartHour;
   QLineEdit* StartMin;
   QComboBox* S_SelectAMPM;

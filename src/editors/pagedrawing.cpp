@@ -85,11 +85,12 @@ QString WithCrLf(QString text) {
   return text;
 }
 
-// The line an event has in a calendar: the start time and the title, or the title alone for an
-// all-day event.
-QString EventLine(const TNote& note) {
+// The line an event has in a calendar on a day: the start time and the title, or the title
+// alone for an all-day event.
+QString EventLine(const DataFormat& calendar, int index, TDateTime day) {
+  const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
   if (!note.Start) return note.Title;
-  return FormatDateTime(QStringLiteral("h:nn AM/PM"), note.StartTime) + QLatin1Char(' ') + note.Title;
+  return FormatDateTime(QStringLiteral("h:nn AM/PM"), calendar.StartTimeOn(index, day)) + QLatin1Char(' ') + note.Title;
 }
 
 // The live events of a day in display order.
@@ -171,12 +172,11 @@ class PagePainter {
       // Nothing is drawn over or below the frame's bottom edge, the event line included;
       // once the page is full, the remaining events are not even laid out.
       if (y + height >= bottom()) break;
-      const TNote& note = calendar_.NoteArray[static_cast<size_t>(index)];
-      const QString line = EventLine(note);
+      const QString line = EventLine(calendar_, index, date);
       text_.Out(x, y, line);
       g_.lines << line;
       y += height;
-      QString notes = note.Notes;
+      QString notes = calendar_.NoteArray[static_cast<size_t>(index)].Notes;
       if (!notes.isEmpty()) notes += QStringLiteral("\r\n");
       notes += calendar_.GetDayNote(index, date);
       text_.Split(splitter, WithCrLf(notes), right() - (left() + 2 * m()));
@@ -266,8 +266,7 @@ class PagePainter {
         const int cellBottom = cell.rect.bottom();
         for (const int index : EventsOf(calendar_, cell.date)) {
           if (y >= cellBottom) break;
-          const TNote& note = calendar_.NoteArray[static_cast<size_t>(index)];
-          text_.Split(splitter, EventLine(note), cw - 2 * m());
+          text_.Split(splitter, EventLine(calendar_, index, cell.date), cw - 2 * m());
           for (int k = 0; k < splitter.lineCount() && y < cellBottom; ++k) {
             text_.Out(x, y, splitter.line(k));
             cell.lines << splitter.line(k);

@@ -51,8 +51,43 @@ icaltimetype FloatingValue(int day, TDateTime timeOfDay) {
   return t;
 }
 
+// The zone a timed event keeps its times in, as libical knows it; null for local time (and
+// for a zone libical does not know: its times go out as the wall clock they are).
+icaltimezone* OwnZone(const TNote& note) {
+  if (!note.Start || note.TimeZone.isEmpty()) return nullptr;
+  if (note.TimeZone == QLatin1String("UTC")) return icaltimezone_get_utc_timezone();
+  return icaltimezone_get_builtin_timezone(note.TimeZone.toUtf8().constData());
+}
+
+// A time of the event: floating, or UTC (written with Z) for an event kept in UTC; a time in
+// another zone gets its TZID from Zoned.
+icaltimetype EventTime(const TNote& note, int day, TDateTime timeOfDay) {
+  icaltimetype t = FloatingValue(day, timeOfDay);
+  if (OwnZone(note) == icaltimezone_get_utc_timezone()) t.zone = icaltimezone_get_utc_timezone();
+  return t;
+}
+
 icaltimetype EventDay(const TNote& note, int day) {
-  return note.Start ? FloatingValue(day, note.StartTime) : DateValue(day);
+  return note.Start ? EventTime(note, day, note.StartTime) : DateValue(day);
+}
+
+// The property with the TZID of the event's zone, when its value is a time in such a zone.
+icalproperty* Zoned(icalproperty* p, const TNote& note) {
+  icaltimezone* zone = OwnZone(note);
+  // The zone's own name ("Europe/Berlin"), which the VTIMEZONE of the file describes.
+  if (zone && zone != icaltimezone_get_utc_timezone())
+    icalproperty_add_parameter(p, icalparameter_new_tzid(note.TimeZone.toUtf8().constData()));
+  return p;
+}
+
+// The UNTIL of a rule whose last day is day: in UTC when the event keeps another zone's
+// times, as RFC 5545 asks of a rule with a zoned start.
+QByteArray UntilText(const TNote& note, int day) {
+  icaltimezone* zone = OwnZone(note);
+  if (!zone || zone == icaltimezone_get_utc_timezone()) return icaltime_as_ical_string(EventDay(note, day));
+  icaltimetype wall = FloatingValue(day, note.StartTime);
+  wall.zone = zone;
+  return icaltime_as_ical_string(icaltime_convert_to_zone(wall, icaltimezone_get_utc_timezone()));
 }
 
 QByteArray Utf8Text(const QString& text) {
@@ -111,22 +146,24 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp, cons
   icalcomponent_add_property(event, icalproperty_new_uid(Uid(note).constData()));
   // One instance of a series: the start it has in the series names it.
   if (note.RecurrenceId != 0 && IsCalendarDay(note.RecurrenceId))
-    icalcomponent_add_property(
-        event, icalproperty_new_recurrenceid(note.Start ? FloatingValue(DayNumber(note.RecurrenceId), note.RecurrenceId)
-                                                        : DateValue(DayNumber(note.RecurrenceId))));
+    icalcomponent_add_property(event,
+                               Zoned(icalproperty_new_recurrenceid(
+                                         note.Start ? EventTime(note, DayNumber(note.RecurrenceId), note.RecurrenceId)
+                                                    : DateValue(DayNumber(note.RecurrenceId))),
+                                     note));
   AddCommon(event, note.Title, note.Category, note.Notes, note.ModifyDate, stamp);
   if (!note.Location.isEmpty())
     icalcomponent_add_property(event, icalproperty_new_location(Utf8Text(note.Location).constData()));
   AddX(event, StartProperty, DayText(startDay));
 
   auto setTimes = [&](int firstDay, int days) {
-    icalcomponent_add_property(event, icalproperty_new_dtstart(EventDay(note, firstDay)));
+    icalcomponent_add_property(event, Zoned(icalproperty_new_dtstart(EventDay(note, firstDay)), note));
     if (!note.Start) {
       icalcomponent_add_property(event, icalproperty_new_dtend(DateValue(firstDay + std::max(days, 1))));
     } else {
       const int lastDay = firstDay + std::max(days, 1) - 1;
       if (lastDay > firstDay || note.EndTime - std::floor(note.EndTime) > note.StartTime - std::floor(note.StartTime))
-        icalcomponent_add_property(event, icalproperty_new_dtend(FloatingValue(lastDay, note.EndTime)));
+        icalcomponent_add_property(event, Zoned(icalproperty_new_dtend(EventTime(note, lastDay, note.EndTime)), note));
     }
   };
 
@@ -157,7 +194,7 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp, cons
         // The series ends on the last day the day queries list (a counted series always has
         // one, at the latest on the last day of the calendar).
         const int last = static_cast<int>(NoteLastListedDay(rule).value_or(*firstListed));
-        text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, last)));
+        text += ";UNTIL=" + UntilText(note, last);
         // The every-weekday count started on Tuesday to Friday counts the weekend days of the
         // first week, so close to its end it can refuse a day and take the next one (the
         // other patterns' counts only grow with the date): such days are left out.
@@ -169,14 +206,15 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp, cons
         }
       }
     } else if (note.RangeType == 2 && IsCalendarDay(note.EndDate)) {
-      text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, DayNumber(note.EndDate))));
+      text += ";UNTIL=" + UntilText(note, DayNumber(note.EndDate));
     }
     icalrecurrencetype recur = icalrecurrencetype_from_string(text.constData());
     setTimes(*firstListed, 1);
     icalcomponent_add_property(event, icalproperty_new_rrule(recur));
     for (int day : exceptionDays) {
       if (Listed(rule, day)) {
-        if (!overridden.count(day)) icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
+        if (!overridden.count(day))
+          icalcomponent_add_property(event, Zoned(icalproperty_new_exdate(EventDay(note, day)), note));
       } else if (passedOver.count(day)) {
         passedOver.erase(day);  // the rule text gives the day the exception adds
       } else {
@@ -184,10 +222,11 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp, cons
         std::memset(&rdate, 0, sizeof rdate);
         rdate.time = EventDay(note, day);
         rdate.period = icalperiodtype_null_period();
-        icalcomponent_add_property(event, icalproperty_new_rdate(rdate));
+        icalcomponent_add_property(event, Zoned(icalproperty_new_rdate(rdate), note));
       }
     }
-    for (int day : passedOver) icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
+    for (int day : passedOver)
+      icalcomponent_add_property(event, Zoned(icalproperty_new_exdate(EventDay(note, day)), note));
     written = true;
   } else if (RepeatOf(note) == RepeatType::Once && note.Span && note.SpanRange > 1 && exceptionDays.empty()) {
     setTimes(startDay, note.SpanRange);
@@ -215,7 +254,7 @@ icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp, cons
         std::memset(&rdate, 0, sizeof rdate);
         rdate.time = EventDay(note, *it);
         rdate.period = icalperiodtype_null_period();
-        icalcomponent_add_property(event, icalproperty_new_rdate(rdate));
+        icalcomponent_add_property(event, Zoned(icalproperty_new_rdate(rdate), note));
       }
       written = true;
     }
@@ -263,6 +302,28 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
   icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
   icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Orvane//Orvane calendar//EN"));
   icalcomponent_add_property(root.get(), icalproperty_new_calscale("GREGORIAN"));
+  // The zones events keep their times in, described once each before the events, from the
+  // year before the first event in each on.
+  std::map<QString, int> zones;
+  for (const TNote& note : calendar.NoteArray) {
+    icaltimezone* zone = note.DeleteDate == 0 ? OwnZone(note) : nullptr;
+    if (!zone || zone == icaltimezone_get_utc_timezone() || !IsCalendarDay(note.StartDate)) continue;
+    const auto [at, added] = zones.emplace(note.TimeZone, DayNumber(note.StartDate));
+    if (!added) at->second = std::min(at->second, DayNumber(note.StartDate));
+  }
+  for (const auto& [name, firstDay] : zones) {
+    icaltimezone* zone = icaltimezone_get_builtin_timezone(name.toUtf8().constData());
+    icalcomponent* builtin = zone ? icaltimezone_get_component(zone) : nullptr;
+    if (!builtin) continue;
+    icalcomponent* description = icalcomponent_new_clone(builtin);
+    if (icalproperty* tzid = icalcomponent_get_first_property(description, ICAL_TZID_PROPERTY))
+      icalproperty_set_tzid(tzid, name.toUtf8().constData());
+    icaltimetype from = DateValue(std::max(firstDay - 366, -693593));
+    from.is_date = 0;
+    from.zone = icaltimezone_get_utc_timezone();
+    icaltimezone_truncate_vtimezone(description, from, icaltime_null_time(), 0);
+    icalcomponent_add_component(root.get(), description);
+  }
   // The days of each series that a live record of its own stands for.
   std::map<QString, std::set<int>> overrides;
   for (const TNote& note : calendar.NoteArray)

@@ -65,6 +65,16 @@ struct TimeReader {
     return icaltimezone_get_builtin_timezone_from_tzid(name);
   }
 
+  // A time of an entry that keeps its times in the zone own (null: the local zone): its wall
+  // clock there. Floating times and times of that zone are taken as they are written.
+  static std::optional<LocalTime> In(const icaltimetype& t, const icaltimezone* zone, const icaltimezone* own) {
+    if (!own) return Local(t, zone);
+    if (t.is_date || !zone || zone == own) return Local(t, nullptr);
+    icaltimetype from = t;
+    from.zone = zone;
+    return Local(icaltime_convert_to_zone(from, const_cast<icaltimezone*>(own)), nullptr);
+  }
+
   static std::optional<LocalTime> Local(const icaltimetype& t, const icaltimezone* zone) {
     if (icaltime_is_null_time(t) || t.year < 1 || t.year > 9999 || !IsValidDate(t.year, t.month, t.day))
       return std::nullopt;
@@ -83,6 +93,33 @@ struct TimeReader {
                      local.time().msecsSinceStartOfDay() / 1000};
   }
 };
+
+// The name of a zone as the system's zone database knows it ("Europe/Berlin", "UTC"), from
+// its location, its TZID, a TZID that ends in such a name ("/mozilla.org/…/Europe/Berlin") or
+// a Windows zone name; empty when none is known.
+QString ZoneName(const icaltimezone* zone) {
+  if (!zone) return QString();
+  if (zone == icaltimezone_get_utc_timezone()) return QStringLiteral("UTC");
+  auto* z = const_cast<icaltimezone*>(zone);
+  for (const char* text : {icaltimezone_get_location(z), icaltimezone_get_tzid(z)}) {
+    if (!text || !*text) continue;
+    const QByteArray name(text);
+    for (qsizetype from = 0; from >= 0 && from < name.size(); from = name.indexOf('/', from + 1)) {
+      const QByteArray candidate = name.mid(from == 0 && name[0] != '/' ? 0 : from + 1);
+      if (!candidate.isEmpty() && QTimeZone::isTimeZoneIdAvailable(candidate)) return QString::fromUtf8(candidate);
+    }
+    const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(name);
+    if (!iana.isEmpty() && QTimeZone::isTimeZoneIdAvailable(iana)) return QString::fromUtf8(iana);
+  }
+  return QString();
+}
+
+// libical's zone of a name ZoneName gave; null for none.
+const icaltimezone* LibicalZone(const QString& name) {
+  if (name.isEmpty()) return nullptr;
+  if (name == QLatin1String("UTC")) return icaltimezone_get_utc_timezone();
+  return icaltimezone_get_builtin_timezone(name.toUtf8().constData());
+}
 
 QString TextOf(const char* text) {
   QString value = QString::fromUtf8(text ? text : "");
@@ -153,12 +190,13 @@ class EventImporter {
   // with the entry's details stands in for it, named by the series' UID and the instance's
   // original start, so that a later copy of it replaces it.
   void ImportInstance(icalcomponent* c) {
-    const std::optional<Instance> instance = InstanceOf(c);
+    const int series = SeriesOf(UidOf(c));
+    const std::optional<Instance> instance =
+        InstanceOf(c, series >= 0 ? LibicalZone(calendar_.NoteArray[series].TimeZone) : nullptr);
     if (!instance) {
       ++result_.skipped;
       return;
     }
-    const int series = SeriesOf(instance->uid);
     const int day = DayNumber(instance->recurrenceId);
     if (series >= 0) {
       TNote& note = calendar_.NoteArray[series];
@@ -199,6 +237,9 @@ class EventImporter {
   struct Entry {
     icaltimetype dtstart{};
     const icaltimezone* zone = nullptr;
+    // The zone the event keeps its times in (its start's, when the system knows it), or null
+    // for local time.
+    const icaltimezone* own = nullptr;
     LocalTime start;
     TNote note;
     int firstDay = 0;
@@ -241,11 +282,13 @@ class EventImporter {
     Entry entry;
     entry.dtstart = icalproperty_get_dtstart(dtstartProperty);
     entry.zone = reader_.ZoneOf(dtstartProperty, entry.dtstart);
-    const auto start = TimeReader::Local(entry.dtstart, entry.zone);
+    TNote& note = entry.note;
+    note.TimeZone = ZoneName(entry.zone);
+    if (!note.TimeZone.isEmpty()) entry.own = entry.zone;
+    const auto start = TimeReader::In(entry.dtstart, entry.zone, entry.own);
     if (!start) return std::nullopt;
     entry.start = *start;
 
-    TNote& note = entry.note;
     note.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
     note.Location = FirstText(c, ICAL_LOCATION_PROPERTY, icalproperty_get_location);
     note.Category = FirstText(c, ICAL_CATEGORIES_PROPERTY, icalproperty_get_categories);
@@ -269,7 +312,7 @@ class EventImporter {
     std::optional<LocalTime> end;
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY)) {
       const icaltimetype t = icalproperty_get_dtend(p);
-      end = TimeReader::Local(t, reader_.ZoneOf(p, t));
+      end = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own);
     } else if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY)) {
       const int seconds = icaldurationtype_as_int(icalproperty_get_duration(p));
       if (seconds > 0 && seconds < 3650 * 86400) end = LocalTime::FromTotal(start.Total() + seconds);
@@ -296,7 +339,7 @@ class EventImporter {
     const icaltriggertype trigger = icalproperty_get_trigger(p);
     std::optional<LocalTime> moment;
     if (!icaltime_is_null_time(trigger.time))
-      moment = TimeReader::Local(trigger.time, reader_.ZoneOf(p, trigger.time));
+      moment = TimeReader::In(trigger.time, reader_.ZoneOf(p, trigger.time), entry.own);
     else
       moment = LocalTime::FromTotal(entry.start.Total() + icaldurationtype_as_int(trigger.duration));
     if (moment) {
@@ -339,13 +382,13 @@ class EventImporter {
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
       const icaltimetype t = icalproperty_get_exdate(p);
-      if (const auto local = TimeReader::Local(t, reader_.ZoneOf(p, t))) entry.exdates.insert(local->day);
+      if (const auto local = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own)) entry.exdates.insert(local->day);
     }
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
       const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
       const icaltimetype t = icaltime_is_null_time(value.time) ? value.period.start : value.time;
-      if (const auto local = TimeReader::Local(t, reader_.ZoneOf(p, t))) entry.rdates.insert(local->day);
+      if (const auto local = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own)) entry.rdates.insert(local->day);
     }
   }
 
@@ -386,7 +429,11 @@ class EventImporter {
     Instances found;
     found.days.insert(entry.firstDay);
     found.last = entry.firstDay;
-    icalrecur_iterator* it = icalrecur_iterator_new(recur, entry.dtstart);
+    // The start with its zone, so that an UNTIL in UTC ends the rule at that moment rather
+    // than at the same wall-clock time.
+    icaltimetype start = entry.dtstart;
+    if (entry.zone) start.zone = entry.zone;
+    icalrecur_iterator* it = icalrecur_iterator_new(recur, start);
     if (!it) return std::nullopt;
     for (int n = 0; n < MaxInstances; ++n) {
       const icaltimetype t = icalrecur_iterator_next(it);
@@ -394,7 +441,7 @@ class EventImporter {
         found.finished = true;
         break;
       }
-      const auto local = TimeReader::Local(t, entry.zone);
+      const auto local = TimeReader::In(t, entry.zone, entry.own);
       if (!local) continue;
       const int day = local->day;
       if (day > windowEnd && !ends) break;
@@ -509,12 +556,15 @@ class EventImporter {
   };
   // The series and original start an entry with RECURRENCE-ID names; nothing for any other
   // entry, or one without a UID or a readable RECURRENCE-ID.
-  std::optional<Instance> InstanceOf(icalcomponent* c) const {
+  // The original start is read in the zone target when one is given (the series' own), else
+  // in its own zone when the system knows it, else as a local time.
+  std::optional<Instance> InstanceOf(icalcomponent* c, const icaltimezone* target = nullptr) const {
     icalproperty* p = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
     if (!p) return std::nullopt;
     Instance instance{UidOf(c), 0};
     const icaltimetype t = icalproperty_get_recurrenceid(p);
-    const auto local = TimeReader::Local(t, reader_.ZoneOf(p, t));
+    const icaltimezone* zone = reader_.ZoneOf(p, t);
+    const auto local = TimeReader::In(t, zone, target ? target : ZoneName(zone).isEmpty() ? nullptr : zone);
     if (instance.uid.isEmpty() || !local) return std::nullopt;
     instance.recurrenceId = local->day + (t.is_date ? 0 : local->Time());
     return instance;

@@ -45,6 +45,7 @@ TEST_F(Persistence, EveryFieldSurvivesARoundTripInTheDescribedLayout) {
   flipped.Alarm = true;
   flipped.Uid = "040000008200E00074C5B7101A82E008@example.com";
   flipped.RecurrenceId = DT(2024, 3, 4, 9, 30);
+  flipped.TimeZone = "Europe/Berlin";
   AddEvents(cal, {SampleEvent(), flipped, TNote{}});
   cal.ToDoArray[cal.AppendToDo()] = SampleTask();
   cal.OpenToDoCount = 0;
@@ -78,7 +79,7 @@ TEST_F(Persistence, EveryFieldSurvivesARoundTripInTheDescribedLayout) {
   EXPECT_EQ(store.GetValueType("StartDate"), KeyStore::ValueType::Date);
   // The identity follows the values older copies read; an instance's original start too.
   ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\1"));
-  EXPECT_EQ(store.GetValueNames().mid(28), QStringList({"UID", "RecurrenceId"}));
+  EXPECT_EQ(store.GetValueNames().mid(28), QStringList({"UID", "RecurrenceId", "TimeZone"}));
   EXPECT_EQ(store.GetValueType("RecurrenceId"), KeyStore::ValueType::Date);
   ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\0\\RecurNotes"));
   EXPECT_EQ(store.GetValueNames(), QStringList({"Date_0", "Data_0", "Date_1", "Data_1"}));

@@ -295,8 +295,8 @@ TEST(DayQueries, FollowChangesAndSort) {
   const int allDay = add(D(2024, 3, 5));
   EXPECT_EQ(calendar.FindSortedDayEvents(D(2024, 3, 5)), (std::vector<int>{allDay, eight, nine}));
   for (int k = 3; k < 10; ++k) add(D(2024, 3, 5), k >= 8, EncodeTime(10, 0));
-  EXPECT_EQ(calendar.SortDayEvents({3, 7}), (std::vector<int>{7, 3}));
-  EXPECT_EQ(calendar.SortDayEvents({8, 9, 3}), (std::vector<int>{3, 9, 8}));
+  EXPECT_EQ(calendar.SortDayEvents({3, 7}, D(2024, 3, 5)), (std::vector<int>{7, 3}));
+  EXPECT_EQ(calendar.SortDayEvents({8, 9, 3}, D(2024, 3, 5)), (std::vector<int>{3, 9, 8}));
 }
 
 // The fast query against the rule itself, on a random calendar of every kind of rule,

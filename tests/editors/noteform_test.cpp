@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -116,7 +117,10 @@ TEST_F(NoteForm, ViewNoteShowsTheStoredEventSaveKeepsItAndEscapeOrCancelLeaveItA
   note(i).Alarm = true;
   note(i).AlarmTime = EncodeTime(0, 5);
   note(i).EndTime = EncodeTime(12, 0);
+  note(i).TimeZone = QStringLiteral("Europe/London");  // its times are London's, and say so
   form->ViewNote(i);
+  EXPECT_TRUE(form->ZoneLabel->isVisibleTo(form.get()));
+  EXPECT_EQ(form->ZoneLabel->text(), "(Europe/London time)");
   EXPECT_EQ(QStringList({form->windowTitle(), form->Title->text(), form->CategorySelect->currentText(),
                          form->LocationDisplay->text(), form->NotesMemo->toPlainText(),
                          Time(form->StartHour, form->StartMin, form->S_SelectAMPM),
@@ -143,6 +147,8 @@ TEST_F(NoteForm, ViewNoteShowsTheStoredEventSaveKeepsItAndEscapeOrCancelLeaveItA
     EXPECT_EQ(note(i), before);
   }
   EXPECT_EQ(cancelled.count(), 2);
+  form->NewNote(D(2026, 12, 10));
+  EXPECT_FALSE(form->ZoneLabel->isVisibleTo(form.get()));
 }
 
 // Hours left as 24-hour values set the half of the day; others are reported.

@@ -231,7 +231,7 @@ TEST_F(ICalendar, EventsFromOtherProgramsComeInOnTheirDays) {
     for (int d : c.days) EXPECT_EQ(TitlesOn(calendar, day(d)), QStringList{"E"}) << d;
     for (int d : c.notDays) EXPECT_TRUE(TitlesOn(calendar, day(d)).isEmpty()) << d;
     int h, m, s, ms;
-    DecodeTime(calendar.NoteArray[0].StartTime, h, m, s, ms);
+    DecodeTime(calendar.StartTimeOn(0, day(c.days.front())), h, m, s, ms);
     EXPECT_EQ(calendar.NoteArray[0].Start ? h : -1, c.startHour);
   }
 }
@@ -333,7 +333,7 @@ QStringList TimedTitlesOn(DataFormat& calendar, TDateTime day) {
   QStringList titles;
   for (int i : calendar.FindSortedDayEvents(day)) {
     const TNote& n = calendar.NoteArray[i];
-    titles << FormatDateTime("h:nn ", n.StartTime) + n.Title;
+    titles << FormatDateTime("h:nn ", calendar.StartTimeOn(i, day)) + n.Title;
   }
   return titles;
 }
@@ -387,6 +387,49 @@ TEST_F(ICalendar, InstancesThatWereMovedRetitledOrCancelledComeInAsTheyAre) {
     EXPECT_TRUE(text.contains("RECURRENCE-ID:20240115T090000\r\n"));
     EXPECT_FALSE(text.contains("EXDATE:20240115"));
   }
+}
+
+TEST_F(ICalendar, TimesInAZoneStayInThatZoneBothWays) {
+  // Seen from New York: the United States change to summer time on 10 March, the United
+  // Kingdom on 31 March.
+  const QByteArray file = Calendar(
+      "BEGIN:VEVENT\nUID:london\nDTSTAMP:20240101T000000Z\nSUMMARY:London\n"
+      "DTSTART;TZID=Europe/London:20240304T140000\nDTEND;TZID=Europe/London:20240304T150000\n"
+      "RRULE:FREQ=WEEKLY;BYDAY=MO;COUNT=10\nEND:VEVENT\n"
+      "BEGIN:VEVENT\nUID:utc\nDTSTAMP:20240101T000000Z\nSUMMARY:UTC\nDTSTART:20240305T150000Z\nEND:VEVENT\n"
+      "BEGIN:VEVENT\nUID:tokyo\nDTSTAMP:20240101T000000Z\nSUMMARY:Tokyo\n"
+      "DTSTART;TZID=Asia/Tokyo:20240304T080000\nRRULE:FREQ=WEEKLY;BYDAY=MO\n"
+      "EXDATE:20240317T230000Z\nEND:VEVENT\n"
+      "BEGIN:VEVENT\nUID:berlin\nDTSTAMP:20240101T000000Z\nSUMMARY:Berlin\n"
+      "DTSTART;TZID=Europe/Berlin:20240301T090000\nRRULE:FREQ=DAILY;UNTIL=20240305T080000Z\nEND:VEVENT\n");
+  const std::map<TDateTime, QStringList> expected = {{D(2024, 3, 3), {"3:00 Berlin", "18:00 Tokyo"}},
+                                                     {D(2024, 3, 4), {"3:00 Berlin", "9:00 London"}},
+                                                     {D(2024, 3, 5), {"3:00 Berlin", "10:00 UTC"}},
+                                                     {D(2024, 3, 6), {}},
+                                                     {D(2024, 3, 10), {"19:00 Tokyo"}},
+                                                     {D(2024, 3, 11), {"10:00 London"}},
+                                                     {D(2024, 3, 17), {}},
+                                                     {D(2024, 4, 1), {"9:00 London"}}};
+  DataFormat calendar(clock_);
+  ASSERT_TRUE(ImportICalendarText(calendar, file, clock_.Now()).ok);
+  ASSERT_EQ(calendar.NoteCount(), 4);
+  EXPECT_EQ(calendar.NoteArray[0].TimeZone, "Europe/London");
+  EXPECT_EQ(calendar.NoteArray[0].StartTime, EncodeTime(14, 0));
+  EXPECT_EQ(calendar.NoteArray[1].TimeZone, "UTC");
+  for (const auto& [day, titles] : expected) EXPECT_EQ(TimedTitlesOn(calendar, day), titles) << day;
+
+  ASSERT_TRUE(ExportICalendar(calendar, file_, clock_.Now()).ok);
+  QFile exported(file_);
+  ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+  const QByteArray text = exported.readAll();
+  for (const char* line :
+       {"DTSTART;TZID=Europe/London:20240304T140000\r\n", "DTEND;TZID=Europe/London:20240304T150000\r\n",
+        "DTSTART:20240305T150000Z\r\n", "EXDATE;TZID=Asia/Tokyo:20240318T080000\r\n", "UNTIL=20240305T080000Z",
+        "BEGIN:VTIMEZONE\r\nTZID:Europe/London\r\n", "TZID:Asia/Tokyo\r\n"})
+    EXPECT_TRUE(text.contains(line)) << line;
+  DataFormat elsewhere(clock_);
+  ASSERT_TRUE(ImportICalendar(elsewhere, file_, clock_.Now()).ok);
+  for (const auto& [day, titles] : expected) EXPECT_EQ(TimedTitlesOn(elsewhere, day), titles) << day;
 }
 
 TEST_F(ICalendar, FilesThatAreNotCalendarsChangeNothingAndAnUnwritablePlaceFails) {

@@ -182,6 +182,7 @@ TEST_F(FilesTest, IdentitiesTravelInASectionOlderCopiesPassOver) {
   instance.Title = "moved";
   instance.Uid = "meeting=1@example.com";
   instance.RecurrenceId = DT(2024, 5, 9, 9, 0);
+  instance.TimeZone = "Europe/Berlin";
   for (int i = 0; i < 40; ++i) from.calendar.NoteArray[from.calendar.AppendNote()].Title = QString::number(i);
   QByteArray lines;
   from.settings->WriteSettingsToStream(lines);
@@ -225,6 +226,7 @@ TEST_F(FilesTest, IdentitiesTravelInASectionOlderCopiesPassOver) {
       if (!file.identities) {
         expected.Uid = DerivedUid(expected);
         expected.RecurrenceId = 0;
+        expected.TimeZone.clear();
       }
       EXPECT_EQ(to.calendar.NoteArray[i], expected) << i;
     }
