@@ -23,13 +23,8 @@ int RunWeather(const CliCommand& command, CliArgs& args) {
     QTextStream(stderr) << "orvane weather: " << error << Qt::endl;
     return 1;
   }
-  const TSettings& stored = context->settings();
-  WeatherSettings settings;
-  settings.WeatherZip = stored.GetSetting(QStringLiteral("WeatherZip")).trimmed();
-  settings.TempDeg = stored.GetInt(QStringLiteral("TempDeg"));
-  settings.PressureType = stored.GetInt(QStringLiteral("PressureType"));
-  settings.WeatherHost = stored.GetSetting(QStringLiteral("WeatherHost"));
-  if (settings.WeatherZip.isEmpty()) {
+  const WeatherSettings settings = ReadWeatherSettings(context->settings());
+  if (!settings.UsesOpenMeteo() && settings.WeatherZip.isEmpty()) {
     QTextStream(stderr) << "orvane weather: no zip code is set for the weather; enter one in the Options window"
                         << Qt::endl;
     return 1;

@@ -132,7 +132,7 @@ QUrl OpenMeteoForecastUrl(const QString& base, double latitude, double longitude
   return url;
 }
 
-QUrl OpenMeteoGeocodeUrl(const QString& base, const QString& text, int count) {
+QUrl OpenMeteoGeocodeUrl(const QString& base, const QString& text, int count, const QString& countryCode) {
   QUrl url(base);
   QUrlQuery query;
   // The user's text is one value: QUrlQuery encodes "&", "=" and "#" in it.
@@ -140,6 +140,8 @@ QUrl OpenMeteoGeocodeUrl(const QString& base, const QString& text, int count) {
   query.addQueryItem(QStringLiteral("count"), QString::number(count));
   query.addQueryItem(QStringLiteral("language"), QStringLiteral("en"));
   query.addQueryItem(QStringLiteral("format"), QStringLiteral("json"));
+  static const QRegularExpression country(QStringLiteral("^[A-Z]{2}$"));
+  if (country.match(countryCode).hasMatch()) query.addQueryItem(QStringLiteral("countryCode"), countryCode);
   url.setQuery(query);
   return url;
 }

@@ -26,8 +26,10 @@ struct WeatherPlace {
 // The forecast request for a place: current conditions, the hourly pressure (for its trend)
 // and ten days, in °F and mph (the report converts them into the user's units).
 QUrl OpenMeteoForecastUrl(const QString& base, double latitude, double longitude);
-// The place search for a name or a postal code, at most count places.
-QUrl OpenMeteoGeocodeUrl(const QString& base, const QString& text, int count = 5);
+// The place search for a name or a postal code, at most count places, in one country when a
+// two-letter country code is given.
+QUrl OpenMeteoGeocodeUrl(const QString& base, const QString& text, int count = 5,
+                         const QString& countryCode = QString());
 
 // The text of a WMO weather code, in the same words the classic site's codes are shown with;
 // a code without a text is shown as its number.
