@@ -254,4 +254,20 @@ TEST_F(OpenMeteoTest, TicksComeEveryFifteenMinutesAndNoSecondRefreshStartsWhileO
   EXPECT_TRUE(Report().CurrentValid);
 }
 
+TEST(OpenMeteoClientTls, TheServersCertificateIsChecked) {
+  LoopbackServer secure(ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                                             "Connection: close\r\nContent-Length: 2\r\n\r\n{}"),
+                        LoopbackServer::Tls::On);
+  OpenMeteoClient client;
+  client.deadlineMs = 5000;
+  const QUrl url(secure.url(QStringLiteral("/v1/forecast")));
+  const JsonAnswer refused = client.Get(url);
+  EXPECT_TRUE(refused.error.contains(QLatin1String("cannot be reached"))) << refused.error.toStdString();
+  EXPECT_TRUE(refused.body.isEmpty());
+  client.AddCaCertificates({LoopbackServer::TlsCertificate()});
+  const JsonAnswer trusted = client.Get(url);
+  EXPECT_EQ(trusted.error, QString());
+  EXPECT_EQ(trusted.body, QByteArray("{}"));
+}
+
 }  // namespace
