@@ -101,8 +101,8 @@ CliCommand WeatherCommand() {
   command.name = QStringLiteral("weather");
   command.usage = QStringLiteral("weather [--place TEXT]");
   command.summary = QStringLiteral(
-      "fetch the weather (for the stored place, or once for a place, postal code or \"lat,lon\") and "
-      "print the forecast texts");
+      "fetch the weather and print the forecast texts: for the stored place, or once for a place, postal code or "
+      "\"lat,lon\" given");
   command.run = [](CliArgs& args) { return RunWeather(WeatherCommand(), args); };
   return command;
 }
