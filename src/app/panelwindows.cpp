@@ -1,5 +1,7 @@
 #include "app/panelwindows.h"
 
+#include "core/paths.h"
+
 #include "platform/shell.h"
 #include "platform/x11desktop.h"
 #include "session/appcontext.h"
@@ -12,13 +14,8 @@ namespace {
 // The weather keeper reads its settings afresh at every refresh.
 std::function<WeatherSettings()> WeatherSettingsOf(AppContext& context) {
   return [&context] {
-    const TSettings& stored = context.settings();
-    WeatherSettings settings;
-    settings.DisplayWeather = stored.GetBool(QStringLiteral("DisplayWeather"));
-    settings.WeatherZip = stored.GetSetting(QStringLiteral("WeatherZip")).trimmed();
-    settings.TempDeg = stored.GetInt(QStringLiteral("TempDeg"));
-    settings.PressureType = stored.GetInt(QStringLiteral("PressureType"));
-    settings.WeatherHost = stored.GetSetting(QStringLiteral("WeatherHost"));
+    WeatherSettings settings = ReadWeatherSettings(context.settings());
+    settings.CacheFile = UserDataDir() + QStringLiteral("weather.json");
     return settings;
   };
 }

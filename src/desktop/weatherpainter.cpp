@@ -9,6 +9,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -83,6 +84,14 @@ QString PressureRowText(const TWeatherReport& report) {
   return PanelText("Pressure: ") + report.Pressure + report.PressureUnit + QStringLiteral("   ");
 }
 
+QString ConditionsRowText(const TWeatherReport& report, TDateTime now) {
+  if (!report.AsOf.isValid()) return report.Conditions;
+  const TDateTime asOf = FromQDateTime(report.AsOf.toLocalTime());
+  // Counted in whole seconds: day fractions do not add up exactly.
+  if (std::llround((now - asOf) * 86400) <= 3600) return report.Conditions;
+  return report.Conditions + PanelText(", as of ") + FormatDateTime(QStringLiteral("h:nn"), asOf);
+}
+
 const TWeatherReport* WeatherReportOf(const T_Weather* weather) { return weather ? &weather->Report() : nullptr; }
 
 // --- Painting.
@@ -132,7 +141,7 @@ int DisplayFunctions::PaintWeather(QPainter& p, int y) {
     font_.underline = false;
   }
 
-  DrawTextCentred(p, W / 2, DrawY(y), report.Conditions, W - 2 * g);
+  DrawTextCentred(p, W / 2, DrawY(y), ConditionsRowText(report, Now()), W - 2 * g);
   y += R;
   DrawTextCentred(p, W / 2, DrawY(y), HumidityText(report), W - 2 * g);
   y += R;

@@ -4,6 +4,8 @@
 // shows the severe-weather alert row, the texts of its rows and the shape of the pressure
 // trend arrow. DisplayFunctions::PaintWeather (weatherpainter.cpp) paints from these.
 
+#include "core/tdatetime.h"
+
 #include <QLine>
 #include <QString>
 #include <array>
@@ -43,6 +45,9 @@ QString SevereAlertText();
 QString HighLowText(const TWeatherReport& report);      // "Hi: 81°F  Lo: 64°F"
 QString HumidityText(const TWeatherReport& report);     // "RH: 40%   UV: 5"
 QString PressureRowText(const TWeatherReport& report);  // "Pressure: 30.1 In.   "
+// The conditions, and when the report was fetched more than an hour before now (a report
+// kept while the service cannot be reached) its time: "Partly Cloudy, as of 10:42".
+QString ConditionsRowText(const TWeatherReport& report, TDateTime now);
 
 // The report a weather keeper holds, or none without one (commands, most tests).
 const TWeatherReport* WeatherReportOf(const T_Weather* weather);

@@ -143,6 +143,9 @@ void T_Options::ConnectHandlers() {
     if (!loading_) weatherTouched_ = true;
   };
   connect(WeatherZip, &QLineEdit::textChanged, this, touched);
+  connect(WeatherPlaceChoice, &QComboBox::currentIndexChanged, this, touched);
+  connect(WeatherFindBtn, &QPushButton::clicked, this, &T_Options::WeatherFindBtnClick);
+  connect(WeatherPlaceSearch, &QLineEdit::returnPressed, this, &T_Options::WeatherFindBtnClick);
   connect(DegreePicker, &QComboBox::currentIndexChanged, this, touched);
   connect(PressurePicker, &QComboBox::currentIndexChanged, this, touched);
   // The user's choice of tray icon, kept while the list changes with the weather box.
@@ -274,7 +277,13 @@ void T_Options::ApplyControls() {
   for (const Binding& b : bindings_) settings.SetSetting(b.key, b.apply());
   PlacePanel(oldArea, oldWidth);
   LoadDisplaySettings(settings, context_.display());
-  if (WeatherZip->text() != snapshot_.value(QStringLiteral("WeatherZip"))) RefreshWeather();
+  // A new place is asked for at once.
+  const PlaceChoice chosen = ChosenPlace();
+  if (WeatherZip->text() != snapshot_.value(QStringLiteral("WeatherZip")) ||
+      chosen.latitude != snapshot_.value(QStringLiteral("WeatherLatitude")) ||
+      chosen.longitude != snapshot_.value(QStringLiteral("WeatherLongitude"))) {
+    RefreshWeather();
+  }
 }
 
 // The panel keeps its place on its monitor: moved with the work area when another monitor is
@@ -316,8 +325,8 @@ void T_Options::UpdateDependentControls() {
   Enable(DisplayDays, events);
   Enable(AlwaysToday, events);
   const bool weather = DisplayWeather->isChecked();
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{WeatherZip, DegreePicker, PressurePicker, CurrentWeather, TooltipWeather}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{WeatherZip, WeatherPlaceSearch, WeatherFindBtn, WeatherPlaceChoice,
+                                                    DegreePicker, PressurePicker, CurrentWeather, TooltipWeather}) {
     Enable(w, weather);
   }
   Enable(DropShadowColor, UseDropShadow->isChecked());
@@ -395,6 +404,56 @@ void T_Options::CancelButtonClick() {
 
 void T_Options::HelpButtonClick() {
   if (context_.windows().ShowHelp) context_.windows().ShowHelp();
+}
+
+void T_Options::LoadPlaceChoices() {
+  const bool wasLoading = loading_;
+  loading_ = true;
+  places_.clear();
+  WeatherPlaceChoice->clear();
+  if (!storedPlace_.latitude.isEmpty() && !storedPlace_.longitude.isEmpty()) {
+    places_ << storedPlace_;
+    WeatherPlaceChoice->addItem(storedPlace_.name.isEmpty()
+                                    ? storedPlace_.latitude + QStringLiteral(", ") + storedPlace_.longitude
+                                    : storedPlace_.name);
+    WeatherPlaceSearch->setText(storedPlace_.name);
+  } else {
+    // Without a place the zip code stands for it, and is offered as the text to search for.
+    places_ << PlaceChoice{};
+    WeatherPlaceChoice->addItem(tr("The zip code's place"));
+    WeatherPlaceSearch->setText(context_.settings().GetSetting(QStringLiteral("WeatherZip")).trimmed());
+  }
+  loading_ = wasLoading;
+}
+
+T_Options::PlaceChoice T_Options::ChosenPlace() const {
+  const int index = WeatherPlaceChoice->currentIndex();
+  return index >= 0 && index < places_.size() ? places_.at(index) : PlaceChoice{};
+}
+
+void T_Options::WeatherFindBtnClick() {
+  const QString text = WeatherPlaceSearch->text().trimmed();
+  QString base = context_.settings().GetSetting(QStringLiteral("WeatherGeocodeUrl")).trimmed();
+  if (base.isEmpty()) base = QString::fromLatin1(DefaultOpenMeteoGeocodeUrl);
+  OpenMeteoClient client;
+  WeatherFindBtn->setEnabled(false);  // one search at a time; the dialog stays alive meanwhile
+  const PlaceSearch search = client.FindPlaces(base, text);
+  WeatherFindBtn->setEnabled(DisplayWeather->isChecked());
+  if (!search.error.isEmpty() || search.places.isEmpty()) {
+    const QString message = search.error.isEmpty() ? tr("No place matches \"%1\".").arg(text)
+                                                   : tr("The place cannot be looked up: %1.").arg(search.error);
+    context_.dialogs().MessageBox(message, tr("Weather"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    return;
+  }
+  places_.clear();
+  WeatherPlaceChoice->clear();
+  for (const WeatherPlace& place : search.places) {
+    places_ << PlaceChoice{QString::number(place.latitude, 'f', 4), QString::number(place.longitude, 'f', 4),
+                           place.name};
+    WeatherPlaceChoice->addItem(place.name);
+  }
+  WeatherPlaceChoice->setCurrentIndex(0);
+  weatherTouched_ = true;
 }
 
 void T_Options::RefreshWeather() {

@@ -108,6 +108,9 @@ class T_Options : public QDialog {
   void SaveAsThemeClick();
   void LoadNewThemeClick();
   void CheckUpdateButtonClick();
+  // Searches for the place (a name, a postal code or "lat,lon") and offers what was found in
+  // WeatherPlaceChoice for confirmation; nothing found, or no answer, is said in a message.
+  void WeatherFindBtnClick();
 
   // --- Controls.
   QTabWidget* PageControl1 = nullptr;
@@ -156,6 +159,9 @@ class T_Options : public QDialog {
   QCheckBox* PrevMonth = nullptr;
   QCheckBox* NextMonth = nullptr;
   QComboBox* PressurePicker = nullptr;
+  QLineEdit* WeatherPlaceSearch = nullptr;
+  QPushButton* WeatherFindBtn = nullptr;
+  QComboBox* WeatherPlaceChoice = nullptr;
   QComboBox* IconPicker = nullptr;
   QCheckBox* CurrentWeather = nullptr;
   QCheckBox* TooltipWeather = nullptr;
@@ -238,6 +244,16 @@ class T_Options : public QDialog {
   QHash<QString, QString> placement_;  // PlacementKeys as they were when shown
   QString pendingSyncPass_;
   bool weatherTouched_ = false;
+  // The weather place as stored and as found: decimal degrees as text, and the shown name.
+  struct PlaceChoice {
+    QString latitude;
+    QString longitude;
+    QString name;
+  };
+  PlaceChoice storedPlace_;
+  QList<PlaceChoice> places_;  // the entries of WeatherPlaceChoice
+  void LoadPlaceChoices();
+  PlaceChoice ChosenPlace() const;
   bool loading_ = false;  // the controls are being set from the settings, not by the user
   int wantedTrayIcon_ = 0;
 };

@@ -226,10 +226,24 @@ QWidget* T_Options::BuildDisplayPage() {
   DegreePicker->addItems({tr("°F"), tr("°C"), tr("°R"), tr("K"), tr("°Re")});
   PressurePicker = Named(new QComboBox(group), "PressurePicker");
   PressurePicker->addItems({tr("Inches"), tr("MM Hg"), tr("Atm"), tr("KPa")});
+  // The place, searched for by name, postal code or "lat,lon", and confirmed from the list.
+  WeatherPlaceSearch = Named(new QLineEdit(group), "WeatherPlaceSearch");
+  WeatherPlaceSearch->setPlaceholderText(tr("City, postal code or lat,lon"));
+  WeatherFindBtn = Named(new QPushButton(tr("Find"), group), "WeatherFindBtn");
+  auto* search = new QWidget(group);
+  auto* searchRow = new QHBoxLayout(search);
+  searchRow->setContentsMargins(0, 0, 0, 0);
+  searchRow->addWidget(WeatherPlaceSearch, 1);
+  searchRow->addWidget(WeatherFindBtn);
+  WeatherPlaceChoice = Named(new QComboBox(group), "WeatherPlaceChoice");
+  WeatherPlaceChoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  WeatherPlaceChoice->setMinimumContentsLength(24);
   CurrentWeather = Named(new QCheckBox(tr("Display current weather on desktop"), group), "CurrentWeather");
   TooltipWeather = Named(new QCheckBox(tr("Display weather information in popups"), group), "TooltipWeather");
   right->addRow(DisplayWeather);
   AddRow(right, tr("US Zip code for weather info"), WeatherZip);
+  AddRow(right, tr("Place for weather"), search);
+  AddRow(right, tr("Weather for"), WeatherPlaceChoice);
   AddRow(right, tr("Display Temperatures using "), DegreePicker);
   AddRow(right, tr("Display Pressure using"), PressurePicker);
   right->addRow(CurrentWeather);
@@ -423,6 +437,17 @@ void T_Options::BuildBindings() {
   box("DisplayCal", DisplayCalendar);
   box("DisplayWeather", DisplayWeather);
   text("WeatherZip", WeatherZip);
+  // The place is three settings behind one list entry.
+  bindings_.push_back({QStringLiteral("WeatherLatitude"), [this](const QString& t) { storedPlace_.latitude = t; },
+                       [this] { return ChosenPlace().latitude; }});
+  bindings_.push_back({QStringLiteral("WeatherLongitude"), [this](const QString& t) { storedPlace_.longitude = t; },
+                       [this] { return ChosenPlace().longitude; }});
+  bindings_.push_back({QStringLiteral("WeatherPlace"),
+                       [this](const QString& t) {
+                         storedPlace_.name = t;
+                         LoadPlaceChoices();
+                       },
+                       [this] { return ChosenPlace().name; }});
   box("DisplayEvents", DisplayEvents);
   combo("TempDeg", DegreePicker);
   box("DisplayPrevMonth", PrevMonth);

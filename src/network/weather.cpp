@@ -1,14 +1,40 @@
 #include "network/weather.h"
 
 #include "network/httpclient.h"
+#include "network/openmeteo.h"
 #include "platform/networkpresence.h"
+#include "settings/settings.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
+#include <cmath>
+
+WeatherSettings ReadWeatherSettings(const TSettings& stored) {
+  WeatherSettings settings;
+  auto text = [&stored](const char* name) { return stored.GetSetting(QLatin1String(name)).trimmed(); };
+  settings.DisplayWeather = stored.GetBool(QStringLiteral("DisplayWeather"));
+  settings.WeatherZip = text("WeatherZip");
+  settings.TempDeg = stored.GetInt(QStringLiteral("TempDeg"));
+  settings.PressureType = stored.GetInt(QStringLiteral("PressureType"));
+  settings.WeatherHost = stored.GetSetting(QStringLiteral("WeatherHost"));
+  settings.WeatherProvider = text("WeatherProvider") == QLatin1String(WeatherSettings::ClassicProvider)
+                                 ? QString::fromLatin1(WeatherSettings::ClassicProvider)
+                                 : QString::fromLatin1(WeatherSettings::OpenMeteoProvider);
+  settings.ForecastUrl = text("WeatherForecastUrl");
+  settings.GeocodeUrl = text("WeatherGeocodeUrl");
+  settings.Latitude = text("WeatherLatitude");
+  settings.Longitude = text("WeatherLongitude");
+  settings.PlaceName = text("WeatherPlace");
+  return settings;
+}
 
 T_Weather::T_Weather(std::function<WeatherSettings()> settings, NetworkPresence& presence, QObject* parent)
     : QObject(parent), settings_(std::move(settings)), presence_(presence) {
   HTTPClient = new T_HTTPClient(this);
+  OpenMeteo = new OpenMeteoClient(this);
   report_.Loading = true;
   report_.CurrentValid = false;
   report_.ForecastValid = false;
@@ -25,12 +51,18 @@ void T_Weather::UpdateWeatherTimer() {
   // A tick that comes while a refresh waits for its pages is dropped; the interval stays,
   // so the first refresh is only put off by a second.
   if (refreshing_) return;
-  if (UpdateWeather->interval() == FirstIntervalMs) UpdateWeather->setInterval(IntervalMs);
-  if (settings_().DisplayWeather) RefreshNow();
+  const WeatherSettings settings = settings_();
+  const int interval = settings.UsesOpenMeteo() ? OpenMeteoIntervalMs : IntervalMs;
+  if (UpdateWeather->interval() != interval) UpdateWeather->setInterval(interval);
+  if (settings.DisplayWeather) RefreshNow();
   report_.Loading = !report_.CurrentValid;
 }
 
-bool T_Weather::RefreshNow() { return RefreshWeather(settings_().WeatherZip); }
+bool T_Weather::RefreshNow() {
+  const WeatherSettings settings = settings_();
+  if (settings.UsesOpenMeteo()) return RefreshOpenMeteo(settings);
+  return RefreshWeather(settings.WeatherZip);
+}
 
 bool T_Weather::RefreshWeather(const QString& zip) {
   if (refreshing_) return false;
@@ -79,4 +111,109 @@ bool T_Weather::RefreshWeather(const QString& zip) {
     fail();
   }
   return finish();
+}
+
+namespace {
+
+QString OrDefault(const QString& url, const char* fallback) {
+  return url.isEmpty() ? QString::fromLatin1(fallback) : url;
+}
+
+std::optional<double> Degrees(const QString& text, double limit) {
+  bool ok = false;
+  const double value = text.toDouble(&ok);
+  if (!ok || !std::isfinite(value) || std::abs(value) > limit) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<WeatherPlace> T_Weather::SearchZip(const WeatherSettings& settings) {
+  if (settings.WeatherZip.isEmpty()) {
+    lastError_ = QStringLiteral("no place is set for the weather");
+    return std::nullopt;
+  }
+  static const QRegularExpression usZip(QStringLiteral(R"(^\d{5}(-\d{4})?$)"));
+  const PlaceSearch search =
+      OpenMeteo->FindPlaces(OrDefault(settings.GeocodeUrl, DefaultOpenMeteoGeocodeUrl), settings.WeatherZip,
+                            usZip.match(settings.WeatherZip).hasMatch() ? QStringLiteral("US") : QString());
+  if (!search.error.isEmpty() || search.places.isEmpty()) {
+    lastError_ =
+        search.error.isEmpty() ? QStringLiteral("no place matches \"%1\"").arg(settings.WeatherZip) : search.error;
+    return std::nullopt;
+  }
+  zipSearched_ = settings.WeatherZip;
+  return search.places.first();
+}
+
+bool T_Weather::RefreshOpenMeteo(const WeatherSettings& settings) {
+  if (refreshing_) return false;
+  refreshing_ = true;
+  lastError_.clear();
+  // The place: as set, or else the one found for the zip code kept from the classic site.
+  const std::optional<double> latitude = Degrees(settings.Latitude, 90);
+  const std::optional<double> longitude = Degrees(settings.Longitude, 180);
+  if (latitude && longitude) {
+    place_ = WeatherPlace{settings.PlaceName, *latitude, *longitude};
+    zipSearched_.clear();
+  } else if (zipSearched_.isEmpty() || zipSearched_ != settings.WeatherZip) {
+    place_.reset();
+    zipSearched_.clear();
+  }
+  const QString base = OrDefault(settings.ForecastUrl, DefaultOpenMeteoForecastUrl);
+  if (!presence_.Present(QUrl(base).host())) {
+    lastError_ = QStringLiteral("no network");
+    UseKept(settings);
+  } else if (!place_ && !(place_ = SearchZip(settings))) {
+    UseKept(settings);
+  } else {
+    const JsonAnswer answer = OpenMeteo->Get(OpenMeteoForecastUrl(base, place_->latitude, place_->longitude));
+    lastError_ = answer.error.isEmpty()
+                     ? ReadOpenMeteoForecast(answer.body, settings.TempDeg, settings.PressureType, report_)
+                     : answer.error;
+    if (lastError_.isEmpty()) {
+      Keep(settings, answer.body);
+    } else {
+      UseKept(settings);
+    }
+  }
+  refreshing_ = false;
+  emit WeatherChanged();
+  return true;
+}
+
+void T_Weather::Keep(const WeatherSettings& settings, const QByteArray& answer) {
+  kept_ = CachedForecast{answer, Now().toUTC(), place_->latitude, place_->longitude, zipSearched_};
+  keptRead_ = true;
+  report_.AsOf = kept_->fetched;
+  if (settings.CacheFile.isEmpty()) return;
+  // A cache that cannot be written only costs the report after a restart without network.
+  QSaveFile file(settings.CacheFile);
+  if (file.open(QIODevice::WriteOnly)) {
+    file.write(CachedForecastBytes(*kept_));
+    file.commit();
+  }
+}
+
+void T_Weather::UseKept(const WeatherSettings& settings) {
+  report_.CurrentValid = false;
+  report_.ForecastValid = false;
+  if (!keptRead_ && !settings.CacheFile.isEmpty()) {
+    keptRead_ = true;
+    QFile file(settings.CacheFile);
+    if (file.size() <= 4 * OpenMeteoClient::MaxAnswer && file.open(QIODevice::ReadOnly)) {
+      kept_ = ReadCachedForecast(file.readAll());
+    }
+  }
+  if (!kept_) return;
+  // Held only for the place and the day it was fetched for: the forecast's first day is that
+  // day. When the zip code's search failed, the kept one counts when it was found for it.
+  if (place_ ? !kept_->IsFor(place_->latitude, place_->longitude)
+             : kept_->search.isEmpty() || kept_->search != settings.WeatherZip) {
+    return;
+  }
+  if (kept_->fetched.toLocalTime().date() != Now().date()) return;
+  if (ReadOpenMeteoForecast(kept_->answer, settings.TempDeg, settings.PressureType, report_).isEmpty()) {
+    report_.AsOf = kept_->fetched;
+  }
 }

@@ -2,6 +2,7 @@
 
 #include "core/tdatetime.h"
 
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <optional>
@@ -35,6 +36,9 @@ struct TWeatherReport {
   QString PressureUnit;
 
   std::array<TForecastDay, 10> Forecast;  // index 0 is today
+
+  // When the values were fetched (UTC); invalid when the source does not say.
+  QDateTime AsOf;
 };
 
 // Temperature units (TempDeg): 0 °F, 1 °C, 2 °R, 3 K, 4 °Re. Pressure units (PressureType):

@@ -104,6 +104,15 @@ const std::vector<KeyInfo>& KeyTable() {
       {"UpdateHost", Type::Text, IntMin, IntMax, nullptr},
       {"DisplayWeather", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"WeatherZip", Type::Text, IntMin, IntMax, nullptr},
+      // Where the weather comes from: "open-meteo", or "classic", the site of WeatherHost with
+      // its zip code pages. An install that names its own weather site keeps it.
+      {"WeatherProvider", Type::Text, IntMin, IntMax,
+       [](const DefaultContext& c) {
+         const QString host = c.settings.GetSetting(QStringLiteral("WeatherHost")).trimmed();
+         return host.isEmpty() || host.compare(QLatin1String("www.weather.com"), Qt::CaseInsensitive) == 0
+                    ? QStringLiteral("open-meteo")
+                    : QStringLiteral("classic");
+       }},
       {"EnableSync", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"SyncEMail", Type::Text, IntMin, IntMax, nullptr},
       {"SyncPass", Type::Text, IntMin, IntMax, nullptr},
@@ -401,9 +410,10 @@ void TSettings::ReadSettingsFromStream(QByteArrayView bytes) {
 }
 
 const QStringList& TSettings::AddressKeys() {
-  static const QStringList keys = {QStringLiteral("UpdateHost"), QStringLiteral("WeatherHost"),
-                                   QStringLiteral("NwsHost"), QStringLiteral("WebSite"),
-                                   QStringLiteral("SyncBindAddress")};
+  static const QStringList keys = {
+      QStringLiteral("UpdateHost"),        QStringLiteral("WeatherHost"), QStringLiteral("WeatherForecastUrl"),
+      QStringLiteral("WeatherGeocodeUrl"), QStringLiteral("NwsHost"),     QStringLiteral("WebSite"),
+      QStringLiteral("SyncBindAddress")};
   return keys;
 }
 

@@ -94,7 +94,7 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
                {{"restore", "@DIR/none.ovb"}, 1, "none.ovb"},
                {{"lan-sync", "127.0.0.2"}, 2, "--password-file"},
                {{"weather", "--zip"}, 2, "usage: orvane weather"},
-               {{"weather"}, 1, "no zip code"},
+               {{"weather"}, 1, "no place is set for the weather"},
                {{}, 1, "DISPLAY"}};
   for (const auto& c : cases) {
     QStringList args = c.args;

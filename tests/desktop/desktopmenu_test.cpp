@@ -26,7 +26,15 @@ class DesktopMenuTest : public ::testing::Test {
  public:
   static TDateTime Today() { return 46363; }
 
-  DesktopMenuTest() : ctx(Today() + 9.5 / 24), weather([] { return WeatherSettings{false, {}, 0, 0, {}}; }, network) {
+  DesktopMenuTest()
+      : ctx(Today() + 9.5 / 24),
+        weather(
+            [] {
+              WeatherSettings settings;
+              settings.DisplayWeather = false;
+              return settings;
+            },
+            network) {
     ctx.context->settings().SetBool(QStringLiteral("DisplayNotebook"), false);
     ctx.context->settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
     PainterStartup(*ctx.context);

@@ -3,7 +3,8 @@
 // or weather-NAME.png.
 
 #include "desktop/desktopwindow.h"
-#include "network/weatherparser.h"
+#include "network/openmeteoanswers.h"
+#include "network/openmeteoparser.h"
 #include "panelfixture.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
@@ -157,7 +158,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A refresh under way keeps the room of the report it holds, with one line of text.
         StateCase{"loading_keeps_room", [](TWeatherReport& r) { r.Loading = r.SevereAlert = true, r.Wind = "a<br>b"; },
                   7, false, "x......"},
-        StateCase{"offline", [](TWeatherReport& r) { r.CurrentValid = false; }, 1, false, "x"}),
+        StateCase{"offline", [](TWeatherReport& r) { r.CurrentValid = false; }, 1, false, "x"},
+        // Open-Meteo's report, kept from two hours ago while the service cannot be reached.
+        StateCase{"open_meteo_as_of",
+                  [](TWeatherReport& r) {
+                    EXPECT_EQ(ReadOpenMeteoForecast(Json(ForecastAnswer()), 0, 0, r), QString());
+                    r.AsOf = QDateTime(QDate(2026, 12, 7), QTime(7, 30)).toUTC();
+                  },
+                  5, false, "xxxxx"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The corner the arrow's three strokes share is its tip; only "up" and "down" tilt it.

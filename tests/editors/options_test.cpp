@@ -216,6 +216,36 @@ TEST_F(OptionsTest, SaveWritesTheStoreAndTheAutostartEntryAndRefreshesAChangedZi
   context->store().CloseKey();
 }
 
+TEST_F(OptionsTest, TheWeatherPlaceIsFoundConfirmedFromTheListAndAskedForAtOnce) {
+  settings().SetSetting(QStringLiteral("WeatherZip"), QStringLiteral("10001"));
+  // Nothing listens here: a search by name has no answer.
+  settings().SetSetting(QStringLiteral("WeatherGeocodeUrl"), QStringLiteral("http://127.0.0.1:9/v1/search"));
+  options->show();
+  // Without a place the zip code is offered as the text to search for.
+  EXPECT_EQ(Shown(QStringLiteral("WeatherPlaceSearch")), QStringLiteral("10001"));
+  EXPECT_EQ(Control<QComboBox>("WeatherPlaceChoice")->currentText(), QStringLiteral("The zip code's place"));
+  Control<QLineEdit>("WeatherPlaceSearch")->setText(QStringLiteral("Boston"));
+  dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  Click("WeatherFindBtn");
+  ASSERT_EQ(dialogs->asked().size(), 1u);
+  EXPECT_TRUE(dialogs->asked().back().text.startsWith(QStringLiteral("The place cannot be looked up: ")));
+  EXPECT_EQ(Control<QComboBox>("WeatherPlaceChoice")->count(), 1);
+  // Coordinates are taken as they stand and shown for confirmation.
+  Control<QLineEdit>("WeatherPlaceSearch")->setText(QStringLiteral("42.36, -71.06"));
+  Click("WeatherFindBtn");
+  EXPECT_EQ(Control<QComboBox>("WeatherPlaceChoice")->currentText(), QStringLiteral("42.36, -71.06"));
+  Click("SaveButton");
+  EXPECT_EQ(settings().GetSetting(QStringLiteral("WeatherLatitude")), QStringLiteral("42.3600"));
+  EXPECT_EQ(settings().GetSetting(QStringLiteral("WeatherLongitude")), QStringLiteral("-71.0600"));
+  EXPECT_EQ(settings().GetSetting(QStringLiteral("WeatherPlace")), QStringLiteral("42.36, -71.06"));
+  EXPECT_EQ(refreshes, 2);  // the place changed, and the weather was touched
+  // Shown again: the stored place, and choosing the zip code's place again is not offered by the list.
+  options->show();
+  EXPECT_EQ(Control<QComboBox>("WeatherPlaceChoice")->currentText(), QStringLiteral("42.36, -71.06"));
+  Click("SaveButton");
+  EXPECT_EQ(refreshes, 2);  // nothing changed: no refresh
+}
+
 TEST_F(OptionsTest, MaxHeightIsLimitedToTheWorkAreaInLines) {
   settings().SetSetting(QStringLiteral("GradientHeight"), QStringLiteral("21"));
   settings().SetSetting(QStringLiteral("MaxHeight"), QStringLiteral("60"));

@@ -81,6 +81,23 @@ TEST_F(SettingsTest, FirstRunQuestionsAndDefaultsSizedByTheWorkArea) {
   EXPECT_EQ(sizes(TSettings(other, dialogs_, two)), QStringList({"1200", "645", "1380", "40"}));
 }
 
+TEST_F(SettingsTest, WeatherProviderIsOpenMeteoUnlessTheInstallNamesItsOwnWeatherSite) {
+  const std::tuple<const char*, const char*, const char*> rows[] = {
+      {"", "", "open-meteo"},  // a new install
+      {"www.weather.com", "", "open-meteo"},
+      {" WWW.Weather.com ", "", "open-meteo"},
+      {"127.0.0.1:8080", "", "classic"},
+      {"127.0.0.1:8080", "open-meteo", "open-meteo"},  // a choice once made stays
+  };
+  for (const auto& [host, stored, expected] : rows) {
+    MemoryKeyStore store;
+    Store(store, {{"DisplayWeather", "0"}, {"EnableSync", "0"}});
+    if (*host) Store(store, {{"WeatherHost", host}});
+    if (*stored) Store(store, {{"WeatherProvider", stored}});
+    EXPECT_EQ(TSettings(store, dialogs_, screens_).GetSetting("WeatherProvider"), expected) << host;
+  }
+}
+
 TEST_F(SettingsTest, StoredValuesAndUnknownKeysAreKeptAndNamesMatchWithoutRegardToCase) {
   ASSERT_TRUE(store_.OpenKey(Key, true));
   ASSERT_TRUE(store_.WriteInteger("MemoLines", 9));  // only text values are settings

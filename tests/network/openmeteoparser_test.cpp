@@ -1,0 +1,262 @@
+#include "network/openmeteoparser.h"
+#include "openmeteoanswers.h"
+#include "support/testutil.h"
+
+#include <gtest/gtest.h>
+#include <QUrlQuery>
+#include <functional>
+
+namespace {
+
+using R = TWeatherReport;
+
+TEST(OpenMeteoForecast, MapsEveryFieldIntoTheUsersUnits) {
+  struct Row {
+    int tempDeg, pressureType;
+    std::vector<std::pair<QString R::*, const char*>> fields;
+  };
+  const Row rows[] = {
+      {0,
+       0,
+       {{&R::Temperature, "75"},
+        {&R::High, "50"},
+        {&R::Low, "30"},
+        {&R::Conditions, "Partly Cloudy"},
+        {&R::Humidity, "60"},
+        {&R::UVIndex, "3 Moderate"},
+        {&R::Pressure, "30.12"},
+        {&R::PressureTrend, "up"},
+        {&R::Wind, "Wind: NW at 10 mph"},
+        {&R::TempUnit, "°F"},
+        {&R::PressureUnit, " In."}}},
+      {1,
+       1,
+       {{&R::Temperature, "23"},
+        {&R::High, "10"},
+        {&R::Low, "-2"},
+        {&R::Pressure, "765.04"},
+        {&R::Wind, "Wind: NW at 17 km/h"},
+        {&R::TempUnit, "°C"},
+        {&R::PressureUnit, " mm"}}},
+      {3, 3, {{&R::Temperature, "296"}, {&R::Pressure, "101.97"}, {&R::PressureUnit, " KPa"}}},
+      {2, 2, {{&R::Temperature, "535"}, {&R::Pressure, "1"}, {&R::Wind, "Wind: NW at 10 mph"}}},
+  };
+  for (const Row& row : rows) {
+    TWeatherReport r;
+    r.SevereAlert = true;
+    ASSERT_EQ(ReadOpenMeteoForecast(Json(ForecastAnswer()), row.tempDeg, row.pressureType, r), QString());
+    EXPECT_TRUE(r.CurrentValid && r.ForecastValid);
+    EXPECT_FALSE(r.SevereAlert);  // no alert source: the row stays hidden
+    for (const auto& [field, expected] : row.fields) EXPECT_EQ(r.*field, QString::fromUtf8(expected)) << row.tempDeg;
+  }
+  // The ten days start today, not with the day before that the answer also holds.
+  TWeatherReport r;
+  ASSERT_EQ(ReadOpenMeteoForecast(Json(ForecastAnswer()), 0, 0, r), QString());
+  EXPECT_EQ(r.Forecast[0].Conditions, QStringLiteral("Partly Cloudy"));
+  EXPECT_EQ(r.Forecast[0].PrecipChance, QStringLiteral("0 %"));
+  EXPECT_EQ(r.Forecast[4].Conditions, QStringLiteral("Rain"));
+  EXPECT_EQ(r.Forecast[9].Conditions, QStringLiteral("Cloudy"));
+  EXPECT_EQ(r.Forecast[9].High, QStringLiteral("61"));
+  EXPECT_EQ(r.Forecast[9].Low, QStringLiteral("39"));
+  EXPECT_EQ(r.Forecast[9].PrecipChance, QStringLiteral("90 %"));
+  EXPECT_EQ(
+      ForecastText(r, D(2026, 12, 7), D(2026, 12, 7)),
+      QStringLiteral("Weather for 07 Dec 2026\r\n-------------------------------\r\n"
+                     "Temp: 75°F  High: 50°F  Low: 30°F\r\nPartly Cloudy\r\nChance of precipitation: 0 %\r\n"
+                     "Pressure: 30.12 In.\r\nRelative Humidity: 60%\r\nUV Index: 3 Moderate\r\nWind: NW at 10 mph"));
+}
+
+// Sets a value inside the answer: "current/uv_index", "daily" (a whole block), ...
+QJsonObject With(QJsonObject answer, const QString& path, const QJsonValue& value) {
+  const QStringList parts = path.split(QLatin1Char('/'));
+  if (parts.size() == 1) {
+    if (value.isUndefined())
+      answer.remove(path);
+    else
+      answer[path] = value;
+    return answer;
+  }
+  QJsonObject inner = answer.value(parts[0]).toObject();
+  if (value.isUndefined())
+    inner.remove(parts[1]);
+  else
+    inner[parts[1]] = value;
+  answer[parts[0]] = inner;
+  return answer;
+}
+
+TEST(OpenMeteoForecast, AbsentValuesShowAsNotAvailableAndTheTrendFollowsTheHourlyPressure) {
+  struct Row {
+    const char* name;
+    const char* path;
+    QJsonValue value;
+    QString R::*field;
+    const char* expected;
+  };
+  QJsonArray falling;
+  for (int h = 0; h < 24; ++h) falling << 1030.0 - h;
+  const Row rows[] = {
+      {"NoUv", "current/uv_index", QJsonValue::Null, &R::UVIndex, "N/A"},
+      {"NoHumidity", "current/relative_humidity_2m", QJsonValue::Undefined, &R::Humidity, "N/A"},
+      {"NoPressure", "current/pressure_msl", QJsonValue::Null, &R::Pressure, "N/A"},
+      {"NoWind", "current/wind_speed_10m", QJsonValue::Undefined, &R::Wind, "Wind: N/A"},
+      {"NoDirection", "current/wind_direction_10m", QJsonValue::Null, &R::Wind, "Wind: 10 mph"},
+      {"Calm", "current/wind_speed_10m", 0.3, &R::Wind, "Wind: Calm"},
+      {"NorthAcrossZero", "current/wind_direction_10m", 355, &R::Wind, "Wind: N at 10 mph"},
+      {"HighOfTodayMissing", "daily/temperature_2m_max", QJsonArray{1, QJsonValue::Null}, &R::High, "N/A"},
+      {"FallingPressure", "hourly/pressure_msl", falling, &R::PressureTrend, "down"},
+      {"SmallChangeIsSteady", "current/time", "2026-12-07T08:59", &R::PressureTrend, "steady"},
+      {"NoHourlySeries", "hourly", QJsonValue::Undefined, &R::PressureTrend, "steady"},
+      {"UnknownCodeShowsItsNumber", "current/weather_code", 42, &R::Conditions, "42"},
+      {"Drizzle", "current/weather_code", 53, &R::Conditions, "Rain"},
+      {"SnowShowers", "current/weather_code", 85, &R::Conditions, "Light Snow"},
+  };
+  for (const Row& row : rows) {
+    TWeatherReport r;
+    EXPECT_EQ(ReadOpenMeteoForecast(Json(With(ForecastAnswer(), QString::fromLatin1(row.path), row.value)), 0, 0, r),
+              QString())
+        << row.name;
+    EXPECT_EQ(r.*row.field, QString::fromUtf8(row.expected)) << row.name;
+  }
+  // Fewer days than ten: the rest show "N/A"; no day list at all starts with the first day.
+  TWeatherReport r;
+  QJsonObject shortAnswer = ForecastAnswer();
+  QJsonObject daily = shortAnswer[QStringLiteral("daily")].toObject();
+  for (const QString& series : daily.keys()) {
+    const QJsonArray all = daily[series].toArray();
+    daily[series] = QJsonArray{all[0], all[1], all[2]};
+  }
+  shortAnswer[QStringLiteral("daily")] = daily;
+  ASSERT_EQ(ReadOpenMeteoForecast(Json(shortAnswer), 0, 0, r), QString());
+  EXPECT_EQ(r.Forecast[1].High, QStringLiteral("52"));
+  EXPECT_EQ(r.Forecast[1].PrecipChance, QStringLiteral("10 %"));
+  EXPECT_EQ(r.Forecast[2].High, QStringLiteral("N/A"));
+  EXPECT_EQ(r.Forecast[2].Conditions, QStringLiteral("N/A"));
+  ASSERT_EQ(ReadOpenMeteoForecast(Json(With(shortAnswer, QStringLiteral("daily/time"), QJsonValue())), 0, 0, r),
+            QString());
+  EXPECT_EQ(r.High, QStringLiteral("40"));
+}
+
+TEST(OpenMeteoForecast, ABrokenAnswerFailsWithAMessageAndKeepsWhatWasHeld) {
+  struct Row {
+    const char* name;
+    std::function<QByteArray()> answer;
+    const char* message;
+  };
+  auto changed = [](const char* path, QJsonValue value) {
+    return [=] { return Json(With(ForecastAnswer(), QString::fromLatin1(path), value)); };
+  };
+  auto bytes = [](const char* text) { return [=] { return QByteArray(text); }; };
+  const Row rows[] = {
+      {"Empty", bytes(""), "not readable JSON"},
+      {"Truncated", [] { return Json(ForecastAnswer()).chopped(5); }, "not readable JSON"},
+      {"AnArray", bytes("[1,2]"), "not readable JSON"},
+      {"Refused", bytes(R"({"error":true,"reason":"Latitude must be in range of -90 to 90°."})"),
+       "refused the request: Latitude must be in range"},
+      {"NoCurrent", changed("current", QJsonValue()), "no current conditions"},
+      {"CurrentNotAnObject", changed("current", 5), "no current conditions"},
+      {"NoDaily", changed("daily", QJsonValue()), "no forecast"},
+      {"NoTemperature", changed("current/temperature_2m", QJsonValue::Null), "no usable temperature"},
+      {"TemperatureAsText", changed("current/temperature_2m", "75"), "no usable temperature"},
+      {"TemperatureOffTheScale", changed("current/temperature_2m", 1e300), "no usable temperature"},
+      {"NoWeatherCode", changed("current/weather_code", QJsonValue()), "no usable weather code"},
+      {"FractionalCode", changed("current/weather_code", 2.5), "no usable weather code"},
+      {"HumidityAsText", changed("current/relative_humidity_2m", "60%"), "no usable humidity"},
+      {"NegativeUv", changed("current/uv_index", -1), "no usable UV index"},
+      {"PressureAsObject", changed("current/pressure_msl", QJsonObject()), "no usable pressure"},
+      {"DirectionAsText", changed("current/wind_direction_10m", "NW"), "no usable wind"},
+      {"NoHighs", changed("daily/temperature_2m_max", QJsonValue()), "no usable forecast"},
+      {"LowAsText", changed("daily/temperature_2m_min", QJsonArray{1, "cold"}), "no usable forecast"},
+      {"ChanceOver100", changed("daily/precipitation_probability_max", QJsonArray{1, 101}), "no usable forecast"},
+  };
+  for (const Row& row : rows) {
+    TWeatherReport r;
+    ASSERT_EQ(ReadOpenMeteoForecast(Json(ForecastAnswer()), 0, 0, r), QString());
+    const QString message = ReadOpenMeteoForecast(row.answer(), 1, 1, r);
+    EXPECT_TRUE(message.contains(QLatin1String(row.message))) << row.name << ": " << message.toStdString();
+    EXPECT_FALSE(r.CurrentValid || r.ForecastValid) << row.name;
+    EXPECT_EQ(r.Temperature + r.TempUnit + r.Forecast[9].High, QStringLiteral("75°F61")) << row.name;
+  }
+}
+
+TEST(OpenMeteoPlaces, NamesEachMatchWithRegionAndCountry) {
+  PlaceSearch search = ReadOpenMeteoPlaces(PlacesAnswer());
+  ASSERT_EQ(search.error, QString());
+  ASSERT_EQ(search.places.size(), 2);
+  EXPECT_EQ(search.places[0].name, QStringLiteral("Boston, Massachusetts, United States"));
+  EXPECT_DOUBLE_EQ(search.places[0].latitude, 42.35843);
+  EXPECT_DOUBLE_EQ(search.places[0].longitude, -71.05977);
+  EXPECT_EQ(search.places[1].name, QStringLiteral("Boston, England, United Kingdom"));
+  struct Row {
+    const char* name;
+    const char* json;
+    int places;
+    const char* error;
+  };
+  const Row rows[] = {
+      {"NoMatchLeavesResultsOut", R"({"generationtime_ms":0.2})", 0, ""},
+      {"RegionSameAsNameOnce",
+       R"({"results":[{"name":"Berlin","admin1":"Berlin","country":"Germany","latitude":52.5,"longitude":13.4}]})", 1,
+       ""},
+      {"PlacesWithoutCoordinatesOrNameSkipped",
+       R"({"results":[{"name":"X"},{"name":"Y","latitude":"1","longitude":2},{"latitude":1,"longitude":2},{"name":"Z","latitude":91,"longitude":0},5]})",
+       0, ""},
+      {"ResultsNotAList", R"({"results":{"name":"Boston"}})", 0, "no list of places"},
+      {"Malformed", R"({"results":[)", 0, "not readable JSON"},
+      {"Refused", R"({"error":true})", 0, "refused the request: no reason given"},
+  };
+  for (const Row& row : rows) {
+    search = ReadOpenMeteoPlaces(QByteArray(row.json));
+    EXPECT_EQ(search.places.size(), row.places) << row.name;
+    EXPECT_TRUE(search.error.contains(QLatin1String(row.error)) && search.error.isEmpty() == !*row.error) << row.name;
+  }
+  EXPECT_EQ(
+      ReadOpenMeteoPlaces(
+          R"({"results":[{"name":"Berlin","admin1":"Berlin","country":"Germany","latitude":52.5,"longitude":13.4}]})")
+          .places.at(0)
+          .name,
+      QStringLiteral("Berlin, Germany"));
+}
+
+TEST(OpenMeteoPlaces, LatitudeAndLongitudeAreTakenAsTheyStand) {
+  const std::tuple<const char*, bool, double, double> rows[] = {{"42.36,-71.06", true, 42.36, -71.06},
+                                                                {" -33.9 , 151.2 ", true, -33.9, 151.2},
+                                                                {"+90,180", true, 90, 180},
+                                                                {"91,0", false, 0, 0},
+                                                                {"0,181", false, 0, 0},
+                                                                {"Boston", false, 0, 0},
+                                                                {"10115 Berlin", false, 0, 0},
+                                                                {"42.36", false, 0, 0},
+                                                                {"1,2,3", false, 0, 0},
+                                                                {"", false, 0, 0}};
+  for (const auto& [text, ok, lat, lon] : rows) {
+    const std::optional<WeatherPlace> place = ParseLatLon(QString::fromLatin1(text));
+    ASSERT_EQ(place.has_value(), ok) << text;
+    if (!ok) continue;
+    EXPECT_DOUBLE_EQ(place->latitude, lat);
+    EXPECT_DOUBLE_EQ(place->longitude, lon);
+  }
+  EXPECT_EQ(ParseLatLon(QStringLiteral("42.36,-71.06"))->name, QStringLiteral("42.36, -71.06"));
+}
+
+TEST(OpenMeteoUrls, AskForEveryFieldAndKeepTheUsersTextOneValue) {
+  const QUrl forecast = OpenMeteoForecastUrl(QStringLiteral("http://127.0.0.1:9/v1/forecast"), 42.35843, -71.05977);
+  const QUrlQuery query(forecast);
+  EXPECT_EQ(forecast.path(), QStringLiteral("/v1/forecast"));
+  EXPECT_EQ(query.queryItemValue(QStringLiteral("latitude")), QStringLiteral("42.3584"));
+  EXPECT_EQ(query.queryItemValue(QStringLiteral("longitude")), QStringLiteral("-71.0598"));
+  EXPECT_EQ(query.queryItemValue(QStringLiteral("temperature_unit")), QStringLiteral("fahrenheit"));
+  EXPECT_EQ(query.queryItemValue(QStringLiteral("wind_speed_unit")), QStringLiteral("mph"));
+  for (const char* field : {"temperature_2m", "relative_humidity_2m", "weather_code", "pressure_msl", "wind_speed_10m",
+                            "wind_direction_10m", "uv_index"})
+    EXPECT_TRUE(query.queryItemValue(QStringLiteral("current")).split(QLatin1Char(',')).contains(QLatin1String(field)));
+  const QUrl geocode =
+      OpenMeteoGeocodeUrl(QStringLiteral("http://127.0.0.1:9/v1/search"), QStringLiteral(" 10115 Berlin&count=99#x "));
+  EXPECT_EQ(QUrlQuery(geocode).queryItemValue(QStringLiteral("name"), QUrl::FullyDecoded),
+            QStringLiteral("10115 Berlin&count=99#x"));
+  EXPECT_EQ(QUrlQuery(geocode).queryItemValue(QStringLiteral("count")), QStringLiteral("5"));
+  EXPECT_EQ(CompassPoint(-45), QStringLiteral("NW"));
+  EXPECT_EQ(CompassPoint(191), QStringLiteral("S"));
+}
+
+}  // namespace
