@@ -8,9 +8,8 @@
 #include <QTextStream>
 #include <QTimer>
 
-namespace {
-
-int RunWeather(const CliCommand& command, CliArgs& args) {
+int RunWeather(CliArgs& args) {
+  const CliCommand command = WeatherCommand();
   if (const QString unknown = args.UnknownOption(); !unknown.isEmpty()) {
     return UsageError(command, QStringLiteral("unknown option %1").arg(unknown));
   }
@@ -56,15 +55,4 @@ int RunWeather(const CliCommand& command, CliArgs& args) {
   }
   out.flush();
   return 0;
-}
-
-}  // namespace
-
-CliCommand WeatherCommand() {
-  CliCommand command;
-  command.name = QStringLiteral("weather");
-  command.usage = QStringLiteral("weather");
-  command.summary = QStringLiteral("fetch the weather for the stored zip code and print the forecast texts");
-  command.run = [](CliArgs& args) { return RunWeather(WeatherCommand(), args); };
-  return command;
 }
