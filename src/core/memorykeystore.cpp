@@ -19,7 +19,14 @@ MemoryKeyStore::~MemoryKeyStore() = default;
 
 MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
   Node* node = (path.startsWith(QLatin1Char('\\')) || !current_) ? root_.get() : current_;
-  for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+  // The parts between backslashes, read in place: a calendar load opens a key per record.
+  const QStringView whole(path);
+  for (qsizetype from = 0; from < whole.size();) {
+    qsizetype to = whole.indexOf(QLatin1Char('\\'), from);
+    if (to < 0) to = whole.size();
+    const QStringView part = whole.sliced(from, to - from);
+    from = to + 1;
+    if (part.isEmpty()) continue;
     auto it = node->children.find(part);
     if (it != node->children.end()) {
       node = it->second.get();
