@@ -21,8 +21,10 @@ int RunModule(const QString& fileName, int argc, char** argv) {
   void* entry = module ? dlsym(module, "orvane_module_main") : nullptr;
   if (!entry) {
     const char* why = dlerror();
-    QTextStream(stderr) << "orvane: cannot load " << path << ": "
-                        << (why ? QString::fromLocal8Bit(why) : QStringLiteral("no entry point")) << Qt::endl;
+    // The loader's reason names the file.
+    QTextStream(stderr) << "orvane: cannot load the part of the program in " << fileName << ": "
+                        << (why ? QString::fromLocal8Bit(why) : path + QStringLiteral(" has no entry point"))
+                        << Qt::endl;
     return 1;
   }
   return reinterpret_cast<decltype(&orvane_module_main)>(entry)(argc, argv);
