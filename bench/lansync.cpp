@@ -4,8 +4,8 @@
 #include "core/bytestream.h"
 #include "core/clock.h"
 #include "core/memorykeystore.h"
-#include "network/lanprotocol.h"
 #include "network/lanpeer.h"
+#include "network/lanprotocol.h"
 #include "platform/consoledialogs.h"
 #include "session/appcontext.h"
 
@@ -119,8 +119,7 @@ void BM_LoopbackExchange(benchmark::State& state) {
     LanPeer networkA(*a, {}, port);
     LanPeer networkB(*b, {}, port);
     state.ResumeTiming();
-    const LanPeer::SyncResult result =
-        networkA.SyncWithPassword(QStringLiteral("127.0.0.2"), QStringLiteral("secret"));
+    const LanPeer::SyncResult result = networkA.SyncWithPassword(QStringLiteral("127.0.0.2"), QStringLiteral("secret"));
     if (!result.complete || b->calendar().NoteCount() != events) state.SkipWithError("the exchange did not complete");
   }
   state.SetItemsProcessed(state.iterations() * (events + events / 20));
