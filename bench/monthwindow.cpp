@@ -1,14 +1,14 @@
-// The month window moving on by a month (42 day queries and every day list rebuilt), and
+// The month window moving on by a month (42 day queries and every day list refilled), and
 // refilling its days after a change, over a realistic calendar.
 #include "benchdata.h"
 #include "core/memorykeystore.h"
 #include "editors/mainform.h"
+#include "editors/monthwidgets.h"
 #include "platform/consoledialogs.h"
 #include "session/appcontext.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>
-#include <QListWidget>
 
 namespace {
 

@@ -68,8 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (eq <= 0 || eq == line.size() - 1) std::abort();
     }
     // Backing the restored calendar up and restoring that gives it back.
-    QByteArray backup = CalendarBlock(calendar);
-    settings.WriteSettingsToStream(backup);
+    QByteArray lines;
+    settings.WriteSettingsToStream(lines);
+    const QByteArray backup = BackupBytes(calendar, lines);
     DataFormat copy(clock);
     TSettings copySettings(store, dialogs, screens, TSettings::Mode::ThisRunOnly);
     if (!RestoreFromBytes(copy, copySettings, backup)) std::abort();

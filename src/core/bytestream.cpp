@@ -6,6 +6,7 @@
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -187,6 +188,70 @@ bool ReadToDo(TToDo& todo, ByteReader& in) {
     QString line;
     if (!ReadStreamString(in, line)) return false;
     todo.Notes.append(line);
+  }
+  return true;
+}
+
+namespace {
+
+const QString UidName = QStringLiteral("UID");
+const QString RecurrenceIdName = QStringLiteral("RecurrenceId");
+
+// A moment as text and back; nothing unless the text is one of the calendar's dates.
+QString MomentText(TDateTime t) { return QString::number(t, 'g', 17); }
+std::optional<TDateTime> MomentOf(const QString& text) {
+  bool ok = false;
+  const double value = text.toDouble(&ok);
+  if (!ok || !std::isfinite(value) || value < FirstDate || value >= LastDate) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+ExtraValues ExtraValuesOf(const TNote& note) {
+  ExtraValues values;
+  if (!note.Uid.isEmpty()) values.append({UidName, note.Uid});
+  if (note.RecurrenceId != 0) values.append({RecurrenceIdName, MomentText(note.RecurrenceId)});
+  return values;
+}
+
+ExtraValues ExtraValuesOf(const TToDo& todo) {
+  ExtraValues values;
+  if (!todo.Uid.isEmpty()) values.append({UidName, todo.Uid});
+  return values;
+}
+
+void ApplyExtraValues(const ExtraValues& values, TNote& note) {
+  for (const auto& [name, value] : values) {
+    if (name == UidName) {
+      note.Uid = value;
+    } else if (name == RecurrenceIdName) {
+      if (const auto moment = MomentOf(value)) note.RecurrenceId = *moment;
+    }
+  }
+}
+
+void ApplyExtraValues(const ExtraValues& values, TToDo& todo) {
+  for (const auto& [name, value] : values)
+    if (name == UidName) todo.Uid = value;
+}
+
+void WriteExtraValues(ByteWriter& out, const ExtraValues& values) {
+  out.Int32(static_cast<qint32>(values.size()));
+  for (const auto& [name, value] : values) {
+    WriteStreamString(out, name);
+    WriteStreamString(out, value);
+  }
+}
+
+bool ReadExtraValues(ByteReader& in, ExtraValues& values) {
+  values.clear();
+  qint32 count = 0;
+  if (!in.Count(count, 8)) return false;
+  for (qint32 k = 0; k < count; ++k) {
+    std::pair<QString, QString> value;
+    if (!ReadStreamString(in, value.first) || !ReadStreamString(in, value.second)) return false;
+    values.append(std::move(value));
   }
   return true;
 }

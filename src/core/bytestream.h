@@ -70,6 +70,19 @@ void WriteToDo(const TToDo& todo, ByteWriter& out);
 // Replaces every field of todo (Notes gets the lines read).
 bool ReadToDo(TToDo& todo, ByteReader& in);
 
+// A record's values beyond its fixed form (its identity), as name and value texts. They
+// travel apart from the record form, which older copies read: in a section of their own in
+// files, after the record in LAN messages to copies that asked for them.
+using ExtraValues = QList<std::pair<QString, QString>>;
+ExtraValues ExtraValuesOf(const TNote& note);
+ExtraValues ExtraValuesOf(const TToDo& todo);
+// Sets the values the record knows; names a later version adds are passed over.
+void ApplyExtraValues(const ExtraValues& values, TNote& note);
+void ApplyExtraValues(const ExtraValues& values, TToDo& todo);
+// A count, then each name and value as strings.
+void WriteExtraValues(ByteWriter& out, const ExtraValues& values);
+bool ReadExtraValues(ByteReader& in, ExtraValues& values);
+
 // Every event and task of the calendar, deleted ones too, in array order.
 void WriteCalendarBlock(const DataFormat& calendar, ByteWriter& out);
 QByteArray CalendarBlock(const DataFormat& calendar);

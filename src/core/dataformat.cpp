@@ -11,6 +11,7 @@ int DataFormat::AppendNote() {
   TNote& note = NoteArray.back();
   note.DeleteDate = 0;
   note.ModifyDate = clock_.Now();
+  note.Uid = NewUid();
   DataChanged = true;
   return NoteCount() - 1;
 }
@@ -22,6 +23,7 @@ int DataFormat::AppendToDo() {
   todo.DeleteDate = 0;
   todo.DueDate = 0;
   todo.ModifyDate = clock_.Now();
+  todo.Uid = NewUid();
   ++OpenToDoCount;
   DataChanged = true;
   return ToDoCount() - 1;

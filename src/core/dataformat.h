@@ -103,6 +103,10 @@ class DataFormat {
   // only with a strictly greater ModifyDate; deleted records take part in the match.
   void MergeNote(const TNote& incoming);
   void MergeToDo(const TToDo& incoming);
+  // Gives every record that has no Uid the one derived from what identified it before
+  // (DerivedUid), made unique: records stored or sent by older copies, and those restored
+  // from their files. Changes no revision: the identity is the same at every load.
+  void DeriveMissingUids();
 
   // --- Key store (persistence.cpp).
   // Reads every stored event and task; DataChanged is false afterwards. Never fails: a

@@ -1,13 +1,20 @@
 // Merging incoming records into the calendar: the rules that let copies of the program
 // synchronising through one file (or over the LAN) converge.
+//
+// An incoming record is the same as a record here when both carry the same identity (Uid,
+// and for an instance of a series its original start). A record from a copy that sends no
+// identity is matched as it always was: an event by its title, start and pattern, a task by
+// its title. So is one whose identity is not known here yet, since the same record may have
+// been given different identities on two computers that never met.
 
 #include "core/dataformat.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace {
 
-// What makes two events the same event for merging: title, start and pattern.
+// What made two events the same event before they carried an identity.
 struct NoteIdentity {
   QString title;
   TDateTime startDate;
@@ -22,35 +29,100 @@ struct NoteIdentity {
   }
 };
 
+// Equal moments hash alike: 0.0 and -0.0 compare equal, so they must not hash apart.
+double Moment(TDateTime t) { return t == 0 ? 0.0 : t; }
+
 size_t qHash(const NoteIdentity& id, size_t seed = 0) {
-  // Equal moments hash alike: 0.0 and -0.0 compare equal, so they must not hash apart.
-  const auto moment = [](TDateTime t) { return t == 0 ? 0.0 : t; };
-  return qHashMulti(seed, id.title, moment(id.startDate), moment(id.startTime), id.repeatType);
+  return qHashMulti(seed, id.title, Moment(id.startDate), Moment(id.startTime), id.repeatType);
+}
+
+struct NoteUid {
+  QString uid;
+  TDateTime recurrenceId;
+
+  explicit NoteUid(const TNote& note) : uid(note.Uid), recurrenceId(note.RecurrenceId) {}
+  bool operator==(const NoteUid& other) const { return uid == other.uid && recurrenceId == other.recurrenceId; }
+};
+
+size_t qHash(const NoteUid& id, size_t seed = 0) { return qHashMulti(seed, id.uid, Moment(id.recurrenceId)); }
+
+// The last index in records whose key is key, or -1: the index's answer when it still holds
+// (a record that took another identity leaves its old entry behind), else a scan.
+template <typename Key, typename Records>
+int LastWith(const QHash<Key, int>& index, const Key& key, const Records& records) {
+  const auto found = index.constFind(key);
+  if (found == index.cend()) return -1;
+  if (Key(records[found.value()]) == key) return found.value();
+  for (int i = static_cast<int>(records.size()) - 1; i >= 0; --i)
+    if (Key(records[i]) == key) return i;
+  return -1;
+}
+
+// The index becomes the last one of its key.
+template <typename Key>
+void Note(QHash<Key, int>& index, Key key, int at) {
+  int& slot = index[std::move(key)];
+  slot = std::max(slot, at);
+}
+
+struct TaskTitle {
+  QString title;
+  explicit TaskTitle(const TToDo& todo) : title(todo.Title) {}
+  bool operator==(const TaskTitle& other) const { return title == other.title; }
+};
+size_t qHash(const TaskTitle& id, size_t seed = 0) { return qHash(id.title, seed); }
+
+struct TaskUid {
+  QString uid;
+  explicit TaskUid(const TToDo& todo) : uid(todo.Uid) {}
+  bool operator==(const TaskUid& other) const { return uid == other.uid; }
+};
+size_t qHash(const TaskUid& id, size_t seed = 0) { return qHash(id.uid, seed); }
+
+// A derived identity that no other record holds yet: the second record with the same
+// derived identity gets "-2" before the "@", the third "-3", and so on.
+template <typename Taken>
+QString Unused(const QString& derived, Taken taken) {
+  if (!taken(derived)) return derived;
+  const qsizetype at = derived.lastIndexOf(QLatin1Char('@'));
+  for (int n = 2;; ++n) {
+    QString candidate = derived.left(at) + QLatin1Char('-') + QString::number(n) + derived.mid(at);
+    if (!taken(candidate)) return candidate;
+  }
 }
 
 }  // namespace
 
-// The last index of each event identity and of each task title, deleted records included:
-// a merge of n records into a calendar of m costs n + m rather than n times m. Valid while
-// the records are as the merges left them (the calendar's revision and counts say so).
+// The last index of each identity, deleted records included: a merge of n records into a
+// calendar of m costs n + m rather than n times m. Valid while the records are as the
+// merges left them (the calendar's revision and counts say so).
 struct MergeIndex {
   quint64 revision = 0;
   int noteCount = -1;
   int toDoCount = -1;
   QHash<NoteIdentity, int> notes;
-  QHash<QString, int> toDos;
+  QHash<NoteUid, int> noteUids;
+  QHash<TaskTitle, int> toDos;
+  QHash<TaskUid, int> toDoUids;
 };
 
 MergeIndex& DataFormat::CurrentMergeIndex() {
   if (!mergeIndex_) mergeIndex_ = std::make_shared<MergeIndex>();
   MergeIndex& index = *mergeIndex_;
   if (index.revision != DataChanged.Revision() || index.noteCount != NoteCount() || index.toDoCount != ToDoCount()) {
-    index.notes.clear();
-    index.toDos.clear();
+    index = MergeIndex();
     index.notes.reserve(NoteCount());
+    index.noteUids.reserve(NoteCount());
     index.toDos.reserve(ToDoCount());
-    for (int i = 0; i < NoteCount(); ++i) index.notes.insert(NoteIdentity(NoteArray[i]), i);
-    for (int i = 0; i < ToDoCount(); ++i) index.toDos.insert(ToDoArray[i].Title, i);
+    index.toDoUids.reserve(ToDoCount());
+    for (int i = 0; i < NoteCount(); ++i) {
+      index.notes.insert(NoteIdentity(NoteArray[i]), i);
+      if (!NoteArray[i].Uid.isEmpty()) index.noteUids.insert(NoteUid(NoteArray[i]), i);
+    }
+    for (int i = 0; i < ToDoCount(); ++i) {
+      index.toDos.insert(TaskTitle(ToDoArray[i]), i);
+      if (!ToDoArray[i].Uid.isEmpty()) index.toDoUids.insert(TaskUid(ToDoArray[i]), i);
+    }
   }
   return index;
 }
@@ -62,40 +134,91 @@ void DataFormat::StampMergeIndex() {
 }
 
 void DataFormat::MergeNote(const TNote& incoming) {
-  // The last event with the same title, start and pattern; deleted ones count, so a record
-  // deleted here keeps its live copy from elsewhere from being added again.
   MergeIndex& index = CurrentMergeIndex();
-  NoteIdentity identity(incoming);
-  const auto found = index.notes.constFind(identity);
-  if (found != index.notes.cend()) {
-    TNote& note = NoteArray[found.value()];
+  int at = incoming.Uid.isEmpty() ? -1 : LastWith(index.noteUids, NoteUid(incoming), NoteArray);
+  // Deleted events count, so a record deleted here keeps its live copy from elsewhere from
+  // being added again.
+  if (at < 0) at = LastWith(index.notes, NoteIdentity(incoming), NoteArray);
+  if (at >= 0) {
+    TNote& note = NoteArray[at];
     if (note.ModifyDate < incoming.ModifyDate) {
-      note = incoming;  // the same identity: the index still holds
+      TNote kept = std::move(note);
+      note = incoming;
+      // A copy that carries no identity does not take this one's away.
+      if (incoming.Uid.isEmpty()) {
+        note.Uid = std::move(kept.Uid);
+        note.RecurrenceId = kept.RecurrenceId;
+      }
+      Note(index.notes, NoteIdentity(note), at);
+      Note(index.noteUids, NoteUid(note), at);
       DataChanged = true;
     }
   } else {
     const int added = AppendNote();
-    NoteArray[added] = incoming;
-    index.notes.insert(std::move(identity), added);
+    TNote& note = NoteArray[added];
+    note = incoming;
+    if (note.Uid.isEmpty()) {
+      note.Uid = Unused(DerivedUid(note), [&](const QString& uid) {
+        NoteUid key(note);
+        key.uid = uid;
+        return LastWith(index.noteUids, key, NoteArray) >= 0;
+      });
+    }
+    Note(index.notes, NoteIdentity(note), added);
+    Note(index.noteUids, NoteUid(note), added);
   }
   StampMergeIndex();
 }
 
 void DataFormat::MergeToDo(const TToDo& incoming) {
   MergeIndex& index = CurrentMergeIndex();
-  const auto found = index.toDos.constFind(incoming.Title);
-  if (found != index.toDos.cend()) {
-    TToDo& todo = ToDoArray[found.value()];
+  int at = incoming.Uid.isEmpty() ? -1 : LastWith(index.toDoUids, TaskUid(incoming), ToDoArray);
+  if (at < 0) at = LastWith(index.toDos, TaskTitle(incoming), ToDoArray);
+  if (at >= 0) {
+    TToDo& todo = ToDoArray[at];
     if (todo.ModifyDate < incoming.ModifyDate) {
       OpenToDoCount += (incoming.IsOpen() ? 1 : 0) - (todo.IsOpen() ? 1 : 0);
+      QString keptUid = std::move(todo.Uid);
       todo = incoming;
+      if (incoming.Uid.isEmpty()) todo.Uid = std::move(keptUid);
+      Note(index.toDos, TaskTitle(todo), at);
+      Note(index.toDoUids, TaskUid(todo), at);
       DataChanged = true;
     }
   } else {
     const int added = AppendToDo();  // counts the new task as open
-    ToDoArray[added] = incoming;
+    TToDo& todo = ToDoArray[added];
+    todo = incoming;
     if (!incoming.IsOpen()) --OpenToDoCount;
-    index.toDos.insert(incoming.Title, added);
+    if (todo.Uid.isEmpty()) {
+      todo.Uid = Unused(DerivedUid(todo), [&](const QString& uid) {
+        TaskUid key(todo);
+        key.uid = uid;
+        return LastWith(index.toDoUids, key, ToDoArray) >= 0;
+      });
+    }
+    Note(index.toDos, TaskTitle(todo), added);
+    Note(index.toDoUids, TaskUid(todo), added);
   }
   StampMergeIndex();
+}
+
+void DataFormat::DeriveMissingUids() {
+  QSet<QString> taken;
+  taken.reserve(NoteCount() + ToDoCount());
+  for (const TNote& note : NoteArray)
+    if (!note.Uid.isEmpty()) taken.insert(note.Uid);
+  for (const TToDo& todo : ToDoArray)
+    if (!todo.Uid.isEmpty()) taken.insert(todo.Uid);
+  const auto isTaken = [&](const QString& uid) { return taken.contains(uid); };
+  for (TNote& note : NoteArray) {
+    if (!note.Uid.isEmpty()) continue;
+    note.Uid = Unused(DerivedUid(note), isTaken);
+    taken.insert(note.Uid);
+  }
+  for (TToDo& todo : ToDoArray) {
+    if (!todo.Uid.isEmpty()) continue;
+    todo.Uid = Unused(DerivedUid(todo), isTaken);
+    taken.insert(todo.Uid);
+  }
 }

@@ -15,6 +15,9 @@ namespace {
 const QString NotesKey = QStringLiteral("\\Software\\Orvane\\Notes");
 const QString TodosKey = QStringLiteral("\\Software\\Orvane\\Todos");
 constexpr double KeepDeletedDays = 21;
+// Values after the fixed ones, written only when set: older copies pass over them.
+const QString UidName = QStringLiteral("UID");
+const QString RecurrenceIdName = QStringLiteral("RecurrenceId");
 
 const QString WeekdayNames[7] = {QStringLiteral("RepeatMonday"),    QStringLiteral("RepeatTuesday"),
                                  QStringLiteral("RepeatWednesday"), QStringLiteral("RepeatThursday"),
@@ -88,6 +91,8 @@ void WriteNoteKey(Writer& w, const QString& key, const TNote& n) {
   w.Int(QStringLiteral("RepeatMonth"), n.RepeatMonth);
   w.Int(QStringLiteral("RepeatCardinal"), n.RepeatCardinal);
   for (int d = 0; d < 7; ++d) w.Bool(WeekdayNames[d], n.RepeatOn(d + 1));
+  if (!n.Uid.isEmpty()) w.Text(UidName, n.Uid);
+  if (n.RecurrenceId != 0) w.Date(RecurrenceIdName, n.RecurrenceId);
   if (!n.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
     w.Text(QStringLiteral("0"), n.Notes);
   }
@@ -113,6 +118,7 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
   w.Date(QStringLiteral("DueDate"), t.DueDate);
   w.Date(QStringLiteral("ModifyDate"), t.ModifyDate);
   w.Date(QStringLiteral("DeleteDate"), t.DeleteDate);
+  if (!t.Uid.isEmpty()) w.Text(UidName, t.Uid);
   if (!t.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
     for (qsizetype j = 0; j < t.Notes.size(); ++j) w.Text(QString::number(j), t.Notes[j]);
   }
@@ -158,6 +164,7 @@ void DataFormat::LoadCalendar(KeyStore& store) {
   saved_->Clear();
   LoadNotes(store);
   LoadToDos(store);
+  DeriveMissingUids();
   DataChanged.Bump();  // the records changed: caches built from them are out of date
   DataChanged = false;
 }
@@ -194,6 +201,8 @@ void DataFormat::LoadNotes(KeyStore& store) {
     n.RepeatMonth = store.ReadInteger(QStringLiteral("RepeatMonth")).value_or(0);
     n.RepeatCardinal = store.ReadInteger(QStringLiteral("RepeatCardinal")).value_or(0);
     for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, store.ReadBool(WeekdayNames[d]).value_or(false));
+    n.Uid = store.ReadString(UidName).value_or(QString());
+    n.RecurrenceId = store.ReadDateTime(RecurrenceIdName).value_or(0);
 
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
       QString text;
@@ -237,6 +246,7 @@ void DataFormat::LoadToDos(KeyStore& store) {
     t.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(timeOfDay);
     t.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
+    t.Uid = store.ReadString(UidName).value_or(QString());
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
       t.Notes.clear();
       for (const QString& v : store.GetValueNames()) t.Notes.append(store.ReadString(v).value_or(QString()));

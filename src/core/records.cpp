@@ -1,5 +1,8 @@
 #include "core/records.h"
 
+#include <QCryptographicHash>
+#include <QUuid>
+
 bool TNote::RepeatOn(int isoWeekday) const {
   switch (isoWeekday) {
     case 1:
@@ -54,3 +57,23 @@ QString PriorityName(int priority) {
   if (priority < 0 || priority > 4) priority = 2;
   return QLatin1String(names[priority]);
 }
+
+QString NewUid() { return QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("@orvane"); }
+
+namespace {
+
+QString HashedUid(const QByteArray& identity) {
+  const QByteArray digest = QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex().left(32);
+  return QStringLiteral("orvane-") + QLatin1String(digest) + QStringLiteral("@orvane");
+}
+
+}  // namespace
+
+QString DerivedUid(const TNote& note) {
+  // Equal moments give equal text: 0.0 and -0.0 are the same start.
+  const auto moment = [](TDateTime t) { return QByteArray::number(t == 0 ? 0.0 : t, 'g', 17); };
+  return HashedUid("event\n" + note.Title.toUtf8() + '\n' + moment(note.StartDate) + '\n' + moment(note.StartTime) +
+                   '\n' + QByteArray::number(note.RepeatType));
+}
+
+QString DerivedUid(const TToDo& todo) { return HashedUid("task\n" + todo.Title.toUtf8()); }

@@ -47,6 +47,11 @@ struct TNote {
   bool RepeatSunday = false;
   QList<TDateTime> Exceptions;
   QList<TRecurNote> RecurNotes;
+  // Kept beside the fields above (in the store and in files, where older copies pass over
+  // them). Uid names the event wherever it travels; an event that stands for one instance of
+  // another program's series carries the series' Uid and the instance's original start.
+  QString Uid;
+  TDateTime RecurrenceId = 0;
 
   // The weekday flag of an ISO weekday, 1 Monday .. 7 Sunday.
   bool RepeatOn(int isoWeekday) const;
@@ -65,10 +70,19 @@ struct TToDo {
   TDateTime DueDate = 0;
   TDateTime ModifyDate = 0;
   TDateTime DeleteDate = 0;
+  QString Uid;  // as an event's
 
   bool IsOpen() const { return !Completed && DeleteDate == 0; }
   bool operator==(const TToDo& other) const = default;
 };
+
+// A fresh identity for a record made here.
+QString NewUid();
+// The identity of a record stored or sent without one, made from what identified it
+// before (an event's title, start and pattern; a task's title): copies of one record on
+// several computers get the same identity.
+QString DerivedUid(const TNote& note);
+QString DerivedUid(const TToDo& todo);
 
 // "Highest", "High", "Normal", "Low", "Lowest"; an out-of-range priority gives "Normal".
 QString PriorityName(int priority);

@@ -22,6 +22,64 @@ int IsoWeekdayOfDay(qint64 day) { return static_cast<int>(((day + 5) % 7 + 7) % 
 // The weekend days before the first Monday of an every-weekday series started on isoStart.
 int WeekendAdjust(int isoStart) { return isoStart <= 5 ? 0 : (isoStart == 6 ? 2 : 1); }
 
+// Months as one running number, 12 × year + month. The day-of-month pattern counts its
+// periods from month RepeatMonth of the start's year, the weekday-of-month pattern from the
+// start's own month.
+qint64 MonthlyOrigin(const TNote& e, int startYear, int startMonth) {
+  return 12 * qint64(startYear) + (RepeatOf(e) == RepeatType::MonthlyByDay ? qint64(e.RepeatMonth) : startMonth);
+}
+
+// 31 December 9999, the last day of the calendar.
+constexpr qint64 LastCalendarDay = 2958465;
+
+// The last day of month number 12 × year + month, held to the calendar.
+qint64 LastDayOfMonthNumber(qint64 monthNumber) {
+  const qint64 year = (monthNumber - 1) / 12;
+  const int month = static_cast<int>((monthNumber - 1) % 12) + 1;
+  if (year > 9999 || year < 1) return LastCalendarDay;  // before year 1: no tighter limit
+  return static_cast<qint64>(EncodeDate(static_cast<int>(year), month, DaysInMonth(static_cast<int>(year), month)));
+}
+
+// A day from which on the count limit of a counted series lets no day through: the count
+// tests of NoteListedOn solved for the date. Below the start when the count lets none through.
+// The pattern need not fall on this day itself.
+qint64 CountLimitDay(const TNote& e, qint64 startDay) {
+  const qint64 count = e.RangeCount;
+  const qint64 none = startDay - 1;
+  switch (RepeatOf(e)) {
+    case RepeatType::Daily:  // occurrence days div F + 1 is at most the count
+      return count < 1 ? none : startDay + AtLeastOne(e.RepeatFrequency) * (count - 1);
+    case RepeatType::EveryWeekday: {  // c + 1 at most the count, and c is at least 5 × weeks − a
+      const qint64 fiveWeeks = count - 1 + WeekendAdjust(IsoWeekdayOfDay(startDay));
+      return fiveWeeks < 0 ? none : startDay + 7 * (fiveWeeks / 5) + 6;
+    }
+    case RepeatType::Weekly: {  // n × (weeks div F) + m at most the count, m at least 1 on a listed day
+      int flagged = 0;
+      for (int w = 1; w <= 7; ++w) flagged += e.RepeatOn(w) ? 1 : 0;
+      if (flagged == 0 || count < 1) return none;
+      const qint64 blockDays = 7 * AtLeastOne(e.RepeatFrequency);
+      const qint64 blocks = (count - 1) / flagged;
+      if (blocks > LastCalendarDay / blockDays) return LastCalendarDay;
+      return startDay + blockDays * blocks + 6;
+    }
+    case RepeatType::MonthlyByDay:
+    case RepeatType::MonthlyByWeekday: {  // the series runs through period RangeCount
+      int y, m, d;
+      DecodeDate(static_cast<TDateTime>(startDay), y, m, d);
+      const qint64 lastMonth = MonthlyOrigin(e, y, m) + AtLeastOne(e.RepeatFrequency) * count;
+      return lastMonth < 12 * qint64(y) + m ? none : LastDayOfMonthNumber(lastMonth);
+    }
+    case RepeatType::YearlyByDay:
+    case RepeatType::YearlyByWeekday: {  // years after the start's year at most the count
+      int y, m, d;
+      DecodeDate(static_cast<TDateTime>(startDay), y, m, d);
+      return count < 0 ? none : LastDayOfMonthNumber(12 * (y + count) + 12);
+    }
+    default:
+      return none;
+  }
+}
+
 bool WantedWeek(int dayOfMonth, int daysInMonth, qint64 cardinal) {
   const int week = (dayOfMonth - 1) / 7 + 1;
   return week == cardinal + 1 || (week == cardinal && dayOfMonth + 7 > daysInMonth);
@@ -91,12 +149,12 @@ bool NoteListedOn(const TNote& e, TDateTime date) {
   switch (RepeatOf(e)) {
     case RepeatType::MonthlyByDay: {  // day RepeatDay of every F months, counted from month RepeatMonth of S's year
       const qint64 f = AtLeastOne(e.RepeatFrequency);
-      const qint64 m = 12 * years + (month - static_cast<qint64>(e.RepeatMonth));
+      const qint64 m = 12 * qint64(year) + month - MonthlyOrigin(e, startYear, startMonth);
       return dayOfMonth == e.RepeatDay && m % f == 0 && (!counted || m / f <= count);
     }
     case RepeatType::MonthlyByWeekday: {  // the RepeatCardinal-th weekday RepeatDay of every F months
       const qint64 f = AtLeastOne(e.RepeatFrequency);
-      const qint64 months = 12 * years + (month - startMonth);
+      const qint64 months = 12 * qint64(year) + month - MonthlyOrigin(e, startYear, startMonth);
       return WeekdayIndex(date) == e.RepeatDay && WantedWeek(dayOfMonth, DaysInMonth(year, month), e.RepeatCardinal) &&
              months % f == 0 && (!counted || months / f <= count);
     }
@@ -109,6 +167,31 @@ bool NoteListedOn(const TNote& e, TDateTime date) {
     default:
       return false;
   }
+}
+
+std::optional<qint64> NoteLastListedDay(const TNote& e) {
+  if (!IsDayValue(e.StartDate)) return std::nullopt;
+  const qint64 startDay = static_cast<qint64>(DatePart(e.StartDate));
+  qint64 last = LastCalendarDay;
+  bool ends = true;
+  if (RepeatOf(e) == RepeatType::Once)
+    last = startDay + (e.Span ? std::max<qint64>(e.SpanRange, 1) - 1 : 0);
+  else if (e.RangeType == 1)
+    last = CountLimitDay(e, startDay);
+  else
+    ends = false;
+  // A day is listed while its start, midnight, is not later than the end date; an end date
+  // beyond the calendar (or not a number) ends nothing.
+  if (e.RangeType == 2 && e.EndDate < double(LastCalendarDay + 1)) {
+    last = std::min(last, static_cast<qint64>(std::floor(std::max(e.EndDate, double(startDay - 1)))));
+    ends = true;
+  }
+  if (!ends) return std::nullopt;
+  // The limits above are where the series must end; the pattern's last day on or before it
+  // is the series' last.
+  for (qint64 day = std::min(last, LastCalendarDay); day >= startDay; --day)
+    if (NoteListedOn(e, static_cast<TDateTime>(day))) return day;
+  return std::nullopt;
 }
 
 DayFacts DayFacts::Of(TDateTime date) {
@@ -226,14 +309,14 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision) {
           continue;
         }
         entry.key = e.RepeatDay;
-        entry.base = 12 * startYear + e.RepeatMonth;
+        entry.base = static_cast<qint32>(MonthlyOrigin(e, startYear, startMonth));
         entry.freq = static_cast<qint32>(AtLeastOne(e.RepeatFrequency));
         groups_[MonthlyDay].push_back(entry);
         break;
       case RepeatType::MonthlyByWeekday:
         if (!cardinalValid) continue;
         entry.key = e.RepeatDay * 8 + e.RepeatCardinal;
-        entry.base = 12 * startYear + startMonth;
+        entry.base = static_cast<qint32>(MonthlyOrigin(e, startYear, startMonth));
         entry.freq = static_cast<qint32>(AtLeastOne(e.RepeatFrequency));
         groups_[MonthlyNth].push_back(entry);
         break;

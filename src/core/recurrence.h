@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 // The occurrence rules of one event, and the index that answers day queries over many.
@@ -23,6 +24,10 @@ constexpr double MaxDayNumber = 3.0e6;
 bool NoteListedOn(const TNote& note, TDateTime date);
 // Whether D lies on the day of one of the event's exception dates.
 bool NoteExceptedOn(const TNote& note, TDateTime date);
+// The day number of the last day the rule of the event lists (exceptions aside), for a series
+// that ends: one with a count or an end date, or a one-time event. Nothing for a series without
+// an end, or one that lists no day. A series running past 31 December 9999 ends there.
+std::optional<qint64> NoteLastListedDay(const TNote& note);
 
 // Everything about a day that the rules look at, decoded once per query.
 struct DayFacts {

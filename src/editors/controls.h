@@ -20,7 +20,7 @@ inline QAction* NamedAction(QObject* parent, const QString& text, const char* na
 
 // Where a list's context menu opens: at the pointer, or, when the keyboard asked for it, over
 // the entry its commands act on (-1: none, at the pointer's place as the event gives it).
-inline QPoint ContextMenuPoint(const QContextMenuEvent& event, const QListWidget& list, int entry) {
+inline QPoint ContextMenuPoint(const QContextMenuEvent& event, const QAbstractItemView& list, int entry) {
   if (event.reason() != QContextMenuEvent::Keyboard || entry < 0) return event.globalPos();
-  return list.viewport()->mapToGlobal(list.visualItemRect(list.item(entry)).center());
+  return list.viewport()->mapToGlobal(list.visualRect(list.model()->index(entry, 0)).center());
 }

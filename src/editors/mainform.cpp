@@ -12,7 +12,6 @@
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -140,7 +139,7 @@ void T_Main::BuildGrid(QWidget* parent) {
     header->setAutoFillBackground(false);
     cell.Panel = header;
 
-    auto* list = new QListWidget(MainPanel);
+    auto* list = new DayList(MainPanel);
     list->setObjectName(QStringLiteral("ListBox%1").arg(i + 1));
     list->setProperty("tag", i);
     list->setFrameShape(QFrame::NoFrame);
@@ -320,7 +319,7 @@ void T_Main::SelectCell(int cell) {
     PaintHeader(previous, false);
     SetListColour(previous, savedColour_);
   }
-  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  DayList* list = cells_[static_cast<size_t>(cell)].ListBox;
   savedColour_ = list->palette().color(QPalette::Base);
   SetListColour(cell, MonthColours::Of(palette()).selectedList);
   selectedCell_ = cell;
@@ -345,7 +344,7 @@ void T_Main::PaintHeader(int cell, bool selected) {
 }
 
 void T_Main::SetListColour(int cell, const QColor& colour) {
-  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  DayList* list = cells_[static_cast<size_t>(cell)].ListBox;
   QPalette p = list->palette();
   p.setColor(QPalette::Base, colour);
   list->setPalette(p);
@@ -354,23 +353,17 @@ void T_Main::SetListColour(int cell, const QColor& colour) {
 void T_Main::RefillDay(int cell) {
   if (cell < 0 || cell >= CellCount) return;
   TDateData& data = cells_[static_cast<size_t>(cell)];
-  data.ListBox->clear();
-  data.Events.clear();
   DataFormat& calendar = context_.calendar();
   data.Events = calendar.FindSortedDayEvents(data.Date);
-  if (data.Events.empty()) return;
-  const FormatSettings format;
-  // Tooltips are made when asked for (EntryTip): a busy calendar lists thousands of entries.
+  // The entries keep what they show as it is now; their texts and tooltips are made when
+  // asked for (EntryTip): a busy calendar lists thousands of entries.
+  std::vector<DayEntry> entries;
+  entries.reserve(data.Events.size());
   for (const int index : data.Events) {
     const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-    const QString time = note.Start ? FormatDateTime(format.LongTimeFormat, note.StartTime, format) : QString();
-    // Filled in before it joins the list, so the list hears of it once.
-    auto* item = new QListWidgetItem(time.isEmpty() ? note.Title : time + QLatin1Char(' ') + note.Title);
-    item->setData(EventRole, index);
-    item->setData(TimeRole, time);
-    item->setData(TitleRole, note.Title);
-    data.ListBox->addItem(item);
+    entries.push_back(DayEntry{index, note.Start, note.StartTime, note.Title});
   }
+  data.ListBox->Entries().Reset(std::move(entries));
 }
 
 QString T_Main::EntryTip(int cell, int entry) const {
@@ -521,7 +514,7 @@ void T_Main::PrevYearClick() {
 int T_Main::CellOfList(const QObject* object) const {
   if (!object) return -1;
   for (int i = 0; i < CellCount; ++i) {
-    const QListWidget* list = cells_[static_cast<size_t>(i)].ListBox;
+    const DayList* list = cells_[static_cast<size_t>(i)].ListBox;
     if (object == list || object == list->viewport()) return i;
   }
   return -1;
@@ -529,16 +522,12 @@ int T_Main::CellOfList(const QObject* object) const {
 
 int T_Main::EntryAt(int cell, const QPoint& pos) const {
   if (cell < 0 || cell >= CellCount) return -1;
-  const QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
-  const QListWidgetItem* item = list->itemAt(pos);
-  return item ? list->row(item) : -1;
+  return cells_[static_cast<size_t>(cell)].ListBox->EntryAt(pos);
 }
 
 int T_Main::SelectedEntry(int cell) const {
   if (cell < 0 || cell >= CellCount) return -1;
-  const QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
-  const QList<QListWidgetItem*> selected = list->selectedItems();
-  return selected.isEmpty() ? -1 : list->row(selected.front());
+  return cells_[static_cast<size_t>(cell)].ListBox->SelectedEntry();
 }
 
 int T_Main::EventOfEntry(int cell, int entry) const {

@@ -11,17 +11,19 @@
 class AppContext;
 class QAction;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QToolButton;
 class QWidget;
+namespace month {
+class DayList;
+}
 
 // One day of the month grid: its date, its header and list, the double-press flag, and the
 // event each list entry stands for (entry k shows NoteArray[Events[k]]).
 struct TDateData {
   TDateTime Date = 0;
   QLabel* Panel = nullptr;
-  QListWidget* ListBox = nullptr;
+  month::DayList* ListBox = nullptr;
   bool DoublePress = false;
   std::vector<int> Events;
 };

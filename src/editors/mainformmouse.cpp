@@ -2,13 +2,13 @@
 
 #include "core/repeattype.h"
 #include "editors/controls.h"
+#include "editors/monthwidgets.h"
 #include "session/appcontext.h"
 
 #include <QApplication>
 #include <QDrag>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -30,7 +30,7 @@ bool T_Main::eventFilter(QObject* watched, QEvent* event) {
   }
   const int cell = CellOfList(watched);
   if (cell < 0) return false;
-  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  month::DayList* list = cells_[static_cast<size_t>(cell)].ListBox;
   const bool onViewport = watched == list->viewport();
   switch (event->type()) {
     case QEvent::KeyPress: {
@@ -71,7 +71,7 @@ bool T_Main::eventFilter(QObject* watched, QEvent* event) {
       if (tip.isEmpty()) {
         QToolTip::hideText();
       } else {
-        QToolTip::showText(help->globalPos(), tip, list->viewport(), list->visualItemRect(list->item(entry)));
+        QToolTip::showText(help->globalPos(), tip, list->viewport(), list->EntryRect(entry));
       }
       return true;
     }
@@ -173,7 +173,7 @@ bool T_Main::ListBoxKeyDown(int cell, int key, const QString& text, Qt::Keyboard
 }
 
 void T_Main::StartDrag(int cell) {
-  QListWidget* list = cells_[static_cast<size_t>(cell)].ListBox;
+  month::DayList* list = cells_[static_cast<size_t>(cell)].ListBox;
   const int entry = SelectedEntry(cell);
   pressCell_ = -1;
   if (EventOfEntry(cell, entry) < 0) return;
@@ -181,7 +181,7 @@ void T_Main::StartDrag(int cell) {
   mime->setData(QLatin1String(OccurrenceMime), QByteArray::number(cell));
   auto* drag = new QDrag(list);
   drag->setMimeData(mime);
-  const QRect itemRect = list->visualItemRect(list->item(entry));
+  const QRect itemRect = list->EntryRect(entry);
   drag->setPixmap(list->viewport()->grab(itemRect));
   drag->setHotSpot(lastPress_ - itemRect.topLeft());
   drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);

@@ -1,6 +1,7 @@
 #include "editors/monthwidgets.h"
 
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QToolButton>
 #include <algorithm>
@@ -92,6 +93,60 @@ void EntryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   painter->drawText(QRectF(x, chip.top(), std::max<qreal>(0, right - x), chip.height()),
                     Qt::AlignVCenter | Qt::AlignLeft, shown);
   painter->restore();
+}
+
+void DayEntries::Reset(std::vector<DayEntry> entries) {
+  beginResetModel();
+  entries_ = std::move(entries);
+  endResetModel();
+}
+
+int DayEntries::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Count(); }
+
+QVariant DayEntries::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= Count()) return QVariant();
+  const DayEntry& entry = entries_[static_cast<size_t>(index.row())];
+  // The long time format "h:nn AM/PM" is FormatSettings' own.
+  const auto time = [&entry] {
+    if (!entry.timed) return QString();
+    const FormatSettings format;
+    return FormatDateTime(format.LongTimeFormat, entry.start, format);
+  };
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+      return entry.timed ? time() + QLatin1Char(' ') + entry.title : entry.title;
+    case EventRole:
+      return entry.event;
+    case TimeRole:
+      return time();
+    case TitleRole:
+      return entry.title;
+    default:
+      return QVariant();
+  }
+}
+
+Qt::ItemFlags DayEntries::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
+}
+
+DayList::DayList(QWidget* parent) : QListView(parent), entries_(new DayEntries(this)) { setModel(entries_); }
+
+QString DayList::Text(int row) const { return entries_->index(row, 0).data().toString(); }
+
+void DayList::setCurrentRow(int row) {
+  selectionModel()->setCurrentIndex(entries_->index(row, 0), QItemSelectionModel::ClearAndSelect);
+}
+
+QRect DayList::EntryRect(int row) const { return visualRect(entries_->index(row, 0)); }
+
+int DayList::EntryAt(const QPoint& pos) const { return indexAt(pos).row(); }
+
+int DayList::SelectedEntry() const {
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  return selected.isEmpty() ? -1 : selected.front().row();
 }
 
 GridLines::GridLines(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "core/tdatetime.h"
+
+#include <QAbstractListModel>
 #include <QColor>
 #include <QLabel>
+#include <QListView>
 #include <QStyledItemDelegate>
 #include <QWidget>
 #include <vector>
@@ -9,14 +13,65 @@
 class QPalette;
 class QToolButton;
 
-// The pieces the month window is drawn with: its colours, the day headers, the event chips
-// of the day lists and the lines between the days.
+// The pieces the month window is drawn with: its colours, the day headers, the day lists
+// with their event chips and the lines between the days.
 namespace month {
 
-// Each entry of a day list keeps its event's index, and the time and title apart for painting.
+// Each entry of a day list gives its event's index, and the time and title apart for painting.
 constexpr int EventRole = Qt::UserRole;
 constexpr int TimeRole = Qt::UserRole + 1;
 constexpr int TitleRole = Qt::UserRole + 2;
+
+// One entry of a day list: the event it stands for, with its start time (when it has one)
+// and its title as they were when the day was filled.
+struct DayEntry {
+  int event = -1;
+  bool timed = false;
+  TDateTime start = 0;
+  QString title;
+};
+
+// A day's entries as a list model. A busy month lists tens of thousands of entries, most of
+// which nobody scrolls to: an entry is a few plain values, and its texts ("9:05 AM Standup")
+// are put together only when a view asks for them.
+class DayEntries : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  // The day's new entries in place of the old ones; views hear of it once, and lose their
+  // selection as they would by emptying the list.
+  void Reset(std::vector<DayEntry> entries);
+  int Count() const { return static_cast<int>(entries_.size()); }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ private:
+  std::vector<DayEntry> entries_;
+};
+
+// A day's list: its own entries model, and the entry-by-row questions the window asks.
+class DayList : public QListView {
+ public:
+  explicit DayList(QWidget* parent);
+
+  DayEntries& Entries() const { return *entries_; }
+  int count() const { return entries_->Count(); }
+  // An entry's text as the list shows it, empty for no entry.
+  QString Text(int row) const;
+  // Makes an entry the current and only selected one.
+  void setCurrentRow(int row);
+  // Where an entry lies in the viewport; empty for no entry.
+  QRect EntryRect(int row) const;
+  // The entry under a point of the viewport, -1 for none.
+  int EntryAt(const QPoint& pos) const;
+  // The selected entry, -1 for none.
+  int SelectedEntry() const;
+
+ private:
+  DayEntries* entries_;
+};
 
 // a and b mixed, amountOfB of the way from a to b.
 QColor Mix(const QColor& a, const QColor& b, double amountOfB);

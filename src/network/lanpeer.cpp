@@ -263,6 +263,16 @@ LanPeer::SyncResult LanPeer::SyncWithPassword(const QString& address, const QStr
   emit ExchangeStarted();
   Progress(&localText, 0);
 
+  // Whether the peer takes records with their identities: a copy that knows nothing of them
+  // answers with its bare count.
+  if (!Stopped) {
+    Replied = false;
+    Send(peer, protocol_.Outgoing(Lan::Message(Lan::NoteCntWord, Lan::ExtrasAsk)));
+    ArmActivity();
+    WaitUntil([this] { return Replied || Stopped; });
+  }
+  const bool extras = protocol_.PeerTakesExtras();
+
   // Push every local record; nothing is awaited, but the sender pauses after every burst so
   // the receiver keeps up.
   DataFormat& calendar = context_.calendar();
@@ -282,8 +292,10 @@ LanPeer::SyncResult LanPeer::SyncWithPassword(const QString& address, const QStr
     }
   };
   // The calendar can change under the loop (records merged from elsewhere): index by count.
-  for (qint64 i = 0; i < calendar.NoteCount() && !Stopped; ++i) pushed(Lan::NoteMessage(calendar.NoteArray[size_t(i)]));
-  for (qint64 i = 0; i < calendar.ToDoCount() && !Stopped; ++i) pushed(Lan::ToDoMessage(calendar.ToDoArray[size_t(i)]));
+  for (qint64 i = 0; i < calendar.NoteCount() && !Stopped; ++i)
+    pushed(Lan::NoteMessage(calendar.NoteArray[size_t(i)], extras));
+  for (qint64 i = 0; i < calendar.ToDoCount() && !Stopped; ++i)
+    pushed(Lan::ToDoMessage(calendar.ToDoArray[size_t(i)], extras));
 
   const QString prepareText = Tr("Preparing Remote Data");
   Progress(&prepareText, 0);

@@ -160,18 +160,20 @@ QByteArray IndexBytes(quint32 index) {
   return bytes;
 }
 
-std::optional<QByteArray> NoteMessage(const TNote& note) {
+std::optional<QByteArray> NoteMessage(const TNote& note, bool extras) {
   QByteArray bytes(SendNoteWord, WordLength);
   ByteWriter out(bytes);
   WriteNote(note, out);
+  if (extras) WriteExtraValues(out, ExtraValuesOf(note));
   if (bytes.size() > MaxMessage) return std::nullopt;
   return bytes;
 }
 
-std::optional<QByteArray> ToDoMessage(const TToDo& todo) {
+std::optional<QByteArray> ToDoMessage(const TToDo& todo, bool extras) {
   QByteArray bytes(SendTodoWord, WordLength);
   ByteWriter out(bytes);
   WriteToDo(todo, out);
+  if (extras) WriteExtraValues(out, ExtraValuesOf(todo));
   if (bytes.size() > MaxMessage) return std::nullopt;
   return bytes;
 }
@@ -304,13 +306,18 @@ QStringList LanProtocol::SystemLines() const {
 
 bool LanProtocol::MergeRecord(bool note, QByteArrayView payload) {
   ByteReader in(payload);
+  // The record, then (from a copy that sends them) its extra values, then nothing.
+  ExtraValues extras;
+  const auto rest = [&] { return in.remaining() == 0 || (ReadExtraValues(in, extras) && in.remaining() == 0); };
   if (note) {
     TNote record;
-    if (!ReadNote(record, in) || in.remaining() != 0) return false;
+    if (!ReadNote(record, in) || !rest()) return false;
+    ApplyExtraValues(extras, record);
     calendar_.MergeNote(record);
   } else {
     TToDo record;
-    if (!ReadToDo(record, in) || in.remaining() != 0) return false;
+    if (!ReadToDo(record, in) || !rest()) return false;
+    ApplyExtraValues(extras, record);
     calendar_.MergeToDo(record);
   }
   return true;
@@ -341,6 +348,11 @@ void LanProtocol::HandleAnnounce(QByteArrayView payload, const QString& sender, 
 
 bool LanProtocol::HandleAnswer(QByteArrayView word, QByteArrayView payload, LanEvents& events) {
   if (Is(word, Lan::RNoteCntWord) || Is(word, Lan::RTodoCntWord)) {
+    const QByteArray agreed = QByteArray(" ") + Lan::ExtrasAsk;
+    if (payload.endsWith(agreed) && activeState_ == Active::Accepted) {
+      activeSession_.extras = true;
+      payload.chop(agreed.size());
+    }
     const std::optional<quint32> count = ParseCount(payload);
     if (!count) return true;
     events.disableActivity = true;
@@ -452,7 +464,12 @@ void LanProtocol::HandleRequest(QByteArrayView word, QByteArrayView payload, con
     events.replies.push_back(LanReply{sender, Lan::Seal(session, inner)});
   };
   if (Is(word, Lan::NoteCntWord)) {
-    reply(Lan::Message(Lan::RNoteCntWord, QByteArray::number(calendar_.NoteCount())));
+    QByteArray count = QByteArray::number(calendar_.NoteCount());
+    if (payload == QByteArrayView(Lan::ExtrasAsk) && !session.legacy) {
+      session.extras = true;
+      count += " " + QByteArray(Lan::ExtrasAsk);
+    }
+    reply(Lan::Message(Lan::RNoteCntWord, count));
   } else if (Is(word, Lan::TodoCntWord)) {
     reply(Lan::Message(Lan::RTodoCntWord, QByteArray::number(calendar_.ToDoCount())));
   } else if (Is(word, Lan::GetNoteWord) || Is(word, Lan::GetTodoWord)) {
@@ -462,7 +479,8 @@ void LanProtocol::HandleRequest(QByteArrayView word, QByteArrayView payload, con
     const quint32 count = static_cast<quint32>(note ? calendar_.NoteCount() : calendar_.ToDoCount());
     std::optional<QByteArray> message;
     if (*index < count)
-      message = note ? Lan::NoteMessage(calendar_.NoteArray[*index]) : Lan::ToDoMessage(calendar_.ToDoArray[*index]);
+      message = note ? Lan::NoteMessage(calendar_.NoteArray[*index], session.extras)
+                     : Lan::ToDoMessage(calendar_.ToDoArray[*index], session.extras);
     // A record too large for one datagram is answered like a missing one.
     reply(message ? *message : Lan::Message(Lan::DataAckWord));
   } else if (Is(word, Lan::SendNoteWord) || Is(word, Lan::SendTodoWord)) {

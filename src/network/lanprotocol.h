@@ -65,6 +65,11 @@ inline constexpr char ProvenWord[] = "OVSessOk  ";     // passive: accepted, and
 inline constexpr char PassWaitWord[] = "OVPassWait";   // passive: locked out, decimal seconds
 inline constexpr char SealedWord[] = "OVSealed  ";     // counter, then the sealed datagram
 
+// The payload of a count request that asks for records with their extra values, and the
+// ending of the count answer that agrees. Copies that know nothing of them answer the
+// request with the bare count, and never send the payload.
+inline constexpr char ExtrasAsk[] = "+extras";
+
 constexpr qsizetype NonceBytes = 32;
 constexpr qsizetype ProofBytes = 32;
 constexpr qsizetype CounterBytes = 8;
@@ -106,6 +111,9 @@ class KeyCache {
 // counters of the last datagram sent and received. A legacy session sends in the clear.
 struct Session {
   bool legacy = false;
+  // Both sides send each record's extra values (its identity) after it: the active side
+  // asked with ExtrasAsk and the passive side's count answer said it will.
+  bool extras = false;
   Key sendKey{};
   Key receiveKey{};
   quint64 sent = 0;
@@ -117,10 +125,10 @@ QByteArray Seal(Session& session, QByteArrayView inner);
 std::optional<QByteArray> Open(Session& session, QByteArrayView datagram);
 // The index of a get request: two bytes little-endian, four when it does not fit in two.
 QByteArray IndexBytes(quint32 index);
-// "OVSendNote"/"OVSendTodo" with the record; nothing when the datagram, sealed, would be
-// too large.
-std::optional<QByteArray> NoteMessage(const TNote& note);
-std::optional<QByteArray> ToDoMessage(const TToDo& todo);
+// "OVSendNote"/"OVSendTodo" with the record (and its extra values after it when extras is
+// set); nothing when the datagram, sealed, would be too large.
+std::optional<QByteArray> NoteMessage(const TNote& note, bool extras = false);
+std::optional<QByteArray> ToDoMessage(const TToDo& todo, bool extras = false);
 }  // namespace Lan
 
 // One system that answered the discovery broadcast.
@@ -185,6 +193,8 @@ class LanProtocol {
   bool ExchangeAccepted() const { return activeState_ == Active::Accepted || activeState_ == Active::OlderAccepted; }
   // A request or record of the active side, sealed for the accepting peer.
   QByteArray Outgoing(QByteArrayView inner);
+  // Whether the accepting peer agreed to records with their extra values.
+  bool PeerTakesExtras() const { return activeSession_.extras; }
 
   const std::vector<TSystem>& Systems() const { return systems_; }
   void ClearSystems() { systems_.clear(); }

@@ -9,13 +9,13 @@
 #include "platform/icalrules.h"
 #include "platform/icalshared.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -82,14 +82,10 @@ void AddAlarm(icalcomponent* event, const TNote& note) {
   icalcomponent_add_component(event, alarm);
 }
 
-QByteArray Uid(const TNote& note, int index) {
-  QCryptographicHash hash(QCryptographicHash::Sha1);
-  hash.addData(note.Title.toUtf8());
-  hash.addData(QByteArray::number(note.StartDate, 'g', 17));
-  hash.addData(QByteArray::number(note.StartTime, 'g', 17));
-  hash.addData(QByteArray::number(note.RepeatType));
-  return "orvane-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane";
-}
+// The record's identity; a record that has none (made by a program that gave none) gets
+// the one it would be given on loading.
+QByteArray Uid(const TNote& note) { return (note.Uid.isEmpty() ? DerivedUid(note) : note.Uid).toUtf8(); }
+QByteArray Uid(const TToDo& todo) { return (todo.Uid.isEmpty() ? DerivedUid(todo) : todo.Uid).toUtf8(); }
 
 void AddCommon(icalcomponent* c, const QString& title, const QString& category, const QString& notes,
                TDateTime modifyDate, const icaltimetype& stamp) {
@@ -100,8 +96,10 @@ void AddCommon(icalcomponent* c, const QString& title, const QString& category, 
   AddX(c, ModifiedProperty, QByteArray::number(modifyDate, 'g', 17));
 }
 
-// One event as a VEVENT; null when it falls on no day at all.
-icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& stamp) {
+// One event as a VEVENT; null when it falls on no day at all. overridden: the days on which
+// another record stands for the series' instance (they go out as instances of their own, so
+// the series does not hide those days).
+icalcomponent* EventComponent(const TNote& note, const icaltimetype& stamp, const std::set<int>& overridden) {
   if (!IsCalendarDay(note.StartDate)) return nullptr;
   const TNote rule = RuleOnly(note);
   const int startDay = DayNumber(note.StartDate);
@@ -110,7 +108,12 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
     if (IsCalendarDay(e)) exceptionDays.insert(DayNumber(e));
 
   icalcomponent* event = icalcomponent_new_vevent();
-  icalcomponent_add_property(event, icalproperty_new_uid(Uid(note, index).constData()));
+  icalcomponent_add_property(event, icalproperty_new_uid(Uid(note).constData()));
+  // One instance of a series: the start it has in the series names it.
+  if (note.RecurrenceId != 0 && IsCalendarDay(note.RecurrenceId))
+    icalcomponent_add_property(
+        event, icalproperty_new_recurrenceid(note.Start ? FloatingValue(DayNumber(note.RecurrenceId), note.RecurrenceId)
+                                                        : DateValue(DayNumber(note.RecurrenceId))));
   AddCommon(event, note.Title, note.Category, note.Notes, note.ModifyDate, stamp);
   if (!note.Location.isEmpty())
     icalcomponent_add_property(event, icalproperty_new_location(Utf8Text(note.Location).constData()));
@@ -142,14 +145,28 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
   bool written = false;
   if (firstListed) {
     QByteArray text = *ruleText;
+    // Days the rule text gives before its end that the counted series passes over.
+    std::set<int> passedOver;
     if (note.RangeType == 1) {
       const bool countIsExact =
           RepeatOf(note) == RepeatType::Daily || RepeatOf(note) == RepeatType::Weekly ||
           (RepeatOf(note) == RepeatType::EveryWeekday && (IsoWeekday(startDay) == 1 || IsoWeekday(startDay) >= 6));
       if (countIsExact) {
         text += ";COUNT=" + QByteArray::number(note.RangeCount);
-      } else if (const auto last = LastListedDay(rule, *firstListed)) {
-        text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, *last)));
+      } else {
+        // The series ends on the last day the day queries list (a counted series always has
+        // one, at the latest on the last day of the calendar).
+        const int last = static_cast<int>(NoteLastListedDay(rule).value_or(*firstListed));
+        text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, last)));
+        // The every-weekday count started on Tuesday to Friday counts the weekend days of the
+        // first week, so close to its end it can refuse a day and take the next one (the
+        // other patterns' counts only grow with the date): such days are left out.
+        if (RepeatOf(note) == RepeatType::EveryWeekday) {
+          TNote endless = rule;
+          endless.RangeType = 0;
+          for (int day = *firstListed; day <= last; ++day)
+            if (Listed(endless, day) && !Listed(rule, day)) passedOver.insert(day);
+        }
       }
     } else if (note.RangeType == 2 && IsCalendarDay(note.EndDate)) {
       text += ";UNTIL=" + QByteArray(icaltime_as_ical_string(EventDay(note, DayNumber(note.EndDate))));
@@ -159,7 +176,9 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
     icalcomponent_add_property(event, icalproperty_new_rrule(recur));
     for (int day : exceptionDays) {
       if (Listed(rule, day)) {
-        icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
+        if (!overridden.count(day)) icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
+      } else if (passedOver.count(day)) {
+        passedOver.erase(day);  // the rule text gives the day the exception adds
       } else {
         icaldatetimeperiodtype rdate;
         std::memset(&rdate, 0, sizeof rdate);
@@ -168,6 +187,7 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
         icalcomponent_add_property(event, icalproperty_new_rdate(rdate));
       }
     }
+    for (int day : passedOver) icalcomponent_add_property(event, icalproperty_new_exdate(EventDay(note, day)));
     written = true;
   } else if (RepeatOf(note) == RepeatType::Once && note.Span && note.SpanRange > 1 && exceptionDays.empty()) {
     setTimes(startDay, note.SpanRange);
@@ -212,14 +232,9 @@ icalcomponent* EventComponent(const TNote& note, int index, const icaltimetype& 
   return event;
 }
 
-icalcomponent* TaskComponent(const TToDo& todo, const icaltimetype& stamp, int index) {
+icalcomponent* TaskComponent(const TToDo& todo, const icaltimetype& stamp) {
   icalcomponent* task = icalcomponent_new_vtodo();
-  QCryptographicHash hash(QCryptographicHash::Sha1);
-  hash.addData(todo.Title.toUtf8());
-  icalcomponent_add_property(
-      task,
-      icalproperty_new_uid(
-          ("orvane-task-" + QByteArray::number(index) + "-" + hash.result().toHex().left(16) + "@orvane").constData()));
+  icalcomponent_add_property(task, icalproperty_new_uid(Uid(todo).constData()));
   AddCommon(task, todo.Title, todo.Category, todo.Notes.join(QLatin1Char('\n')), todo.ModifyDate, stamp);
   const int priority = todo.Priority >= 0 && todo.Priority <= 4 ? todo.Priority : 2;
   icalcomponent_add_property(task, icalproperty_new_priority(1 + 2 * priority));
@@ -248,20 +263,25 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
   icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
   icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Orvane//Orvane calendar//EN"));
   icalcomponent_add_property(root.get(), icalproperty_new_calscale("GREGORIAN"));
-  for (int i = 0; i < calendar.NoteCount(); ++i) {
-    const TNote& note = calendar.NoteArray[i];
+  // The days of each series that a live record of its own stands for.
+  std::map<QString, std::set<int>> overrides;
+  for (const TNote& note : calendar.NoteArray)
+    if (note.DeleteDate == 0 && note.RecurrenceId != 0 && IsCalendarDay(note.RecurrenceId))
+      overrides[note.Uid].insert(DayNumber(note.RecurrenceId));
+  const std::set<int> none;
+  for (const TNote& note : calendar.NoteArray) {
     if (note.DeleteDate != 0) continue;
-    if (icalcomponent* event = EventComponent(note, i, stamp)) {
+    const auto overridden = note.RecurrenceId == 0 ? overrides.find(note.Uid) : overrides.end();
+    if (icalcomponent* event = EventComponent(note, stamp, overridden == overrides.end() ? none : overridden->second)) {
       icalcomponent_add_component(root.get(), event);
       ++result.events;
     } else {
       ++result.skipped;
     }
   }
-  for (int i = 0; i < calendar.ToDoCount(); ++i) {
-    const TToDo& todo = calendar.ToDoArray[i];
+  for (const TToDo& todo : calendar.ToDoArray) {
     if (todo.DeleteDate != 0) continue;
-    icalcomponent_add_component(root.get(), TaskComponent(todo, stamp, i));
+    icalcomponent_add_component(root.get(), TaskComponent(todo, stamp));
     ++result.tasks;
   }
 

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -100,6 +101,14 @@ QString FirstText(icalcomponent* c, icalproperty_kind kind, const char* (*get)(c
   return p ? TextOf(get(p)) : QString();
 }
 
+// The entry's UID; none when it has none or one too long to be a name (the record then
+// gets one of its own).
+QString UidOf(icalcomponent* c) {
+  constexpr qsizetype MaxUidLength = 1000;
+  const QString uid = FirstText(c, ICAL_UID_PROPERTY, icalproperty_get_uid).trimmed();
+  return uid.size() <= MaxUidLength ? uid : QString();
+}
+
 // The change stamp: ours when the file is our own, else when the entry last changed.
 TDateTime ModifyDateOf(icalcomponent* c, const TimeReader& reader, TDateTime now) {
   for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
@@ -128,11 +137,60 @@ class EventImporter {
   EventImporter(DataFormat& calendar, const TimeReader& reader, TDateTime now, IcsImportResult& result)
       : calendar_(calendar), reader_(reader), now_(now), result_(result) {}
 
+  // Notes an entry that stands for one instance of a series, before any series is read:
+  // a series brought in as single days leaves that day to it.
+  void NoteInstance(icalcomponent* c) {
+    if (const auto instance = InstanceOf(c)) overridden_[instance->uid].insert(DayNumber(instance->recurrenceId));
+  }
+
+  // A series or a one-time event; instances come after every series (ImportInstance).
   void Import(icalcomponent* c) {
-    if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) || !Read(c)) {
+    if (!Read(c)) ++result_.skipped;
+  }
+
+  // An entry that changes or cancels one instance of a series: the series (when it is in the
+  // calendar) no longer shows that instance, and unless it was cancelled, a one-time event
+  // with the entry's details stands in for it, named by the series' UID and the instance's
+  // original start, so that a later copy of it replaces it.
+  void ImportInstance(icalcomponent* c) {
+    const std::optional<Instance> instance = InstanceOf(c);
+    if (!instance) {
       ++result_.skipped;
       return;
     }
+    const int series = SeriesOf(instance->uid);
+    const int day = DayNumber(instance->recurrenceId);
+    if (series >= 0) {
+      TNote& note = calendar_.NoteArray[series];
+      if (Listed(RuleOnly(note), day) && !NoteExceptedOn(note, day)) {
+        note.Exceptions.append(static_cast<TDateTime>(day));
+        calendar_.DataChanged = true;
+      }
+    }
+    icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
+    if (status && icalproperty_get_status(status) == ICAL_STATUS_CANCELLED) return;
+
+    std::optional<Entry> entry = ReadEntry(c);
+    if (!entry) {
+      ++result_.skipped;
+      return;
+    }
+    ReadLength(c, *entry);
+    ReadAlarm(c, *entry);
+    ReadOwnProperties(c, *entry);
+    ReadExtraDays(c, *entry);
+    TNote& note = entry->note;
+    // What the instance does not say it has as the series has it.
+    if (series >= 0) {
+      const TNote& from = calendar_.NoteArray[series];
+      if (note.Title.isEmpty()) note.Title = from.Title;
+      if (note.Location.isEmpty()) note.Location = from.Location;
+      if (note.Category.isEmpty()) note.Category = from.Category;
+      if (note.Notes.isEmpty()) note.Notes = from.Notes;
+    }
+    entry->ownPattern = RepeatType::Once;
+    note.RecurrenceId = instance->recurrenceId;
+    ImportOneTime(*entry);
   }
 
  private:
@@ -191,6 +249,7 @@ class EventImporter {
     note.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
     note.Location = FirstText(c, ICAL_LOCATION_PROPERTY, icalproperty_get_location);
     note.Category = FirstText(c, ICAL_CATEGORIES_PROPERTY, icalproperty_get_categories);
+    note.Uid = UidOf(c);
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DESCRIPTION_PROPERTY))
       note.Notes = NotesText(icalproperty_get_description(p));
     note.ModifyDate = ModifyDateOf(c, reader_, now_);
@@ -411,10 +470,14 @@ class EventImporter {
     note.SpanRange = 0;
     note.RecurNotes.clear();
     int made = 0;
+    const auto overridden = overridden_.find(note.Uid);
     for (int day = today; day < std::min(today + TwoYears, 2958465) && made < MaxExpandedEvents; ++day) {
       if (!expected(day)) continue;
+      if (overridden != overridden_.end() && overridden->second.count(day)) continue;  // its instance stands in
       TNote single = note;
       single.StartDate = day;
+      // Each stands for one instance of the series, named as the file names it.
+      if (!single.Uid.isEmpty()) single.RecurrenceId = day + single.StartTime;
       Merge(single);
       ++made;
     }
@@ -440,10 +503,38 @@ class EventImporter {
 
   void Merge(const TNote& note) { calendar_.MergeNote(note); }
 
+  struct Instance {
+    QString uid;
+    TDateTime recurrenceId;  // the instance's original start, local
+  };
+  // The series and original start an entry with RECURRENCE-ID names; nothing for any other
+  // entry, or one without a UID or a readable RECURRENCE-ID.
+  std::optional<Instance> InstanceOf(icalcomponent* c) const {
+    icalproperty* p = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+    if (!p) return std::nullopt;
+    Instance instance{UidOf(c), 0};
+    const icaltimetype t = icalproperty_get_recurrenceid(p);
+    const auto local = TimeReader::Local(t, reader_.ZoneOf(p, t));
+    if (instance.uid.isEmpty() || !local) return std::nullopt;
+    instance.recurrenceId = local->day + (t.is_date ? 0 : local->Time());
+    return instance;
+  }
+
+  // The last live or deleted series with this UID, or -1.
+  int SeriesOf(const QString& uid) const {
+    for (int i = calendar_.NoteCount() - 1; i >= 0; --i) {
+      const TNote& note = calendar_.NoteArray[i];
+      if (note.Uid == uid && note.RecurrenceId == 0 && RepeatOf(note) != RepeatType::Once) return i;
+    }
+    return -1;
+  }
+
   DataFormat& calendar_;
   const TimeReader& reader_;
   TDateTime now_;
   IcsImportResult& result_;
+  // The days of each series (by UID) that an instance of the file stands for.
+  std::map<QString, std::set<int>> overridden_;
 };
 
 bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader, TDateTime now) {
@@ -451,6 +542,7 @@ bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader
   todo.Title = FirstText(c, ICAL_SUMMARY_PROPERTY, icalproperty_get_summary);
   if (todo.Title.isEmpty()) return false;
   todo.Category = FirstText(c, ICAL_CATEGORIES_PROPERTY, icalproperty_get_categories);
+  todo.Uid = UidOf(c);
   if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DESCRIPTION_PROPERTY)) {
     const QString text = TextOf(icalproperty_get_description(p));
     if (!text.isEmpty()) todo.Notes = text.split(QLatin1Char('\n'));
@@ -479,6 +571,14 @@ bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader
 void ImportCalendar(DataFormat& calendar, icalcomponent* vcalendar, TDateTime now, IcsImportResult& result) {
   TimeReader reader{vcalendar};
   EventImporter events(calendar, reader, now, result);
+  const auto isInstance = [](icalcomponent* c) {
+    return icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) != nullptr;
+  };
+  // Instances of a series come in after every series, wherever they stand in the file.
+  for (icalcomponent* c = icalcomponent_get_first_component(vcalendar, ICAL_VEVENT_COMPONENT); c;
+       c = icalcomponent_get_next_component(vcalendar, ICAL_VEVENT_COMPONENT)) {
+    if (isInstance(c)) events.NoteInstance(c);
+  }
   for (icalcomponent* c = icalcomponent_get_first_component(vcalendar, ICAL_ANY_COMPONENT); c;
        c = icalcomponent_get_next_component(vcalendar, ICAL_ANY_COMPONENT)) {
     const icalcomponent_kind kind = icalcomponent_isa(c);
@@ -486,12 +586,16 @@ void ImportCalendar(DataFormat& calendar, icalcomponent* vcalendar, TDateTime no
     // Lines libical could not read are dropped by it (marked X-LIC-ERROR) and unknown
     // properties are ignored: an entry is skipped only when what it needs is missing.
     if (kind == ICAL_VEVENT_COMPONENT) {
-      events.Import(c);
+      if (!isInstance(c)) events.Import(c);
     } else if (ImportTask(calendar, c, reader, now)) {
       ++result.tasks;
     } else {
       ++result.skipped;
     }
+  }
+  for (icalcomponent* c = icalcomponent_get_first_component(vcalendar, ICAL_VEVENT_COMPONENT); c;
+       c = icalcomponent_get_next_component(vcalendar, ICAL_VEVENT_COMPONENT)) {
+    if (isInstance(c)) events.ImportInstance(c);
   }
 }
 

@@ -76,37 +76,6 @@ std::optional<QByteArray> RuleText(const TNote& note, int startDay) {
   return std::nullopt;
 }
 
-// The last day a counted series lists, found by walking it; nothing when it runs too long.
-std::optional<int> LastListedDay(const TNote& rule, int firstDay) {
-  const qint64 count = rule.RangeCount;
-  const qint64 f = rule.RepeatFrequency < 1 ? 1 : rule.RepeatFrequency;
-  qint64 span = 0;
-  switch (RepeatOf(rule)) {
-    case RepeatType::Daily:
-      span = f * count;
-      break;
-    case RepeatType::EveryWeekday:
-      span = 7 * (count / 5 + 2);
-      break;
-    case RepeatType::Weekly:
-      span = 7 * f * (count / 1 + 1);
-      break;
-    case RepeatType::MonthlyByDay:
-    case RepeatType::MonthlyByWeekday:
-      span = 31 * (f * count + 2);
-      break;
-    default:
-      span = 366 * (count + 2);
-      break;
-  }
-  if (span > LastDaySearch) return std::nullopt;
-  std::optional<int> last;
-  const int end = static_cast<int>(std::min<qint64>(firstDay + span, 2958465));
-  for (int day = firstDay; day <= end; ++day)
-    if (Listed(rule, day)) last = day;
-  return last;
-}
-
 // The pattern that states a rule, before its end is known; nothing when none does.
 std::optional<TNote> PatternOf(const TNote& base, const icalrecurrencetype& recur, int firstDay,
                                std::optional<int> ownStart) {

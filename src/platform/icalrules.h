@@ -27,8 +27,6 @@ TNote RuleOnly(const TNote& note);
 bool Listed(const TNote& rule, int day);
 // The RRULE text of a pattern (without its end), or nothing for a pattern no rule states.
 std::optional<QByteArray> RuleText(const TNote& note, int startDay);
-// The last day a counted series lists, found by walking it; nothing when it runs too long.
-std::optional<int> LastListedDay(const TNote& rule, int firstDay);
 // The pattern that states a rule, before its end is known; nothing when none does. The
 // other fields come from base; ownStart is the start date our own file recorded.
 std::optional<TNote> PatternOf(const TNote& base, const icalrecurrencetype& recur, int firstDay,

@@ -90,7 +90,7 @@ FileResult SyncWithFile(DataFormat& calendar, const QString& path, Dialogs& dial
     if (!MergeFromBytes(calendar, *bytes)) return Damaged(dialogs);
   }
   // A sync file carries the whole calendar: readable by its owner only, like the store.
-  error = WriteWholeFile(path, CalendarBlock(calendar), FileAccess::OwnerOnly);
+  error = WriteWholeFile(path, SyncBytes(calendar), FileAccess::OwnerOnly);
   if (!error.isEmpty()) return Failed(dialogs, error);
   return FileResult();
 }

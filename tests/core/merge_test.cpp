@@ -61,7 +61,59 @@ TEST(Merge, AStrictlyLaterCopyOfTheSameTitleStartAndPatternWins) {
   EXPECT_EQ(calendar.NoteArray[0].DeleteDate, D(2024, 4, 11));
   EXPECT_EQ(calendar.NoteArray[1].DeleteDate, D(2024, 4, 30));
   EXPECT_EQ(calendar.NoteArray[2].DeleteDate, 0);
-  EXPECT_EQ(calendar.NoteArray[3], trip);
+  TNote tripWithIdentity = trip;  // a record sent without identity gets its derived one
+  tripWithIdentity.Uid = DerivedUid(trip);
+  EXPECT_EQ(calendar.NoteArray[3], tripWithIdentity);
+}
+
+TEST(Merge, ACopyWithTheSameIdentityIsTheSameRecordWhateverItsTitleOrStart) {
+  FixedClock clock{DT(2024, 5, 1, 12, 0)};
+  DataFormat calendar{clock};
+  TNote series = Event("Standup", 0.5);
+  series.Uid = "standup@example.com";
+  TNote instance = Event("Standup", 0.5);
+  instance.Uid = series.Uid;
+  instance.RecurrenceId = DT(2024, 5, 10, 9, 0);
+  for (const TNote& n : {series, instance}) calendar.NoteArray[calendar.AppendNote()] = n;
+
+  // Renamed and moved elsewhere, later: replaces ours (the old rules would have added it).
+  TNote renamed = series;
+  renamed.Title = "Daily standup";
+  renamed.StartTime = EncodeTime(10, 0);
+  renamed.ModifyDate = 0.75;
+  calendar.MergeNote(renamed);
+  // The instance is matched by its own original start, not by the series.
+  TNote movedInstance = instance;
+  movedInstance.StartDate = D(2024, 5, 11);
+  movedInstance.ModifyDate = 0.8;
+  calendar.MergeNote(movedInstance);
+  ASSERT_EQ(calendar.NoteCount(), 2);
+  EXPECT_EQ(calendar.NoteArray[0], renamed);
+  EXPECT_EQ(calendar.NoteArray[1], movedInstance);
+
+  // A later copy from a program that sends no identity is matched the old way and keeps
+  // ours; a copy whose identity is unknown here but that matches the old way brings its own.
+  TNote anonymous = renamed;
+  anonymous.Uid.clear();
+  anonymous.Location = "room 2";
+  anonymous.ModifyDate = 0.9;
+  calendar.MergeNote(anonymous);
+  EXPECT_EQ(calendar.NoteArray[0].Location, "room 2");
+  EXPECT_EQ(calendar.NoteArray[0].Uid, series.Uid);
+  TNote other = anonymous;
+  other.Uid = "other@example.com";
+  other.ModifyDate = 0.95;
+  calendar.MergeNote(other);
+  EXPECT_EQ(calendar.NoteArray[0].Uid, "other@example.com");
+  ASSERT_EQ(calendar.NoteCount(), 2);
+
+  // An event sent twice without identity is one event, with its derived identity.
+  calendar.ClearCalendar();
+  TNote lunch = Event("Lunch", 0.5);
+  calendar.MergeNote(lunch);
+  calendar.MergeNote(lunch);
+  ASSERT_EQ(calendar.NoteCount(), 1);
+  EXPECT_EQ(calendar.NoteArray[0].Uid, DerivedUid(lunch));
 }
 
 enum State { None, Open, Completed, Deleted };

@@ -43,15 +43,26 @@ TEST_F(Persistence, EveryFieldSurvivesARoundTripInTheDescribedLayout) {
   TNote flipped = SampleEvent();
   flipped.Start = false;
   flipped.Alarm = true;
+  flipped.Uid = "040000008200E00074C5B7101A82E008@example.com";
+  flipped.RecurrenceId = DT(2024, 3, 4, 9, 30);
   AddEvents(cal, {SampleEvent(), flipped, TNote{}});
   cal.ToDoArray[cal.AppendToDo()] = SampleTask();
   cal.OpenToDoCount = 0;
   ASSERT_TRUE(cal.SaveIfChanged(store).ok);
 
-  DataFormat loaded(clock);
+  // Records stored without an identity (as older copies store them) load with the one
+  // derived from their title, start and pattern, the same at every load.
+  DataFormat loaded(clock), again(clock);
   loaded.LoadCalendar(store);
+  again.LoadCalendar(store);
+  EXPECT_FALSE(loaded.DataChanged);
+  for (TNote& n : cal.NoteArray)
+    if (n.Uid.isEmpty()) n.Uid = DerivedUid(n);
+  for (TToDo& t : cal.ToDoArray)
+    if (t.Uid.isEmpty()) t.Uid = DerivedUid(t);
   EXPECT_EQ(loaded.NoteArray, cal.NoteArray);
   EXPECT_EQ(loaded.ToDoArray, cal.ToDoArray);
+  EXPECT_EQ(again.NoteArray, loaded.NoteArray);
   EXPECT_EQ(loaded.OpenToDoCount, 0);  // stored as completed
 
   ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\0"));
@@ -65,7 +76,11 @@ TEST_F(Persistence, EveryFieldSurvivesARoundTripInTheDescribedLayout) {
   EXPECT_EQ(store.GetKeyNames(), QStringList({"Exceptions", "Notes", "RecurNotes"}));
   EXPECT_EQ(store.GetValueType("Span"), KeyStore::ValueType::Integer);
   EXPECT_EQ(store.GetValueType("StartDate"), KeyStore::ValueType::Date);
-  ASSERT_TRUE(store.OpenKeyReadOnly("RecurNotes"));
+  // The identity follows the values older copies read; an instance's original start too.
+  ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\1"));
+  EXPECT_EQ(store.GetValueNames().mid(28), QStringList({"UID", "RecurrenceId"}));
+  EXPECT_EQ(store.GetValueType("RecurrenceId"), KeyStore::ValueType::Date);
+  ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\0\\RecurNotes"));
   EXPECT_EQ(store.GetValueNames(), QStringList({"Date_0", "Data_0", "Date_1", "Data_1"}));
   // An event without notes, exceptions or day notes has no subkeys.
   ASSERT_TRUE(store.OpenKeyReadOnly(Notes + "\\2"));

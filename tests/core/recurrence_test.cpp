@@ -145,32 +145,34 @@ const Row Rows[] = {
 };
 // clang-format on
 
+void SetRule(TNote& n, const Rule& r) {
+  n.RepeatType = r.type;
+  n.StartDate = At(r.start);
+  n.RepeatFrequency = r.freq;
+  n.RangeType = r.range;
+  n.RangeCount = r.count;
+  n.EndDate = r.end ? At(r.end) : 0;
+  n.RepeatDay = r.day;
+  n.RepeatMonth = r.month;
+  n.RepeatCardinal = r.cardinal;
+  for (const char* w = r.weekdays; *w; ++w) n.SetRepeatOn(*w - '0', true);
+  n.Span = r.span;
+  n.SpanRange = r.days;
+  for (When x : {r.except1, r.except2}) {
+    if (x != 0) n.Exceptions.append(At(x));
+  }
+}
+
 // Checks the rule itself and the day query of a calendar that holds only this event (behind
 // a few others, so the index does not start at 0).
 TEST(Recurrence, EachPatternOccursOnItsDays) {
   for (const Row& row : Rows) {
     SCOPED_TRACE(row.name);
-    const Rule& r = row.rule;
     FixedClock clock(DT(2024, 1, 1, 12, 0));
     DataFormat calendar(clock);
     for (int k = 0; k < 3; ++k) calendar.NoteArray[calendar.AppendNote()].StartDate = D(1990, 1, 1);
     const int i = calendar.AppendNote();
-    TNote& n = calendar.NoteArray[i];
-    n.RepeatType = r.type;
-    n.StartDate = At(r.start);
-    n.RepeatFrequency = r.freq;
-    n.RangeType = r.range;
-    n.RangeCount = r.count;
-    n.EndDate = r.end ? At(r.end) : 0;
-    n.RepeatDay = r.day;
-    n.RepeatMonth = r.month;
-    n.RepeatCardinal = r.cardinal;
-    for (const char* w = r.weekdays; *w; ++w) n.SetRepeatOn(*w - '0', true);
-    n.Span = r.span;
-    n.SpanRange = r.days;
-    for (When x : {r.except1, r.except2}) {
-      if (x != 0) n.Exceptions.append(At(x));
-    }
+    SetRule(calendar.NoteArray[i], row.rule);
     calendar.DataChanged = true;
     for (const bool expected : {true, false}) {
       for (When w : expected ? row.listed : row.notListed) {
@@ -178,6 +180,71 @@ TEST(Recurrence, EachPatternOccursOnItsDays) {
         EXPECT_EQ(calendar.FindDayEvents(At(w)), expected ? std::vector<int>{i} : std::vector<int>{}) << w;
       }
     }
+  }
+}
+
+// The last day of a series that ends; 0 for none.
+struct LastRow {
+  const char* name;
+  Rule rule;
+  When last;
+};
+
+// clang-format off
+const LastRow LastRows[] = {
+    {"EveryTwoDaysThreeTimes", {.type = 1, .start = 20240101, .freq = 2, .range = 1, .count = 3}, 20240105},
+    {"WeekdaysFromWednesdayPassOverTuesday", {.type = 2, .start = 20240103, .range = 1, .count = 6}, 20240110},
+    {"MondayAndFridayThreeTimes", {.type = 3, .start = 20240105, .range = 1, .count = 3, .weekdays = "15"}, 20240112},
+    {"MonthlyCountsFromRepeatMonth", {.type = 4, .start = 20240229, .freq = 2, .range = 1, .count = 6, .day = 29, .month = 8}, 20250829},
+    {"MonthlyCountZeroWithRepeatMonthLater", {.type = 4, .start = 20240110, .range = 1, .day = 10, .month = 3}, 20240310},
+    {"MonthlyNegativeCount", {.type = 4, .start = 20240110, .range = 1, .count = -1, .day = 10, .month = 3}, 20240210},
+    {"LastFridayTwoPeriodsOn", {.type = 5, .start = 20240101, .range = 1, .count = 2, .day = 5, .cardinal = 4}, 20240329},
+    {"LeapDayCountedIntoCommonYears", {.type = 6, .start = 20240101, .range = 1, .count = 3, .day = 29, .month = 1}, 20240229},
+    {"LastMondayOfMayThreeYearsOn", {.type = 7, .start = 20240101, .range = 1, .count = 3, .day = 1, .month = 4, .cardinal = 4}, 20270531},
+    {"EndDateWithTime", {.type = 1, .start = 20240301, .range = 2, .end = 202403101200}, 20240310},
+    {"EndDateOnNoOccurrence", {.type = 4, .start = 20240131, .range = 2, .end = 20240430, .day = 31, .month = 1}, 20240331},
+    {"SpanOfThreeDays", {.start = 20240305, .span = true, .days = 3}, 20240307},
+    {"OneTime", {.start = 20240305}, 20240305},
+    {"HugeWeeklyCountEndsWithTheCalendar", {.type = 3, .start = 20240101, .range = 1, .count = 2000000000, .weekdays = "1"}, 99991227},
+    {"HugeMonthlyCountEndsWithTheCalendar", {.type = 4, .start = 20240115, .range = 1, .count = 2000000000, .day = 15, .month = 1}, 99991215},
+    {"NoEnd", {.type = 1, .start = 20240101}, 0},
+    {"CountZeroListsNothing", {.type = 1, .start = 20240101, .range = 1}, 0},
+    {"EndBeforeStart", {.type = 1, .start = 20240305, .range = 2, .end = 20240301}, 0},
+};
+// clang-format on
+
+TEST(Recurrence, LastListedDayOfASeriesThatEnds) {
+  for (const LastRow& row : LastRows) {
+    TNote n;
+    SetRule(n, row.rule);
+    const auto last = NoteLastListedDay(n);
+    EXPECT_EQ(last.value_or(0), row.last ? qint64(At(row.last)) : 0) << row.name;
+  }
+}
+
+// The last listed day against the rule walked day by day, on random series that end.
+TEST(Recurrence, LastListedDayIsTheRulesLastOnRandomSeries) {
+  std::mt19937 rng(7);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int from = static_cast<int>(D(2024, 1, 1));
+  for (int e = 0; e < 400; ++e) {
+    TNote n;
+    n.StartDate = from + pick(0, 400);
+    n.RepeatType = pick(0, 7);
+    n.RepeatFrequency = pick(-1, 4);
+    n.Span = pick(0, 1);
+    n.SpanRange = pick(0, 5);
+    n.RepeatDay = pick(0, 31);
+    n.RepeatMonth = pick(-1, 13);
+    n.RepeatCardinal = pick(0, 5);
+    for (int w = 1; w <= 7; ++w) n.SetRepeatOn(w, pick(0, 3) == 0);
+    n.RangeType = pick(1, 2);
+    n.RangeCount = pick(-2, 12);
+    n.EndDate = n.StartDate + pick(-5, 900) + (pick(0, 1) ? EncodeTime(12, 0) : 0);
+    std::optional<qint64> walked;
+    for (int day = from; day < from + 30 * 366; ++day)
+      if (NoteListedOn(n, day)) walked = day;
+    ASSERT_EQ(NoteLastListedDay(n), walked) << "series " << e << " of type " << n.RepeatType;
   }
 }
 

@@ -3,17 +3,19 @@
 // changes made elsewhere.
 #include "editors/mainform.h"
 #include "editorfixture.h"
+#include "editors/monthwidgets.h"
 #include "editors/noteform.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace {
 
@@ -42,16 +44,16 @@ class MainFormTest : public EditorTest {
       if (main->DateData(i).Date == date) return i;
     return -1;
   }
-  QListWidget* List(TDateTime date) const { return main->DateData(CellOf(date)).ListBox; }
+  month::DayList* List(TDateTime date) const { return main->DateData(CellOf(date)).ListBox; }
   QStringList Texts(TDateTime date) const {
     QStringList texts;
-    for (int i = 0; i < List(date)->count(); ++i) texts << List(date)->item(i)->text();
+    for (int i = 0; i < List(date)->count(); ++i) texts << List(date)->Text(i);
     return texts;
   }
   // A right press on a day's entry (or below its entries) and the context menu opening.
   void MenuOn(TDateTime date, int entry) {
-    QListWidget* list = List(date);
-    const QPoint at = entry >= 0 ? list->visualItemRect(list->item(entry)).center() : QPoint(10, list->height() - 5);
+    month::DayList* list = List(date);
+    const QPoint at = entry >= 0 ? list->EntryRect(entry).center() : QPoint(10, list->height() - 5);
     QTest::mousePress(list->viewport(), Qt::RightButton, {}, at);
     QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, at);
     main->NoteMenuPopup();
@@ -101,6 +103,54 @@ TEST_F(MainFormTest, NavigationKeepsTheDayOfMonthWhereItExists) {
     main->findChild<QToolButton*>(QLatin1String(button))->click();
     EXPECT_EQ(main->DateData(main->SelectedCell()).Date, to) << from << " " << button;
   }
+}
+
+// An entry shows its event as it was when the day was filled, in the pieces its chip is
+// painted from; filling the day again shows the change and drops the selection.
+TEST_F(MainFormTest, EntriesShowTheirEventAsFilledUntilTheDayIsFilledAgain) {
+  const int timed = AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 0, 5);
+  AddEvent(QStringLiteral("Holiday"), D(2026, 12, 9));
+  main->FillMonth(D(2026, 12, 9));
+  month::DayList* list = List(D(2026, 12, 9));
+  const auto pieces = [list](int row) {
+    const QModelIndex at = list->model()->index(row, 0);
+    return QStringList{at.data(month::TimeRole).toString(), at.data(month::TitleRole).toString(),
+                       at.data(month::EventRole).toString()};
+  };
+  EXPECT_EQ(pieces(0), (QStringList{"", "Holiday", "1"}));
+  EXPECT_EQ(pieces(1), (QStringList{"12:05 AM", "Dentist", "0"}));
+  EXPECT_EQ(pieces(2), (QStringList{"", "", ""}));
+  list->setCurrentRow(1);
+  note(timed).Title = QStringLiteral("Dentist, moved");
+  note(timed).StartTime = EncodeTime(12, 0);
+  EXPECT_EQ(Texts(D(2026, 12, 9)), (QStringList{"Holiday", "12:05 AM Dentist"}));
+  EXPECT_EQ(main->SelectedEntry(CellOf(D(2026, 12, 9))), 1);
+  main->NeedsRefresh = true;
+  Refill();
+  EXPECT_EQ(Texts(D(2026, 12, 9)), (QStringList{"Holiday", "12:00 PM Dentist, moved"}));
+  EXPECT_EQ(main->SelectedEntry(CellOf(D(2026, 12, 9))), -1);
+}
+
+// The menu key opens the menu over the selected entry and acts on it; a tooltip over an
+// entry tells of its event.
+TEST_F(MainFormTest, MenuKeyAndTooltipFindTheirEntry) {
+  AddEvent(QStringLiteral("Dentist"), D(2026, 12, 9), 10);
+  const int lunch = AddEvent(QStringLiteral("Lunch"), D(2026, 12, 9), 12, 30);
+  main->FillMonth(D(2026, 12, 9));
+  month::DayList* list = List(D(2026, 12, 9));
+  QWidget* viewport = list->viewport();
+  list->setCurrentRow(1);
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), viewport->mapToGlobal(QPoint(1, 1)));
+  QApplication::sendEvent(list, &key);
+  EXPECT_EQ(main->NoteMenu->pos(), viewport->mapToGlobal(list->EntryRect(1).center()));
+  main->NoteMenu->hide();
+  main->ViewItem->trigger();
+  EXPECT_EQ(opened, QStringList{QStringLiteral("view %1").arg(lunch)});
+  const QPoint onFirst = list->EntryRect(0).center();
+  QHelpEvent help(QEvent::ToolTip, onFirst, viewport->mapToGlobal(onFirst));
+  QApplication::sendEvent(viewport, &help);
+  EXPECT_EQ(QToolTip::text(), "Dentist\n10:00 AM - 11:00 AM");
+  QToolTip::hideText();
 }
 
 TEST_F(MainFormTest, MenuEnablesCommandsByTheEntryUnderThePress) {
@@ -167,8 +217,7 @@ TEST_F(MainFormTest, TypingPressingAndDoubleClickingOpenTheEditor) {
   QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5));
   EXPECT_EQ(main->SelectedDate(), D(2026, 12, 9));
-  QTest::mouseDClick(viewport, Qt::LeftButton, {},
-                     List(D(2026, 12, 9))->visualItemRect(List(D(2026, 12, 9))->item(0)).center());
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, List(D(2026, 12, 9))->EntryRect(0).center());
   EXPECT_EQ(opened,
             (QStringList{QStringLiteral("new %1 M").arg(D(2026, 12, 8)), QStringLiteral("new %1 7").arg(D(2026, 12, 8)),
                          QStringLiteral("new %1").arg(D(2026, 12, 9)), QStringLiteral("view %1").arg(once)}));

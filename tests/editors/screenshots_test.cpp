@@ -4,6 +4,7 @@
 #include "editorfixture.h"
 #include "editors/aboutbox.h"
 #include "editors/mainform.h"
+#include "editors/monthwidgets.h"
 #include "editors/noteform.h"
 #include "editors/options.h"
 #include "editors/printview.h"

@@ -150,6 +150,9 @@ TEST_F(LanExchangeTest, BothCalendarsConvergeAndTenThousandEventsArriveWithTheir
   b.calendar().MergeNote(Event(QStringLiteral("Long B"), 1, QString(65000, QLatin1Char('b'))));
   b.calendar().MergeToDo(Task(QStringLiteral("Task B"), 1));
   b.calendar().MergeToDo(Task(QStringLiteral("Task shared"), 4));
+  // Identities made on each side travel with their records.
+  a.calendar().NoteArray[1].Uid = QStringLiteral("long@a");
+  b.calendar().NoteArray[1].Uid = QStringLiteral("long-b@b");
   std::vector<std::pair<QString, int>> progress;
   a.network->Peer().ProgressObserver = [&](const QString& text, int percent) { progress.emplace_back(text, percent); };
   const T_Network::SyncResult result = a.Sync(AddressB, Bravo);
@@ -161,6 +164,8 @@ TEST_F(LanExchangeTest, BothCalendarsConvergeAndTenThousandEventsArriveWithTheir
     EXPECT_EQ(events[QStringLiteral("Edited on both")].Notes, QStringLiteral("newer text"));
     EXPECT_EQ(events[QStringLiteral("Long")].Notes.size(), 60000);
     EXPECT_EQ(events[QStringLiteral("Long B")].Notes.size(), 65000);
+    EXPECT_EQ(events[QStringLiteral("Long")].Uid, QStringLiteral("long@a"));
+    EXPECT_EQ(events[QStringLiteral("Long B")].Uid, QStringLiteral("long-b@b"));
     ASSERT_EQ(copy->calendar().ToDoCount(), 3);
     EXPECT_EQ(copy->calendar().OpenToDoCount, 2);
     EXPECT_TRUE(copy->network->SyncButton->isEnabled());

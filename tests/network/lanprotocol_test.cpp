@@ -327,6 +327,38 @@ TEST_F(LanProtocolTest, AuthenticatedPeerIsServedUntilSyncDoneOrSilence) {
   EXPECT_FALSE(Request(silent, Lan::Message(Lan::NoteCntWord), Stranger, 1000 + 30001).replied);
 }
 
+TEST_F(LanProtocolTest, RecordsCarryTheirIdentityOnlyToPeersThatAskForIt) {
+  TNote mine = Event(QStringLiteral("Mine"), 0.5);
+  mine.Uid = QStringLiteral("mine@desk");
+  calendar_.NoteArray[calendar_.AppendNote()] = mine;
+  // A copy that does not ask gets the bare count and the record as older copies read it.
+  ActivePeer older;
+  Authenticate(older);
+  EXPECT_EQ(Request(older, Lan::Message(Lan::NoteCntWord)).remoteNoteCount, 1u);
+  EXPECT_FALSE(older.protocol.PeerTakesExtras());
+  EXPECT_EQ(Request(older, Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(0))).merged, 1);
+  EXPECT_EQ(older.calendar.NoteArray.at(0).Uid, DerivedUid(mine));
+  // One that asks is told yes, and gets the record with its identity.
+  Authenticate(active_, Stranger);
+  EXPECT_EQ(Request(active_, Lan::Message(Lan::NoteCntWord, Lan::ExtrasAsk), Stranger).remoteNoteCount, 1u);
+  EXPECT_TRUE(active_.protocol.PeerTakesExtras());
+  EXPECT_EQ(Request(active_, Lan::Message(Lan::GetNoteWord, Lan::IndexBytes(0)), Stranger).merged, 1);
+  EXPECT_EQ(active_.calendar.NoteArray.at(0).Uid, "mine@desk");
+
+  // Records sent with their identity are merged with it; one whose tail does not read is
+  // not merged at all.
+  TNote theirs = Event(QStringLiteral("Theirs"), 0.5);
+  theirs.Uid = QStringLiteral("theirs@laptop");
+  Request(active_, *Lan::NoteMessage(theirs, true), Stranger);
+  EXPECT_EQ(lastPassive_.merged, 1);
+  EXPECT_EQ(calendar_.NoteArray.back().Uid, "theirs@laptop");
+  QByteArray damaged = *Lan::NoteMessage(Event(QStringLiteral("Broken"), 0.5), true);
+  damaged.chop(1);
+  Request(active_, damaged, Stranger);
+  EXPECT_EQ(lastPassive_.merged, 0);
+  EXPECT_EQ(calendar_.NoteCount(), 2);
+}
+
 TEST_F(LanProtocolTest, DiscoveryIsAnsweredAndABoundedListOfAnnouncementsKeptOnlyWhileSyncIsOn) {
   const LanEvents events = Handle(Lan::Message(Lan::DiscWord), Stranger);
   EXPECT_EQ(Only(events), Lan::Message(Lan::AnnounceWord, "desk pat"));

@@ -162,6 +162,7 @@ TEST_F(ICalendar, ExportThenImportGivesTheSameEventsOnEveryDayOfThreeYearsAndThe
     EXPECT_EQ(QStringList({after->Location, after->Category, after->Notes}),
               QStringList({before.Location, before.Category, before.Notes}));
     EXPECT_EQ(std::pair(after->RecurNotes, after->ModifyDate), std::pair(before.RecurNotes, before.ModifyDate));
+    EXPECT_EQ(after->Uid, before.Uid);
   }
   ASSERT_EQ(imported.ToDoCount(), 5);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(imported.ToDoArray[i], original.ToDoArray[i]);
@@ -285,6 +286,107 @@ TEST_F(ICalendar, TasksUnexpressibleRulesAndBrokenEntriesFromOtherPrograms) {
   EXPECT_EQ(std::pair(result.events, result.skipped), std::pair(2, 3));  // no start, broken start, hourly
   EXPECT_EQ(TitlesOn(calendar, D(2024, 1, 5)), QStringList({"Good", "Huge count"}));
   EXPECT_EQ(TitlesOn(calendar, D(2030, 1, 5)), QStringList{"Huge count"});
+}
+
+TEST_F(ICalendar, IdentitiesAreKeptSoThatAFileSentBackReplacesRatherThanAdds) {
+  const auto file = [](const char* title, const char* modified) {
+    return Calendar(QByteArray("BEGIN:VEVENT\nUID:pay-1@bank.example\nDTSTAMP:20240101T000000Z\nSUMMARY:") + title +
+                    "\nLAST-MODIFIED:" + modified +
+                    "\nDTSTART;VALUE=DATE:20240101\nRRULE:FREQ=MONTHLY;BYMONTHDAY=1,15;COUNT=6\nEND:VEVENT\n"
+                    "BEGIN:VEVENT\nUID:lunch@other.example\nDTSTAMP:20240101T000000Z\nSUMMARY:" +
+                    title + "\nLAST-MODIFIED:" + modified +
+                    "\nDTSTART:20240105T120000\nEND:VEVENT\n"
+                    "BEGIN:VTODO\nUID:task-9@other.example\nDTSTAMP:20240101T000000Z\nSUMMARY:" +
+                    title + "\nLAST-MODIFIED:" + modified + "\nEND:VTODO\n");
+  };
+  DataFormat calendar(clock_);
+  ASSERT_TRUE(ImportICalendarText(calendar, file("Pay", "20240101T080000Z"), clock_.Now()).ok);
+  ASSERT_EQ(calendar.NoteCount(), 7);  // six single days of a rule no pattern says, and lunch
+  EXPECT_EQ(calendar.NoteArray[6].Uid, "lunch@other.example");
+  EXPECT_EQ(calendar.ToDoArray[0].Uid, "task-9@other.example");
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(calendar.NoteArray[i].Uid, "pay-1@bank.example");
+    EXPECT_EQ(calendar.NoteArray[i].RecurrenceId, calendar.NoteArray[i].StartDate);
+  }
+
+  // Exported: the identities as they came, each single day named as an instance.
+  ASSERT_TRUE(ExportICalendar(calendar, file_, clock_.Now()).ok);
+  QFile exported(file_);
+  ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+  const QByteArray text = exported.readAll();
+  EXPECT_EQ(text.count("UID:pay-1@bank.example\r\n"), 6);
+  EXPECT_TRUE(text.contains("RECURRENCE-ID;VALUE=DATE:20240115\r\n"));
+  EXPECT_TRUE(text.contains("UID:lunch@other.example\r\n"));
+  EXPECT_TRUE(text.contains("UID:task-9@other.example\r\n"));
+
+  // The same entries renamed at their source replace what came before, and so does our own
+  // export read back.
+  ASSERT_TRUE(ImportICalendarText(calendar, file("Salary", "20240301T080000Z"), clock_.Now()).ok);
+  ASSERT_TRUE(ImportICalendar(calendar, file_, clock_.Now()).ok);
+  EXPECT_EQ(std::pair(calendar.NoteCount(), calendar.ToDoCount()), std::pair(7, 1));
+  for (const TNote& n : calendar.NoteArray) EXPECT_EQ(n.Title, "Salary");
+  EXPECT_EQ(calendar.ToDoArray[0].Title, "Salary");
+}
+
+// Titles with start times ("9:00 Standup") of the events of a day.
+QStringList TimedTitlesOn(DataFormat& calendar, TDateTime day) {
+  QStringList titles;
+  for (int i : calendar.FindSortedDayEvents(day)) {
+    const TNote& n = calendar.NoteArray[i];
+    titles << FormatDateTime("h:nn ", n.StartTime) + n.Title;
+  }
+  return titles;
+}
+
+TEST_F(ICalendar, InstancesThatWereMovedRetitledOrCancelledComeInAsTheyAre) {
+  // Weekly on Mondays at 9:00 from 8 January; the instances come first in the file, as some
+  // programs write them.
+  const QByteArray instances =
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID:20240115T090000\n"
+      "SUMMARY:Standup (moved)\nDTSTART:20240116T140000\nDTEND:20240116T143000\nEND:VEVENT\n"
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID:20240122T090000\n"
+      "STATUS:CANCELLED\nDTSTART:20240122T090000\nEND:VEVENT\n"
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID:20240129T090000\n"
+      "SUMMARY:Planning\nDTSTART:20240129T090000\nDTEND:20240129T100000\nEND:VEVENT\n"
+      // An instance of a series that is nowhere comes in on its own.
+      "BEGIN:VEVENT\nUID:elsewhere\nDTSTAMP:20240101T000000Z\nRECURRENCE-ID;VALUE=DATE:20240301\n"
+      "SUMMARY:Orphan\nDTSTART;VALUE=DATE:20240302\nEND:VEVENT\n";
+  const QByteArray series =
+      "BEGIN:VEVENT\nUID:standup\nDTSTAMP:20240101T000000Z\nSUMMARY:Standup\nDTSTART:20240108T090000\n"
+      "DTEND:20240108T093000\nRRULE:FREQ=WEEKLY;BYDAY=MO\nEND:VEVENT\n";
+  // The same with a rule no pattern says (Mondays and Fridays on four days of the month), brought in as single days.
+  QByteArray unexpressible = series;
+  unexpressible.replace("FREQ=WEEKLY;BYDAY=MO", "FREQ=DAILY;BYDAY=MO,FR;BYMONTHDAY=8,15,22,29;COUNT=8");
+  const std::map<TDateTime, QStringList> expected = {{D(2024, 1, 8), {"9:00 Standup"}},
+                                                     {D(2024, 1, 15), {}},
+                                                     {D(2024, 1, 16), {"14:00 Standup (moved)"}},
+                                                     {D(2024, 1, 22), {}},
+                                                     {D(2024, 1, 29), {"9:00 Planning"}},
+                                                     {D(2024, 3, 2), {"0:00 Orphan"}},
+                                                     {D(2024, 3, 1), {}}};
+  for (const QByteArray& master : {series, unexpressible}) {
+    SCOPED_TRACE(master.toStdString());
+    DataFormat calendar(clock_);
+    IcsImportResult result = ImportICalendarText(calendar, Calendar(instances + master), clock_.Now());
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.skipped, 0);
+    for (const auto& [day, titles] : expected) EXPECT_EQ(TimedTitlesOn(calendar, day), titles) << day;
+    const int count = calendar.NoteCount();
+    ASSERT_TRUE(ImportICalendarText(calendar, Calendar(master + instances), clock_.Now()).ok);
+    EXPECT_EQ(calendar.NoteCount(), count);
+
+    // Exported and read back elsewhere: the same days; the series hides only the cancelled
+    // day, the others go out as its instances.
+    ASSERT_TRUE(ExportICalendar(calendar, file_, clock_.Now()).ok);
+    DataFormat elsewhere(clock_);
+    ASSERT_TRUE(ImportICalendar(elsewhere, file_, clock_.Now()).ok);
+    for (const auto& [day, titles] : expected) EXPECT_EQ(TimedTitlesOn(elsewhere, day), titles) << day;
+    QFile exported(file_);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    const QByteArray text = exported.readAll();
+    EXPECT_TRUE(text.contains("RECURRENCE-ID:20240115T090000\r\n"));
+    EXPECT_FALSE(text.contains("EXDATE:20240115"));
+  }
 }
 
 TEST_F(ICalendar, FilesThatAreNotCalendarsChangeNothingAndAnUnwritablePlaceFails) {

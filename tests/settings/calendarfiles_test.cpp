@@ -2,6 +2,7 @@
 // owner's only is checked where they are written, and through the program's commands.)
 #include "settings/calendarfiles.h"
 
+#include "core/backupfiles.h"
 #include "core/bytestream.h"
 #include "core/dataformat.h"
 #include "core/memorykeystore.h"
@@ -68,7 +69,7 @@ TEST_F(FilesTest, BackupIsTheCalendarThenTheSettingsAndRestoreBringsBothBack) {
   ASSERT_TRUE(BackupToFile(from.calendar, *from.settings, path, from.dialogs).ok);
   QByteArray settings;
   from.settings->WriteSettingsToStream(settings);
-  EXPECT_EQ(ReadAll(path), CalendarBlock(from.calendar) + settings);
+  EXPECT_EQ(ReadAll(path), CalendarBlock(from.calendar) + settings + RecordExtrasSection(from.calendar));
   EXPECT_EQ(QFile::permissions(path) & 0x7077, OwnerOnly);
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList("b.ovb"));
 
@@ -160,7 +161,7 @@ TEST_F(FilesTest, SyncWithANewEmptyOrBackupFileWritesTheCalendarAndKeepsItPrivat
   WriteAll(Path("empty.ovs"), QByteArray());
   for (const char* name : {"new.ovs", "empty.ovs"}) {
     ASSERT_TRUE(SyncWithFile(pc.calendar, Path(name), pc.dialogs).ok) << name;
-    EXPECT_EQ(ReadAll(Path(name)), CalendarBlock(pc.calendar)) << name;
+    EXPECT_EQ(ReadAll(Path(name)), SyncBytes(pc.calendar)) << name;
   }
   EXPECT_EQ(pc.calendar.NoteCount(), 1);
   EXPECT_FALSE(pc.calendar.DataChanged);
@@ -171,7 +172,65 @@ TEST_F(FilesTest, SyncWithANewEmptyOrBackupFileWritesTheCalendarAndKeepsItPrivat
   b.calendar.ClearCalendar();
   ASSERT_TRUE(SyncWithFile(b.calendar, path, b.dialogs).ok);
   EXPECT_EQ(b.calendar.NoteCount(), 1);
-  EXPECT_EQ(ReadAll(path), CalendarBlock(b.calendar));
+  EXPECT_EQ(ReadAll(path), SyncBytes(b.calendar));
+}
+
+TEST_F(FilesTest, IdentitiesTravelInASectionOlderCopiesPassOver) {
+  Computer from;
+  from.calendar.NoteArray[0].Uid = "meeting=1@example.com";  // "=" inside the section's bytes
+  TNote& instance = from.calendar.NoteArray[from.calendar.AppendNote()];
+  instance.Title = "moved";
+  instance.Uid = "meeting=1@example.com";
+  instance.RecurrenceId = DT(2024, 5, 9, 9, 0);
+  for (int i = 0; i < 40; ++i) from.calendar.NoteArray[from.calendar.AppendNote()].Title = QString::number(i);
+  QByteArray lines;
+  from.settings->WriteSettingsToStream(lines);
+  const QByteArray backup = BackupBytes(from.calendar, lines);
+  const QByteArray section = RecordExtrasSection(from.calendar);
+  ASSERT_TRUE(backup.endsWith(section));
+  for (const QByteArray& line : section.split('\n')) EXPECT_FALSE(line.contains('=')) << line.toStdString();
+
+  // Read by the rules of a copy that knows no identities: the same records and settings as
+  // the file without the section gives.
+  ByteReader in(backup);
+  CalendarRecords records;
+  ASSERT_TRUE(ReadCalendarBlock(in, records));
+  Computer old;
+  old.settings->ReadSettingsFromStream(in.rest());
+  EXPECT_EQ(old.settings->Lines(), from.settings->Lines());
+  EXPECT_EQ(records.notes.size(), from.calendar.NoteArray.size());
+  EXPECT_TRUE(records.notes[1].Uid.isEmpty());
+
+  // Read here: every identity comes back; without the section (an older copy's file), or
+  // with a section that does not read, each record gets its derived one and nothing else
+  // changes.
+  const QByteArray plain = CalendarBlock(from.calendar) + lines;
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    bool identities;
+  } files[] = {{"new", backup, true},
+               {"older", plain, false},
+               {"cut short", backup.left(backup.size() - 40), false},
+               {"not base64", plain + "OrvaneRecordExtras 1\r\n!!!!\r\n", false},
+               {"index past the records", plain + "OrvaneRecordExtras 1\r\nAQAAAADIAAAAAAAAAA\r\n", false}};
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    Computer to;
+    ASSERT_TRUE(RestoreFromBytes(to.calendar, *to.settings, file.bytes));
+    EXPECT_EQ(to.settings->Lines(), from.settings->Lines());
+    ASSERT_EQ(to.calendar.NoteCount(), from.calendar.NoteCount());
+    for (int i = 0; i < to.calendar.NoteCount(); ++i) {
+      TNote expected = from.calendar.NoteArray[i];
+      if (!file.identities) {
+        expected.Uid = DerivedUid(expected);
+        expected.RecurrenceId = 0;
+      }
+      EXPECT_EQ(to.calendar.NoteArray[i], expected) << i;
+    }
+    EXPECT_EQ(to.calendar.ToDoArray[1].Uid,
+              file.identities ? from.calendar.ToDoArray[1].Uid : DerivedUid(from.calendar.ToDoArray[1]));
+  }
 }
 
 }  // namespace
