@@ -158,8 +158,11 @@ MemoryKeyStore::Value* MemoryKeyStore::FindValue(const QString& name) {
       return &values[at];
     }
   }
+  // A value that is not there (an optional one, or one older stores lack) is looked for this
+  // way too: names of another length never match (case folding keeps the length), and ASCII
+  // names fold at once.
   for (Value& v : values) {
-    if (v.name.compare(name, Qt::CaseInsensitive) == 0) return &v;
+    if (v.name.size() == name.size() && CaseInsensitiveLess::Compare(v.name, name) == 0) return &v;
   }
   return nullptr;
 }
