@@ -1,5 +1,6 @@
 // The commands as whole processes over a calendar of generated events: start, open and load
 // the store, do the work, write the answer. Needs ORVANE_BINARY (the program to run).
+//   version         the start alone: the executable, its libraries, the answer
 //   agenda          a week of day texts and the tasks
 //   print           twelve month pages as a PDF
 //   export-ics      every event and task as iCalendar
@@ -81,6 +82,8 @@ void TimeCommand(benchmark::State& state, const QStringList& arguments) {
   }
 }
 
+void BM_Version(benchmark::State& state) { TimeCommand(state, {QStringLiteral("--version")}); }
+
 void BM_Agenda(benchmark::State& state) {
   TimeCommand(state, {QStringLiteral("agenda"), QStringLiteral("--date"), QStringLiteral("2026-12-06")});
 }
@@ -129,6 +132,7 @@ void BM_RestoreOverAFullStore(benchmark::State& state) {
 
 }  // namespace
 
+BENCHMARK(BM_Version)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Agenda)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PrintTwelveMonths)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportIcs)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();

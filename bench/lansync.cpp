@@ -4,8 +4,8 @@
 #include "core/bytestream.h"
 #include "core/clock.h"
 #include "core/memorykeystore.h"
+#include "network/lanpeer.h"
 #include "network/lanprotocol.h"
-#include "network/network.h"
 #include "platform/consoledialogs.h"
 #include "session/appcontext.h"
 
@@ -116,12 +116,10 @@ void BM_LoopbackExchange(benchmark::State& state) {
     auto a = MakeContext(QStringLiteral("127.0.0.1"));
     auto b = MakeContext(QStringLiteral("127.0.0.2"));
     FillBenchCalendar(a->calendar(), events, events / 20, Now);
-    T_Network networkA(*a, {}, port);
-    T_Network networkB(*b, {}, port);
-    networkA.ShowProgress = false;
+    LanPeer networkA(*a, {}, port);
+    LanPeer networkB(*b, {}, port);
     state.ResumeTiming();
-    const T_Network::SyncResult result =
-        networkA.SyncWithPassword(QStringLiteral("127.0.0.2"), QStringLiteral("secret"));
+    const LanPeer::SyncResult result = networkA.SyncWithPassword(QStringLiteral("127.0.0.2"), QStringLiteral("secret"));
     if (!result.complete || b->calendar().NoteCount() != events) state.SkipWithError("the exchange did not complete");
   }
   state.SetItemsProcessed(state.iterations() * (events + events / 20));

@@ -5,8 +5,8 @@
 #include "core/wholefile.h"
 #include "platform/consoledialogs.h"
 #include "platform/datafolder.h"
-#include "platform/singleinstance.h"
 #include "platform/sqlitekeystore.h"
+#include "platform/storelock.h"
 #include "session/appcontext.h"
 #include "version.h"
 
@@ -72,13 +72,13 @@ namespace {
 // A context that holds the command's lock for as long as it lives.
 class LockedContext : public AppContext {
  public:
-  LockedContext(std::unique_ptr<KeyStore> store, std::unique_ptr<SingleInstance> lock, std::unique_ptr<Clock> clock)
+  LockedContext(std::unique_ptr<KeyStore> store, std::unique_ptr<StoreLock> lock, std::unique_ptr<Clock> clock)
       : AppContext(clock ? std::move(clock) : std::make_unique<SystemClock>(), std::make_unique<ConsoleDialogs>(),
                    std::move(store)),
         lock_(std::move(lock)) {}
 
  private:
-  std::unique_ptr<SingleInstance> lock_;
+  std::unique_ptr<StoreLock> lock_;
 };
 
 }  // namespace
@@ -88,13 +88,10 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::
   // reported by the lock or the store, in their words.
   QString unready;
   UserDataFolder().Prepare(unready);
-  std::unique_ptr<SingleInstance> lock;
+  std::unique_ptr<StoreLock> lock;
   if (forChange) {
-    lock = std::make_unique<SingleInstance>(DatabasePath());
-    if (!lock->LockForCommand()) {
-      error = lock->ErrorString();
-      return nullptr;
-    }
+    lock = std::make_unique<StoreLock>(DatabasePath());
+    if (!lock->TryLock(error)) return nullptr;
   }
   auto opened = SqliteKeyStore::Open(DatabasePath());
   if (!opened.store) {
@@ -199,6 +196,11 @@ const CliCommand* FindCommand(const QStringList& arguments) {
   }
   static const CliCommand unknown{QString(), QString(), QString(), [](CliArgs&) { return 2; }};
   return &unknown;
+}
+
+bool AsksForUsage(const QStringList& arguments) {
+  const QStringList after = CliArgs(arguments.mid(2)).all();
+  return after.contains(QStringLiteral("--help")) || after.contains(QStringLiteral("-h"));
 }
 
 int RunCommand(const CliCommand& command, const QStringList& arguments) {

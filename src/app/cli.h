@@ -29,12 +29,15 @@ class CliArgs {
 };
 
 struct CliCommand {
-  enum class Needs { Core, Gui };
+  // Where the command's code lives. Core: in the executable, which loads nothing beyond QtCore,
+  // SQLite and libical. Network: in the network module (Qt Network, libsodium). Window: in the
+  // window module, which paints (offscreen when there is no display).
+  enum class Needs { Core, Network, Window };
   QString name;
   QString usage;    // "agenda [--date YYYY-MM-DD] [--days N]"
   QString summary;  // one line for --help
+  // Empty in the executable for a command whose code is in a module; the module fills it in.
   std::function<int(CliArgs&)> run;
-  // Gui: the command paints (it runs offscreen when there is no display).
   Needs needs = Needs::Core;
 };
 
@@ -45,6 +48,8 @@ QString CliHelpText();
 // The command named by the arguments (argv[1]); null when none is named (start the panel).
 // Unknown commands give the usage error command.
 const CliCommand* FindCommand(const QStringList& arguments);
+// Whether the command line asks for the usage of its command ("--help" or "-h" after it).
+bool AsksForUsage(const QStringList& arguments);
 // Runs a command line with the application object already made. "--help" after a command
 // prints its usage. A command whose standard output could not be written fails.
 int RunCommand(const CliCommand& command, const QStringList& arguments);

@@ -2,7 +2,7 @@
 // orvane lan-sync ADDRESS --password-file FILE: one exchange of the active side.
 #include "app/commands.h"
 #include "app/quitsignals.h"
-#include "network/network.h"
+#include "network/lanpeer.h"
 #include "session/appcontext.h"
 
 #include <QCoreApplication>
@@ -19,7 +19,10 @@ namespace {
 constexpr int SaveCheckMs = 1000;
 constexpr qint64 HoldCapMs = 5000;
 
-int RunListen(const CliCommand& command, CliArgs& args) {
+}  // namespace
+
+int RunListen(CliArgs& args) {
+  const CliCommand command = ListenCommand();
   if (const QString unknown = args.UnknownOption(); !unknown.isEmpty()) {
     return UsageError(command, QStringLiteral("unknown option %1").arg(unknown));
   }
@@ -33,7 +36,7 @@ int RunListen(const CliCommand& command, CliArgs& args) {
     err << "orvane listen: " << error << Qt::endl;
     return 1;
   }
-  T_Network network(*context);
+  LanPeer network(*context);
   if (!network.Listening()) {
     err << "orvane listen: cannot listen on port " << Lan::Port << ": " << network.ListenError() << Qt::endl;
     return 1;
@@ -62,7 +65,7 @@ int RunListen(const CliCommand& command, CliArgs& args) {
     context->SaveCalendar();
   });
   saver.start(SaveCheckMs);
-  QObject::connect(&network, &T_Network::OlderPeerRefused, [&err](const QString& address) {
+  QObject::connect(&network, &LanPeer::OlderPeerRefused, [&err](const QString& address) {
     err << "orvane listen: refused " << address
         << ": it runs an older Orvane that sends its password unprotected (allow it with AllowOlderPeers)" << Qt::endl;
   });
@@ -74,7 +77,8 @@ int RunListen(const CliCommand& command, CliArgs& args) {
   return context->SaveCalendar() ? 0 : 1;
 }
 
-int RunLanSync(const CliCommand& command, CliArgs& args) {
+int RunLanSync(CliArgs& args) {
+  const CliCommand command = LanSyncCommand();
   QString error;
   const std::optional<QString> passwordFile = args.TakeOption(QStringLiteral("--password-file"), error);
   if (!error.isEmpty()) return UsageError(command, error);
@@ -100,37 +104,14 @@ int RunLanSync(const CliCommand& command, CliArgs& args) {
     err << "orvane lan-sync: " << error << Qt::endl;
     return 1;
   }
-  T_Network network(*context);
+  LanPeer network(*context);
   if (!network.Listening()) {
     err << "orvane lan-sync: cannot listen on port " << Lan::Port << " for the answers: " << network.ListenError()
         << Qt::endl;
     return 1;
   }
-  network.ShowProgress = false;
-  const T_Network::SyncResult result = network.SyncWithPassword(positional.first(), password);
+  const LanPeer::SyncResult result = network.SyncWithPassword(positional.first(), password);
   QTextStream(stdout) << result.message << Qt::endl;
   const bool saved = context->SaveCalendar();
   return result.complete && saved ? 0 : 1;
-}
-
-}  // namespace
-
-CliCommand ListenCommand() {
-  CliCommand command;
-  command.name = QStringLiteral("listen");
-  command.usage = QStringLiteral("listen");
-  command.summary = QStringLiteral("answer other copies' network synchronization until stopped");
-  command.run = [](CliArgs& args) { return RunListen(ListenCommand(), args); };
-  command.needs = CliCommand::Needs::Gui;
-  return command;
-}
-
-CliCommand LanSyncCommand() {
-  CliCommand command;
-  command.name = QStringLiteral("lan-sync");
-  command.usage = QStringLiteral("lan-sync ADDRESS --password-file FILE");
-  command.summary = QStringLiteral("synchronize the calendar with the copy at ADDRESS over the network");
-  command.run = [](CliArgs& args) { return RunLanSync(LanSyncCommand(), args); };
-  command.needs = CliCommand::Needs::Gui;
-  return command;
 }

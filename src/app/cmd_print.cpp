@@ -22,7 +22,10 @@ std::optional<int> WholeNumber(const QString& text, int minimum, int maximum) {
   return value;
 }
 
-int RunPrint(const CliCommand& command, CliArgs& args) {
+}  // namespace
+
+int RunPrint(CliArgs& args) {
+  const CliCommand command = PrintCommand();
   QString error;
   const std::optional<QString> kindText = args.TakeOption(QStringLiteral("--kind"), error);
   if (!error.isEmpty()) return UsageError(command, error);
@@ -107,18 +110,4 @@ int RunPrint(const CliCommand& command, CliArgs& args) {
                                  : QStringLiteral("in ") + QFileInfo(*out).absoluteFilePath())
       << Qt::endl;
   return 0;
-}
-
-}  // namespace
-
-CliCommand PrintCommand() {
-  CliCommand command;
-  command.name = QStringLiteral("print");
-  command.usage = QStringLiteral(
-      "print --kind day|week|month|year --start YYYY-MM-DD [--pages N] [--weeks-per-page N] [--portrait] [--blank] "
-      "--out FILE.pdf");
-  command.summary = QStringLiteral("write paper calendars with their events as a PDF file");
-  command.needs = CliCommand::Needs::Gui;
-  command.run = [command](CliArgs& args) { return RunPrint(command, args); };
-  return command;
 }

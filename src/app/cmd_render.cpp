@@ -17,7 +17,10 @@ namespace {
 constexpr qint64 MaxBackdropPixels = qint64(16384) * 16384;
 constexpr int MaxScale = 4;
 
-int RunRender(const CliCommand& command, CliArgs& args) {
+}  // namespace
+
+int RunRender(CliArgs& args) {
+  const CliCommand command = RenderCommand();
   QString error;
   const std::optional<QString> out = args.TakeOption(QStringLiteral("--out"), error);
   if (!error.isEmpty()) return UsageError(command, error);
@@ -93,16 +96,4 @@ int RunRender(const CliCommand& command, CliArgs& args) {
   QTextStream(stdout) << "The panel (" << picture.width() << " x " << picture.height() << " pixels) is in "
                       << QFileInfo(*out).absoluteFilePath() << Qt::endl;
   return 0;
-}
-
-}  // namespace
-
-CliCommand RenderCommand() {
-  CliCommand command;
-  command.name = QStringLiteral("render");
-  command.usage = QStringLiteral("render --out FILE.png [--now \"YYYY-MM-DD HH:MM\"] [--backdrop IMAGE] [--scale N]");
-  command.summary = QStringLiteral("paint the desktop panel as it would look, without a display");
-  command.needs = CliCommand::Needs::Gui;
-  command.run = [command](CliArgs& args) { return RunRender(command, args); };
-  return command;
 }

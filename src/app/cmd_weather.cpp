@@ -9,9 +9,8 @@
 #include <QTextStream>
 #include <QTimer>
 
-namespace {
-
-int RunWeather(const CliCommand& command, CliArgs& args) {
+int RunWeather(CliArgs& args) {
+  const CliCommand command = WeatherCommand();
   QString optionError;
   const std::optional<QString> placeText = args.TakeOption(QStringLiteral("--place"), optionError);
   if (!optionError.isEmpty()) return UsageError(command, optionError);
@@ -92,17 +91,4 @@ int RunWeather(const CliCommand& command, CliArgs& args) {
   }
   out.flush();
   return 0;
-}
-
-}  // namespace
-
-CliCommand WeatherCommand() {
-  CliCommand command;
-  command.name = QStringLiteral("weather");
-  command.usage = QStringLiteral("weather [--place TEXT]");
-  command.summary = QStringLiteral(
-      "fetch the weather and print the forecast texts: for the stored place, or once for a place, postal code or "
-      "\"lat,lon\" given");
-  command.run = [](CliArgs& args) { return RunWeather(WeatherCommand(), args); };
-  return command;
 }

@@ -2,22 +2,31 @@
 
 #include "app/cli.h"
 
-// The commands of the command line, each made in its own file and listed by CliCommands().
+// The commands of the command line, listed by CliCommands().
 
+// Commands whose code is in the executable, each made in its own file.
 CliCommand AgendaCommand();
 // backup FILE, restore FILE, sync FILE (cmd_files.cpp).
 CliCommand BackupCommand();
 CliCommand RestoreCommand();
 CliCommand SyncCommand();
-// render --out FILE.png (cmd_render.cpp).
-CliCommand RenderCommand();
-// weather (cmd_weather.cpp).
-CliCommand WeatherCommand();
-// listen, lan-sync ADDRESS --password-file FILE (cmd_lan.cpp).
-CliCommand ListenCommand();
-CliCommand LanSyncCommand();
-// print --kind ... --out FILE.pdf (cmd_print.cpp).
-CliCommand PrintCommand();
 // export-ics FILE, import-ics FILE (cmd_icalendar.cpp).
 CliCommand ExportIcsCommand();
 CliCommand ImportIcsCommand();
+
+// Commands whose code is in a module loaded on demand. Their names and usage are in the
+// executable (modulecommands.cpp), so that --help and usage errors of the command line load
+// nothing; their run is empty there, and the module fills it in with the code below.
+CliCommand RenderCommand();
+CliCommand PrintCommand();
+CliCommand WeatherCommand();
+CliCommand ListenCommand();
+CliCommand LanSyncCommand();
+
+// The window module: render --out FILE.png (cmd_render.cpp), print ... --out FILE.pdf (cmd_print.cpp).
+int RunRender(CliArgs& args);
+int RunPrint(CliArgs& args);
+// The network module: weather (cmd_weather.cpp); listen, lan-sync ADDRESS --password-file FILE (cmd_lan.cpp).
+int RunWeather(CliArgs& args);
+int RunListen(CliArgs& args);
+int RunLanSync(CliArgs& args);

@@ -1,3 +1,3 @@
-#include "app/startup.h"
+#include "app/launch.h"
 
 int main(int argc, char** argv) { return OrvaneMain(argc, argv); }

@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include "app/cli.h"
+#include "app/commands.h"
+#include "app/launch.h"
 #include "app/panelwindows.h"
 #include "app/quitsignals.h"
 #include "core/paths.h"
@@ -135,23 +137,16 @@ int RunPanel(int argc, char** argv) {
 
 }  // namespace
 
-int OrvaneMain(int argc, char** argv) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const CliCommand* command = FindCommand(arguments);
-  if (!command) return RunPanel(argc, argv);
-  // A command whose reader went away (`orvane agenda | head -3`) ends there, quietly, as
-  // its peers on the command line do.
-  std::signal(SIGPIPE, SIG_DFL);
-
-  if (command->needs == CliCommand::Needs::Gui) {
-    if (!HaveDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
-    ChoosePlatform();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvane"));
-    return RunCommand(*command, arguments);
-  }
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("orvane"));
-  return RunCommand(*command, arguments);
+int RunWindowProgram(int argc, char** argv) {
+  const QStringList arguments = CommandLineArguments(argc, argv);
+  const CliCommand* found = FindCommand(arguments);
+  if (!found) return RunPanel(argc, argv);
+  CliCommand command = *found;
+  if (command.name == QStringLiteral("render")) command.run = RunRender;
+  if (command.name == QStringLiteral("print")) command.run = RunPrint;
+  if (!HaveDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ChoosePlatform();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("orvane"));
+  return RunCommand(command, arguments);
 }

@@ -1,4 +1,5 @@
 #pragma once
 
-// The program: a command of the command line, or the desktop panel's main sequence.
-int OrvaneMain(int argc, char** argv);
+// The window module's program: the desktop panel's main sequence when no command is named,
+// else a command that paints (render, print), offscreen when there is no display.
+int RunWindowProgram(int argc, char** argv);

@@ -17,9 +17,49 @@ int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
 
 MemoryKeyStore::~MemoryKeyStore() = default;
 
+namespace {
+
+// The end of the longest run of whole keys two absolute paths share: a position where both
+// have a backslash or end, with the same text before it (0 when they share none).
+qsizetype SharedKeys(QStringView a, QStringView b) {
+  const qsizetype n = std::min(a.size(), b.size());
+  qsizetype same = 0;
+  while (same < n && a[same] == b[same]) ++same;
+  const auto boundary = [](QStringView p, qsizetype at) { return at == p.size() || p[at] == QLatin1Char('\\'); };
+  if (boundary(a, same) && boundary(b, same)) return same;
+  const qsizetype back = a.first(same).lastIndexOf(QLatin1Char('\\'));
+  return back < 0 ? 0 : back;
+}
+
+}  // namespace
+
 MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
-  Node* node = (path.startsWith(QLatin1Char('\\')) || !current_) ? root_.get() : current_;
-  for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+  const bool absolute = path.startsWith(QLatin1Char('\\'));
+  Node* node = (absolute || !current_) ? root_.get() : current_;
+  // The parts between backslashes, read in place: a calendar load opens a key per record.
+  const QStringView whole(path);
+  qsizetype from = 0;
+  // A load opens key after key below the same keys ("\...\Notes\12", "\...\Notes\12\Exceptions",
+  // "\...\Notes\13"): the walk starts at the deepest key this path shares with the last one
+  // walked, reached by climbing from where that one ended.
+  if (absolute && walked_) {
+    const qsizetype shared = SharedKeys(walkedPath_, whole);
+    if (shared > 0) {
+      Node* start = walked_;
+      for (QStringView part : QStringView(walkedPath_).sliced(shared).tokenize(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+        Q_UNUSED(part);
+        start = start->parent;
+      }
+      node = start;
+      from = shared;
+    }
+  }
+  for (; from < whole.size();) {
+    qsizetype to = whole.indexOf(QLatin1Char('\\'), from);
+    if (to < 0) to = whole.size();
+    const QStringView part = whole.sliced(from, to - from);
+    from = to + 1;
+    if (part.isEmpty()) continue;
     auto it = node->children.find(part);
     if (it != node->children.end()) {
       node = it->second.get();
@@ -34,6 +74,10 @@ MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
     node->children.emplace(raw->name, std::move(child));
     NodeCreated(*raw);
     node = raw;
+  }
+  if (absolute) {
+    walkedPath_ = path;
+    walked_ = node;
   }
   return node;
 }
@@ -78,6 +122,7 @@ bool MemoryKeyStore::DeleteKey(const QString& path) {
     lastError_ = QStringLiteral("Key \"%1\" does not exist").arg(path);
     return false;
   }
+  walked_ = nullptr;
   DeleteTree(*node);
   Node* parent = node->parent;
   parent->children.erase(node->name);
@@ -113,8 +158,11 @@ MemoryKeyStore::Value* MemoryKeyStore::FindValue(const QString& name) {
       return &values[at];
     }
   }
+  // A value that is not there (an optional one, or one older stores lack) is looked for this
+  // way too: names of another length never match (case folding keeps the length), and ASCII
+  // names fold at once.
   for (Value& v : values) {
-    if (v.name.compare(name, Qt::CaseInsensitive) == 0) return &v;
+    if (v.name.size() == name.size() && CaseInsensitiveLess::Compare(v.name, name) == 0) return &v;
   }
   return nullptr;
 }
@@ -243,6 +291,7 @@ void MemoryKeyStore::Rollback() {
 void MemoryKeyStore::ResetTree(std::unique_ptr<Node> root) {
   root_ = std::move(root);
   current_ = nullptr;
+  walked_ = nullptr;
   readOnly_ = false;
 }
 

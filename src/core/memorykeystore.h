@@ -90,6 +90,10 @@ class MemoryKeyStore : public KeyStore {
   std::unique_ptr<Node> snapshot_;
   qint64 snapshotLastId_ = 0;
   Node* current_ = nullptr;
+  // The last absolute path walked and the key it ended at, where the next walk may start
+  // (forgotten when keys are deleted or the tree is replaced).
+  QString walkedPath_;
+  Node* walked_ = nullptr;
   bool readOnly_ = false;
   size_t valueHint_ = 0;
   bool inTransaction_ = false;

@@ -1,5 +1,7 @@
 #include "platform/singleinstance.h"
 
+#include "platform/storelock.h"
+
 #include <unistd.h>
 #include <QCryptographicHash>
 #include <QDir>
@@ -35,7 +37,7 @@ SingleInstance::~SingleInstance() {
   lock_.unlock();
 }
 
-QString SingleInstance::LockPath(const QString& storePath) { return storePath + QStringLiteral(".lock"); }
+QString SingleInstance::LockPath(const QString& storePath) { return StoreLock::LockPath(storePath); }
 
 QString SingleInstance::ServerName(const QString& storePath) {
   return RuntimeDir() + QLatin1Char('/') + KeyOf(storePath) + QStringLiteral(".sock");
@@ -92,6 +94,6 @@ SingleInstance::Outcome SingleInstance::Start() {
 
 bool SingleInstance::LockForCommand() {
   if (lock_.tryLock(0)) return true;
-  error_ = QStringLiteral("Orvane is running; close it before changing its calendar from the command line.");
+  error_ = StoreLock::HeldMessage();
   return false;
 }

@@ -65,6 +65,9 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
       rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    // The whole tree is read at every start: read the file through a mapping of it rather than
+    // copying it a page at a time (a command's start over a large calendar).
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, Schema, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK && store->Prepare() && store->LoadTree()) {
       result.store = std::move(store);
@@ -108,7 +111,7 @@ bool SqliteKeyStore::LoadTree() {
   std::unordered_map<qint64, Node*> byId;
   byId.emplace(0, root.get());
   qint64 lastId = 0;
-  QHash<QByteArray, QString> names;
+  ValueNames names;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const qint64 id = sqlite3_column_int64(select, 0);
@@ -190,13 +193,23 @@ QByteArray SqliteKeyStore::PackValues(const std::vector<Value>& values) {
 }
 
 bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values) {
-  QHash<QByteArray, QString> names;
+  ValueNames names;
   return UnpackValues(blob, values, names);
 }
 
-bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values,
-                                  QHash<QByteArray, QString>& names) {
+bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values, ValueNames& names) {
   values.clear();
+  // One allocation for the values of a key: count them first. Each value is a type byte, a
+  // name and its data, both after their length; the count stops where the reading below
+  // would, or earlier, and the lengths are checked again there.
+  size_t count = 0;
+  for (qsizetype at = 0; at + 5 <= blob.size(); ++count) {
+    if (static_cast<unsigned char>(blob.at(at)) > static_cast<unsigned>(ValueType::Date)) break;
+    at += 5 + qsizetype(qFromLittleEndian<quint32>(blob.constData() + at + 1));
+    if (at + 4 > blob.size()) break;
+    at += 4 + qsizetype(qFromLittleEndian<quint32>(blob.constData() + at));
+  }
+  values.reserve(count + 1);
   const char* p = blob.constData();
   qsizetype left = blob.size();
   auto readU32 = [&](quint32& v) {
@@ -216,10 +229,18 @@ bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& va
       return false;
     }
     // The same few value names recur in every record: share one string for each.
-    const QByteArray rawName = QByteArray::fromRawData(p, nameLen);
-    auto known = names.constFind(rawName);
-    if (known == names.cend()) known = names.insert(QByteArray(p, nameLen), QString::fromUtf8(p, nameLen));
-    v.name = *known;
+    const QByteArrayView rawName(p, nameLen);
+    const size_t place = values.size();
+    if (place < names.byPlace.size() && names.byPlace[place].first == rawName) {
+      v.name = names.byPlace[place].second;
+    } else {
+      auto known = names.byBytes.constFind(QByteArray::fromRawData(p, nameLen));
+      if (known == names.byBytes.cend())
+        known = names.byBytes.insert(rawName.toByteArray(), QString::fromUtf8(rawName));
+      v.name = *known;
+      if (place >= names.byPlace.size()) names.byPlace.resize(place + 1);
+      names.byPlace[place] = {known.key(), *known};
+    }
     p += nameLen;
     left -= nameLen;
     if (!readU32(dataLen) || dataLen > static_cast<quint32>(left)) return false;

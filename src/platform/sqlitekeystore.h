@@ -44,8 +44,14 @@ class SqliteKeyStore final : public MemoryKeyStore {
   // nothing silently: false when the blob is malformed.
   static QByteArray PackValues(const std::vector<Value>& values);
   static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values);
-  // The same, sharing value names through `names` (name bytes to string).
-  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values, QHash<QByteArray, QString>& names);
+  // The value names met so far, shared by every key that has them: by their bytes, and by
+  // their place in the keys read (records of one kind list the same names in the same order).
+  struct ValueNames {
+    QHash<QByteArray, QString> byBytes;
+    std::vector<std::pair<QByteArray, QString>> byPlace;
+  };
+  // The same, sharing value names through `names`.
+  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values, ValueNames& names);
 
  protected:
   void NodeCreated(Node& node) override;

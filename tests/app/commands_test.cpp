@@ -13,6 +13,36 @@ namespace {
 
 using Commands = ProgramTest;
 
+// What a command loads, by what it is for. The commands that need no window start with QtCore
+// and what their work needs: none loads a graphics, printing or sound library or a platform
+// plugin, and only the network commands load Qt Network.
+enum class Loads { Core, Network, Window };
+
+Loads LoadsOf(const QString& command) {
+  for (const char* network : {"weather", "listen", "lan-sync"})
+    if (command == QLatin1String(network)) return Loads::Network;
+  for (const char* window : {"render", "print", ""})
+    if (command == QLatin1String(window)) return Loads::Window;
+  return Loads::Core;
+}
+
+// The first library loaded that the command should not have loaded; empty when none.
+QString StrayLibrary(const QString& command, const QStringList& loaded) {
+  QStringList stray = {
+      "libQt6Gui", "libQt6Widgets", "libQt6PrintSupport", "libQt6Multimedia", "libX11",  "libxcb",       "libEGL",
+      "libGL",     "libfontconfig", "libfreetype",        "libqoffscreen",    "libqxcb", "orvane-window"};
+  if (LoadsOf(command) == Loads::Window) return QString();
+  if (LoadsOf(command) == Loads::Core)
+    stray << "libQt6Network"
+          << "libsodium"
+          << "orvane-network";
+  for (const QString& library : loaded) {
+    for (const QString& prefix : stray)
+      if (library.startsWith(prefix)) return library;
+  }
+  return QString();
+}
+
 const char* const Agenda =
     "Events for 03/05/2024:\nHoliday\n9:30 AM Dentist\n10:00 AM Standup\n\n"
     "Events for 03/06/2024:\n10:00 AM Standup\n\nEvents for 03/07/2024:\n10:00 AM Standup\n\n"
@@ -101,8 +131,13 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
     args.replaceInStrings(QStringLiteral("@OUT"), File(QStringLiteral("out")));
     args.replaceInStrings(QStringLiteral("@DIR"), dir_.path());
     SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
-    const ProgramResult r = Run(args, {}, {.headless = true});
+    const ProgramResult r = Run(args, {}, {.headless = true, .logLoads = true});
     EXPECT_EQ(r.code, c.code);
+    // Without a display of any kind, and loading only what the command needs (a command that
+    // paints does load the graphics library: the log is read).
+    ASSERT_FALSE(r.loaded.isEmpty());
+    EXPECT_EQ(StrayLibrary(args.value(0), r.loaded), QString()) << r.loaded.join(' ').toStdString();
+    EXPECT_EQ(r.loaded.contains(QStringLiteral("libQt6Gui.so.6")), LoadsOf(args.value(0)) == Loads::Window);
     EXPECT_EQ(r.out, QString::fromUtf8(c.out));
     EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
     const QString command = args.value(0);
@@ -115,6 +150,19 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
     }
     EXPECT_FALSE(QFile::exists(File(QStringLiteral("out"))));
   }
+  // The version, the help and every command's usage come from the executable alone; the
+  // file commands do their work with it alone, and without a display.
+  const QString backup = File(QStringLiteral("a.ovb")), ics = File(QStringLiteral("a.ics"));
+  const QStringList alone[] = {{"--version"},           {"--help"},          {"render", "--help"},
+                               {"lan-sync", "-h"},      {"backup", backup},  {"restore", backup},
+                               {"sync", File("a.ovs")}, {"export-ics", ics}, {"import-ics", ics}};
+  for (const QStringList& args : alone) {
+    SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+    const ProgramResult r = Run(args, {}, {.headless = true, .logLoads = true});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(StrayLibrary(QStringLiteral("--version"), r.loaded), QString()) << r.loaded.join(' ').toStdString();
+  }
+  EXPECT_TRUE(QFile::exists(ics) && QFile::exists(File("a.ovs")));
   // Without options: seven days from today.
   const ProgramResult week = Run({"agenda"}, QStringLiteral("empty"));
   ASSERT_EQ(week.code, 0);

@@ -39,7 +39,7 @@ struct Copy {
     LanTimings timings;
     timings.activityMs = 1000;
     network = std::make_unique<T_Network>(*context, timings, port);
-    network->ComputerName = name;
+    network->Peer().ComputerName = name;
   }
   DataFormat& calendar() { return context->calendar(); }
   T_Network::SyncResult Sync(const QString& address, const QString& password) {
@@ -154,7 +154,7 @@ TEST_F(LanExchangeTest, BothCalendarsConvergeAndTenThousandEventsArriveWithTheir
   a.calendar().NoteArray[1].Uid = QStringLiteral("long@a");
   b.calendar().NoteArray[1].Uid = QStringLiteral("long-b@b");
   std::vector<std::pair<QString, int>> progress;
-  a.network->ProgressObserver = [&](const QString& text, int percent) { progress.emplace_back(text, percent); };
+  a.network->Peer().ProgressObserver = [&](const QString& text, int percent) { progress.emplace_back(text, percent); };
   const T_Network::SyncResult result = a.Sync(AddressB, Bravo);
   EXPECT_TRUE(result.complete);
   EXPECT_EQ(result.message, QStringLiteral("Synchronization Complete! 1 record(s) were too large to send."));
@@ -170,8 +170,8 @@ TEST_F(LanExchangeTest, BothCalendarsConvergeAndTenThousandEventsArriveWithTheir
     EXPECT_EQ(copy->calendar().OpenToDoCount, 2);
     EXPECT_TRUE(copy->network->SyncButton->isEnabled());
   }
-  EXPECT_EQ(a.network->RemoteNoteCount, 3u);  // B already held A's events when A asked
-  EXPECT_EQ(a.network->RemoteToDoCount, 3u);
+  EXPECT_EQ(a.network->Peer().RemoteNoteCount, 3u);  // B already held A's events when A asked
+  EXPECT_EQ(a.network->Peer().RemoteToDoCount, 3u);
   EXPECT_TRUE(b.calendar().DataChanged);
   // The push: 0, then one figure per record; the counts; the pull: one per remote record.
   const std::vector<std::pair<QString, int>> expected = {
@@ -183,7 +183,7 @@ TEST_F(LanExchangeTest, BothCalendarsConvergeAndTenThousandEventsArriveWithTheir
       {QStringLiteral("Synchronizing Remote Data"), 50}, {QStringLiteral("Synchronizing Remote Data"), 67},
       {QStringLiteral("Synchronizing Remote Data"), 83}, {QStringLiteral("Synchronizing Remote Data"), 100}};
   EXPECT_EQ(progress, expected);
-  a.network->ProgressObserver = nullptr;
+  a.network->Peer().ProgressObserver = nullptr;
   for (int i = 0; i < 10000; ++i) {
     a.calendar().NoteArray.push_back(Event(QStringLiteral("Event %1 with a longer title").arg(i), 1,
                                            QStringLiteral("Some notes"), DT(2024, 1, 1, 8, 0) + i % 700));
@@ -197,7 +197,7 @@ TEST_F(LanExchangeTest, WrongPasswordsExchangeNothingAndRepeatedOnesLockThisCopy
   a.calendar().MergeNote(Event(QStringLiteral("A's")));
   b.calendar().MergeNote(Event(QStringLiteral("B's")));
   std::vector<int> progress;
-  a.network->ProgressObserver = [&](const QString&, int percent) { progress.push_back(percent); };
+  a.network->Peer().ProgressObserver = [&](const QString&, int percent) { progress.push_back(percent); };
   for (int i = 0; i < Lan::FreeFailures; ++i) {
     const T_Network::SyncResult result = a.Sync(AddressB, QStringLiteral("Bravo"));
     EXPECT_EQ(result.message, QStringLiteral("Remote Password incorrect."));

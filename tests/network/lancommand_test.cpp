@@ -45,11 +45,16 @@ class LanCommand : public ProgramTest {
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(password.toUtf8() + "\n");
     file.close();
-    return Run({"lan-sync", to, "--password-file", file.fileName()}, who);
+    // Without a display of any kind; the exchange needs the network library and no window.
+    ProgramResult r =
+        Run({"lan-sync", to, "--password-file", file.fileName()}, who, {.headless = true, .logLoads = true});
+    EXPECT_TRUE(r.loaded.contains(QStringLiteral("libQt6Network.so.6"))) << r.loaded.join(' ').toStdString();
+    EXPECT_FALSE(r.loaded.contains(QStringLiteral("libQt6Gui.so.6")));
+    return r;
   }
   // Starts the listener at the address; false when another program took the port since it was probed.
   bool Listen(const QString& who) {
-    listener_ = Start({"listen"}, who);
+    listener_ = Start({"listen"}, who, {.headless = true});
     const QString said = WaitForError(*listener_, QStringLiteral("answering"));
     EXPECT_TRUE(said.contains(QStringLiteral("answering")) || said.contains(QStringLiteral("already in use")))
         << said.toStdString();

@@ -35,7 +35,7 @@ TEST(LanDiscoveryChild, ListsTheCopyThatAnswers) {
   context.settings().SetSetting(QStringLiteral("SyncPass"), QStringLiteral("alpha"));
   T_Network network(context);
   ASSERT_TRUE(network.Listening()) << network.ListenError().toStdString();
-  network.ComputerName = QStringLiteral("searcher");
+  network.Peer().ComputerName = QStringLiteral("searcher");
   network.RefreshButtonClick();
   SpinUntil([&] { return network.RemoteList->count() > 0; }, 10000);
   ASSERT_EQ(network.Systems().size(), 1u);

@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 
 void ProgramTest::SetUp() {
@@ -95,6 +97,13 @@ QProcess* ProgramTest::Start(const QStringList& args, const QString& who, const 
   if (options.headless) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QLatin1String(name));
   }
+  if (options.logLoads) {
+    // The log goes to files of its own (one per process, the name ending in its id), not
+    // into the program's standard error.
+    env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    env.insert(QStringLiteral("LD_DEBUG_OUTPUT"), dir_.filePath(QStringLiteral("loads/log")));
+    QDir().mkpath(dir_.filePath(QStringLiteral("loads")));
+  }
   p->setProcessEnvironment(env);
   p->setWorkingDirectory(options.workingDir.isEmpty() ? dir_.path() : options.workingDir);
   if (options.inChild) p->setChildProcessModifier(options.inChild);
@@ -121,6 +130,19 @@ ProgramResult ProgramTest::Run(const QStringList& args, const QString& who, cons
   result.code = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
   result.out = QString::fromUtf8(p->readAllStandardOutput());
   result.err = QString::fromUtf8(p->readAllStandardError());
+  if (options.logLoads) {
+    // "     12:	file=libQt6Core.so.6 [0];  needed by ./orvane [0]"
+    QDir logs(dir_.filePath(QStringLiteral("loads")));
+    const QRegularExpression loadedFile(
+        QStringLiteral("\\bfile=(\\S+)\\s+\\[\\d+\\];\\s+(needed|dynamically loaded) by"));
+    for (const QString& name : logs.entryList(QDir::Files)) {
+      QFile log(logs.filePath(name));
+      const QString text = log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+      for (auto m = loadedFile.globalMatch(text); m.hasNext();)
+        result.loaded << QFileInfo(m.next().captured(1)).fileName();
+      log.remove();
+    }
+  }
   return result;
 }
 

@@ -14,6 +14,9 @@ struct ProgramResult {
   int code = -1;  // -1: crashed or still running at the guard time
   QString out;
   QString err;
+  // With RunOptions::logLoads: the file name of every shared library the process loaded,
+  // at its start or later (dlopen).
+  QStringList loaded;
 };
 
 struct RunOptions {
@@ -21,6 +24,7 @@ struct RunOptions {
   bool spin = false;               // keep this thread's event loop running meanwhile (for loopback servers)
   int guardMs = 120000;            // only keeps a broken test from hanging
   QString workingDir = QString();  // the test's own folder when empty
+  bool logLoads = false;           // the dynamic loader logs the libraries it loads (ProgramResult::loaded)
   // Runs in the child before the program starts (limits, signal dispositions).
   std::function<void()> inChild = nullptr;
 };
