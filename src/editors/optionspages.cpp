@@ -230,6 +230,7 @@ QWidget* T_Options::BuildDisplayPage() {
   WeatherPlaceSearch = Named(new QLineEdit(group), "WeatherPlaceSearch");
   WeatherPlaceSearch->setPlaceholderText(tr("City, postal code or lat,lon"));
   WeatherFindBtn = Named(new QPushButton(tr("Find"), group), "WeatherFindBtn");
+  WeatherFindBtn->setMaximumWidth(WeatherFindBtn->fontMetrics().horizontalAdvance(WeatherFindBtn->text()) + 24);
   auto* search = new QWidget(group);
   auto* searchRow = new QHBoxLayout(search);
   searchRow->setContentsMargins(0, 0, 0, 0);
@@ -237,7 +238,8 @@ QWidget* T_Options::BuildDisplayPage() {
   searchRow->addWidget(WeatherFindBtn);
   WeatherPlaceChoice = Named(new QComboBox(group), "WeatherPlaceChoice");
   WeatherPlaceChoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  WeatherPlaceChoice->setMinimumContentsLength(24);
+  WeatherPlaceChoice->setMinimumContentsLength(3);
+  WeatherPlaceChoice->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   CurrentWeather = Named(new QCheckBox(tr("Display current weather on desktop"), group), "CurrentWeather");
   TooltipWeather = Named(new QCheckBox(tr("Display weather information in popups"), group), "TooltipWeather");
   right->addRow(DisplayWeather);

@@ -39,8 +39,8 @@ TEST(ZonedEvents, FallOnTheLocalDayAndTimeOfEachOccurrence) {
   FixedClock clock{DT(2024, 3, 1, 12, 0)};
   DataFormat calendar{clock};
   AddWeekly(calendar, "London", "Europe/London", 14);
-  AddWeekly(calendar, "Tokyo", "Asia/Tokyo", 8);    // Sunday evening here
-  AddWeekly(calendar, "Local", "America/New_York", 11);  // the local zone: as it is written
+  AddWeekly(calendar, "Tokyo", "Asia/Tokyo", 8);            // Sunday evening here
+  AddWeekly(calendar, "Local", "America/New_York", 11);     // the local zone: as it is written
   AddWeekly(calendar, "Nowhere", "Mars/Olympus_Mons", 12);  // a zone not known: local time
   // The United States change to summer time on 10 March, the United Kingdom on 31 March.
   const std::pair<TDateTime, QStringList> days[] = {
@@ -51,7 +51,8 @@ TEST(ZonedEvents, FallOnTheLocalDayAndTimeOfEachOccurrence) {
       {D(2024, 4, 1), {"London 9:00-10:00", "Local 11:00-12:00", "Nowhere 12:00-13:00"}},
       {D(2024, 3, 5), {}},
       {D(2024, 3, 2), {}}};
-  for (const auto& [day, lines] : days) EXPECT_EQ(Day(calendar, day), lines) << FormatDateTime("yyyy-mm-dd", day).toStdString();
+  for (const auto& [day, lines] : days)
+    EXPECT_EQ(Day(calendar, day), lines) << FormatDateTime("yyyy-mm-dd", day).toStdString();
   EXPECT_TRUE(calendar.GetEventListText(D(2024, 3, 11)).contains("10:00 AM London"));
 
   // The rule itself agrees with the day query on every day of a quarter, across both changes.
