@@ -1,5 +1,7 @@
 #include "core/memorykeystore.h"
 
+#include <QtEndian>
+
 MemoryKeyStore::MemoryKeyStore() : root_(std::make_unique<Node>()) {}
 
 int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
@@ -13,6 +15,182 @@ int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+namespace {
+
+void AppendU32(QByteArray& out, quint32 v) {
+  char buf[4];
+  qToLittleEndian(v, buf);
+  out.append(buf, 4);
+}
+
+bool IsAscii(QByteArrayView bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// A stored name (UTF-8) against a name asked for, exactly; plain ASCII without decoding.
+bool SameName(QByteArrayView stored, QStringView name) {
+  if (IsAscii(stored)) {
+    if (stored.size() != name.size()) return false;
+    for (qsizetype i = 0; i < name.size(); ++i)
+      if (name[i].unicode() != static_cast<char16_t>(stored[i])) return false;
+    return true;
+  }
+  return QString::fromUtf8(stored) == name;
+}
+
+// The same without regard to case. Characters that fold to ASCII letters are single
+// UTF-16 units, so a plain ASCII name only matches names of its length.
+bool SameNameAnyCase(QByteArrayView stored, QStringView name) {
+  if (IsAscii(stored)) {
+    if (stored.size() != name.size()) return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+      char16_t x = name[i].unicode(), y = static_cast<char16_t>(stored[i]);
+      if (x >= 0x80) return QString::fromLatin1(stored).compare(name, Qt::CaseInsensitive) == 0;
+      if (x >= 'a' && x <= 'z') x -= 32;
+      if (y >= 'a' && y <= 'z') y -= 32;
+      if (x != y) return false;
+    }
+    return true;
+  }
+  return QString::fromUtf8(stored).compare(name, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+qint32 MemoryKeyStore::PackedValue::Integer() const {
+  return data.size() == 4 ? static_cast<qint32>(qFromLittleEndian<quint32>(data.data())) : 0;
+}
+
+TDateTime MemoryKeyStore::PackedValue::Date() const {
+  return data.size() == 8 ? qFromLittleEndian<double>(data.data()) : 0;
+}
+
+qsizetype MemoryKeyStore::WellFormedLength(QByteArrayView packed) {
+  const char* const begin = packed.data();
+  const char* p = begin;
+  qsizetype left = packed.size();
+  qsizetype whole = 0;
+  auto readU32 = [&](quint32& v) {
+    if (left < 4) return false;
+    v = qFromLittleEndian<quint32>(p);
+    p += 4;
+    left -= 4;
+    return true;
+  };
+  while (left > 0) {
+    const auto type = static_cast<unsigned char>(*p);
+    ++p;
+    --left;
+    quint32 nameLength, dataLength;
+    if (type > static_cast<unsigned>(ValueType::Date) || !readU32(nameLength) ||
+        nameLength > static_cast<quint32>(left)) {
+      break;
+    }
+    p += nameLength;
+    left -= nameLength;
+    if (!readU32(dataLength) || dataLength > static_cast<quint32>(left)) break;
+    if (type == static_cast<unsigned>(ValueType::Integer) && dataLength != 4) break;
+    if (type == static_cast<unsigned>(ValueType::Date) && dataLength != 8) break;
+    p += dataLength;
+    left -= dataLength;
+    whole = p - begin;
+  }
+  return whole;
+}
+
+qsizetype MemoryKeyStore::ReadPacked(QByteArrayView packed, qsizetype at, PackedValue& value) {
+  const char* p = packed.data() + at;
+  value.type = static_cast<ValueType>(static_cast<unsigned char>(p[0]));
+  const quint32 nameLength = qFromLittleEndian<quint32>(p + 1);
+  value.name = QByteArrayView(p + 5, nameLength);
+  p += 5 + nameLength;
+  const quint32 dataLength = qFromLittleEndian<quint32>(p);
+  value.data = QByteArrayView(p + 4, dataLength);
+  return at + 1 + 4 + nameLength + 4 + dataLength;
+}
+
+qsizetype MemoryKeyStore::FindPacked(QByteArrayView packed, QStringView name, qsizetype& hint) {
+  const qsizetype size = packed.size();
+  PackedValue v;
+  if (hint < 0 || hint >= size) hint = 0;
+  // From the hint to the end, then from the start to the hint.
+  for (int round = 0; round < 2; ++round) {
+    const qsizetype from = round == 0 ? hint : 0;
+    const qsizetype to = round == 0 ? size : hint;
+    for (qsizetype at = from; at < to;) {
+      const qsizetype next = ReadPacked(packed, at, v);
+      if (SameName(v.name, name)) {
+        hint = next;
+        return at;
+      }
+      at = next;
+    }
+  }
+  for (qsizetype at = 0; at < size;) {
+    const qsizetype next = ReadPacked(packed, at, v);
+    if (SameNameAnyCase(v.name, name)) return at;
+    at = next;
+  }
+  return -1;
+}
+
+QByteArray MemoryKeyStore::PackValues(const std::vector<Value>& values) {
+  QByteArray out;
+  for (const Value& v : values) {
+    const QByteArray name = v.name.toUtf8();
+    out.append(static_cast<char>(v.type));
+    AppendU32(out, static_cast<quint32>(name.size()));
+    out.append(name);
+    switch (v.type) {
+      case ValueType::Text: {
+        const QByteArray text = v.text.toUtf8();
+        AppendU32(out, static_cast<quint32>(text.size()));
+        out.append(text);
+        break;
+      }
+      case ValueType::Integer:
+        AppendU32(out, 4);
+        AppendU32(out, static_cast<quint32>(v.integer));
+        break;
+      case ValueType::Date: {
+        AppendU32(out, 8);
+        char buf[8];
+        qToLittleEndian(v.date, buf);
+        out.append(buf, 8);
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+bool MemoryKeyStore::UnpackValues(QByteArrayView packed, std::vector<Value>& values) {
+  values.clear();
+  const qsizetype whole = WellFormedLength(packed);
+  PackedValue p;
+  for (qsizetype at = 0; at < whole;) {
+    at = ReadPacked(packed, at, p);
+    Value v;
+    v.name = QString::fromUtf8(p.name);
+    v.type = p.type;
+    switch (p.type) {
+      case ValueType::Text:
+        v.text = p.Text();
+        break;
+      case ValueType::Integer:
+        v.integer = p.Integer();
+        break;
+      case ValueType::Date:
+        v.date = p.Date();
+        break;
+    }
+    values.push_back(std::move(v));
+  }
+  return whole == packed.size();
 }
 
 MemoryKeyStore::~MemoryKeyStore() = default;
@@ -34,6 +212,16 @@ MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
     node->children.emplace(raw->name, std::move(child));
     NodeCreated(*raw);
     node = raw;
+  }
+  return node;
+}
+
+const MemoryKeyStore::Node* MemoryKeyStore::FindKey(const QString& path) const {
+  const Node* node = root_.get();
+  for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+    auto it = node->children.find(part);
+    if (it == node->children.end()) return nullptr;
+    node = it->second.get();
   }
   return node;
 }
@@ -95,67 +283,69 @@ QStringList MemoryKeyStore::GetKeyNames() {
 QStringList MemoryKeyStore::GetValueNames() {
   QStringList names;
   if (!current_) return names;
-  names.reserve(static_cast<qsizetype>(current_->values.size()));
-  for (const Value& v : current_->values) names.append(v.name);
+  PackedValue v;
+  for (qsizetype at = 0; at < current_->values.size();) {
+    at = ReadPacked(current_->values, at, v);
+    names.append(QString::fromUtf8(v.name));
+  }
   return names;
 }
 
-MemoryKeyStore::Value* MemoryKeyStore::FindValue(const QString& name) {
-  if (!current_) return nullptr;
-  auto& values = current_->values;
-  const size_t n = values.size();
-  // Values are mostly read in the order they were written: look from the last hit on, with
-  // an exact comparison first, before comparing without regard to case.
-  for (size_t k = 0; k < n; ++k) {
-    const size_t at = (valueHint_ + k) % n;
-    if (values[at].name == name) {
-      valueHint_ = at + 1;
-      return &values[at];
-    }
-  }
-  for (Value& v : values) {
-    if (v.name.compare(name, Qt::CaseInsensitive) == 0) return &v;
-  }
-  return nullptr;
+qsizetype MemoryKeyStore::FindValue(const QString& name) {
+  if (!current_) return -1;
+  return FindPacked(current_->values, name, valueHint_);
 }
 
-bool MemoryKeyStore::ValueExists(const QString& name) { return FindValue(name) != nullptr; }
+std::optional<MemoryKeyStore::PackedValue> MemoryKeyStore::ValueNamed(const QString& name) {
+  const qsizetype at = FindValue(name);
+  if (at < 0) return std::nullopt;
+  PackedValue v;
+  ReadPacked(current_->values, at, v);
+  return v;
+}
+
+bool MemoryKeyStore::ValueExists(const QString& name) { return FindValue(name) >= 0; }
 
 std::optional<KeyStore::ValueType> MemoryKeyStore::GetValueType(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v) return std::nullopt;
   return v->type;
 }
 
 bool MemoryKeyStore::DeleteValue(const QString& name) {
   if (!current_ || readOnly_) return false;
-  auto& values = current_->values;
-  for (auto it = values.begin(); it != values.end(); ++it) {
-    if (it->name.compare(name, Qt::CaseInsensitive) == 0) {
-      values.erase(it);
+  QByteArray& values = current_->values;
+  PackedValue v;
+  for (qsizetype at = 0; at < values.size();) {
+    const qsizetype next = ReadPacked(values, at, v);
+    if (SameNameAnyCase(v.name, name)) {
+      values.remove(at, next - at);
+      // The hint keeps pointing at the same value.
+      if (valueHint_ > at) valueHint_ -= next - at;
       NodeChanged(*current_);
       return true;
     }
+    at = next;
   }
   return false;
 }
 
 std::optional<QString> MemoryKeyStore::ReadString(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v || v->type != ValueType::Text) return std::nullopt;
-  return v->text;
+  return v->Text();
 }
 
 std::optional<qint32> MemoryKeyStore::ReadInteger(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v || v->type != ValueType::Integer) return std::nullopt;
-  return v->integer;
+  return v->Integer();
 }
 
 std::optional<TDateTime> MemoryKeyStore::ReadDate(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v || v->type != ValueType::Date) return std::nullopt;
-  return v->date;
+  return v->Date();
 }
 
 bool MemoryKeyStore::WriteAllowed(const QString& valueName) {
@@ -166,42 +356,55 @@ bool MemoryKeyStore::WriteAllowed(const QString& valueName) {
   return true;
 }
 
-bool MemoryKeyStore::Write(const QString& name, Value value) {
+bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView data) {
   if (!current_ || readOnly_) {
     lastError_ = QStringLiteral("Failed to write value \"%1\": no key open for writing").arg(name);
     return false;
   }
   if (!WriteAllowed(name)) return false;
-  if (Value* existing = FindValue(name)) {
-    value.name = existing->name;
-    *existing = std::move(value);
+  QByteArray& values = current_->values;
+  const qsizetype at = FindValue(name);
+  if (at >= 0) {
+    // The value keeps its place and the spelling of its name.
+    PackedValue old;
+    const qsizetype next = ReadPacked(values, at, old);
+    const qsizetype nameLength = old.name.size();
+    QByteArray entry;
+    entry.reserve(1 + 4 + nameLength + 4 + data.size());
+    entry.append(static_cast<char>(type));
+    AppendU32(entry, static_cast<quint32>(nameLength));
+    entry.append(old.name);
+    AppendU32(entry, static_cast<quint32>(data.size()));
+    entry.append(data);
+    values.replace(at, next - at, entry);
+    // The hint keeps pointing at the same value.
+    if (valueHint_ > at) valueHint_ += entry.size() - (next - at);
   } else {
-    value.name = name;
-    current_->values.push_back(std::move(value));
+    const QByteArray utf8 = name.toUtf8();
+    values.append(static_cast<char>(type));
+    AppendU32(values, static_cast<quint32>(utf8.size()));
+    values.append(utf8);
+    AppendU32(values, static_cast<quint32>(data.size()));
+    values.append(data);
   }
   NodeChanged(*current_);
   return true;
 }
 
 bool MemoryKeyStore::WriteString(const QString& name, const QString& value) {
-  Value v;
-  v.type = ValueType::Text;
-  v.text = value;
-  return Write(name, std::move(v));
+  return Write(name, ValueType::Text, value.toUtf8());
 }
 
 bool MemoryKeyStore::WriteInteger(const QString& name, qint32 value) {
-  Value v;
-  v.type = ValueType::Integer;
-  v.integer = value;
-  return Write(name, std::move(v));
+  char buf[4];
+  qToLittleEndian(static_cast<quint32>(value), buf);
+  return Write(name, ValueType::Integer, QByteArrayView(buf, 4));
 }
 
 bool MemoryKeyStore::WriteDate(const QString& name, TDateTime value) {
-  Value v;
-  v.type = ValueType::Date;
-  v.date = value;
-  return Write(name, std::move(v));
+  char buf[8];
+  qToLittleEndian(value, buf);
+  return Write(name, ValueType::Date, QByteArrayView(buf, 8));
 }
 
 std::unique_ptr<MemoryKeyStore::Node> MemoryKeyStore::Clone(const Node& node, Node* parent) {
@@ -257,17 +460,19 @@ namespace {
 void DumpNode(const MemoryKeyStore::Node& node, QString& out) {
   out += MemoryKeyStore::PathOf(node);
   out += QLatin1Char('\n');
-  for (const auto& v : node.values) {
-    out += QStringLiteral("  %1 = ").arg(v.name);
+  MemoryKeyStore::PackedValue v;
+  for (qsizetype at = 0; at < node.values.size();) {
+    at = MemoryKeyStore::ReadPacked(node.values, at, v);
+    out += QStringLiteral("  %1 = ").arg(QString::fromUtf8(v.name));
     switch (v.type) {
       case KeyStore::ValueType::Text:
-        out += QStringLiteral("text:") + v.text;
+        out += QStringLiteral("text:") + v.Text();
         break;
       case KeyStore::ValueType::Integer:
-        out += QStringLiteral("int:%1").arg(v.integer);
+        out += QStringLiteral("int:%1").arg(v.Integer());
         break;
       case KeyStore::ValueType::Date:
-        out += QStringLiteral("date:%1").arg(v.date, 0, 'g', 17);
+        out += QStringLiteral("date:%1").arg(v.Date(), 0, 'g', 17);
         break;
     }
     out += QLatin1Char('\n');

@@ -6,6 +6,7 @@
 
 #include "core/dataformat.h"
 #include "core/keystore.h"
+#include "core/memorykeystore.h"
 #include "core/persistence_state.h"
 
 #include <QSet>
@@ -158,6 +159,130 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
   return w.ok();
 }
 
+// Record values read from whatever answers ReadString, ReadInteger and ReadDate as the key
+// store does: the store itself, or a key's packed values read in place.
+template <typename Reader>
+void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay) {
+  n.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
+  n.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
+  n.Location = r.ReadString(QStringLiteral("Location")).value_or(QString());
+  n.StartTime = r.ReadDate(QStringLiteral("StartTime")).value_or(0);
+  n.EndTime = r.ReadDate(QStringLiteral("EndTime")).value_or(0);
+  n.AlarmTime = r.ReadDate(QStringLiteral("AlarmTime")).value_or(0);
+  n.StartDate = r.ReadDate(QStringLiteral("StartDate")).value_or(0);
+  n.EndDate = r.ReadDate(QStringLiteral("EndDate")).value_or(0);
+  n.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
+  n.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
+  n.Span = r.ReadInteger(QStringLiteral("Span")).value_or(0) != 0;
+  n.Start = r.ReadInteger(QStringLiteral("Start")).value_or(0) != 0;
+  n.Alarm = r.ReadInteger(QStringLiteral("Alarm")).value_or(0) != 0;
+  n.SpanRange = r.ReadInteger(QStringLiteral("SpanRange")).value_or(0);
+  n.RangeType = r.ReadInteger(QStringLiteral("RangeType")).value_or(0);
+  n.RangeCount = r.ReadInteger(QStringLiteral("RangeCount")).value_or(0);
+  n.RepeatType = r.ReadInteger(QStringLiteral("RepeatType")).value_or(0);
+  n.RepeatFrequency = r.ReadInteger(QStringLiteral("RepeatFrequency")).value_or(0);
+  n.RepeatDay = r.ReadInteger(QStringLiteral("RepeatDay")).value_or(0);
+  n.RepeatMonth = r.ReadInteger(QStringLiteral("RepeatMonth")).value_or(0);
+  n.RepeatCardinal = r.ReadInteger(QStringLiteral("RepeatCardinal")).value_or(0);
+  for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, r.ReadInteger(WeekdayNames[d]).value_or(0) != 0);
+  n.Uid = r.ReadString(UidName).value_or(QString());
+  n.RecurrenceId = r.ReadDate(RecurrenceIdName).value_or(0);
+}
+
+// Entry j of the per-date notes: the values "Data_j" and "Date_j", for each whole pair.
+template <typename Reader>
+void ReadRecurNotes(Reader& r, qsizetype valueCount, TNote& n) {
+  const qsizetype c = valueCount / 2;
+  n.RecurNotes.reserve(c);
+  for (qsizetype j = 0; j < c; ++j) {
+    TRecurNote rn;
+    rn.Data = r.ReadString(QStringLiteral("Data_%1").arg(j)).value_or(QString());
+    rn.Date = r.ReadDate(QStringLiteral("Date_%1").arg(j)).value_or(0);
+    n.RecurNotes.append(rn);
+  }
+}
+
+template <typename Reader>
+void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay) {
+  t.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
+  t.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
+  t.Priority = r.ReadInteger(QStringLiteral("Priority")).value_or(0);
+  t.Completed = r.ReadInteger(QStringLiteral("Completed")).value_or(0) != 0;
+  t.DueDate = r.ReadDate(QStringLiteral("DueDate")).value_or(0);
+  t.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
+  t.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
+  t.Uid = r.ReadString(UidName).value_or(QString());
+}
+
+// One key of a store held in memory, read in place: every read finds its value as the
+// store's own reads of the opened key would (the same search, from the same hint), without
+// copying the key's values out.
+class PackedKey {
+ public:
+  explicit PackedKey(const MemoryKeyStore::Node& key) : values_(key.values) {}
+  std::optional<QString> ReadString(QStringView name) {
+    const auto v = Find(name, KeyStore::ValueType::Text);
+    if (!v) return std::nullopt;
+    return v->Text();
+  }
+  std::optional<qint32> ReadInteger(QStringView name) {
+    const auto v = Find(name, KeyStore::ValueType::Integer);
+    if (!v) return std::nullopt;
+    return v->Integer();
+  }
+  std::optional<TDateTime> ReadDate(QStringView name) {
+    const auto v = Find(name, KeyStore::ValueType::Date);
+    if (!v) return std::nullopt;
+    return v->Date();
+  }
+  // Every value in creation order, as the key's value names enumerate and each is read
+  // under its own name.
+  template <typename Fn>
+  void ForEach(Fn fn) const {
+    MemoryKeyStore::PackedValue v;
+    for (qsizetype at = 0; at < values_.size();) {
+      at = MemoryKeyStore::ReadPacked(values_, at, v);
+      fn(v);
+    }
+  }
+  qsizetype Count() const {
+    qsizetype count = 0;
+    ForEach([&count](const MemoryKeyStore::PackedValue&) { ++count; });
+    return count;
+  }
+
+ private:
+  std::optional<MemoryKeyStore::PackedValue> Find(QStringView name, KeyStore::ValueType type) {
+    const qsizetype at = MemoryKeyStore::FindPacked(values_, name, hint_);
+    if (at < 0) return std::nullopt;
+    MemoryKeyStore::PackedValue v;
+    MemoryKeyStore::ReadPacked(values_, at, v);
+    if (v.type != type) return std::nullopt;
+    return v;
+  }
+  QByteArrayView values_;
+  qsizetype hint_ = 0;
+};
+
+const MemoryKeyStore::Node* Subkey(const MemoryKeyStore::Node& key, QStringView name) {
+  const auto it = key.children.find(name);
+  return it == key.children.end() ? nullptr : it->second.get();
+}
+
+// The collection key of a store held in memory whose record keys can be read in place: null
+// when the store is another kind, or when a record key's name would not open as a path of
+// its own (empty, or holding a "\"), which only the key-by-key reads treat exactly.
+const MemoryKeyStore::Node* RecordsInPlace(KeyStore& store, const QString& collectionKey) {
+  const auto* tree = dynamic_cast<const MemoryKeyStore*>(&store);
+  if (!tree) return nullptr;
+  const MemoryKeyStore::Node* collection = tree->FindKey(collectionKey);
+  if (!collection) return nullptr;
+  for (const auto& [name, key] : collection->children) {
+    if (name.isEmpty() || name.contains(QLatin1Char('\\'))) return nullptr;
+  }
+  return collection;
+}
+
 }  // namespace
 
 void DataFormat::LoadCalendar(KeyStore& store) {
@@ -170,40 +295,46 @@ void DataFormat::LoadCalendar(KeyStore& store) {
 }
 
 void DataFormat::LoadNotes(KeyStore& store) {
+  const TDateTime timeOfDay = clock().Time();
+  // Not AppendNote: every field comes from the store, and its stamp of the present time
+  // would cost a clock reading (a time-zone lookup) per record.
+  if (const MemoryKeyStore::Node* notes = RecordsInPlace(store, NotesKey)) {
+    // The store ends as the key-by-key reads leave it.
+    store.OpenKeyReadOnly(NotesKey);
+    for (const auto& [name, key] : notes->children) {
+      TNote& n = NoteArray.emplace_back();
+      PackedKey values(*key);
+      ReadNoteValues(values, n, timeOfDay);
+      if (const auto* sub = Subkey(*key, u"Notes")) {
+        QString text;
+        PackedKey(*sub).ForEach([&text](const MemoryKeyStore::PackedValue& v) {
+          if (v.type == KeyStore::ValueType::Text) text += v.Text();
+        });
+        n.Notes = text;
+      }
+      if (const auto* sub = Subkey(*key, u"Exceptions")) {
+        const PackedKey exceptions(*sub);
+        n.Exceptions.reserve(exceptions.Count());
+        exceptions.ForEach([&n](const MemoryKeyStore::PackedValue& v) {
+          n.Exceptions.append(v.type == KeyStore::ValueType::Date ? v.Date() : 0);
+        });
+      }
+      if (const auto* sub = Subkey(*key, u"RecurNotes")) {
+        PackedKey recurNotes(*sub);
+        ReadRecurNotes(recurNotes, recurNotes.Count(), n);
+      }
+      store.CloseKey();
+    }
+    return;
+  }
+
   if (!store.OpenKeyReadOnly(NotesKey)) return;
   const QStringList names = store.GetKeyNames();
-  const TDateTime timeOfDay = clock().Time();
   for (const QString& k : names) {
     const QString key = NotesKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
-    // Not AppendNote: every field comes from the store, and its stamp of the present time
-    // would cost a clock reading (a time-zone lookup) per record.
     TNote& n = NoteArray.emplace_back();
-    n.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
-    n.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
-    n.Location = store.ReadString(QStringLiteral("Location")).value_or(QString());
-    n.StartTime = store.ReadDateTime(QStringLiteral("StartTime")).value_or(0);
-    n.EndTime = store.ReadDateTime(QStringLiteral("EndTime")).value_or(0);
-    n.AlarmTime = store.ReadDateTime(QStringLiteral("AlarmTime")).value_or(0);
-    n.StartDate = store.ReadDate(QStringLiteral("StartDate")).value_or(0);
-    n.EndDate = store.ReadDate(QStringLiteral("EndDate")).value_or(0);
-    n.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(timeOfDay);
-    n.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
-    n.Span = store.ReadBool(QStringLiteral("Span")).value_or(false);
-    n.Start = store.ReadBool(QStringLiteral("Start")).value_or(false);
-    n.Alarm = store.ReadBool(QStringLiteral("Alarm")).value_or(false);
-    n.SpanRange = store.ReadInteger(QStringLiteral("SpanRange")).value_or(0);
-    n.RangeType = store.ReadInteger(QStringLiteral("RangeType")).value_or(0);
-    n.RangeCount = store.ReadInteger(QStringLiteral("RangeCount")).value_or(0);
-    n.RepeatType = store.ReadInteger(QStringLiteral("RepeatType")).value_or(0);
-    n.RepeatFrequency = store.ReadInteger(QStringLiteral("RepeatFrequency")).value_or(0);
-    n.RepeatDay = store.ReadInteger(QStringLiteral("RepeatDay")).value_or(0);
-    n.RepeatMonth = store.ReadInteger(QStringLiteral("RepeatMonth")).value_or(0);
-    n.RepeatCardinal = store.ReadInteger(QStringLiteral("RepeatCardinal")).value_or(0);
-    for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, store.ReadBool(WeekdayNames[d]).value_or(false));
-    n.Uid = store.ReadString(UidName).value_or(QString());
-    n.RecurrenceId = store.ReadDateTime(RecurrenceIdName).value_or(0);
-
+    ReadNoteValues(store, n, timeOfDay);
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
       QString text;
       for (const QString& v : store.GetValueNames()) text += store.ReadString(v).value_or(QString());
@@ -215,14 +346,7 @@ void DataFormat::LoadNotes(KeyStore& store) {
       for (const QString& v : values) n.Exceptions.append(store.ReadDate(v).value_or(0));
     }
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\RecurNotes"))) {
-      const qsizetype c = store.GetValueNames().size() / 2;
-      n.RecurNotes.reserve(c);
-      for (qsizetype j = 0; j < c; ++j) {
-        TRecurNote rn;
-        rn.Data = store.ReadString(QStringLiteral("Data_%1").arg(j)).value_or(QString());
-        rn.Date = store.ReadDate(QStringLiteral("Date_%1").arg(j)).value_or(0);
-        n.RecurNotes.append(rn);
-      }
+      ReadRecurNotes(store, store.GetValueNames().size(), n);
     }
     store.CloseKey();
   }
@@ -230,23 +354,37 @@ void DataFormat::LoadNotes(KeyStore& store) {
 
 void DataFormat::LoadToDos(KeyStore& store) {
   OpenToDoCount = 0;
+  const TDateTime timeOfDay = clock().Time();
+  auto added = [this](TToDo& t) {
+    ++OpenToDoCount;  // as AppendToDo counts it, until it proves completed or deleted
+    if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
+  };
+  if (const MemoryKeyStore::Node* todos = RecordsInPlace(store, TodosKey)) {
+    store.OpenKeyReadOnly(TodosKey);
+    for (const auto& [name, key] : todos->children) {
+      TToDo& t = ToDoArray.emplace_back();
+      PackedKey values(*key);
+      ReadToDoValues(values, t, timeOfDay);
+      added(t);
+      if (const auto* sub = Subkey(*key, u"Notes")) {
+        t.Notes.clear();
+        PackedKey(*sub).ForEach([&t](const MemoryKeyStore::PackedValue& v) {
+          t.Notes.append(v.type == KeyStore::ValueType::Text ? v.Text() : QString());
+        });
+      }
+      store.CloseKey();
+    }
+    return;
+  }
+
   if (!store.OpenKeyReadOnly(TodosKey)) return;
   const QStringList names = store.GetKeyNames();
-  const TDateTime timeOfDay = clock().Time();
   for (const QString& k : names) {
     const QString key = TodosKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
     TToDo& t = ToDoArray.emplace_back();
-    ++OpenToDoCount;  // until it proves completed or deleted below
-    t.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
-    t.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
-    t.Priority = store.ReadInteger(QStringLiteral("Priority")).value_or(0);
-    t.Completed = store.ReadBool(QStringLiteral("Completed")).value_or(false);
-    t.DueDate = store.ReadDate(QStringLiteral("DueDate")).value_or(0);
-    t.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(timeOfDay);
-    t.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
-    if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
-    t.Uid = store.ReadString(UidName).value_or(QString());
+    ReadToDoValues(store, t, timeOfDay);
+    added(t);
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
       t.Notes.clear();
       for (const QString& v : store.GetValueNames()) t.Notes.append(store.ReadString(v).value_or(QString()));

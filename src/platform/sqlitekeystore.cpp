@@ -6,8 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QtEndian>
-#include <cstring>
+#include <string>
 #include <unordered_map>
 
 namespace {
@@ -25,12 +24,6 @@ const char* const Schema =
 bool IsDamage(int rc) {
   const int primary = rc & 0xff;
   return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
-}
-
-void AppendU32(QByteArray& out, quint32 v) {
-  char buf[4];
-  qToLittleEndian(v, buf);
-  out.append(buf, 4);
 }
 
 }  // namespace
@@ -108,7 +101,6 @@ bool SqliteKeyStore::LoadTree() {
   std::unordered_map<qint64, Node*> byId;
   byId.emplace(0, root.get());
   qint64 lastId = 0;
-  QHash<QByteArray, QString> names;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const qint64 id = sqlite3_column_int64(select, 0);
@@ -121,8 +113,10 @@ bool SqliteKeyStore::LoadTree() {
     node->name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, 2)),
                                    sqlite3_column_bytes(select, 2));
     node->parent = parent->second;
-    const auto* blob = static_cast<const char*>(sqlite3_column_blob(select, 3));
-    UnpackValues(QByteArray::fromRawData(blob, sqlite3_column_bytes(select, 3)), node->values, names);
+    // A malformed blob (written by something else) keeps the values before the damage.
+    const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
+                              sqlite3_column_bytes(select, 3));
+    node->values = blob.first(WellFormedLength(blob)).toByteArray();
     Node* raw = node.get();
     parent->second->children.emplace(raw->name, std::move(node));
     byId.emplace(id, raw);
@@ -159,91 +153,6 @@ bool SqliteKeyStore::Reload() {
   return LoadTree();
 }
 
-QByteArray SqliteKeyStore::PackValues(const std::vector<Value>& values) {
-  QByteArray out;
-  for (const Value& v : values) {
-    const QByteArray name = v.name.toUtf8();
-    out.append(static_cast<char>(v.type));
-    AppendU32(out, static_cast<quint32>(name.size()));
-    out.append(name);
-    switch (v.type) {
-      case ValueType::Text: {
-        const QByteArray text = v.text.toUtf8();
-        AppendU32(out, static_cast<quint32>(text.size()));
-        out.append(text);
-        break;
-      }
-      case ValueType::Integer:
-        AppendU32(out, 4);
-        AppendU32(out, static_cast<quint32>(v.integer));
-        break;
-      case ValueType::Date: {
-        AppendU32(out, 8);
-        char buf[8];
-        qToLittleEndian(v.date, buf);
-        out.append(buf, 8);
-        break;
-      }
-    }
-  }
-  return out;
-}
-
-bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values) {
-  QHash<QByteArray, QString> names;
-  return UnpackValues(blob, values, names);
-}
-
-bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values,
-                                  QHash<QByteArray, QString>& names) {
-  values.clear();
-  const char* p = blob.constData();
-  qsizetype left = blob.size();
-  auto readU32 = [&](quint32& v) {
-    if (left < 4) return false;
-    v = qFromLittleEndian<quint32>(p);
-    p += 4;
-    left -= 4;
-    return true;
-  };
-  while (left > 0) {
-    Value v;
-    const auto type = static_cast<unsigned char>(*p);
-    ++p;
-    --left;
-    quint32 nameLen, dataLen;
-    if (type > static_cast<unsigned>(ValueType::Date) || !readU32(nameLen) || nameLen > static_cast<quint32>(left)) {
-      return false;
-    }
-    // The same few value names recur in every record: share one string for each.
-    const QByteArray rawName = QByteArray::fromRawData(p, nameLen);
-    auto known = names.constFind(rawName);
-    if (known == names.cend()) known = names.insert(QByteArray(p, nameLen), QString::fromUtf8(p, nameLen));
-    v.name = *known;
-    p += nameLen;
-    left -= nameLen;
-    if (!readU32(dataLen) || dataLen > static_cast<quint32>(left)) return false;
-    v.type = static_cast<ValueType>(type);
-    switch (v.type) {
-      case ValueType::Text:
-        v.text = QString::fromUtf8(p, dataLen);
-        break;
-      case ValueType::Integer:
-        if (dataLen != 4) return false;
-        v.integer = static_cast<qint32>(qFromLittleEndian<quint32>(p));
-        break;
-      case ValueType::Date:
-        if (dataLen != 8) return false;
-        v.date = qFromLittleEndian<double>(p);
-        break;
-    }
-    p += dataLen;
-    left -= dataLen;
-    values.push_back(std::move(v));
-  }
-  return true;
-}
-
 void SqliteKeyStore::NodeCreated(Node& node) {
   createdOrder_.push_back(&node);
   created_.insert(&node);
@@ -254,9 +163,11 @@ void SqliteKeyStore::NodeChanged(Node& node) {
 }
 
 void SqliteKeyStore::NodeDeleted(Node& node) {
-  changed_.erase(&node);
+  const bool changed = changed_.erase(&node) > 0;
   if (created_.erase(&node)) return;  // never reached the database
-  deleted_.push_back(node.id);
+  DeletedKey gone{node.id, node.parent ? node.parent->id : 0, node.name, std::nullopt};
+  if (!changed) gone.values = node.values;
+  deleted_.push_back(std::move(gone));
 }
 
 QString SqliteKeyStore::SqlError() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
@@ -272,17 +183,50 @@ bool SqliteKeyStore::Flush() {
     SetLastError(QStringLiteral("%1: %2").arg(what, SqlError()));
     return false;
   };
-  for (qint64 id : deleted_) {
-    sqlite3_reset(delete_);
-    sqlite3_bind_int64(delete_, 1, id);
-    if (sqlite3_step(delete_) != SQLITE_DONE) return fail(QStringLiteral("Failed to delete a key"));
-  }
+  // A key deleted and made again under the same parent and name (a save rewriting its
+  // records) keeps its row: the row's values are updated, or left alone when they are the
+  // same, instead of the row being deleted and inserted again. A key made again takes the
+  // old key's id; its parent comes before it in creation order and has its final id by then.
+  QHash<std::pair<qint64, QString>, size_t> deletedAt;
+  deletedAt.reserve(static_cast<qsizetype>(deleted_.size()));
+  for (size_t k = 0; k < deleted_.size(); ++k) deletedAt.insert({deleted_[k].parent, deleted_[k].name}, k);
+  std::vector<char> kept(deleted_.size(), 0);
+  std::vector<std::pair<Node*, size_t>> order;  // each live new key, with the row it keeps or npos
+  order.reserve(createdOrder_.size());
   for (Node* node : createdOrder_) {
     // A node deleted in this transaction is gone from created_; its address may have been
-    // reused by a later node, which is then listed twice: insert it once.
+    // reused by a later node, which is then listed twice: write it once.
     if (!created_.erase(node)) continue;
+    size_t row = std::string::npos;
+    const auto at = deletedAt.constFind({node->parent ? node->parent->id : 0, node->name});
+    if (at != deletedAt.cend() && !kept[*at]) {
+      row = *at;
+      kept[row] = 1;
+      node->id = deleted_[row].id;
+    }
+    order.emplace_back(node, row);
+  }
+  for (size_t k = 0; k < deleted_.size(); ++k) {
+    if (kept[k]) continue;
+    sqlite3_reset(delete_);
+    sqlite3_bind_int64(delete_, 1, deleted_[k].id);
+    if (sqlite3_step(delete_) != SQLITE_DONE) return fail(QStringLiteral("Failed to delete a key"));
+  }
+  auto update = [&](Node* node) {
+    const QByteArray& vals = node->values;
+    sqlite3_reset(update_);
+    sqlite3_bind_blob(update_, 1, vals.constData(), static_cast<int>(vals.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(update_, 2, node->id);
+    return sqlite3_step(update_) == SQLITE_DONE;
+  };
+  for (const auto& [node, row] : order) {
+    if (row != std::string::npos) {
+      if (deleted_[row].values == node->values) continue;
+      if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
+      continue;
+    }
     const QByteArray name = node->name.toUtf8();
-    const QByteArray vals = PackValues(node->values);
+    const QByteArray& vals = node->values;
     sqlite3_reset(insert_);
     sqlite3_bind_int64(insert_, 1, node->id);
     sqlite3_bind_int64(insert_, 2, node->parent ? node->parent->id : 0);
@@ -292,12 +236,7 @@ bool SqliteKeyStore::Flush() {
       return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   for (Node* node : changed_) {
-    const QByteArray vals = PackValues(node->values);
-    sqlite3_reset(update_);
-    sqlite3_bind_blob(update_, 1, vals.constData(), static_cast<int>(vals.size()), SQLITE_STATIC);
-    sqlite3_bind_int64(update_, 2, node->id);
-    if (sqlite3_step(update_) != SQLITE_DONE)
-      return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
+    if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   createdOrder_.clear();
   created_.clear();

@@ -2,7 +2,6 @@
 
 #include "core/memorykeystore.h"
 
-#include <QHash>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -12,9 +11,10 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // The key store in an SQLite database: one row per key (its parent, its name and its values
-// packed into one blob), mirrored in memory so that reads never touch the disk. Changes are
-// written when a transaction commits, or at once outside a transaction. The database is
-// readable and writable by its owner only.
+// packed into one blob, the bytes the mirror keeps: see MemoryKeyStore::PackValues),
+// mirrored in memory so that reads never touch the disk. Changes are written when a
+// transaction commits, or at once outside a transaction. The database is readable and
+// writable by its owner only.
 class SqliteKeyStore final : public MemoryKeyStore {
  public:
   struct OpenResult {
@@ -39,13 +39,6 @@ class SqliteKeyStore final : public MemoryKeyStore {
   void Rollback() override;
   bool ChangedElsewhere() override;
   bool Reload() override;
-
-  // Packs and unpacks a key's values (exposed for tests and fuzzing). Unpacking skips
-  // nothing silently: false when the blob is malformed.
-  static QByteArray PackValues(const std::vector<Value>& values);
-  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values);
-  // The same, sharing value names through `names` (name bytes to string).
-  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values, QHash<QByteArray, QString>& names);
 
  protected:
   void NodeCreated(Node& node) override;
@@ -72,5 +65,12 @@ class SqliteKeyStore final : public MemoryKeyStore {
   std::vector<Node*> createdOrder_;
   std::unordered_set<Node*> created_;
   std::unordered_set<Node*> changed_;
-  std::vector<qint64> deleted_;
+  // A key deleted since the last flush, as the database holds it.
+  struct DeletedKey {
+    qint64 id = 0;
+    qint64 parent = 0;
+    QString name;
+    std::optional<QByteArray> values;  // nothing when changed before it was deleted
+  };
+  std::vector<DeletedKey> deleted_;
 };
