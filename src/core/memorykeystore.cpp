@@ -25,38 +25,35 @@ void AppendU32(QByteArray& out, quint32 v) {
   out.append(buf, 4);
 }
 
-bool IsAscii(QByteArrayView bytes) {
-  for (char c : bytes)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-// A stored name (UTF-8) against a name asked for, exactly; plain ASCII without decoding.
+// A stored name (UTF-8) against a name asked for, exactly. While the stored bytes are ASCII
+// they line up with the name's characters; the first other byte decodes the whole name. A
+// name whose ASCII bytes cover the other name and go on (or stop short) decodes longer
+// (or shorter), so it differs.
 bool SameName(QByteArrayView stored, QStringView name) {
-  if (IsAscii(stored)) {
-    if (stored.size() != name.size()) return false;
-    for (qsizetype i = 0; i < name.size(); ++i)
-      if (name[i].unicode() != static_cast<char16_t>(stored[i])) return false;
-    return true;
+  const qsizetype n = std::min(stored.size(), name.size());
+  for (qsizetype i = 0; i < n; ++i) {
+    const auto b = static_cast<unsigned char>(stored[i]);
+    if (b >= 0x80) return QString::fromUtf8(stored) == name;
+    if (name[i].unicode() != b) return false;
   }
-  return QString::fromUtf8(stored) == name;
+  if (stored.size() > n && static_cast<unsigned char>(stored[n]) >= 0x80) return QString::fromUtf8(stored) == name;
+  return stored.size() == name.size();
 }
 
-// The same without regard to case. Characters that fold to ASCII letters are single
-// UTF-16 units, so a plain ASCII name only matches names of its length.
+// The same without regard to case. Characters that fold to ASCII letters are single UTF-16
+// units, so the lengths work out as above.
 bool SameNameAnyCase(QByteArrayView stored, QStringView name) {
-  if (IsAscii(stored)) {
-    if (stored.size() != name.size()) return false;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-      char16_t x = name[i].unicode(), y = static_cast<char16_t>(stored[i]);
-      if (x >= 0x80) return QString::fromLatin1(stored).compare(name, Qt::CaseInsensitive) == 0;
-      if (x >= 'a' && x <= 'z') x -= 32;
-      if (y >= 'a' && y <= 'z') y -= 32;
-      if (x != y) return false;
-    }
-    return true;
+  const qsizetype n = std::min(stored.size(), name.size());
+  for (qsizetype i = 0; i < n; ++i) {
+    char16_t x = name[i].unicode(), y = static_cast<unsigned char>(stored[i]);
+    if (x >= 0x80 || y >= 0x80) return QString::fromUtf8(stored).compare(name, Qt::CaseInsensitive) == 0;
+    if (x >= 'a' && x <= 'z') x -= 32;
+    if (y >= 'a' && y <= 'z') y -= 32;
+    if (x != y) return false;
   }
-  return QString::fromUtf8(stored).compare(name, Qt::CaseInsensitive) == 0;
+  if (stored.size() > n && static_cast<unsigned char>(stored[n]) >= 0x80)
+    return QString::fromUtf8(stored).compare(name, Qt::CaseInsensitive) == 0;
+  return stored.size() == name.size();
 }
 
 }  // namespace
@@ -381,6 +378,8 @@ bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView d
     if (valueHint_ > at) valueHint_ += entry.size() - (next - at);
   } else {
     const QByteArray utf8 = name.toUtf8();
+    // A new key gets room for a record's values at once.
+    if (values.isEmpty()) values.reserve(512);
     values.append(static_cast<char>(type));
     AppendU32(values, static_cast<quint32>(utf8.size()));
     values.append(utf8);
