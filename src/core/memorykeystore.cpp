@@ -195,6 +195,7 @@ MemoryKeyStore::~MemoryKeyStore() = default;
 MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
   Node* node = (path.startsWith(QLatin1Char('\\')) || !current_) ? root_.get() : current_;
   for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+    if (node->pending) ReadPending(*node);
     auto it = node->children.find(part);
     if (it != node->children.end()) {
       node = it->second.get();
@@ -209,16 +210,6 @@ MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
     node->children.emplace(raw->name, std::move(child));
     NodeCreated(*raw);
     node = raw;
-  }
-  return node;
-}
-
-const MemoryKeyStore::Node* MemoryKeyStore::FindKey(const QString& path) const {
-  const Node* node = root_.get();
-  for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
-    auto it = node->children.find(part);
-    if (it == node->children.end()) return nullptr;
-    node = it->second.get();
   }
   return node;
 }
@@ -252,6 +243,7 @@ void MemoryKeyStore::CloseKey() {
 bool MemoryKeyStore::KeyExists(const QString& path) { return Find(path, false) != nullptr; }
 
 void MemoryKeyStore::DeleteTree(Node& node) {
+  if (node.pending) ReadPending(node);
   for (auto& [name, child] : node.children) DeleteTree(*child);
   if (current_ == &node) current_ = nullptr;
   NodeDeleted(node);
@@ -272,6 +264,7 @@ bool MemoryKeyStore::DeleteKey(const QString& path) {
 QStringList MemoryKeyStore::GetKeyNames() {
   QStringList names;
   if (!current_) return names;
+  if (current_->pending) ReadPending(*current_);
   names.reserve(static_cast<qsizetype>(current_->children.size()));
   for (const auto& [name, child] : current_->children) names.append(child->name);
   return names;
@@ -412,6 +405,7 @@ std::unique_ptr<MemoryKeyStore::Node> MemoryKeyStore::Clone(const Node& node, No
   copy->name = node.name;
   copy->parent = parent;
   copy->values = node.values;
+  copy->pending = node.pending;
   for (const auto& [name, child] : node.children) copy->children.emplace(name, Clone(*child, copy.get()));
   return copy;
 }
@@ -481,8 +475,29 @@ void DumpNode(const MemoryKeyStore::Node& node, QString& out) {
 
 }  // namespace
 
-QString MemoryKeyStore::Dump() const {
+QString MemoryKeyStore::Dump() {
+  ReadAllPending(*root_);
   QString out;
   DumpNode(*root_, out);
   return out;
+}
+
+void MemoryKeyStore::ReadAllPending(Node& node) {
+  if (node.pending) ReadPending(node);
+  for (auto& [name, child] : node.children) ReadAllPending(*child);
+}
+
+bool MemoryKeyStore::ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) {
+  Node* top = Find(path, false);
+  if (!top) return false;
+  // Each key before its subkeys.
+  std::function<void(Node&, int)> walk = [&](Node& node, int depth) {
+    if (node.pending) ReadPending(node);
+    for (const auto& [name, child] : node.children) {
+      visit(SubtreeKey{child->id, node.id, depth, child->name, child->values});
+      walk(*child, depth + 1);
+    }
+  };
+  walk(*top, 1);
+  return true;
 }

@@ -36,7 +36,8 @@ class MemoryKeyStore : public KeyStore {
     QString name;
     Node* parent = nullptr;
     std::map<QString, std::unique_ptr<Node>, CaseInsensitiveLess> children;
-    QByteArray values;  // packed, always well formed
+    QByteArray values;     // packed, always well formed
+    bool pending = false;  // its subkeys are not read yet (see ReadPending)
   };
   // One value of a packed list, pointing into the list's bytes.
   struct PackedValue {
@@ -62,9 +63,6 @@ class MemoryKeyStore : public KeyStore {
   // moving `hint` past it, then a match without regard to case. -1 when there is none.
   static qsizetype FindPacked(QByteArrayView packed, QStringView name, qsizetype& hint);
 
-  // The key at `path` (from the root), or null; for readers that walk the tree themselves.
-  const Node* FindKey(const QString& path) const;
-
   MemoryKeyStore();
   ~MemoryKeyStore() override;
 
@@ -87,12 +85,13 @@ class MemoryKeyStore : public KeyStore {
   bool BeginTransaction() override;
   bool Commit() override;
   void Rollback() override;
+  bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
   QString LastError() const override { return lastError_; }
 
   // Test aid: every later write of a value with this name fails (empty: none fails).
   void FailWritesOf(const QString& valueName) { failValue_ = valueName; }
   // The whole tree as text, one line per key and value; equal stores dump equally.
-  QString Dump() const;
+  QString Dump();
   bool InTransaction() const { return inTransaction_; }
   // "\Software\Orvane" for that key.
   static QString PathOf(const Node& node);
@@ -103,8 +102,12 @@ class MemoryKeyStore : public KeyStore {
   virtual void NodeChanged(Node&) {}
   virtual void NodeDeleted(Node&) {}
   virtual bool WriteAllowed(const QString& valueName);
+  // Reads the subkeys of a key marked pending, the whole subtree below it, and clears the mark.
+  virtual void ReadPending(Node&) {}
 
   Node& Root() { return *root_; }
+  // The key at `path` without reading its subkeys when they are pending, or null.
+  Node* FindKeyNode(const QString& path) { return Find(path, false); }
   // Replaces the whole tree (after a rollback or when loading a database).
   void ResetTree(std::unique_ptr<Node> root);
   qint64 NextId() { return ++lastId_; }
@@ -118,6 +121,7 @@ class MemoryKeyStore : public KeyStore {
   std::optional<PackedValue> ValueNamed(const QString& name);
   bool Write(const QString& name, ValueType type, QByteArrayView data);
   void DeleteTree(Node& node);
+  void ReadAllPending(Node& node);
   static std::unique_ptr<Node> Clone(const Node& node, Node* parent);
 
   std::unique_ptr<Node> root_;

@@ -10,6 +10,10 @@
 #include "core/persistence_state.h"
 
 #include <QSet>
+#include <deque>
+#include <functional>
+#include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -214,12 +218,11 @@ void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay) {
   t.Uid = r.ReadString(UidName).value_or(QString());
 }
 
-// One key of a store held in memory, read in place: every read finds its value as the
-// store's own reads of the opened key would (the same search, from the same hint), without
-// copying the key's values out.
+// One key's packed values, read in place: every read finds its value as the store's own
+// reads of the opened key would (the same search, from the same hint).
 class PackedKey {
  public:
-  explicit PackedKey(const MemoryKeyStore::Node& key) : values_(key.values) {}
+  explicit PackedKey(QByteArrayView values) : values_(values) {}
   std::optional<QString> ReadString(QStringView name) {
     const auto v = Find(name, KeyStore::ValueType::Text);
     if (!v) return std::nullopt;
@@ -264,24 +267,63 @@ class PackedKey {
   qsizetype hint_ = 0;
 };
 
-const MemoryKeyStore::Node* Subkey(const MemoryKeyStore::Node& key, QStringView name) {
-  const auto it = key.children.find(name);
-  return it == key.children.end() ? nullptr : it->second.get();
-}
+bool SameKeyName(QStringView a, QStringView b) { return MemoryKeyStore::CaseInsensitiveLess::Compare(a, b) == 0; }
 
-// The collection key of a store held in memory whose record keys can be read in place: null
-// when the store is another kind, or when a record key's name would not open as a path of
-// its own (empty, or holding a "\"), which only the key-by-key reads treat exactly.
-const MemoryKeyStore::Node* RecordsInPlace(KeyStore& store, const QString& collectionKey) {
-  const auto* tree = dynamic_cast<const MemoryKeyStore*>(&store);
-  if (!tree) return nullptr;
-  const MemoryKeyStore::Node* collection = tree->FindKey(collectionKey);
-  if (!collection) return nullptr;
-  for (const auto& [name, key] : collection->children) {
-    if (name.isEmpty() || name.contains(QLatin1Char('\\'))) return nullptr;
+// Reads a whole collection through KeyStore::ReadSubtree: each record key (depth 1) and the
+// subkeys of each (depth 2), in the order the database holds them, then the records in the
+// order of their key names, as the key-by-key reads list them. Subkeys are matched without
+// regard to case, the first of a name counting, as opening them by name finds them.
+template <typename Record>
+class CollectionReader {
+ public:
+  // Fills a record from its key's values.
+  using ReadKey = std::function<void(PackedKey&, Record&)>;
+  // Applies one subkey (its name and values) to its record.
+  using ReadSubkey = std::function<void(QStringView, const PackedKey&, Record&)>;
+
+  CollectionReader(ReadKey readKey, ReadSubkey readSubkey)
+      : readKey_(std::move(readKey)), readSubkey_(std::move(readSubkey)) {}
+
+  // False when the store does not offer the collection's keys this way, or holds a record
+  // key whose name would not open as a path of its own (empty, or holding a "\\"), which
+  // only the key-by-key reads treat exactly.
+  bool Read(KeyStore& store, const QString& collectionKey) {
+    const bool offered = store.ReadSubtree(collectionKey, [this](const KeyStore::SubtreeKey& key) {
+      if (key.depth == 1) {
+        if (key.name.isEmpty() || key.name.contains(QLatin1Char('\\'))) odd_ = true;
+        const auto [at, added] = order_.try_emplace(key.name.toString(), records_.size());
+        if (!added) return;  // the tree holds one key of each name
+        PackedKey values(key.values);
+        Record& r = records_.emplace_back();
+        readKey_(values, r);
+        recordOf_.emplace(key.id, at->second);
+      } else if (key.depth == 2) {
+        const auto parent = recordOf_.find(key.parent);
+        if (parent == recordOf_.end()) return;
+        std::vector<QString>& seen = subkeysSeen_[key.parent];
+        for (const QString& name : seen)
+          if (SameKeyName(name, key.name)) return;
+        seen.push_back(key.name.toString());
+        readSubkey_(key.name, PackedKey(key.values), records_[parent->second]);
+      }
+    });
+    return offered && !odd_;
   }
-  return collection;
-}
+  // The records in the order of their key names.
+  template <typename Fn>
+  void Take(Fn fn) {
+    for (const auto& [name, index] : order_) fn(std::move(records_[index]));
+  }
+
+ private:
+  ReadKey readKey_;
+  ReadSubkey readSubkey_;
+  std::deque<Record> records_;
+  std::map<QString, size_t, MemoryKeyStore::CaseInsensitiveLess> order_;
+  std::unordered_map<qint64, size_t> recordOf_;
+  std::unordered_map<qint64, std::vector<QString>> subkeysSeen_;
+  bool odd_ = false;
+};
 
 }  // namespace
 
@@ -298,33 +340,27 @@ void DataFormat::LoadNotes(KeyStore& store) {
   const TDateTime timeOfDay = clock().Time();
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
-  if (const MemoryKeyStore::Node* notes = RecordsInPlace(store, NotesKey)) {
-    // The store ends as the key-by-key reads leave it.
-    store.OpenKeyReadOnly(NotesKey);
-    for (const auto& [name, key] : notes->children) {
-      TNote& n = NoteArray.emplace_back();
-      PackedKey values(*key);
-      ReadNoteValues(values, n, timeOfDay);
-      if (const auto* sub = Subkey(*key, u"Notes")) {
-        QString text;
-        PackedKey(*sub).ForEach([&text](const MemoryKeyStore::PackedValue& v) {
-          if (v.type == KeyStore::ValueType::Text) text += v.Text();
-        });
-        n.Notes = text;
-      }
-      if (const auto* sub = Subkey(*key, u"Exceptions")) {
-        const PackedKey exceptions(*sub);
-        n.Exceptions.reserve(exceptions.Count());
-        exceptions.ForEach([&n](const MemoryKeyStore::PackedValue& v) {
-          n.Exceptions.append(v.type == KeyStore::ValueType::Date ? v.Date() : 0);
-        });
-      }
-      if (const auto* sub = Subkey(*key, u"RecurNotes")) {
-        PackedKey recurNotes(*sub);
-        ReadRecurNotes(recurNotes, recurNotes.Count(), n);
-      }
-      store.CloseKey();
-    }
+  CollectionReader<TNote> reader([timeOfDay](PackedKey& values, TNote& n) { ReadNoteValues(values, n, timeOfDay); },
+                                 [](QStringView name, const PackedKey& values, TNote& n) {
+                                   if (SameKeyName(name, u"Notes")) {
+                                     QString text;
+                                     values.ForEach([&text](const MemoryKeyStore::PackedValue& v) {
+                                       if (v.type == KeyStore::ValueType::Text) text += v.Text();
+                                     });
+                                     n.Notes = text;
+                                   } else if (SameKeyName(name, u"Exceptions")) {
+                                     n.Exceptions.reserve(values.Count());
+                                     values.ForEach([&n](const MemoryKeyStore::PackedValue& v) {
+                                       n.Exceptions.append(v.type == KeyStore::ValueType::Date ? v.Date() : 0);
+                                     });
+                                   } else if (SameKeyName(name, u"RecurNotes")) {
+                                     PackedKey recurNotes = values;
+                                     ReadRecurNotes(recurNotes, values.Count(), n);
+                                   }
+                                 });
+  if (reader.Read(store, NotesKey)) {
+    reader.Take([this](TNote&& n) { NoteArray.push_back(std::move(n)); });
+    store.CloseKey();
     return;
   }
 
@@ -359,21 +395,20 @@ void DataFormat::LoadToDos(KeyStore& store) {
     ++OpenToDoCount;  // as AppendToDo counts it, until it proves completed or deleted
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
   };
-  if (const MemoryKeyStore::Node* todos = RecordsInPlace(store, TodosKey)) {
-    store.OpenKeyReadOnly(TodosKey);
-    for (const auto& [name, key] : todos->children) {
-      TToDo& t = ToDoArray.emplace_back();
-      PackedKey values(*key);
-      ReadToDoValues(values, t, timeOfDay);
-      added(t);
-      if (const auto* sub = Subkey(*key, u"Notes")) {
-        t.Notes.clear();
-        PackedKey(*sub).ForEach([&t](const MemoryKeyStore::PackedValue& v) {
-          t.Notes.append(v.type == KeyStore::ValueType::Text ? v.Text() : QString());
-        });
-      }
-      store.CloseKey();
-    }
+  CollectionReader<TToDo> reader([timeOfDay](PackedKey& values, TToDo& t) { ReadToDoValues(values, t, timeOfDay); },
+                                 [](QStringView name, const PackedKey& values, TToDo& t) {
+                                   if (!SameKeyName(name, u"Notes")) return;
+                                   t.Notes.clear();
+                                   values.ForEach([&t](const MemoryKeyStore::PackedValue& v) {
+                                     t.Notes.append(v.type == KeyStore::ValueType::Text ? v.Text() : QString());
+                                   });
+                                 });
+  if (reader.Read(store, TodosKey)) {
+    reader.Take([this, &added](TToDo&& t) {
+      ToDoArray.push_back(std::move(t));
+      added(ToDoArray.back());
+    });
+    store.CloseKey();
     return;
   }
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <string>
 #include <unordered_map>
 
@@ -91,6 +92,12 @@ bool SqliteKeyStore::Prepare() {
          sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK;
 }
 
+// Keys deeper than this are read into the tree when first used: a calendar's records
+// (\Software\Orvane\Notes\<i> and their subkeys) are many small keys that the calendar's
+// loader reads straight from the database (ReadSubtree), and that the tree needs only when
+// a save rewrites them.
+constexpr int EagerDepth = 3;
+
 bool SqliteKeyStore::LoadTree() {
   sqlite3_stmt* select = nullptr;
   if (sqlite3_prepare_v2(db_, "SELECT id, parent, name, vals FROM keys ORDER BY id", -1, &select, nullptr) !=
@@ -98,28 +105,37 @@ bool SqliteKeyStore::LoadTree() {
     return false;
   }
   auto root = std::make_unique<Node>();
-  std::unordered_map<qint64, Node*> byId;
-  byId.emplace(0, root.get());
+  struct Taken {
+    Node* node;
+    int depth;
+  };
+  std::unordered_map<qint64, Taken> byId;
+  byId.emplace(0, Taken{root.get(), 0});
   qint64 lastId = 0;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const qint64 id = sqlite3_column_int64(select, 0);
     const qint64 parentId = sqlite3_column_int64(select, 1);
-    auto parent = byId.find(parentId);
     lastId = std::max(lastId, id);
-    if (parent == byId.end()) continue;  // an orphan cannot be reached; leave it be
+    auto parent = byId.find(parentId);
+    if (parent == byId.end()) continue;  // deeper than the tree reads now, or an orphan
+    Node* up = parent->second.node;
+    if (parent->second.depth == EagerDepth) {
+      up->pending = true;  // read on first use (ReadPending)
+      continue;
+    }
     auto node = std::make_unique<Node>();
     node->id = id;
     node->name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, 2)),
                                    sqlite3_column_bytes(select, 2));
-    node->parent = parent->second;
+    node->parent = up;
     // A malformed blob (written by something else) keeps the values before the damage.
     const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
                               sqlite3_column_bytes(select, 3));
     node->values = blob.first(WellFormedLength(blob)).toByteArray();
     Node* raw = node.get();
-    parent->second->children.emplace(raw->name, std::move(node));
-    byId.emplace(id, raw);
+    if (!up->children.try_emplace(raw->name, std::move(node)).second) continue;  // a name taken
+    byId.emplace(id, Taken{raw, parent->second.depth + 1});
   }
   sqlite3_finalize(select);
   if (rc != SQLITE_DONE) return false;
@@ -131,6 +147,73 @@ bool SqliteKeyStore::LoadTree() {
   changed_.clear();
   deleted_.clear();
   return true;
+}
+
+bool SqliteKeyStore::ReadRows(
+    qint64 top, const std::function<void(qint64 id, qint64 parent, QStringView name, QByteArrayView values)>& take) {
+  sqlite3_stmt* select = nullptr;
+  // UNION, not UNION ALL: a cycle of parents in a damaged database ends.
+  const char* const sql =
+      "WITH RECURSIVE below(id) AS (SELECT id FROM keys WHERE parent = ?1"
+      " UNION SELECT k.id FROM keys k JOIN below b ON k.parent = b.id)"
+      " SELECT k.id, k.parent, k.name, k.vals FROM keys k JOIN below b ON k.id = b.id ORDER BY k.id";
+  if (sqlite3_prepare_v2(db_, sql, -1, &select, nullptr) != SQLITE_OK) return false;
+  sqlite3_bind_int64(select, 1, top);
+  std::unordered_set<qint64> taken{top};
+  // Names that match without regard to case are told apart by the database only when they
+  // are not plain ASCII: those are checked here, as the tree's ordering checks them.
+  QSet<std::pair<qint64, QString>> foldedNames;
+  int rc;
+  while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+    const qint64 id = sqlite3_column_int64(select, 0);
+    const qint64 parentId = sqlite3_column_int64(select, 1);
+    if (!taken.count(parentId)) continue;
+    const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, 2)),
+                                           sqlite3_column_bytes(select, 2));
+    bool ascii = true;
+    for (QChar c : name) ascii = ascii && c.unicode() < 0x80;
+    if (!ascii) {
+      const auto key = std::pair(parentId, name.toCaseFolded());
+      if (foldedNames.contains(key)) continue;
+      foldedNames.insert(key);
+    }
+    const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
+                              sqlite3_column_bytes(select, 3));
+    take(id, parentId, name, blob.first(WellFormedLength(blob)));
+    taken.insert(id);
+  }
+  sqlite3_finalize(select);
+  return rc == SQLITE_DONE;
+}
+
+void SqliteKeyStore::ReadPending(Node& top) {
+  top.pending = false;
+  std::unordered_map<qint64, Node*> byId{{top.id, &top}};
+  ReadRows(top.id, [&](qint64 id, qint64 parentId, QStringView name, QByteArrayView values) {
+    const auto parent = byId.find(parentId);
+    if (parent == byId.end()) return;  // its parent's name was taken
+    Node* up = parent->second;
+    auto node = std::make_unique<Node>();
+    node->id = id;
+    node->name = name.toString();
+    node->parent = up;
+    node->values = values.toByteArray();
+    Node* raw = node.get();
+    if (up->children.try_emplace(raw->name, std::move(node)).second) byId.emplace(id, raw);
+  });
+}
+
+bool SqliteKeyStore::ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) {
+  Node* top = FindKeyNode(path);
+  if (!top) return false;
+  if (!top->pending) return MemoryKeyStore::ReadSubtree(path, visit);
+  // Straight from the database, without building the tree.
+  std::unordered_map<qint64, int> depths{{top->id, 0}};
+  return ReadRows(top->id, [&](qint64 id, qint64 parentId, QStringView name, QByteArrayView values) {
+    const int depth = depths.at(parentId) + 1;
+    depths.emplace(id, depth);
+    visit(SubtreeKey{id, parentId, depth, name, values});
+  });
 }
 
 std::optional<qint64> SqliteKeyStore::DataVersion() const {

@@ -39,16 +39,23 @@ class SqliteKeyStore final : public MemoryKeyStore {
   void Rollback() override;
   bool ChangedElsewhere() override;
   bool Reload() override;
+  bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
 
  protected:
   void NodeCreated(Node& node) override;
   void NodeChanged(Node& node) override;
   void NodeDeleted(Node& node) override;
+  void ReadPending(Node& node) override;
 
  private:
   explicit SqliteKeyStore(sqlite3* db);
   bool Prepare();
   bool LoadTree();
+  // The rows below a key, parents before their subkeys, as the tree takes them: a row whose
+  // parent was not taken is not either, nor a second row whose name matches a sibling's
+  // without regard to case. `take` gets each row taken with its parent's id.
+  bool ReadRows(qint64 top,
+                const std::function<void(qint64 id, qint64 parent, QStringView name, QByteArrayView values)>& take);
   bool Flush();
   bool Exec(const char* sql);
   bool AutoCommit(bool opResult);
