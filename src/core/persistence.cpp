@@ -9,11 +9,11 @@
 #include "core/memorykeystore.h"
 #include "core/persistence_state.h"
 
+#include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <deque>
 #include <functional>
-#include <map>
-#include <unordered_map>
 
 namespace {
 
@@ -270,19 +270,19 @@ class PackedKey {
 bool SameKeyName(QStringView a, QStringView b) { return MemoryKeyStore::CaseInsensitiveLess::Compare(a, b) == 0; }
 
 // Reads a whole collection through KeyStore::ReadSubtree: each record key (depth 1) and the
-// subkeys of each (depth 2), in the order the database holds them, then the records in the
-// order of their key names, as the key-by-key reads list them. Subkeys are matched without
-// regard to case, the first of a name counting, as opening them by name finds them.
+// subkeys of each (depth 2) as the store hands them, then the records in the order of their
+// key names, as the key-by-key reads list them. Subkeys are matched by name without regard
+// to case, the first of a name counting, as opening them by name finds them.
 template <typename Record>
 class CollectionReader {
  public:
   // Fills a record from its key's values.
   using ReadKey = std::function<void(PackedKey&, Record&)>;
-  // Applies one subkey (its name and values) to its record.
-  using ReadSubkey = std::function<void(QStringView, const PackedKey&, Record&)>;
+  // Applies the subkey named subkeyNames[which] to its record.
+  using ReadSubkey = std::function<void(int which, const PackedKey&, Record&)>;
 
-  CollectionReader(ReadKey readKey, ReadSubkey readSubkey)
-      : readKey_(std::move(readKey)), readSubkey_(std::move(readSubkey)) {}
+  CollectionReader(std::vector<QStringView> subkeyNames, ReadKey readKey, ReadSubkey readSubkey)
+      : subkeyNames_(std::move(subkeyNames)), readKey_(std::move(readKey)), readSubkey_(std::move(readSubkey)) {}
 
   // False when the store does not offer the collection's keys this way, or holds a record
   // key whose name would not open as a path of its own (empty, or holding a "\\"), which
@@ -291,37 +291,48 @@ class CollectionReader {
     const bool offered = store.ReadSubtree(collectionKey, [this](const KeyStore::SubtreeKey& key) {
       if (key.depth == 1) {
         if (key.name.isEmpty() || key.name.contains(QLatin1Char('\\'))) odd_ = true;
-        const auto [at, added] = order_.try_emplace(key.name.toString(), records_.size());
-        if (!added) return;  // the tree holds one key of each name
         PackedKey values(key.values);
         Record& r = records_.emplace_back();
         readKey_(values, r);
-        recordOf_.emplace(key.id, at->second);
+        names_.emplace_back(key.name.toString(), names_.size());
+        subkeysSeen_.push_back(0);
+        recordOf_.insert(key.id, records_.size() - 1);
       } else if (key.depth == 2) {
-        const auto parent = recordOf_.find(key.parent);
-        if (parent == recordOf_.end()) return;
-        std::vector<QString>& seen = subkeysSeen_[key.parent];
-        for (const QString& name : seen)
-          if (SameKeyName(name, key.name)) return;
-        seen.push_back(key.name.toString());
-        readSubkey_(key.name, PackedKey(key.values), records_[parent->second]);
+        const auto parent = recordOf_.constFind(key.parent);
+        if (parent == recordOf_.cend()) return;
+        for (int which = 0; which < static_cast<int>(subkeyNames_.size()); ++which) {
+          if (!SameKeyName(key.name, subkeyNames_[which])) continue;
+          quint8& seen = subkeysSeen_[*parent];
+          if (seen & (1u << which)) return;
+          seen |= 1u << which;
+          readSubkey_(which, PackedKey(key.values), records_[*parent]);
+          return;
+        }
       }
     });
     return offered && !odd_;
   }
-  // The records in the order of their key names.
+  // The records in the order of their key names; of two keys whose names match without
+  // regard to case (a store's tree holds one), the first.
   template <typename Fn>
   void Take(Fn fn) {
-    for (const auto& [name, index] : order_) fn(std::move(records_[index]));
+    std::stable_sort(names_.begin(), names_.end(), [](const auto& a, const auto& b) {
+      return MemoryKeyStore::CaseInsensitiveLess::Compare(a.first, b.first) < 0;
+    });
+    for (size_t k = 0; k < names_.size(); ++k) {
+      if (k > 0 && SameKeyName(names_[k - 1].first, names_[k].first)) continue;
+      fn(std::move(records_[names_[k].second]));
+    }
   }
 
  private:
+  std::vector<QStringView> subkeyNames_;
   ReadKey readKey_;
   ReadSubkey readSubkey_;
   std::deque<Record> records_;
-  std::map<QString, size_t, MemoryKeyStore::CaseInsensitiveLess> order_;
-  std::unordered_map<qint64, size_t> recordOf_;
-  std::unordered_map<qint64, std::vector<QString>> subkeysSeen_;
+  std::vector<std::pair<QString, size_t>> names_;  // each record's key name and index
+  std::vector<quint8> subkeysSeen_;
+  QHash<qint64, size_t> recordOf_;
   bool odd_ = false;
 };
 
@@ -340,24 +351,26 @@ void DataFormat::LoadNotes(KeyStore& store) {
   const TDateTime timeOfDay = clock().Time();
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
-  CollectionReader<TNote> reader([timeOfDay](PackedKey& values, TNote& n) { ReadNoteValues(values, n, timeOfDay); },
-                                 [](QStringView name, const PackedKey& values, TNote& n) {
-                                   if (SameKeyName(name, u"Notes")) {
-                                     QString text;
-                                     values.ForEach([&text](const MemoryKeyStore::PackedValue& v) {
-                                       if (v.type == KeyStore::ValueType::Text) text += v.Text();
-                                     });
-                                     n.Notes = text;
-                                   } else if (SameKeyName(name, u"Exceptions")) {
-                                     n.Exceptions.reserve(values.Count());
-                                     values.ForEach([&n](const MemoryKeyStore::PackedValue& v) {
-                                       n.Exceptions.append(v.type == KeyStore::ValueType::Date ? v.Date() : 0);
-                                     });
-                                   } else if (SameKeyName(name, u"RecurNotes")) {
-                                     PackedKey recurNotes = values;
-                                     ReadRecurNotes(recurNotes, values.Count(), n);
-                                   }
-                                 });
+  CollectionReader<TNote> reader(
+      {u"Notes", u"Exceptions", u"RecurNotes"},
+      [timeOfDay](PackedKey& values, TNote& n) { ReadNoteValues(values, n, timeOfDay); },
+      [](int which, const PackedKey& values, TNote& n) {
+        if (which == 0) {
+          QString text;
+          values.ForEach([&text](const MemoryKeyStore::PackedValue& v) {
+            if (v.type == KeyStore::ValueType::Text) text += v.Text();
+          });
+          n.Notes = text;
+        } else if (which == 1) {
+          n.Exceptions.reserve(values.Count());
+          values.ForEach([&n](const MemoryKeyStore::PackedValue& v) {
+            n.Exceptions.append(v.type == KeyStore::ValueType::Date ? v.Date() : 0);
+          });
+        } else {
+          PackedKey recurNotes = values;
+          ReadRecurNotes(recurNotes, values.Count(), n);
+        }
+      });
   if (reader.Read(store, NotesKey)) {
     reader.Take([this](TNote&& n) { NoteArray.push_back(std::move(n)); });
     store.CloseKey();
@@ -395,14 +408,14 @@ void DataFormat::LoadToDos(KeyStore& store) {
     ++OpenToDoCount;  // as AppendToDo counts it, until it proves completed or deleted
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
   };
-  CollectionReader<TToDo> reader([timeOfDay](PackedKey& values, TToDo& t) { ReadToDoValues(values, t, timeOfDay); },
-                                 [](QStringView name, const PackedKey& values, TToDo& t) {
-                                   if (!SameKeyName(name, u"Notes")) return;
-                                   t.Notes.clear();
-                                   values.ForEach([&t](const MemoryKeyStore::PackedValue& v) {
-                                     t.Notes.append(v.type == KeyStore::ValueType::Text ? v.Text() : QString());
-                                   });
-                                 });
+  CollectionReader<TToDo> reader(
+      {u"Notes"}, [timeOfDay](PackedKey& values, TToDo& t) { ReadToDoValues(values, t, timeOfDay); },
+      [](int, const PackedKey& values, TToDo& t) {
+        t.Notes.clear();
+        values.ForEach([&t](const MemoryKeyStore::PackedValue& v) {
+          t.Notes.append(v.type == KeyStore::ValueType::Text ? v.Text() : QString());
+        });
+      });
   if (reader.Read(store, TodosKey)) {
     reader.Take([this, &added](TToDo&& t) {
       ToDoArray.push_back(std::move(t));

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -149,17 +150,15 @@ bool SqliteKeyStore::LoadTree() {
   return true;
 }
 
-bool SqliteKeyStore::ReadRows(
-    qint64 top, const std::function<void(qint64 id, qint64 parent, QStringView name, QByteArrayView values)>& take) {
+bool SqliteKeyStore::ReadRows(qint64 top, const RowFn& take) {
   sqlite3_stmt* select = nullptr;
-  // UNION, not UNION ALL: a cycle of parents in a damaged database ends.
-  const char* const sql =
-      "WITH RECURSIVE below(id) AS (SELECT id FROM keys WHERE parent = ?1"
-      " UNION SELECT k.id FROM keys k JOIN below b ON k.parent = b.id)"
-      " SELECT k.id, k.parent, k.name, k.vals FROM keys k JOIN below b ON k.id = b.id ORDER BY k.id";
+  // A key's subkeys come after it in id order (LoadTree takes no other): one pass over the
+  // rows after the top, in the order the table keeps them, finds every row below it.
+  const char* const sql = "SELECT id, parent, name, vals FROM keys WHERE id > ?1 ORDER BY id";
   if (sqlite3_prepare_v2(db_, sql, -1, &select, nullptr) != SQLITE_OK) return false;
   sqlite3_bind_int64(select, 1, top);
-  std::unordered_set<qint64> taken{top};
+  // The rows taken, with their depths, in increasing id order.
+  std::vector<std::pair<qint64, int>> taken{{top, 0}};
   // Names that match without regard to case are told apart by the database only when they
   // are not plain ASCII: those are checked here, as the tree's ordering checks them.
   QSet<std::pair<qint64, QString>> foldedNames;
@@ -167,11 +166,15 @@ bool SqliteKeyStore::ReadRows(
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const qint64 id = sqlite3_column_int64(select, 0);
     const qint64 parentId = sqlite3_column_int64(select, 1);
-    if (!taken.count(parentId)) continue;
-    const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, 2)),
-                                           sqlite3_column_bytes(select, 2));
+    const auto parent = std::lower_bound(taken.begin(), taken.end(), std::pair(parentId, 0),
+                                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (parent == taken.end() || parent->first != parentId) continue;
+    const int depth = parent->second + 1;
+    const auto* nameBytes = reinterpret_cast<const char*>(sqlite3_column_text(select, 2));
+    const int nameLength = sqlite3_column_bytes(select, 2);
+    const QString name = QString::fromUtf8(nameBytes, nameLength);
     bool ascii = true;
-    for (QChar c : name) ascii = ascii && c.unicode() < 0x80;
+    for (int i = 0; i < nameLength && ascii; ++i) ascii = static_cast<unsigned char>(nameBytes[i]) < 0x80;
     if (!ascii) {
       const auto key = std::pair(parentId, name.toCaseFolded());
       if (foldedNames.contains(key)) continue;
@@ -179,8 +182,8 @@ bool SqliteKeyStore::ReadRows(
     }
     const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
                               sqlite3_column_bytes(select, 3));
-    take(id, parentId, name, blob.first(WellFormedLength(blob)));
-    taken.insert(id);
+    take(id, parentId, depth, name, blob.first(WellFormedLength(blob)));
+    taken.emplace_back(id, depth);
   }
   sqlite3_finalize(select);
   return rc == SQLITE_DONE;
@@ -189,7 +192,7 @@ bool SqliteKeyStore::ReadRows(
 void SqliteKeyStore::ReadPending(Node& top) {
   top.pending = false;
   std::unordered_map<qint64, Node*> byId{{top.id, &top}};
-  ReadRows(top.id, [&](qint64 id, qint64 parentId, QStringView name, QByteArrayView values) {
+  ReadRows(top.id, [&](qint64 id, qint64 parentId, int, QStringView name, QByteArrayView values) {
     const auto parent = byId.find(parentId);
     if (parent == byId.end()) return;  // its parent's name was taken
     Node* up = parent->second;
@@ -208,10 +211,7 @@ bool SqliteKeyStore::ReadSubtree(const QString& path, const std::function<void(c
   if (!top) return false;
   if (!top->pending) return MemoryKeyStore::ReadSubtree(path, visit);
   // Straight from the database, without building the tree.
-  std::unordered_map<qint64, int> depths{{top->id, 0}};
-  return ReadRows(top->id, [&](qint64 id, qint64 parentId, QStringView name, QByteArrayView values) {
-    const int depth = depths.at(parentId) + 1;
-    depths.emplace(id, depth);
+  return ReadRows(top->id, [&](qint64 id, qint64 parentId, int depth, QStringView name, QByteArrayView values) {
     visit(SubtreeKey{id, parentId, depth, name, values});
   });
 }

@@ -53,9 +53,10 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool LoadTree();
   // The rows below a key, parents before their subkeys, as the tree takes them: a row whose
   // parent was not taken is not either, nor a second row whose name matches a sibling's
-  // without regard to case. `take` gets each row taken with its parent's id.
-  bool ReadRows(qint64 top,
-                const std::function<void(qint64 id, qint64 parent, QStringView name, QByteArrayView values)>& take);
+  // without regard to case. `take` gets each row taken with its parent's id and its depth
+  // below the key.
+  using RowFn = std::function<void(qint64 id, qint64 parent, int depth, QStringView name, QByteArrayView values)>;
+  bool ReadRows(qint64 top, const RowFn& take);
   bool Flush();
   bool Exec(const char* sql);
   bool AutoCommit(bool opResult);
