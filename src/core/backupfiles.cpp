@@ -129,14 +129,12 @@ std::optional<BackupContents> ReadBackup(QByteArrayView bytes) {
 
 void ReplaceCalendar(DataFormat& calendar, CalendarRecords records) {
   calendar.ClearCalendar();
-  for (TNote& note : records.notes) {
-    const int index = calendar.AppendNote();
-    calendar.NoteArray[index] = std::move(note);
-  }
+  // Appended as AppendNote and AppendToDo append, without the present time and the new
+  // identity they stamp on a record: every field is replaced by the file's at once.
+  for (TNote& note : records.notes) calendar.NoteArray.push_back(std::move(note));
   for (TToDo& todo : records.todos) {
-    const int index = calendar.AppendToDo();
-    if (!todo.IsOpen()) --calendar.OpenToDoCount;
-    calendar.ToDoArray[index] = std::move(todo);
+    if (todo.IsOpen()) ++calendar.OpenToDoCount;
+    calendar.ToDoArray.push_back(std::move(todo));
   }
   calendar.DeriveMissingUids();
   calendar.DataChanged = true;

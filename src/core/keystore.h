@@ -2,8 +2,10 @@
 
 #include "core/tdatetime.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // A tree of keys holding typed values (text, 32-bit integer, 8-byte date), addressed by
@@ -61,6 +63,26 @@ class KeyStore {
   virtual bool ChangedElsewhere() { return false; }
   // Reads the whole store afresh; false when it cannot be read.
   virtual bool Reload() { return true; }
+
+  // One key of a subtree handed to a reader: its id and its parent's id (unique within the
+  // store), its depth below the subtree's top (1 for a subkey of it), its name and its
+  // values packed as MemoryKeyStore::PackValues packs them. The views are valid only during
+  // the call.
+  struct SubtreeKey {
+    qint64 id = 0;
+    qint64 parent = 0;
+    int depth = 0;
+    QStringView name;
+    QByteArrayView values;
+  };
+  // Hands every key below `path` to `visit`, each key before its subkeys: the keys and
+  // values the key-by-key reads find, for readers of whole collections. False (and nothing
+  // handed) when the key does not exist or this store does not offer it.
+  virtual bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) {
+    (void)path;
+    (void)visit;
+    return false;
+  }
 
   // What the last failed operation reported.
   virtual QString LastError() const = 0;

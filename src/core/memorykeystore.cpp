@@ -1,5 +1,7 @@
 #include "core/memorykeystore.h"
 
+#include <QtEndian>
+
 MemoryKeyStore::MemoryKeyStore() : root_(std::make_unique<Node>()) {}
 
 int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
@@ -15,51 +17,185 @@ int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-MemoryKeyStore::~MemoryKeyStore() = default;
-
 namespace {
 
-// The end of the longest run of whole keys two absolute paths share: a position where both
-// have a backslash or end, with the same text before it (0 when they share none).
-qsizetype SharedKeys(QStringView a, QStringView b) {
-  const qsizetype n = std::min(a.size(), b.size());
-  qsizetype same = 0;
-  while (same < n && a[same] == b[same]) ++same;
-  const auto boundary = [](QStringView p, qsizetype at) { return at == p.size() || p[at] == QLatin1Char('\\'); };
-  if (boundary(a, same) && boundary(b, same)) return same;
-  const qsizetype back = a.first(same).lastIndexOf(QLatin1Char('\\'));
-  return back < 0 ? 0 : back;
+void AppendU32(QByteArray& out, quint32 v) {
+  char buf[4];
+  qToLittleEndian(v, buf);
+  out.append(buf, 4);
+}
+
+// A stored name (UTF-8) against a name asked for, exactly. While the stored bytes are ASCII
+// they line up with the name's characters; the first other byte decodes the whole name. A
+// name whose ASCII bytes cover the other name and go on (or stop short) decodes longer
+// (or shorter), so it differs.
+bool SameName(QByteArrayView stored, QStringView name) {
+  const qsizetype n = std::min(stored.size(), name.size());
+  for (qsizetype i = 0; i < n; ++i) {
+    const auto b = static_cast<unsigned char>(stored[i]);
+    if (b >= 0x80) return QString::fromUtf8(stored) == name;
+    if (name[i].unicode() != b) return false;
+  }
+  if (stored.size() > n && static_cast<unsigned char>(stored[n]) >= 0x80) return QString::fromUtf8(stored) == name;
+  return stored.size() == name.size();
+}
+
+// The same without regard to case. Characters that fold to ASCII letters are single UTF-16
+// units, so the lengths work out as above.
+bool SameNameAnyCase(QByteArrayView stored, QStringView name) {
+  const qsizetype n = std::min(stored.size(), name.size());
+  for (qsizetype i = 0; i < n; ++i) {
+    char16_t x = name[i].unicode(), y = static_cast<unsigned char>(stored[i]);
+    if (x >= 0x80 || y >= 0x80) return QString::fromUtf8(stored).compare(name, Qt::CaseInsensitive) == 0;
+    if (x >= 'a' && x <= 'z') x -= 32;
+    if (y >= 'a' && y <= 'z') y -= 32;
+    if (x != y) return false;
+  }
+  if (stored.size() > n && static_cast<unsigned char>(stored[n]) >= 0x80)
+    return QString::fromUtf8(stored).compare(name, Qt::CaseInsensitive) == 0;
+  return stored.size() == name.size();
 }
 
 }  // namespace
 
-MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
-  const bool absolute = path.startsWith(QLatin1Char('\\'));
-  Node* node = (absolute || !current_) ? root_.get() : current_;
-  // The parts between backslashes, read in place: a calendar load opens a key per record.
-  const QStringView whole(path);
-  qsizetype from = 0;
-  // A load opens key after key below the same keys ("\...\Notes\12", "\...\Notes\12\Exceptions",
-  // "\...\Notes\13"): the walk starts at the deepest key this path shares with the last one
-  // walked, reached by climbing from where that one ended.
-  if (absolute && walked_) {
-    const qsizetype shared = SharedKeys(walkedPath_, whole);
-    if (shared > 0) {
-      Node* start = walked_;
-      for (QStringView part : QStringView(walkedPath_).sliced(shared).tokenize(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
-        Q_UNUSED(part);
-        start = start->parent;
+qint32 MemoryKeyStore::PackedValue::Integer() const {
+  return data.size() == 4 ? static_cast<qint32>(qFromLittleEndian<quint32>(data.data())) : 0;
+}
+
+TDateTime MemoryKeyStore::PackedValue::Date() const {
+  return data.size() == 8 ? qFromLittleEndian<double>(data.data()) : 0;
+}
+
+qsizetype MemoryKeyStore::WellFormedLength(QByteArrayView packed) {
+  const char* const begin = packed.data();
+  const char* p = begin;
+  qsizetype left = packed.size();
+  qsizetype whole = 0;
+  auto readU32 = [&](quint32& v) {
+    if (left < 4) return false;
+    v = qFromLittleEndian<quint32>(p);
+    p += 4;
+    left -= 4;
+    return true;
+  };
+  while (left > 0) {
+    const auto type = static_cast<unsigned char>(*p);
+    ++p;
+    --left;
+    quint32 nameLength, dataLength;
+    if (type > static_cast<unsigned>(ValueType::Date) || !readU32(nameLength) ||
+        nameLength > static_cast<quint32>(left)) {
+      break;
+    }
+    p += nameLength;
+    left -= nameLength;
+    if (!readU32(dataLength) || dataLength > static_cast<quint32>(left)) break;
+    if (type == static_cast<unsigned>(ValueType::Integer) && dataLength != 4) break;
+    if (type == static_cast<unsigned>(ValueType::Date) && dataLength != 8) break;
+    p += dataLength;
+    left -= dataLength;
+    whole = p - begin;
+  }
+  return whole;
+}
+
+qsizetype MemoryKeyStore::ReadPacked(QByteArrayView packed, qsizetype at, PackedValue& value) {
+  const char* p = packed.data() + at;
+  value.type = static_cast<ValueType>(static_cast<unsigned char>(p[0]));
+  const quint32 nameLength = qFromLittleEndian<quint32>(p + 1);
+  value.name = QByteArrayView(p + 5, nameLength);
+  p += 5 + nameLength;
+  const quint32 dataLength = qFromLittleEndian<quint32>(p);
+  value.data = QByteArrayView(p + 4, dataLength);
+  return at + 1 + 4 + nameLength + 4 + dataLength;
+}
+
+qsizetype MemoryKeyStore::FindPacked(QByteArrayView packed, QStringView name, qsizetype& hint) {
+  const qsizetype size = packed.size();
+  PackedValue v;
+  if (hint < 0 || hint >= size) hint = 0;
+  // From the hint to the end, then from the start to the hint.
+  for (int round = 0; round < 2; ++round) {
+    const qsizetype from = round == 0 ? hint : 0;
+    const qsizetype to = round == 0 ? size : hint;
+    for (qsizetype at = from; at < to;) {
+      const qsizetype next = ReadPacked(packed, at, v);
+      if (SameName(v.name, name)) {
+        hint = next;
+        return at;
       }
-      node = start;
-      from = shared;
+      at = next;
     }
   }
-  for (; from < whole.size();) {
-    qsizetype to = whole.indexOf(QLatin1Char('\\'), from);
-    if (to < 0) to = whole.size();
-    const QStringView part = whole.sliced(from, to - from);
-    from = to + 1;
-    if (part.isEmpty()) continue;
+  for (qsizetype at = 0; at < size;) {
+    const qsizetype next = ReadPacked(packed, at, v);
+    if (SameNameAnyCase(v.name, name)) return at;
+    at = next;
+  }
+  return -1;
+}
+
+QByteArray MemoryKeyStore::PackValues(const std::vector<Value>& values) {
+  QByteArray out;
+  for (const Value& v : values) {
+    const QByteArray name = v.name.toUtf8();
+    out.append(static_cast<char>(v.type));
+    AppendU32(out, static_cast<quint32>(name.size()));
+    out.append(name);
+    switch (v.type) {
+      case ValueType::Text: {
+        const QByteArray text = v.text.toUtf8();
+        AppendU32(out, static_cast<quint32>(text.size()));
+        out.append(text);
+        break;
+      }
+      case ValueType::Integer:
+        AppendU32(out, 4);
+        AppendU32(out, static_cast<quint32>(v.integer));
+        break;
+      case ValueType::Date: {
+        AppendU32(out, 8);
+        char buf[8];
+        qToLittleEndian(v.date, buf);
+        out.append(buf, 8);
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+bool MemoryKeyStore::UnpackValues(QByteArrayView packed, std::vector<Value>& values) {
+  values.clear();
+  const qsizetype whole = WellFormedLength(packed);
+  PackedValue p;
+  for (qsizetype at = 0; at < whole;) {
+    at = ReadPacked(packed, at, p);
+    Value v;
+    v.name = QString::fromUtf8(p.name);
+    v.type = p.type;
+    switch (p.type) {
+      case ValueType::Text:
+        v.text = p.Text();
+        break;
+      case ValueType::Integer:
+        v.integer = p.Integer();
+        break;
+      case ValueType::Date:
+        v.date = p.Date();
+        break;
+    }
+    values.push_back(std::move(v));
+  }
+  return whole == packed.size();
+}
+
+MemoryKeyStore::~MemoryKeyStore() = default;
+
+MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
+  Node* node = (path.startsWith(QLatin1Char('\\')) || !current_) ? root_.get() : current_;
+  for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+    if (node->pending) ReadPending(*node);
     auto it = node->children.find(part);
     if (it != node->children.end()) {
       node = it->second.get();
@@ -74,10 +210,6 @@ MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
     node->children.emplace(raw->name, std::move(child));
     NodeCreated(*raw);
     node = raw;
-  }
-  if (absolute) {
-    walkedPath_ = path;
-    walked_ = node;
   }
   return node;
 }
@@ -111,6 +243,7 @@ void MemoryKeyStore::CloseKey() {
 bool MemoryKeyStore::KeyExists(const QString& path) { return Find(path, false) != nullptr; }
 
 void MemoryKeyStore::DeleteTree(Node& node) {
+  if (node.pending) ReadPending(node);
   for (auto& [name, child] : node.children) DeleteTree(*child);
   if (current_ == &node) current_ = nullptr;
   NodeDeleted(node);
@@ -122,7 +255,6 @@ bool MemoryKeyStore::DeleteKey(const QString& path) {
     lastError_ = QStringLiteral("Key \"%1\" does not exist").arg(path);
     return false;
   }
-  walked_ = nullptr;
   DeleteTree(*node);
   Node* parent = node->parent;
   parent->children.erase(node->name);
@@ -132,6 +264,7 @@ bool MemoryKeyStore::DeleteKey(const QString& path) {
 QStringList MemoryKeyStore::GetKeyNames() {
   QStringList names;
   if (!current_) return names;
+  if (current_->pending) ReadPending(*current_);
   names.reserve(static_cast<qsizetype>(current_->children.size()));
   for (const auto& [name, child] : current_->children) names.append(child->name);
   return names;
@@ -140,70 +273,69 @@ QStringList MemoryKeyStore::GetKeyNames() {
 QStringList MemoryKeyStore::GetValueNames() {
   QStringList names;
   if (!current_) return names;
-  names.reserve(static_cast<qsizetype>(current_->values.size()));
-  for (const Value& v : current_->values) names.append(v.name);
+  PackedValue v;
+  for (qsizetype at = 0; at < current_->values.size();) {
+    at = ReadPacked(current_->values, at, v);
+    names.append(QString::fromUtf8(v.name));
+  }
   return names;
 }
 
-MemoryKeyStore::Value* MemoryKeyStore::FindValue(const QString& name) {
-  if (!current_) return nullptr;
-  auto& values = current_->values;
-  const size_t n = values.size();
-  // Values are mostly read in the order they were written: look from the last hit on, with
-  // an exact comparison first, before comparing without regard to case.
-  for (size_t k = 0; k < n; ++k) {
-    const size_t at = (valueHint_ + k) % n;
-    if (values[at].name == name) {
-      valueHint_ = at + 1;
-      return &values[at];
-    }
-  }
-  // A value that is not there (an optional one, or one older stores lack) is looked for this
-  // way too: names of another length never match (case folding keeps the length), and ASCII
-  // names fold at once.
-  for (Value& v : values) {
-    if (v.name.size() == name.size() && CaseInsensitiveLess::Compare(v.name, name) == 0) return &v;
-  }
-  return nullptr;
+qsizetype MemoryKeyStore::FindValue(const QString& name) {
+  if (!current_) return -1;
+  return FindPacked(current_->values, name, valueHint_);
 }
 
-bool MemoryKeyStore::ValueExists(const QString& name) { return FindValue(name) != nullptr; }
+std::optional<MemoryKeyStore::PackedValue> MemoryKeyStore::ValueNamed(const QString& name) {
+  const qsizetype at = FindValue(name);
+  if (at < 0) return std::nullopt;
+  PackedValue v;
+  ReadPacked(current_->values, at, v);
+  return v;
+}
+
+bool MemoryKeyStore::ValueExists(const QString& name) { return FindValue(name) >= 0; }
 
 std::optional<KeyStore::ValueType> MemoryKeyStore::GetValueType(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v) return std::nullopt;
   return v->type;
 }
 
 bool MemoryKeyStore::DeleteValue(const QString& name) {
   if (!current_ || readOnly_) return false;
-  auto& values = current_->values;
-  for (auto it = values.begin(); it != values.end(); ++it) {
-    if (it->name.compare(name, Qt::CaseInsensitive) == 0) {
-      values.erase(it);
+  QByteArray& values = current_->values;
+  PackedValue v;
+  for (qsizetype at = 0; at < values.size();) {
+    const qsizetype next = ReadPacked(values, at, v);
+    if (SameNameAnyCase(v.name, name)) {
+      values.remove(at, next - at);
+      // The hint keeps pointing at the same value.
+      if (valueHint_ > at) valueHint_ -= next - at;
       NodeChanged(*current_);
       return true;
     }
+    at = next;
   }
   return false;
 }
 
 std::optional<QString> MemoryKeyStore::ReadString(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v || v->type != ValueType::Text) return std::nullopt;
-  return v->text;
+  return v->Text();
 }
 
 std::optional<qint32> MemoryKeyStore::ReadInteger(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v || v->type != ValueType::Integer) return std::nullopt;
-  return v->integer;
+  return v->Integer();
 }
 
 std::optional<TDateTime> MemoryKeyStore::ReadDate(const QString& name) {
-  const Value* v = FindValue(name);
+  const auto v = ValueNamed(name);
   if (!v || v->type != ValueType::Date) return std::nullopt;
-  return v->date;
+  return v->Date();
 }
 
 bool MemoryKeyStore::WriteAllowed(const QString& valueName) {
@@ -214,42 +346,57 @@ bool MemoryKeyStore::WriteAllowed(const QString& valueName) {
   return true;
 }
 
-bool MemoryKeyStore::Write(const QString& name, Value value) {
+bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView data) {
   if (!current_ || readOnly_) {
     lastError_ = QStringLiteral("Failed to write value \"%1\": no key open for writing").arg(name);
     return false;
   }
   if (!WriteAllowed(name)) return false;
-  if (Value* existing = FindValue(name)) {
-    value.name = existing->name;
-    *existing = std::move(value);
+  QByteArray& values = current_->values;
+  const qsizetype at = FindValue(name);
+  if (at >= 0) {
+    // The value keeps its place and the spelling of its name.
+    PackedValue old;
+    const qsizetype next = ReadPacked(values, at, old);
+    const qsizetype nameLength = old.name.size();
+    QByteArray entry;
+    entry.reserve(1 + 4 + nameLength + 4 + data.size());
+    entry.append(static_cast<char>(type));
+    AppendU32(entry, static_cast<quint32>(nameLength));
+    entry.append(old.name);
+    AppendU32(entry, static_cast<quint32>(data.size()));
+    entry.append(data);
+    values.replace(at, next - at, entry);
+    // The hint keeps pointing at the same value.
+    if (valueHint_ > at) valueHint_ += entry.size() - (next - at);
   } else {
-    value.name = name;
-    current_->values.push_back(std::move(value));
+    const QByteArray utf8 = name.toUtf8();
+    // A new key gets room for a record's values at once.
+    if (values.isEmpty()) values.reserve(512);
+    values.append(static_cast<char>(type));
+    AppendU32(values, static_cast<quint32>(utf8.size()));
+    values.append(utf8);
+    AppendU32(values, static_cast<quint32>(data.size()));
+    values.append(data);
   }
   NodeChanged(*current_);
   return true;
 }
 
 bool MemoryKeyStore::WriteString(const QString& name, const QString& value) {
-  Value v;
-  v.type = ValueType::Text;
-  v.text = value;
-  return Write(name, std::move(v));
+  return Write(name, ValueType::Text, value.toUtf8());
 }
 
 bool MemoryKeyStore::WriteInteger(const QString& name, qint32 value) {
-  Value v;
-  v.type = ValueType::Integer;
-  v.integer = value;
-  return Write(name, std::move(v));
+  char buf[4];
+  qToLittleEndian(static_cast<quint32>(value), buf);
+  return Write(name, ValueType::Integer, QByteArrayView(buf, 4));
 }
 
 bool MemoryKeyStore::WriteDate(const QString& name, TDateTime value) {
-  Value v;
-  v.type = ValueType::Date;
-  v.date = value;
-  return Write(name, std::move(v));
+  char buf[8];
+  qToLittleEndian(value, buf);
+  return Write(name, ValueType::Date, QByteArrayView(buf, 8));
 }
 
 std::unique_ptr<MemoryKeyStore::Node> MemoryKeyStore::Clone(const Node& node, Node* parent) {
@@ -258,6 +405,7 @@ std::unique_ptr<MemoryKeyStore::Node> MemoryKeyStore::Clone(const Node& node, No
   copy->name = node.name;
   copy->parent = parent;
   copy->values = node.values;
+  copy->pending = node.pending;
   for (const auto& [name, child] : node.children) copy->children.emplace(name, Clone(*child, copy.get()));
   return copy;
 }
@@ -291,7 +439,6 @@ void MemoryKeyStore::Rollback() {
 void MemoryKeyStore::ResetTree(std::unique_ptr<Node> root) {
   root_ = std::move(root);
   current_ = nullptr;
-  walked_ = nullptr;
   readOnly_ = false;
 }
 
@@ -306,17 +453,19 @@ namespace {
 void DumpNode(const MemoryKeyStore::Node& node, QString& out) {
   out += MemoryKeyStore::PathOf(node);
   out += QLatin1Char('\n');
-  for (const auto& v : node.values) {
-    out += QStringLiteral("  %1 = ").arg(v.name);
+  MemoryKeyStore::PackedValue v;
+  for (qsizetype at = 0; at < node.values.size();) {
+    at = MemoryKeyStore::ReadPacked(node.values, at, v);
+    out += QStringLiteral("  %1 = ").arg(QString::fromUtf8(v.name));
     switch (v.type) {
       case KeyStore::ValueType::Text:
-        out += QStringLiteral("text:") + v.text;
+        out += QStringLiteral("text:") + v.Text();
         break;
       case KeyStore::ValueType::Integer:
-        out += QStringLiteral("int:%1").arg(v.integer);
+        out += QStringLiteral("int:%1").arg(v.Integer());
         break;
       case KeyStore::ValueType::Date:
-        out += QStringLiteral("date:%1").arg(v.date, 0, 'g', 17);
+        out += QStringLiteral("date:%1").arg(v.Date(), 0, 'g', 17);
         break;
     }
     out += QLatin1Char('\n');
@@ -326,8 +475,29 @@ void DumpNode(const MemoryKeyStore::Node& node, QString& out) {
 
 }  // namespace
 
-QString MemoryKeyStore::Dump() const {
+QString MemoryKeyStore::Dump() {
+  ReadAllPending(*root_);
   QString out;
   DumpNode(*root_, out);
   return out;
+}
+
+void MemoryKeyStore::ReadAllPending(Node& node) {
+  if (node.pending) ReadPending(node);
+  for (auto& [name, child] : node.children) ReadAllPending(*child);
+}
+
+bool MemoryKeyStore::ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) {
+  Node* top = Find(path, false);
+  if (!top) return false;
+  // Each key before its subkeys.
+  std::function<void(Node&, int)> walk = [&](Node& node, int depth) {
+    if (node.pending) ReadPending(node);
+    for (const auto& [name, child] : node.children) {
+      visit(SubtreeKey{child->id, node.id, depth, child->name, child->values});
+      walk(*child, depth + 1);
+    }
+  };
+  walk(*top, 1);
+  return true;
 }

@@ -2,6 +2,8 @@
 
 #include "core/keystore.h"
 
+#include <QByteArray>
+
 #include <map>
 #include <memory>
 #include <vector>
@@ -9,6 +11,10 @@
 // A key store held in memory. It is the store of tests and of runs that must not touch the
 // user's files, and the mirror that the SQLite store keeps of its database: reads are
 // answered from the tree, and the hooks tell a subclass what changed.
+//
+// Each key keeps its values packed in one byte array, in creation order (see PackValues),
+// the same bytes the SQLite store keeps in its row: a calendar of ten thousand records is
+// ten thousand small arrays rather than hundreds of thousands of strings.
 class MemoryKeyStore : public KeyStore {
  public:
   struct Value {
@@ -30,8 +36,32 @@ class MemoryKeyStore : public KeyStore {
     QString name;
     Node* parent = nullptr;
     std::map<QString, std::unique_ptr<Node>, CaseInsensitiveLess> children;
-    std::vector<Value> values;
+    QByteArray values;     // packed, always well formed
+    bool pending = false;  // its subkeys are not read yet (see ReadPending)
   };
+  // One value of a packed list, pointing into the list's bytes.
+  struct PackedValue {
+    ValueType type = ValueType::Text;
+    QByteArrayView name;  // UTF-8
+    QByteArrayView data;  // text: UTF-8; integer: 4 bytes; date: 8 bytes
+    QString Text() const { return QString::fromUtf8(data); }
+    qint32 Integer() const;
+    TDateTime Date() const;
+  };
+
+  // A packed list: per value its type (one byte), its name and its data, each a 32-bit
+  // little-endian length and the bytes. Unpacking skips nothing silently: false when the
+  // bytes are malformed.
+  static QByteArray PackValues(const std::vector<Value>& values);
+  static bool UnpackValues(QByteArrayView packed, std::vector<Value>& values);
+  // The length of the well-formed beginning of a packed list (its size when it is whole).
+  static qsizetype WellFormedLength(QByteArrayView packed);
+  // Reads the value at `at` of a well-formed list; answers where the next one starts.
+  static qsizetype ReadPacked(QByteArrayView packed, qsizetype at, PackedValue& value);
+  // Where the value named `name` starts, found as reads find it: an exact match first,
+  // looked for from `hint` on (values are mostly read in the order they were written) and
+  // moving `hint` past it, then a match without regard to case. -1 when there is none.
+  static qsizetype FindPacked(QByteArrayView packed, QStringView name, qsizetype& hint);
 
   MemoryKeyStore();
   ~MemoryKeyStore() override;
@@ -55,12 +85,13 @@ class MemoryKeyStore : public KeyStore {
   bool BeginTransaction() override;
   bool Commit() override;
   void Rollback() override;
+  bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
   QString LastError() const override { return lastError_; }
 
   // Test aid: every later write of a value with this name fails (empty: none fails).
   void FailWritesOf(const QString& valueName) { failValue_ = valueName; }
   // The whole tree as text, one line per key and value; equal stores dump equally.
-  QString Dump() const;
+  QString Dump();
   bool InTransaction() const { return inTransaction_; }
   // "\Software\Orvane" for that key.
   static QString PathOf(const Node& node);
@@ -71,8 +102,12 @@ class MemoryKeyStore : public KeyStore {
   virtual void NodeChanged(Node&) {}
   virtual void NodeDeleted(Node&) {}
   virtual bool WriteAllowed(const QString& valueName);
+  // Reads the subkeys of a key marked pending, the whole subtree below it, and clears the mark.
+  virtual void ReadPending(Node&) {}
 
   Node& Root() { return *root_; }
+  // The key at `path` without reading its subkeys when they are pending, or null.
+  Node* FindKeyNode(const QString& path) { return Find(path, false); }
   // Replaces the whole tree (after a rollback or when loading a database).
   void ResetTree(std::unique_ptr<Node> root);
   qint64 NextId() { return ++lastId_; }
@@ -81,21 +116,20 @@ class MemoryKeyStore : public KeyStore {
 
  private:
   Node* Find(const QString& path, bool create);
-  Value* FindValue(const QString& name);
-  bool Write(const QString& name, Value value);
+  // Where the current key's value named `name` starts, or -1.
+  qsizetype FindValue(const QString& name);
+  std::optional<PackedValue> ValueNamed(const QString& name);
+  bool Write(const QString& name, ValueType type, QByteArrayView data);
   void DeleteTree(Node& node);
+  void ReadAllPending(Node& node);
   static std::unique_ptr<Node> Clone(const Node& node, Node* parent);
 
   std::unique_ptr<Node> root_;
   std::unique_ptr<Node> snapshot_;
   qint64 snapshotLastId_ = 0;
   Node* current_ = nullptr;
-  // The last absolute path walked and the key it ended at, where the next walk may start
-  // (forgotten when keys are deleted or the tree is replaced).
-  QString walkedPath_;
-  Node* walked_ = nullptr;
   bool readOnly_ = false;
-  size_t valueHint_ = 0;
+  qsizetype valueHint_ = 0;
   bool inTransaction_ = false;
   qint64 lastId_ = 0;
   QString lastError_;

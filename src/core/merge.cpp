@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -204,6 +205,11 @@ void DataFormat::MergeToDo(const TToDo& incoming) {
 }
 
 void DataFormat::DeriveMissingUids() {
+  const auto missing = [](const auto& record) { return record.Uid.isEmpty(); };
+  if (std::none_of(NoteArray.begin(), NoteArray.end(), missing) &&
+      std::none_of(ToDoArray.begin(), ToDoArray.end(), missing)) {
+    return;
+  }
   QSet<QString> taken;
   taken.reserve(NoteCount() + ToDoCount());
   for (const TNote& note : NoteArray)

@@ -6,9 +6,14 @@
 
 #include "core/dataformat.h"
 #include "core/keystore.h"
+#include "core/memorykeystore.h"
 #include "core/persistence_state.h"
 
+#include <QHash>
 #include <QSet>
+#include <algorithm>
+#include <deque>
+#include <functional>
 
 namespace {
 
@@ -160,6 +165,180 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
   return w.ok();
 }
 
+// Record values read from whatever answers ReadString, ReadInteger and ReadDate as the key
+// store does: the store itself, or a key's packed values read in place.
+template <typename Reader>
+void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay) {
+  n.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
+  n.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
+  n.Location = r.ReadString(QStringLiteral("Location")).value_or(QString());
+  n.StartTime = r.ReadDate(QStringLiteral("StartTime")).value_or(0);
+  n.EndTime = r.ReadDate(QStringLiteral("EndTime")).value_or(0);
+  n.AlarmTime = r.ReadDate(QStringLiteral("AlarmTime")).value_or(0);
+  n.StartDate = r.ReadDate(QStringLiteral("StartDate")).value_or(0);
+  n.EndDate = r.ReadDate(QStringLiteral("EndDate")).value_or(0);
+  n.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
+  n.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
+  n.Span = r.ReadInteger(QStringLiteral("Span")).value_or(0) != 0;
+  n.Start = r.ReadInteger(QStringLiteral("Start")).value_or(0) != 0;
+  n.Alarm = r.ReadInteger(QStringLiteral("Alarm")).value_or(0) != 0;
+  n.SpanRange = r.ReadInteger(QStringLiteral("SpanRange")).value_or(0);
+  n.RangeType = r.ReadInteger(QStringLiteral("RangeType")).value_or(0);
+  n.RangeCount = r.ReadInteger(QStringLiteral("RangeCount")).value_or(0);
+  n.RepeatType = r.ReadInteger(QStringLiteral("RepeatType")).value_or(0);
+  n.RepeatFrequency = r.ReadInteger(QStringLiteral("RepeatFrequency")).value_or(0);
+  n.RepeatDay = r.ReadInteger(QStringLiteral("RepeatDay")).value_or(0);
+  n.RepeatMonth = r.ReadInteger(QStringLiteral("RepeatMonth")).value_or(0);
+  n.RepeatCardinal = r.ReadInteger(QStringLiteral("RepeatCardinal")).value_or(0);
+  for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, r.ReadInteger(WeekdayNames[d]).value_or(0) != 0);
+  n.Uid = r.ReadString(UidName).value_or(QString());
+  n.RecurrenceId = r.ReadDate(RecurrenceIdName).value_or(0);
+  n.TimeZone = r.ReadString(TimeZoneName).value_or(QString());
+}
+
+// Entry j of the per-date notes: the values "Data_j" and "Date_j", for each whole pair.
+template <typename Reader>
+void ReadRecurNotes(Reader& r, qsizetype valueCount, TNote& n) {
+  const qsizetype c = valueCount / 2;
+  n.RecurNotes.reserve(c);
+  for (qsizetype j = 0; j < c; ++j) {
+    TRecurNote rn;
+    rn.Data = r.ReadString(QStringLiteral("Data_%1").arg(j)).value_or(QString());
+    rn.Date = r.ReadDate(QStringLiteral("Date_%1").arg(j)).value_or(0);
+    n.RecurNotes.append(rn);
+  }
+}
+
+template <typename Reader>
+void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay) {
+  t.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
+  t.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
+  t.Priority = r.ReadInteger(QStringLiteral("Priority")).value_or(0);
+  t.Completed = r.ReadInteger(QStringLiteral("Completed")).value_or(0) != 0;
+  t.DueDate = r.ReadDate(QStringLiteral("DueDate")).value_or(0);
+  t.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
+  t.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
+  t.Uid = r.ReadString(UidName).value_or(QString());
+}
+
+// One key's packed values, read in place: every read finds its value as the store's own
+// reads of the opened key would (the same search, from the same hint).
+class PackedKey {
+ public:
+  explicit PackedKey(QByteArrayView values) : values_(values) {}
+  std::optional<QString> ReadString(QStringView name) {
+    const auto v = Find(name, KeyStore::ValueType::Text);
+    if (!v) return std::nullopt;
+    return v->Text();
+  }
+  std::optional<qint32> ReadInteger(QStringView name) {
+    const auto v = Find(name, KeyStore::ValueType::Integer);
+    if (!v) return std::nullopt;
+    return v->Integer();
+  }
+  std::optional<TDateTime> ReadDate(QStringView name) {
+    const auto v = Find(name, KeyStore::ValueType::Date);
+    if (!v) return std::nullopt;
+    return v->Date();
+  }
+  // Every value in creation order, as the key's value names enumerate and each is read
+  // under its own name.
+  template <typename Fn>
+  void ForEach(Fn fn) const {
+    MemoryKeyStore::PackedValue v;
+    for (qsizetype at = 0; at < values_.size();) {
+      at = MemoryKeyStore::ReadPacked(values_, at, v);
+      fn(v);
+    }
+  }
+  qsizetype Count() const {
+    qsizetype count = 0;
+    ForEach([&count](const MemoryKeyStore::PackedValue&) { ++count; });
+    return count;
+  }
+
+ private:
+  std::optional<MemoryKeyStore::PackedValue> Find(QStringView name, KeyStore::ValueType type) {
+    const qsizetype at = MemoryKeyStore::FindPacked(values_, name, hint_);
+    if (at < 0) return std::nullopt;
+    MemoryKeyStore::PackedValue v;
+    MemoryKeyStore::ReadPacked(values_, at, v);
+    if (v.type != type) return std::nullopt;
+    return v;
+  }
+  QByteArrayView values_;
+  qsizetype hint_ = 0;
+};
+
+bool SameKeyName(QStringView a, QStringView b) { return MemoryKeyStore::CaseInsensitiveLess::Compare(a, b) == 0; }
+
+// Reads a whole collection through KeyStore::ReadSubtree: each record key (depth 1) and the
+// subkeys of each (depth 2) as the store hands them, then the records in the order of their
+// key names, as the key-by-key reads list them. Subkeys are matched by name without regard
+// to case, the first of a name counting, as opening them by name finds them.
+template <typename Record>
+class CollectionReader {
+ public:
+  // Fills a record from its key's values.
+  using ReadKey = std::function<void(PackedKey&, Record&)>;
+  // Applies the subkey named subkeyNames[which] to its record.
+  using ReadSubkey = std::function<void(int which, const PackedKey&, Record&)>;
+
+  CollectionReader(std::vector<QStringView> subkeyNames, ReadKey readKey, ReadSubkey readSubkey)
+      : subkeyNames_(std::move(subkeyNames)), readKey_(std::move(readKey)), readSubkey_(std::move(readSubkey)) {}
+
+  // False when the store does not offer the collection's keys this way, or holds a record
+  // key whose name would not open as a path of its own (empty, or holding a "\\"), which
+  // only the key-by-key reads treat exactly.
+  bool Read(KeyStore& store, const QString& collectionKey) {
+    const bool offered = store.ReadSubtree(collectionKey, [this](const KeyStore::SubtreeKey& key) {
+      if (key.depth == 1) {
+        if (key.name.isEmpty() || key.name.contains(QLatin1Char('\\'))) odd_ = true;
+        PackedKey values(key.values);
+        Record& r = records_.emplace_back();
+        readKey_(values, r);
+        names_.emplace_back(key.name.toString(), names_.size());
+        subkeysSeen_.push_back(0);
+        recordOf_.insert(key.id, records_.size() - 1);
+      } else if (key.depth == 2) {
+        const auto parent = recordOf_.constFind(key.parent);
+        if (parent == recordOf_.cend()) return;
+        for (int which = 0; which < static_cast<int>(subkeyNames_.size()); ++which) {
+          if (!SameKeyName(key.name, subkeyNames_[which])) continue;
+          quint8& seen = subkeysSeen_[*parent];
+          if (seen & (1u << which)) return;
+          seen |= 1u << which;
+          readSubkey_(which, PackedKey(key.values), records_[*parent]);
+          return;
+        }
+      }
+    });
+    return offered && !odd_;
+  }
+  // The records in the order of their key names; of two keys whose names match without
+  // regard to case (a store's tree holds one), the first.
+  template <typename Fn>
+  void Take(Fn fn) {
+    std::stable_sort(names_.begin(), names_.end(), [](const auto& a, const auto& b) {
+      return MemoryKeyStore::CaseInsensitiveLess::Compare(a.first, b.first) < 0;
+    });
+    for (size_t k = 0; k < names_.size(); ++k) {
+      if (k > 0 && SameKeyName(names_[k - 1].first, names_[k].first)) continue;
+      fn(std::move(records_[names_[k].second]));
+    }
+  }
+
+ private:
+  std::vector<QStringView> subkeyNames_;
+  ReadKey readKey_;
+  ReadSubkey readSubkey_;
+  std::deque<Record> records_;
+  std::vector<std::pair<QString, size_t>> names_;  // each record's key name and index
+  std::vector<quint8> subkeysSeen_;
+  QHash<qint64, size_t> recordOf_;
+  bool odd_ = false;
+};
+
 }  // namespace
 
 void DataFormat::LoadCalendar(KeyStore& store) {
@@ -172,41 +351,42 @@ void DataFormat::LoadCalendar(KeyStore& store) {
 }
 
 void DataFormat::LoadNotes(KeyStore& store) {
+  const TDateTime timeOfDay = clock().Time();
+  // Not AppendNote: every field comes from the store, and its stamp of the present time
+  // would cost a clock reading (a time-zone lookup) per record.
+  CollectionReader<TNote> reader(
+      {u"Notes", u"Exceptions", u"RecurNotes"},
+      [timeOfDay](PackedKey& values, TNote& n) { ReadNoteValues(values, n, timeOfDay); },
+      [](int which, const PackedKey& values, TNote& n) {
+        if (which == 0) {
+          QString text;
+          values.ForEach([&text](const MemoryKeyStore::PackedValue& v) {
+            if (v.type == KeyStore::ValueType::Text) text += v.Text();
+          });
+          n.Notes = text;
+        } else if (which == 1) {
+          n.Exceptions.reserve(values.Count());
+          values.ForEach([&n](const MemoryKeyStore::PackedValue& v) {
+            n.Exceptions.append(v.type == KeyStore::ValueType::Date ? v.Date() : 0);
+          });
+        } else {
+          PackedKey recurNotes = values;
+          ReadRecurNotes(recurNotes, values.Count(), n);
+        }
+      });
+  if (reader.Read(store, NotesKey)) {
+    reader.Take([this](TNote&& n) { NoteArray.push_back(std::move(n)); });
+    store.CloseKey();
+    return;
+  }
+
   if (!store.OpenKeyReadOnly(NotesKey)) return;
   const QStringList names = store.GetKeyNames();
-  const TDateTime timeOfDay = clock().Time();
   for (const QString& k : names) {
     const QString key = NotesKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
-    // Not AppendNote: every field comes from the store, and its stamp of the present time
-    // would cost a clock reading (a time-zone lookup) per record.
     TNote& n = NoteArray.emplace_back();
-    n.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
-    n.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
-    n.Location = store.ReadString(QStringLiteral("Location")).value_or(QString());
-    n.StartTime = store.ReadDateTime(QStringLiteral("StartTime")).value_or(0);
-    n.EndTime = store.ReadDateTime(QStringLiteral("EndTime")).value_or(0);
-    n.AlarmTime = store.ReadDateTime(QStringLiteral("AlarmTime")).value_or(0);
-    n.StartDate = store.ReadDate(QStringLiteral("StartDate")).value_or(0);
-    n.EndDate = store.ReadDate(QStringLiteral("EndDate")).value_or(0);
-    n.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(timeOfDay);
-    n.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
-    n.Span = store.ReadBool(QStringLiteral("Span")).value_or(false);
-    n.Start = store.ReadBool(QStringLiteral("Start")).value_or(false);
-    n.Alarm = store.ReadBool(QStringLiteral("Alarm")).value_or(false);
-    n.SpanRange = store.ReadInteger(QStringLiteral("SpanRange")).value_or(0);
-    n.RangeType = store.ReadInteger(QStringLiteral("RangeType")).value_or(0);
-    n.RangeCount = store.ReadInteger(QStringLiteral("RangeCount")).value_or(0);
-    n.RepeatType = store.ReadInteger(QStringLiteral("RepeatType")).value_or(0);
-    n.RepeatFrequency = store.ReadInteger(QStringLiteral("RepeatFrequency")).value_or(0);
-    n.RepeatDay = store.ReadInteger(QStringLiteral("RepeatDay")).value_or(0);
-    n.RepeatMonth = store.ReadInteger(QStringLiteral("RepeatMonth")).value_or(0);
-    n.RepeatCardinal = store.ReadInteger(QStringLiteral("RepeatCardinal")).value_or(0);
-    for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, store.ReadBool(WeekdayNames[d]).value_or(false));
-    n.Uid = store.ReadString(UidName).value_or(QString());
-    n.RecurrenceId = store.ReadDateTime(RecurrenceIdName).value_or(0);
-    n.TimeZone = store.ReadString(TimeZoneName).value_or(QString());
-
+    ReadNoteValues(store, n, timeOfDay);
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
       QString text;
       for (const QString& v : store.GetValueNames()) text += store.ReadString(v).value_or(QString());
@@ -218,14 +398,7 @@ void DataFormat::LoadNotes(KeyStore& store) {
       for (const QString& v : values) n.Exceptions.append(store.ReadDate(v).value_or(0));
     }
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\RecurNotes"))) {
-      const qsizetype c = store.GetValueNames().size() / 2;
-      n.RecurNotes.reserve(c);
-      for (qsizetype j = 0; j < c; ++j) {
-        TRecurNote rn;
-        rn.Data = store.ReadString(QStringLiteral("Data_%1").arg(j)).value_or(QString());
-        rn.Date = store.ReadDate(QStringLiteral("Date_%1").arg(j)).value_or(0);
-        n.RecurNotes.append(rn);
-      }
+      ReadRecurNotes(store, store.GetValueNames().size(), n);
     }
     store.CloseKey();
   }
@@ -233,23 +406,36 @@ void DataFormat::LoadNotes(KeyStore& store) {
 
 void DataFormat::LoadToDos(KeyStore& store) {
   OpenToDoCount = 0;
+  const TDateTime timeOfDay = clock().Time();
+  auto added = [this](TToDo& t) {
+    ++OpenToDoCount;  // as AppendToDo counts it, until it proves completed or deleted
+    if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
+  };
+  CollectionReader<TToDo> reader(
+      {u"Notes"}, [timeOfDay](PackedKey& values, TToDo& t) { ReadToDoValues(values, t, timeOfDay); },
+      [](int, const PackedKey& values, TToDo& t) {
+        t.Notes.clear();
+        values.ForEach([&t](const MemoryKeyStore::PackedValue& v) {
+          t.Notes.append(v.type == KeyStore::ValueType::Text ? v.Text() : QString());
+        });
+      });
+  if (reader.Read(store, TodosKey)) {
+    reader.Take([this, &added](TToDo&& t) {
+      ToDoArray.push_back(std::move(t));
+      added(ToDoArray.back());
+    });
+    store.CloseKey();
+    return;
+  }
+
   if (!store.OpenKeyReadOnly(TodosKey)) return;
   const QStringList names = store.GetKeyNames();
-  const TDateTime timeOfDay = clock().Time();
   for (const QString& k : names) {
     const QString key = TodosKey + QLatin1Char('\\') + k;
     if (!store.OpenKeyReadOnly(key)) continue;
     TToDo& t = ToDoArray.emplace_back();
-    ++OpenToDoCount;  // until it proves completed or deleted below
-    t.Title = store.ReadString(QStringLiteral("Title")).value_or(QString());
-    t.Category = store.ReadString(QStringLiteral("Category")).value_or(QString());
-    t.Priority = store.ReadInteger(QStringLiteral("Priority")).value_or(0);
-    t.Completed = store.ReadBool(QStringLiteral("Completed")).value_or(false);
-    t.DueDate = store.ReadDate(QStringLiteral("DueDate")).value_or(0);
-    t.ModifyDate = store.ReadDateTime(QStringLiteral("ModifyDate")).value_or(timeOfDay);
-    t.DeleteDate = store.ReadDateTime(QStringLiteral("DeleteDate")).value_or(0);
-    if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
-    t.Uid = store.ReadString(UidName).value_or(QString());
+    ReadToDoValues(store, t, timeOfDay);
+    added(t);
     if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
       t.Notes.clear();
       for (const QString& v : store.GetValueNames()) t.Notes.append(store.ReadString(v).value_or(QString()));

@@ -284,6 +284,13 @@ icalcomponent* TaskComponent(const TToDo& todo, const icaltimetype& stamp) {
   return task;
 }
 
+// Appends a component as iCalendar text, its subcomponents included.
+void AppendIcalText(QByteArray& out, icalcomponent* component) {
+  char* text = icalcomponent_as_ical_string_r(component);
+  if (text) out.append(text);
+  free(text);
+}
+
 }  // namespace
 
 IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path, TDateTime now) {
@@ -330,11 +337,26 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
     if (note.DeleteDate == 0 && note.RecurrenceId != 0 && IsCalendarDay(note.RecurrenceId))
       overrides[note.Uid].insert(DayNumber(note.RecurrenceId));
   const std::set<int> none;
+  // The text is what the whole calendar component would give, built a component at a time:
+  // each event and task is written out and freed before the next is made, so neither the
+  // tree of every component nor a second copy of the text is ever held.
+  QByteArray bytes;
+  AppendIcalText(bytes, root.get());
+  const QByteArray end = QByteArrayLiteral("END:VCALENDAR\r\n");
+  if (!bytes.endsWith(end)) {
+    result.error = QStringLiteral("Could not write the calendar as iCalendar text");
+    return result;
+  }
+  bytes.chop(end.size());
+  auto append = [&bytes](icalcomponent* component) {
+    AppendIcalText(bytes, component);
+    icalcomponent_free(component);
+  };
   for (const TNote& note : calendar.NoteArray) {
     if (note.DeleteDate != 0) continue;
     const auto overridden = note.RecurrenceId == 0 ? overrides.find(note.Uid) : overrides.end();
     if (icalcomponent* event = EventComponent(note, stamp, overridden == overrides.end() ? none : overridden->second)) {
-      icalcomponent_add_component(root.get(), event);
+      append(event);
       ++result.events;
     } else {
       ++result.skipped;
@@ -342,13 +364,11 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
   }
   for (const TToDo& todo : calendar.ToDoArray) {
     if (todo.DeleteDate != 0) continue;
-    icalcomponent_add_component(root.get(), TaskComponent(todo, stamp));
+    append(TaskComponent(todo, stamp));
     ++result.tasks;
   }
+  bytes.append(end);
 
-  char* text = icalcomponent_as_ical_string_r(root.get());
-  const QByteArray bytes(text ? text : "");
-  free(text);
   // The file carries the whole calendar: readable by its owner only.
   const QString error = WriteWholeFile(path, bytes, FileAccess::OwnerOnly);
   if (!error.isEmpty()) {

@@ -6,8 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QtEndian>
-#include <cstring>
+#include <QSet>
+#include <algorithm>
+#include <string>
 #include <unordered_map>
 
 namespace {
@@ -25,12 +26,6 @@ const char* const Schema =
 bool IsDamage(int rc) {
   const int primary = rc & 0xff;
   return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
-}
-
-void AppendU32(QByteArray& out, quint32 v) {
-  char buf[4];
-  qToLittleEndian(v, buf);
-  out.append(buf, 4);
 }
 
 }  // namespace
@@ -65,9 +60,6 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
       rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    // The whole tree is read at every start: read the file through a mapping of it rather than
-    // copying it a page at a time (a command's start over a large calendar).
-    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, Schema, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK && store->Prepare() && store->LoadTree()) {
       result.store = std::move(store);
@@ -101,6 +93,12 @@ bool SqliteKeyStore::Prepare() {
          sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK;
 }
 
+// Keys deeper than this are read into the tree when first used: a calendar's records
+// (\Software\Orvane\Notes\<i> and their subkeys) are many small keys that the calendar's
+// loader reads straight from the database (ReadSubtree), and that the tree needs only when
+// a save rewrites them.
+constexpr int EagerDepth = 3;
+
 bool SqliteKeyStore::LoadTree() {
   sqlite3_stmt* select = nullptr;
   if (sqlite3_prepare_v2(db_, "SELECT id, parent, name, vals FROM keys ORDER BY id", -1, &select, nullptr) !=
@@ -108,27 +106,37 @@ bool SqliteKeyStore::LoadTree() {
     return false;
   }
   auto root = std::make_unique<Node>();
-  std::unordered_map<qint64, Node*> byId;
-  byId.emplace(0, root.get());
+  struct Taken {
+    Node* node;
+    int depth;
+  };
+  std::unordered_map<qint64, Taken> byId;
+  byId.emplace(0, Taken{root.get(), 0});
   qint64 lastId = 0;
-  ValueNames names;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const qint64 id = sqlite3_column_int64(select, 0);
     const qint64 parentId = sqlite3_column_int64(select, 1);
-    auto parent = byId.find(parentId);
     lastId = std::max(lastId, id);
-    if (parent == byId.end()) continue;  // an orphan cannot be reached; leave it be
+    auto parent = byId.find(parentId);
+    if (parent == byId.end()) continue;  // deeper than the tree reads now, or an orphan
+    Node* up = parent->second.node;
+    if (parent->second.depth == EagerDepth) {
+      up->pending = true;  // read on first use (ReadPending)
+      continue;
+    }
     auto node = std::make_unique<Node>();
     node->id = id;
     node->name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, 2)),
                                    sqlite3_column_bytes(select, 2));
-    node->parent = parent->second;
-    const auto* blob = static_cast<const char*>(sqlite3_column_blob(select, 3));
-    UnpackValues(QByteArray::fromRawData(blob, sqlite3_column_bytes(select, 3)), node->values, names);
+    node->parent = up;
+    // A malformed blob (written by something else) keeps the values before the damage.
+    const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
+                              sqlite3_column_bytes(select, 3));
+    node->values = blob.first(WellFormedLength(blob)).toByteArray();
     Node* raw = node.get();
-    parent->second->children.emplace(raw->name, std::move(node));
-    byId.emplace(id, raw);
+    if (!up->children.try_emplace(raw->name, std::move(node)).second) continue;  // a name taken
+    byId.emplace(id, Taken{raw, parent->second.depth + 1});
   }
   sqlite3_finalize(select);
   if (rc != SQLITE_DONE) return false;
@@ -140,6 +148,72 @@ bool SqliteKeyStore::LoadTree() {
   changed_.clear();
   deleted_.clear();
   return true;
+}
+
+bool SqliteKeyStore::ReadRows(qint64 top, const RowFn& take) {
+  sqlite3_stmt* select = nullptr;
+  // A key's subkeys come after it in id order (LoadTree takes no other): one pass over the
+  // rows after the top, in the order the table keeps them, finds every row below it.
+  const char* const sql = "SELECT id, parent, name, vals FROM keys WHERE id > ?1 ORDER BY id";
+  if (sqlite3_prepare_v2(db_, sql, -1, &select, nullptr) != SQLITE_OK) return false;
+  sqlite3_bind_int64(select, 1, top);
+  // The rows taken, with their depths, in increasing id order.
+  std::vector<std::pair<qint64, int>> taken{{top, 0}};
+  // Names that match without regard to case are told apart by the database only when they
+  // are not plain ASCII: those are checked here, as the tree's ordering checks them.
+  QSet<std::pair<qint64, QString>> foldedNames;
+  int rc;
+  while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+    const qint64 id = sqlite3_column_int64(select, 0);
+    const qint64 parentId = sqlite3_column_int64(select, 1);
+    const auto parent = std::lower_bound(taken.begin(), taken.end(), std::pair(parentId, 0),
+                                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (parent == taken.end() || parent->first != parentId) continue;
+    const int depth = parent->second + 1;
+    const auto* nameBytes = reinterpret_cast<const char*>(sqlite3_column_text(select, 2));
+    const int nameLength = sqlite3_column_bytes(select, 2);
+    const QString name = QString::fromUtf8(nameBytes, nameLength);
+    bool ascii = true;
+    for (int i = 0; i < nameLength && ascii; ++i) ascii = static_cast<unsigned char>(nameBytes[i]) < 0x80;
+    if (!ascii) {
+      const auto key = std::pair(parentId, name.toCaseFolded());
+      if (foldedNames.contains(key)) continue;
+      foldedNames.insert(key);
+    }
+    const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
+                              sqlite3_column_bytes(select, 3));
+    take(id, parentId, depth, name, blob.first(WellFormedLength(blob)));
+    taken.emplace_back(id, depth);
+  }
+  sqlite3_finalize(select);
+  return rc == SQLITE_DONE;
+}
+
+void SqliteKeyStore::ReadPending(Node& top) {
+  top.pending = false;
+  std::unordered_map<qint64, Node*> byId{{top.id, &top}};
+  ReadRows(top.id, [&](qint64 id, qint64 parentId, int, QStringView name, QByteArrayView values) {
+    const auto parent = byId.find(parentId);
+    if (parent == byId.end()) return;  // its parent's name was taken
+    Node* up = parent->second;
+    auto node = std::make_unique<Node>();
+    node->id = id;
+    node->name = name.toString();
+    node->parent = up;
+    node->values = values.toByteArray();
+    Node* raw = node.get();
+    if (up->children.try_emplace(raw->name, std::move(node)).second) byId.emplace(id, raw);
+  });
+}
+
+bool SqliteKeyStore::ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) {
+  Node* top = FindKeyNode(path);
+  if (!top) return false;
+  if (!top->pending) return MemoryKeyStore::ReadSubtree(path, visit);
+  // Straight from the database, without building the tree.
+  return ReadRows(top->id, [&](qint64 id, qint64 parentId, int depth, QStringView name, QByteArrayView values) {
+    visit(SubtreeKey{id, parentId, depth, name, values});
+  });
 }
 
 std::optional<qint64> SqliteKeyStore::DataVersion() const {
@@ -162,109 +236,6 @@ bool SqliteKeyStore::Reload() {
   return LoadTree();
 }
 
-QByteArray SqliteKeyStore::PackValues(const std::vector<Value>& values) {
-  QByteArray out;
-  for (const Value& v : values) {
-    const QByteArray name = v.name.toUtf8();
-    out.append(static_cast<char>(v.type));
-    AppendU32(out, static_cast<quint32>(name.size()));
-    out.append(name);
-    switch (v.type) {
-      case ValueType::Text: {
-        const QByteArray text = v.text.toUtf8();
-        AppendU32(out, static_cast<quint32>(text.size()));
-        out.append(text);
-        break;
-      }
-      case ValueType::Integer:
-        AppendU32(out, 4);
-        AppendU32(out, static_cast<quint32>(v.integer));
-        break;
-      case ValueType::Date: {
-        AppendU32(out, 8);
-        char buf[8];
-        qToLittleEndian(v.date, buf);
-        out.append(buf, 8);
-        break;
-      }
-    }
-  }
-  return out;
-}
-
-bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values) {
-  ValueNames names;
-  return UnpackValues(blob, values, names);
-}
-
-bool SqliteKeyStore::UnpackValues(const QByteArray& blob, std::vector<Value>& values, ValueNames& names) {
-  values.clear();
-  // One allocation for the values of a key: count them first. Each value is a type byte, a
-  // name and its data, both after their length; the count stops where the reading below
-  // would, or earlier, and the lengths are checked again there.
-  size_t count = 0;
-  for (qsizetype at = 0; at + 5 <= blob.size(); ++count) {
-    if (static_cast<unsigned char>(blob.at(at)) > static_cast<unsigned>(ValueType::Date)) break;
-    at += 5 + qsizetype(qFromLittleEndian<quint32>(blob.constData() + at + 1));
-    if (at + 4 > blob.size()) break;
-    at += 4 + qsizetype(qFromLittleEndian<quint32>(blob.constData() + at));
-  }
-  values.reserve(count + 1);
-  const char* p = blob.constData();
-  qsizetype left = blob.size();
-  auto readU32 = [&](quint32& v) {
-    if (left < 4) return false;
-    v = qFromLittleEndian<quint32>(p);
-    p += 4;
-    left -= 4;
-    return true;
-  };
-  while (left > 0) {
-    Value v;
-    const auto type = static_cast<unsigned char>(*p);
-    ++p;
-    --left;
-    quint32 nameLen, dataLen;
-    if (type > static_cast<unsigned>(ValueType::Date) || !readU32(nameLen) || nameLen > static_cast<quint32>(left)) {
-      return false;
-    }
-    // The same few value names recur in every record: share one string for each.
-    const QByteArrayView rawName(p, nameLen);
-    const size_t place = values.size();
-    if (place < names.byPlace.size() && names.byPlace[place].first == rawName) {
-      v.name = names.byPlace[place].second;
-    } else {
-      auto known = names.byBytes.constFind(QByteArray::fromRawData(p, nameLen));
-      if (known == names.byBytes.cend())
-        known = names.byBytes.insert(rawName.toByteArray(), QString::fromUtf8(rawName));
-      v.name = *known;
-      if (place >= names.byPlace.size()) names.byPlace.resize(place + 1);
-      names.byPlace[place] = {known.key(), *known};
-    }
-    p += nameLen;
-    left -= nameLen;
-    if (!readU32(dataLen) || dataLen > static_cast<quint32>(left)) return false;
-    v.type = static_cast<ValueType>(type);
-    switch (v.type) {
-      case ValueType::Text:
-        v.text = QString::fromUtf8(p, dataLen);
-        break;
-      case ValueType::Integer:
-        if (dataLen != 4) return false;
-        v.integer = static_cast<qint32>(qFromLittleEndian<quint32>(p));
-        break;
-      case ValueType::Date:
-        if (dataLen != 8) return false;
-        v.date = qFromLittleEndian<double>(p);
-        break;
-    }
-    p += dataLen;
-    left -= dataLen;
-    values.push_back(std::move(v));
-  }
-  return true;
-}
-
 void SqliteKeyStore::NodeCreated(Node& node) {
   createdOrder_.push_back(&node);
   created_.insert(&node);
@@ -275,9 +246,11 @@ void SqliteKeyStore::NodeChanged(Node& node) {
 }
 
 void SqliteKeyStore::NodeDeleted(Node& node) {
-  changed_.erase(&node);
+  const bool changed = changed_.erase(&node) > 0;
   if (created_.erase(&node)) return;  // never reached the database
-  deleted_.push_back(node.id);
+  DeletedKey gone{node.id, node.parent ? node.parent->id : 0, node.name, std::nullopt};
+  if (!changed) gone.values = node.values;
+  deleted_.push_back(std::move(gone));
 }
 
 QString SqliteKeyStore::SqlError() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
@@ -293,17 +266,50 @@ bool SqliteKeyStore::Flush() {
     SetLastError(QStringLiteral("%1: %2").arg(what, SqlError()));
     return false;
   };
-  for (qint64 id : deleted_) {
-    sqlite3_reset(delete_);
-    sqlite3_bind_int64(delete_, 1, id);
-    if (sqlite3_step(delete_) != SQLITE_DONE) return fail(QStringLiteral("Failed to delete a key"));
-  }
+  // A key deleted and made again under the same parent and name (a save rewriting its
+  // records) keeps its row: the row's values are updated, or left alone when they are the
+  // same, instead of the row being deleted and inserted again. A key made again takes the
+  // old key's id; its parent comes before it in creation order and has its final id by then.
+  QHash<std::pair<qint64, QString>, size_t> deletedAt;
+  deletedAt.reserve(static_cast<qsizetype>(deleted_.size()));
+  for (size_t k = 0; k < deleted_.size(); ++k) deletedAt.insert({deleted_[k].parent, deleted_[k].name}, k);
+  std::vector<char> kept(deleted_.size(), 0);
+  std::vector<std::pair<Node*, size_t>> order;  // each live new key, with the row it keeps or npos
+  order.reserve(createdOrder_.size());
   for (Node* node : createdOrder_) {
     // A node deleted in this transaction is gone from created_; its address may have been
-    // reused by a later node, which is then listed twice: insert it once.
+    // reused by a later node, which is then listed twice: write it once.
     if (!created_.erase(node)) continue;
+    size_t row = std::string::npos;
+    const auto at = deletedAt.constFind({node->parent ? node->parent->id : 0, node->name});
+    if (at != deletedAt.cend() && !kept[*at]) {
+      row = *at;
+      kept[row] = 1;
+      node->id = deleted_[row].id;
+    }
+    order.emplace_back(node, row);
+  }
+  for (size_t k = 0; k < deleted_.size(); ++k) {
+    if (kept[k]) continue;
+    sqlite3_reset(delete_);
+    sqlite3_bind_int64(delete_, 1, deleted_[k].id);
+    if (sqlite3_step(delete_) != SQLITE_DONE) return fail(QStringLiteral("Failed to delete a key"));
+  }
+  auto update = [&](Node* node) {
+    const QByteArray& vals = node->values;
+    sqlite3_reset(update_);
+    sqlite3_bind_blob(update_, 1, vals.constData(), static_cast<int>(vals.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(update_, 2, node->id);
+    return sqlite3_step(update_) == SQLITE_DONE;
+  };
+  for (const auto& [node, row] : order) {
+    if (row != std::string::npos) {
+      if (deleted_[row].values == node->values) continue;
+      if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
+      continue;
+    }
     const QByteArray name = node->name.toUtf8();
-    const QByteArray vals = PackValues(node->values);
+    const QByteArray& vals = node->values;
     sqlite3_reset(insert_);
     sqlite3_bind_int64(insert_, 1, node->id);
     sqlite3_bind_int64(insert_, 2, node->parent ? node->parent->id : 0);
@@ -313,12 +319,7 @@ bool SqliteKeyStore::Flush() {
       return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   for (Node* node : changed_) {
-    const QByteArray vals = PackValues(node->values);
-    sqlite3_reset(update_);
-    sqlite3_bind_blob(update_, 1, vals.constData(), static_cast<int>(vals.size()), SQLITE_STATIC);
-    sqlite3_bind_int64(update_, 2, node->id);
-    if (sqlite3_step(update_) != SQLITE_DONE)
-      return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
+    if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   createdOrder_.clear();
   created_.clear();

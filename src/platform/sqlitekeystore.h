@@ -2,7 +2,6 @@
 
 #include "core/memorykeystore.h"
 
-#include <QHash>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -12,9 +11,10 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // The key store in an SQLite database: one row per key (its parent, its name and its values
-// packed into one blob), mirrored in memory so that reads never touch the disk. Changes are
-// written when a transaction commits, or at once outside a transaction. The database is
-// readable and writable by its owner only.
+// packed into one blob, the bytes the mirror keeps: see MemoryKeyStore::PackValues),
+// mirrored in memory so that reads never touch the disk. Changes are written when a
+// transaction commits, or at once outside a transaction. The database is readable and
+// writable by its owner only.
 class SqliteKeyStore final : public MemoryKeyStore {
  public:
   struct OpenResult {
@@ -39,29 +39,24 @@ class SqliteKeyStore final : public MemoryKeyStore {
   void Rollback() override;
   bool ChangedElsewhere() override;
   bool Reload() override;
-
-  // Packs and unpacks a key's values (exposed for tests and fuzzing). Unpacking skips
-  // nothing silently: false when the blob is malformed.
-  static QByteArray PackValues(const std::vector<Value>& values);
-  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values);
-  // The value names met so far, shared by every key that has them: by their bytes, and by
-  // their place in the keys read (records of one kind list the same names in the same order).
-  struct ValueNames {
-    QHash<QByteArray, QString> byBytes;
-    std::vector<std::pair<QByteArray, QString>> byPlace;
-  };
-  // The same, sharing value names through `names`.
-  static bool UnpackValues(const QByteArray& blob, std::vector<Value>& values, ValueNames& names);
+  bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
 
  protected:
   void NodeCreated(Node& node) override;
   void NodeChanged(Node& node) override;
   void NodeDeleted(Node& node) override;
+  void ReadPending(Node& node) override;
 
  private:
   explicit SqliteKeyStore(sqlite3* db);
   bool Prepare();
   bool LoadTree();
+  // The rows below a key, parents before their subkeys, as the tree takes them: a row whose
+  // parent was not taken is not either, nor a second row whose name matches a sibling's
+  // without regard to case. `take` gets each row taken with its parent's id and its depth
+  // below the key.
+  using RowFn = std::function<void(qint64 id, qint64 parent, int depth, QStringView name, QByteArrayView values)>;
+  bool ReadRows(qint64 top, const RowFn& take);
   bool Flush();
   bool Exec(const char* sql);
   bool AutoCommit(bool opResult);
@@ -78,5 +73,12 @@ class SqliteKeyStore final : public MemoryKeyStore {
   std::vector<Node*> createdOrder_;
   std::unordered_set<Node*> created_;
   std::unordered_set<Node*> changed_;
-  std::vector<qint64> deleted_;
+  // A key deleted since the last flush, as the database holds it.
+  struct DeletedKey {
+    qint64 id = 0;
+    qint64 parent = 0;
+    QString name;
+    std::optional<QByteArray> values;  // nothing when changed before it was deleted
+  };
+  std::vector<DeletedKey> deleted_;
 };

@@ -4,6 +4,7 @@
 #include "samples.h"
 
 #include <gtest/gtest.h>
+#include <functional>
 
 namespace {
 
@@ -168,5 +169,142 @@ TEST_F(Persistence, SavingOnlyWhatChangedGivesTheSameStoreAsAFullRewrite) {
   ASSERT_TRUE(copy.SaveIfChanged(fresh).ok);
   EXPECT_EQ(store.Dump(), fresh.Dump());
 }
+
+// Every call handed to a store held in memory: the loader reads it key by key, as it reads
+// a store of any other kind.
+class KeyByKey : public KeyStore {
+ public:
+  explicit KeyByKey(MemoryKeyStore& s) : s_(s) {}
+  bool OpenKey(const QString& path, bool create) override { return s_.OpenKey(path, create); }
+  bool OpenKeyReadOnly(const QString& path) override { return s_.OpenKeyReadOnly(path); }
+  void CloseKey() override { s_.CloseKey(); }
+  bool KeyExists(const QString& path) override { return s_.KeyExists(path); }
+  bool DeleteKey(const QString& path) override { return s_.DeleteKey(path); }
+  QStringList GetKeyNames() override { return s_.GetKeyNames(); }
+  QStringList GetValueNames() override { return s_.GetValueNames(); }
+  bool ValueExists(const QString& name) override { return s_.ValueExists(name); }
+  std::optional<ValueType> GetValueType(const QString& name) override { return s_.GetValueType(name); }
+  bool DeleteValue(const QString& name) override { return s_.DeleteValue(name); }
+  std::optional<QString> ReadString(const QString& name) override { return s_.ReadString(name); }
+  std::optional<qint32> ReadInteger(const QString& name) override { return s_.ReadInteger(name); }
+  std::optional<TDateTime> ReadDate(const QString& name) override { return s_.ReadDate(name); }
+  bool WriteString(const QString& name, const QString& v) override { return s_.WriteString(name, v); }
+  bool WriteInteger(const QString& name, qint32 v) override { return s_.WriteInteger(name, v); }
+  bool WriteDate(const QString& name, TDateTime v) override { return s_.WriteDate(name, v); }
+  bool BeginTransaction() override { return s_.BeginTransaction(); }
+  bool Commit() override { return s_.Commit(); }
+  void Rollback() override { s_.Rollback(); }
+  QString LastError() const override { return s_.LastError(); }
+
+ private:
+  MemoryKeyStore& s_;
+};
+
+struct OddStore {
+  const char* name;
+  std::function<void(MemoryKeyStore&)> fill;
+};
+
+void Key(MemoryKeyStore& s, const QString& path) { ASSERT_TRUE(s.OpenKey(path, true)); }
+
+const OddStore OddStores[] = {
+    {"KeysInTextOrderWithGaps",
+     [](MemoryKeyStore& s) {
+       for (const char* k : {"2", "10", "0", "1", "7"}) {
+         Key(s, Notes + "\\" + k);
+         s.WriteString("Title", k);
+         s.WriteDate("StartDate", 45000 + QString(k).toInt());
+       }
+     }},
+    {"MissingAndMistypedValues",
+     [](MemoryKeyStore& s) {
+       Key(s, Notes + "\\0");
+       s.WriteInteger("Title", 5);
+       s.WriteString("StartDate", "not a date");
+       s.WriteDate("Alarm", 1.5);
+       s.WriteString("ModifyDate", "x");
+       s.WriteInteger("DeleteDate", 3);
+       s.WriteInteger("RepeatTuesday", 9);
+       Key(s, Notes + "\\1");  // no values at all
+       Key(s, Todos + "\\0");
+       s.WriteString("Priority", "high");
+       s.WriteDate("Completed", 2);
+     }},
+    {"NamesInAnotherCaseOutOfOrderAndUnknown",
+     [](MemoryKeyStore& s) {
+       Key(s, Notes + "\\0");
+       s.WriteString("Colour", "red");
+       s.WriteInteger("REPEATTYPE", 3);
+       s.WriteString("uid", "u-1@elsewhere");
+       s.WriteString("tItLe", "mixed");
+       s.WriteDate("StartTime", 0.25);
+       s.WriteDate("recurrenceID", 45001.25);
+       Key(s, Notes + "\\0\\NOTES");
+       s.WriteString("0", "text");
+       Key(s, Notes + "\\0\\exceptions");
+       s.WriteDate("0", 45002);
+     }},
+    {"SubkeysWithOddValues",
+     [](MemoryKeyStore& s) {
+       Key(s, Notes + "\\0");
+       s.WriteString("Title", "odd subkeys");
+       Key(s, Notes + "\\0\\Notes");
+       s.WriteString("b", "first ");
+       s.WriteInteger("a", 4);
+       s.WriteString("0", "second");
+       Key(s, Notes + "\\0\\Exceptions");
+       s.WriteDate("1", 45010);
+       s.WriteString("0", "not a date");
+       s.WriteDate("7", 45011);
+       Key(s, Notes + "\\0\\RecurNotes");
+       s.WriteString("Date_0", "wrong type");
+       s.WriteString("Data_0", "zero");
+       s.WriteDate("Date_1", 45020);
+       s.WriteDate("date_2", 45021);
+       s.WriteString("DATA_1", "one");
+       Key(s, Notes + "\\0\\Other\\Deeper");
+       s.WriteString("x", "y");
+     }},
+    {"KeyNamesThatAreNoNumbers",
+     [](MemoryKeyStore& s) {
+       for (const char* k : {"abc", "Zed", "\xc3\x84rger", "007", "-1"}) {
+         Key(s, Notes + "\\" + QString::fromUtf8(k));
+         s.WriteString("Title", QString::fromUtf8(k));
+       }
+     }},
+    {"TasksWithNotesAndStates",
+     [](MemoryKeyStore& s) {
+       for (int i = 0; i < 4; ++i) {
+         Key(s, Todos + "\\" + QString::number(i * 3));
+         s.WriteString("Title", QString("task %1").arg(i));
+         s.WriteInteger("Completed", i == 1);
+         if (i == 2) s.WriteDate("DeleteDate", 45000);
+         s.WriteDate("DueDate", 45100 + i);
+       }
+       Key(s, Todos + "\\3\\Notes");
+       s.WriteString("0", "line one");
+       s.WriteInteger("1", 2);
+       s.WriteString("2", "line three");
+       Key(s, Todos + "\\6\\Notes");  // no lines
+     }},
+    {"EmptyCollectionKey", [](MemoryKeyStore& s) { Key(s, Notes); }},
+};
+
+class RecordsReadInPlace : public Persistence, public ::testing::WithParamInterface<OddStore> {};
+
+TEST_P(RecordsReadInPlace, GiveWhatReadingKeyByKeyGives) {
+  GetParam().fill(store);
+  DataFormat inPlace(clock);
+  inPlace.LoadCalendar(store);
+  KeyByKey general(store);
+  DataFormat keyByKey(clock);
+  keyByKey.LoadCalendar(general);
+  EXPECT_EQ(inPlace.NoteArray, keyByKey.NoteArray);
+  EXPECT_EQ(inPlace.ToDoArray, keyByKey.ToDoArray);
+  EXPECT_EQ(inPlace.OpenToDoCount, keyByKey.OpenToDoCount);
+}
+
+INSTANTIATE_TEST_SUITE_P(OddStores, RecordsReadInPlace, ::testing::ValuesIn(OddStores),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The key store contract, the same for the store in memory and the one in SQLite, and the
 // SQLite store's file.
+#include "core/clock.h"
+#include "core/dataformat.h"
 #include "core/memorykeystore.h"
 #include "platform/sqlitekeystore.h"
 #include "support/testutil.h"
@@ -171,6 +173,68 @@ TEST(SqliteStore, MalformedValueBlobsAreRejected) {
   QByteArray badType = blob;
   badType[0] = 9;
   EXPECT_FALSE(SqliteKeyStore::UnpackValues(badType, back));
+}
+
+// Records in odd shapes: keys in text order with gaps and names that are no numbers,
+// missing, mistyped and unknown values, names in another case, subkeys of every kind and
+// one level deeper.
+void FillOddRecords(KeyStore& s) {
+  const QString notes = "\\Software\\Orvane\\Notes\\", todos = "\\Software\\Orvane\\Todos\\";
+  for (const char* k : {"2", "10", "0", "abc", "7"}) {
+    ASSERT_TRUE(s.OpenKey(notes + k, true));
+    s.WriteString("Colour", "red");
+    s.WriteString("tItLe", k);
+    s.WriteDate("StartDate", 45000 + QString(k).toInt());
+    s.WriteString("RepeatType", "three");
+  }
+  ASSERT_TRUE(s.OpenKey(notes + "10\\NOTES", true));
+  s.WriteString("0", "first ");
+  s.WriteInteger("1", 4);
+  s.WriteString("2", "second");
+  ASSERT_TRUE(s.OpenKey(notes + "10\\Exceptions", true));
+  s.WriteDate("0", 45010);
+  s.WriteString("1", "not a date");
+  ASSERT_TRUE(s.OpenKey(notes + "0\\recurnotes", true));
+  s.WriteDate("Date_0", 45020);
+  s.WriteString("Data_0", "zero");
+  s.WriteString("Date_1", "odd one out");
+  ASSERT_TRUE(s.OpenKey(notes + "0\\Other\\Deeper", true));
+  s.WriteString("x", "y");
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(s.OpenKey(todos + QString::number(i * 5), true));
+    s.WriteString("Title", QString("task %1").arg(i));
+    s.WriteInteger("Completed", i == 1);
+  }
+  ASSERT_TRUE(s.OpenKey(todos + "5\\Notes", true));
+  s.WriteString("0", "line");
+}
+
+TEST(SqliteStore, RecordsReadStraightFromTheDatabaseEqualThoseOfTheSameTreeInMemory) {
+  QTemporaryDir dir;
+  const QString path = dir.path() + "/orvane.db";
+  FixedClock clock(EncodeDate(2024, 3, 5) + EncodeTime(12, 0));
+  MemoryKeyStore memory;
+  FillOddRecords(memory);
+  FillOddRecords(*SqliteKeyStore::Open(path).store);
+  // Reopened: the record keys are not in its tree until something needs them.
+  auto sqlite = SqliteKeyStore::Open(path).store;
+  DataFormat fromDatabase(clock), fromMemory(clock);
+  fromDatabase.LoadCalendar(*sqlite);
+  fromMemory.LoadCalendar(memory);
+  ASSERT_EQ(fromDatabase.NoteCount(), 5);
+  EXPECT_EQ(fromDatabase.NoteArray, fromMemory.NoteArray);
+  EXPECT_EQ(fromDatabase.ToDoArray, fromMemory.ToDoArray);
+  EXPECT_EQ(fromDatabase.OpenToDoCount, fromMemory.OpenToDoCount);
+  // A save reads them into the tree and rewrites them as it would any tree.
+  for (DataFormat* c : {&fromDatabase, &fromMemory}) {
+    c->NoteArray[1].Title = "edited";
+    c->DataChanged = true;
+  }
+  ASSERT_TRUE(fromDatabase.SaveIfChanged(*sqlite).ok);
+  ASSERT_TRUE(fromMemory.SaveIfChanged(memory).ok);
+  EXPECT_EQ(sqlite->Dump(), memory.Dump());
+  sqlite.reset();
+  EXPECT_EQ(SqliteKeyStore::Open(path).store->Dump(), memory.Dump());
 }
 
 }  // namespace
