@@ -2,6 +2,8 @@
 
 #include <QCryptographicHash>
 #include <QUuid>
+#include <QtEndian>
+#include <cstring>
 
 bool TNote::RepeatOn(int isoWeekday) const {
   switch (isoWeekday) {
@@ -67,13 +69,24 @@ QString HashedUid(const QByteArray& identity) {
   return QStringLiteral("orvane-") + QLatin1String(digest) + QStringLiteral("@orvane");
 }
 
+// A moment's exact bits (0.0 and -0.0 alike), the same on every computer.
+void AddMoment(QByteArray& identity, TDateTime t) {
+  const double value = t == 0 ? 0.0 : t;
+  quint64 bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  char bytes[8];
+  qToLittleEndian(bits, bytes);
+  identity.append(bytes, 8);
+}
+
 }  // namespace
 
 QString DerivedUid(const TNote& note) {
-  // Equal moments give equal text: 0.0 and -0.0 are the same start.
-  const auto moment = [](TDateTime t) { return QByteArray::number(t == 0 ? 0.0 : t, 'g', 17); };
-  return HashedUid("event\n" + note.Title.toUtf8() + '\n' + moment(note.StartDate) + '\n' + moment(note.StartTime) +
-                   '\n' + QByteArray::number(note.RepeatType));
+  QByteArray identity = "event\n" + note.Title.toUtf8() + '\n';
+  AddMoment(identity, note.StartDate);
+  AddMoment(identity, note.StartTime);
+  identity += QByteArray::number(note.RepeatType);
+  return HashedUid(identity);
 }
 
 QString DerivedUid(const TToDo& todo) { return HashedUid("task\n" + todo.Title.toUtf8()); }
