@@ -240,12 +240,18 @@ QWidget* T_Options::BuildDisplayPage() {
   WeatherPlaceChoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   WeatherPlaceChoice->setMinimumContentsLength(3);
   WeatherPlaceChoice->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  WeatherPlaceChoice->setAccessibleName(tr("Weather for"));
   CurrentWeather = Named(new QCheckBox(tr("Display current weather on desktop"), group), "CurrentWeather");
   TooltipWeather = Named(new QCheckBox(tr("Display weather information in popups"), group), "TooltipWeather");
   right->addRow(DisplayWeather);
   AddRow(right, tr("US Zip code for weather info"), WeatherZip);
-  AddRow(right, tr("Place for weather"), search);
-  AddRow(right, tr("Weather for"), WeatherPlaceChoice);
+  // The place rows span the column: a place's name is longer than the fields beside labels.
+  auto* placeLabel = new QLabel(tr("Place for weather"));
+  placeLabel->setBuddy(WeatherPlaceSearch);
+  labels_.insert(WeatherPlaceSearch, placeLabel);
+  right->addRow(placeLabel);
+  right->addRow(search);
+  right->addRow(WeatherPlaceChoice);
   AddRow(right, tr("Display Temperatures using "), DegreePicker);
   AddRow(right, tr("Display Pressure using"), PressurePicker);
   right->addRow(CurrentWeather);
