@@ -478,7 +478,8 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
 
 bool DataFormat::NoteOccursOn(int index, TDateTime date) const {
   const TNote& note = NoteArray[static_cast<size_t>(index)];
-  if (zones_->Foreign(note)) return std::isfinite(date) && ForeignDay(note, static_cast<int>(std::floor(date)), true);
+  if (zones_->Foreign(note))
+    return IsDayValue(date) && ForeignDay(note, static_cast<int>(std::floor(date)), true).has_value();
   return NoteListedOn(note, date) != NoteExceptedOn(note, date);
 }
 
@@ -494,7 +495,7 @@ std::optional<int> DataFormat::ForeignDay(const TNote& note, int localDay, bool 
 
 TDateTime DataFormat::OwnDay(int index, TDateTime localDay) const {
   const TNote& note = NoteArray[static_cast<size_t>(index)];
-  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return localDay;
+  if (!IsDayValue(localDay) || !zones_->Foreign(note)) return localDay;
   const int day = static_cast<int>(std::floor(localDay));
   if (const auto own = ForeignDay(note, day, true)) return *own;
   return ForeignDay(note, day, false).value_or(day);
@@ -502,19 +503,19 @@ TDateTime DataFormat::OwnDay(int index, TDateTime localDay) const {
 
 TDateTime DataFormat::StartTimeOn(int index, TDateTime localDay) const {
   const TNote& note = NoteArray[static_cast<size_t>(index)];
-  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return note.StartTime;
+  if (!IsDayValue(localDay) || !zones_->Foreign(note)) return note.StartTime;
   return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.StartTime)));
 }
 
 TDateTime DataFormat::EndTimeOn(int index, TDateTime localDay) const {
   const TNote& note = NoteArray[static_cast<size_t>(index)];
-  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return note.EndTime;
+  if (!IsDayValue(localDay) || !zones_->Foreign(note)) return note.EndTime;
   return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.EndTime)));
 }
 
 TDateTime DataFormat::AlarmTimeOn(int index, TDateTime localDay) const {
   const TNote& note = NoteArray[static_cast<size_t>(index)];
-  if (!std::isfinite(localDay) || !zones_->Foreign(note)) return note.AlarmTime;
+  if (!IsDayValue(localDay) || !zones_->Foreign(note)) return note.AlarmTime;
   return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.AlarmTime)));
 }
 
