@@ -101,9 +101,13 @@ QString ZoneName(const icaltimezone* zone) {
   if (!zone) return QString();
   if (zone == icaltimezone_get_utc_timezone()) return QStringLiteral("UTC");
   auto* z = const_cast<icaltimezone*>(zone);
-  for (const char* text : {icaltimezone_get_location(z), icaltimezone_get_tzid(z)}) {
-    if (!text || !*text) continue;
-    const QByteArray name(text);
+  // Each text is copied before the next is asked for: asking can load the zone's data and
+  // free the text handed out before.
+  const auto copied = [](const char* text) { return QByteArray(text ? text : ""); };
+  const QByteArray tzid = copied(icaltimezone_get_tzid(z));
+  const QByteArray location = copied(icaltimezone_get_location(z));
+  for (const QByteArray& name : {location, tzid}) {
+    if (name.isEmpty()) continue;
     for (qsizetype from = 0; from >= 0 && from < name.size(); from = name.indexOf('/', from + 1)) {
       const QByteArray candidate = name.mid(from == 0 && name[0] != '/' ? 0 : from + 1);
       if (!candidate.isEmpty() && QTimeZone::isTimeZoneIdAvailable(candidate)) return QString::fromUtf8(candidate);
@@ -283,7 +287,7 @@ class EventImporter {
     entry.dtstart = icalproperty_get_dtstart(dtstartProperty);
     entry.zone = reader_.ZoneOf(dtstartProperty, entry.dtstart);
     TNote& note = entry.note;
-    note.TimeZone = ZoneName(entry.zone);
+    note.TimeZone = NameOf(entry.zone);
     if (!note.TimeZone.isEmpty()) entry.own = entry.zone;
     const auto start = TimeReader::In(entry.dtstart, entry.zone, entry.own);
     if (!start) return std::nullopt;
@@ -564,7 +568,7 @@ class EventImporter {
     Instance instance{UidOf(c), 0};
     const icaltimetype t = icalproperty_get_recurrenceid(p);
     const icaltimezone* zone = reader_.ZoneOf(p, t);
-    const auto local = TimeReader::In(t, zone, target ? target : ZoneName(zone).isEmpty() ? nullptr : zone);
+    const auto local = TimeReader::In(t, zone, target ? target : NameOf(zone).isEmpty() ? nullptr : zone);
     if (instance.uid.isEmpty() || !local) return std::nullopt;
     instance.recurrenceId = local->day + (t.is_date ? 0 : local->Time());
     return instance;
@@ -579,8 +583,16 @@ class EventImporter {
     return -1;
   }
 
+  // ZoneName, once per zone of the file (a calendar's entries mostly share one zone).
+  QString NameOf(const icaltimezone* zone) const {
+    const auto [at, added] = zoneNames_.emplace(zone, QString());
+    if (added) at->second = ZoneName(zone);
+    return at->second;
+  }
+
   DataFormat& calendar_;
   const TimeReader& reader_;
+  mutable std::map<const icaltimezone*, QString> zoneNames_;
   TDateTime now_;
   IcsImportResult& result_;
   // The days of each series (by UID) that an instance of the file stands for.
