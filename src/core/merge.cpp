@@ -61,7 +61,7 @@ int LastWith(const QHash<Key, int>& index, const Key& key, const Records& record
 
 // The index becomes the last one of its key.
 template <typename Key>
-void Note(QHash<Key, int>& index, Key key, int at) {
+void RecordLast(QHash<Key, int>& index, Key key, int at) {
   int& slot = index[std::move(key)];
   slot = std::max(slot, at);
 }
@@ -150,8 +150,8 @@ void DataFormat::MergeNote(const TNote& incoming) {
         note.Uid = std::move(kept.Uid);
         note.RecurrenceId = kept.RecurrenceId;
       }
-      Note(index.notes, NoteIdentity(note), at);
-      Note(index.noteUids, NoteUid(note), at);
+      RecordLast(index.notes, NoteIdentity(note), at);
+      RecordLast(index.noteUids, NoteUid(note), at);
       DataChanged = true;
     }
   } else {
@@ -165,8 +165,8 @@ void DataFormat::MergeNote(const TNote& incoming) {
         return LastWith(index.noteUids, key, NoteArray) >= 0;
       });
     }
-    Note(index.notes, NoteIdentity(note), added);
-    Note(index.noteUids, NoteUid(note), added);
+    RecordLast(index.notes, NoteIdentity(note), added);
+    RecordLast(index.noteUids, NoteUid(note), added);
   }
   StampMergeIndex();
 }
@@ -182,8 +182,8 @@ void DataFormat::MergeToDo(const TToDo& incoming) {
       QString keptUid = std::move(todo.Uid);
       todo = incoming;
       if (incoming.Uid.isEmpty()) todo.Uid = std::move(keptUid);
-      Note(index.toDos, TaskTitle(todo), at);
-      Note(index.toDoUids, TaskUid(todo), at);
+      RecordLast(index.toDos, TaskTitle(todo), at);
+      RecordLast(index.toDoUids, TaskUid(todo), at);
       DataChanged = true;
     }
   } else {
@@ -198,8 +198,8 @@ void DataFormat::MergeToDo(const TToDo& incoming) {
         return LastWith(index.toDoUids, key, ToDoArray) >= 0;
       });
     }
-    Note(index.toDos, TaskTitle(todo), added);
-    Note(index.toDoUids, TaskUid(todo), added);
+    RecordLast(index.toDos, TaskTitle(todo), added);
+    RecordLast(index.toDoUids, TaskUid(todo), added);
   }
   StampMergeIndex();
 }
