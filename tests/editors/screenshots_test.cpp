@@ -62,9 +62,16 @@ TEST_F(Screenshots, EventEditorPagesAndPatterns) {
   T_NoteForm form(*context);
   T_RecurrencePage* page = form.RecurrencePage;
   const auto snap = [&form](const char* name) { Screenshot(&form, QStringLiteral("noteform-") + name); };
-  form.ViewNote(Standup(D(2026, 11, 4)));
+  const int standup = Standup(D(2026, 11, 4));
+  form.ViewNote(standup);
   Activate(&form);
   snap("details");
+  // The same event brought in with a time zone of its own: its times say whose they are.
+  calendar().NoteArray[standup].TimeZone = QStringLiteral("Europe/London");
+  form.ViewNote(standup);
+  snap("details-zoned");
+  calendar().NoteArray[standup].TimeZone.clear();
+  form.ViewNote(standup);
   form.PageControl->setCurrentWidget(page);
   snap("recurrence-weekly-with-exceptions");
   form.PageControl->setCurrentWidget(form.NotesPage);
