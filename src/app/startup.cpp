@@ -7,6 +7,8 @@
 #include "app/quitsignals.h"
 #include "core/paths.h"
 #include "desktop/appicon.h"
+#include "network/openmeteo.h"
+#include "network/weatherplace.h"
 #include "platform/autostart.h"
 #include "platform/datafolder.h"
 #include "platform/networkpresence.h"
@@ -94,6 +96,13 @@ int RunPanel(int argc, char** argv) {
   // Ended during the first-run questions: nothing was changed yet, and the questions the
   // signal cut short are asked again at the next start.
   if (quitRequested) return 0;
+  // A place typed at the first-run question is looked up and confirmed before the panel starts.
+  if (context.settings().WeatherPlaceAsked()) {
+    OpenMeteoClient places;
+    ConfirmWeatherPlace(context.settings(), context.dialogs(), places);
+    context.settings().SaveSettings();
+    if (quitRequested) return 0;
+  }
   // The entry follows the setting the first start filled in, and the executable's place.
   XdgAutostart autostart;
   context.SetAutostart(&autostart);

@@ -2,7 +2,9 @@
 
 #include "desktop/panellayout.h"
 #include "editors/themeselect.h"
+#include "network/openmeteo.h"
 #include "network/weather.h"
+#include "network/weatherplace.h"
 #include "platform/autostart.h"
 #include "platform/sound.h"
 #include "platform/windowfit.h"
@@ -437,7 +439,7 @@ void T_Options::WeatherFindBtnClick() {
   if (base.isEmpty()) base = QString::fromLatin1(DefaultOpenMeteoGeocodeUrl);
   OpenMeteoClient client;
   WeatherFindBtn->setEnabled(false);  // one search at a time; the dialog stays alive meanwhile
-  const PlaceSearch search = client.FindPlaces(base, text);
+  const PlaceSearch search = FindWeatherPlaces(client, base, text);
   WeatherFindBtn->setEnabled(DisplayWeather->isChecked());
   if (!search.error.isEmpty() || search.places.isEmpty()) {
     const QString message = search.error.isEmpty() ? tr("No place matches \"%1\".").arg(text)

@@ -2,11 +2,11 @@
 
 #include "network/httpclient.h"
 #include "network/openmeteo.h"
+#include "network/weatherplace.h"
 #include "platform/networkpresence.h"
 #include "settings/settings.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
@@ -133,10 +133,8 @@ std::optional<WeatherPlace> T_Weather::SearchZip(const WeatherSettings& settings
     lastError_ = QStringLiteral("no place is set for the weather");
     return std::nullopt;
   }
-  static const QRegularExpression usZip(QStringLiteral(R"(^\d{5}(-\d{4})?$)"));
   const PlaceSearch search =
-      OpenMeteo->FindPlaces(OrDefault(settings.GeocodeUrl, DefaultOpenMeteoGeocodeUrl), settings.WeatherZip,
-                            usZip.match(settings.WeatherZip).hasMatch() ? QStringLiteral("US") : QString());
+      FindWeatherPlaces(*OpenMeteo, OrDefault(settings.GeocodeUrl, DefaultOpenMeteoGeocodeUrl), settings.WeatherZip);
   if (!search.error.isEmpty() || search.places.isEmpty()) {
     lastError_ =
         search.error.isEmpty() ? QStringLiteral("no place matches \"%1\"").arg(settings.WeatherZip) : search.error;

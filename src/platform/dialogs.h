@@ -45,6 +45,12 @@ class Dialogs {
   // The standard text prompt: nothing when cancelled.
   virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt, const QString& initial,
                                             bool password = false) = 0;
+  // One of several items, the first offered: the index chosen, nothing when cancelled (as
+  // every dialog that cannot show a list answers).
+  virtual std::optional<int> ChooseItem(const QString& /*caption*/, const QString& /*prompt*/,
+                                        const QStringList& /*items*/) {
+    return std::nullopt;
+  }
   virtual std::optional<QString> OpenFile(const FileRequest& request) = 0;
   virtual std::optional<QString> SaveFile(const FileRequest& request) = 0;
   virtual std::optional<Colour> ChooseColour(Colour initial) = 0;

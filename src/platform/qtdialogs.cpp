@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -113,6 +114,23 @@ std::optional<QString> QtDialogs::InputQuery(const QString& caption, const QStri
   FitPrompt(dialog, prompt, caption);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.textValue();
+}
+
+std::optional<int> QtDialogs::ChooseItem(const QString& caption, const QString& prompt, const QStringList& items) {
+  if (items.isEmpty()) return std::nullopt;
+  QInputDialog dialog(parent_);
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setComboBoxItems(items);
+  dialog.setComboBoxEditable(false);
+  dialog.setTextValue(items.first());
+  dialog.setWindowTitle(caption);
+  dialog.setLabelText(prompt);
+  FitPrompt(dialog, prompt, caption);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  // Two places may read alike: the list's position tells them apart where the text cannot.
+  const auto* combo = dialog.findChild<QComboBox*>();
+  const qsizetype index = combo ? combo->currentIndex() : items.indexOf(dialog.textValue());
+  return index >= 0 && index < items.size() ? std::optional<int>(int(index)) : std::nullopt;
 }
 
 // A prompt of several sentences wraps at a readable width instead of stretching the dialog

@@ -14,6 +14,7 @@ class QtDialogs final : public Dialogs {
   Answer MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon icon) override;
   std::optional<QString> InputQuery(const QString& caption, const QString& prompt, const QString& initial,
                                     bool password) override;
+  std::optional<int> ChooseItem(const QString& caption, const QString& prompt, const QStringList& items) override;
   std::optional<QString> OpenFile(const FileRequest& request) override;
   std::optional<QString> SaveFile(const FileRequest& request) override;
   std::optional<Colour> ChooseColour(Colour initial) override;

@@ -107,12 +107,7 @@ const std::vector<KeyInfo>& KeyTable() {
       // Where the weather comes from: "open-meteo", or "classic", the site of WeatherHost with
       // its zip code pages. An install that names its own weather site keeps it.
       {"WeatherProvider", Type::Text, IntMin, IntMax,
-       [](const DefaultContext& c) {
-         const QString host = c.settings.GetSetting(QStringLiteral("WeatherHost")).trimmed();
-         return host.isEmpty() || host.compare(QLatin1String("www.weather.com"), Qt::CaseInsensitive) == 0
-                    ? QStringLiteral("open-meteo")
-                    : QStringLiteral("classic");
-       }},
+       [](const DefaultContext& c) { return DefaultWeatherProvider(c.settings); }},
       {"EnableSync", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"SyncEMail", Type::Text, IntMin, IntMax, nullptr},
       {"SyncPass", Type::Text, IntMin, IntMax, nullptr},
@@ -271,6 +266,21 @@ bool ValidFor(const KeyInfo& key, const QString& text) {
 
 }  // namespace
 
+QString DefaultWeatherProvider(const TSettings& settings) {
+  const QString host = settings.GetSetting(QStringLiteral("WeatherHost")).trimmed();
+  return host.isEmpty() || host.compare(QLatin1String("www.weather.com"), Qt::CaseInsensitive) == 0
+             ? QStringLiteral("open-meteo")
+             : QStringLiteral("classic");
+}
+
+TSettings::WeatherQuestion TSettings::PlaceQuestion() {
+  return {QStringLiteral("Enter a Place for Weather"),
+          QStringLiteral("Orvane can display the current weather and a ten-day forecast for any place.  To enable "
+                         "this feature, enter a city, a postal code or a latitude and longitude (for example "
+                         "\"Boston\", \"SW1A 1AA\" or \"42.36,-71.06\").  To disable it, click cancel.  You can change "
+                         "your selection using the Options window.")};
+}
+
 bool TSettings::IsValid(const QString& name, const QString& text) {
   if (text.isEmpty()) return false;
   const KeyInfo* key = FindKey(name);
@@ -305,16 +315,25 @@ void TSettings::ApplyDefaults(Prompts prompts) {
     }
     if (!ask) continue;
     if (name == QLatin1String("WeatherZip") && GetBool(QStringLiteral("DisplayWeather"))) {
-      const auto zip = dialogs_.InputQuery(
-          QStringLiteral("Enter Zip for Weather"),
-          QStringLiteral("Orvane can display the current temperature and weather conditions for US locations.  To "
-                         "enable this feature, please enter your zipcode.  To disable it, click cancel.  You can "
-                         "change your selection using the Options window."),
-          QString());
-      if (zip)
-        SetSetting(name, *zip);
-      else
+      // The provider's own default is filled in later in the table; the question goes by it.
+      const QString provider = GetSetting(QStringLiteral("WeatherProvider")).trimmed();
+      const bool anyPlace =
+          (provider.isEmpty() ? DefaultWeatherProvider(*this) : provider) == QLatin1String("open-meteo");
+      const WeatherQuestion question =
+          anyPlace ? PlaceQuestion()
+                   : WeatherQuestion{
+                         QStringLiteral("Enter Zip for Weather"),
+                         QStringLiteral(
+                             "Orvane can display the current temperature and weather conditions for US locations.  To "
+                             "enable this feature, please enter your zipcode.  To disable it, click cancel.  You can "
+                             "change your selection using the Options window.")};
+      const auto zip = dialogs_.InputQuery(question.caption, question.prompt, QString());
+      if (zip && !zip->trimmed().isEmpty()) {
+        SetSetting(name, zip->trimmed());
+        weatherPlaceAsked_ = anyPlace;
+      } else {
         SetSetting(QStringLiteral("DisplayWeather"), QStringLiteral("0"));
+      }
     } else if (name == QLatin1String("SyncEMail") && GetBool(QStringLiteral("EnableSync"))) {
       const auto email = dialogs_.InputQuery(
           QStringLiteral("Enter Name or EMail for Synchronization"),

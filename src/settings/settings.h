@@ -91,6 +91,16 @@ class TSettings {
   // the user's consent.
   static const QStringList& AddressKeys();
 
+  // The first-run question for the weather's place, asked again when the place is confirmed.
+  struct WeatherQuestion {
+    QString caption;
+    QString prompt;
+  };
+  static WeatherQuestion PlaceQuestion();
+  // Whether this run's first-run question took a place (a city, postal code or "lat,lon") to
+  // be looked up and confirmed before the panel starts.
+  bool WeatherPlaceAsked() const { return weatherPlaceAsked_; }
+
  private:
   struct Entry {
     QString name;
@@ -113,4 +123,9 @@ class TSettings {
   // Keys (lowercase) whose value holds for this run only, with the stored value behind it.
   QHash<QString, std::optional<QString>> runOnly_;
   bool applyingDefaults_ = false;
+  bool weatherPlaceAsked_ = false;
 };
+
+// The weather provider a settings list without one takes: "open-meteo", unless WeatherHost
+// names a site of the user's own ("classic").
+QString DefaultWeatherProvider(const TSettings& settings);

@@ -2,6 +2,7 @@
 // and a short message is as wide as its caption needs. Also the pictures of the first-run
 // prompt and of an alarm.
 #include "platform/qtdialogs.h"
+#include "settings/settings.h"
 #include "support/screenshot.h"
 #include "support/testutil.h"
 
@@ -21,13 +22,11 @@ TEST(QtDialogsScreenshot, LongPromptsWrapWithinTheScreenAndCaptionsFit) {
   QGuiApplication::setApplicationDisplayName("Orvane");
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QtDialogs dialogs;
-  const auto prompt = [&] {
-    EXPECT_FALSE(dialogs.InputQuery(
-        "Enter Zip for Weather",
-        "Orvane can display the current temperature and weather conditions for US locations.  To enable this "
-        "feature, please enter your zipcode.  To disable it, click cancel.  You can change your selection "
-        "using the Options window.",
-        QString(), false));
+  const TSettings::WeatherQuestion place = TSettings::PlaceQuestion();
+  const auto prompt = [&] { EXPECT_FALSE(dialogs.InputQuery(place.caption, place.prompt, QString(), false)); };
+  const auto choice = [&] {
+    EXPECT_FALSE(dialogs.ChooseItem("Weather Place", "Show the weather for:",
+                                    {"Boston, Massachusetts, United States", "Boston, England, United Kingdom"}));
   };
   const auto alarm = [&] {
     dialogs.MessageBox("Standup\n\nRoom 4", "Orvane Alarm", Dialogs::Buttons::Ok, Dialogs::Icon::Information);
@@ -39,7 +38,8 @@ TEST(QtDialogsScreenshot, LongPromptsWrapWithinTheScreenAndCaptionsFit) {
     std::function<void()> ask;
     int captionMargin;
     bool wraps;
-  } rows[] = {{"prompt-zip", "Enter Zip for Weather", prompt, 60, true},
+  } rows[] = {{"prompt-place", "Enter a Place for Weather", prompt, 60, true},
+              {"weather-place-choice", "Weather Place", choice, 60, true},
               {"alarm-message", "Orvane Alarm", alarm, 100, false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.caption);

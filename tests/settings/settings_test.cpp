@@ -60,8 +60,9 @@ TEST_F(SettingsTest, FirstRunQuestionsAndDefaultsSizedByTheWorkArea) {
   auto settings = FirstRun();
   QStringList asked;
   for (const auto& question : dialogs_.asked()) asked << question.caption;
-  EXPECT_EQ(asked, QStringList({"Enter Zip for Weather", "Enter Name or EMail for Synchronization",
+  EXPECT_EQ(asked, QStringList({"Enter a Place for Weather", "Enter Name or EMail for Synchronization",
                                 "Enter Password for Synchronization"}));
+  EXPECT_TRUE(settings->WeatherPlaceAsked());
   const auto sizes = [](const TSettings& s) {
     return QStringList({s.GetSetting("MainWidth"), s.GetSetting("MainHeight"), s.GetSetting("DesktopLeft"),
                         s.GetSetting("MaxHeight")});
@@ -79,6 +80,12 @@ TEST_F(SettingsTest, FirstRunQuestionsAndDefaultsSizedByTheWorkArea) {
   MemoryKeyStore other;
   Store(other, {{"DisplayWeather", "0"}, {"EnableSync", "0"}});
   EXPECT_EQ(sizes(TSettings(other, dialogs_, two)), QStringList({"1200", "645", "1380", "40"}));
+  // An install that reads its weather from a site of its own is asked for a US zip code.
+  MemoryKeyStore classic;
+  Store(classic, {{"EnableSync", "0"}, {"WeatherHost", "weather.example.org"}});
+  dialogs_.AnswerInput(QStringLiteral("10001"));
+  EXPECT_FALSE(TSettings(classic, dialogs_, screens_).WeatherPlaceAsked());
+  EXPECT_EQ(dialogs_.asked().back().caption, "Enter Zip for Weather");
 }
 
 TEST_F(SettingsTest, WeatherProviderIsOpenMeteoUnlessTheInstallNamesItsOwnWeatherSite) {

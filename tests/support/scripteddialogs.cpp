@@ -31,6 +31,13 @@ std::optional<QString> ScriptedDialogs::InputQuery(const QString& caption, const
   return Next(QStringLiteral("input"), caption + QStringLiteral(": ") + prompt).Text();
 }
 
+std::optional<int> ScriptedDialogs::ChooseItem(const QString& caption, const QString& prompt,
+                                               const QStringList& items) {
+  asked_.push_back({QStringLiteral("choice"), caption, prompt, Buttons::OkCancel, {}, items});
+  const Entry e = Next(QStringLiteral("choice"), caption + QStringLiteral(": ") + items.join(QStringLiteral(", ")));
+  return e.given && e.index >= 0 && e.index < items.size() ? std::optional<int>(e.index) : std::nullopt;
+}
+
 std::optional<QString> ScriptedDialogs::OpenFile(const FileRequest& request) {
   asked_.push_back({QStringLiteral("open"), request.title, request.filter, Buttons::OkCancel, request});
   return Next(QStringLiteral("open"), request.filter).Text();

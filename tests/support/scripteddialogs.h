@@ -11,11 +11,12 @@
 class ScriptedDialogs : public Dialogs {
  public:
   struct Asked {
-    QString kind;  // "message", "input", "open", "save", "colour", "font", "memo"
+    QString kind;  // "message", "input", "choice", "open", "save", "colour", "font", "memo"
     QString caption;
     QString text;
     Buttons buttons = Buttons::Ok;
     FileRequest file;
+    QStringList items;  // a choice's items
   };
 
   ~ScriptedDialogs() override;
@@ -23,6 +24,10 @@ class ScriptedDialogs : public Dialogs {
   void AnswerMessage(Answer answer) { Push(QStringLiteral("message"), true).answer = answer; }
   void AnswerInput(std::optional<QString> text) {
     Push(QStringLiteral("input"), text.has_value()).text = text.value_or(QString());
+  }
+  // The index chosen from a list; nothing: Cancel.
+  void AnswerChoice(std::optional<int> index) {
+    Push(QStringLiteral("choice"), index.has_value()).index = index.value_or(-1);
   }
   void AnswerOpenFile(std::optional<QString> path) {
     Push(QStringLiteral("open"), path.has_value()).text = path.value_or(QString());
@@ -42,6 +47,7 @@ class ScriptedDialogs : public Dialogs {
   Answer MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon icon) override;
   std::optional<QString> InputQuery(const QString& caption, const QString& prompt, const QString& initial,
                                     bool password) override;
+  std::optional<int> ChooseItem(const QString& caption, const QString& prompt, const QStringList& items) override;
   std::optional<QString> OpenFile(const FileRequest& request) override;
   std::optional<QString> SaveFile(const FileRequest& request) override;
   std::optional<Colour> ChooseColour(Colour initial) override;
@@ -61,6 +67,7 @@ class ScriptedDialogs : public Dialogs {
     Answer answer = Answer::Cancel;
     QString text;
     Colour colour = 0;
+    int index = -1;
     FontChoice font;
     std::optional<QString> Text() const { return given ? std::optional<QString>(text) : std::nullopt; }
   };
