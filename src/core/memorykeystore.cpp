@@ -29,7 +29,9 @@ void AppendU32(QByteArray& out, quint32 v) {
 // they line up with the name's characters; the first other byte decodes the whole name. A
 // name whose ASCII bytes cover the other name and go on (or stop short) decodes longer
 // (or shorter), so it differs.
-bool SameName(QByteArrayView stored, QStringView name) {
+}  // namespace
+
+bool MemoryKeyStore::SameName(QByteArrayView stored, QStringView name) {
   const qsizetype n = std::min(stored.size(), name.size());
   for (qsizetype i = 0; i < n; ++i) {
     const auto b = static_cast<unsigned char>(stored[i]);
@@ -39,6 +41,8 @@ bool SameName(QByteArrayView stored, QStringView name) {
   if (stored.size() > n && static_cast<unsigned char>(stored[n]) >= 0x80) return QString::fromUtf8(stored) == name;
   return stored.size() == name.size();
 }
+
+namespace {
 
 // The same without regard to case. Characters that fold to ASCII letters are single UTF-16
 // units, so the lengths work out as above.

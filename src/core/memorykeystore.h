@@ -58,6 +58,8 @@ class MemoryKeyStore : public KeyStore {
   static qsizetype WellFormedLength(QByteArrayView packed);
   // Reads the value at `at` of a well-formed list; answers where the next one starts.
   static qsizetype ReadPacked(QByteArrayView packed, qsizetype at, PackedValue& value);
+  // A stored name (UTF-8) against a name, exactly.
+  static bool SameName(QByteArrayView stored, QStringView name);
   // Where the value named `name` starts, found as reads find it: an exact match first,
   // looked for from `hint` on (values are mostly read in the order they were written) and
   // moving `hint` past it, then a match without regard to case. -1 when there is none.

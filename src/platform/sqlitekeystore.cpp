@@ -100,46 +100,66 @@ bool SqliteKeyStore::Prepare() {
 constexpr int EagerDepth = 3;
 
 bool SqliteKeyStore::LoadTree() {
-  sqlite3_stmt* select = nullptr;
-  if (sqlite3_prepare_v2(db_, "SELECT id, parent, name, vals FROM keys ORDER BY id", -1, &select, nullptr) !=
-      SQLITE_OK) {
+  // Level by level through the (parent, name) index, so that the records below the eager
+  // depth are not read at all. A key counts only under a parent of a smaller id, as the
+  // keys are created (a subkey after its key): a row that names a later row, or a missing
+  // one, as its parent is left out, whatever its depth.
+  sqlite3_stmt* children = nullptr;
+  sqlite3_stmt* anyChild = nullptr;
+  sqlite3_stmt* maxId = nullptr;
+  const auto finalize = [&] {
+    sqlite3_finalize(children);
+    sqlite3_finalize(anyChild);
+    sqlite3_finalize(maxId);
+  };
+  if (sqlite3_prepare_v2(db_, "SELECT id, name, vals FROM keys WHERE parent = ?1 AND id > ?1 ORDER BY id", -1,
+                         &children, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db_, "SELECT 1 FROM keys WHERE parent = ?1 AND id > ?1 LIMIT 1", -1, &anyChild, nullptr) !=
+          SQLITE_OK ||
+      sqlite3_prepare_v2(db_, "SELECT max(id) FROM keys", -1, &maxId, nullptr) != SQLITE_OK) {
+    finalize();
     return false;
   }
   auto root = std::make_unique<Node>();
-  struct Taken {
-    Node* node;
-    int depth;
-  };
-  std::unordered_map<qint64, Taken> byId;
-  byId.emplace(0, Taken{root.get(), 0});
-  qint64 lastId = 0;
-  int rc;
-  while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
-    const qint64 id = sqlite3_column_int64(select, 0);
-    const qint64 parentId = sqlite3_column_int64(select, 1);
-    lastId = std::max(lastId, id);
-    auto parent = byId.find(parentId);
-    if (parent == byId.end()) continue;  // deeper than the tree reads now, or an orphan
-    Node* up = parent->second.node;
-    if (parent->second.depth == EagerDepth) {
-      up->pending = true;  // read on first use (ReadPending)
-      continue;
+  std::vector<std::pair<Node*, int>> level{{root.get(), 0}};
+  bool ok = true;
+  while (ok && !level.empty()) {
+    std::vector<std::pair<Node*, int>> next;
+    for (const auto& [up, depth] : level) {
+      if (depth == EagerDepth) {
+        // Its subkeys are read on first use (ReadPending).
+        sqlite3_reset(anyChild);
+        sqlite3_bind_int64(anyChild, 1, up->id);
+        const int rc = sqlite3_step(anyChild);
+        up->pending = rc == SQLITE_ROW;
+        ok = rc == SQLITE_ROW || rc == SQLITE_DONE;
+        continue;
+      }
+      sqlite3_reset(children);
+      sqlite3_bind_int64(children, 1, up->id);
+      int rc;
+      while ((rc = sqlite3_step(children)) == SQLITE_ROW) {
+        auto node = std::make_unique<Node>();
+        node->id = sqlite3_column_int64(children, 0);
+        node->name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(children, 1)),
+                                       sqlite3_column_bytes(children, 1));
+        node->parent = up;
+        // A malformed blob (written by something else) keeps the values before the damage.
+        const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(children, 2)),
+                                  sqlite3_column_bytes(children, 2));
+        node->values = blob.first(WellFormedLength(blob)).toByteArray();
+        Node* raw = node.get();
+        if (!up->children.try_emplace(raw->name, std::move(node)).second) continue;  // a name taken
+        next.emplace_back(raw, depth + 1);
+      }
+      ok = ok && rc == SQLITE_DONE;
     }
-    auto node = std::make_unique<Node>();
-    node->id = id;
-    node->name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, 2)),
-                                   sqlite3_column_bytes(select, 2));
-    node->parent = up;
-    // A malformed blob (written by something else) keeps the values before the damage.
-    const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
-                              sqlite3_column_bytes(select, 3));
-    node->values = blob.first(WellFormedLength(blob)).toByteArray();
-    Node* raw = node.get();
-    if (!up->children.try_emplace(raw->name, std::move(node)).second) continue;  // a name taken
-    byId.emplace(id, Taken{raw, parent->second.depth + 1});
+    level = std::move(next);
   }
-  sqlite3_finalize(select);
-  if (rc != SQLITE_DONE) return false;
+  qint64 lastId = 0;
+  if (ok && sqlite3_step(maxId) == SQLITE_ROW) lastId = sqlite3_column_int64(maxId, 0);
+  finalize();
+  if (!ok) return false;
   readVersion_ = DataVersion();
   ResetTree(std::move(root));
   SetLastId(lastId);

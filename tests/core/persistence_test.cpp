@@ -239,6 +239,7 @@ const OddStore OddStores[] = {
        s.WriteString("tItLe", "mixed");
        s.WriteDate("StartTime", 0.25);
        s.WriteDate("recurrenceID", 45001.25);
+       s.WriteInteger(QString::fromUtf8("\xc5\xbfpan"), 1);  // a long s: "Span" without regard to case
        Key(s, Notes + "\\0\\NOTES");
        s.WriteString("0", "text");
        Key(s, Notes + "\\0\\exceptions");

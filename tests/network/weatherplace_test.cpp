@@ -18,9 +18,10 @@
 namespace {
 
 ServerScript JsonAnswerOf(const QByteArray& body) {
-  return ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-                              "Content-Length: " +
-                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
+  return ServerScript::Answer(
+      "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+      "Content-Length: " +
+      QByteArray::number(body.size()) + "\r\n\r\n" + body);
 }
 
 // The fixture search knows Boston (two of them); "down" answers 503; anything else matches nothing.
@@ -37,7 +38,7 @@ struct Row {
   QStringList asked;  // the captions, in order
   QString place;      // WeatherPlace kept ("" none)
   QString latitude;
-  QString zip;         // WeatherZip kept
+  QString zip;  // WeatherZip kept
   bool weatherOn = true;
 };
 
@@ -106,9 +107,11 @@ TEST(WeatherPlace, TheFirstStartLooksThePlaceUpAndKeepsTheOneConfirmed) {
     QStringList asked;
     for (const auto& q : dialogs.asked()) asked << q.caption;
     EXPECT_EQ(asked, row.asked);
-    for (const auto& q : dialogs.asked())
-      if (q.kind == QLatin1String("choice"))
+    for (const auto& q : dialogs.asked()) {
+      if (q.kind == QLatin1String("choice")) {
         EXPECT_EQ(q.items, QStringList({"Boston, Massachusetts, United States", "Boston, England, United Kingdom"}));
+      }
+    }
     EXPECT_EQ(settings.GetSetting("WeatherPlace"), row.place);
     EXPECT_EQ(settings.GetSetting("WeatherLatitude"), row.latitude);
     EXPECT_EQ(settings.GetSetting("WeatherZip"), row.zip);
