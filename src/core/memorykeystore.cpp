@@ -114,6 +114,54 @@ qsizetype MemoryKeyStore::ReadPacked(QByteArrayView packed, qsizetype at, Packed
   return at + 1 + 4 + nameLength + 4 + dataLength;
 }
 
+namespace {
+
+char16_t Unit(char c) { return static_cast<unsigned char>(c); }
+char16_t Unit(QChar c) { return c.unicode(); }
+
+// A hash of an ASCII name without regard to case (FNV-1a over the upper-case letters).
+template <typename Chars>
+quint32 FoldedHash(const Chars& name) {
+  quint32 h = 2166136261u;
+  for (const auto c : name) {
+    char16_t u = Unit(c);
+    if (u >= 'a' && u <= 'z') u -= 32;
+    h = (h ^ u) * 16777619u;
+  }
+  return h;
+}
+
+}  // namespace
+
+MemoryKeyStore::PackedNames MemoryKeyStore::PackedNames::Of(QByteArrayView packed) {
+  PackedNames names;
+  PackedValue v;
+  for (qsizetype at = 0; at < packed.size() && !names.any_;) {
+    at = ReadPacked(packed, at, v);
+    names.Add(v.name);
+  }
+  return names;
+}
+
+void MemoryKeyStore::PackedNames::Add(QByteArrayView stored) {
+  char high = 0;
+  for (const char c : stored) high |= c;
+  if ((high & 0x80) || stored.isEmpty()) {
+    any_ = true;
+    return;
+  }
+  const quint32 bit = FoldedHash(stored) % (64 * Words);
+  bits_[bit / 64] |= quint64(1) << (bit % 64);
+}
+
+bool MemoryKeyStore::PackedNames::MayHold(QStringView name) const {
+  if (any_ || name.isEmpty()) return true;
+  for (const QChar c : name)
+    if (c.unicode() >= 0x80) return true;
+  const quint32 bit = FoldedHash(QStringView(name)) % (64 * Words);
+  return (bits_[bit / 64] & (quint64(1) << (bit % 64))) != 0;
+}
+
 qsizetype MemoryKeyStore::FindPacked(QByteArrayView packed, QStringView name, qsizetype& hint) {
   const qsizetype size = packed.size();
   PackedValue v;
@@ -227,6 +275,7 @@ bool MemoryKeyStore::OpenKey(const QString& path, bool create) {
   current_ = node;
   readOnly_ = false;
   valueHint_ = 0;
+  currentNames_.reset();
   return true;
 }
 
@@ -236,6 +285,7 @@ bool MemoryKeyStore::OpenKeyReadOnly(const QString& path) {
   current_ = node;
   readOnly_ = true;
   valueHint_ = 0;
+  currentNames_.reset();
   return true;
 }
 
@@ -287,6 +337,8 @@ QStringList MemoryKeyStore::GetValueNames() {
 
 qsizetype MemoryKeyStore::FindValue(const QString& name) {
   if (!current_) return -1;
+  if (!currentNames_) currentNames_ = PackedNames::Of(current_->values);
+  if (!currentNames_->MayHold(name)) return -1;
   return FindPacked(current_->values, name, valueHint_);
 }
 
@@ -375,6 +427,7 @@ bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView d
     if (valueHint_ > at) valueHint_ += entry.size() - (next - at);
   } else {
     const QByteArray utf8 = name.toUtf8();
+    if (currentNames_) currentNames_->Add(utf8);
     // A new key gets room for a record's values at once.
     if (values.isEmpty()) values.reserve(512);
     values.append(static_cast<char>(type));

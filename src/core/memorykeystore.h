@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <vector>
@@ -58,6 +59,21 @@ class MemoryKeyStore : public KeyStore {
   static qsizetype WellFormedLength(QByteArrayView packed);
   // Reads the value at `at` of a well-formed list; answers where the next one starts.
   static qsizetype ReadPacked(QByteArrayView packed, qsizetype at, PackedValue& value);
+  // Which names a packed list may hold, to tell at once that a name is absent: a bit for each
+  // stored name's hash without regard to case. Two ASCII names match without regard to case
+  // only when their upper-case spellings are the same; a stored name that is not ASCII (or is
+  // empty) turns the test off.
+  class PackedNames {
+   public:
+    static PackedNames Of(QByteArrayView packed);
+    void Add(QByteArrayView stored);
+    bool MayHold(QStringView name) const;
+
+   private:
+    static constexpr int Words = 8;
+    std::array<quint64, Words> bits_{};
+    bool any_ = false;
+  };
   // A stored name (UTF-8) against a name, exactly.
   static bool SameName(QByteArrayView stored, QStringView name);
   // Where the value named `name` starts, found as reads find it: an exact match first,
@@ -132,6 +148,8 @@ class MemoryKeyStore : public KeyStore {
   Node* current_ = nullptr;
   bool readOnly_ = false;
   qsizetype valueHint_ = 0;
+  // The names of the open key's values, worked out when first needed after it was opened.
+  std::optional<PackedNames> currentNames_;
   bool inTransaction_ = false;
   qint64 lastId_ = 0;
   QString lastError_;

@@ -12,7 +12,6 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
-#include <array>
 #include <deque>
 #include <functional>
 
@@ -226,20 +225,7 @@ void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay) {
 // reads of the opened key would (the same search, from the same hint).
 class PackedKey {
  public:
-  explicit PackedKey(QByteArrayView values) : values_(values) {
-    MemoryKeyStore::PackedValue v;
-    for (qsizetype at = 0; at < values_.size() && !anyName_;) {
-      at = MemoryKeyStore::ReadPacked(values_, at, v);
-      char bits = 0;
-      for (const char c : v.name) bits |= c;
-      if ((bits & 0x80) || v.name.isEmpty()) {
-        anyName_ = true;
-      } else {
-        const int bit = NameBit(v.name.size(), v.name.front(), v.name.back());
-        held_[bit / 64] |= quint64(1) << (bit % 64);
-      }
-    }
-  }
+  explicit PackedKey(QByteArrayView values) : values_(values), names_(MemoryKeyStore::PackedNames::Of(values)) {}
   std::optional<QString> ReadString(QStringView name) {
     const auto v = Find(name, KeyStore::ValueType::Text);
     if (!v) return std::nullopt;
@@ -272,22 +258,6 @@ class PackedKey {
   }
 
  private:
-  // A bit for a name's length and first and last characters (without case). ASCII names
-  // match without regard to case only at the same length with the same first and last
-  // letters, so an ASCII name whose bit no stored name set is absent: the record's optional
-  // values are asked for without a search through every value. A stored name that is not
-  // ASCII (or is empty) turns the shortcut off.
-  static int NameBit(qsizetype length, char16_t first, char16_t last) {
-    const auto upper = [](char16_t c) { return c >= 'a' && c <= 'z' ? char16_t(c - 32) : c; };
-    return int((quint64(length) * 961 + upper(first) * 31 + upper(last)) % 256);
-  }
-  bool Absent(QStringView name) const {
-    if (anyName_ || name.isEmpty()) return false;
-    for (const QChar c : name)
-      if (c.unicode() >= 0x80) return false;
-    const int bit = NameBit(name.size(), name.front().unicode(), name.back().unicode());
-    return !(held_[bit / 64] & (quint64(1) << (bit % 64)));
-  }
   std::optional<MemoryKeyStore::PackedValue> Find(QStringView name, KeyStore::ValueType type) {
     MemoryKeyStore::PackedValue v;
     // The values are read in the order they were written: most often the one at the hint.
@@ -298,7 +268,7 @@ class PackedKey {
         return v.type == type ? std::optional(v) : std::nullopt;
       }
     }
-    if (Absent(name)) return std::nullopt;
+    if (!names_.MayHold(name)) return std::nullopt;
     const qsizetype at = MemoryKeyStore::FindPacked(values_, name, hint_);
     if (at < 0) return std::nullopt;
     MemoryKeyStore::ReadPacked(values_, at, v);
@@ -307,8 +277,7 @@ class PackedKey {
   }
   QByteArrayView values_;
   qsizetype hint_ = 0;
-  std::array<quint64, 4> held_{};  // the NameBit of every stored name
-  bool anyName_ = false;
+  MemoryKeyStore::PackedNames names_;
 };
 
 bool SameKeyName(QStringView a, QStringView b) { return MemoryKeyStore::CaseInsensitiveLess::Compare(a, b) == 0; }
