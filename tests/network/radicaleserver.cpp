@@ -101,13 +101,14 @@ void RadicaleServer::Stop() {
 }
 
 std::optional<QString> RadicaleServer::Phone(const QString& collectionUrl, const QStringList& arguments) const {
-  const QString script = QDir(qEnvironmentVariable("ORVANE_SOURCE_DIR")).filePath(QStringLiteral("tests/network/phone.py"));
+  const QString script =
+      QDir(qEnvironmentVariable("ORVANE_SOURCE_DIR")).filePath(QStringLiteral("tests/network/phone.py"));
   QProcess phone;
-  phone.start(SystemPython(), QStringList{script, collectionUrl, QString::fromLatin1(User),
-                                          QString::fromLatin1(Password)} + arguments);
+  phone.start(SystemPython(),
+              QStringList{script, collectionUrl, QString::fromLatin1(User), QString::fromLatin1(Password)} + arguments);
   if (!phone.waitForFinished(60000) || phone.exitStatus() != QProcess::NormalExit || phone.exitCode() != 0) {
-    ADD_FAILURE() << "phone " << arguments.join(QLatin1Char(' ')).toStdString() << " failed: "
-                  << phone.readAllStandardError().toStdString();
+    ADD_FAILURE() << "phone " << arguments.join(QLatin1Char(' ')).toStdString()
+                  << " failed: " << phone.readAllStandardError().toStdString();
     return std::nullopt;
   }
   return QString::fromUtf8(phone.readAllStandardOutput());

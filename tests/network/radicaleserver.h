@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <optional>
 #include <memory>
+#include <optional>
 
 // A real CalDAV server for the tests: Radicale (Debian's radicale) on 127.0.0.1 at a free
 // port, with htpasswd accounts and its storage in a temporary folder that lives as long as
