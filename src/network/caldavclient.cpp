@@ -123,8 +123,7 @@ ServerAnswer CalDavClient::Failure(const Reply& reply, const QString& what) {
   return answer;
 }
 
-void CalDavClient::PropFind(const QString& path, int depth, const QByteArray& body, ReplyCallback done,
-                            int redirects) {
+void CalDavClient::PropFind(const QString& path, int depth, const QByteArray& body, ReplyCallback done, int redirects) {
   Send("PROPFIND", path, {{"Depth", QByteArray::number(depth)}, {"Content-Type", XmlType}}, body,
        [this, path, depth, body, redirects, done = std::move(done)](const Reply& reply) {
          const bool redirect = reply.status == 301 || reply.status == 302 || reply.status == 307 || reply.status == 308;
@@ -266,10 +265,11 @@ void CalDavClient::MakeCalendar(const QString& home, const QString& name, Server
 }
 
 void CalDavClient::Changes(const QString& collection, const QString& syncToken, ServerCallback done) {
-  const QByteArray body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" +
-                          Escaped(syncToken) +
-                          "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop>"
-                          "</d:sync-collection>";
+  const QByteArray body =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" +
+      Escaped(syncToken) +
+      "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop>"
+      "</d:sync-collection>";
   Send("REPORT", collection, {{"Content-Type", XmlType}}, body,
        [this, collection, syncToken, done = std::move(done)](const Reply& reply) {
          if (reply.status != 207) {
@@ -341,7 +341,8 @@ void CalDavClient::Fetch(const QString& collection, const QStringList& paths, Se
          const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(collection), collection);
          ServerAnswer answer;
          answer.status = reply.status;
-         if (!found.error.isEmpty()) answer.error = QStringLiteral("the server's answer cannot be read: ") + found.error;
+         if (!found.error.isEmpty())
+           answer.error = QStringLiteral("the server's answer cannot be read: ") + found.error;
          for (const dav::Entry& entry : found.entries) {
            if (entry.status == 404 || !entry.hasCalendarData) continue;
            answer.items << ServerItem{entry.path, entry.etag, entry.calendarData};

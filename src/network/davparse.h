@@ -26,9 +26,9 @@ constexpr qsizetype MaxText = 8192;               // an href, an ETag, a name, a
 
 // One resource of a multistatus answer.
 struct Entry {
-  QString path;     // decoded path on the server, resolved against the request
-  int status = 0;   // the response's own status (a removed member of a sync report: 404); 0 when none
-  QString etag;     // as the server wrote it, quotes included
+  QString path;    // decoded path on the server, resolved against the request
+  int status = 0;  // the response's own status (a removed member of a sync report: 404); 0 when none
+  QString etag;    // as the server wrote it, quotes included
   QByteArray calendarData;
   bool hasCalendarData = false;
   QString displayName;
@@ -37,8 +37,8 @@ struct Entry {
   QStringList components;  // supported-calendar-component-set ("VEVENT", "VTODO")
   QString ctag;
   QString syncToken;
-  QString principal;           // current-user-principal (a path)
-  QStringList calendarHomes;   // calendar-home-set (paths)
+  QString principal;          // current-user-principal (a path)
+  QStringList calendarHomes;  // calendar-home-set (paths)
 };
 
 struct MultiStatus {

@@ -23,14 +23,13 @@ TEST(CalDavClientAddress, PlainHttpOnlyForThisComputerUnlessAllowed) {
     bool allowHttp;
     bool usable;
   } cases[] = {
-      {"https://dav.example/", false, true},    {"http://127.0.0.1:5232/", false, true},
-      {"http://[::1]:5232/", false, true},      {"http://localhost/", false, true},
-      {"http://dav.example/", false, false},    {"http://dav.example/", true, true},
-      {"ftp://dav.example/", true, false},      {"https:///nohost", false, false},
+      {"https://dav.example/", false, true}, {"http://127.0.0.1:5232/", false, true},
+      {"http://[::1]:5232/", false, true},   {"http://localhost/", false, true},
+      {"http://dav.example/", false, false}, {"http://dav.example/", true, true},
+      {"ftp://dav.example/", true, false},   {"https:///nohost", false, false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(CalDavClient::AddressProblem(QUrl(QString::fromLatin1(c.url)), c.allowHttp).isEmpty(), c.usable)
-        << c.url;
+    EXPECT_EQ(CalDavClient::AddressProblem(QUrl(QString::fromLatin1(c.url)), c.allowHttp).isEmpty(), c.usable) << c.url;
 }
 
 class CalDavTest : public ::testing::Test {
@@ -71,8 +70,9 @@ TEST_F(CalDavTest, WritesAreGuardedByETagsAndTheChangesReportFollowsThem) {
   CalDavClient client(QUrl(server.url()), RadicaleServer::User, RadicaleServer::Password);
   const QString path = collection + QStringLiteral("a.ics");
   const auto object = [](const char* title) {
-    return QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTAMP:20261207T"
-                      "100000Z\r\nDTSTART:20261208T100000\r\nSUMMARY:") +
+    return QByteArray(
+               "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTAMP:20261207T"
+               "100000Z\r\nDTSTART:20261208T100000\r\nSUMMARY:") +
            title + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
   };
   const ServerAnswer start = Wait([&](ServerCallback done) { client.Changes(collection, QString(), std::move(done)); });
@@ -83,10 +83,11 @@ TEST_F(CalDavTest, WritesAreGuardedByETagsAndTheChangesReportFollowsThem) {
   ASSERT_TRUE(created.ok()) << created.error.toStdString();
   EXPECT_FALSE(created.etag.isEmpty());
   // As new again, or over a version that is not the server's: refused.
-  EXPECT_TRUE(Wait([&](ServerCallback done) { client.Put(path, object("Two"), {}, std::move(done)); })
-                  .preconditionFailed());
-  EXPECT_TRUE(Wait([&](ServerCallback done) { client.Put(path, object("Two"), "\"old\"", std::move(done)); })
-                  .preconditionFailed());
+  EXPECT_TRUE(
+      Wait([&](ServerCallback done) { client.Put(path, object("Two"), {}, std::move(done)); }).preconditionFailed());
+  EXPECT_TRUE(Wait([&](ServerCallback done) {
+                client.Put(path, object("Two"), "\"old\"", std::move(done));
+              }).preconditionFailed());
   const ServerAnswer changed =
       Wait([&](ServerCallback done) { client.Changes(collection, start.syncToken, std::move(done)); });
   ASSERT_EQ(changed.items.size(), 1);
@@ -102,8 +103,9 @@ TEST_F(CalDavTest, WritesAreGuardedByETagsAndTheChangesReportFollowsThem) {
       Wait([&](ServerCallback done) { client.Changes(collection, changed.syncToken, std::move(done)); });
   EXPECT_EQ(removed.removed, QStringList{path});
   // A token the server never gave is refused as such.
-  EXPECT_TRUE(Wait([&](ServerCallback done) { client.Changes(collection, "http://radicale.org/ns/sync/0", std::move(done)); })
-                  .tokenRefused);
+  EXPECT_TRUE(Wait([&](ServerCallback done) {
+                client.Changes(collection, "http://radicale.org/ns/sync/0", std::move(done));
+              }).tokenRefused);
 }
 
 }  // namespace
