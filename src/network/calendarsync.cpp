@@ -154,8 +154,7 @@ void CalendarSync::ApplyItem(const ServerItem& item) {
     return;
   }
   const bool readOnly = read.expandedRules > 0;
-  const QString uid =
-      !incoming.NoteArray.empty() ? incoming.NoteArray.front().Uid : incoming.ToDoArray.front().Uid;
+  const QString uid = !incoming.NoteArray.empty() ? incoming.NoteArray.front().Uid : incoming.ToDoArray.front().Uid;
   const QString title =
       !incoming.NoteArray.empty() ? incoming.NoteArray.front().Title : incoming.ToDoArray.front().Title;
   Group group = GroupOfHref(item.path);
@@ -590,8 +589,9 @@ TServerCopy* CalendarSync::FirstCopy(const Group& group) {
 // run interrupted before it learnt of its write finds the same resource again.
 QString CalendarSync::PathFor(const QString& uid) const {
   static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9@._-]{1,200}$"));
-  const QString name = plain.match(uid).hasMatch()
-                           ? uid
-                           : QString::fromLatin1(QCryptographicHash::hash(uid.toUtf8(), QCryptographicHash::Sha256).toHex());
+  const QString name =
+      plain.match(uid).hasMatch()
+          ? uid
+          : QString::fromLatin1(QCryptographicHash::hash(uid.toUtf8(), QCryptographicHash::Sha256).toHex());
   return collection_ + name + QStringLiteral(".ics");
 }

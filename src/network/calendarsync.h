@@ -15,14 +15,14 @@ class KeyStore;
 
 // What one synchronisation did.
 struct SyncReport {
-  QStringList up;        // titles sent to the server
-  QStringList down;      // titles that came from it
-  QStringList settled;   // changed on both sides: which copy was kept
+  QStringList up;            // titles sent to the server
+  QStringList down;          // titles that came from it
+  QStringList settled;       // changed on both sides: which copy was kept
   QStringList removedHere;   // deleted on the server, so deleted here
   QStringList removedThere;  // deleted here, so deleted on the server
-  QStringList readOnly;  // changed here but kept as the server has them (it says more than they can)
-  QStringList problems;  // entries that could not be read or written
-  QString error;         // why the synchronisation stopped early
+  QStringList readOnly;      // changed here but kept as the server has them (it says more than they can)
+  QStringList problems;      // entries that could not be read or written
+  QString error;             // why the synchronisation stopped early
   bool unauthorized = false;
   // The calendar and the server hold the same: nothing failed and nothing waits to go up.
   bool agree = false;
@@ -102,8 +102,8 @@ class CalendarSync {
   bool fetchedAll_ = true;
   std::vector<QString> pushQueue_;  // UIDs of the groups to send
   QStringList conflicts_;           // resources whose write was refused
-  QHash<QString, Group> byUid_;   // every record by UID
-  QHash<QString, Group> byHref_;  // records kept on the server by resource
+  QHash<QString, Group> byUid_;     // every record by UID
+  QHash<QString, Group> byHref_;    // records kept on the server by resource
   int round_ = 0;
   bool finished_ = false;
 };

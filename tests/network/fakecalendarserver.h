@@ -49,7 +49,8 @@ class FakeCalendarServer : public CalendarServer {
       answer.status = 501;
       answer.error = QStringLiteral("not offered");
       answer.unsupported = true;
-    } else if (!syncToken.isEmpty() && (!syncToken.startsWith(QLatin1Char('t')) || syncToken.mid(1).toInt() > version_)) {
+    } else if (!syncToken.isEmpty() &&
+               (!syncToken.startsWith(QLatin1Char('t')) || syncToken.mid(1).toInt() > version_)) {
       answer.status = 403;
       answer.error = QStringLiteral("unknown token");
       answer.tokenRefused = true;
@@ -104,7 +105,8 @@ class FakeCalendarServer : public CalendarServer {
   template <typename Apply>
   void Change(const QByteArray& verb, const QString& path, const QString& etag, ServerCallback done, Apply apply) {
     const auto found = resources.find(path);
-    const bool matches = etag.isEmpty() ? found == resources.end() : found != resources.end() && found->second.etag == etag;
+    const bool matches =
+        etag.isEmpty() ? found == resources.end() : found != resources.end() && found->second.etag == etag;
     ServerAnswer answer;
     if (!matches) {
       answer.status = 412;
