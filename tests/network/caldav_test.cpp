@@ -1,10 +1,14 @@
-// The CalDAV client against a real server (Radicale on 127.0.0.1),
+// The CalDAV client and the synchronisation against a real server (Radicale on 127.0.0.1),
 // with python3-caldav as "the phone" that changes the same calendar.
 #include "loopbackserver.h"
 #include "radicaleserver.h"
 #include "support/testutil.h"
 
+#include "core/clock.h"
+#include "core/memorykeystore.h"
+#include "core/repeattype.h"
 #include "network/caldavclient.h"
+#include "network/calendarsync.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +20,46 @@ ServerAnswer Wait(const std::function<void(ServerCallback)>& ask) {
   EXPECT_TRUE(SpinUntil([&] { return answer.has_value(); }));
   return answer.value_or(ServerAnswer());
 }
+
+TDateTime RealNow() { return FromQDateTime(QDateTime::currentDateTime()); }
+
+// One computer: its calendar, its store and its client of the server.
+struct Computer {
+  FixedClock clock{RealNow()};
+  MemoryKeyStore store;
+  DataFormat calendar{clock};
+  CalDavClient client;
+  QString collection;
+
+  Computer(const RadicaleServer& server, const QString& collection,
+           const QString& password = QString::fromLatin1(RadicaleServer::Password))
+      : client(QUrl(server.url()), RadicaleServer::User, password), collection(collection) {}
+
+  SyncReport Sync() {
+    clock.Set(RealNow());
+    CalendarSync sync(calendar, store, client, collection);
+    std::optional<SyncReport> report;
+    sync.Run([&](const SyncReport& r) { report = r; });
+    EXPECT_TRUE(SpinUntil([&] { return report.has_value(); }));
+    return report.value_or(SyncReport());
+  }
+  const TNote* Live(const QString& uid) const {
+    for (const TNote& note : calendar.NoteArray)
+      if (note.Uid == uid && note.DeleteDate == 0 && note.RecurrenceId == 0) return &note;
+    return nullptr;
+  }
+  int AddEvent(const QString& title, TDateTime day, int hour) {
+    const int i = calendar.AppendNote();
+    TNote& note = calendar.NoteArray[i];
+    note.Title = title;
+    note.StartDate = day;
+    note.Start = true;
+    note.StartTime = EncodeTime(hour, 0, 0);
+    note.EndTime = EncodeTime(hour + 1, 0, 0);
+    note.RepeatFrequency = 1;
+    return i;
+  }
+};
 
 TEST(CalDavClientAddress, PlainHttpOnlyForThisComputerUnlessAllowed) {
   const struct {
@@ -46,6 +90,7 @@ class CalDavTest : public ::testing::Test {
     collection = made.collections.first().path;
     collectionUrl = server.url(collection);
   }
+  std::optional<QString> Phone(const QStringList& arguments) { return server.Phone(collectionUrl, arguments); }
 
   RadicaleServer server;
   QString collection;
@@ -64,6 +109,11 @@ TEST_F(CalDavTest, DiscoveryFindsTheNewCalendarAndAWrongPasswordIsRefused) {
   const ServerAnswer refused = Wait([&](ServerCallback done) { wrong.Discover(std::move(done)); });
   EXPECT_TRUE(refused.unauthorized());
   EXPECT_EQ(refused.error, QStringLiteral("the server refused the user name or password"));
+  Computer intruder(server, collection, QStringLiteral("guess"));
+  intruder.AddEvent(QStringLiteral("Mine"), D(2026, 12, 8), 9);
+  const SyncReport report = intruder.Sync();
+  EXPECT_TRUE(report.unauthorized);
+  EXPECT_FALSE(report.agree);
 }
 
 TEST_F(CalDavTest, WritesAreGuardedByETagsAndTheChangesReportFollowsThem) {
@@ -106,6 +156,120 @@ TEST_F(CalDavTest, WritesAreGuardedByETagsAndTheChangesReportFollowsThem) {
   EXPECT_TRUE(Wait([&](ServerCallback done) {
                 client.Changes(collection, "http://radicale.org/ns/sync/0", std::move(done));
               }).tokenRefused);
+}
+
+TEST_F(CalDavTest, TwoComputersConvergeAndAQuietRunIsOneRequest) {
+  Computer a(server, collection), b(server, collection);
+  a.AddEvent(QStringLiteral("Dentist"), D(2026, 12, 8), 10);
+  a.calendar.ToDoArray[a.calendar.AppendToDo()].Title = QStringLiteral("Buy milk");
+  EXPECT_TRUE(a.Sync().agree);
+  const SyncReport down = b.Sync();
+  EXPECT_TRUE(down.agree) << down.error.toStdString();
+  EXPECT_EQ(down.down.size(), 2);
+  ASSERT_EQ(b.calendar.NoteCount(), 1);
+  EXPECT_EQ(b.calendar.NoteArray[0].Title, QStringLiteral("Dentist"));
+  EXPECT_EQ(b.calendar.NoteArray[0].StartTime, EncodeTime(10, 0, 0));
+  EXPECT_EQ(b.calendar.ToDoArray.at(0).Title, QStringLiteral("Buy milk"));
+
+  const int before = a.client.requestCount();
+  const SyncReport quiet = a.Sync();
+  EXPECT_TRUE(quiet.agree && quiet.up.isEmpty() && quiet.down.isEmpty());
+  EXPECT_EQ(a.client.requestCount() - before, 1);
+}
+
+TEST_F(CalDavTest, ThePhonesChangesArriveAndOursReachThePhone) {
+  Computer a(server, collection);
+  ASSERT_TRUE(Phone({"create", "phone-1", "Lunch", "2026-12-09T12:00", "2026-12-09T13:00"}));
+  EXPECT_EQ(a.Sync().down, QStringList{QStringLiteral("Lunch")});
+  ASSERT_TRUE(a.Live("phone-1"));
+  EXPECT_EQ(a.Live("phone-1")->StartDate, D(2026, 12, 9));
+
+  ASSERT_TRUE(Phone({"move", "phone-1", "2026-12-10T14:00", "2026-12-10T15:00"}));
+  ASSERT_TRUE(Phone({"retitle", "phone-1", "Lunch with Sam"}));
+  EXPECT_TRUE(a.Sync().agree);
+  ASSERT_TRUE(a.Live("phone-1"));
+  EXPECT_EQ(a.Live("phone-1")->Title, QStringLiteral("Lunch with Sam"));
+  EXPECT_EQ(a.Live("phone-1")->StartDate, D(2026, 12, 10));
+  EXPECT_EQ(a.Live("phone-1")->StartTime, EncodeTime(14, 0, 0));
+
+  ASSERT_TRUE(Phone({"delete", "phone-1"}));
+  EXPECT_EQ(a.Sync().removedHere, QStringList{QStringLiteral("Lunch with Sam")});
+  EXPECT_FALSE(a.Live("phone-1"));
+
+  // The other way: made, retitled and deleted here.
+  const int ours = a.AddEvent(QStringLiteral("Haircut"), D(2026, 12, 11), 16);
+  const QString uid = a.calendar.NoteArray[ours].Uid;
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_TRUE(Phone({"uids"}).value_or(QString()).contains(uid));
+  a.calendar.NoteArray[ours].Title = QStringLiteral("Haircut at Jo's");
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_TRUE(Phone({"show", uid}).value_or(QString()).contains(QStringLiteral("SUMMARY:Haircut at Jo's")));
+  a.calendar.DeleteNote(ours);
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_FALSE(Phone({"uids"}).value_or(uid).contains(uid));
+}
+
+TEST_F(CalDavTest, AnEventEditedOnBothSidesEndsWithTheLaterEditEverywhere) {
+  Computer a(server, collection), b(server, collection);
+  const int event = a.AddEvent(QStringLiteral("Standup"), D(2026, 12, 14), 9);
+  const QString uid = a.calendar.NoteArray[event].Uid;
+  a.Sync();
+  b.Sync();
+  // Edited here first, then on the phone (its LAST-MODIFIED is later).
+  a.calendar.NoteArray[event].Title = QStringLiteral("Standup (here)");
+  a.calendar.NoteArray[event].ModifyDate = RealNow() - 60.0 / 86400;
+  ASSERT_TRUE(Phone({"retitle", uid, "Standup (phone)"}));
+  const SyncReport settled = a.Sync();
+  EXPECT_TRUE(settled.agree);
+  EXPECT_EQ(settled.settled.size(), 1);
+  EXPECT_EQ(a.Live(uid)->Title, QStringLiteral("Standup (phone)"));
+  b.Sync();
+  EXPECT_EQ(b.Live(uid)->Title, QStringLiteral("Standup (phone)"));
+  EXPECT_TRUE(Phone({"show", uid}).value_or(QString()).contains(QStringLiteral("SUMMARY:Standup (phone)")));
+}
+
+TEST_F(CalDavTest, AWeeklySeriesWithAnExceptionAndAnOverrideTravels) {
+  Computer a(server, collection), b(server, collection);
+  ASSERT_TRUE(Phone({"series", "series-1", "Choir", "2027-01-04T19:00"}));
+  EXPECT_TRUE(a.Sync().agree);
+  const TNote* series = a.Live("series-1");
+  ASSERT_TRUE(series);
+  EXPECT_EQ(RepeatOf(*series), RepeatType::Weekly);
+  const auto occurs = [](Computer& c, TDateTime day) {
+    for (int i = 0; i < c.calendar.NoteCount(); ++i)
+      if (c.calendar.NoteArray[i].Uid == QStringLiteral("series-1") && c.calendar.NoteArray[i].DeleteDate == 0 &&
+          c.calendar.NoteOccursOn(i, day))
+        return c.calendar.NoteArray[i].Title + QStringLiteral(" %1").arg(c.calendar.NoteArray[i].StartTime * 24);
+    return QString();
+  };
+  EXPECT_EQ(occurs(a, D(2027, 1, 11)), QStringLiteral("Choir 19"));
+  EXPECT_EQ(occurs(a, D(2027, 1, 18)), QString());  // cancelled
+  EXPECT_EQ(occurs(a, D(2027, 1, 25)), QStringLiteral("Choir (moved) 21"));
+  EXPECT_EQ(occurs(a, D(2027, 3, 15)), QString());  // after the tenth
+
+  // Changed here, it goes up as one object with its instance, and another computer reads the same.
+  for (TNote& note : a.calendar.NoteArray)
+    if (note.Uid == QStringLiteral("series-1") && note.RecurrenceId != 0)
+      note.Title = QStringLiteral("Choir in hall B");
+  EXPECT_TRUE(a.Sync().agree);
+  const QString text = Phone({"show", "series-1"}).value_or(QString());
+  EXPECT_TRUE(text.contains(QStringLiteral("RECURRENCE-ID"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("SUMMARY:Choir in hall B")));
+  EXPECT_TRUE(b.Sync().agree);
+  EXPECT_EQ(occurs(b, D(2027, 1, 18)), QString());
+  EXPECT_EQ(occurs(b, D(2027, 1, 25)), QStringLiteral("Choir in hall B 21"));
+}
+
+TEST_F(CalDavTest, ATaskCompletedOnThePhoneIsCompletedHere) {
+  Computer a(server, collection);
+  const int task = a.calendar.AppendToDo();
+  a.calendar.ToDoArray[task].Title = QStringLiteral("Renew passport");
+  const QString uid = a.calendar.ToDoArray[task].Uid;
+  EXPECT_TRUE(a.Sync().agree);
+  ASSERT_TRUE(Phone({"complete", uid}));
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_TRUE(a.calendar.ToDoArray[task].Completed);
+  EXPECT_EQ(a.calendar.OpenToDoCount, 0);
 }
 
 }  // namespace
