@@ -57,10 +57,13 @@ void CalendarSync::Run(Done done) {
   finished_ = false;
   round_ = 0;
   token_.clear();
+  savedToken_.reset();
   // The token belongs to the collection it was given for.
   if (store_.OpenKeyReadOnly(StateKey())) {
-    if (store_.ReadString(CollectionName).value_or(QString()) == collection_)
+    if (store_.ReadString(CollectionName).value_or(QString()) == collection_) {
       token_ = store_.ReadString(TokenName).value_or(QString());
+      savedToken_ = token_;
+    }
     store_.CloseKey();
   }
   Pull();
@@ -458,6 +461,8 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
 }
 
 bool CalendarSync::Save() {
+  // A run that learnt nothing new writes nothing.
+  if (!calendar_.DataChanged && savedToken_ && *savedToken_ == token_) return true;
   const QString token = token_;
   const QString collection = collection_;
   const SaveResult saved = calendar_.SaveWith(store_, [this, token, collection] {
@@ -470,7 +475,10 @@ bool CalendarSync::Save() {
     store_.CloseKey();
     return result;
   });
-  if (saved.ok) return true;
+  if (saved.ok) {
+    savedToken_ = token;
+    return true;
+  }
   ServerAnswer failure;
   failure.error = QStringLiteral("the calendar could not be saved: ") + saved.error;
   Finish(&failure);

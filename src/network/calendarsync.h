@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class KeyStore;
@@ -97,6 +98,7 @@ class CalendarSync {
   SyncReport report_;
   QString token_;
   QString pendingToken_;
+  std::optional<QString> savedToken_;  // what the store holds, when known
   QStringList removed_;
   QList<ServerItem> fetched_;
   bool fetchedAll_ = true;
