@@ -12,6 +12,7 @@ namespace {
 
 const QString TokenName = QStringLiteral("SyncToken");
 const QString CollectionName = QStringLiteral("Collection");
+const QString ResourcesName = QStringLiteral("Resources");
 // Resources fetched with one request.
 constexpr int FetchBatch = 100;
 // Rounds of settling refused writes in one run.
@@ -60,7 +61,10 @@ void CalendarSync::Run(Done done) {
   savedToken_.reset();
   // The token belongs to the collection it was given for.
   if (store_.OpenKeyReadOnly(StateKey())) {
-    if (store_.ReadString(CollectionName).value_or(QString()) == collection_) {
+    // It stands for the resources the records knew when it was kept: records that lost
+    // theirs since (a restored backup) are compared with the whole collection again.
+    if (store_.ReadString(CollectionName).value_or(QString()) == collection_ &&
+        store_.ReadInteger(ResourcesName).value_or(-1) == KnownResources()) {
       token_ = store_.ReadString(TokenName).value_or(QString());
       savedToken_ = token_;
     }
@@ -321,93 +325,97 @@ void CalendarSync::Push() {
   PushNext();
 }
 
+// Sends the next group that needs a request; groups that need none are passed over in the
+// loop (not by recursion: there can be many).
 void CalendarSync::PushNext() {
-  if (pushQueue_.empty()) {
-    Pushed();
-    return;
-  }
-  const QString uid = pushQueue_.back();
-  pushQueue_.pop_back();
-  const Group group = GroupOfUid(uid);
-  const TServerCopy* copy = FirstCopy(group);
-  const QString href = copy ? copy->Href : QString();
-  const QString etag = copy ? copy->ETag : QString();
-  const QString title = Title(group);
-
-  DataFormat outgoing(calendar_.clock());
-  bool readOnly = false;
-  for (int i : group.notes) {
-    const TNote& note = calendar_.NoteArray[i];
-    readOnly |= note.Server.ReadOnly;
-    if (note.DeleteDate == 0) outgoing.NoteArray.push_back(note);
-  }
-  for (int i : group.todos)
-    if (calendar_.ToDoArray[i].DeleteDate == 0) outgoing.ToDoArray.push_back(calendar_.ToDoArray[i]);
-
-  // Marks the group as the server now holds it.
-  auto settle = [this, uid](const QString& path, const QString& newEtag) {
-    const Group now = GroupOfUid(uid);
-    for (int i : now.notes) {
-      TNote& note = calendar_.NoteArray[i];
-      note.Server = note.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), note.Server.ReadOnly} : TServerCopy();
-      if (!note.Server.Href.isEmpty()) note.Server.Synced = ServerFingerprint(note);
+  for (;;) {
+    if (pushQueue_.empty()) {
+      Pushed();
+      return;
     }
-    for (int i : now.todos) {
-      TToDo& todo = calendar_.ToDoArray[i];
-      todo.Server = todo.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), false} : TServerCopy();
-      if (!todo.Server.Href.isEmpty()) todo.Server.Synced = ServerFingerprint(todo);
-    }
-    calendar_.DataChanged = true;
-  };
-  auto failed = [this, title](const ServerAnswer& answer, const QString& path) {
-    if (answer.preconditionFailed()) {
-      conflicts_ << path;
-    } else if (answer.unauthorized() || answer.status == 0) {
-      // Nothing more can go through: stop here, keeping what went up so far.
-      Finish(&answer);
-      return false;
-    } else {
-      report_.problems << QStringLiteral("%1 could not be sent: %2").arg(title, answer.error);
-    }
-    return true;
-  };
+    const QString uid = pushQueue_.back();
+    pushQueue_.pop_back();
+    const Group group = GroupOfUid(uid);
+    const TServerCopy* copy = FirstCopy(group);
+    const QString href = copy ? copy->Href : QString();
+    const QString etag = copy ? copy->ETag : QString();
+    const QString title = Title(group);
 
-  if (outgoing.NoteArray.empty() && outgoing.ToDoArray.empty()) {
-    server_.Remove(href, etag, [this, settle, failed, href, title](const ServerAnswer& answer) {
-      if (answer.ok()) {
-        settle(QString(), QString());
-        report_.removedThere << title;
-      } else if (!failed(answer, href)) {
-        return;
+    DataFormat outgoing(calendar_.clock());
+    bool readOnly = false;
+    for (int i : group.notes) {
+      const TNote& note = calendar_.NoteArray[i];
+      readOnly |= note.Server.ReadOnly;
+      if (note.DeleteDate == 0) outgoing.NoteArray.push_back(note);
+    }
+    for (int i : group.todos)
+      if (calendar_.ToDoArray[i].DeleteDate == 0) outgoing.ToDoArray.push_back(calendar_.ToDoArray[i]);
+
+    // Marks the group as the server now holds it.
+    auto settle = [this, uid](const QString& path, const QString& newEtag) {
+      const Group now = GroupOfUid(uid);
+      for (int i : now.notes) {
+        TNote& note = calendar_.NoteArray[i];
+        note.Server =
+            note.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), note.Server.ReadOnly} : TServerCopy();
+        if (!note.Server.Href.isEmpty()) note.Server.Synced = ServerFingerprint(note);
       }
-      PushNext();
-    });
+      for (int i : now.todos) {
+        TToDo& todo = calendar_.ToDoArray[i];
+        todo.Server = todo.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), false} : TServerCopy();
+        if (!todo.Server.Href.isEmpty()) todo.Server.Synced = ServerFingerprint(todo);
+      }
+      calendar_.DataChanged = true;
+    };
+    auto failed = [this, title](const ServerAnswer& answer, const QString& path) {
+      if (answer.preconditionFailed()) {
+        conflicts_ << path;
+      } else if (answer.unauthorized() || answer.status == 0) {
+        // Nothing more can go through: stop here, keeping what went up so far.
+        Finish(&answer);
+        return false;
+      } else {
+        report_.problems << QStringLiteral("%1 could not be sent: %2").arg(title, answer.error);
+      }
+      return true;
+    };
+
+    if (outgoing.NoteArray.empty() && outgoing.ToDoArray.empty()) {
+      server_.Remove(href, etag, [this, settle, failed, href, title](const ServerAnswer& answer) {
+        if (answer.ok()) {
+          settle(QString(), QString());
+          report_.removedThere << title;
+        } else if (!failed(answer, href)) {
+          return;
+        }
+        PushNext();
+      });
+      return;
+    }
+    if (readOnly) {
+      report_.readOnly << title;
+      continue;
+    }
+    QByteArray data;
+    const IcsExportResult written = ExportICalendarText(outgoing, calendar_.clock().Now(), data);
+    if (!written.ok || written.events + written.tasks == 0) {
+      report_.problems << QStringLiteral("%1 could not be sent: %2")
+                              .arg(title, written.ok ? QStringLiteral("it falls on no day") : written.error);
+      continue;
+    }
+    const QString path = href.isEmpty() ? PathFor(uid) : href;
+    server_.Put(path, data, href.isEmpty() ? QString() : etag,
+                [this, settle, failed, path, title](const ServerAnswer& answer) {
+                  if (answer.ok()) {
+                    settle(path, answer.etag);
+                    report_.up << title;
+                  } else if (!failed(answer, path)) {
+                    return;
+                  }
+                  PushNext();
+                });
     return;
   }
-  if (readOnly) {
-    report_.readOnly << title;
-    PushNext();
-    return;
-  }
-  QByteArray data;
-  const IcsExportResult written = ExportICalendarText(outgoing, calendar_.clock().Now(), data);
-  if (!written.ok || written.events + written.tasks == 0) {
-    report_.problems << QStringLiteral("%1 could not be sent: %2")
-                            .arg(title, written.ok ? QStringLiteral("it falls on no day") : written.error);
-    PushNext();
-    return;
-  }
-  const QString path = href.isEmpty() ? PathFor(uid) : href;
-  server_.Put(path, data, href.isEmpty() ? QString() : etag,
-              [this, settle, failed, path, title](const ServerAnswer& answer) {
-                if (answer.ok()) {
-                  settle(path, answer.etag);
-                  report_.up << title;
-                } else if (!failed(answer, path)) {
-                  return;
-                }
-                PushNext();
-              });
 }
 
 void CalendarSync::Pushed() {
@@ -468,7 +476,7 @@ bool CalendarSync::Save() {
   const SaveResult saved = calendar_.SaveWith(store_, [this, token, collection] {
     SaveResult result;
     if (!store_.OpenKey(StateKey(), true) || !store_.WriteString(CollectionName, collection) ||
-        !store_.WriteString(TokenName, token)) {
+        !store_.WriteString(TokenName, token) || !store_.WriteInteger(ResourcesName, KnownResources())) {
       result.ok = false;
       result.error = store_.LastError();
     }
@@ -486,6 +494,15 @@ bool CalendarSync::Save() {
 }
 
 // --- Groups ---------------------------------------------------------------------------------
+
+int CalendarSync::KnownResources() const {
+  QSet<QString> paths;
+  for (const TNote& note : calendar_.NoteArray)
+    if (!note.Server.Href.isEmpty()) paths.insert(note.Server.Href);
+  for (const TToDo& todo : calendar_.ToDoArray)
+    if (!todo.Server.Href.isEmpty()) paths.insert(todo.Server.Href);
+  return static_cast<int>(paths.size());
+}
 
 void CalendarSync::BuildIndex() {
   byUid_.clear();

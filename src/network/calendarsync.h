@@ -80,6 +80,8 @@ class CalendarSync {
   void RemoveHere(const QString& path);
   void Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly);
   void KeepLoser(const Group& group);
+  // How many resources the records know they are kept in.
+  int KnownResources() const;
   void BuildIndex();
   void AddToIndex(const Group& group);
   Group GroupOfHref(const QString& path) const;

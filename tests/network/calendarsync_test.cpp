@@ -4,6 +4,8 @@
 #include "loopbackserver.h"
 #include "support/testutil.h"
 
+#include "core/backupfiles.h"
+#include "core/bytestream.h"
 #include "core/clock.h"
 #include "core/memorykeystore.h"
 #include "network/calendarsync.h"
@@ -149,6 +151,24 @@ TEST_F(CalendarSyncTest, ARuleNoPatternSaysIsKeptReadOnly) {
   EXPECT_EQ(report.readOnly, QStringList{QStringLiteral("Pay rent")});
   EXPECT_TRUE(report.up.isEmpty());
   EXPECT_EQ(server.resources.at(QStringLiteral("/cal/twice.ics")).data, rule);
+}
+
+TEST_F(CalendarSyncTest, ARestoredCalendarIsComparedWithTheWholeServerAgain) {
+  a.AddEvent(QStringLiteral("Kept"), D(2026, 12, 8));
+  a.Sync(server);
+  TNote restored = a.calendar.NoteArray[0];  // as a backup holds it: no server copy
+  restored.Server = TServerCopy();
+  b.Sync(server);
+  b.AddEvent(QStringLiteral("Added after the backup"), D(2026, 12, 9));
+  b.Sync(server);
+  a.Sync(server);
+  CalendarRecords records;
+  records.notes.push_back(restored);
+  ReplaceCalendar(a.calendar, records);
+  const SyncReport report = a.Sync(server);
+  EXPECT_TRUE(report.agree);
+  EXPECT_EQ(a.Titles(), (QStringList{QStringLiteral("Added after the backup"), QStringLiteral("Kept")}));
+  EXPECT_EQ(server.resources.size(), 2u);
 }
 
 }  // namespace
