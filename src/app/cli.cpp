@@ -161,6 +161,7 @@ const std::vector<CliCommand>& CliCommands() {
     list.push_back(WeatherCommand());
     list.push_back(ListenCommand());
     list.push_back(LanSyncCommand());
+    list.push_back(ServerCommand());
     list.push_back(PrintCommand());
     list.push_back(ExportIcsCommand());
     list.push_back(ImportIcsCommand());

@@ -22,6 +22,7 @@ CliCommand PrintCommand();
 CliCommand WeatherCommand();
 CliCommand ListenCommand();
 CliCommand LanSyncCommand();
+CliCommand ServerCommand();
 
 // The window module: render --out FILE.png (cmd_render.cpp), print ... --out FILE.pdf (cmd_print.cpp).
 int RunRender(CliArgs& args);
@@ -30,3 +31,5 @@ int RunPrint(CliArgs& args);
 int RunWeather(CliArgs& args);
 int RunListen(CliArgs& args);
 int RunLanSync(CliArgs& args);
+// server add|list|remove|sync (cmd_server.cpp).
+int RunServer(CliArgs& args);

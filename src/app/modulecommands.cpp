@@ -44,3 +44,11 @@ CliCommand LanSyncCommand() {
                    QStringLiteral("lan-sync ADDRESS --password-file FILE"),
                    QStringLiteral("synchronize the calendar with the copy at ADDRESS over the network"));
 }
+
+CliCommand ServerCommand() {
+  return Described(CliCommand::Needs::Network, QStringLiteral("server"),
+                   QStringLiteral("server add URL --user NAME --password-file FILE [--calendar NAME] "
+                                  "[--store-password-in-file] [--allow-http] | server list|remove|sync"),
+                   QStringLiteral("keep the calendar on a CalDAV server: add the account, show or remove it, or "
+                                  "synchronize once (exit 0 only when the calendar and the server agree)"));
+}

@@ -1,4 +1,4 @@
-// The network module's entry: the commands that use the network (weather, listen, lan-sync),
+// The network module's entry: the commands that use the network (weather, listen, lan-sync, server),
 // with Qt Network and libsodium, which the executable does not load for its other commands.
 #include "app/commands.h"
 #include "app/launch.h"
@@ -13,6 +13,7 @@ extern "C" __attribute__((visibility("default"))) int orvane_module_main(int arg
   if (command.name == QStringLiteral("weather")) command.run = RunWeather;
   if (command.name == QStringLiteral("listen")) command.run = RunListen;
   if (command.name == QStringLiteral("lan-sync")) command.run = RunLanSync;
+  if (command.name == QStringLiteral("server")) command.run = RunServer;
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("orvane"));
   return RunCommand(command, arguments);

@@ -150,6 +150,8 @@ void DataFormat::MergeNote(const TNote& incoming) {
         note.Uid = std::move(kept.Uid);
         note.RecurrenceId = kept.RecurrenceId;
       }
+      // Where this computer keeps the record on a server stays this computer's.
+      if (!kept.Server.Href.isEmpty() || incoming.Server.Href.isEmpty()) note.Server = std::move(kept.Server);
       RecordLast(index.notes, NoteIdentity(note), at);
       RecordLast(index.noteUids, NoteUid(note), at);
       DataChanged = true;
@@ -180,8 +182,10 @@ void DataFormat::MergeToDo(const TToDo& incoming) {
     if (todo.ModifyDate < incoming.ModifyDate) {
       OpenToDoCount += (incoming.IsOpen() ? 1 : 0) - (todo.IsOpen() ? 1 : 0);
       QString keptUid = std::move(todo.Uid);
+      TServerCopy keptServer = std::move(todo.Server);
       todo = incoming;
       if (incoming.Uid.isEmpty()) todo.Uid = std::move(keptUid);
+      if (!keptServer.Href.isEmpty() || incoming.Server.Href.isEmpty()) todo.Server = std::move(keptServer);
       RecordLast(index.toDos, TaskTitle(todo), at);
       RecordLast(index.toDoUids, TaskUid(todo), at);
       DataChanged = true;

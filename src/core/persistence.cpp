@@ -24,6 +24,10 @@ constexpr double KeepDeletedDays = 21;
 const QString UidName = QStringLiteral("UID");
 const QString RecurrenceIdName = QStringLiteral("RecurrenceId");
 const QString TimeZoneName = QStringLiteral("TimeZone");
+const QString HrefName = QStringLiteral("Href");
+const QString ETagName = QStringLiteral("ETag");
+const QString SyncedName = QStringLiteral("Synced");
+const QString ReadOnlyName = QStringLiteral("ReadOnly");
 
 const QString WeekdayNames[7] = {QStringLiteral("RepeatMonday"),    QStringLiteral("RepeatTuesday"),
                                  QStringLiteral("RepeatWednesday"), QStringLiteral("RepeatThursday"),
@@ -73,6 +77,24 @@ class Writer {
   bool ok_ = true;
 };
 
+// Where the record is kept on a calendar server, when it is.
+void WriteServerCopy(Writer& w, const TServerCopy& server) {
+  if (server.Href.isEmpty()) return;
+  w.Text(HrefName, server.Href);
+  if (!server.ETag.isEmpty()) w.Text(ETagName, server.ETag);
+  if (!server.Synced.isEmpty()) w.Text(SyncedName, server.Synced);
+  if (server.ReadOnly) w.Bool(ReadOnlyName, true);
+}
+
+template <typename Reader>
+void ReadServerCopy(Reader& r, TServerCopy& server) {
+  server.Href = r.ReadString(HrefName).value_or(QString());
+  if (server.Href.isEmpty()) return;
+  server.ETag = r.ReadString(ETagName).value_or(QString());
+  server.Synced = r.ReadString(SyncedName).value_or(QString());
+  server.ReadOnly = r.ReadInteger(ReadOnlyName).value_or(0) != 0;
+}
+
 void WriteNoteKey(Writer& w, const QString& key, const TNote& n) {
   if (!w.Open(key)) return;
   w.Text(QStringLiteral("Title"), n.Title);
@@ -100,6 +122,7 @@ void WriteNoteKey(Writer& w, const QString& key, const TNote& n) {
   if (!n.Uid.isEmpty()) w.Text(UidName, n.Uid);
   if (n.RecurrenceId != 0) w.Date(RecurrenceIdName, n.RecurrenceId);
   if (!n.TimeZone.isEmpty()) w.Text(TimeZoneName, n.TimeZone);
+  WriteServerCopy(w, n.Server);
   if (!n.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
     w.Text(QStringLiteral("0"), n.Notes);
   }
@@ -126,6 +149,7 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
   w.Date(QStringLiteral("ModifyDate"), t.ModifyDate);
   w.Date(QStringLiteral("DeleteDate"), t.DeleteDate);
   if (!t.Uid.isEmpty()) w.Text(UidName, t.Uid);
+  WriteServerCopy(w, t.Server);
   if (!t.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
     for (qsizetype j = 0; j < t.Notes.size(); ++j) w.Text(QString::number(j), t.Notes[j]);
   }
@@ -194,6 +218,7 @@ void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay) {
   n.Uid = r.ReadString(UidName).value_or(QString());
   n.RecurrenceId = r.ReadDate(RecurrenceIdName).value_or(0);
   n.TimeZone = r.ReadString(TimeZoneName).value_or(QString());
+  ReadServerCopy(r, n.Server);
 }
 
 // Entry j of the per-date notes: the values "Data_j" and "Date_j", for each whole pair.
@@ -219,6 +244,7 @@ void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay) {
   t.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
   t.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
   t.Uid = r.ReadString(UidName).value_or(QString());
+  ReadServerCopy(r, t.Server);
 }
 
 // One key's packed values, read in place: every read finds its value as the store's own

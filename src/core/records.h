@@ -14,6 +14,20 @@ struct TRecurNote {
   bool operator==(const TRecurNote& other) const = default;
 };
 
+// Where a record is kept on a calendar server: the resource that holds it, the resource's
+// ETag when the record was last sent or received, a fingerprint of the record as it was then
+// (another fingerprint now means it changed here since), and whether the server's copy says
+// more than the record can (it is then never written back). It belongs to this computer: it
+// is stored with the record but travels in no file and no LAN message.
+struct TServerCopy {
+  QString Href;
+  QString ETag;
+  QString Synced;
+  bool ReadOnly = false;
+
+  bool operator==(const TServerCopy& other) const = default;
+};
+
 // One event. Times of day are fractions below 1, dates whole numbers.
 struct TNote {
   QString Title;
@@ -55,6 +69,7 @@ struct TNote {
   // The time zone (an IANA name) whose wall clock the times, dates, exceptions and day notes
   // above are in; empty: the local wall clock, wherever the calendar is.
   QString TimeZone;
+  TServerCopy Server;
 
   // The weekday flag of an ISO weekday, 1 Monday .. 7 Sunday.
   bool RepeatOn(int isoWeekday) const;
@@ -74,6 +89,7 @@ struct TToDo {
   TDateTime ModifyDate = 0;
   TDateTime DeleteDate = 0;
   QString Uid;  // as an event's
+  TServerCopy Server;
 
   bool IsOpen() const { return !Completed && DeleteDate == 0; }
   bool operator==(const TToDo& other) const = default;

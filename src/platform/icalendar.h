@@ -2,6 +2,7 @@
 
 #include "core/tdatetime.h"
 
+#include <QByteArray>
 #include <QString>
 
 class DataFormat;
@@ -36,6 +37,8 @@ struct IcsImportResult {
 // Writes every live event and task to the file at path (replacing it whole, or not at all).
 // now stamps DTSTAMP.
 IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path, TDateTime now);
+// The same text into bytes (what ExportICalendar writes).
+IcsExportResult ExportICalendarText(const DataFormat& calendar, TDateTime now, QByteArray& bytes);
 
 // Merges the events and tasks of an iCalendar file into the calendar with the usual merge
 // rule, so importing the same file twice adds nothing. A rule that no pattern expresses comes

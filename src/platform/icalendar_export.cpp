@@ -293,7 +293,7 @@ void AppendIcalText(QByteArray& out, icalcomponent* component) {
 
 }  // namespace
 
-IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path, TDateTime now) {
+IcsExportResult ExportICalendarText(const DataFormat& calendar, TDateTime now, QByteArray& bytes) {
   IcsExportResult result;
   const QDateTime utc = ToQDateTime(IsCalendarDay(now) ? now : 0).toUTC();
   icaltimetype stamp = icaltime_null_time();
@@ -340,7 +340,7 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
   // The text is what the whole calendar component would give, built a component at a time:
   // each event and task is written out and freed before the next is made, so neither the
   // tree of every component nor a second copy of the text is ever held.
-  QByteArray bytes;
+  bytes.clear();
   AppendIcalText(bytes, root.get());
   const QByteArray end = QByteArrayLiteral("END:VCALENDAR\r\n");
   if (!bytes.endsWith(end)) {
@@ -368,15 +368,21 @@ IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path,
     ++result.tasks;
   }
   bytes.append(end);
+  result.ok = true;
+  return result;
+}
 
+IcsExportResult ExportICalendar(const DataFormat& calendar, const QString& path, TDateTime now) {
+  QByteArray bytes;
+  IcsExportResult result = ExportICalendarText(calendar, now, bytes);
+  if (!result.ok) return result;
   // The file carries the whole calendar: readable by its owner only.
   const QString error = WriteWholeFile(path, bytes, FileAccess::OwnerOnly);
   if (!error.isEmpty()) {
+    result.ok = false;
     result.error = error;
     result.events = result.tasks = result.skipped = 0;
-    return result;
   }
-  result.ok = true;
   return result;
 }
 

@@ -150,25 +150,34 @@ QString UidOf(icalcomponent* c) {
   return uid.size() <= MaxUidLength ? uid : QString();
 }
 
-// The change stamp: ours when the file is our own, else when the entry last changed.
+// The change stamp: ours when the entry comes from us, else when the entry last changed. An
+// entry of ours that another program changed since carries that program's later LAST-MODIFIED
+// beside our stamp: the later of the two counts.
 TDateTime ModifyDateOf(icalcomponent* c, const TimeReader& reader, TDateTime now) {
+  std::optional<TDateTime> lastModified;
+  for (icalproperty_kind kind : {ICAL_LASTMODIFIED_PROPERTY, ICAL_DTSTAMP_PROPERTY}) {
+    if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
+      const icaltimetype t =
+          kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(p) : icalproperty_get_dtstamp(p);
+      if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) {
+        lastModified = local->Moment();
+        break;
+      }
+    }
+  }
   for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
        p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
     const char* name = icalproperty_get_x_name(p);
     if (name && qstrcmp(name, ModifiedProperty) == 0) {
       bool ok = false;
       const double value = QByteArray(icalproperty_get_x(p)).toDouble(&ok);
-      if (ok && std::isfinite(value) && std::fabs(value) < MaxDayNumber) return value;
+      if (!ok || !std::isfinite(value) || std::fabs(value) >= MaxDayNumber) continue;
+      const bool changedElsewhere =
+          icalcomponent_get_first_property(c, ICAL_LASTMODIFIED_PROPERTY) && lastModified && *lastModified > value;
+      return changedElsewhere ? *lastModified : value;
     }
   }
-  for (icalproperty_kind kind : {ICAL_LASTMODIFIED_PROPERTY, ICAL_DTSTAMP_PROPERTY}) {
-    if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
-      const icaltimetype t =
-          kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(p) : icalproperty_get_dtstamp(p);
-      if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) return local->Moment();
-    }
-  }
-  return now;
+  return lastModified.value_or(now);
 }
 
 QByteArray XValue(icalproperty* p) { return QByteArray(icalproperty_get_x(p) ? icalproperty_get_x(p) : ""); }

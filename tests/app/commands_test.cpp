@@ -19,7 +19,7 @@ using Commands = ProgramTest;
 enum class Loads { Core, Network, Window };
 
 Loads LoadsOf(const QString& command) {
-  for (const char* network : {"weather", "listen", "lan-sync"})
+  for (const char* network : {"weather", "listen", "lan-sync", "server"})
     if (command == QLatin1String(network)) return Loads::Network;
   for (const char* window : {"render", "print", ""})
     if (command == QLatin1String(window)) return Loads::Window;
@@ -123,6 +123,8 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
                {{"import-ics", "@DIR/junk.png"}, 1, "not an iCalendar file"},
                {{"restore", "@DIR/none.ovb"}, 1, "none.ovb"},
                {{"lan-sync", "127.0.0.2"}, 2, "--password-file"},
+               {{"server"}, 2, "give one of add, list, remove, sync"},
+               {{"server", "add", "http://127.0.0.1:9/", "--password-file", "@DIR/x"}, 2, "--user is required"},
                {{"weather", "--zip"}, 2, "usage: orvane weather"},
                {{"weather"}, 1, "no place is set for the weather"},
                {{}, 1, "DISPLAY"}};
@@ -254,7 +256,7 @@ TEST_F(Commands, TheCommandLinesOfTheGuideAndTheReadmeWork) {
           << help.out.toStdString();
       // An example without placeholders runs as it stands (but for the ones that wait or need a service).
       if (line.contains(QRegularExpression(QStringLiteral("[A-Z\\[]"))) || words.first() == QStringLiteral("listen") ||
-          words.first() == QStringLiteral("weather")) {
+          words.first() == QStringLiteral("weather") || words.first() == QStringLiteral("server")) {
         continue;
       }
       const ProgramResult r = Run(words);

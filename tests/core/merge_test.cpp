@@ -116,6 +116,37 @@ TEST(Merge, ACopyWithTheSameIdentityIsTheSameRecordWhateverItsTitleOrStart) {
   EXPECT_EQ(calendar.NoteArray[0].Uid, DerivedUid(lunch));
 }
 
+TEST(Merge, WhereARecordIsKeptOnAServerStaysThisComputers) {
+  FixedClock clock{DT(2024, 5, 1, 12, 0)};
+  DataFormat calendar{clock};
+  TNote ours = Event("Standup", 0.5);
+  ours.Uid = "standup@example.com";
+  ours.Server = TServerCopy{"/cal/standup.ics", "\"3\"", "fingerprint", false};
+  calendar.NoteArray[calendar.AppendNote()] = ours;
+  TToDo task;
+  task.Title = "Call Jo";
+  task.Uid = "jo@example.com";
+  task.Server = TServerCopy{"/cal/jo.ics", "\"4\"", "fingerprint", false};
+  calendar.ToDoArray[calendar.AppendToDo()] = task;
+
+  // A later copy from a file or another computer brings its content, not its server copy
+  // (it has none, or another computer's).
+  TNote later = ours;
+  later.Title = "Standup (moved)";
+  later.ModifyDate = 0.75;
+  later.Server = TServerCopy();
+  calendar.MergeNote(later);
+  TToDo laterTask = task;
+  laterTask.Completed = true;
+  laterTask.ModifyDate = 0.75;
+  laterTask.Server = TServerCopy{"/elsewhere/jo.ics", "\"9\"", "other", false};
+  calendar.MergeToDo(laterTask);
+  EXPECT_EQ(calendar.NoteArray[0].Title, "Standup (moved)");
+  EXPECT_EQ(calendar.NoteArray[0].Server, ours.Server);
+  EXPECT_TRUE(calendar.ToDoArray[0].Completed);
+  EXPECT_EQ(calendar.ToDoArray[0].Server, task.Server);
+}
+
 enum State { None, Open, Completed, Deleted };
 
 TEST(Merge, TheOpenTaskCountFollowsTheWinner) {

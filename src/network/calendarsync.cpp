@@ -1,0 +1,622 @@
+#include "network/calendarsync.h"
+
+#include "core/bytestream.h"
+#include "core/keystore.h"
+#include "platform/icalendar.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace {
+
+const QString TokenName = QStringLiteral("SyncToken");
+const QString CollectionName = QStringLiteral("Collection");
+const QString ResourcesName = QStringLiteral("Resources");
+// Resources fetched with one request.
+constexpr int FetchBatch = 100;
+// Rounds of settling refused writes in one run.
+constexpr int MaxRounds = 3;
+
+QString Fingerprint(const QByteArray& bytes) {
+  return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(32));
+}
+
+TDateTime LatestChange(const DataFormat& calendar) {
+  TDateTime latest = 0;
+  for (const TNote& note : calendar.NoteArray) latest = std::max(latest, note.ModifyDate);
+  for (const TToDo& todo : calendar.ToDoArray) latest = std::max(latest, todo.ModifyDate);
+  return latest;
+}
+
+}  // namespace
+
+QString ServerFingerprint(const TNote& note) {
+  QByteArray bytes;
+  ByteWriter out(bytes);
+  WriteNote(note, out);
+  WriteExtraValues(out, ExtraValuesOf(note));
+  return Fingerprint(bytes);
+}
+
+QString ServerFingerprint(const TToDo& todo) {
+  QByteArray bytes;
+  ByteWriter out(bytes);
+  WriteToDo(todo, out);
+  WriteExtraValues(out, ExtraValuesOf(todo));
+  return Fingerprint(bytes);
+}
+
+CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection)
+    : calendar_(calendar), store_(store), server_(server), collection_(collection) {}
+
+QString CalendarSync::StateKey() { return QStringLiteral("\\Software\\Orvane\\CalendarServer"); }
+
+void CalendarSync::Run(Done done) {
+  done_ = std::move(done);
+  report_ = SyncReport();
+  finished_ = false;
+  round_ = 0;
+  token_.clear();
+  savedToken_.reset();
+  // The token belongs to the collection it was given for.
+  if (store_.OpenKeyReadOnly(StateKey())) {
+    // It stands for the resources the records knew when it was kept: records that lost
+    // theirs since (a restored backup) are compared with the whole collection again.
+    if (store_.ReadString(CollectionName).value_or(QString()) == collection_ &&
+        store_.ReadInteger(ResourcesName).value_or(-1) == KnownResources()) {
+      token_ = store_.ReadString(TokenName).value_or(QString());
+      savedToken_ = token_;
+    }
+    store_.CloseKey();
+  }
+  Pull();
+}
+
+// --- Down ---------------------------------------------------------------------------------
+
+void CalendarSync::Pull() {
+  server_.Changes(collection_, token_, [this](const ServerAnswer& answer) {
+    if (answer.tokenRefused && !token_.isEmpty()) {
+      token_.clear();
+      Pull();
+    } else if (answer.unsupported) {
+      PullByListing();
+    } else if (!answer.ok()) {
+      Finish(&answer);
+    } else {
+      // Without a token the answer lists every resource: what it leaves out is gone.
+      Listed(answer.items, answer.removed, token_.isEmpty(), answer.syncToken);
+    }
+  });
+}
+
+void CalendarSync::PullByListing() {
+  server_.List(collection_, [this](const ServerAnswer& answer) {
+    if (!answer.ok())
+      Finish(&answer);
+    else
+      Listed(answer.items, {}, true, QString());
+  });
+}
+
+void CalendarSync::Listed(const QList<ServerItem>& items, QStringList removed, bool complete, const QString& token) {
+  BuildIndex();
+  QStringList wanted;
+  QSet<QString> listed;
+  for (const ServerItem& item : items) {
+    listed.insert(item.path);
+    const Group group = GroupOfHref(item.path);
+    TServerCopy* copy = group.empty() ? nullptr : FirstCopy(group);
+    // What this computer sent or received last is not fetched again.
+    if (!copy || item.etag.isEmpty() || copy->ETag != item.etag) wanted << item.path;
+  }
+  if (complete) {
+    for (auto it = byHref_.cbegin(); it != byHref_.cend(); ++it)
+      if (!listed.contains(it.key()) && !GroupOfHref(it.key()).empty()) removed << it.key();
+  }
+  removed_ = removed;
+  pendingToken_ = token;
+  fetched_.clear();
+  fetchedAll_ = true;
+  FetchNext(wanted);
+}
+
+void CalendarSync::FetchNext(QStringList queue) {
+  if (queue.isEmpty()) {
+    ApplyDown();
+    return;
+  }
+  const QStringList batch = queue.mid(0, FetchBatch);
+  queue = queue.mid(FetchBatch);
+  server_.Fetch(collection_, batch, [this, batch, queue](const ServerAnswer& answer) {
+    if (!answer.ok()) {
+      Finish(&answer);
+      return;
+    }
+    fetched_ << answer.items;
+    // A resource listed a moment ago that the server no longer gives: the next run sees it.
+    if (answer.items.size() < batch.size()) fetchedAll_ = false;
+    FetchNext(queue);
+  });
+}
+
+void CalendarSync::ApplyDown() {
+  for (const ServerItem& item : std::as_const(fetched_)) ApplyItem(item);
+  for (const QString& path : std::as_const(removed_)) RemoveHere(path);
+  fetched_.clear();
+  removed_.clear();
+  // The new token only with everything it stands for.
+  if (fetchedAll_) token_ = pendingToken_;
+  if (!Save()) return;
+  Push();
+}
+
+void CalendarSync::ApplyItem(const ServerItem& item) {
+  DataFormat incoming(calendar_.clock());
+  const IcsImportResult read = ImportICalendarText(incoming, item.data, calendar_.clock().Now());
+  if (!read.ok || (incoming.NoteArray.empty() && incoming.ToDoArray.empty())) {
+    report_.problems << QStringLiteral("%1 cannot be read: %2")
+                            .arg(item.path, read.ok ? QStringLiteral("it holds no event or task") : read.error);
+    return;
+  }
+  const bool readOnly = read.expandedRules > 0;
+  const QString uid = !incoming.NoteArray.empty() ? incoming.NoteArray.front().Uid : incoming.ToDoArray.front().Uid;
+  const QString title =
+      !incoming.NoteArray.empty() ? incoming.NoteArray.front().Title : incoming.ToDoArray.front().Title;
+  Group group = GroupOfHref(item.path);
+  if (group.empty()) {
+    // A resource this computer wrote without learning it (an interrupted run), or one it has
+    // not written yet: the same UID.
+    group = GroupOfUid(uid);
+    const TServerCopy* copy = group.empty() ? nullptr : FirstCopy(group);
+    if (copy && !copy->Href.isEmpty() && copy->Href != item.path) group = Group();
+  }
+  if (!group.empty() && Dirty(group)) {
+    const TServerCopy* copy = FirstCopy(group);
+    if (copy && copy->Href == item.path && copy->ETag == item.etag) return;  // only changed here
+    // The server holds what this computer holds (a write whose answer never came back).
+    if (Same(group, incoming)) {
+      Replace(group, incoming, item, readOnly);
+      return;
+    }
+    // Changed on both sides: the later change wins.
+    TDateTime here = 0;
+    for (int i : group.notes) here = std::max(here, calendar_.NoteArray[i].ModifyDate);
+    for (int i : group.todos) here = std::max(here, calendar_.ToDoArray[i].ModifyDate);
+    if (LatestChange(incoming) > here) {
+      KeepLoser(group);
+      Replace(group, incoming, item, readOnly);
+      report_.settled << QStringLiteral("%1: the server's later change kept").arg(title);
+    } else {
+      // This computer's copy goes up over the server's.
+      for (int i : group.notes) {
+        calendar_.NoteArray[i].Server.Href = item.path;
+        calendar_.NoteArray[i].Server.ETag = item.etag;
+      }
+      for (int i : group.todos) {
+        calendar_.ToDoArray[i].Server.Href = item.path;
+        calendar_.ToDoArray[i].Server.ETag = item.etag;
+      }
+      calendar_.DataChanged = true;
+      report_.settled << QStringLiteral("%1: this computer's later change kept").arg(Title(group));
+    }
+    return;
+  }
+  Replace(group, incoming, item, readOnly);
+  report_.down << title;
+}
+
+void CalendarSync::Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly) {
+  const TDateTime now = calendar_.clock().Now();
+  Group placed;
+  std::vector<bool> usedNotes(group.notes.size()), usedTodos(group.todos.size());
+  for (TNote& note : incoming.NoteArray) {
+    note.Server = TServerCopy{item.path, item.etag, QString(), readOnly};
+    note.Server.Synced = ServerFingerprint(note);
+    int at = -1;
+    for (size_t k = 0; k < group.notes.size() && at < 0; ++k) {
+      const TNote& here = calendar_.NoteArray[group.notes[k]];
+      if (!usedNotes[k] && here.Uid == note.Uid && here.RecurrenceId == note.RecurrenceId) {
+        usedNotes[k] = true;
+        at = group.notes[k];
+      }
+    }
+    if (at < 0) at = calendar_.AppendNote();
+    calendar_.NoteArray[at] = std::move(note);
+    placed.notes.push_back(at);
+  }
+  for (TToDo& todo : incoming.ToDoArray) {
+    todo.Server = TServerCopy{item.path, item.etag, QString(), false};
+    todo.Server.Synced = ServerFingerprint(todo);
+    int at = -1;
+    for (size_t k = 0; k < group.todos.size() && at < 0; ++k) {
+      if (!usedTodos[k] && calendar_.ToDoArray[group.todos[k]].Uid == todo.Uid) {
+        usedTodos[k] = true;
+        at = group.todos[k];
+      }
+    }
+    if (at < 0) at = calendar_.AppendToDo();  // counted as open
+    TToDo& here = calendar_.ToDoArray[at];
+    calendar_.OpenToDoCount += (todo.IsOpen() ? 1 : 0) - (here.IsOpen() ? 1 : 0);
+    here = std::move(todo);
+    placed.todos.push_back(at);
+  }
+  // What the resource no longer holds is deleted here.
+  for (size_t k = 0; k < group.notes.size(); ++k) {
+    if (usedNotes[k]) continue;
+    TNote& note = calendar_.NoteArray[group.notes[k]];
+    if (note.DeleteDate == 0) note.DeleteDate = now;
+    note.Server = TServerCopy();
+  }
+  for (size_t k = 0; k < group.todos.size(); ++k) {
+    if (usedTodos[k]) continue;
+    TToDo& todo = calendar_.ToDoArray[group.todos[k]];
+    if (todo.IsOpen()) --calendar_.OpenToDoCount;
+    if (todo.DeleteDate == 0) todo.DeleteDate = now;
+    todo.Server = TServerCopy();
+  }
+  calendar_.DataChanged = true;
+  AddToIndex(placed);
+}
+
+// The copy that lost a conflict stays as a deleted record of its own (a UID of its own, on no
+// server) for the usual time, so that it can still be found.
+void CalendarSync::KeepLoser(const Group& group) {
+  const TDateTime now = calendar_.clock().Now();
+  const QString suffix = QStringLiteral("-replaced-") + QString::number(qint64(now * 86400));
+  for (int i : group.notes) {
+    TNote loser = calendar_.NoteArray[i];
+    loser.Uid += suffix;
+    loser.Server = TServerCopy();
+    if (loser.DeleteDate == 0) loser.DeleteDate = now;
+    calendar_.NoteArray[calendar_.AppendNote()] = std::move(loser);
+  }
+  for (int i : group.todos) {
+    TToDo loser = calendar_.ToDoArray[i];
+    loser.Uid += suffix;
+    loser.Server = TServerCopy();
+    if (loser.DeleteDate == 0) loser.DeleteDate = now;
+    calendar_.ToDoArray[calendar_.AppendToDo()] = std::move(loser);
+    --calendar_.OpenToDoCount;
+  }
+}
+
+void CalendarSync::RemoveHere(const QString& path) {
+  const Group group = GroupOfHref(path);
+  if (group.empty()) return;
+  const TDateTime now = calendar_.clock().Now();
+  const bool changedHere = Dirty(group);
+  for (int i : group.notes) {
+    TNote& note = calendar_.NoteArray[i];
+    // A record changed here since goes up again as a new resource: nothing is lost.
+    if (!changedHere && note.DeleteDate == 0) note.DeleteDate = now;
+    note.Server = TServerCopy();
+  }
+  for (int i : group.todos) {
+    TToDo& todo = calendar_.ToDoArray[i];
+    if (!changedHere && todo.DeleteDate == 0) {
+      if (todo.IsOpen()) --calendar_.OpenToDoCount;
+      todo.DeleteDate = now;
+    }
+    todo.Server = TServerCopy();
+  }
+  calendar_.DataChanged = true;
+  if (!changedHere) report_.removedHere << Title(group);
+}
+
+// --- Up -----------------------------------------------------------------------------------
+
+void CalendarSync::Push() {
+  BuildIndex();
+  pushQueue_.clear();
+  conflicts_.clear();
+  for (auto it = byUid_.cbegin(); it != byUid_.cend(); ++it)
+    if (Dirty(it.value())) pushQueue_.push_back(it.key());
+  // The same order every run: oldest first as the calendar holds them.
+  std::sort(pushQueue_.begin(), pushQueue_.end(), [this](const QString& a, const QString& b) {
+    const Group& ga = byUid_[a];
+    const Group& gb = byUid_[b];
+    const int ia = ga.notes.empty() ? 1 << 30 | ga.todos.front() : ga.notes.front();
+    const int ib = gb.notes.empty() ? 1 << 30 | gb.todos.front() : gb.notes.front();
+    return ia < ib;
+  });
+  std::reverse(pushQueue_.begin(), pushQueue_.end());
+  PushNext();
+}
+
+// Sends the next group that needs a request; groups that need none are passed over in the
+// loop (not by recursion: there can be many).
+void CalendarSync::PushNext() {
+  for (;;) {
+    if (pushQueue_.empty()) {
+      Pushed();
+      return;
+    }
+    const QString uid = pushQueue_.back();
+    pushQueue_.pop_back();
+    const Group group = GroupOfUid(uid);
+    const TServerCopy* copy = FirstCopy(group);
+    const QString href = copy ? copy->Href : QString();
+    const QString etag = copy ? copy->ETag : QString();
+    const QString title = Title(group);
+
+    DataFormat outgoing(calendar_.clock());
+    bool readOnly = false;
+    for (int i : group.notes) {
+      const TNote& note = calendar_.NoteArray[i];
+      readOnly |= note.Server.ReadOnly;
+      if (note.DeleteDate == 0) outgoing.NoteArray.push_back(note);
+    }
+    for (int i : group.todos)
+      if (calendar_.ToDoArray[i].DeleteDate == 0) outgoing.ToDoArray.push_back(calendar_.ToDoArray[i]);
+
+    // Marks the group as the server now holds it.
+    auto settle = [this, uid](const QString& path, const QString& newEtag) {
+      const Group now = GroupOfUid(uid);
+      for (int i : now.notes) {
+        TNote& note = calendar_.NoteArray[i];
+        note.Server =
+            note.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), note.Server.ReadOnly} : TServerCopy();
+        if (!note.Server.Href.isEmpty()) note.Server.Synced = ServerFingerprint(note);
+      }
+      for (int i : now.todos) {
+        TToDo& todo = calendar_.ToDoArray[i];
+        todo.Server = todo.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), false} : TServerCopy();
+        if (!todo.Server.Href.isEmpty()) todo.Server.Synced = ServerFingerprint(todo);
+      }
+      calendar_.DataChanged = true;
+    };
+    auto failed = [this, title](const ServerAnswer& answer, const QString& path) {
+      if (answer.preconditionFailed()) {
+        conflicts_ << path;
+      } else if (answer.unauthorized() || answer.status == 0) {
+        // Nothing more can go through: stop here, keeping what went up so far.
+        Finish(&answer);
+        return false;
+      } else {
+        report_.problems << QStringLiteral("%1 could not be sent: %2").arg(title, answer.error);
+      }
+      return true;
+    };
+
+    if (outgoing.NoteArray.empty() && outgoing.ToDoArray.empty()) {
+      server_.Remove(href, etag, [this, settle, failed, href, title](const ServerAnswer& answer) {
+        if (answer.ok()) {
+          settle(QString(), QString());
+          report_.removedThere << title;
+        } else if (!failed(answer, href)) {
+          return;
+        }
+        PushNext();
+      });
+      return;
+    }
+    if (readOnly) {
+      report_.readOnly << title;
+      continue;
+    }
+    QByteArray data;
+    const IcsExportResult written = ExportICalendarText(outgoing, calendar_.clock().Now(), data);
+    if (!written.ok || written.events + written.tasks == 0) {
+      report_.problems << QStringLiteral("%1 could not be sent: %2")
+                              .arg(title, written.ok ? QStringLiteral("it falls on no day") : written.error);
+      continue;
+    }
+    const QString path = href.isEmpty() ? PathFor(uid) : href;
+    server_.Put(path, data, href.isEmpty() ? QString() : etag,
+                [this, settle, failed, path, title](const ServerAnswer& answer) {
+                  if (answer.ok()) {
+                    settle(path, answer.etag);
+                    report_.up << title;
+                  } else if (!failed(answer, path)) {
+                    return;
+                  }
+                  PushNext();
+                });
+    return;
+  }
+}
+
+void CalendarSync::Pushed() {
+  if (!Save()) return;
+  if (conflicts_.isEmpty() || round_ >= MaxRounds) {
+    Finish();
+    return;
+  }
+  // The writes the server refused: its copies come down and are settled, then the winners
+  // go up again.
+  ++round_;
+  const QStringList asked = conflicts_;
+  conflicts_.clear();
+  server_.Fetch(collection_, asked, [this, asked](const ServerAnswer& answer) {
+    if (!answer.ok()) {
+      Finish(&answer);
+      return;
+    }
+    BuildIndex();
+    QSet<QString> found;
+    for (const ServerItem& item : answer.items) {
+      found.insert(item.path);
+      ApplyItem(item);
+    }
+    // Gone from the server meanwhile: what changed here goes up as new.
+    for (const QString& path : asked)
+      if (!found.contains(path)) RemoveHere(path);
+    if (!Save()) return;
+    Push();
+  });
+}
+
+void CalendarSync::Finish(const ServerAnswer* failure) {
+  if (finished_) return;
+  finished_ = true;
+  if (failure) {
+    report_.error = failure->error;
+    report_.unauthorized = failure->unauthorized();
+  }
+  bool waiting = !conflicts_.isEmpty();
+  if (!failure) {
+    BuildIndex();
+    for (const Group& group : std::as_const(byUid_)) {
+      if (!Dirty(group)) continue;
+      const TServerCopy* copy = FirstCopy(group);
+      if (!copy || !copy->ReadOnly) waiting = true;
+    }
+  }
+  report_.agree = !failure && !waiting && report_.problems.isEmpty();
+  if (done_) done_(report_);
+}
+
+bool CalendarSync::Save() {
+  // A run that learnt nothing new writes nothing.
+  if (!calendar_.DataChanged && savedToken_ && *savedToken_ == token_) return true;
+  const QString token = token_;
+  const QString collection = collection_;
+  const SaveResult saved = calendar_.SaveWith(store_, [this, token, collection] {
+    SaveResult result;
+    if (!store_.OpenKey(StateKey(), true) || !store_.WriteString(CollectionName, collection) ||
+        !store_.WriteString(TokenName, token) || !store_.WriteInteger(ResourcesName, KnownResources())) {
+      result.ok = false;
+      result.error = store_.LastError();
+    }
+    store_.CloseKey();
+    return result;
+  });
+  if (saved.ok) {
+    savedToken_ = token;
+    return true;
+  }
+  ServerAnswer failure;
+  failure.error = QStringLiteral("the calendar could not be saved: ") + saved.error;
+  Finish(&failure);
+  return false;
+}
+
+// --- Groups ---------------------------------------------------------------------------------
+
+int CalendarSync::KnownResources() const {
+  QSet<QString> paths;
+  for (const TNote& note : calendar_.NoteArray)
+    if (!note.Server.Href.isEmpty()) paths.insert(note.Server.Href);
+  for (const TToDo& todo : calendar_.ToDoArray)
+    if (!todo.Server.Href.isEmpty()) paths.insert(todo.Server.Href);
+  return static_cast<int>(paths.size());
+}
+
+void CalendarSync::BuildIndex() {
+  byUid_.clear();
+  byHref_.clear();
+  // Records deleted here that were never on the server have nothing to synchronise.
+  for (int i = 0; i < calendar_.NoteCount(); ++i) {
+    TNote& note = calendar_.NoteArray[i];
+    if (note.Server.Href.isEmpty() && note.DeleteDate != 0) continue;
+    if (note.Uid.isEmpty()) note.Uid = NewUid();
+    byUid_[note.Uid].notes.push_back(i);
+    if (!note.Server.Href.isEmpty()) byHref_[note.Server.Href].notes.push_back(i);
+  }
+  for (int i = 0; i < calendar_.ToDoCount(); ++i) {
+    TToDo& todo = calendar_.ToDoArray[i];
+    if (todo.Server.Href.isEmpty() && todo.DeleteDate != 0) continue;
+    if (todo.Uid.isEmpty()) todo.Uid = NewUid();
+    byUid_[todo.Uid].todos.push_back(i);
+    if (!todo.Server.Href.isEmpty()) byHref_[todo.Server.Href].todos.push_back(i);
+  }
+}
+
+void CalendarSync::AddToIndex(const Group& group) {
+  auto add = [](Group& to, const Group& from) {
+    for (int i : from.notes)
+      if (std::find(to.notes.begin(), to.notes.end(), i) == to.notes.end()) to.notes.push_back(i);
+    for (int i : from.todos)
+      if (std::find(to.todos.begin(), to.todos.end(), i) == to.todos.end()) to.todos.push_back(i);
+  };
+  for (int i : group.notes) {
+    const TNote& note = calendar_.NoteArray[i];
+    add(byUid_[note.Uid], Group{{i}, {}});
+    add(byHref_[note.Server.Href], Group{{i}, {}});
+  }
+  for (int i : group.todos) {
+    const TToDo& todo = calendar_.ToDoArray[i];
+    add(byUid_[todo.Uid], Group{{}, {i}});
+    add(byHref_[todo.Server.Href], Group{{}, {i}});
+  }
+}
+
+// The index's entries that still hold (records change their server copy as a run goes on).
+CalendarSync::Group CalendarSync::GroupOfHref(const QString& path) const {
+  Group group;
+  const auto found = byHref_.constFind(path);
+  if (found == byHref_.cend()) return group;
+  for (int i : found->notes)
+    if (calendar_.NoteArray[i].Server.Href == path) group.notes.push_back(i);
+  for (int i : found->todos)
+    if (calendar_.ToDoArray[i].Server.Href == path) group.todos.push_back(i);
+  return group;
+}
+
+CalendarSync::Group CalendarSync::GroupOfUid(const QString& uid) const {
+  Group group;
+  const auto found = byUid_.constFind(uid);
+  if (found == byUid_.cend()) return group;
+  for (int i : found->notes) {
+    const TNote& note = calendar_.NoteArray[i];
+    if (note.Uid == uid && (note.DeleteDate == 0 || !note.Server.Href.isEmpty())) group.notes.push_back(i);
+  }
+  for (int i : found->todos) {
+    const TToDo& todo = calendar_.ToDoArray[i];
+    if (todo.Uid == uid && (todo.DeleteDate == 0 || !todo.Server.Href.isEmpty())) group.todos.push_back(i);
+  }
+  return group;
+}
+
+bool CalendarSync::Same(const Group& group, const DataFormat& incoming) const {
+  QStringList here, there;
+  for (int i : group.notes)
+    if (calendar_.NoteArray[i].DeleteDate == 0) here << ServerFingerprint(calendar_.NoteArray[i]);
+  for (int i : group.todos)
+    if (calendar_.ToDoArray[i].DeleteDate == 0) here << ServerFingerprint(calendar_.ToDoArray[i]);
+  for (const TNote& note : incoming.NoteArray) there << ServerFingerprint(note);
+  for (const TToDo& todo : incoming.ToDoArray) there << ServerFingerprint(todo);
+  here.sort();
+  there.sort();
+  return here == there;
+}
+
+// Changed here since it was last sent or received, or never sent.
+bool CalendarSync::Dirty(const Group& group) const {
+  for (int i : group.notes) {
+    const TNote& note = calendar_.NoteArray[i];
+    if (note.Server.Href.isEmpty() ? note.DeleteDate == 0 : ServerFingerprint(note) != note.Server.Synced) return true;
+  }
+  for (int i : group.todos) {
+    const TToDo& todo = calendar_.ToDoArray[i];
+    if (todo.Server.Href.isEmpty() ? todo.DeleteDate == 0 : ServerFingerprint(todo) != todo.Server.Synced) return true;
+  }
+  return false;
+}
+
+QString CalendarSync::Title(const Group& group) const {
+  if (!group.notes.empty()) return calendar_.NoteArray[group.notes.front()].Title;
+  if (!group.todos.empty()) return calendar_.ToDoArray[group.todos.front()].Title;
+  return QString();
+}
+
+TServerCopy* CalendarSync::FirstCopy(const Group& group) {
+  for (int i : group.notes)
+    if (!calendar_.NoteArray[i].Server.Href.isEmpty()) return &calendar_.NoteArray[i].Server;
+  for (int i : group.todos)
+    if (!calendar_.ToDoArray[i].Server.Href.isEmpty()) return &calendar_.ToDoArray[i].Server;
+  return nullptr;
+}
+
+// A new resource is named by its UID (when the UID is a plain name; else by its digest), so a
+// run interrupted before it learnt of its write finds the same resource again.
+QString CalendarSync::PathFor(const QString& uid) const {
+  static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9@._-]{1,200}$"));
+  const QString name =
+      plain.match(uid).hasMatch()
+          ? uid
+          : QString::fromLatin1(QCryptographicHash::hash(uid.toUtf8(), QCryptographicHash::Sha256).toHex());
+  return collection_ + name + QStringLiteral(".ics");
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "network/calendarserver.h"
+
+#include "core/dataformat.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class KeyStore;
+
+// What one synchronisation did.
+struct SyncReport {
+  QStringList up;            // titles sent to the server
+  QStringList down;          // titles that came from it
+  QStringList settled;       // changed on both sides: which copy was kept
+  QStringList removedHere;   // deleted on the server, so deleted here
+  QStringList removedThere;  // deleted here, so deleted on the server
+  QStringList readOnly;      // changed here but kept as the server has them (it says more than they can)
+  QStringList problems;      // entries that could not be read or written
+  QString error;             // why the synchronisation stopped early
+  bool unauthorized = false;
+  // The calendar and the server hold the same: nothing failed and nothing waits to go up.
+  bool agree = false;
+};
+
+// Two-way synchronisation of the calendar with one collection of a calendar server.
+//
+// Each event series (with the records of its changed instances) and each task travels as one
+// iCalendar object resource, named by its UID. A record remembers where it is kept on the
+// server (TServerCopy): the resource, its ETag and a fingerprint of the record as last sent
+// or received, so that a change here shows as a fingerprint that no longer matches.
+//
+// A run asks what changed on the server since the last run (sync-collection with the token
+// kept in the store, or a listing of ETags where the server has no such report), fetches the
+// changed resources, applies them and keeps the new token, all in one transaction of the
+// store. Then it sends every record changed here, each write guarded by the ETag it replaces
+// (or as new), and removes what was deleted here. A write refused because the server's copy
+// changed meanwhile (412) is settled by the merge rule: the later change wins, the loser is
+// kept as a deleted record. Records the server describes in more than Orvane's patterns can
+// say are kept read-only. An interrupted run leaves the store as the last transaction left
+// it; the next run starts from there, and resources are named by UID, so nothing doubles.
+class CalendarSync {
+ public:
+  using Done = std::function<void(const SyncReport&)>;
+
+  CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection);
+
+  // Runs one synchronisation to its end; done comes once, afterwards.
+  void Run(Done done);
+
+  // Where the collection's token is kept in the store.
+  static QString StateKey();
+
+ private:
+  // The records of one resource: an event series and its instances, or a task.
+  struct Group {
+    std::vector<int> notes;
+    std::vector<int> todos;
+    bool empty() const { return notes.empty() && todos.empty(); }
+  };
+
+  void Pull();
+  void PullByListing();
+  void Listed(const QList<ServerItem>& items, QStringList removed, bool complete, const QString& token);
+  void FetchNext(QStringList queue);
+  void ApplyDown();
+  void Push();
+  void PushNext();
+  void Pushed();
+  void Finish(const ServerAnswer* failure = nullptr);
+
+  bool Save();
+  void ApplyItem(const ServerItem& item);
+  void RemoveHere(const QString& path);
+  void Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly);
+  void KeepLoser(const Group& group);
+  // How many resources the records know they are kept in.
+  int KnownResources() const;
+  void BuildIndex();
+  void AddToIndex(const Group& group);
+  Group GroupOfHref(const QString& path) const;
+  Group GroupOfUid(const QString& uid) const;
+  bool Dirty(const Group& group) const;
+  bool Same(const Group& group, const DataFormat& incoming) const;
+  QString Title(const Group& group) const;
+  QString PathFor(const QString& uid) const;
+  TServerCopy* FirstCopy(const Group& group);
+
+  DataFormat& calendar_;
+  KeyStore& store_;
+  CalendarServer& server_;
+  QString collection_;
+  Done done_;
+  SyncReport report_;
+  QString token_;
+  QString pendingToken_;
+  std::optional<QString> savedToken_;  // what the store holds, when known
+  QStringList removed_;
+  QList<ServerItem> fetched_;
+  bool fetchedAll_ = true;
+  std::vector<QString> pushQueue_;  // UIDs of the groups to send
+  QStringList conflicts_;           // resources whose write was refused
+  QHash<QString, Group> byUid_;     // every record by UID
+  QHash<QString, Group> byHref_;    // records kept on the server by resource
+  int round_ = 0;
+  bool finished_ = false;
+};
+
+// A fingerprint of what a record holds (its server copy aside).
+QString ServerFingerprint(const TNote& note);
+QString ServerFingerprint(const TToDo& todo);
