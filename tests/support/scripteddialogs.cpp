@@ -21,13 +21,13 @@ ScriptedDialogs::Entry ScriptedDialogs::Next(const QString& kind, const QString&
 }
 
 Dialogs::Answer ScriptedDialogs::MessageBox(const QString& text, const QString& caption, Buttons buttons, Icon) {
-  asked_.push_back({QStringLiteral("message"), caption, text, buttons, {}});
+  asked_.push_back({QStringLiteral("message"), caption, text, buttons, {}, {}});
   return Next(QStringLiteral("message"), caption + QStringLiteral(": ") + text).answer;
 }
 
 std::optional<QString> ScriptedDialogs::InputQuery(const QString& caption, const QString& prompt, const QString&,
                                                    bool) {
-  asked_.push_back({QStringLiteral("input"), caption, prompt, Buttons::OkCancel, {}});
+  asked_.push_back({QStringLiteral("input"), caption, prompt, Buttons::OkCancel, {}, {}});
   return Next(QStringLiteral("input"), caption + QStringLiteral(": ") + prompt).Text();
 }
 
@@ -39,29 +39,29 @@ std::optional<int> ScriptedDialogs::ChooseItem(const QString& caption, const QSt
 }
 
 std::optional<QString> ScriptedDialogs::OpenFile(const FileRequest& request) {
-  asked_.push_back({QStringLiteral("open"), request.title, request.filter, Buttons::OkCancel, request});
+  asked_.push_back({QStringLiteral("open"), request.title, request.filter, Buttons::OkCancel, request, {}});
   return Next(QStringLiteral("open"), request.filter).Text();
 }
 
 std::optional<QString> ScriptedDialogs::SaveFile(const FileRequest& request) {
-  asked_.push_back({QStringLiteral("save"), request.title, request.filter, Buttons::OkCancel, request});
+  asked_.push_back({QStringLiteral("save"), request.title, request.filter, Buttons::OkCancel, request, {}});
   return Next(QStringLiteral("save"), request.filter).Text();
 }
 
 std::optional<Dialogs::Colour> ScriptedDialogs::ChooseColour(Colour initial) {
-  asked_.push_back({QStringLiteral("colour"), QString(), QString::number(initial), Buttons::OkCancel, {}});
+  asked_.push_back({QStringLiteral("colour"), QString(), QString::number(initial), Buttons::OkCancel, {}, {}});
   const Entry e = Next(QStringLiteral("colour"), QString::number(initial));
   return e.given ? std::optional<Colour>(e.colour) : std::nullopt;
 }
 
 std::optional<Dialogs::FontChoice> ScriptedDialogs::ChooseFont(const FontChoice& initial) {
-  asked_.push_back({QStringLiteral("font"), QString(), initial.family, Buttons::OkCancel, {}});
+  asked_.push_back({QStringLiteral("font"), QString(), initial.family, Buttons::OkCancel, {}, {}});
   const Entry e = Next(QStringLiteral("font"), initial.family);
   return e.given ? std::optional<FontChoice>(e.font) : std::nullopt;
 }
 
 QString ScriptedDialogs::EditMemo(const QString& caption, const QString& prompt, const QString& initial) {
-  asked_.push_back({QStringLiteral("memo"), caption, prompt, Buttons::OkCancel, {}});
+  asked_.push_back({QStringLiteral("memo"), caption, prompt, Buttons::OkCancel, {}, {}});
   auto answer = Next(QStringLiteral("memo"), caption + QStringLiteral(": ") + prompt).Text();
   return answer ? *answer : initial;
 }
