@@ -19,6 +19,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <vector>
 
 using namespace ics;
 
@@ -264,7 +265,7 @@ class EventImporter {
 
   // The days a rule gives from DTSTART up to the window's end, and where it ends.
   struct Instances {
-    std::set<int> days;
+    std::vector<int> days;  // ascending, each once
     bool finished = false;  // the rule ran out before the search did
     int last = 0;           // the last day found, also beyond the window
   };
@@ -427,9 +428,10 @@ class EventImporter {
     for (int k = 0; k < days; ++k) expected.insert(firstDay + k);
     for (int d : entry.rdates) expected.insert(d);
     for (int d : entry.exdates) expected.erase(d);
-    std::set<int> check = expected;
-    for (int k = 0; k < std::max(days, note.SpanRange); ++k) check.insert(DayNumber(note.StartDate) + k);
-    for (int d : entry.exdates) check.insert(d);
+    std::set<int> covered = expected;
+    for (int k = 0; k < std::max(days, note.SpanRange); ++k) covered.insert(DayNumber(note.StartDate) + k);
+    for (int d : entry.exdates) covered.insert(d);
+    const std::vector<int> check(covered.begin(), covered.end());
     SetExceptions(note, check, [&](int d) { return expected.count(d) > 0; });
     Merge(note);
     ++result_.events;
@@ -440,7 +442,7 @@ class EventImporter {
   static std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd,
                                          bool ends) {
     Instances found;
-    found.days.insert(entry.firstDay);
+    found.days.push_back(entry.firstDay);
     found.last = entry.firstDay;
     // The start with its zone, so that an UNTIL in UTC ends the rule at that moment rather
     // than at the same wall-clock time.
@@ -459,10 +461,13 @@ class EventImporter {
       const int day = local->day;
       if (day > windowEnd && !ends) break;
       if (day > windowEnd + LastDaySearch) break;
-      if (day <= windowEnd) found.days.insert(day);
+      if (day <= windowEnd) found.days.push_back(day);
       found.last = std::max(found.last, day);
     }
     icalrecur_iterator_free(it);
+    // In time order, but a change of the clocks can put an instance on the day before.
+    std::sort(found.days.begin(), found.days.end());
+    found.days.erase(std::unique(found.days.begin(), found.days.end()), found.days.end());
     return found;
   }
 
@@ -496,17 +501,22 @@ class EventImporter {
     auto expected = [&](int day) {
       if (entry.rdates.count(day)) return true;
       if (entry.exdates.count(day)) return false;
-      return instances->days.count(day) > 0;
+      return std::binary_search(instances->days.begin(), instances->days.end(), day);
     };
 
     std::optional<TNote> candidate = PatternOf(entry.note, recur, firstDay, entry.ownStart);
     if (candidate && ends) SetRange(*candidate, recur, *instances, firstDay);
     if (candidate) {
       const int windowStart = std::max(std::min(DayNumber(candidate->StartDate), firstDay), windowEnd - 36525);
-      std::set<int> check;
-      for (int d = windowStart; d <= windowEnd; ++d) check.insert(d);
-      for (int d : entry.rdates) check.insert(d);
-      for (int d : entry.exdates) check.insert(d);
+      std::vector<int> check;
+      check.reserve(static_cast<size_t>(windowEnd - windowStart + 1));
+      for (int d = windowStart; d <= windowEnd; ++d) check.push_back(d);
+      for (const std::set<int>* extra : {&entry.rdates, &entry.exdates}) {
+        for (int d : *extra)
+          if (d < windowStart || d > windowEnd) check.push_back(d);
+      }
+      std::sort(check.begin(), check.end());
+      check.erase(std::unique(check.begin(), check.end()), check.end());
       // Beside the file's own exceptions, two more, and the pattern's days of its first week
       // that fall before DTSTART (a weekly rule starting on a day it does not name runs its
       // pattern from the week's start: those days are hidden, DTSTART is shown).
@@ -548,7 +558,7 @@ class EventImporter {
   // Makes the days on which the pattern and the expected days disagree the event's
   // exceptions. Fails (leaving them unset) when there are more than allowed.
   template <typename Expected>
-  static bool SetExceptions(TNote& note, const std::set<int>& check, Expected expected, int allowed = -1) {
+  static bool SetExceptions(TNote& note, const std::vector<int>& check, Expected expected, int allowed = -1) {
     const TNote rule = RuleOnly(note);
     QList<TDateTime> exceptions;
     for (int day : check) {
