@@ -27,7 +27,8 @@ int RunAlarms(const CliCommand& command, CliArgs& args) {
     hours = hoursText->toInt(&ok);
     if (!ok || hours < 1 || hours > MaxAlarmHours) {
       return UsageError(
-          command, QStringLiteral("--hours wants a number from 1 to %1, not \"%2\"").arg(MaxAlarmHours).arg(*hoursText));
+          command,
+          QStringLiteral("--hours wants a number from 1 to %1, not \"%2\"").arg(MaxAlarmHours).arg(*hoursText));
     }
   }
 

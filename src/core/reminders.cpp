@@ -22,6 +22,10 @@ constexpr double Second = 1 / SecsPerDay;
 // A moment the calendar can hold: finite and within its days.
 bool IsMoment(TDateTime value) { return std::isfinite(value) && value >= 1 && value <= MaxDayNumber; }
 
+// Moments compare in whole milliseconds, as the alarm check compares them: a clock that
+// advanced by sums of seconds meets a snooze's end exactly.
+qint64 Ms(TDateTime value) { return std::llround(value * MSecsPerDay); }
+
 bool Earlier(const DueAlarm& a, const DueAlarm& b) { return a.at != b.at ? a.at < b.at : a.index < b.index; }
 
 }  // namespace
@@ -98,21 +102,21 @@ std::vector<DueAlarm> Reminders::Check(TDateTime now) {
   for (size_t k = 0; k < calendar_.AlarmEvents.size(); ++k) {
     const int index = calendar_.AlarmEvents[k];
     const TDateTime at = calendar_.AlarmMoments[k];
-    due.push_back({index, calendar_.NoteArray[static_cast<size_t>(index)].Uid, DatePart(at), at, at < missedBefore,
-                   false});
+    due.push_back(
+        {index, calendar_.NoteArray[static_cast<size_t>(index)].Uid, DatePart(at), at, at < missedBefore, false});
   }
 
   for (auto it = snoozes_.begin(); it != snoozes_.end();) {
-    if (it->Until > now) {
+    if (Ms(it->Until) > Ms(now)) {
       ++it;
       continue;
     }
     // A snooze that ended more than a day ago is as stale as an alarm that old.
     const int index = it->Until > now - 1 ? FindOccurrence(it->Uid, it->Day) : -1;
-    const bool shownAlready = std::any_of(due.begin(), due.end(), [&](const DueAlarm& a) {
-      return a.index == index && a.day == it->Day;
-    });
-    if (index >= 0 && !shownAlready) due.push_back({index, it->Uid, it->Day, it->Until, it->Until < missedBefore, true});
+    const bool shownAlready =
+        std::any_of(due.begin(), due.end(), [&](const DueAlarm& a) { return a.index == index && a.day == it->Day; });
+    if (index >= 0 && !shownAlready)
+      due.push_back({index, it->Uid, it->Day, it->Until, it->Until < missedBefore, true});
     it = snoozes_.erase(it);
     changed_ = true;
   }
@@ -152,7 +156,8 @@ std::vector<DueAlarm> Reminders::Upcoming(TDateTime from, TDateTime to) {
   }
   for (const TSnooze& s : snoozes_) {
     if (s.Until <= from || s.Until > to) continue;
-    if (const int index = FindOccurrence(s.Uid, s.Day); index >= 0) due.push_back({index, s.Uid, s.Day, s.Until, false, true});
+    if (const int index = FindOccurrence(s.Uid, s.Day); index >= 0)
+      due.push_back({index, s.Uid, s.Day, s.Until, false, true});
   }
   std::sort(due.begin(), due.end(), Earlier);
   return due;

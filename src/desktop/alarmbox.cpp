@@ -66,9 +66,8 @@ void T_AlarmBox::AddAlarms(const std::vector<Entry>& entries, int defaultMinutes
   }
   for (const Entry& e : entries) {
     // An occurrence already listed (snoozed and back while still in the box) is not added twice.
-    const bool listed = std::any_of(listed_.begin(), listed_.end(), [&e](const DueAlarm& a) {
-      return a.uid == e.alarm.uid && a.day == e.alarm.day;
-    });
+    const bool listed = std::any_of(listed_.begin(), listed_.end(),
+                                    [&e](const DueAlarm& a) { return a.uid == e.alarm.uid && a.day == e.alarm.day; });
     if (listed) continue;
     listed_.push_back(e.alarm);
     QString text = e.summary;
@@ -92,7 +91,8 @@ void T_AlarmBox::FitToText() {
   for (int row = 0; row < AlarmList->count(); ++row) {
     const QListWidgetItem* item = AlarmList->item(row);
     const QFontMetrics metrics(item->font());
-    for (const QString& line : item->text().split(QLatin1Char('\n'))) width = std::max(width, metrics.horizontalAdvance(line));
+    for (const QString& line : item->text().split(QLatin1Char('\n')))
+      width = std::max(width, metrics.horizontalAdvance(line));
     if (row < MaxVisibleRows) height += AlarmList->sizeHintForRow(row);
   }
   const int frame = 2 * AlarmList->frameWidth();

@@ -31,8 +31,7 @@ void AlarmPresenter::SetNotifications(Notifications* notifications) {
   shown_.clear();
   if (!notifications) return;
   connect(notifications, &Notifications::ActionInvoked, this, &AlarmPresenter::ActionInvoked);
-  connect(notifications, &Notifications::NotificationClosed, this,
-          [this](quint32 id, quint32) { shown_.erase(id); });
+  connect(notifications, &Notifications::NotificationClosed, this, [this](quint32 id, quint32) { shown_.erase(id); });
 }
 
 void AlarmPresenter::Present(const std::vector<DueAlarm>& due) {
@@ -52,8 +51,8 @@ void AlarmPresenter::Present(const std::vector<DueAlarm>& due) {
       message.summary = AlarmSummary(calendar, alarm, today);
       message.body = AlarmDetail(calendar, alarm);
       message.icon = IconName();
-      message.actions = {QStringLiteral("default"), tr("Open"),       QStringLiteral("snooze"),
-                         tr("Snooze"),              QStringLiteral("dismiss"), tr("Dismiss")};
+      message.actions = {QStringLiteral("default"), tr("Open"),   QStringLiteral("snooze"), tr("Snooze"),
+                         QStringLiteral("dismiss"), tr("Dismiss")};
       if (const std::optional<quint32> id = notifications_->Notify(message)) {
         shown_[*id] = alarm;
       } else {

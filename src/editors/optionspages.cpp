@@ -490,8 +490,8 @@ void T_Options::BuildBindings() {
   // default (10 minutes).
   bindings_.push_back({QStringLiteral("SnoozeMinutes"),
                        [this](const QString& t) {
-                         const auto* found = std::find(std::begin(SnoozeChoices),
-                                                       std::end(SnoozeChoices), IntOf(t, 10));
+                         const auto* found =
+                             std::find(std::begin(SnoozeChoices), std::end(SnoozeChoices), IntOf(t, 10));
                          const bool known = found != std::end(SnoozeChoices);
                          SnoozeDefault->setCurrentIndex(known ? int(found - std::begin(SnoozeChoices)) : 1);
                        },

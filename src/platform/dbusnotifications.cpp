@@ -22,8 +22,8 @@ DBusNotifications::DBusNotifications(const QDBusConnection& bus, QObject* parent
 void DBusNotifications::Listen() {
   if (listening_ || !bus_.isConnected()) return;
   // The signals are followed by the service's name, so a service started later is heard too.
-  const bool action =
-      bus_.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this, SLOT(OnActionInvoked(uint, QString)));
+  const bool action = bus_.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this,
+                                   SLOT(OnActionInvoked(uint, QString)));
   const bool closed = bus_.connect(Service, Path, Interface, QStringLiteral("NotificationClosed"), this,
                                    SLOT(OnNotificationClosed(uint, uint)));
   listening_ = action && closed;
@@ -36,9 +36,9 @@ bool DBusNotifications::Available() {
     return false;
   }
   Listen();
-  const QDBusMessage reply = bus_.call(
-      QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("GetCapabilities")), QDBus::Block,
-      CallTimeoutMs);
+  const QDBusMessage reply =
+      bus_.call(QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("GetCapabilities")),
+                QDBus::Block, CallTimeoutMs);
   if (reply.type() != QDBusMessage::ReplyMessage) {
     lastError_ = reply.errorMessage().isEmpty() ? QStringLiteral("no answer") : reply.errorMessage();
     return false;
@@ -51,7 +51,8 @@ bool DBusNotifications::Available() {
   capabilities_ = args[0].toStringList();
   // Without buttons an alarm could not be snoozed: such a service is of no use for alarms.
   if (!listening_ || !capabilities_->contains(QStringLiteral("actions"))) {
-    lastError_ = listening_ ? QStringLiteral("the service shows no buttons") : QStringLiteral("cannot hear the service");
+    lastError_ =
+        listening_ ? QStringLiteral("the service shows no buttons") : QStringLiteral("cannot hear the service");
     return false;
   }
   return true;

@@ -1,6 +1,6 @@
 // Snoozes and missed alarms over a pinned clock, kept in the store across restarts.
-#include "core/memorykeystore.h"
 #include "core/reminders.h"
+#include "core/memorykeystore.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>

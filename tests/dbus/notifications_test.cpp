@@ -19,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QListWidget>
 #include <QMutex>
 #include <QProcess>
 #include <QSignalSpy>
@@ -124,18 +125,24 @@ class NotificationsTest : public ::testing::Test {
 
 TEST_F(NotificationsTest, TheRealCallReachesAServerOnTheSessionBusAndItsButtonsComeBack) {
   ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
-  DBusNotifications service;
-  EXPECT_FALSE(service.Available()) << "nobody owns the name yet";
-
   QThread thread;
   auto* server = new TestNotificationServer;
   server->moveToThread(&thread);
   QObject::connect(&thread, &QThread::finished, server, &QObject::deleteLater);
   thread.start();
-  QDBusConnection serverBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server"));
-  ASSERT_TRUE(serverBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), server,
-                                       QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
-  ASSERT_TRUE(serverBus.registerService(ServiceName));
+  // The server joins the bus on a connection of its own, from its own thread.
+  bool registered = false;
+  QMetaObject::invokeMethod(
+      server,
+      [server, &registered] {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server"));
+        registered = bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), server,
+                                        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
+                     bus.registerService(ServiceName);
+      },
+      Qt::BlockingQueuedConnection);
+  ASSERT_TRUE(registered);
+  DBusNotifications service;
 
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.Alarms().SetNotifications(&service);
@@ -168,8 +175,8 @@ TEST_F(NotificationsTest, TheRealCallReachesAServerOnTheSessionBusAndItsButtonsC
   ASSERT_TRUE(window.Alarms().Box());
   EXPECT_EQ(window.Alarms().Box()->AlarmList->count(), 1);
 
-  serverBus.unregisterService(ServiceName);
-  QDBusConnection::disconnectFromBus(QStringLiteral("server"));
+  QMetaObject::invokeMethod(
+      server, [] { QDBusConnection::disconnectFromBus(QStringLiteral("server")); }, Qt::BlockingQueuedConnection);
   thread.quit();
   thread.wait();
 }
@@ -228,7 +235,7 @@ TEST_F(NotificationsTest, DunstShowsTheAlarmAndItsSnoozeBringsItBack) {
   window.Alarms().SetNotifications(&service);
   Tick(window, 5);
   EXPECT_EQ(window.Alarms().Box(), nullptr) << service.LastError().toStdString();
-  EXPECT_EQ(dunstctlSays({QStringLiteral("count"), QStringLiteral("displayed")}) .toInt() +
+  EXPECT_EQ(dunstctlSays({QStringLiteral("count"), QStringLiteral("displayed")}).toInt() +
                 dunstctlSays({QStringLiteral("count"), QStringLiteral("waiting")}).toInt(),
             1);
 

@@ -1,7 +1,7 @@
 // How due alarms reach the user: a notification per alarm with Snooze and Dismiss where the
 // desktop has the service, else one box; snoozes come back once, missed alarms once.
-#include "desktop/alarmbox.h"
 #include "desktop/alarmpresenter.h"
+#include "desktop/alarmbox.h"
 #include "desktop/desktopwindow.h"
 #include "panelfixture.h"
 #include "platform/screens.h"
@@ -63,8 +63,7 @@ TEST_F(AlarmPresenterTest, ANotificationPerAlarmWhoseButtonsSnoozeDismissAndOpen
   Tick(window, 5);
   ASSERT_EQ(Summaries(), (QStringList{"2:00 PM Standup", "2:00 PM Review"}));
   EXPECT_EQ(fake.shown[0].body, QStringLiteral("Room 4"));
-  EXPECT_EQ(fake.shown[0].actions,
-            (QStringList{"default", "Open", "snooze", "Snooze", "dismiss", "Dismiss"}));
+  EXPECT_EQ(fake.shown[0].actions, (QStringList{"default", "Open", "snooze", "Snooze", "dismiss", "Dismiss"}));
   EXPECT_EQ(window.Alarms().Box(), nullptr) << "no box beside the notifications";
 
   const TNote before = ctx.calendar().NoteArray[static_cast<size_t>(standup)];
@@ -148,7 +147,8 @@ TEST_F(AlarmPresenterTest, ScreenshotOfTheBoxWithAMissedAlarmAndTwoDueNow) {
   AlarmAt(EncodeTime(14, 0), QStringLiteral("Team standup"));
   const int review = AlarmAt(EncodeTime(14, 0, 1), QStringLiteral("Design review"));
   ctx.calendar().NoteArray[static_cast<size_t>(review)].Location.clear();
-  ctx.calendar().NoteArray[static_cast<size_t>(review)].Notes = QStringLiteral("Bring the printed plans\r\nand the budget");
+  ctx.calendar().NoteArray[static_cast<size_t>(review)].Notes =
+      QStringLiteral("Bring the printed plans\r\nand the budget");
   T_DesktopWindow window(*ctx.context, screens, sound);
   ctx.context->reminders().Start(DT(2024, 3, 15, 9, 0));  // the program stopped at nine
   Tick(window, 5);

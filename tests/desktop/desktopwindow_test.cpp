@@ -2,9 +2,9 @@
 // start and after the settings or the screen change, sizing and moving by the mouse, and the
 // quick-notes file.
 
+#include "desktop/desktopwindow.h"
 #include "desktop/alarmbox.h"
 #include "desktop/alarmpresenter.h"
-#include "desktop/desktopwindow.h"
 #include "panelfixture.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
