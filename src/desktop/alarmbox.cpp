@@ -32,6 +32,8 @@ T_AlarmBox::T_AlarmBox(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Windo
   AlarmList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   AlarmList->setTextElideMode(Qt::ElideNone);
   AlarmList->setWordWrap(false);
+  AlarmList->setAlternatingRowColors(true);
+  AlarmList->setSpacing(2);
   layout->addWidget(AlarmList);
 
   auto* row = new QHBoxLayout;
@@ -73,7 +75,6 @@ void T_AlarmBox::AddAlarms(const std::vector<Entry>& entries, int defaultMinutes
     QString text = e.summary;
     if (!e.detail.isEmpty()) text += QLatin1Char('\n') + e.detail;
     auto* item = new QListWidgetItem(text, AlarmList);
-    item->setSelected(true);
     if (e.alarm.missed) {
       QFont bold = item->font();
       bold.setBold(true);
@@ -93,16 +94,19 @@ void T_AlarmBox::FitToText() {
     const QFontMetrics metrics(item->font());
     for (const QString& line : item->text().split(QLatin1Char('\n')))
       width = std::max(width, metrics.horizontalAdvance(line));
-    if (row < MaxVisibleRows) height += AlarmList->sizeHintForRow(row);
+    if (row < MaxVisibleRows) height += AlarmList->sizeHintForRow(row) + 2 * AlarmList->spacing();
   }
   const int frame = 2 * AlarmList->frameWidth();
   const bool scrolls = AlarmList->count() > MaxVisibleRows;
   const int scrollBar = scrolls ? AlarmList->verticalScrollBar()->sizeHint().width() : 0;
   // Room for the item's own margins besides its text.
-  AlarmList->setFixedSize(width + frame + scrollBar + 12, height + frame + 4);
+  // The list is as wide as its longest line at least, and takes the box's width.
+  AlarmList->setMinimumWidth(width + frame + scrollBar + 12 + 2 * AlarmList->spacing());
+  AlarmList->setFixedHeight(height + frame + 4);
   AlarmList->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
   setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + CaptionMargin);
-  adjustSize();
+  const QSize least = minimumSizeHint();
+  resize(std::max(least.width(), minimumWidth()), least.height());
 }
 
 std::vector<int> T_AlarmBox::ChosenRows() const {
@@ -126,7 +130,6 @@ void T_AlarmBox::RemoveRows(const std::vector<int>& rows) {
     hide();
     return;
   }
-  for (int row = 0; row < AlarmList->count(); ++row) AlarmList->item(row)->setSelected(true);
   FitToText();
 }
 

@@ -12,8 +12,8 @@ class QPushButton;
 
 // "Orvane Alarm": the alarms that came due, in one window that stays open without taking the
 // keyboard from whatever the user is typing in. Alarms that come due while it is open join
-// its list. Snooze and Dismiss act on the selected alarms (every alarm is selected as it
-// arrives); the box goes once its list is empty. Double-clicking an alarm opens its event.
+// its list. Snooze and Dismiss act on the selected alarms, or on all of them when none is
+// selected; the box goes once its list is empty. Double-clicking an alarm opens its event.
 class T_AlarmBox : public QWidget {
   Q_OBJECT
 
