@@ -499,7 +499,7 @@ SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::functi
   }
   store.Rollback();
   // The store is back to what it held before; what this save noted about it is void.
-  saved_->Clear();
+  if (calendarToo) saved_->Clear();
   return result;
 }
 

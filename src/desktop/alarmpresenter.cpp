@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 

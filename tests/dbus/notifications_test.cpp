@@ -3,6 +3,7 @@
 // which records the calls and plays the user's part; then against dunst, a notification
 // daemon people use, on a private X server.
 
+#include "core/wholefile.h"
 #include "desktop/alarmbox.h"
 #include "desktop/alarmpresenter.h"
 #include "desktop/desktopwindow.h"
@@ -58,10 +59,6 @@ class TestNotificationServer : public QObject, protected QDBusContext {
     QMutexLocker lock(&mutex_);
     return calls_;
   }
-  std::vector<uint> Closed() {
-    QMutexLocker lock(&mutex_);
-    return closed_;
-  }
 
  public slots:
   QStringList GetCapabilities() {
@@ -79,13 +76,7 @@ class TestNotificationServer : public QObject, protected QDBusContext {
     calls_.push_back({app, summary, body, actions, hints, timeout});
     return static_cast<uint>(calls_.size());
   }
-  void CloseNotification(uint id) {
-    {
-      QMutexLocker lock(&mutex_);
-      closed_.push_back(id);
-    }
-    emit NotificationClosed(id, 3);
-  }
+  void CloseNotification(uint id) { emit NotificationClosed(id, 3); }
   void Press(uint id, const QString& key) { emit ActionInvoked(id, key); }
 
  signals:
@@ -95,7 +86,6 @@ class TestNotificationServer : public QObject, protected QDBusContext {
  private:
   QMutex mutex_;
   std::vector<Call> calls_;
-  std::vector<uint> closed_;
 };
 
 namespace {
@@ -109,7 +99,6 @@ class NotificationsTest : public ::testing::Test {
     const int i = AddEvent(ctx.calendar(), D(2024, 3, 15), QStringLiteral("Standup"), EncodeTime(14, 0));
     TNote& note = ctx.calendar().NoteArray[static_cast<size_t>(i)];
     note.Alarm = true, note.AlarmTime = EncodeTime(14, 0), note.Location = QStringLiteral("Room <4> & 5");
-    ctx.context->windows().ViewEvent = [this](int index) { opened.push_back(index); };
   }
   void Tick(T_DesktopWindow& window, double seconds) {
     ctx.clock->Advance(seconds / SecsPerDay);
@@ -120,7 +109,6 @@ class NotificationsTest : public ::testing::Test {
   PanelContext ctx;
   FixedScreens screens;
   SilentSound sound;
-  std::vector<int> opened;
 };
 
 TEST_F(NotificationsTest, TheRealCallReachesAServerOnTheSessionBusAndItsButtonsComeBack) {
@@ -166,7 +154,7 @@ TEST_F(NotificationsTest, TheRealCallReachesAServerOnTheSessionBusAndItsButtonsC
   EXPECT_EQ(ctx.context->reminders().Snoozes()[0].Until, ctx.clock->Now() + 10.0 / (24 * 60));
   QSignalSpy closed(&service, &Notifications::NotificationClosed);
   ASSERT_TRUE(closed.wait(10000));
-  EXPECT_EQ(server->Closed(), std::vector<uint>{1});
+  EXPECT_EQ(closed.at(0).at(0).toUInt(), 1u);
 
   // A server whose answer is not what it should be counts as none: the box shows the alarm.
   server->wrongCapabilities = true;
@@ -198,10 +186,7 @@ TEST_F(NotificationsTest, DunstShowsTheAlarmAndItsSnoozeBringsItBack) {
   // first line offering Snooze.
   QTemporaryDir config;
   const QString rc = config.filePath(QStringLiteral("dunstrc"));
-  QFile file(rc);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[global]\n    dmenu = /usr/bin/grep -m1 Snooze\n    show_indicators = no\n");
-  file.close();
+  ASSERT_EQ(WriteWholeFile(rc, "[global]\n    dmenu = /usr/bin/grep -m1 Snooze\n", FileAccess::OwnerOnly), QString());
   QProcess daemon;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(display.trimmed()));

@@ -7,7 +7,6 @@
 #include "platform/screens.h"
 #include "platform/sound.h"
 #include "support/fakenotifications.h"
-#include "support/screenshot.h"
 
 #include <gtest/gtest.h>
 #include <QComboBox>
@@ -83,40 +82,34 @@ TEST_F(AlarmPresenterTest, ANotificationPerAlarmWhoseButtonsSnoozeDismissAndOpen
   EXPECT_EQ(fake.shown.size(), 3u);
   emit fake.ActionInvoked(3, QStringLiteral("default"));
   EXPECT_EQ(opened, std::vector<int>{standup});
-
-  // The machine sleeps eight hours over an alarm: it shows once at wake, as missed.
-  AlarmAt(EncodeTime(18, 0), QStringLiteral("Call"));
-  Tick(window, 8 * 3600);
-  EXPECT_EQ(Summaries(3), QStringList{"Missed: 6:00 PM Call"});
-  Tick(window, 5);
-  EXPECT_EQ(fake.shown.size(), 4u);
 }
 
 TEST_F(AlarmPresenterTest, WithoutTheServiceOrByChoiceAllAlarmsOfATickShareOneBox) {
   struct Row {
     const char* name;
-    bool attached, available, failing, boxChosen;
+    bool available, failing, boxChosen;
   };
-  const Row rows[] = {{"no service object", false, false, false, false},
-                      {"no service", true, false, false, false},
-                      {"service failing", true, true, true, false},
-                      {"box chosen", true, true, false, true}};
+  const Row rows[] = {
+      {"no service", false, false, false}, {"service failing", true, true, false}, {"box chosen", true, false, true}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ctx.clock->Set(DT(2024, 3, 15, 13, 59, 58));
     ctx.calendar().ClearCalendar();
     for (const int second : {0, 1, 2}) AlarmAt(EncodeTime(14, 0, second), QStringLiteral("Alarm %1").arg(second));
+    TNote& third = ctx.calendar().NoteArray[2];
+    third.Location.clear(), third.Notes = QStringLiteral("Bring the plans\r\nand the budget");
     ctx.display().AlarmMessageBox = row.boxChosen;
     ctx.display().SnoozeMinutes = 10;
     fake.available = row.available, fake.failing = row.failing, fake.shown.clear();
     T_DesktopWindow window(*ctx.context, screens, sound);
-    if (row.attached) window.Alarms().SetNotifications(&fake);
+    window.Alarms().SetNotifications(&fake);
 
     Tick(window, 5);
     EXPECT_TRUE(fake.shown.empty());
     T_AlarmBox* box = window.Alarms().Box();
     ASSERT_TRUE(box && box->isVisible());
     ASSERT_EQ(box->AlarmList->count(), 3);
+    EXPECT_EQ(box->AlarmList->item(2)->text(), QStringLiteral("2:00 PM Alarm 2\nBring the plans"));
     // Not modal and not taking the keyboard; wide enough for its caption and its text.
     EXPECT_FALSE(box->isModal());
     EXPECT_TRUE(box->testAttribute(Qt::WA_ShowWithoutActivating));
@@ -140,24 +133,6 @@ TEST_F(AlarmPresenterTest, WithoutTheServiceOrByChoiceAllAlarmsOfATickShareOneBo
     EXPECT_EQ(box->AlarmList->item(0)->text(), QStringLiteral("2:00 PM Alarm 0\nRoom 4"));
     box->DismissButton->click();
   }
-}
-
-TEST_F(AlarmPresenterTest, ScreenshotOfTheBoxWithAMissedAlarmAndTwoDueNow) {
-  AlarmAt(EncodeTime(9, 30), QStringLiteral("Dentist, Dr. Almeida"));
-  AlarmAt(EncodeTime(14, 0), QStringLiteral("Team standup"));
-  const int review = AlarmAt(EncodeTime(14, 0, 1), QStringLiteral("Design review"));
-  ctx.calendar().NoteArray[static_cast<size_t>(review)].Location.clear();
-  ctx.calendar().NoteArray[static_cast<size_t>(review)].Notes =
-      QStringLiteral("Bring the printed plans\r\nand the budget");
-  T_DesktopWindow window(*ctx.context, screens, sound);
-  ctx.context->reminders().Start(DT(2024, 3, 15, 9, 0));  // the program stopped at nine
-  Tick(window, 5);
-  T_AlarmBox* box = window.Alarms().Box();
-  ASSERT_TRUE(box);
-  ASSERT_EQ(box->AlarmList->count(), 3);
-  EXPECT_EQ(box->AlarmList->item(0)->text(), QStringLiteral("Missed: 9:30 AM Dentist, Dr. Almeida\nRoom 4"));
-  EXPECT_EQ(box->AlarmList->item(2)->text(), QStringLiteral("2:00 PM Design review\nBring the printed plans"));
-  Screenshot(box, QStringLiteral("alarmbox"));
 }
 
 }  // namespace
