@@ -48,13 +48,14 @@ bool DBusNotifications::Available() {
     lastError_ = QStringLiteral("GetCapabilities answered %1 values of an unexpected type").arg(args.size());
     return false;
   }
-  capabilities_ = args[0].toStringList();
+  const QStringList capabilities = args[0].toStringList();
   // Without buttons an alarm could not be snoozed: such a service is of no use for alarms.
-  if (!listening_ || !capabilities_->contains(QStringLiteral("actions"))) {
+  if (!listening_ || !capabilities.contains(QStringLiteral("actions"))) {
     lastError_ =
         listening_ ? QStringLiteral("the service shows no buttons") : QStringLiteral("cannot hear the service");
     return false;
   }
+  capabilities_ = capabilities;
   return true;
 }
 

@@ -219,10 +219,7 @@ TEST_F(NotificationsTest, DunstShowsTheAlarmAndItsSnoozeBringsItBack) {
   T_DesktopWindow window(*ctx.context, screens, sound);
   window.Alarms().SetNotifications(&service);
   Tick(window, 5);
-  EXPECT_EQ(window.Alarms().Box(), nullptr) << service.LastError().toStdString();
-  EXPECT_EQ(dunstctlSays({QStringLiteral("count"), QStringLiteral("displayed")}).toInt() +
-                dunstctlSays({QStringLiteral("count"), QStringLiteral("waiting")}).toInt(),
-            1);
+  ASSERT_EQ(window.Alarms().Box(), nullptr) << service.LastError().toStdString();
 
   QSignalSpy pressed(&service, &Notifications::ActionInvoked);
   dunstctlSays({QStringLiteral("context")});
@@ -238,7 +235,6 @@ TEST_F(NotificationsTest, DunstShowsTheAlarmAndItsSnoozeBringsItBack) {
   Tick(window, 8 * 3600);
   Tick(window, 5);
   EXPECT_EQ(shownSummaries(), (QStringList{"Missed: 6:00 PM Call", "2:00 PM Standup", "2:00 PM Standup"}));
-  EXPECT_EQ(window.Alarms().Box(), nullptr);
 
   daemon.terminate();
   daemon.waitForFinished();
