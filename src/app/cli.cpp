@@ -154,6 +154,7 @@ const std::vector<CliCommand>& CliCommands() {
                       return 0;
                     }});
     list.push_back(AgendaCommand());
+    list.push_back(AlarmsCommand());
     list.push_back(BackupCommand());
     list.push_back(RestoreCommand());
     list.push_back(SyncCommand());

@@ -1,4 +1,4 @@
-// orvane agenda: each day's event list, then the open tasks.
+// orvane agenda: each day's event list (events with an alarm marked), then the open tasks.
 #include "app/commands.h"
 #include "session/appcontext.h"
 
@@ -61,7 +61,7 @@ int RunAgenda(const CliCommand& command, CliArgs& args) {
   QString text;
   QTextStream out(&text);
   for (int d = 0; d < days; ++d) {
-    QString day = calendar.GetEventListText(start + d);
+    QString day = calendar.GetEventListText(start + d, FormatSettings(), true);
     day.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     out << day << "\n\n";
   }

@@ -6,6 +6,8 @@
 
 // Commands whose code is in the executable, each made in its own file.
 CliCommand AgendaCommand();
+// alarms [--hours N] (cmd_alarms.cpp).
+CliCommand AlarmsCommand();
 // backup FILE, restore FILE, sync FILE (cmd_files.cpp).
 CliCommand BackupCommand();
 CliCommand RestoreCommand();

@@ -6,11 +6,13 @@
 #include "app/panelwindows.h"
 #include "app/quitsignals.h"
 #include "core/paths.h"
+#include "desktop/alarmpresenter.h"
 #include "desktop/appicon.h"
 #include "network/openmeteo.h"
 #include "network/weatherplace.h"
 #include "platform/autostart.h"
 #include "platform/datafolder.h"
+#include "platform/dbusnotifications.h"
 #include "platform/networkpresence.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtscreens.h"
@@ -109,6 +111,7 @@ int RunPanel(int argc, char** argv) {
   autostart.Set(context.settings().RunsAtStartup());
   PainterStartup(context);
   context.calendar().LoadCalendar(context.store());
+  context.reminders().Load(context.store());
 
   QtScreens screens;
   QtSound alarmSound;
@@ -117,6 +120,8 @@ int RunPanel(int argc, char** argv) {
   SystemNetworkPresence presence;
   PanelWindows panel(context, PanelServices{screens, alarmSound, previewSound, shell, presence});
   T_DesktopWindow& desktop = panel.desktop;
+  DBusNotifications notifications;
+  desktop.Alarms().SetNotifications(&notifications);
   QApplication::setWindowIcon(ApplicationIcon());
   // The panel's icon sits in the notification area, which brings a hidden panel back.
   desktop.ShowTrayIcon();
@@ -130,6 +135,7 @@ int RunPanel(int argc, char** argv) {
 
   // The end of the desktop session: write what is unsaved before the session ends us.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, [&context, &desktop](QSessionManager&) {
+    context.reminders().KeepCheckTime();
     context.SaveCalendar();
     desktop.SaveQuickNotes();
     context.settings().SaveSettings();
@@ -138,6 +144,7 @@ int RunPanel(int argc, char** argv) {
   const int code = app.exec();
 
   PainterShutdown(context);
+  context.reminders().KeepCheckTime();
   context.SaveCalendar();
   context.calendar().ClearCalendar();
   context.settings().SaveSettings();

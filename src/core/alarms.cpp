@@ -20,6 +20,7 @@ bool DataFormat::CheckAlarms(TDateTime previousTick) { return CheckAlarms(previo
 
 bool DataFormat::CheckAlarms(TDateTime previousTick, TDateTime now) {
   AlarmEvents.clear();
+  AlarmMoments.clear();
   // Moments before the calendar's first day, or not moments at all, have no alarms.
   if (!std::isfinite(now) || now < 1 || now > MaxDayNumber) return false;
   const qint64 nowMs = ToMs(now);
@@ -44,6 +45,7 @@ bool DataFormat::CheckAlarms(TDateTime previousTick, TDateTime now) {
       const qint64 at = day * MsPerDay + ToMs(TimePart(AlarmTimeOn(i, static_cast<TDateTime>(day))));
       if (at > fromMs && at <= nowMs && NoteOccursOn(i, static_cast<TDateTime>(day))) {
         AlarmEvents.push_back(i);
+        AlarmMoments.push_back(static_cast<TDateTime>(at) / MSecsPerDay);
         break;
       }
     }
@@ -51,7 +53,7 @@ bool DataFormat::CheckAlarms(TDateTime previousTick, TDateTime now) {
   return !AlarmEvents.empty();
 }
 
-QString DataFormat::GetEventListText(TDateTime date, const FormatSettings& settings) {
+QString DataFormat::GetEventListText(TDateTime date, const FormatSettings& settings, bool markAlarms) {
   const QString crlf = QStringLiteral("\r\n");
   QString text = QCoreApplication::translate("DataFormat", "Events for ") +
                  FormatDateTime(QStringLiteral("mm/dd/yyyy"), date, settings) + QStringLiteral(":") + crlf;
@@ -63,7 +65,12 @@ QString DataFormat::GetEventListText(TDateTime date, const FormatSettings& setti
       const TNote& note = NoteArray[static_cast<size_t>(e)];
       if (note.Start)
         text += FormatDateTime(settings.LongTimeFormat, StartTimeOn(e, date), settings) + QLatin1Char(' ');
-      text += note.Title + crlf;
+      text += note.Title;
+      if (markAlarms && note.Alarm && note.AlarmTime >= 0 && note.AlarmTime < 1) {
+        text += QCoreApplication::translate("DataFormat", " (alarm %1)")
+                    .arg(FormatDateTime(settings.LongTimeFormat, AlarmTimeOn(e, date), settings));
+      }
+      text += crlf;
     }
   }
   return TrimControl(text);

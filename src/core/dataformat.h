@@ -63,6 +63,8 @@ class DataFormat {
   std::vector<int> SortedToDos;
   int SortedToDoCount() const { return static_cast<int>(SortedToDos.size()); }
   std::vector<int> AlarmEvents;
+  // The moment each of AlarmEvents fell due (its local day plus its alarm time).
+  std::vector<TDateTime> AlarmMoments;
   ChangeFlag DataChanged;
 
   // --- Operations on records.
@@ -108,8 +110,9 @@ class DataFormat {
   // The first tick passes now minus the tick interval (FirstAlarmTick).
   bool CheckAlarms(TDateTime previousTick, TDateTime now);
   bool CheckAlarms(TDateTime previousTick);
-  // "Events for mm/dd/yyyy:" and one line per event of the day, in display order.
-  QString GetEventListText(TDateTime date, const FormatSettings& settings = FormatSettings());
+  // "Events for mm/dd/yyyy:" and one line per event of the day, in display order. With
+  // markAlarms an event with an alarm ends in " (alarm " and its alarm time ")".
+  QString GetEventListText(TDateTime date, const FormatSettings& settings = FormatSettings(), bool markAlarms = false);
 
   // --- Merging records from a file or another computer (merge.cpp). The incoming copy wins
   // only with a strictly greater ModifyDate; deleted records take part in the match.
@@ -130,6 +133,9 @@ class DataFormat {
   // Writes the whole calendar (whether or not it changed) and whatever alongside writes, in
   // one transaction: both reach the store or neither does.
   SaveResult SaveWith(KeyStore& store, const std::function<SaveResult()>& alongside);
+  // Writes what changed in one transaction: the calendar when DataChanged is set, and
+  // whatever alongside writes (state kept beside the calendar) when `alongsideChanged`.
+  SaveResult SaveChanged(KeyStore& store, bool alongsideChanged, const std::function<SaveResult()>& alongside);
   // Another program wrote the store behind this calendar's back: the store is read afresh and
   // its events and tasks are merged in as a sync file's would be (the later change wins,
   // nothing either side added is lost). The next save writes every record.
@@ -140,6 +146,7 @@ class DataFormat {
   void LoadToDos(KeyStore& store);
   bool SaveNotes(KeyStore& store, SaveResult& result);
   bool SaveToDos(KeyStore& store, SaveResult& result);
+  SaveResult Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside);
 
   const Clock& clock_;
   // What the store holds under each record key since the last save, so that a save can

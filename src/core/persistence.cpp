@@ -506,16 +506,26 @@ SaveResult DataFormat::SaveIfChanged(KeyStore& store) {
 }
 
 SaveResult DataFormat::SaveWith(KeyStore& store, const std::function<SaveResult()>& alongside) {
+  return Save(store, true, alongside);
+}
+
+SaveResult DataFormat::SaveChanged(KeyStore& store, bool alongsideChanged,
+                                   const std::function<SaveResult()>& alongside) {
+  if (!DataChanged && !alongsideChanged) return SaveResult();
+  return Save(store, DataChanged, alongsideChanged ? alongside : nullptr);
+}
+
+SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside) {
   SaveResult result;
   if (!store.BeginTransaction()) {
     result.ok = false;
     result.error = QStringLiteral("Could not start writing the calendar: %1").arg(store.LastError());
     return result;
   }
-  if (SaveNotes(store, result) && SaveToDos(store, result)) {
+  if (!calendarToo || (SaveNotes(store, result) && SaveToDos(store, result))) {
     if (alongside) result = alongside();
     if (result.ok && store.Commit()) {
-      DataChanged = false;
+      if (calendarToo) DataChanged = false;
       return result;
     }
   }
@@ -525,7 +535,7 @@ SaveResult DataFormat::SaveWith(KeyStore& store, const std::function<SaveResult(
   }
   store.Rollback();
   // The store is back to what it held before; what this save noted about it is void.
-  saved_->Clear();
+  if (calendarToo) saved_->Clear();
   return result;
 }
 

@@ -3,6 +3,7 @@
 #include "core/paths.h"
 #include "core/tick.h"
 #include "core/wholefile.h"
+#include "desktop/alarmpresenter.h"
 #include "desktop/trayicon.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
@@ -83,7 +84,6 @@ T_DesktopWindow::T_DesktopWindow(AppContext& context, const Screens& screens, So
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint | Qt::NoDropShadowWindowHint),
       context_(context),
       screens_(screens),
-      sound_(sound),
       painter_(context.calendar(), context.clock(), context.display()) {
   setObjectName(QStringLiteral("T_DesktopWindow"));
   setWindowTitle(QStringLiteral("Orvane"));
@@ -97,6 +97,7 @@ T_DesktopWindow::T_DesktopWindow(AppContext& context, const Screens& screens, So
   backdropSource_ = [](const QRect& rect) { return X11RootWallpaper(rect); };
   painter_.Weather = WeatherReportOf(context.weather());
 
+  alarms_ = new AlarmPresenter(context, sound, this);
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(TickIntervalMs);
@@ -143,7 +144,8 @@ T_DesktopWindow::~T_DesktopWindow() { FormDestroy(); }
 // --- Lifecycle.
 
 void T_DesktopWindow::FormCreate() {
-  previousTick_ = FirstAlarmTick(context_.clock().Now());
+  // The first tick catches up on the alarms since the last check of the run before.
+  context_.reminders().Start(context_.clock().Now());
   SelectedDate = context_.clock().Now();
   LoadQuickNotes();
 }
@@ -433,21 +435,16 @@ QImage T_DesktopWindow::RenderOver(const QImage& backdrop, qreal scale) {
 // --- The timers.
 
 void T_DesktopWindow::Timer1Timer() {
-  // A tick that comes while an alarm message waits for the user is skipped; the tick after
-  // the message catches up from where the last one ended.
+  // A tick that comes while a message of this tick waits for the user (a failed save) is
+  // skipped; the tick after catches up from where the last one ended.
   if (inTick_) return;
   const QScopedValueRollback<bool> guard(inTick_, true);
   DataFormat& calendar = context_.calendar();
   const TDateTime now = context_.clock().Now();
-  // Every alarm after the previous tick and not after now: a late tick still raises each
-  // alarm once, and the next tick starts where this one ended.
-  const TDateTime previous = previousTick_;
-  previousTick_ = now;
-  if (calendar.CheckAlarms(previous, now)) {
-    const std::vector<int> alarms = calendar.AlarmEvents;
-    context_.dialogs().BringToFront();
-    for (int index : alarms) ShowAlarm(index);
-  }
+  // Every alarm after the previous tick and not after now, and the snoozes that ended: a late
+  // tick still raises each alarm once, one after a sleep shows what was missed, and the next
+  // tick starts where this one ended. The save below keeps the check time.
+  alarms_->Present(context_.reminders().Check(now));
   // A peer mid-exchange puts the save off, but only for HoldSaveCapSeconds: then the tick
   // saves what was merged so far even if the exchange goes on.
   bool hold = HoldSave && calendar.DataChanged && HoldSave();
@@ -462,19 +459,6 @@ void T_DesktopWindow::Timer1Timer() {
   }
   if (quickNotesDirty_ && context_.display().SaveNotebook) SaveQuickNotes();
   FormPaint();
-}
-
-void T_DesktopWindow::ShowAlarm(int index) {
-  const TNote& note = context_.calendar().NoteArray[static_cast<size_t>(index)];
-  const QString text = note.Title + QStringLiteral("\n\n") + note.Notes;
-  const DisplaySettings& s = context_.display();
-  // The message never waits for the sound: the sound starts from the message box's own event
-  // loop once the box is up, so a sound that fails, or has no device to play on, cannot keep
-  // the alarm from showing.
-  if (s.AlarmEnabled) {
-    QTimer::singleShot(0, this, [this, path = s.AlarmSound] { sound_.Play(path); });
-  }
-  context_.dialogs().MessageBox(text, tr("Orvane Alarm"), Dialogs::Buttons::Ok, Dialogs::Icon::Information);
 }
 
 void T_DesktopWindow::UpdateCheckTimer() {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class AlarmPresenter;
 class AppContext;
 class DesktopBackdrop;
 class DesktopTray;
@@ -36,6 +37,8 @@ class T_DesktopWindow : public QWidget {
   ~T_DesktopWindow() override;
 
   DisplayFunctions& painter() { return painter_; }
+  // Shows the alarms each tick finds (notifications or the alarm box).
+  AlarmPresenter& Alarms() { return *alarms_; }
 
   // --- Components.
   QTimer* Timer1 = nullptr;
@@ -184,7 +187,6 @@ class T_DesktopWindow : public QWidget {
   void QuickNotesChanged();
   void PlaceBoxes();
   void ReloadDisplaySettings();
-  void ShowAlarm(int index);
   QImage Backdrop(const QRect& globalRect) const;
   void StyleBoxes();
 
@@ -252,12 +254,11 @@ class T_DesktopWindow : public QWidget {
 
   AppContext& context_;
   const Screens& screens_;
-  Sound& sound_;
   DisplayFunctions painter_;
   QImage picture_;
   bool translucent_ = false;  // the last picture was made for a compositor
   std::function<QImage(const QRect&)> backdropSource_;
-  TDateTime previousTick_ = 0;
+  AlarmPresenter* alarms_ = nullptr;
   // When the tick first held the save for the running exchange.
   std::optional<TDateTime> holdSince_;
   bool quickNotesDirty_ = false;

@@ -186,6 +186,8 @@ class T_Options : public QDialog {
   QLineEdit* SoundFilePath = nullptr;
   QPushButton* PlayBtn = nullptr;
   QPushButton* SndBrowseBtn = nullptr;
+  QCheckBox* AlarmBoxOnly = nullptr;   // alarms in the program's box, not as notifications
+  QComboBox* SnoozeDefault = nullptr;  // 5, 10, 15 minutes or 1 hour
   // Synchronization.
   QCheckBox* EnableSync = nullptr;
   QLineEdit* SyncEMail = nullptr;

@@ -331,6 +331,17 @@ QWidget* T_Options::BuildBehaviorPage() {
   pathRow->addWidget(PlayBtn);
   pathRow->addWidget(SndBrowseBtn);
   alarmLayout->addLayout(pathRow);
+  auto* showRow = new QHBoxLayout;
+  AlarmBoxOnly = Named(new QCheckBox(tr("Show alarms in a box, not as desktop notifications"), alarms), "AlarmBoxOnly");
+  auto* snoozeLabel = new QLabel(tr("Snooze for"), alarms);
+  SnoozeDefault = Named(new QComboBox(alarms), "SnoozeDefault");
+  SnoozeDefault->addItems({tr("5 minutes"), tr("10 minutes"), tr("15 minutes"), tr("1 hour")});
+  snoozeLabel->setBuddy(SnoozeDefault);
+  showRow->addWidget(AlarmBoxOnly);
+  showRow->addStretch(1);
+  showRow->addWidget(snoozeLabel);
+  showRow->addWidget(SnoozeDefault);
+  alarmLayout->addLayout(showRow);
   layout->addWidget(alarms);
   return page;
 }
@@ -474,6 +485,20 @@ void T_Options::BuildBindings() {
   box("AllDayDflt", AllDayDefault);
   box("AlarmEnabled", PlayAlarm);
   text("AlarmSound", SoundFilePath);
+  box("AlarmMessageBox", AlarmBoxOnly);
+  // The list's items stand for the snooze choices, in order; another stored value shows the
+  // default (10 minutes).
+  bindings_.push_back({QStringLiteral("SnoozeMinutes"),
+                       [this](const QString& t) {
+                         const auto* found =
+                             std::find(std::begin(SnoozeChoices), std::end(SnoozeChoices), IntOf(t, 10));
+                         const bool known = found != std::end(SnoozeChoices);
+                         SnoozeDefault->setCurrentIndex(known ? int(found - std::begin(SnoozeChoices)) : 1);
+                       },
+                       [this] {
+                         const int item = std::clamp(SnoozeDefault->currentIndex(), 0, 3);
+                         return QString::number(SnoozeChoices[item]);
+                       }});
   box("EnableSync", EnableSync);
   bindings_.push_back({QStringLiteral("SyncPass"), [this](const QString& t) { pendingSyncPass_ = t; },
                        [this] { return pendingSyncPass_; }});

@@ -27,7 +27,10 @@ bool AppContext::SaveCalendar() {
                                         "were merged with yours."),
                          QStringLiteral("Orvane"), Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
   }
-  return Reported(calendar_.SaveIfChanged(*store_));
+  const bool alarmsToo = reminders_.NeedsSave();
+  const SaveResult result = calendar_.SaveChanged(*store_, alarmsToo, [this] { return reminders_.Write(*store_); });
+  if (result.ok && alarmsToo) reminders_.Saved();
+  return Reported(result);
 }
 
 bool AppContext::SaveCalendarAndSettings() {

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/dataformat.h"
 #include "core/keystore.h"
+#include "core/reminders.h"
 #include "platform/dialogs.h"
 #include "platform/screens.h"
 #include "settings/displaysettings.h"
@@ -67,6 +68,8 @@ class AppContext {
   Dialogs& dialogs() { return *dialogs_; }
   KeyStore& store() { return *store_; }
   DataFormat& calendar() { return calendar_; }
+  // The snoozes and the last alarm check, saved with the calendar.
+  Reminders& reminders() { return reminders_; }
 
   // Loads the settings from the store and fills in their defaults over these monitors (the
   // main sequence asks the first-run questions this way; command-line runs use ThisRunOnly).
@@ -95,7 +98,8 @@ class AppContext {
   // How windows reach each other.
   AppWindows& windows() { return windows_; }
 
-  // Writes the calendar when it changed. A failure keeps DataChanged set so the next tick
+  // Writes the calendar when it changed (and the alarms' state when that did, in the same
+  // transaction). A failure keeps DataChanged set so the next tick
   // tries again, and is shown once, not again while the same error persists.
   bool SaveCalendar();
   // Writes the calendar and the settings in one transaction, for a restore, which replaces
@@ -110,6 +114,7 @@ class AppContext {
   std::unique_ptr<Dialogs> dialogs_;
   std::unique_ptr<KeyStore> store_;
   DataFormat calendar_;
+  Reminders reminders_{calendar_};
   QString lastSaveError_;
   std::unique_ptr<Screens> screens_;
   std::unique_ptr<TSettings> settings_;

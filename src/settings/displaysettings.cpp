@@ -89,6 +89,8 @@ void LoadDisplaySettings(const TSettings& s, DisplaySettings& d) {
   d.MemoLines = integer("MemoLines", defaults.MemoLines);
   d.AlarmEnabled = boolean("AlarmEnabled", defaults.AlarmEnabled);
   d.AlarmSound = text("AlarmSound");
+  d.SnoozeMinutes = std::clamp(integer("SnoozeMinutes", defaults.SnoozeMinutes), 1, 1440);
+  d.AlarmMessageBox = boolean("AlarmMessageBox", defaults.AlarmMessageBox);
   d.Monitor = text("Monitor");
   // Without its sound file the alarm is shown without a sound.
   if (!QFileInfo(d.AlarmSound).isFile()) d.AlarmEnabled = false;

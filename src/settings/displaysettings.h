@@ -68,6 +68,8 @@ struct DisplaySettings {
   int MemoLines = 5;
   bool AlarmEnabled = true;
   QString AlarmSound;
+  int SnoozeMinutes = 10;
+  bool AlarmMessageBox = false;
   // The monitor that holds the panel: the setting's text, empty for the first monitor.
   QString Monitor;
 

@@ -128,6 +128,10 @@ const std::vector<KeyInfo>& KeyTable() {
       {"AlarmSound", Type::Text, IntMin, IntMax,
        [](const DefaultContext&) { return DataDir() + QStringLiteral("Alarms/Alarm1.wav"); }},
       {"AlarmEnabled", Type::Boolean, IntMin, IntMax, Fixed("-1")},
+      // How long Snooze puts an alarm off at first, in minutes (5, 10, 15 or 60).
+      {"SnoozeMinutes", Type::Integer, 1, 1440, Number(10)},
+      // Alarms show in the program's own box even where the desktop shows notifications.
+      {"AlarmMessageBox", Type::Boolean, IntMin, IntMax, Fixed("0")},
       {"DisplayNotebook", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"SaveNotebook", Type::Boolean, IntMin, IntMax, Fixed("-1")},
       {"UseToolTips", Type::Boolean, IntMin, IntMax, Fixed("-1")},

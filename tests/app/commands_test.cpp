@@ -1,10 +1,12 @@
 // The program's commands run as a program over a calendar in its store: what each prints and
 // how it ends, for good command lines and for every kind of argument it cannot take.
+#include "platform/sqlitekeystore.h"
 #include "support/programrun.h"
 #include "support/testutil.h"
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <QDateTime>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
@@ -44,14 +46,15 @@ QString StrayLibrary(const QString& command, const QStringList& loaded) {
 }
 
 const char* const Agenda =
-    "Events for 03/05/2024:\nHoliday\n9:30 AM Dentist\n10:00 AM Standup\n\n"
+    "Events for 03/05/2024:\nHoliday\n9:30 AM Dentist (alarm 9:15 AM)\n10:00 AM Standup\n\n"
     "Events for 03/06/2024:\n10:00 AM Standup\n\nEvents for 03/07/2024:\n10:00 AM Standup\n\n"
     "Tasks\nPay rent (High) due 3/8/2024\nWater plants (Low)\n";
 
 TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhenRefused) {
   Store([](DataFormat& c) {
     AddEvent(c, QStringLiteral("Holiday"), D(2024, 3, 5));
-    AddEvent(c, QStringLiteral("Dentist"), D(2024, 3, 5), EncodeTime(9, 30));
+    TNote& dentist = AddEvent(c, QStringLiteral("Dentist"), D(2024, 3, 5), EncodeTime(9, 30));
+    dentist.Alarm = true, dentist.AlarmTime = EncodeTime(9, 15);
     TNote& standup = AddEvent(c, QStringLiteral("Standup"), D(2024, 3, 4), EncodeTime(10, 0));
     standup.RepeatType = 2, standup.RepeatFrequency = 1;  // every weekday
     AddEvent(c, QStringLiteral("Cancelled"), D(2024, 3, 6));
@@ -81,6 +84,10 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
   } cases[] = {{{"agenda", "--date", "2024-03-05", "--days", "3"}, 0, "", Agenda},
                {{"agenda", "--date=2024-03-05", "--days=3"}, 0, "", Agenda},  // "--name=value" is "--name value"
                {{"frobnicate"}, 2, "unknown command"},
+               {{"alarms"}, 0, ""},  // the calendar's alarms are long past
+               {{"alarms", "--hours", "0"}, 2, "--hours wants a number from 1 to 8784"},
+               {{"alarms", "--hours", "1.5"}, 2, "not \"1.5\""},
+               {{"alarms", "soon"}, 2, "unexpected argument \"soon\""},
                {{"agenda", "--date", "2024-02-30"}, 2, "usage: orvane agenda [--date YYYY-MM-DD] [--days N]"},
                {{"agenda", "--date", "3/5/2024"}, 2, "--date"},
                {{"agenda", "--date"}, 2, "--date"},
@@ -182,6 +189,41 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
                                  }});
   EXPECT_NE(gone.code, 0);
   EXPECT_TRUE(gone.err.isEmpty()) << gone.err.toStdString();
+}
+
+TEST_F(Commands, AlarmsListsWhatRingsInTheNextHoursSnoozedOnesIncluded) {
+  // The program reads the real clock: the alarms are set from now, on whole minutes.
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDateTime minute(now.date(), QTime(now.time().hour(), now.time().minute()));
+  const auto at = [&minute](int minutes) { return FromQDateTime(minute.addSecs(minutes * 60)); };
+  const auto add = [](DataFormat& c, const char* title, TDateTime alarm) -> TNote& {
+    TNote& n = AddEvent(c, QString::fromLatin1(title), DatePart(alarm), TimePart(alarm));
+    n.Alarm = true, n.AlarmTime = TimePart(alarm), n.Uid = QString::fromLatin1(title);
+    return n;
+  };
+  Store([&](DataFormat& c) {
+    add(c, "Dentist", at(120));
+    add(c, "Flight", at(30 * 60));
+    add(c, "Standup", at(-60));  // rang an hour ago, snoozed below
+    add(c, "Silent", at(90)).Alarm = false;
+  });
+  {
+    auto store = OpenStore();
+    ASSERT_TRUE(store->OpenKey(QStringLiteral("\\Software\\Orvane\\Alarms\\Snoozes\\0"), true));
+    store->WriteString(QStringLiteral("Uid"), QStringLiteral("Standup"));
+    store->WriteDate(QStringLiteral("Day"), DatePart(at(-60)));
+    store->WriteDate(QStringLiteral("Until"), at(180));
+  }
+  const auto stamp = [&minute](int minutes) { return minute.addSecs(minutes * 60).toString("yyyy-MM-dd HH:mm  "); };
+  const ProgramResult day = Run({"alarms"});
+  ASSERT_EQ(day.code, 0) << day.err.toStdString();
+  const QStringList lines = day.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << day.out.toStdString();
+  EXPECT_TRUE(lines[0].startsWith(stamp(120)) && lines[0].endsWith(" Dentist")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].startsWith(stamp(180)) && lines[1].endsWith(" Standup (snoozed)")) << lines[1].toStdString();
+  const ProgramResult two = Run({"alarms", "--hours", "48"});
+  EXPECT_EQ(two.out.count(QLatin1Char('\n')), 3);
+  EXPECT_TRUE(two.out.endsWith(QStringLiteral(" Flight\n"))) << two.out.toStdString();
 }
 
 TEST_F(Commands, PrintAndRenderWriteTheirPagesAndPicturesWithoutADisplay) {

@@ -3,6 +3,8 @@
 // quick-notes file.
 
 #include "desktop/desktopwindow.h"
+#include "desktop/alarmbox.h"
+#include "desktop/alarmpresenter.h"
 #include "panelfixture.h"
 #include "platform/screens.h"
 #include "platform/sound.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -55,27 +58,25 @@ TEST_F(DesktopWindowTest, LateTickRaisesEachAlarmOnceAndNeverTwiceNorOnesFromBef
   ctx.display().AlarmEnabled = true;
   ctx.display().AlarmSound = QStringLiteral("/sounds/chime.wav");
   T_DesktopWindow window(*ctx.context, screens, sound);
-  // The machine slept: the next tick comes 92 seconds late and both alarms are due.
-  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
-  ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
+  // The next tick comes 92 seconds late and both alarms are due: one box lists them (no
+  // question is asked: an unexpected one fails the test).
   Tick(window, 92);
   QCoreApplication::processEvents();
-  ASSERT_EQ(ctx.dialogs->asked().size(), 2u);
-  EXPECT_EQ(ctx.dialogs->asked()[0].caption, QStringLiteral("Orvane Alarm"));
-  EXPECT_EQ(ctx.dialogs->asked()[0].text, QStringLiteral("Standup\n\nRoom 4"));
-  EXPECT_EQ(ctx.dialogs->asked()[1].text, QStringLiteral("Review\n\nRoom 4"));
-  // Each sound starts once its message is up, so a sound that fails cannot keep it away.
-  ASSERT_EQ(sound.played.size(), 2u);
-  for (size_t k = 0; k < 2; ++k) {
-    EXPECT_EQ(sound.played[k].first, QStringLiteral("/sounds/chime.wav"));
-    EXPECT_GT(sound.played[k].second, k) << "the sound of alarm " << k << " before its message";
-  }
-  // The following ticks report nothing again (an unexpected question fails the test).
+  const T_AlarmBox* box = window.Alarms().Box();
+  ASSERT_TRUE(box && box->isVisible());
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("Orvane Alarm"));
+  ASSERT_EQ(box->AlarmList->count(), 2);
+  EXPECT_EQ(box->AlarmList->item(0)->text(), QStringLiteral("2:00 PM Standup\nRoom 4"));
+  EXPECT_EQ(box->AlarmList->item(1)->text(), QStringLiteral("2:01 PM Review\nRoom 4"));
+  // The sound plays once for the two, after the box is up.
+  ASSERT_EQ(sound.played.size(), 1u);
+  EXPECT_EQ(sound.played[0].first, QStringLiteral("/sounds/chime.wav"));
   for (int i = 0; i < 3; ++i) Tick(window, 5);
-  EXPECT_EQ(ctx.dialogs->asked().size(), 2u);
+  EXPECT_EQ(box->AlarmList->count(), 2);
+  EXPECT_EQ(sound.played.size(), 1u);
 }
 
-TEST_F(DesktopWindowTest, AlarmMessageShowsWithTheSoundOffAndWithoutAnAudioDevice) {
+TEST_F(DesktopWindowTest, AlarmShowsWithTheSoundOffAndWithoutAnAudioDevice) {
   QtSound noDevice([] { return false; });
   for (const bool enabled : {false, true}) {
     ctx.clock->Advance(600 / SecsPerDay);  // the alarm of the round before is long past
@@ -83,11 +84,10 @@ TEST_F(DesktopWindowTest, AlarmMessageShowsWithTheSoundOffAndWithoutAnAudioDevic
     ctx.display().AlarmEnabled = enabled;
     ctx.display().AlarmSound = qEnvironmentVariable("ORVANE_SOURCE_DIR") + QStringLiteral("/data/Alarms/Alarm1.wav");
     T_DesktopWindow window(*ctx.context, screens, enabled ? static_cast<Sound&>(noDevice) : sound);
-    ctx.dialogs->AnswerMessage(Dialogs::Answer::Ok);
     Tick(window, 5);
     QCoreApplication::processEvents();
-    EXPECT_EQ(ctx.dialogs->asked().size(), enabled ? 2u : 1u);
-    EXPECT_EQ(ctx.dialogs->asked().back().caption, QStringLiteral("Orvane Alarm"));
+    ASSERT_TRUE(window.Alarms().Box());
+    EXPECT_TRUE(window.Alarms().Box()->isVisible());
   }
   EXPECT_TRUE(sound.played.empty()) << "no sound while switched off";
   EXPECT_EQ(noDevice.LastOutcome(), QtSound::Outcome::NoDevice);

@@ -80,7 +80,7 @@ struct Mapping {
 
 // Each row: the stored text, the control it shows in and what that control shows; a row for
 // each kind of control, and every conversion (BgAlpha and MidAlpha show inverted, DisplayDays
-// and MonitorSelect one more).
+// and MonitorSelect one more, SnoozeDefault the item of its minutes).
 // clang-format off
 const Mapping Mappings[] = {
     {"Width", "300", "PanelWidth", 300}, {"GradientStart", "1122867", "GradStart", 1122867},
@@ -91,7 +91,8 @@ const Mapping Mappings[] = {
     {"WeatherZip", "10001", "WeatherZip", QStringLiteral("10001")}, {"TempDeg", "3", "DegreePicker", 3},
     {"UseToolTips", "0", "UseToolTips", false}, {"DblClickCal", "-1", "CalButn", true},
     {"DblClickTodo", "0", "TodoButn", false}, {"EnableSync", "-1", "EnableSync", true},
-    {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")}};
+    {"SyncEMail", "ann@example.org", "SyncEMail", QStringLiteral("ann@example.org")},
+    {"SnoozeMinutes", "60", "SnoozeDefault", 3}, {"AlarmMessageBox", "-1", "AlarmBoxOnly", true}};
 // clang-format on
 
 TEST_F(OptionsTest, EachControlShowsItsSettingAndStoresItBack) {

@@ -7,6 +7,7 @@
 // painted at twice the pixels.
 
 #include "core/memorykeystore.h"
+#include "desktop/alarmbox.h"
 #include "desktop/desktopwindow.h"
 #include "desktop/displayfunctions.h"
 #include "platform/qtscreens.h"
@@ -24,6 +25,7 @@
 #include <xcb/xcb.h>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -322,6 +324,32 @@ TEST_F(X11Panel, UnderOpenboxItStaysBelowOutOfTaskBarsAndPagersOnEveryDesktopAls
                                      << InState("_NET_WM_STATE_SKIP_TASKBAR") << ", skip pager "
                                      << InState("_NET_WM_STATE_SKIP_PAGER");
   }
+}
+
+// An alarm comes while the user types in another window: the box shows on top with its
+// whole caption and the keyboard stays where it was.
+TEST_F(X11Panel, ScreenshotOfTheAlarmBoxUnderOpenboxThatLeavesTheKeyboardWhereItWas) {
+  RUN(StartOpenbox());
+  QLineEdit typing;
+  typing.setWindowTitle(QStringLiteral("Typing"));
+  typing.setGeometry(200, 200, 400, 40);
+  typing.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&typing));
+  T_AlarmBox box;
+  box.AddAlarms({{DueAlarm{0, QStringLiteral("a"), 1, 1, true}, QStringLiteral("Missed: 9:30 AM Dentist"),
+                  QStringLiteral("Room 4")},
+                 {DueAlarm{1, QStringLiteral("b"), 1, 1}, QStringLiteral("2:00 PM Team standup"), QString()}},
+                10);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  ASSERT_TRUE(
+      WaitFor([&box] { return !Property(static_cast<xcb_window_t>(box.winId()), "_NET_FRAME_EXTENTS").empty(); }));
+  QTest::qWait(300);
+  EXPECT_TRUE(typing.isActiveWindow()) << "the box took the keyboard";
+  EXPECT_FALSE(box.isActiveWindow());
+  const std::vector<quint32> frame = Property(static_cast<xcb_window_t>(box.winId()), "_NET_FRAME_EXTENTS");
+  ASSERT_EQ(frame.size(), 4u);
+  const QRect outer = box.geometry().adjusted(-int(frame[0]), -int(frame[2]), int(frame[1]), int(frame[3]));
+  SaveScreenshot(ScreenPixels(outer), QStringLiteral("alarmbox-openbox"));
 }
 
 struct CompositorCase {
