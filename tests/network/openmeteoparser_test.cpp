@@ -30,8 +30,10 @@ TEST(OpenMeteoForecast, MapsEveryFieldIntoTheUsersUnits) {
   TWeatherReport r;
   ASSERT_EQ(ReadOpenMeteoForecast(Json(ForecastAnswer()), 0, 0, r), QString());
   EXPECT_EQ(r.PressureTrend, QStringLiteral("up"));
-  for (const auto& [day, text] :
-       {std::pair{0, "Partly Cloudy 50 30 0 %"}, {4, "Rain 55 34 40 %"}, {9, "Cloudy 61 39 90 %"}})
+  for (const auto& [day, text] : {std::pair{0, "Partly Cloudy 50 30 0 %"},
+                                  {3, "Fog 54 33 30 %"},
+                                  {4, "Rain 55 34 40 %"},
+                                  {9, "Cloudy 61 39 90 %"}})
     EXPECT_EQ(QStringList(
                   {r.Forecast[day].Conditions, r.Forecast[day].High, r.Forecast[day].Low, r.Forecast[day].PrecipChance})
                   .join(QLatin1Char(' ')),
@@ -68,6 +70,7 @@ TEST(OpenMeteoForecast, AbsentValuesShowAsNotAvailableAndTheTrendFollowsTheHourl
   for (int h = 0; h < 24; ++h) falling << 1030.0 - h;
   const Row rows[] = {
       {"NoUv", "current/uv_index", QJsonValue::Null, &R::UVIndex, "N/A"},
+      {"UvElevenIsExtreme", "current/uv_index", 11, &R::UVIndex, "11 Extreme"},
       {"NoHumidity", "current/relative_humidity_2m", QJsonValue::Undefined, &R::Humidity, "N/A"},
       {"NoPressure", "current/pressure_msl", QJsonValue::Null, &R::Pressure, "N/A"},
       {"NoWind", "current/wind_speed_10m", QJsonValue::Undefined, &R::Wind, "Wind: N/A"},
@@ -80,6 +83,7 @@ TEST(OpenMeteoForecast, AbsentValuesShowAsNotAvailableAndTheTrendFollowsTheHourl
       {"NoHourlySeries", "hourly", QJsonValue::Undefined, &R::PressureTrend, "steady"},
       {"UnknownCodeShowsItsNumber", "current/weather_code", 42, &R::Conditions, "42"},
       {"Drizzle", "current/weather_code", 53, &R::Conditions, "Rain"},
+      {"RimeFog", "current/weather_code", 48, &R::Conditions, "Fog"},
       {"SnowShowers", "current/weather_code", 85, &R::Conditions, "Light Snow"},
   };
   for (const Row& row : rows) {
