@@ -126,7 +126,8 @@ class ICalendar : public ::testing::Test {
 TEST_F(ICalendar, ExportThenImportGivesTheSameEventsOnEveryDayOfThreeYearsAndTheSameTasks) {
   DataFormat original(clock_);
   FillEveryPattern(original);
-  for (int priority = 0; priority <= 5; ++priority) {
+  // Priority 5 is none of the five: it goes out, and comes back, as Normal.
+  for (int priority = 0; priority <= 6; ++priority) {
     TToDo& t = original.ToDoArray[original.AppendToDo()];
     t.Title = QString("task %1").arg(priority);
     t.Priority = priority;
@@ -135,24 +136,25 @@ TEST_F(ICalendar, ExportThenImportGivesTheSameEventsOnEveryDayOfThreeYearsAndThe
     t.DueDate = priority % 2 ? D(2024, 2, priority) : 0;
     t.Completed = priority == 3;
     t.ModifyDate = DT(2023, 12, 1, 8, 0);
-    t.DeleteDate = priority == 5 ? DT(2024, 1, 1, 9, 0) : 0;  // goes nowhere
+    t.DeleteDate = priority == 6 ? DT(2024, 1, 1, 9, 0) : 0;  // goes nowhere
   }
   const IcsExportResult exported = ExportICalendar(original, file_, clock_.Now());
   ASSERT_TRUE(exported.ok) << exported.error.toStdString();
   // All but the deleted one and the one that falls on no day.
-  EXPECT_EQ(std::tuple(exported.events, exported.skipped, exported.tasks), std::tuple(original.NoteCount() - 2, 1, 5));
+  EXPECT_EQ(std::tuple(exported.events, exported.skipped, exported.tasks), std::tuple(original.NoteCount() - 2, 1, 6));
   QFile file(file_);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray text = file.readAll();
   for (const char* property :
        {"PRIORITY:1", "PRIORITY:3", "PRIORITY:5", "PRIORITY:7", "PRIORITY:9", "STATUS:COMPLETED"})
     EXPECT_TRUE(text.contains(property)) << property;
+  EXPECT_EQ(text.count("PRIORITY:5\r\n"), 2);  // Normal, and priority 5
 
   DataFormat imported(clock_);
   const IcsImportResult result = ImportICalendar(imported, file_, clock_.Now());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   EXPECT_EQ(std::tuple(result.events, result.tasks, result.expandedRules + result.skipped),
-            std::tuple(exported.events, 5, 0));
+            std::tuple(exported.events, 6, 0));
   EXPECT_EQ(imported.NoteCount(), exported.events);
   for (TDateTime day = D(2023, 12, 1); day <= D(2026, 12, 31); day += 1)
     ASSERT_EQ(TitlesOn(imported, day), TitlesOn(original, day)) << FormatDateTime("yyyy-mm-dd", day).toStdString();
@@ -171,9 +173,9 @@ TEST_F(ICalendar, ExportThenImportGivesTheSameEventsOnEveryDayOfThreeYearsAndThe
               QStringList({before.Location, before.Category, before.Notes, before.Uid}));
     EXPECT_EQ(std::pair(after->RecurNotes, after->ModifyDate), std::pair(before.RecurNotes, before.ModifyDate));
   }
-  ASSERT_EQ(imported.ToDoCount(), 5);
+  ASSERT_EQ(imported.ToDoCount(), 6);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(imported.ToDoArray[i], original.ToDoArray[i]);
-  EXPECT_EQ(imported.OpenToDoCount, 4);
+  EXPECT_EQ(std::pair(imported.ToDoArray[5].Priority, imported.OpenToDoCount), std::pair(2, 5));
 
   // Importing twice adds nothing: into the calendar it came from every event is recognised
   // at once; into another, at the second import.
