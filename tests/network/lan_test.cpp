@@ -174,14 +174,12 @@ TEST_F(LanExchangeTest, BothCalendarsConvergeAndTenThousandEventsArriveWithTheir
   EXPECT_EQ(a.network->Peer().RemoteToDoCount, 3u);
   EXPECT_TRUE(b.calendar().DataChanged);
   // The push: 0, then one figure per record; the counts; the pull: one per remote record.
-  const std::vector<std::pair<QString, int>> expected = {
-      {QStringLiteral("Synchronizing Local Data"), 0},   {QStringLiteral("Synchronizing Local Data"), 20},
-      {QStringLiteral("Synchronizing Local Data"), 40},  {QStringLiteral("Synchronizing Local Data"), 60},
-      {QStringLiteral("Synchronizing Local Data"), 80},  {QStringLiteral("Synchronizing Local Data"), 100},
-      {QStringLiteral("Preparing Remote Data"), 0},      {QStringLiteral("Synchronizing Remote Data"), 0},
-      {QStringLiteral("Synchronizing Remote Data"), 17}, {QStringLiteral("Synchronizing Remote Data"), 33},
-      {QStringLiteral("Synchronizing Remote Data"), 50}, {QStringLiteral("Synchronizing Remote Data"), 67},
-      {QStringLiteral("Synchronizing Remote Data"), 83}, {QStringLiteral("Synchronizing Remote Data"), 100}};
+  std::vector<std::pair<QString, int>> expected;
+  for (int percent : {0, 20, 40, 60, 80, 100})
+    expected.emplace_back(QStringLiteral("Synchronizing Local Data"), percent);
+  expected.emplace_back(QStringLiteral("Preparing Remote Data"), 0);
+  for (int percent : {0, 17, 33, 50, 67, 83, 100})
+    expected.emplace_back(QStringLiteral("Synchronizing Remote Data"), percent);
   EXPECT_EQ(progress, expected);
   a.network->Peer().ProgressObserver = nullptr;
   for (int i = 0; i < 10000; ++i) {

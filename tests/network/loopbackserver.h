@@ -26,6 +26,15 @@ struct ServerScript {
   static ServerScript Page(const QByteArray& body, const QByteArray& type = "text/html") {
     return Answer("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nConnection: close\r\n\r\n" + body);
   }
+  // A JSON body with its length announced.
+  static ServerScript JsonPage(const QByteArray& body) {
+    return Answer("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
+                  QByteArray::number(body.size()) + "\r\n\r\n" + body);
+  }
+  // An answer of that status ("404 Not Found") with an empty body.
+  static ServerScript Status(const QByteArray& status) {
+    return Answer("HTTP/1.1 " + status + "\r\nContent-Length: 0\r\n\r\n");
+  }
   // A page head, then one byte every everyMs, count times: each well within a time-out
   // between reads, the whole as long as the server likes.
   static ServerScript Trickle(int count, int everyMs) {

@@ -15,19 +15,9 @@
 
 namespace {
 
-// A JSON answer with its length announced (the fixture server answers one request a connection).
-ServerScript JsonPage(const QByteArray& body) {
-  return ServerScript::Answer(
-      "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-      "Content-Length: " +
-      QByteArray::number(body.size()) + "\r\n\r\n" + body);
-}
-const ServerScript NotFound = ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
-
 // The query of the request line of a request.
 QUrlQuery QueryOf(const QByteArray& request) {
-  const QByteArray target = request.split(' ').value(1);
-  return QUrlQuery(QUrl(QString::fromLatin1(target)));
+  return QUrlQuery(QUrl(QString::fromLatin1(request.split(' ').value(1))));
 }
 
 class OpenMeteoTest : public ::testing::Test {
@@ -39,11 +29,17 @@ class OpenMeteoTest : public ::testing::Test {
     settings.Latitude = QStringLiteral("42.3584");
     settings.Longitude = QStringLiteral("-71.0598");
     settings.CacheFile = dir.filePath(QStringLiteral("weather.json"));
-    weather.UpdateWeather->stop();
-    weather.OpenMeteo->deadlineMs = 500;
-    weather.Now = [this] { return now; };
   }
-  const TWeatherReport& Report() { return weather.Report(); }
+  // A keeper of the weather on these settings and clock, ticked by hand; another one is the
+  // program started again.
+  std::unique_ptr<T_Weather> Keeper() {
+    auto keeper = std::make_unique<T_Weather>([this] { return settings; }, network);
+    keeper->UpdateWeather->stop();
+    keeper->OpenMeteo->deadlineMs = 500;
+    keeper->Now = [this] { return now; };
+    return keeper;
+  }
+  const TWeatherReport& Report() { return weather->Report(); }
   QList<QByteArray> Requests(const char* path) {
     QList<QByteArray> found;
     for (const QByteArray& r : server.requests())
@@ -53,36 +49,31 @@ class OpenMeteoTest : public ::testing::Test {
 
   QTemporaryDir dir;
   QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(10, 20));
-  ServerScript forecast = JsonPage(Json(ForecastAnswer()));
-  ServerScript places = JsonPage(PlacesAnswer());
+  ServerScript forecast = ServerScript::JsonPage(Json(ForecastAnswer()));
+  ServerScript places = ServerScript::JsonPage(PlacesAnswer());
   LoopbackServer server{[this](const QByteArray& request) {
     if (request.startsWith("GET /v1/forecast?")) return forecast;
-    return request.startsWith("GET /v1/search?") ? places : NotFound;
+    return request.startsWith("GET /v1/search?") ? places : ServerScript::Status("404 Not Found");
   }};
   WeatherSettings settings;
   FakeNetworkPresence network;
-  T_Weather weather{[this] { return settings; }, network};
+  std::unique_ptr<T_Weather> weather = Keeper();
 };
 
 TEST_F(OpenMeteoTest, RefreshReadsTheForecastOfThePlaceAndKeepsItOnDisk) {
   int changed = 0;
-  QObject::connect(&weather, &T_Weather::WeatherChanged, [&] { ++changed; });
+  QObject::connect(weather.get(), &T_Weather::WeatherChanged, [&] { ++changed; });
   settings.TempDeg = 1;
-  ASSERT_TRUE(weather.RefreshNow());
-  EXPECT_EQ(weather.LastError(), QString());
+  ASSERT_TRUE(weather->RefreshNow());
+  EXPECT_EQ(weather->LastError(), QString());
   EXPECT_TRUE(Report().CurrentValid && Report().ForecastValid);
   EXPECT_EQ(Report().Temperature + Report().TempUnit, QStringLiteral("23°C"));
-  EXPECT_EQ(Report().Wind, QStringLiteral("Wind: NW at 17 km/h"));
-  EXPECT_EQ(Report().Forecast[9].PrecipChance, QStringLiteral("90 %"));
   EXPECT_EQ(Report().AsOf, now.toUTC());
   EXPECT_EQ(changed, 1);
   ASSERT_EQ(server.requests().size(), 1);  // the place is set: no search
-  const QUrlQuery query = QueryOf(server.requests().at(0));
-  EXPECT_EQ(query.queryItemValue(QStringLiteral("latitude")), QStringLiteral("42.3584"));
-  EXPECT_EQ(query.queryItemValue(QStringLiteral("longitude")), QStringLiteral("-71.0598"));
+  EXPECT_TRUE(server.requests().at(0).contains("latitude=42.3584&longitude=-71.0598&"));
   EXPECT_TRUE(server.requests().at(0).contains("User-Agent: Orvane/"));
   EXPECT_EQ(network.asked.back(), QStringLiteral("127.0.0.1"));
-  ASSERT_TRUE(QFile::exists(settings.CacheFile));
   QFile cache(settings.CacheFile);
   ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
   const std::optional<CachedForecast> kept = ReadCachedForecast(cache.readAll());
@@ -101,19 +92,18 @@ class OpenMeteoFailure : public OpenMeteoTest, public ::testing::WithParamInterf
 
 TEST_P(OpenMeteoFailure, ClearsTheFlagsKeepsTheValuesAndSaysWhy) {
   forecast = GetParam().answer;
-  weather.Report().Temperature = QStringLiteral("held");
-  ASSERT_TRUE(weather.RefreshNow());
+  weather->Report().Temperature = QStringLiteral("held");
+  ASSERT_TRUE(weather->RefreshNow());
   EXPECT_FALSE(Report().CurrentValid || Report().ForecastValid);
   EXPECT_EQ(Report().Temperature, QStringLiteral("held"));
-  EXPECT_TRUE(weather.LastError().contains(QLatin1String(GetParam().message))) << weather.LastError().toStdString();
+  EXPECT_TRUE(weather->LastError().contains(QLatin1String(GetParam().message))) << weather->LastError().toStdString();
   EXPECT_FALSE(QFile::exists(settings.CacheFile));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OpenMeteoFailure,
     ::testing::Values(
-        Failure{"ServerError", ServerScript::Answer("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n"),
-                "HTTP status 500"},
+        Failure{"ServerError", ServerScript::Status("500 Internal Server Error"), "HTTP status 500"},
         Failure{"Refused",
                 ServerScript::Answer("HTTP/1.1 400 Bad Request\r\nContent-Length: 15\r\n\r\n{\"error\":true}"),
                 "HTTP status 400"},
@@ -125,99 +115,90 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OpenMeteoTest, AFailedRefreshShowsTheKeptReportOfTheSamePlaceAndDayInTheCurrentUnits) {
-  ASSERT_TRUE(weather.RefreshNow());
+  ASSERT_TRUE(weather->RefreshNow());
   const QDateTime fetched = now.toUTC();
-  forecast = ServerScript::Answer("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n");
+  forecast = ServerScript::Status("503 Service Unavailable");
   now = now.addSecs(2 * 3600);
   settings.TempDeg = 1;
-  weather.RefreshNow();
+  weather->RefreshNow();
   EXPECT_TRUE(Report().CurrentValid && Report().ForecastValid);
   EXPECT_EQ(Report().AsOf, fetched);
   EXPECT_EQ(Report().Temperature + Report().TempUnit, QStringLiteral("23°C"));
-  EXPECT_TRUE(weather.LastError().contains(QLatin1String("503")));
+  EXPECT_TRUE(weather->LastError().contains(QLatin1String("503")));
   // Without a network nothing is asked and the kept report stands, too.
   network.present = false;
   const qsizetype asked = server.requests().size();
-  weather.RefreshNow();
+  weather->RefreshNow();
   EXPECT_TRUE(Report().CurrentValid);
   EXPECT_EQ(server.requests().size(), asked);
   network.present = true;
-
   // A new keeper (the program started again) finds it on disk.
-  T_Weather restarted([this] { return settings; }, network);
-  restarted.UpdateWeather->stop();
-  restarted.Now = [this] { return now; };
-  restarted.RefreshNow();
-  EXPECT_TRUE(restarted.Report().CurrentValid);
-  EXPECT_EQ(restarted.Report().AsOf, fetched);
-  EXPECT_EQ(restarted.Report().Forecast[0].High, QStringLiteral("10"));
-
+  const std::unique_ptr<T_Weather> restarted = Keeper();
+  restarted->RefreshNow();
+  EXPECT_TRUE(restarted->Report().CurrentValid);
+  EXPECT_EQ(restarted->Report().AsOf, fetched);
+  EXPECT_EQ(restarted->Report().Forecast[0].High, QStringLiteral("10"));
   // Not for another place, nor on another day: then the panel is offline.
   settings.Latitude = QStringLiteral("52.5");
-  weather.RefreshNow();
+  weather->RefreshNow();
   EXPECT_FALSE(Report().CurrentValid);
   settings.Latitude = QStringLiteral("42.3584");
   now = QDateTime(QDate(2026, 12, 8), QTime(0, 5));
-  weather.RefreshNow();
+  weather->RefreshNow();
   EXPECT_FALSE(Report().CurrentValid);
   // A cache file that is not ours is no report.
   QFile file(settings.CacheFile);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("{\"fetched\": 5}");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("{\"fetched\": 5}") > 0);
   file.close();
   now = QDateTime(QDate(2026, 12, 7), QTime(11, 0));
-  T_Weather broken([this] { return settings; }, network);
-  broken.UpdateWeather->stop();
-  broken.Now = [this] { return now; };
-  broken.RefreshNow();
-  EXPECT_FALSE(broken.Report().CurrentValid);
+  const std::unique_ptr<T_Weather> broken = Keeper();
+  broken->RefreshNow();
+  EXPECT_FALSE(broken->Report().CurrentValid);
 }
 
 TEST_F(OpenMeteoTest, WithoutAPlaceTheZipCodeIsSearchedForOnceAndTheFirstMatchTaken) {
   settings.Latitude.clear();
   settings.Longitude.clear();
   settings.WeatherZip = QStringLiteral("02108");
-  ASSERT_TRUE(weather.RefreshNow());
+  ASSERT_TRUE(weather->RefreshNow());
   ASSERT_EQ(Requests("/v1/search").size(), 1);
   const QUrlQuery search = QueryOf(Requests("/v1/search").at(0));
   EXPECT_EQ(search.queryItemValue(QStringLiteral("name")), QStringLiteral("02108"));
   EXPECT_EQ(search.queryItemValue(QStringLiteral("countryCode")), QStringLiteral("US"));
   EXPECT_EQ(QueryOf(Requests("/v1/forecast").at(0)).queryItemValue(QStringLiteral("latitude")),
             QStringLiteral("42.3584"));
-  EXPECT_EQ(weather.Place()->name, QStringLiteral("Boston, Massachusetts, United States"));
+  EXPECT_EQ(weather->Place()->name, QStringLiteral("Boston, Massachusetts, United States"));
   EXPECT_TRUE(Report().CurrentValid);
-  weather.RefreshNow();
+  weather->RefreshNow();
   EXPECT_EQ(Requests("/v1/search").size(), 1);
   EXPECT_EQ(Requests("/v1/forecast").size(), 2);
   // Another code is searched for; one without a match leaves the panel offline.
-  places = JsonPage("{\"generationtime_ms\":0.1}");
+  places = ServerScript::JsonPage("{\"generationtime_ms\":0.1}");
   settings.WeatherZip = QStringLiteral("Atlantis");
-  weather.RefreshNow();
+  weather->RefreshNow();
   EXPECT_EQ(Requests("/v1/search").size(), 2);
   EXPECT_FALSE(QueryOf(Requests("/v1/search").at(1)).hasQueryItem(QStringLiteral("countryCode")));
   EXPECT_FALSE(Report().CurrentValid);
-  EXPECT_EQ(weather.LastError(), QStringLiteral("no place matches \"Atlantis\""));
+  EXPECT_EQ(weather->LastError(), QStringLiteral("no place matches \"Atlantis\""));
   settings.WeatherZip.clear();
-  weather.RefreshNow();
-  EXPECT_EQ(weather.LastError(), QStringLiteral("no place is set for the weather"));
+  weather->RefreshNow();
+  EXPECT_EQ(weather->LastError(), QStringLiteral("no place is set for the weather"));
   // Started again where the search cannot be made, the report kept for the code stands.
   settings.WeatherZip = QStringLiteral("02108");
-  places = JsonPage(PlacesAnswer());
-  weather.RefreshNow();
+  places = ServerScript::JsonPage(PlacesAnswer());
+  weather->RefreshNow();
   ASSERT_TRUE(Report().CurrentValid);
-  places = ServerScript::Answer("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
-  T_Weather restarted([this] { return settings; }, network);
-  restarted.UpdateWeather->stop();
-  restarted.Now = [this] { return now; };
-  restarted.RefreshNow();
-  EXPECT_TRUE(restarted.Report().CurrentValid);
+  places = ServerScript::Status("502 Bad Gateway");
+  const std::unique_ptr<T_Weather> restarted = Keeper();
+  restarted->RefreshNow();
+  EXPECT_TRUE(restarted->Report().CurrentValid);
   settings.WeatherZip = QStringLiteral("10115");
-  restarted.RefreshNow();
-  EXPECT_FALSE(restarted.Report().CurrentValid);
+  restarted->RefreshNow();
+  EXPECT_FALSE(restarted->Report().CurrentValid);
 }
 
 TEST_F(OpenMeteoTest, PlaceSearchFindsSeveralNoneOrTakesCoordinatesAsTheyStand) {
-  OpenMeteoClient& client = *weather.OpenMeteo;
+  OpenMeteoClient& client = *weather->OpenMeteo;
   PlaceSearch found = client.FindPlaces(settings.GeocodeUrl, QStringLiteral("Boston"));
   ASSERT_EQ(found.places.size(), 2);
   EXPECT_EQ(found.places[1].name, QStringLiteral("Boston, England, United Kingdom"));
@@ -227,7 +208,7 @@ TEST_F(OpenMeteoTest, PlaceSearchFindsSeveralNoneOrTakesCoordinatesAsTheyStand) 
   EXPECT_EQ(found.error, QString());
   EXPECT_TRUE(client.FindPlaces(settings.GeocodeUrl, QStringLiteral(" B ")).error.contains(QLatin1String("two")));
   EXPECT_EQ(server.requests().size(), 1);
-  places = JsonPage("{\"results\":[]}");
+  places = ServerScript::JsonPage("{\"results\":[]}");
   found = client.FindPlaces(settings.GeocodeUrl, QStringLiteral("SW1A 1AA"));
   EXPECT_TRUE(found.places.isEmpty() && found.error.isEmpty());
   EXPECT_EQ(QueryOf(server.requests().last()).queryItemValue(QStringLiteral("name"), QUrl::FullyDecoded),
@@ -237,27 +218,25 @@ TEST_F(OpenMeteoTest, PlaceSearchFindsSeveralNoneOrTakesCoordinatesAsTheyStand) 
 }
 
 TEST_F(OpenMeteoTest, TicksComeEveryFifteenMinutesAndNoSecondRefreshStartsWhileOneRuns) {
-  weather.UpdateWeatherTimer();
-  EXPECT_EQ(weather.UpdateWeather->interval(), 900000);
+  weather->UpdateWeatherTimer();
+  EXPECT_EQ(weather->UpdateWeather->interval(), 900000);
   EXPECT_FALSE(Report().Loading);
   settings.WeatherProvider = QStringLiteral("classic");
   settings.WeatherHost = server.hostAndPort();
-  weather.UpdateWeatherTimer();
-  EXPECT_EQ(weather.UpdateWeather->interval(), 180000);
+  weather->UpdateWeatherTimer();
+  EXPECT_EQ(weather->UpdateWeather->interval(), 180000);
   settings.WeatherProvider = QStringLiteral("open-meteo");
   forecast = ServerScript{
       {{0, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n"}, {200, Json(ForecastAnswer())}}, true};
   std::optional<bool> second;
-  QTimer::singleShot(50, [&] { second = weather.RefreshNow(); });
-  EXPECT_TRUE(weather.RefreshNow());
+  QTimer::singleShot(50, [&] { second = weather->RefreshNow(); });
+  EXPECT_TRUE(weather->RefreshNow());
   EXPECT_EQ(second, false);
   EXPECT_TRUE(Report().CurrentValid);
 }
 
 TEST(OpenMeteoClientTls, TheServersCertificateIsChecked) {
-  LoopbackServer secure(ServerScript::Answer("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                                             "Connection: close\r\nContent-Length: 2\r\n\r\n{}"),
-                        LoopbackServer::Tls::On);
+  LoopbackServer secure(ServerScript::JsonPage("{}"), LoopbackServer::Tls::On);
   OpenMeteoClient client;
   client.deadlineMs = 5000;
   const QUrl url(secure.url(QStringLiteral("/v1/forecast")));

@@ -41,18 +41,12 @@ inline QByteArray Json(const QJsonObject& object) { return QJsonDocument(object)
 
 // A place search that finds Boston in two countries.
 inline QByteArray PlacesAnswer() {
-  return Json(QJsonObject{{"results", QJsonArray{QJsonObject{{"id", 4930956},
-                                                             {"name", "Boston"},
-                                                             {"latitude", 42.35843},
-                                                             {"longitude", -71.05977},
-                                                             {"country", "United States"},
-                                                             {"admin1", "Massachusetts"},
-                                                             {"postcodes", QJsonArray{"02108", "02109"}}},
-                                                 QJsonObject{{"id", 2655138},
-                                                             {"name", "Boston"},
-                                                             {"latitude", 52.97633},
-                                                             {"longitude", -0.02664},
-                                                             {"country", "United Kingdom"},
-                                                             {"admin1", "England"}}}},
+  const auto place = [](int id, double latitude, double longitude, const char* country, const char* region) {
+    return QJsonObject{{"id", id},           {"name", "Boston"}, {"latitude", latitude}, {"longitude", longitude},
+                       {"country", country}, {"admin1", region}};
+  };
+  QJsonObject us = place(4930956, 42.35843, -71.05977, "United States", "Massachusetts");
+  us["postcodes"] = QJsonArray{"02108", "02109"};
+  return Json(QJsonObject{{"results", QJsonArray{us, place(2655138, 52.97633, -0.02664, "United Kingdom", "England")}},
                           {"generationtime_ms", 0.5}});
 }

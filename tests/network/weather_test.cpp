@@ -10,7 +10,7 @@
 
 namespace {
 
-const ServerScript Missing = ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n");
+const ServerScript Missing = ServerScript::Status("404 Not Found");
 
 // The weather site's two pages on loopback (every other path is not found); the tests tick by hand.
 class WeatherTest : public ::testing::Test {

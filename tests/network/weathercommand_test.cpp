@@ -16,11 +16,23 @@ QString Today(int plusDays) {
   return FormatDateTime(QStringLiteral("dd mmm yyyy"), FromQDateTime(QDateTime::currentDateTime()) + plusDays);
 }
 
+// The program's ten days in Celsius from the answers of both sites, after the head it prints first.
+void ExpectTenDays(const QString& out, const QString& head) {
+  EXPECT_TRUE(out.startsWith(head + QStringLiteral("Weather for ") + Today(0) +
+                             QStringLiteral("\n-------------------------------\n"
+                                            "Temp: 23°C  High: 10°C  Low: -2°C\nPartly Cloudy\n")))
+      << out.toStdString();
+  EXPECT_EQ(out.count(QStringLiteral("Forecast for ")), 9);
+  EXPECT_TRUE(out.contains(QStringLiteral("Forecast for ") + Today(9)));
+  EXPECT_TRUE(out.endsWith(QStringLiteral("Chance of precipitation: 90 %\n"))) << out.toStdString();
+  EXPECT_FALSE(out.contains(QLatin1Char('\r')));
+}
+
 TEST_F(WeatherCommand, PrintsTheForecastTextOfTenDays) {
   LoopbackServer site([](const QByteArray& request) {
     if (request.startsWith("GET /weather/local/12345 ")) return ServerScript::Page(CurrentPage().toUtf8());
     if (request.startsWith("GET /weather/tenday/12345 ")) return ServerScript::Page(TenDayPage().toUtf8());
-    return ServerScript::Answer("HTTP/1.1 404 Not Found\r\n\r\n");
+    return ServerScript::Status("404 Not Found");
   });
   Store(nullptr, {{"WeatherZip", "12345"}, {"TempDeg", "1"}, {"WeatherHost", site.hostAndPort()}});
   const QString dayBefore = Today(0);
@@ -28,14 +40,7 @@ TEST_F(WeatherCommand, PrintsTheForecastTextOfTenDays) {
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   // The program reads the system clock; a run across midnight cannot be checked by date.
   if (Today(0) != dayBefore) GTEST_SKIP() << "the date changed during the run";
-  EXPECT_TRUE(r.out.startsWith(QStringLiteral("Weather for ") + Today(0) +
-                               QStringLiteral("\n-------------------------------\n"
-                                              "Temp: 23°C  High: 10°C  Low: -2°C\nPartly Cloudy\n")))
-      << r.out.toStdString();
-  EXPECT_EQ(r.out.count(QStringLiteral("Forecast for ")), 9);
-  EXPECT_TRUE(r.out.contains(QStringLiteral("Forecast for ") + Today(9)));
-  EXPECT_TRUE(r.out.endsWith(QStringLiteral("Chance of precipitation: 90 %\n"))) << r.out.toStdString();
-  EXPECT_FALSE(r.out.contains(QLatin1Char('\r')));
+  ExpectTenDays(r.out, QString());
   ASSERT_EQ(site.requests().size(), 2);
   EXPECT_TRUE(site.requests().at(0).contains("User-Agent: HTTPClient/0.1\r\n"));
 }
@@ -56,17 +61,11 @@ TEST_F(WeatherCommand, NothingListeningOrNoWeatherOnThePageIsWeatherOffline) {
 // Open-Meteo on loopback: the forecast and the place search, each answer as the service sends it.
 class OpenMeteoCommand : public ProgramTest {
  protected:
-  static ServerScript JsonAnswer(const QByteArray& body) {
-    return ServerScript::Answer(
-        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-        "Content-Length: " +
-        QByteArray::number(body.size()) + "\r\n\r\n" + body);
-  }
   QByteArray places = PlacesAnswer();
   LoopbackServer service{[this](const QByteArray& request) {
-    if (request.startsWith("GET /v1/forecast?")) return JsonAnswer(Json(ForecastAnswer()));
-    if (request.startsWith("GET /v1/search?")) return JsonAnswer(places);
-    return ServerScript::Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    if (request.startsWith("GET /v1/forecast?")) return ServerScript::JsonPage(Json(ForecastAnswer()));
+    if (request.startsWith("GET /v1/search?")) return ServerScript::JsonPage(places);
+    return ServerScript::Status("404 Not Found");
   }};
   QList<std::pair<QString, QString>> Settings(QList<std::pair<QString, QString>> more = {}) {
     more << std::pair{QStringLiteral("WeatherForecastUrl"), service.url(QStringLiteral("/v1/forecast"))}
@@ -84,13 +83,8 @@ TEST_F(OpenMeteoCommand, PrintsThePlaceAndTheForecastOfTheStoredPlace) {
   const ProgramResult r = Run({"weather"}, {}, {.spin = true});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   if (Today(0) != dayBefore) GTEST_SKIP() << "the date changed during the run";
-  EXPECT_TRUE(r.out.startsWith(QStringLiteral("Boston, Massachusetts, United States\n\nWeather for ") + Today(0) +
-                               QStringLiteral("\n-------------------------------\n"
-                                              "Temp: 23°C  High: 10°C  Low: -2°C\nPartly Cloudy\n")))
-      << r.out.toStdString();
+  ExpectTenDays(r.out, QStringLiteral("Boston, Massachusetts, United States\n\n"));
   EXPECT_TRUE(r.out.contains(QStringLiteral("Wind: NW at 17 km/h\n")));
-  EXPECT_EQ(r.out.count(QStringLiteral("Forecast for ")), 9);
-  EXPECT_TRUE(r.out.endsWith(QStringLiteral("Chance of precipitation: 90 %\n"))) << r.out.toStdString();
   ASSERT_EQ(service.requests().size(), 1);
   EXPECT_TRUE(service.requests().at(0).contains("latitude=42.3584&longitude=-71.0598&"));
 }

@@ -20,21 +20,12 @@ TEST(WeatherConversions, RoundTemperaturesDownAndKeepTwoDecimalsOfPressure) {
 }
 
 TEST(CurrentPage, ReadsAndConvertsEveryField) {
-  using R = TWeatherReport;
   TWeatherReport r;
   ASSERT_EQ(ParseCurrentPage(CurrentPage(), 1, 1, r), PageParse::Parsed);
-  const std::pair<QString R::*, const char*> fields[] = {{&R::Temperature, "23"},
-                                                         {&R::High, "26"},
-                                                         {&R::Low, "15"},
-                                                         {&R::Humidity, "60"},
-                                                         {&R::Conditions, "Partly Cloudy"},
-                                                         {&R::UVIndex, "3 Moderate"},
-                                                         {&R::Wind, "Wind: NW at 10 mph"},
-                                                         {&R::Pressure, "765.04"},
-                                                         {&R::PressureTrend, "up"},
-                                                         {&R::TempUnit, "°C"},
-                                                         {&R::PressureUnit, " mm"}};
-  for (const auto& [field, expected] : fields) EXPECT_EQ(r.*field, QString::fromUtf8(expected));
+  EXPECT_EQ(QStringList({r.Temperature + r.TempUnit, r.High, r.Low, r.Humidity, r.Conditions, r.UVIndex, r.Wind,
+                         r.Pressure + r.PressureUnit, r.PressureTrend})
+                .join(QLatin1Char('|')),
+            QStringLiteral("23°C|26|15|60|Partly Cloudy|3 Moderate|Wind: NW at 10 mph|765.04 mm|up"));
   EXPECT_TRUE(r.CurrentValid);
   EXPECT_FALSE(r.ForecastValid);  // another page's flag
   EXPECT_FALSE(r.SevereAlert);

@@ -96,41 +96,21 @@ TEST_P(KeyStoreContract, RollbackReturnsToTheStateAtBeginAndCommitKeepsEverythin
   EXPECT_EQ(s.ReadDate("d"), 2.5);
 }
 
-enum class Step { Create, Exists, Missing, Delete, Begin, Rollback };
-
 TEST_P(KeyStoreContract, EveryPathFindsTheTreeAsItIsNowWhateverWasOpenedBefore) {
   // Each step opens a path after the one before; a key deleted, rolled back or reached by
-  // another spelling is found (or not) as the tree now stands.
-  const std::pair<const char*, Step> steps[] = {{"\\A\\B\\C", Step::Create}, {"\\A\\B\\C\\D", Step::Missing},
-                                                {"\\A\\B", Step::Delete},    {"\\A\\B\\C", Step::Missing},
-                                                {"\\A\\B\\C", Step::Create}, {"\\a\\b\\c", Step::Exists},
-                                                {"\\A\\BC", Step::Missing},  {"\\A\\B\\\\C\\", Step::Exists},
-                                                {"", Step::Begin},           {"\\A\\B\\C\\New", Step::Create},
-                                                {"", Step::Rollback},        {"\\A\\B\\C\\New", Step::Missing},
-                                                {"\\A\\B\\C", Step::Exists}, {"\\A", Step::Delete},
-                                                {"\\A\\B\\C", Step::Missing}};
-  for (const auto& [path, step] : steps) {
-    SCOPED_TRACE(path);
-    switch (step) {
-      case Step::Create:
-        EXPECT_TRUE(store().OpenKey(path, true));
-        break;
-      case Step::Exists:
-        EXPECT_TRUE(store().OpenKeyReadOnly(path));
-        break;
-      case Step::Missing:
-        EXPECT_FALSE(store().KeyExists(path));
-        break;
-      case Step::Delete:
-        EXPECT_TRUE(store().DeleteKey(path));
-        break;
-      case Step::Begin:
-        EXPECT_TRUE(store().BeginTransaction());
-        break;
-      case Step::Rollback:
-        store().Rollback();
-        break;
-    }
+  // another spelling is found (or not) as the tree now stands. "+" creates, "?" finds, "!"
+  // misses, "-" deletes, "[" begins a transaction and "]" rolls it back.
+  for (const char* step :
+       {"+\\A\\B\\C", "!\\A\\B\\C\\D", "-\\A\\B", "!\\A\\B\\C", "+\\A\\B\\C", "?\\a\\b\\c", "!\\A\\BC",
+        "?\\A\\B\\\\C\\", "[", "+\\A\\B\\C\\New", "]", "!\\A\\B\\C\\New", "?\\A\\B\\C", "-\\A", "!\\A\\B\\C"}) {
+    const QString path = QString::fromLatin1(step + 1);
+    const bool done = *step == '+'   ? store().OpenKey(path, true)
+                      : *step == '?' ? store().OpenKeyReadOnly(path)
+                      : *step == '!' ? !store().KeyExists(path)
+                      : *step == '-' ? store().DeleteKey(path)
+                      : *step == '[' ? store().BeginTransaction()
+                                     : (store().Rollback(), true);
+    EXPECT_TRUE(done) << step;
   }
 }
 
