@@ -439,8 +439,20 @@ class EventImporter {
 
   // The instances: DTSTART, then what the rule gives up to the window's end (further when
   // the rule ends, to find its last day). Nothing when libical cannot follow the rule.
-  static std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd,
-                                         bool ends) {
+  std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd, bool ends) {
+    const std::optional<QByteArray> shape = ends ? std::nullopt : StepShape(entry, recur);
+    if (shape) {
+      const auto kept = stepDays_.find(*shape);
+      if (kept != stepDays_.end() && kept->second.reach >= windowEnd - entry.firstDay) {
+        Instances found;
+        for (int offset : kept->second.offsets) {
+          if (offset > windowEnd - entry.firstDay) break;
+          found.days.push_back(entry.firstDay + offset);
+        }
+        found.last = found.days.back();
+        return found;
+      }
+    }
     Instances found;
     found.days.push_back(entry.firstDay);
     found.last = entry.firstDay;
@@ -450,6 +462,7 @@ class EventImporter {
     if (entry.zone) start.zone = entry.zone;
     icalrecur_iterator* it = icalrecur_iterator_new(recur, start);
     if (!it) return std::nullopt;
+    bool passedWindow = false;  // the search ended past the window, not at a limit
     for (int n = 0; n < MaxInstances; ++n) {
       const icaltimetype t = icalrecur_iterator_next(it);
       if (icaltime_is_null_time(t)) {
@@ -459,6 +472,7 @@ class EventImporter {
       const auto local = TimeReader::In(t, entry.zone, entry.own);
       if (!local) continue;
       const int day = local->day;
+      passedWindow = day > windowEnd;
       if (day > windowEnd && !ends) break;
       if (day > windowEnd + LastDaySearch) break;
       if (day <= windowEnd) found.days.push_back(day);
@@ -468,7 +482,40 @@ class EventImporter {
     // In time order, but a change of the clocks can put an instance on the day before.
     std::sort(found.days.begin(), found.days.end());
     found.days.erase(std::unique(found.days.begin(), found.days.end()), found.days.end());
+    if (shape && passedWindow && !found.finished) {
+      StepDays& kept = stepDays_[*shape];
+      kept.reach = windowEnd - entry.firstDay;
+      kept.offsets.clear();
+      for (int day : found.days) kept.offsets.push_back(day - entry.firstDay);
+    }
     return found;
+  }
+
+  // Daily and weekly rules without an end, without a zone and with no parts but the interval,
+  // the week's start and (weekly) plain weekdays step through the days from DTSTART alike for
+  // every start on the same weekday: the rule's text and that weekday name the offsets that
+  // one expansion found, and the next event of the same shape takes them without asking
+  // libical again (its iterator is by far the slowest part of an import). Nothing for any
+  // other rule.
+  static std::optional<QByteArray> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
+    if (entry.zone || entry.own || recur.rscale) return std::nullopt;
+    if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE) return std::nullopt;
+    const auto none = [](const short* parts) { return parts[0] == ICAL_RECURRENCE_ARRAY_MAX; };
+    if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_month_day) ||
+        !none(recur.by_year_day) || !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
+      return std::nullopt;
+    }
+    if (recur.freq == ICAL_DAILY_RECURRENCE && !none(recur.by_day)) return std::nullopt;
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && recur.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+      if (icalrecurrencetype_day_position(recur.by_day[i]) != 0) return std::nullopt;
+    }
+    icalrecurrencetype copy = recur;
+    char* text = icalrecurrencetype_as_string_r(&copy);
+    if (!text) return std::nullopt;
+    QByteArray shape(text);
+    icalmemory_free_buffer(text);
+    shape += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
+    return shape;
   }
 
   // The end of a rule that ends, as the pattern's range: its count where the pattern counts
@@ -616,6 +663,13 @@ class EventImporter {
   IcsImportResult& result_;
   // The days of each series (by UID) that an instance of the file stands for.
   std::map<QString, std::set<int>> overridden_;
+  // Offsets from DTSTART of the days of each step shape (StepShape) found so far, and how
+  // far after DTSTART they were looked for.
+  struct StepDays {
+    int reach = 0;
+    std::vector<int> offsets;
+  };
+  std::map<QByteArray, StepDays> stepDays_;
 };
 
 bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader, TDateTime now) {

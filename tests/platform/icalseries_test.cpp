@@ -185,4 +185,39 @@ TEST(ICalendarSeries, ExportedRulesGiveTheDaysTheDayQueryListsOverTenYears) {
   EXPECT_EQ(wrong, 0) << "of " << cases.size() << " series";
 }
 
+// An import reuses the days one rule gave for the next rule of the same shape: a calendar of
+// many such rules comes in exactly as each of its events does alone.
+TEST(ICalendarSeries, RulesOfOneShapeComeInTogetherAsEachDoesAlone) {
+  const char* const rules[] = {"FREQ=DAILY",
+                               "FREQ=DAILY;INTERVAL=3",
+                               "FREQ=WEEKLY",
+                               "FREQ=WEEKLY;BYDAY=MO,WE",
+                               "FREQ=WEEKLY;INTERVAL=2;BYDAY=TU,SA;WKST=SU",
+                               "FREQ=DAILY;BYMONTH=3"};
+  const char* const starts[] = {"20150304", "20240229", "20240307", "20261207", "20261214", "20280101"};
+  QByteArrayList events;
+  for (const char* rule : rules) {
+    for (const char* start : starts) {
+      const int i = int(events.size());
+      const QByteArray time = i % 2 ? QByteArray("T233000") : QByteArray("T080000");
+      QByteArray event = "BEGIN:VEVENT\r\nUID:shape-" + QByteArray::number(i) + "\r\nDTSTAMP:20261201T000000Z\r\n" +
+                         "DTSTART:" + start + time + "\r\nSUMMARY:e" + QByteArray::number(i) + "\r\nRRULE:" + rule +
+                         "\r\n";
+      if (i % 3 == 0) event += "EXDATE:" + QByteArray(start).left(4) + "1231" + time + "\r\n";
+      events << event + "END:VEVENT\r\n";
+    }
+  }
+  const auto file = [](const QByteArrayList& entries) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n" + entries.join() + "END:VCALENDAR\r\n";
+  };
+  FixedClock clock(DT(2026, 12, 7, 10, 0));
+  DataFormat together(clock), alone(clock);
+  const IcsImportResult all = ImportICalendarText(together, file(events), clock.Now());
+  ASSERT_EQ(all.events + all.expandedRules, int(events.size()));  // the March-only rule comes in as days
+  for (const QByteArray& event : events) ImportICalendarText(alone, file({event}), clock.Now());
+  ASSERT_EQ(together.NoteCount(), alone.NoteCount());
+  for (int i = 0; i < together.NoteCount(); ++i)
+    EXPECT_EQ(together.NoteArray[i], alone.NoteArray[i]) << together.NoteArray[i].Title.toStdString();
+}
+
 }  // namespace
