@@ -30,7 +30,8 @@ class FakeCalendarServer : public CalendarServer {
     resources[path] = Resource{data, QStringLiteral("\"%1\"").arg(++version_)};
     log_.push_back({version_, path});
   }
-  void Erase(const QString& path) {
+  // By value: the path may be the key of the resource it erases.
+  void Erase(QString path) {
     resources.erase(path);
     log_.push_back({++version_, path});
   }
