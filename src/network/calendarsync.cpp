@@ -56,6 +56,7 @@ void CalendarSync::Run(Done done) {
   done_ = std::move(done);
   report_ = SyncReport();
   finished_ = false;
+  storeFailed_ = false;
   round_ = 0;
   token_.clear();
   savedToken_.reset();
@@ -172,6 +173,11 @@ void CalendarSync::ApplyItem(const ServerItem& item) {
     const TServerCopy* copy = group.empty() ? nullptr : FirstCopy(group);
     if (copy && !copy->Href.isEmpty() && copy->Href != item.path) group = Group();
   }
+  if ((InUse && InUse(uid)) || Held(group)) {
+    report_.postponed << title;
+    fetchedAll_ = false;
+    return;
+  }
   if (!group.empty() && Dirty(group)) {
     const TServerCopy* copy = FirstCopy(group);
     if (copy && copy->Href == item.path && copy->ETag == item.etag) return;  // only changed here
@@ -285,6 +291,11 @@ void CalendarSync::KeepLoser(const Group& group) {
 void CalendarSync::RemoveHere(const QString& path) {
   const Group group = GroupOfHref(path);
   if (group.empty()) return;
+  if (Held(group)) {
+    report_.postponed << Title(group);
+    fetchedAll_ = false;
+    return;
+  }
   const TDateTime now = calendar_.clock().Now();
   const bool changedHere = Dirty(group);
   for (int i : group.notes) {
@@ -351,19 +362,35 @@ void CalendarSync::PushNext() {
     for (int i : group.todos)
       if (calendar_.ToDoArray[i].DeleteDate == 0) outgoing.ToDoArray.push_back(calendar_.ToDoArray[i]);
 
-    // Marks the group as the server now holds it.
-    auto settle = [this, uid](const QString& path, const QString& newEtag) {
+    // The records as they went: the calendar can change while the answer is on its way (the
+    // panel keeps running), and such a change must still show as one afterwards.
+    QHash<int, QString> sentNotes, sentTodos;
+    for (int i : group.notes)
+      if (calendar_.NoteArray[i].DeleteDate == 0) sentNotes.insert(i, ServerFingerprint(calendar_.NoteArray[i]));
+    for (int i : group.todos)
+      if (calendar_.ToDoArray[i].DeleteDate == 0) sentTodos.insert(i, ServerFingerprint(calendar_.ToDoArray[i]));
+
+    // Marks the group as the server now holds it: what was sent is known to be there; a
+    // record changed or added since goes up with the next run; one deleted since is removed.
+    auto settle = [this, uid, sentNotes, sentTodos](const QString& path, const QString& newEtag) {
       const Group now = GroupOfUid(uid);
       for (int i : now.notes) {
         TNote& note = calendar_.NoteArray[i];
-        note.Server =
-            note.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), note.Server.ReadOnly} : TServerCopy();
-        if (!note.Server.Href.isEmpty()) note.Server.Synced = ServerFingerprint(note);
+        const bool sent = sentNotes.contains(i);
+        if (path.isEmpty() || (note.DeleteDate != 0 && !sent)) {
+          note.Server = TServerCopy();
+        } else {
+          note.Server = TServerCopy{path, newEtag, sentNotes.value(i), note.Server.ReadOnly};
+        }
       }
       for (int i : now.todos) {
         TToDo& todo = calendar_.ToDoArray[i];
-        todo.Server = todo.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), false} : TServerCopy();
-        if (!todo.Server.Href.isEmpty()) todo.Server.Synced = ServerFingerprint(todo);
+        const bool sent = sentTodos.contains(i);
+        if (path.isEmpty() || (todo.DeleteDate != 0 && !sent)) {
+          todo.Server = TServerCopy();
+        } else {
+          todo.Server = TServerCopy{path, newEtag, sentTodos.value(i), false};
+        }
       }
       calendar_.DataChanged = true;
     };
@@ -454,6 +481,7 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
   if (failure) {
     report_.error = failure->error;
     report_.unauthorized = failure->unauthorized();
+    report_.unreachable = failure->status == 0 && !storeFailed_;
   }
   bool waiting = !conflicts_.isEmpty();
   if (!failure) {
@@ -464,7 +492,7 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
       if (!copy || !copy->ReadOnly) waiting = true;
     }
   }
-  report_.agree = !failure && !waiting && report_.problems.isEmpty();
+  report_.agree = !failure && !waiting && report_.problems.isEmpty() && report_.postponed.isEmpty();
   if (done_) done_(report_);
 }
 
@@ -489,6 +517,7 @@ bool CalendarSync::Save() {
   }
   ServerAnswer failure;
   failure.error = QStringLiteral("the calendar could not be saved: ") + saved.error;
+  storeFailed_ = true;
   Finish(&failure);
   return false;
 }
@@ -581,6 +610,15 @@ bool CalendarSync::Same(const Group& group, const DataFormat& incoming) const {
   here.sort();
   there.sort();
   return here == there;
+}
+
+bool CalendarSync::Held(const Group& group) const {
+  if (!InUse) return false;
+  for (int i : group.notes)
+    if (InUse(calendar_.NoteArray[i].Uid)) return true;
+  for (int i : group.todos)
+    if (InUse(calendar_.ToDoArray[i].Uid)) return true;
+  return false;
 }
 
 // Changed here since it was last sent or received, or never sent.
