@@ -137,6 +137,7 @@ void PanelWindows::Wire(AppContext& context, Shell& shell) {
     month.NeedsRefresh = true;
     toDo.NeedsRefresh = true;
   });
+  desktop.SetServerSync(&serverSync);
 
   // The panel opens the weather pages through the shell.
   desktop.SetShell(&shell);
