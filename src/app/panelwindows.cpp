@@ -138,6 +138,7 @@ void PanelWindows::Wire(AppContext& context, Shell& shell) {
     toDo.NeedsRefresh = true;
   });
   desktop.SetServerSync(&serverSync);
+  options.SetServerSync(&serverSync);
 
   // The panel opens the weather pages through the shell.
   desktop.SetShell(&shell);

@@ -1,6 +1,7 @@
 #include "network/serversync.h"
 
 #include "core/dataformat.h"
+#include "core/keystore.h"
 #include "network/caldavclient.h"
 #include "platform/dialogs.h"
 #include "settings/settings.h"
@@ -31,6 +32,33 @@ ServerAccount ServerAccount::Read(const TSettings& settings) {
   return account;
 }
 
+SaveResult SaveServerAccount(DataFormat& calendar, KeyStore& store, TSettings& settings, const ServerAccount& account) {
+  const ServerAccount before = ServerAccount::Read(settings);
+  const bool moved = before.url != account.url || before.user != account.user || before.calendar != account.calendar;
+  const QStringList names{ServerAccount::UrlSetting, ServerAccount::UserSetting, ServerAccount::CalendarSetting,
+                          ServerAccount::AllowHttpSetting};
+  settings.SetSetting(ServerAccount::UrlSetting, account.url);
+  settings.SetSetting(ServerAccount::UserSetting, account.user);
+  settings.SetSetting(ServerAccount::CalendarSetting, account.calendar);
+  settings.SetSetting(ServerAccount::AllowHttpSetting, account.allowHttp ? QStringLiteral("-1") : QString());
+  if (moved) {
+    for (TNote& note : calendar.NoteArray) note.Server = TServerCopy();
+    for (TToDo& todo : calendar.ToDoArray) todo.Server = TServerCopy();
+    calendar.DataChanged = true;
+  }
+  return calendar.SaveWith(store, [&] {
+    SaveResult result = settings.WriteSettingsToStore();
+    // An empty setting is absent: the values of a removed account go from the store too.
+    if (result.ok && store.OpenKey(QStringLiteral("\\Software\\Orvane"), false)) {
+      for (const QString& name : names)
+        if (settings.GetSetting(name).isEmpty()) store.DeleteValue(name);
+      store.CloseKey();
+    }
+    if (result.ok && moved) store.DeleteKey(CalendarSync::StateKey());
+    return result;
+  });
+}
+
 ServerSync::ServerSync(DataFormat& calendar, KeyStore& store, TSettings& settings, Dialogs& dialogs, QObject* parent)
     : QObject(parent), calendar_(calendar), store_(store), settings_(settings), dialogs_(dialogs) {
   MakeServer = [](const ServerAccount& account, const QString& password) -> std::unique_ptr<CalendarServer> {
@@ -56,7 +84,8 @@ ServerSync::ServerSync(DataFormat& calendar, KeyStore& store, TSettings& setting
 ServerSync::~ServerSync() { Abandon(); }
 
 int ServerSync::IntervalMs() const {
-  const int minutes = std::clamp(settings_.GetInt(ServerAccount::IntervalSetting, ServerAccount::DefaultIntervalMinutes), 1, 24 * 60);
+  const int minutes =
+      std::clamp(settings_.GetInt(ServerAccount::IntervalSetting, ServerAccount::DefaultIntervalMinutes), 1, 24 * 60);
   return minutes * 60 * 1000;
 }
 
@@ -71,6 +100,12 @@ void ServerSync::Start() {
   seenRevision_ = calendar_.DataChanged.Revision();
   poll_->start();
   Schedule(0);
+}
+
+void ServerSync::Stop() {
+  Abandon();
+  due_->stop();
+  poll_->stop();
 }
 
 void ServerSync::AccountChanged() {
@@ -226,10 +261,9 @@ void ServerSync::Ended(const SyncReport& report, bool interrupted) {
 // Asked once for a refused password: a new one is kept where the old one was and used at
 // once; cancelled, the runs go on with the kept one (and fail) until the options change it.
 void ServerSync::AskPassword() {
-  const std::optional<QString> password =
-      dialogs_.InputQuery(tr("Calendar Server"),
-                          tr("The calendar server refused the password of %1. Password:").arg(account_.user),
-                          QString(), true);
+  const std::optional<QString> password = dialogs_.InputQuery(
+      tr("Calendar Server"), tr("The calendar server refused the password of %1. Password:").arg(account_.user),
+      QString(), true);
   if (!password || password->isEmpty() || !HasAccount()) return;
   if (StorePassword) StorePassword(account_, *password, place_);
   password_ = *password;

@@ -38,6 +38,11 @@ struct ServerAccount {
   bool operator==(const ServerAccount&) const = default;
 };
 
+// Sets the account in the settings (an empty one removes it) and saves the settings with the
+// calendar in one transaction. Another server or calendar than before: every record forgets
+// where it was kept and the synchronisation's state goes, so the records go up there afresh.
+SaveResult SaveServerAccount(DataFormat& calendar, KeyStore& store, TSettings& settings, const ServerAccount& account);
+
 // Synchronises the running panel's calendar with the calendar server, in the background: at
 // start, one minute after the last change made here (changes made together go up together),
 // every CalendarServerInterval minutes, and when asked (the menu). Every request is
@@ -73,6 +78,8 @@ class ServerSync : public QObject, private CalendarServer {
 
   // Takes the account as the settings now hold it and runs at once (nothing without one).
   void Start();
+  // Stops a run on its way and waits for AccountChanged (the account is being changed).
+  void Stop();
   // The account changed or went (the options): the client and password are dropped.
   void AccountChanged();
   // A run now (the menu); one that is running is followed by another.
@@ -133,12 +140,12 @@ class ServerSync : public QObject, private CalendarServer {
   QString serverPassword_;  // the password server_ was made with
   std::unique_ptr<CalendarSync> sync_;
   std::shared_ptr<int> run_;  // lives as long as the run: answers to an older run are dropped
-  QTimer* due_ = nullptr;   // the next run
-  QTimer* poll_ = nullptr;  // looks for changes made here
+  QTimer* due_ = nullptr;     // the next run
+  QTimer* poll_ = nullptr;    // looks for changes made here
   quint64 seenRevision_ = 0;
   quint64 generation_ = 0;
   bool loadingPassword_ = false;
-  bool again_ = false;           // asked or changed here during a run: another follows
+  bool again_ = false;  // asked or changed here during a run: another follows
   bool changedDuringRun_ = false;
   int failures_ = 0;
   TDateTime failingSince_ = 0;

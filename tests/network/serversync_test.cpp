@@ -308,7 +308,8 @@ TEST(ServerSyncRadicale, ThePanelConvergesWithThePhoneAndCatchesUpAfterTheServer
   sync.SyncNow();
   ASSERT_TRUE(SpinUntil([&] { return runs == 2; }));
   EXPECT_TRUE(sync.Failing());
-  EXPECT_TRUE(sync.StatusLine().startsWith(QStringLiteral("Server unreachable since "))) << sync.StatusLine().toStdString();
+  EXPECT_TRUE(sync.StatusLine().startsWith(QStringLiteral("Server unreachable since ")))
+      << sync.StatusLine().toStdString();
 
   ASSERT_TRUE(radicale.Start()) << radicale.error().toStdString();
   sync.SyncNow();
