@@ -1,6 +1,7 @@
 #include "editors/serverpage.h"
 
 #include "network/caldavclient.h"
+#include "network/calendarsync.h"
 #include "network/serverpassword.h"
 #include "network/serversync.h"
 #include "session/appcontext.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -211,7 +213,18 @@ void ServerPage::ServerUseClick() {
   }
   const ServerCollection collection = collections_[chosen];
   if (!collection.path.isEmpty()) {
-    Use(collection);
+    // The records meet this calendar for the first time: never synchronised, or with another.
+    const ServerAccount now = ServerAccount::Read(context_.settings());
+    const bool another = now.url != wanted.url || now.user != wanted.user || now.calendar != collection.path;
+    const DataFormat& calendar = context_.calendar();
+    const bool live = std::any_of(calendar.NoteArray.begin(), calendar.NoteArray.end(),
+                                  [](const TNote& n) { return n.DeleteDate == 0; }) ||
+                      std::any_of(calendar.ToDoArray.begin(), calendar.ToDoArray.end(),
+                                  [](const TToDo& t) { return t.DeleteDate == 0; });
+    if (live && (another || FirstSyncOfRecords(calendar)))
+      Compare(collection);
+    else
+      Use(collection);
     return;
   }
   busy_ = true;
@@ -230,12 +243,78 @@ void ServerPage::ServerUseClick() {
   });
 }
 
-void ServerPage::Use(const ServerCollection& collection) {
-  const ServerAccount account{Address().toString(QUrl::RemoveUserInfo), ServerUser->text().trimmed(),
-                              collection.path};
+void ServerPage::Done() {
+  busy_ = false;
+  ServerUse->setEnabled(true);
+  ServerConnect->setEnabled(true);
+}
+
+void ServerPage::Compare(const ServerCollection& collection) {
+  busy_ = true;
+  ServerUse->setEnabled(false);
+  ServerConnect->setEnabled(false);
+  ShowState(tr("Comparing this calendar with the server's..."));
+  const QPointer<ServerPage> self(this);
+  client_->List(collection.path, [self, collection](const ServerAnswer& answer) {
+    if (!self) return;
+    if (!answer.ok()) {
+      self->Done();
+      self->ShowState(self->tr("The server could not be used: %1.").arg(answer.error));
+      return;
+    }
+    QStringList paths;
+    for (const ServerItem& item : answer.items) paths << item.path;
+    self->FetchAll(collection, paths, {});
+  });
+}
+
+void ServerPage::FetchAll(const ServerCollection& collection, QStringList paths, QList<ServerItem> items) {
+  if (!paths.isEmpty()) {
+    const QStringList batch = paths.mid(0, 100);
+    paths = paths.mid(100);
+    const QPointer<ServerPage> self(this);
+    client_->Fetch(collection.path, batch, [self, collection, paths, items](const ServerAnswer& answer) mutable {
+      if (!self) return;
+      if (!answer.ok()) {
+        self->Done();
+        self->ShowState(self->tr("The server could not be used: %1.").arg(answer.error));
+        return;
+      }
+      items << answer.items;
+      self->FetchAll(collection, paths, items);
+    });
+    return;
+  }
+  Done();
+  if (items.isEmpty()) {
+    Use(collection);
+    return;
+  }
+  const FirstSyncPreview preview = PreviewFirstSync(context_.calendar(), items);
+  const QString question =
+      tr("%1 events here, %2 on the server, %3 the same.").arg(preview.here).arg(preview.there).arg(preview.same) +
+      QStringLiteral("\n\n") +
+      tr("Both calendars will hold all of them. A backup of this calendar is written "
+         "first. Synchronize with this calendar?");
+  if (!context_.dialogs().Confirm(question)) {
+    ShowState(tr("Nothing was changed."));
+    return;
+  }
+  QString error;
+  const QString backup = BackupBeforeFirstSync(context_.calendar(), context_.settings(), error);
+  if (backup.isEmpty()) {
+    ShowState(tr("Nothing was changed: the backup could not be written (%1).").arg(error));
+    return;
+  }
+  Use(collection, true);
+  ShowState(tr("A backup of this calendar is in %1.").arg(backup));
+}
+
+void ServerPage::Use(const ServerCollection& collection, bool backedUp) {
+  const ServerAccount account{Address().toString(QUrl::RemoveUserInfo), ServerUser->text().trimmed(), collection.path};
   if (sync_) sync_->Stop();
   const SaveResult saved = SaveServerAccount(context_.calendar(), context_.store(), context_.settings(), account);
-  if (sync_) sync_->AccountChanged();
+  if (sync_) sync_->AccountChanged(backedUp);
   if (!saved.ok) {
     ShowState(tr("The account could not be saved: %1.").arg(saved.error));
     return;
@@ -249,8 +328,7 @@ void ServerPage::Use(const ServerCollection& collection) {
 void ServerPage::ServerRemoveClick() {
   const ServerAccount account = ServerAccount::Read(context_.settings());
   if (busy_ || !account.IsSet()) return;
-  if (!context_.dialogs().Confirm(
-          tr("Stop synchronizing with %1? The calendar here stays as it is.").arg(account.url)))
+  if (!context_.dialogs().Confirm(tr("Stop synchronizing with %1? The calendar here stays as it is.").arg(account.url)))
     return;
   ForgetPassword(account.PasswordKey());
   if (sync_) sync_->Stop();

@@ -56,7 +56,12 @@ class ServerPage : public QWidget {
 
  private:
   void Found(const ServerAnswer& answer);
-  void Use(const ServerCollection& collection);
+  // A calendar here meets a calendar on the server for the first time: what the first
+  // synchronisation will find is shown, and a backup written, before the account is set.
+  void Compare(const ServerCollection& collection);
+  void FetchAll(const ServerCollection& collection, QStringList paths, QList<ServerItem> items);
+  void Use(const ServerCollection& collection, bool backedUp = false);
+  void Done();
   void ShowState(const QString& text = QString());
   QUrl Address() const;
 

@@ -47,6 +47,63 @@ QString ServerFingerprint(const TToDo& todo) {
   return Fingerprint(bytes);
 }
 
+namespace {
+
+// The live records of one UID as iCalendar text, without the stamp of the moment it was made:
+// two copies that say the same read the same.
+QByteArray Said(const DataFormat& from, const QString& uid) {
+  DataFormat one(from.clock());
+  for (const TNote& note : from.NoteArray)
+    if (note.Uid == uid && note.DeleteDate == 0) one.NoteArray.push_back(note);
+  for (const TToDo& todo : from.ToDoArray)
+    if (todo.Uid == uid && todo.DeleteDate == 0) one.ToDoArray.push_back(todo);
+  QByteArray text;
+  if (!ExportICalendarText(one, 0, text).ok) return QByteArray();
+  QList<QByteArray> lines = text.split('\n');
+  lines.removeIf([](const QByteArray& line) { return line.startsWith("DTSTAMP") || line.startsWith("PRODID"); });
+  return lines.join('\n');
+}
+
+QSet<QString> LiveUids(const DataFormat& calendar) {
+  QSet<QString> uids;
+  for (const TNote& note : calendar.NoteArray)
+    if (note.DeleteDate == 0) uids.insert(note.Uid);
+  for (const TToDo& todo : calendar.ToDoArray)
+    if (todo.DeleteDate == 0) uids.insert(todo.Uid);
+  return uids;
+}
+
+}  // namespace
+
+FirstSyncPreview PreviewFirstSync(const DataFormat& calendar, const QList<ServerItem>& items) {
+  FirstSyncPreview preview;
+  const QSet<QString> here = LiveUids(calendar);
+  preview.here = static_cast<int>(here.size());
+  preview.there = static_cast<int>(items.size());
+  for (const ServerItem& item : items) {
+    DataFormat incoming(calendar.clock());
+    if (!ImportICalendarText(incoming, item.data, calendar.clock().Now()).ok) continue;
+    const QSet<QString> there = LiveUids(incoming);
+    if (there.size() != 1 || !here.contains(*there.cbegin())) continue;
+    const QString uid = *there.cbegin();
+    if (Said(incoming, uid) == Said(calendar, uid)) ++preview.same;
+  }
+  return preview;
+}
+
+bool FirstSyncOfRecords(const DataFormat& calendar) {
+  bool live = false;
+  for (const TNote& note : calendar.NoteArray) {
+    if (!note.Server.Href.isEmpty()) return false;
+    live |= note.DeleteDate == 0;
+  }
+  for (const TToDo& todo : calendar.ToDoArray) {
+    if (!todo.Server.Href.isEmpty()) return false;
+    live |= todo.DeleteDate == 0;
+  }
+  return live;
+}
+
 CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection)
     : calendar_(calendar), store_(store), server_(server), collection_(collection) {}
 

@@ -122,6 +122,19 @@ class CalendarSync {
   bool storeFailed_ = false;
 };
 
+// What a first synchronisation of a calendar with a collection that already holds resources
+// meets: the events and tasks on each side (a series with its changed instances counted once)
+// and how many of them are the same on both.
+struct FirstSyncPreview {
+  int here = 0;
+  int there = 0;
+  int same = 0;
+};
+// items: every resource of the collection with its text.
+FirstSyncPreview PreviewFirstSync(const DataFormat& calendar, const QList<ServerItem>& items);
+// No record knows a server copy, and some are live: a first synchronisation meets them.
+bool FirstSyncOfRecords(const DataFormat& calendar);
+
 // A fingerprint of what a record holds (its server copy aside).
 QString ServerFingerprint(const TNote& note);
 QString ServerFingerprint(const TToDo& todo);

@@ -1,7 +1,10 @@
 #include "network/serversync.h"
 
+#include "core/backupfiles.h"
 #include "core/dataformat.h"
 #include "core/keystore.h"
+#include "core/paths.h"
+#include "core/wholefile.h"
 #include "network/caldavclient.h"
 #include "platform/dialogs.h"
 #include "settings/settings.h"
@@ -59,6 +62,16 @@ SaveResult SaveServerAccount(DataFormat& calendar, KeyStore& store, TSettings& s
   });
 }
 
+QString BackupBeforeFirstSync(const DataFormat& calendar, const TSettings& settings, QString& error) {
+  QByteArray lines;
+  settings.WriteSettingsToStream(lines);
+  const QString path = UserDataDir() + QStringLiteral("before-calendar-server-") +
+                       FormatDateTime(QStringLiteral("yyyy-mm-dd-hhnnss"), calendar.clock().Now()) +
+                       QStringLiteral(".ovb");
+  error = WriteWholeFile(path, BackupBytes(calendar, lines), FileAccess::OwnerOnly);
+  return error.isEmpty() ? path : QString();
+}
+
 ServerSync::ServerSync(DataFormat& calendar, KeyStore& store, TSettings& settings, Dialogs& dialogs, QObject* parent)
     : QObject(parent), calendar_(calendar), store_(store), settings_(settings), dialogs_(dialogs) {
   MakeServer = [](const ServerAccount& account, const QString& password) -> std::unique_ptr<CalendarServer> {
@@ -108,8 +121,9 @@ void ServerSync::Stop() {
   poll_->stop();
 }
 
-void ServerSync::AccountChanged() {
+void ServerSync::AccountChanged(bool backedUp) {
   Abandon();
+  backedUp_ = backedUp;
   server_.reset();
   password_.reset();
   report_ = SyncReport();
@@ -180,6 +194,16 @@ void ServerSync::Run() {
 }
 
 void ServerSync::RunWith(const QString& password) {
+  if (!backedUp_ && FirstSyncOfRecords(calendar_)) {
+    QString error;
+    if (BackupBeforeFirstSync(calendar_, settings_, error).isEmpty()) {
+      SyncReport failed;
+      failed.error = tr("the backup before the first synchronization could not be written: %1").arg(error);
+      Ended(failed, false);
+      return;
+    }
+  }
+  backedUp_ = true;
   if (!server_ || serverPassword_ != password) {
     server_ = MakeServer(account_, password);
     serverPassword_ = password;

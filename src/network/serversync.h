@@ -43,13 +43,19 @@ struct ServerAccount {
 // where it was kept and the synchronisation's state goes, so the records go up there afresh.
 SaveResult SaveServerAccount(DataFormat& calendar, KeyStore& store, TSettings& settings, const ServerAccount& account);
 
+// Writes a backup of the calendar and the settings (as Backup Data and Settings does) into the
+// data folder before a first synchronisation: its path, or empty with error set.
+QString BackupBeforeFirstSync(const DataFormat& calendar, const TSettings& settings, QString& error);
+
 // Synchronises the running panel's calendar with the calendar server, in the background: at
 // start, one minute after the last change made here (changes made together go up together),
 // every CalendarServerInterval minutes, and when asked (the menu). Every request is
 // answered through the event loop, so the panel never waits for the network.
 //
 // Each run works on the panel's own calendar and saves through its store, in whole
-// transactions after complete answers (CalendarSync). What the server changed of a record
+// transactions after complete answers (CalendarSync). Before the first run of a calendar that
+// holds records none of which was ever on a server, a backup is written (and a run whose
+// backup cannot be written does not start). What the server changed of a record
 // open in an editor waits for a later run (InUse). A run that fails is tried again after
 // 30 seconds, doubling up to the interval; the status shows since when it fails. A refused
 // password is asked for once (through Dialogs); nothing else is ever asked from the
@@ -81,7 +87,8 @@ class ServerSync : public QObject, private CalendarServer {
   // Stops a run on its way and waits for AccountChanged (the account is being changed).
   void Stop();
   // The account changed or went (the options): the client and password are dropped.
-  void AccountChanged();
+  // backedUp: the calendar was just backed up for the account's first synchronisation.
+  void AccountChanged(bool backedUp = false);
   // A run now (the menu); one that is running is followed by another.
   void SyncNow();
 
@@ -153,5 +160,6 @@ class ServerSync : public QObject, private CalendarServer {
   bool unreachable_ = false;
   bool refused_ = false;
   bool askedPassword_ = false;
+  bool backedUp_ = false;  // for this account's first synchronisation
   SyncReport report_;
 };

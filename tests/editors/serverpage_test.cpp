@@ -2,12 +2,14 @@
 // keeps the password (in a file only where no secret store runs and the user agrees), makes
 // "Orvane" where asked, and sets the account; removing it forgets it and the records' copies.
 #include "editorfixture.h"
-#include "support/screenshot.h"
 #include "network/fakecalendarserver.h"
+#include "support/screenshot.h"
 
 #include "core/keystore.h"
+#include "core/paths.h"
 #include "editors/serverpage.h"
 #include "network/serversync.h"
+#include "platform/icalendar.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -36,7 +38,11 @@ class HomeServer : public FakeCalendarServer {
 class ServerPageTest : public EditorTest {
  protected:
   ServerPageTest() : page(*context) {
-    page.MakeClient = [](const QUrl&, const QString&, const QString&) { return std::make_unique<HomeServer>(); };
+    page.MakeClient = [this](const QUrl&, const QString&, const QString&) {
+      auto client = std::make_unique<HomeServer>();
+      client->resources = server.resources;
+      return client;
+    };
     page.StorePassword = [this](const QString& key, const QString& password, bool fileAllowed, QString& error) {
       error = QStringLiteral("no secret service");
       if (!fileAllowed && !secretStore) return false;
@@ -53,6 +59,8 @@ class ServerPageTest : public EditorTest {
     ASSERT_TRUE(QTest::qWaitFor([&] { return page.ServerUse->isEnabled(); }, 5000));
   }
 
+  TempHome home;
+  HomeServer server;  // what the server holds when the page connects
   ServerPage page;
   bool secretStore = true;
   std::pair<QString, QString> kept;
@@ -98,6 +106,33 @@ TEST_F(ServerPageTest, WithoutASecretStoreThePasswordGoesToTheFileOnlyWhenTheUse
   EXPECT_FALSE(context->store().ReadString(ServerAccount::UrlSetting).has_value());
   context->store().CloseKey();
   EXPECT_TRUE(page.ServerUrl->text().isEmpty());
+}
+
+TEST_F(ServerPageTest, ACalendarMeetingAFullOneIsComparedAndBackedUpFirst) {
+  const int shared = AddEvent(D(2026, 12, 3), QStringLiteral("Dentist"), EncodeTime(10, 0));
+  AddEvent(D(2026, 12, 4), QStringLiteral("Gym"), EncodeTime(18, 0));
+  {
+    DataFormat one(*clock);
+    one.NoteArray.push_back(note(shared));
+    QByteArray text;
+    ASSERT_TRUE(ExportICalendarText(one, clock->Now(), text).ok);
+    server.Write(QStringLiteral("/alice/work/dentist.ics"), text);
+    server.Write(QStringLiteral("/alice/work/lunch.ics"), text.replace(note(shared).Uid.toUtf8(), "lunch"));
+  }
+  Connect();
+  page.ServerCalendar->setCurrentIndex(0);  // Work
+  dialogs->AnswerMessage(Dialogs::Answer::No);
+  QTest::mouseClick(page.ServerUse, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->Pending(); }, 5000)) << page.ServerState->text().toStdString();
+  EXPECT_TRUE(dialogs->LastText().startsWith(QStringLiteral("2 events here, 2 on the server, 1 the same.")))
+      << dialogs->LastText().toStdString();
+  EXPECT_FALSE(ServerAccount::Read(context->settings()).IsSet());
+  EXPECT_TRUE(QDir(UserDataDir()).entryList({QStringLiteral("*.ovb")}).isEmpty());
+
+  dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  QTest::mouseClick(page.ServerUse, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ServerAccount::Read(context->settings()).IsSet(); }, 5000));
+  EXPECT_EQ(QDir(UserDataDir()).entryList({QStringLiteral("*.ovb")}).size(), 1);
 }
 
 }  // namespace

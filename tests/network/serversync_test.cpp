@@ -10,11 +10,13 @@
 
 #include "core/backupfiles.h"
 #include "core/memorykeystore.h"
+#include "core/paths.h"
 #include "network/caldavclient.h"
 #include "network/serversync.h"
 #include "session/appcontext.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 
 namespace {
 
@@ -72,6 +74,7 @@ class Signed : public CalendarServer {
 class ServerSyncTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    home = std::make_unique<TempHome>();
     auto scripted = std::make_unique<ScriptedDialogs>();
     dialogs = scripted.get();
     auto fixed = std::make_unique<FixedClock>(DT(2026, 12, 7, 9, 0));
@@ -121,6 +124,7 @@ class ServerSyncTest : public ::testing::Test {
     return false;
   }
 
+  std::unique_ptr<TempHome> home;
   FakeCalendarServer server;
   QString accepted = QStringLiteral("secret");
   QString kept = QStringLiteral("secret");
@@ -165,6 +169,8 @@ TEST_F(ServerSyncTest, AnEditMadeWhileItsUploadIsOnItsWayGoesUpNext) {
     return std::nullopt;
   };
   ASSERT_TRUE(SpinUntil([&] { return runs == 1; }));
+  // The calendar's first synchronisation was preceded by a backup.
+  EXPECT_EQ(QDir(UserDataDir()).entryList({QStringLiteral("*.ovb")}).size(), 1);
   EXPECT_TRUE(ServerHas("SUMMARY:Dentist\r\n"));
   EXPECT_FALSE(sync->LastReport().agree);
   EXPECT_LE(sync->NextRunMs(), sync->ChangeDelayMs);
@@ -269,6 +275,7 @@ TEST_F(ServerSyncTest, ACalendarReplacedWhileAnAnswerIsOnItsWayStopsTheRunAndANe
 // Against Radicale: the phone's event arrives at start, ours reaches the phone, and a server
 // that went away is reported and caught up with when it is back.
 TEST(ServerSyncRadicale, ThePanelConvergesWithThePhoneAndCatchesUpAfterTheServerWasDown) {
+  TempHome home;
   RadicaleServer radicale;
   ASSERT_TRUE(radicale.Start()) << radicale.error().toStdString();
   CalDavClient setup(QUrl(radicale.url()), RadicaleServer::User, RadicaleServer::Password);
