@@ -40,7 +40,8 @@ PanelWindows::PanelWindows(AppContext& context, const PanelServices& services)
       printView(context),
       month(context),
       themeSelect(context),
-      options(context, services.previewSound) {
+      options(context, services.previewSound),
+      serverSync(context.calendar(), context.store(), context.settings(), context.dialogs()) {
   context.SetWeather(&weather);
   Wire(context, services.shell);
 }
@@ -122,6 +123,22 @@ void PanelWindows::Wire(AppContext& context, Shell& shell) {
   // The maker's pages, opened in the browser from the Help menus.
   windows.OpenContactPage = [&shell, &context] { shell.OpenUrl(ContactUrl(context.settings())); };
   windows.OpenWebsite = [&shell, &context] { shell.OpenUrl(WebSiteUrl(context.settings())); };
+
+  // The calendar server: what is open in an editor keeps its unsaved work (the server's
+  // changes to it wait), and what came down shows everywhere.
+  serverSync.InUse = [this, &context](const QString& uid) {
+    const DataFormat& calendar = context.calendar();
+    const int note = noteForm.isVisible() ? noteForm.EditIndex() : -1;
+    const int task = taskForm.isVisible() ? taskForm.EditIndex() : -1;
+    return (note >= 0 && note < calendar.NoteCount() && calendar.NoteArray[note].Uid == uid) ||
+           (task >= 0 && task < calendar.ToDoCount() && calendar.ToDoArray[task].Uid == uid);
+  };
+  QObject::connect(&serverSync, &ServerSync::CalendarChanged, &month, [this] {
+    month.NeedsRefresh = true;
+    toDo.NeedsRefresh = true;
+  });
+  desktop.SetServerSync(&serverSync);
+  options.SetServerSync(&serverSync);
 
   // The panel opens the weather pages through the shell.
   desktop.SetShell(&shell);

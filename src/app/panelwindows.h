@@ -17,6 +17,7 @@
 #include "editors/todo.h"
 #include "network/lanprotocol.h"
 #include "network/network.h"
+#include "network/serversync.h"
 #include "network/update.h"
 #include "network/weather.h"
 
@@ -58,6 +59,8 @@ class PanelWindows {
   T_ThemeSelect themeSelect;
   T_Options options;
   T_About about;
+  // The calendar server's synchronisation; started by the main sequence.
+  ServerSync serverSync;
 
  private:
   void Wire(AppContext& context, Shell& shell);

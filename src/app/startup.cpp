@@ -132,6 +132,8 @@ int RunPanel(int argc, char** argv) {
     context.windows().ShowThemeSelect();
   }
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &desktop, [&desktop] { desktop.BringBack(); });
+  // The calendar server (where one is set) is synchronised at once, then in the background.
+  panel.serverSync.Start();
 
   // The end of the desktop session: write what is unsaved before the session ends us.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, [&context, &desktop](QSessionManager&) {

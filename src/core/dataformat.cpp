@@ -141,6 +141,7 @@ void DataFormat::ClearCalendar() {
   SortedToDos.clear();
   AlarmEvents.clear();
   OpenToDoCount = 0;
+  ++generation_;
   DataChanged.Bump();
   // The records are gone but the store still holds what was saved: the save cache stays
   // valid because it describes the store, not the records.

@@ -80,6 +80,8 @@ class DataFormat {
   void RemoveDayNote(int index, TDateTime date);
   void SortToDos();
   void ClearCalendar();
+  // Counts ClearCalendar: indices kept from before a different count name other records.
+  quint64 Generation() const { return generation_; }
 
   // --- Day queries (recurrence.cpp). NoteOccursOn is the rule itself; FindDayEvents gives
   // the same answer for every live event through an index rebuilt whenever DataChanged
@@ -149,6 +151,7 @@ class DataFormat {
   SaveResult Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside);
 
   const Clock& clock_;
+  quint64 generation_ = 0;
   // What the store holds under each record key since the last save, so that a save can
   // leave keys alone whose record did not change.
   std::unique_ptr<SaveState> saved_;

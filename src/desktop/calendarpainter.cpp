@@ -23,6 +23,17 @@ int DisplayFunctions::PaintTitleRow(QPainter& p, int y) {
   font_.italic = true;
   font_.underline = false;
   DrawTextCentred(p, W / 2, DrawY(y), PanelText("Orvane"), W - 2 * (R / 2 + R / 8));
+  if (ServerFailing) {
+    // A hollow ring in the title's colour, in the margin the title keeps free.
+    const int d = std::max(4, R / 3);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(ColourOf(settings_.HeaderFontColor), std::max(1, R / 12)));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(W - R / 2 - d / 2, y + (R - d) / 2, d, d);
+    p.drawLine(W - R / 2, y + (R - d) / 2 + d / 4, W - R / 2, y + (R - d) / 2 + d * 3 / 4 - 1);
+    p.restore();
+  }
   return y + R;
 }
 

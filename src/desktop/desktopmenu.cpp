@@ -145,6 +145,7 @@ void T_DesktopWindow::PopupMenuPopup(QPoint globalPos) {
   Restore1->setVisible(!shown);
   Hide1->setVisible(shown);
   Refresh1->setVisible(shown);
+  PrepareServerItem();
 
   const TDateTime now = context_.clock().Now();
   SelectedDate = now;

@@ -21,6 +21,7 @@ class QPlainTextEdit;
 class QScrollBar;
 class QTimer;
 class Screens;
+class ServerSync;
 class Shell;
 class Sound;
 
@@ -102,6 +103,7 @@ class T_DesktopWindow : public QWidget {
   QAction* N9 = nullptr;
   QAction* ExportICalendarItem = nullptr;
   QAction* ImportICalendarItem = nullptr;
+  QAction* SynchronizewithServer1 = nullptr;  // while a calendar server is set (serverstatus.cpp)
   QAction* N5 = nullptr;
   QAction* Refresh1 = nullptr;
   QAction* Restore1 = nullptr;
@@ -157,6 +159,9 @@ class T_DesktopWindow : public QWidget {
   // records unsaved.
   std::function<bool()> HoldSave;
   static constexpr double HoldSaveCapSeconds = 5;
+  // The calendar server's synchronisation (serverstatus.cpp): its menu item, the mark on the
+  // title row while it fails, its line in the tray's tip. Not owned.
+  void SetServerSync(ServerSync* sync);
   // Where the desktop pixels under the window come from when no compositor shows them.
   void SetBackdropSource(std::function<QImage(const QRect&)> source) { backdropSource_ = std::move(source); }
 
@@ -252,6 +257,10 @@ class T_DesktopWindow : public QWidget {
   // trayicon.cpp
   void TrayIconActivated(int reason);
 
+  // serverstatus.cpp
+  void PrepareServerItem();
+  QString ServerStatusLine() const;
+
   AppContext& context_;
   const Screens& screens_;
   DisplayFunctions painter_;
@@ -267,6 +276,7 @@ class T_DesktopWindow : public QWidget {
   bool inTick_ = false;
   bool bringingBack_ = false;  // hidden only to come back in front: the other windows stay
   Shell* shell_ = nullptr;
+  ServerSync* serverSync_ = nullptr;
   QMenu* eventsMenu_ = nullptr;
   QMenu* helpMenu_ = nullptr;
   QMenu* transferMenu_ = nullptr;

@@ -96,6 +96,8 @@ class DisplayFunctions {
   // The weather report the panel shows (it must outlive the paints that read it); without
   // one the panel has no weather section.
   const TWeatherReport* Weather = nullptr;
+  // The calendar server's synchronisation is failing: a small mark at the title row's right.
+  bool ServerFailing = false;
 
   // Starts a paint: "now" is read from the clock and the day queries start afresh.
   void BeginPaint();

@@ -128,7 +128,7 @@ void DesktopTray::ResetTrayIcon() {
   picture_ = QImage();
   tip_ = Tr("Orvane");
   icon_->setIcon(ApplicationIcon());
-  icon_->setToolTip(tip_);
+  icon_->setToolTip(ToolTip());
 }
 
 void DesktopTray::SetTrayPicture(const QImage& picture, const QString& tip) {
@@ -136,7 +136,18 @@ void DesktopTray::SetTrayPicture(const QImage& picture, const QString& tip) {
   picture_ = picture;
   tip_ = tip;
   icon_->setIcon(QIcon(QPixmap::fromImage(picture)));
-  icon_->setToolTip(ForDisplay(tip));
+  icon_->setToolTip(ToolTip());
+}
+
+void DesktopTray::SetStatusLine(const QString& line) {
+  if (line == statusLine_) return;
+  statusLine_ = line;
+  icon_->setToolTip(ToolTip());
+}
+
+QString DesktopTray::ToolTip() const {
+  const QString tip = ForDisplay(tip_);
+  return statusLine_.isEmpty() ? tip : tip + QLatin1Char('\n') + statusLine_;
 }
 
 // --- The window's half.
@@ -144,6 +155,7 @@ void DesktopTray::SetTrayPicture(const QImage& picture, const QString& tip) {
 void T_DesktopWindow::ShowTrayIcon() { TrayIcon->Show(); }
 
 void T_DesktopWindow::UpdateTrayIcon() {
+  TrayIcon->SetStatusLine(ServerStatusLine());
   const int type = context_.display().TrayIconType;
   if (type == 0 && lastTrayIconType_ != 0) TrayIcon->ResetTrayIcon();
   lastTrayIconType_ = type;

@@ -44,10 +44,14 @@ class DesktopTray : public QObject {
   void ResetTrayIcon();
   // A drawn picture and its tip. An unchanged picture and tip are not sent again.
   void SetTrayPicture(const QImage& picture, const QString& tip);
+  // A line under the tip (the calendar server's state); empty for none.
+  void SetStatusLine(const QString& line);
 
   bool ShowsApplicationIcon() const { return picture_.isNull(); }
   const QImage& Picture() const { return picture_; }
   const QString& Tip() const { return tip_; }
+  // What the tray shows: the tip and the status line.
+  QString ToolTip() const;
   QSystemTrayIcon* Icon() const { return icon_; }
 
  signals:
@@ -59,4 +63,5 @@ class DesktopTray : public QObject {
   QSystemTrayIcon* icon_ = nullptr;
   QImage picture_;
   QString tip_;
+  QString statusLine_;
 };

@@ -1,6 +1,7 @@
 #include "editors/options.h"
 
 #include "desktop/panellayout.h"
+#include "editors/serverpage.h"
 #include "editors/themeselect.h"
 #include "network/openmeteo.h"
 #include "network/weather.h"
@@ -69,6 +70,8 @@ T_Options::T_Options(AppContext& context, Sound& sound, QWidget* parent)
   PageControl1->addTab(BuildDisplayPage(), tr("Display"));
   PageControl1->addTab(BuildBehaviorPage(), tr("Behavior"));
   PageControl1->addTab(BuildSynchronizationPage(), tr("Synchronization"));
+  CalendarServerPage = new ServerPage(context, PageControl1);
+  PageControl1->addTab(CalendarServerPage, tr("Calendar Server"));
   layout->addWidget(PageControl1, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -223,8 +226,11 @@ void T_Options::closeEvent(QCloseEvent* event) {
 // Escape cancels.
 void T_Options::reject() { CancelButtonClick(); }
 
+void T_Options::SetServerSync(ServerSync* sync) { CalendarServerPage->SetServerSync(sync); }
+
 void T_Options::FormShow() {
   weatherTouched_ = false;
+  CalendarServerPage->LoadAccount();
   FillMonitorList();
   CheckUpdateButton->setVisible(static_cast<bool>(context_.windows().CheckForUpdates));
   HelpButton->setVisible(static_cast<bool>(context_.windows().ShowHelp));

@@ -23,6 +23,8 @@ class QRadioButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class ServerPage;
+class ServerSync;
 class Sound;
 class T_ThemeSelect;
 
@@ -55,6 +57,8 @@ class T_Options : public QDialog {
   // The theme chooser behind "Save as a Theme" and "Load a Theme"; without one both buttons
   // are hidden.
   void SetThemeSelect(T_ThemeSelect* chooser);
+  // The running calendar server synchronisation, for the "Calendar Server" page.
+  void SetServerSync(ServerSync* sync);
   // Refreshes the weather; unset, the weather keeper of the context does (when the run has one).
   std::function<void()> RefreshNow;
 
@@ -193,6 +197,8 @@ class T_Options : public QDialog {
   QLineEdit* SyncEMail = nullptr;
   QPushButton* SyncPassReset = nullptr;
   QCheckBox* AllowOlderPeers = nullptr;
+  // Calendar Server (serverpage.h): changes the account at once, apart from Save and Cancel.
+  ServerPage* CalendarServerPage = nullptr;
   // Below the pages.
   QPushButton* SaveButton = nullptr;
   QPushButton* CancelButton = nullptr;

@@ -47,6 +47,63 @@ QString ServerFingerprint(const TToDo& todo) {
   return Fingerprint(bytes);
 }
 
+namespace {
+
+// The live records of one UID as iCalendar text, without the stamp of the moment it was made:
+// two copies that say the same read the same.
+QByteArray Said(const DataFormat& from, const QString& uid) {
+  DataFormat one(from.clock());
+  for (const TNote& note : from.NoteArray)
+    if (note.Uid == uid && note.DeleteDate == 0) one.NoteArray.push_back(note);
+  for (const TToDo& todo : from.ToDoArray)
+    if (todo.Uid == uid && todo.DeleteDate == 0) one.ToDoArray.push_back(todo);
+  QByteArray text;
+  if (!ExportICalendarText(one, 0, text).ok) return QByteArray();
+  QList<QByteArray> lines = text.split('\n');
+  lines.removeIf([](const QByteArray& line) { return line.startsWith("DTSTAMP") || line.startsWith("PRODID"); });
+  return lines.join('\n');
+}
+
+QSet<QString> LiveUids(const DataFormat& calendar) {
+  QSet<QString> uids;
+  for (const TNote& note : calendar.NoteArray)
+    if (note.DeleteDate == 0) uids.insert(note.Uid);
+  for (const TToDo& todo : calendar.ToDoArray)
+    if (todo.DeleteDate == 0) uids.insert(todo.Uid);
+  return uids;
+}
+
+}  // namespace
+
+FirstSyncPreview PreviewFirstSync(const DataFormat& calendar, const QList<ServerItem>& items) {
+  FirstSyncPreview preview;
+  const QSet<QString> here = LiveUids(calendar);
+  preview.here = static_cast<int>(here.size());
+  preview.there = static_cast<int>(items.size());
+  for (const ServerItem& item : items) {
+    DataFormat incoming(calendar.clock());
+    if (!ImportICalendarText(incoming, item.data, calendar.clock().Now()).ok) continue;
+    const QSet<QString> there = LiveUids(incoming);
+    if (there.size() != 1 || !here.contains(*there.cbegin())) continue;
+    const QString uid = *there.cbegin();
+    if (Said(incoming, uid) == Said(calendar, uid)) ++preview.same;
+  }
+  return preview;
+}
+
+bool FirstSyncOfRecords(const DataFormat& calendar) {
+  bool live = false;
+  for (const TNote& note : calendar.NoteArray) {
+    if (!note.Server.Href.isEmpty()) return false;
+    live |= note.DeleteDate == 0;
+  }
+  for (const TToDo& todo : calendar.ToDoArray) {
+    if (!todo.Server.Href.isEmpty()) return false;
+    live |= todo.DeleteDate == 0;
+  }
+  return live;
+}
+
 CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection)
     : calendar_(calendar), store_(store), server_(server), collection_(collection) {}
 
@@ -56,6 +113,7 @@ void CalendarSync::Run(Done done) {
   done_ = std::move(done);
   report_ = SyncReport();
   finished_ = false;
+  storeFailed_ = false;
   round_ = 0;
   token_.clear();
   savedToken_.reset();
@@ -172,6 +230,11 @@ void CalendarSync::ApplyItem(const ServerItem& item) {
     const TServerCopy* copy = group.empty() ? nullptr : FirstCopy(group);
     if (copy && !copy->Href.isEmpty() && copy->Href != item.path) group = Group();
   }
+  if ((InUse && InUse(uid)) || Held(group)) {
+    report_.postponed << title;
+    fetchedAll_ = false;
+    return;
+  }
   if (!group.empty() && Dirty(group)) {
     const TServerCopy* copy = FirstCopy(group);
     if (copy && copy->Href == item.path && copy->ETag == item.etag) return;  // only changed here
@@ -285,6 +348,11 @@ void CalendarSync::KeepLoser(const Group& group) {
 void CalendarSync::RemoveHere(const QString& path) {
   const Group group = GroupOfHref(path);
   if (group.empty()) return;
+  if (Held(group)) {
+    report_.postponed << Title(group);
+    fetchedAll_ = false;
+    return;
+  }
   const TDateTime now = calendar_.clock().Now();
   const bool changedHere = Dirty(group);
   for (int i : group.notes) {
@@ -351,19 +419,35 @@ void CalendarSync::PushNext() {
     for (int i : group.todos)
       if (calendar_.ToDoArray[i].DeleteDate == 0) outgoing.ToDoArray.push_back(calendar_.ToDoArray[i]);
 
-    // Marks the group as the server now holds it.
-    auto settle = [this, uid](const QString& path, const QString& newEtag) {
+    // The records as they went: the calendar can change while the answer is on its way (the
+    // panel keeps running), and such a change must still show as one afterwards.
+    QHash<int, QString> sentNotes, sentTodos;
+    for (int i : group.notes)
+      if (calendar_.NoteArray[i].DeleteDate == 0) sentNotes.insert(i, ServerFingerprint(calendar_.NoteArray[i]));
+    for (int i : group.todos)
+      if (calendar_.ToDoArray[i].DeleteDate == 0) sentTodos.insert(i, ServerFingerprint(calendar_.ToDoArray[i]));
+
+    // Marks the group as the server now holds it: what was sent is known to be there; a
+    // record changed or added since goes up with the next run; one deleted since is removed.
+    auto settle = [this, uid, sentNotes, sentTodos](const QString& path, const QString& newEtag) {
       const Group now = GroupOfUid(uid);
       for (int i : now.notes) {
         TNote& note = calendar_.NoteArray[i];
-        note.Server =
-            note.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), note.Server.ReadOnly} : TServerCopy();
-        if (!note.Server.Href.isEmpty()) note.Server.Synced = ServerFingerprint(note);
+        const bool sent = sentNotes.contains(i);
+        if (path.isEmpty() || (note.DeleteDate != 0 && !sent)) {
+          note.Server = TServerCopy();
+        } else {
+          note.Server = TServerCopy{path, newEtag, sentNotes.value(i), note.Server.ReadOnly};
+        }
       }
       for (int i : now.todos) {
         TToDo& todo = calendar_.ToDoArray[i];
-        todo.Server = todo.DeleteDate == 0 ? TServerCopy{path, newEtag, QString(), false} : TServerCopy();
-        if (!todo.Server.Href.isEmpty()) todo.Server.Synced = ServerFingerprint(todo);
+        const bool sent = sentTodos.contains(i);
+        if (path.isEmpty() || (todo.DeleteDate != 0 && !sent)) {
+          todo.Server = TServerCopy();
+        } else {
+          todo.Server = TServerCopy{path, newEtag, sentTodos.value(i), false};
+        }
       }
       calendar_.DataChanged = true;
     };
@@ -454,6 +538,7 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
   if (failure) {
     report_.error = failure->error;
     report_.unauthorized = failure->unauthorized();
+    report_.unreachable = failure->status == 0 && !storeFailed_;
   }
   bool waiting = !conflicts_.isEmpty();
   if (!failure) {
@@ -464,7 +549,7 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
       if (!copy || !copy->ReadOnly) waiting = true;
     }
   }
-  report_.agree = !failure && !waiting && report_.problems.isEmpty();
+  report_.agree = !failure && !waiting && report_.problems.isEmpty() && report_.postponed.isEmpty();
   if (done_) done_(report_);
 }
 
@@ -489,6 +574,7 @@ bool CalendarSync::Save() {
   }
   ServerAnswer failure;
   failure.error = QStringLiteral("the calendar could not be saved: ") + saved.error;
+  storeFailed_ = true;
   Finish(&failure);
   return false;
 }
@@ -581,6 +667,15 @@ bool CalendarSync::Same(const Group& group, const DataFormat& incoming) const {
   here.sort();
   there.sort();
   return here == there;
+}
+
+bool CalendarSync::Held(const Group& group) const {
+  if (!InUse) return false;
+  for (int i : group.notes)
+    if (InUse(calendar_.NoteArray[i].Uid)) return true;
+  for (int i : group.todos)
+    if (InUse(calendar_.ToDoArray[i].Uid)) return true;
+  return false;
 }
 
 // Changed here since it was last sent or received, or never sent.

@@ -23,8 +23,10 @@ struct SyncReport {
   QStringList removedThere;  // deleted here, so deleted on the server
   QStringList readOnly;      // changed here but kept as the server has them (it says more than they can)
   QStringList problems;      // entries that could not be read or written
+  QStringList postponed;     // changed on the server while open in an editor here: next time
   QString error;             // why the synchronisation stopped early
   bool unauthorized = false;
+  bool unreachable = false;  // no answer came (the network, or the server is down)
   // The calendar and the server hold the same: nothing failed and nothing waits to go up.
   bool agree = false;
 };
@@ -53,6 +55,12 @@ class CalendarSync {
 
   // Runs one synchronisation to its end; done comes once, afterwards.
   void Run(Done done);
+
+  // Answers whether the records of a UID are open in an editor. What the server changed of
+  // such records waits (the token is not moved past it) until a run finds them closed, so an
+  // editor's unsaved work never meets a record replaced or deleted under it; its Save then
+  // makes the later change, which the next run settles as usual.
+  std::function<bool(const QString& uid)> InUse;
 
   // Where the collection's token is kept in the store.
   static QString StateKey();
@@ -87,6 +95,7 @@ class CalendarSync {
   Group GroupOfHref(const QString& path) const;
   Group GroupOfUid(const QString& uid) const;
   bool Dirty(const Group& group) const;
+  bool Held(const Group& group) const;
   bool Same(const Group& group, const DataFormat& incoming) const;
   QString Title(const Group& group) const;
   QString PathFor(const QString& uid) const;
@@ -110,7 +119,21 @@ class CalendarSync {
   QHash<QString, Group> byHref_;    // records kept on the server by resource
   int round_ = 0;
   bool finished_ = false;
+  bool storeFailed_ = false;
 };
+
+// What a first synchronisation of a calendar with a collection that already holds resources
+// meets: the events and tasks on each side (a series with its changed instances counted once)
+// and how many of them are the same on both.
+struct FirstSyncPreview {
+  int here = 0;
+  int there = 0;
+  int same = 0;
+};
+// items: every resource of the collection with its text.
+FirstSyncPreview PreviewFirstSync(const DataFormat& calendar, const QList<ServerItem>& items);
+// No record knows a server copy, and some are live: a first synchronisation meets them.
+bool FirstSyncOfRecords(const DataFormat& calendar);
 
 // A fingerprint of what a record holds (its server copy aside).
 QString ServerFingerprint(const TNote& note);

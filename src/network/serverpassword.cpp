@@ -84,17 +84,28 @@ Stored Store(const QString& account, const QString& password, bool fileAllowed) 
   return stored;
 }
 
+namespace {
+
+// The password of account in the file; nothing when the file holds none for it (or, error
+// set, cannot be read).
+std::optional<QString> FromFile(const QString& account, QString& error) {
+  if (!QFile::exists(FilePath())) return std::nullopt;
+  const std::optional<QByteArray> bytes = ReadWholeFile(FilePath(), 64 * 1024, error);
+  if (!bytes) return std::nullopt;
+  const QString text = QString::fromUtf8(*bytes);
+  const qsizetype line = text.indexOf(QLatin1Char('\n'));
+  if (line >= 0 && text.left(line) == account) return text.mid(line + 1);
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<QString> Load(const QString& account, Place& place, QString& error) {
-  if (QFile::exists(FilePath())) {
-    const std::optional<QByteArray> bytes = ReadWholeFile(FilePath(), 64 * 1024, error);
-    if (!bytes) return std::nullopt;
-    const QString text = QString::fromUtf8(*bytes);
-    const qsizetype line = text.indexOf(QLatin1Char('\n'));
-    if (line >= 0 && text.left(line) == account) {
-      place = Place::File;
-      return text.mid(line + 1);
-    }
+  if (std::optional<QString> password = FromFile(account, error)) {
+    place = Place::File;
+    return password;
   }
+  if (!error.isEmpty()) return std::nullopt;
   QKeychain::ReadPasswordJob job(Service);
   job.setKey(account);
   if (!RunJob(job, error)) {
@@ -103,6 +114,28 @@ std::optional<QString> Load(const QString& account, Place& place, QString& error
   }
   place = Place::SecretStore;
   return job.textData();
+}
+
+void LoadLater(const QString& account,
+               std::function<void(std::optional<QString> password, Place place, QString error)> done) {
+  QString error;
+  std::optional<QString> password = FromFile(account, error);
+  if (password || !error.isEmpty()) {
+    QTimer::singleShot(0, [done = std::move(done), password, error] { done(password, Place::File, error); });
+    return;
+  }
+  auto* job = new QKeychain::ReadPasswordJob(Service);
+  job->setAutoDelete(true);
+  job->setKey(account);
+  QObject::connect(job, &QKeychain::Job::finished, [job, done = std::move(done)] {
+    if (job->error() != QKeychain::NoError) {
+      done(std::nullopt, Place::SecretStore,
+           QStringLiteral("the password cannot be read from the secret store: ") + job->errorString());
+    } else {
+      done(job->textData(), Place::SecretStore, QString());
+    }
+  });
+  job->start();
 }
 
 void Forget(const QString& account) {

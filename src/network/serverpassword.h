@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Where the calendar server's password is kept: the desktop's secret store (Secret Service or
@@ -27,6 +28,10 @@ QString Describe(Place place);
 Stored Store(const QString& account, const QString& password, bool fileAllowed);
 // The kept password and where it was found; nothing (error set) when none is kept.
 std::optional<QString> Load(const QString& account, Place& place, QString& error);
+// The same without waiting: done comes later, from the event loop (the panel keeps running
+// while the secret store answers), with the password or nothing and the error.
+void LoadLater(const QString& account,
+               std::function<void(std::optional<QString> password, Place place, QString error)> done);
 // Removes it from both places.
 void Forget(const QString& account);
 

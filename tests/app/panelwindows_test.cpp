@@ -2,15 +2,19 @@
 // a window or a page, none is hidden for want of a hook.
 #include "app/panelwindows.h"
 #include "core/memorykeystore.h"
+#include "desktop/trayicon.h"
+#include "network/fakecalendarserver.h"
 #include "platform/sound.h"
 #include "session/appcontext.h"
 #include "support/fakeservices.h"
 #include "support/recordingshell.h"
+#include "support/screenshot.h"
 #include "support/scripteddialogs.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
 #include <QMenuBar>
+#include <QTest>
 
 namespace {
 
@@ -93,6 +97,58 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   panel.desktop.show(), panel.month.show(), panel.toDo.show();
   panel.desktop.Hide1->trigger();
   EXPECT_FALSE(panel.month.isVisible() || panel.toDo.isVisible());
+}
+
+// A calendar server that cannot be reached shows on the panel and in the tray, never as a
+// question; its menu item is there only while an account is set, and runs a sync at once.
+TEST(PanelWindows, TheCalendarServerShowsInTheMenuTheTitleRowAndTheTrayTip) {
+  EnsureApplication();
+  TempHome home;
+  AppContext context(std::make_unique<FixedClock>(DT(2026, 12, 2, 10, 45)), std::make_unique<ScriptedDialogs>(),
+                     std::make_unique<MemoryKeyStore>());
+  context.LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
+  context.settings().SetBool(QStringLiteral("DisplayWeather"), false);
+  context.settings().SetInt(QStringLiteral("TrayIconType"), 1);
+  LoadDisplaySettings(context.settings(), context.display());
+  FixedScreens screens;
+  SilentSound alarm, preview;
+  RecordingShell shell;
+  FakeNetworkPresence network(false);
+  PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, network, 0});
+  int runs = 0;
+  QObject::connect(&panel.serverSync, &ServerSync::Finished, [&] { ++runs; });
+  panel.serverSync.MakeServer = [](const ServerAccount&, const QString&) {
+    auto server = std::make_unique<FakeCalendarServer>();
+    server->interfere = [](const QByteArray&, const QString&, bool&) -> std::optional<ServerAnswer> {
+      ServerAnswer answer;
+      answer.error = QStringLiteral("host unreachable");
+      return answer;
+    };
+    return server;
+  };
+  panel.serverSync.LoadPassword = [](const ServerAccount&, ServerSync::PasswordDone done) {
+    done(QStringLiteral("secret"), serverpassword::Place::SecretStore, QString());
+  };
+
+  QAction* item = panel.desktop.SynchronizewithServer1;
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->text(), QStringLiteral("Synchronize with Server"));
+  panel.desktop.PopupMenuPopup(panel.desktop.mapToGlobal(QPoint(5, 5)));
+  EXPECT_FALSE(item->isVisible());
+
+  context.settings().SetSetting(ServerAccount::UrlSetting, QStringLiteral("https://dav.example/"));
+  context.settings().SetSetting(ServerAccount::UserSetting, QStringLiteral("alice"));
+  context.settings().SetSetting(ServerAccount::CalendarSetting, QStringLiteral("/alice/orvane/"));
+  panel.serverSync.Start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return runs == 1; }, 10000));
+  EXPECT_TRUE(panel.desktop.painter().ServerFailing);
+  EXPECT_TRUE(panel.desktop.TrayIcon->ToolTip().endsWith(QStringLiteral("\nServer unreachable since 10:45")))
+      << panel.desktop.TrayIcon->ToolTip().toStdString();
+  panel.desktop.PopupMenuPopup(panel.desktop.mapToGlobal(QPoint(5, 5)));
+  EXPECT_TRUE(item->isVisible());
+  item->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return runs == 2; }, 10000));
+  SaveScreenshot(panel.desktop.RenderOver(QImage()), QStringLiteral("panel-server-unreachable"));
 }
 
 }  // namespace

@@ -159,7 +159,8 @@ TEST_F(Screenshots, OptionsPages) {
   ASSERT_NE(pages, nullptr);
   for (int i = 0; i < pages->count(); ++i) {
     pages->setCurrentIndex(i);
-    Screenshot(&options, QStringLiteral("options-") + pages->tabText(i).toLower());
+    Screenshot(&options,
+               QStringLiteral("options-") + pages->tabText(i).toLower().replace(QLatin1Char(' '), QLatin1Char('-')));
   }
   options.hide();
 }
