@@ -77,6 +77,7 @@ TEST_F(AlarmPresenterTest, WithoutTheServiceOrByChoiceAllAlarmsOfATickShareOneBo
     box->AlarmList->item(0)->setSelected(true);
     box->SnoozeTime->setCurrentIndex(2);
     box->SnoozeButton->click();
+    EXPECT_EQ(box->AlarmList->count(), 2);
     box->DismissButton->click();
     for (int i = 0; i < 179; ++i) Tick(window, 5);
     EXPECT_FALSE(box->isVisible());
