@@ -30,16 +30,16 @@ TEST_F(AlarmPresenterTest, ANotificationPerAlarmWhoseButtonsSnoozeDismissAndOpen
   EXPECT_EQ(fake.shown[0].actions, (QStringList{"default", "Open", "snooze", "Snooze", "dismiss", "Dismiss"}));
   EXPECT_EQ(window.Alarms().Box(), nullptr) << "no box beside the notifications";
 
-  const TNote before = ctx.calendar().NoteArray[static_cast<size_t>(standup)];
-  emit fake.ActionInvoked(1, QStringLiteral("snooze"));
+  const TNote before = ctx.calendar().NoteArray[static_cast<size_t>(call)];
+  emit fake.ActionInvoked(1, QStringLiteral("default"));
   emit fake.ActionInvoked(2, QStringLiteral("dismiss"));
-  emit fake.ActionInvoked(3, QStringLiteral("default"));
+  emit fake.ActionInvoked(3, QStringLiteral("snooze"));
   emit fake.ActionInvoked(2, QStringLiteral("snooze"));  // answered already: nothing
   EXPECT_EQ(fake.closed, (std::vector<quint32>{1, 2, 3}));
-  EXPECT_EQ(opened, std::vector<int>{call});
+  EXPECT_EQ(opened, std::vector<int>{standup});
   EXPECT_EQ(ctx.context->reminders().Snoozes(),
             (std::vector<TSnooze>{{before.Uid, D(2024, 3, 15), ctx.clock->Now() + 5 / (24.0 * 60)}}));
-  EXPECT_EQ(ctx.calendar().NoteArray[static_cast<size_t>(standup)], before) << "snoozing leaves the event alone";
+  EXPECT_EQ(ctx.calendar().NoteArray[static_cast<size_t>(call)], before) << "snoozing leaves the event alone";
   Tick(window, 5);
   EXPECT_FALSE(ctx.context->reminders().NeedsSave()) << "the snooze is written with the tick's save";
 }
