@@ -201,9 +201,9 @@ TEST_F(Commands, AlarmsListsWhatRingsInTheNextHoursSnoozedOnesIncluded) {
     return n;
   };
   Store([&](DataFormat& c) {
+    add(c, "Standup", at(-60));  // rang an hour ago, snoozed below; the first event of all
     add(c, "Dentist", at(120));
     add(c, "Flight", at(30 * 60));
-    add(c, "Standup", at(-60));  // rang an hour ago, snoozed below
     add(c, "Silent", at(90)).Alarm = false;
   });
   {
