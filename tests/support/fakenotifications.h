@@ -1,12 +1,21 @@
 #pragma once
 
-#include "platform/notifications.h"
+// What the alarm tests share: a notification service in the test's hands, and a panel on a
+// pinned clock whose timer the test ticks.
 
+#include "desktop/desktopwindow.h"
+#include "desktop/displayfunctions.h"
+#include "desktop/panelfixture.h"
+#include "platform/notifications.h"
+#include "platform/screens.h"
+#include "platform/sound.h"
+
+#include <gtest/gtest.h>
 #include <vector>
 
-// A notification service in the test's hands: it records each message, and the test plays
-// the user's part by emitting ActionInvoked or NotificationClosed. `available` false stands
-// for a desktop without the service; `failing` for one whose calls fail.
+// It records each message, and the test plays the user's part by emitting ActionInvoked or
+// NotificationClosed. `available` false stands for a desktop without the service; `failing`
+// for one whose calls fail.
 class FakeNotifications final : public Notifications {
  public:
   bool Available() override { return available; }
@@ -21,4 +30,29 @@ class FakeNotifications final : public Notifications {
   bool failing = false;
   std::vector<Message> shown;
   std::vector<quint32> closed;
+};
+
+// Two seconds before 2:00 PM on Friday, March 15, 2024, with the alarm sound off.
+class AlarmWindowTest : public ::testing::Test {
+ protected:
+  AlarmWindowTest() : ctx(DT(2024, 3, 15, 13, 59, 58)) {
+    PainterStartup(*ctx.context);
+    ctx.display().AlarmEnabled = false;
+  }
+  // An event of that day whose alarm rings as it starts.
+  int AlarmAt(TDateTime time, const QString& title, const QString& location = QStringLiteral("Room 4")) {
+    const int i = AddEvent(ctx.calendar(), D(2024, 3, 15), title, time);
+    TNote& note = ctx.calendar().NoteArray[static_cast<size_t>(i)];
+    note.Alarm = true, note.AlarmTime = time, note.Location = location;
+    return i;
+  }
+  void Tick(T_DesktopWindow& window, double seconds) {
+    ctx.clock->Advance(seconds / SecsPerDay);
+    window.Timer1Timer();
+  }
+
+  TempHome home;
+  PanelContext ctx;
+  FixedScreens screens;
+  SilentSound sound;
 };
