@@ -39,21 +39,10 @@ std::unique_ptr<CalDavClient> Client() {
   return std::make_unique<CalDavClient>(QUrl(Server()->url()), RadicaleServer::User, RadicaleServer::Password);
 }
 
-ServerAnswer Wait(const std::function<void(ServerCallback)>& ask) {
-  std::optional<ServerAnswer> answer;
-  QEventLoop loop;
-  ask([&](const ServerAnswer& a) {
-    answer = a;
-    loop.quit();
-  });
-  if (!answer) loop.exec();
-  return *answer;
-}
-
 // A new, empty calendar collection on the server.
 QString NewCollection(CalDavClient& client) {
   static int made = 0;
-  const ServerAnswer answer = Wait([&](ServerCallback done) {
+  const ServerAnswer answer = WaitForAnswer([&](ServerCallback done) {
     client.MakeCalendar(QStringLiteral("/alice/"), QStringLiteral("bench-%1").arg(++made), std::move(done));
   });
   return answer.ok() && !answer.collections.isEmpty() ? answer.collections.first().path : QString();
@@ -180,7 +169,8 @@ void BM_OneChange(benchmark::State& state) {
       one.NoteArray.back().ModifyDate = Now + round / 86400.0;
       QByteArray text;
       ExportICalendarText(one, Now, text);
-      Wait([&](ServerCallback done) { phone->Put(note.Server.Href, text, note.Server.ETag, std::move(done)); });
+      WaitForAnswer(
+          [&](ServerCallback done) { phone->Put(note.Server.Href, text, note.Server.ETag, std::move(done)); });
     }
     const int before = synced.client->requestCount();
     state.ResumeTiming();

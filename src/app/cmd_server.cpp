@@ -21,18 +21,6 @@ const QString DefaultCalendar = QStringLiteral("Orvane");
 
 QString Account(const QString& url, const QString& user) { return user + QLatin1Char('@') + url; }
 
-// Waits in a local event loop for the answer of one request.
-ServerAnswer Wait(const std::function<void(ServerCallback)>& ask) {
-  std::optional<ServerAnswer> answer;
-  QEventLoop loop;
-  ask([&](const ServerAnswer& a) {
-    answer = a;
-    loop.quit();
-  });
-  if (!answer) loop.exec();
-  return *answer;
-}
-
 // Every record forgets where it was kept on a server (the account changed or went).
 void ForgetServerCopies(DataFormat& calendar) {
   for (TNote& note : calendar.NoteArray) note.Server = TServerCopy();
@@ -77,7 +65,7 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
     return 1;
   }
   CalDavClient client(url, *user, password, allowHttp);
-  const ServerAnswer found = Wait([&](ServerCallback done) { client.Discover(std::move(done)); });
+  const ServerAnswer found = WaitForAnswer([&](ServerCallback done) { client.Discover(std::move(done)); });
   if (!found.ok()) {
     err << "orvane server add: " << found.error << Qt::endl;
     return 1;
@@ -96,7 +84,7 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
     if (c.displayName == wanted && c.Holds(QStringLiteral("VEVENT"))) chosen = c;
   if (!chosen) {
     const ServerAnswer made =
-        Wait([&](ServerCallback done) { client.MakeCalendar(found.home, wanted, std::move(done)); });
+        WaitForAnswer([&](ServerCallback done) { client.MakeCalendar(found.home, wanted, std::move(done)); });
     if (made.ok() && !made.collections.isEmpty()) {
       chosen = made.collections.first();
       out << "Made the calendar \"" << wanted << "\" on the server" << Qt::endl;

@@ -3,9 +3,11 @@
 #include "network/davparse.h"
 #include "version.h"
 
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <optional>
 
 namespace {
 
@@ -382,4 +384,15 @@ void CalDavClient::Remove(const QString& path, const QString& etag, ServerCallba
     answer.status = reply.status;
     done(answer);
   });
+}
+
+ServerAnswer WaitForAnswer(const std::function<void(ServerCallback)>& ask) {
+  std::optional<ServerAnswer> answer;
+  QEventLoop loop;
+  ask([&](const ServerAnswer& a) {
+    answer = a;
+    loop.quit();
+  });
+  if (!answer) loop.exec();
+  return *answer;
 }

@@ -51,6 +51,10 @@ struct ServerAnswer {
 
 using ServerCallback = std::function<void(const ServerAnswer&)>;
 
+// Asks one request and waits for its answer in a local event loop (for the command line and
+// the bench; the panel never waits).
+ServerAnswer WaitForAnswer(const std::function<void(ServerCallback)>& ask);
+
 class CalendarServer {
  public:
   virtual ~CalendarServer() = default;
