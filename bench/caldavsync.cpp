@@ -18,7 +18,6 @@
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 #include <memory>
 
@@ -49,15 +48,7 @@ QString NewCollection(CalDavClient& client) {
 }
 
 SyncReport Sync(DataFormat& calendar, KeyStore& store, CalDavClient& client, const QString& collection) {
-  CalendarSync sync(calendar, store, client, collection);
-  std::optional<SyncReport> report;
-  QEventLoop loop;
-  sync.Run([&](const SyncReport& r) {
-    report = r;
-    loop.quit();
-  });
-  if (!report) loop.exec();
-  return *report;
+  return CalendarSync(calendar, store, client, collection).RunAndWait();
 }
 
 int SyncedEvents() {
@@ -117,17 +108,25 @@ BENCHMARK(BM_FirstSync)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
-// A run that finds nothing changed on either side (one round trip).
-void BM_QuietSync(benchmark::State& state) {
+// The shared first sync, or nothing (the run skipped with the reason).
+Synced* Ready(benchmark::State& state) {
   if (!Server()) {
     state.SkipWithError("Radicale does not start");
-    return;
+    return nullptr;
   }
   Synced& synced = Shared();
   if (!synced.ok) {
     state.SkipWithError("the first sync failed");
-    return;
+    return nullptr;
   }
+  return &synced;
+}
+
+// A run that finds nothing changed on either side (one round trip).
+void BM_QuietSync(benchmark::State& state) {
+  Synced* ready = Ready(state);
+  if (!ready) return;
+  Synced& synced = *ready;
   int requests = 0;
   for (auto _ : state) {
     const int before = synced.client->requestCount();
@@ -140,15 +139,9 @@ BENCHMARK(BM_QuietSync)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()-
 
 // One event changed here, or on the server by another client, since the last run.
 void BM_OneChange(benchmark::State& state) {
-  if (!Server()) {
-    state.SkipWithError("Radicale does not start");
-    return;
-  }
-  Synced& synced = Shared();
-  if (!synced.ok) {
-    state.SkipWithError("the first sync failed");
-    return;
-  }
+  Synced* ready = Ready(state);
+  if (!ready) return;
+  Synced& synced = *ready;
   const bool here = state.range(0) == 0;
   std::unique_ptr<CalDavClient> phone = Client();
   int requests = 0;

@@ -7,7 +7,6 @@
 #include "network/serverpassword.h"
 #include "session/appcontext.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QTextStream>
 
@@ -197,37 +196,31 @@ int Sync(QTextStream& out, QTextStream& err) {
   }
   CalDavClient client(QUrl(url), settings.GetSetting(UserSetting), *password, settings.GetBool(AllowHttpSetting));
   CalendarSync sync(context->calendar(), context->store(), client, settings.GetSetting(CalendarSetting));
-  std::optional<SyncReport> report;
-  QEventLoop loop;
-  sync.Run([&](const SyncReport& r) {
-    report = r;
-    loop.quit();
-  });
-  if (!report) loop.exec();
+  const SyncReport report = sync.RunAndWait();
   const auto lines = [&out](const char* label, const QStringList& items) {
     for (const QString& item : items) out << label << item << Qt::endl;
   };
-  lines("Sent: ", report->up);
-  lines("Received: ", report->down);
-  lines("Settled: ", report->settled);
-  lines("Deleted here: ", report->removedHere);
-  lines("Deleted on the server: ", report->removedThere);
-  lines("Kept as the server has it (read-only): ", report->readOnly);
-  lines("Problem: ", report->problems);
+  lines("Sent: ", report.up);
+  lines("Received: ", report.down);
+  lines("Settled: ", report.settled);
+  lines("Deleted here: ", report.removedHere);
+  lines("Deleted on the server: ", report.removedThere);
+  lines("Kept as the server has it (read-only): ", report.readOnly);
+  lines("Problem: ", report.problems);
   out << QStringLiteral("%1 sent, %2 received, %3 settled, %4 deleted here, %5 deleted on the server (%6 requests)")
-             .arg(report->up.size())
-             .arg(report->down.size())
-             .arg(report->settled.size())
-             .arg(report->removedHere.size())
-             .arg(report->removedThere.size())
+             .arg(report.up.size())
+             .arg(report.down.size())
+             .arg(report.settled.size())
+             .arg(report.removedHere.size())
+             .arg(report.removedThere.size())
              .arg(client.requestCount())
       << Qt::endl;
   const bool saved = context->SaveCalendar();
-  if (!report->error.isEmpty()) {
-    err << "orvane server sync: " << report->error << Qt::endl;
+  if (!report.error.isEmpty()) {
+    err << "orvane server sync: " << report.error << Qt::endl;
     return 1;
   }
-  if (!report->agree) {
+  if (!report.agree) {
     err << "orvane server sync: the calendar and the server do not agree yet" << Qt::endl;
     return 1;
   }

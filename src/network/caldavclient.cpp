@@ -111,6 +111,13 @@ void CalDavClient::Send(const QByteArray& verb, const QString& path,
   });
 }
 
+ServerAnswer CalDavClient::Read(const Reply& reply, const dav::MultiStatus& found) {
+  ServerAnswer answer;
+  answer.status = reply.status;
+  if (!found.error.isEmpty()) answer.error = QStringLiteral("the server's answer cannot be read: ") + found.error;
+  return answer;
+}
+
 ServerAnswer CalDavClient::Failure(const Reply& reply, const QString& what) {
   ServerAnswer answer;
   answer.status = reply.status;
@@ -228,10 +235,8 @@ void CalDavClient::ListCollections(const QString& home, ServerCallback done) {
       return;
     }
     const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(home), home);
-    ServerAnswer answer;
-    answer.status = reply.status;
+    ServerAnswer answer = Read(reply, found);
     answer.home = home;
-    if (!found.error.isEmpty()) answer.error = QStringLiteral("the server's answer cannot be read: ") + found.error;
     for (const dav::Entry& entry : found.entries) {
       if (!entry.calendar) continue;
       answer.collections << ServerCollection{WithSlash(entry.path), entry.displayName, entry.components, entry.ctag,
@@ -284,13 +289,10 @@ void CalDavClient::Changes(const QString& collection, const QString& syncToken, 
            return;
          }
          const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(collection), collection);
-         ServerAnswer answer;
-         answer.status = reply.status;
-         if (!found.error.isEmpty()) {
-           answer.error = QStringLiteral("the server's answer cannot be read: ") + found.error;
-         } else if (found.syncToken.isEmpty()) {
+         ServerAnswer answer = Read(reply, found);
+         if (answer.ok() && found.syncToken.isEmpty()) {
            answer.error = QStringLiteral("the server's list of changes has no sync token");
-         } else {
+         } else if (answer.ok()) {
            answer.syncToken = found.syncToken;
            for (const dav::Entry& entry : found.entries) {
              if (WithSlash(entry.path) == collection) continue;
@@ -315,9 +317,7 @@ void CalDavClient::List(const QString& collection, ServerCallback done) {
       return;
     }
     const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(collection), collection);
-    ServerAnswer answer;
-    answer.status = reply.status;
-    if (!found.error.isEmpty()) answer.error = QStringLiteral("the server's answer cannot be read: ") + found.error;
+    ServerAnswer answer = Read(reply, found);
     for (const dav::Entry& entry : found.entries) {
       if (WithSlash(entry.path) == collection)
         answer.syncToken = entry.syncToken;
@@ -341,10 +341,7 @@ void CalDavClient::Fetch(const QString& collection, const QStringList& paths, Se
            return;
          }
          const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(collection), collection);
-         ServerAnswer answer;
-         answer.status = reply.status;
-         if (!found.error.isEmpty())
-           answer.error = QStringLiteral("the server's answer cannot be read: ") + found.error;
+         ServerAnswer answer = Read(reply, found);
          for (const dav::Entry& entry : found.entries) {
            if (entry.status == 404 || !entry.hasCalendarData) continue;
            answer.items << ServerItem{entry.path, entry.etag, entry.calendarData};

@@ -7,6 +7,10 @@
 #include <QUrl>
 #include <memory>
 
+namespace dav {
+struct MultiStatus;
+}
+
 // The CalDAV client (RFC 4791, RFC 6578, RFC 6764) on Qt Network: every request is sent at
 // once and answered through its callback when the reply has arrived, so that the caller's
 // event loop keeps running. Answers are capped in size and their XML is read whole before
@@ -56,8 +60,10 @@ class CalDavClient : public QObject, public CalendarServer {
   void FindPrincipal(const QStringList& candidates, ServerCallback done);
   void FindHome(const QString& principal, ServerCallback done);
   void ListCollections(const QString& home, ServerCallback done);
-  // The answer for a failed request, or for a multistatus that cannot be read.
+  // The answer for a failed request.
   static ServerAnswer Failure(const Reply& reply, const QString& what);
+  // The answer for a multistatus read: its status, and an error when it cannot be read.
+  static ServerAnswer Read(const Reply& reply, const dav::MultiStatus& found);
 
   QUrl server_;
   QByteArray authorization_;

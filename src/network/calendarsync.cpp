@@ -5,8 +5,10 @@
 #include "platform/icalendar.h"
 
 #include <QCryptographicHash>
+#include <QEventLoop>
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -108,6 +110,17 @@ CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer
     : calendar_(calendar), store_(store), server_(server), collection_(collection) {}
 
 QString CalendarSync::StateKey() { return QStringLiteral("\\Software\\Orvane\\CalendarServer"); }
+
+SyncReport CalendarSync::RunAndWait() {
+  std::optional<SyncReport> report;
+  QEventLoop loop;
+  Run([&](const SyncReport& r) {
+    report = r;
+    loop.quit();
+  });
+  if (!report) loop.exec();
+  return *report;
+}
 
 void CalendarSync::Run(Done done) {
   done_ = std::move(done);

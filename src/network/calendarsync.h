@@ -55,6 +55,8 @@ class CalendarSync {
 
   // Runs one synchronisation to its end; done comes once, afterwards.
   void Run(Done done);
+  // The same, waiting for the end in a local event loop (the command line and the bench).
+  SyncReport RunAndWait();
 
   // Answers whether the records of a UID are open in an editor. What the server changed of
   // such records waits (the token is not moved past it) until a run finds them closed, so an
