@@ -44,11 +44,16 @@ bool ByteReader::Int32(qint32& value) {
   return true;
 }
 
-bool ByteReader::Date(double& value) {
+bool ByteReader::Double(double& value) {
   if (!ok_ || remaining() < 8) return Fail();
   const quint64 bits = qFromLittleEndian<quint64>(data_.data() + pos_);
   pos_ += 8;
   std::memcpy(&value, &bits, sizeof value);
+  return true;
+}
+
+bool ByteReader::Date(double& value) {
+  if (!Double(value)) return false;
   if (!std::isfinite(value) || value < FirstDate || value >= LastDate) return Fail();
   return true;
 }

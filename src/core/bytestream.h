@@ -32,6 +32,8 @@ class ByteReader {
  public:
   explicit ByteReader(QByteArrayView data) : data_(data) {}
   bool Int32(qint32& value);
+  // Any 8-byte number, as ByteWriter::Double wrote it.
+  bool Double(double& value);
   // A date or time: fails on values no calendar date can have (not finite, or outside the
   // years 1 to 9999).
   bool Date(double& value);

@@ -84,6 +84,30 @@ class KeyStore {
     return false;
   }
 
+  // A key may carry a copy: bytes a reader made from the key's values and its subkeys', kept
+  // beside the keys so that they can be read in one go. A copy is dropped as soon as the key
+  // or one of its direct subkeys is created, written or deleted, by this program or by any
+  // other (an older one too): a copy that is there was made from the keys as they are.
+  // WriteCopy sets the copy of the key at `path`, written after the transaction's key
+  // changes; false (and nothing kept) when the key does not exist or this store keeps no
+  // copies.
+  virtual bool WriteCopy(const QString& path, const QByteArray& copy) {
+    (void)path;
+    (void)copy;
+    return false;
+  }
+  // The copy of the key at `path` (nothing when it has none), and the copies its subkeys have
+  // handed to `visit` in the order the subkeys were made, with their names; the views are
+  // valid only during the call. False when the key does not exist or this store keeps no
+  // copies.
+  virtual bool ReadCopies(const QString& path, std::optional<QByteArray>& own,
+                          const std::function<void(QStringView name, QByteArrayView copy)>& visit) {
+    (void)path;
+    (void)own;
+    (void)visit;
+    return false;
+  }
+
   // What the last failed operation reported.
   virtual QString LastError() const = 0;
 };

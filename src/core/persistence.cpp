@@ -3,7 +3,14 @@
 // Layout: \Software\Orvane\Notes\<i> holds event i, \Software\Orvane\Todos\<i> task i, where
 // i is the record's index at the time of the save. A save replaces everything stored before,
 // in one transaction, and skips events and tasks deleted more than 21 days ago.
+//
+// Beside the keys, where the store keeps copies (KeyStore::WriteCopy), each record key has a
+// copy of the record as its keys read, in a compact form, and each collection key a copy
+// that says every record key under it has one. A load reads the copies when they are all
+// there, in one go, and the keys otherwise; a save writes the copies of the records it
+// writes. A copy is dropped by any change of the keys it was made from, whoever writes them.
 
+#include "core/bytestream.h"
 #include "core/dataformat.h"
 #include "core/keystore.h"
 #include "core/memorykeystore.h"
@@ -14,6 +21,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <numeric>
 
 namespace {
 
@@ -47,6 +55,165 @@ int IndexOfKeyName(const QString& name) {
 }
 
 bool Expired(TDateTime deleteDate, TDateTime now) { return deleteDate != 0 && deleteDate + KeepDeletedDays <= now; }
+
+// The copies' form: a version byte, then for a collection key the count of its record keys,
+// for a record key its fields as its keys read (texts as a length and UTF-8, dates as 8-byte
+// numbers, whatever they hold), flags telling what was absent.
+constexpr quint8 CopyVersion = 1;
+enum CopyFlag : quint8 {
+  CopyModifyStored = 1,  // else the load's time of day stands in
+  CopySpan = 2,
+  CopyStart = 4,
+  CopyAlarm = 8,
+  CopyReadOnly = 16,
+  CopyCompleted = 32,
+};
+
+void PutByte(ByteWriter& out, quint8 byte) {
+  const char c = static_cast<char>(byte);
+  out.Bytes(QByteArrayView(&c, 1));
+}
+
+bool GetByte(ByteReader& in, quint8& byte) {
+  QByteArrayView bytes;
+  if (!in.Bytes(1, bytes)) return false;
+  byte = static_cast<quint8>(bytes[0]);
+  return true;
+}
+
+void PutText(ByteWriter& out, const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  out.Int32(static_cast<qint32>(utf8.size()));
+  out.Bytes(utf8);
+}
+
+bool GetText(ByteReader& in, QString& text) {
+  qint32 length = 0;
+  QByteArrayView bytes;
+  if (!in.Int32(length) || !in.Bytes(length, bytes)) return false;
+  text = QString::fromUtf8(bytes);
+  return true;
+}
+
+QByteArray CollectionCopy(qint32 keys) {
+  QByteArray bytes;
+  ByteWriter out(bytes);
+  PutByte(out, CopyVersion);
+  out.Int32(keys);
+  return bytes;
+}
+
+// The count a collection key's copy gives, or -1.
+qint32 KeysOfCollectionCopy(QByteArrayView copy) {
+  ByteReader in(copy);
+  quint8 version = 0;
+  qint32 keys = 0;
+  if (!GetByte(in, version) || version != CopyVersion || !in.Int32(keys) || in.remaining() != 0) return -1;
+  return keys;
+}
+
+QByteArray NoteCopy(const TNote& n, bool modifyStored) {
+  QByteArray bytes;
+  ByteWriter out(bytes);
+  PutByte(out, CopyVersion);
+  PutByte(out, (modifyStored ? CopyModifyStored : 0) | (n.Span ? CopySpan : 0) | (n.Start ? CopyStart : 0) |
+                   (n.Alarm ? CopyAlarm : 0) | (n.Server.ReadOnly ? CopyReadOnly : 0));
+  quint8 days = 0;
+  for (int d = 0; d < 7; ++d) days |= n.RepeatOn(d + 1) ? 1u << d : 0u;
+  PutByte(out, days);
+  for (const QString* text : {&n.Title, &n.Category, &n.Location, &n.Notes, &n.Uid, &n.TimeZone, &n.Server.Href,
+                              &n.Server.ETag, &n.Server.Synced})
+    PutText(out, *text);
+  for (TDateTime date : {n.StartTime, n.EndTime, n.AlarmTime, n.StartDate, n.EndDate, modifyStored ? n.ModifyDate : 0,
+                         n.DeleteDate, n.RecurrenceId})
+    out.Double(date);
+  for (qint32 v : {n.SpanRange, n.RangeType, n.RangeCount, n.RepeatType, n.RepeatFrequency, n.RepeatDay, n.RepeatMonth,
+                   n.RepeatCardinal})
+    out.Int32(v);
+  out.Int32(static_cast<qint32>(n.Exceptions.size()));
+  for (TDateTime date : n.Exceptions) out.Double(date);
+  out.Int32(static_cast<qint32>(n.RecurNotes.size()));
+  for (const TRecurNote& rn : n.RecurNotes) {
+    out.Double(rn.Date);
+    PutText(out, rn.Data);
+  }
+  return bytes;
+}
+
+bool ReadNoteCopy(QByteArrayView copy, TDateTime timeOfDay, TNote& n) {
+  ByteReader in(copy);
+  quint8 version = 0, flags = 0, days = 0;
+  if (!GetByte(in, version) || version != CopyVersion || !GetByte(in, flags) || !GetByte(in, days)) return false;
+  for (QString* text : {&n.Title, &n.Category, &n.Location, &n.Notes, &n.Uid, &n.TimeZone, &n.Server.Href,
+                        &n.Server.ETag, &n.Server.Synced}) {
+    if (!GetText(in, *text)) return false;
+  }
+  for (TDateTime* date : {&n.StartTime, &n.EndTime, &n.AlarmTime, &n.StartDate, &n.EndDate, &n.ModifyDate,
+                          &n.DeleteDate, &n.RecurrenceId}) {
+    if (!in.Double(*date)) return false;
+  }
+  for (qint32* v : {&n.SpanRange, &n.RangeType, &n.RangeCount, &n.RepeatType, &n.RepeatFrequency, &n.RepeatDay,
+                    &n.RepeatMonth, &n.RepeatCardinal}) {
+    if (!in.Int32(*v)) return false;
+  }
+  if (!(flags & CopyModifyStored)) n.ModifyDate = timeOfDay;
+  n.Span = flags & CopySpan;
+  n.Start = flags & CopyStart;
+  n.Alarm = flags & CopyAlarm;
+  n.Server.ReadOnly = flags & CopyReadOnly;
+  for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, days & (1u << d));
+  qint32 count = 0;
+  if (!in.Count(count, 8)) return false;
+  n.Exceptions.reserve(count);
+  for (qint32 j = 0; j < count; ++j) {
+    TDateTime date = 0;
+    in.Double(date);
+    n.Exceptions.append(date);
+  }
+  if (!in.Count(count, 8 + 4)) return false;
+  n.RecurNotes.reserve(count);
+  for (qint32 j = 0; j < count; ++j) {
+    TRecurNote& rn = n.RecurNotes.emplace_back();
+    if (!in.Double(rn.Date) || !GetText(in, rn.Data)) return false;
+  }
+  return in.remaining() == 0;
+}
+
+QByteArray ToDoCopy(const TToDo& t, bool modifyStored) {
+  QByteArray bytes;
+  ByteWriter out(bytes);
+  PutByte(out, CopyVersion);
+  PutByte(out, (modifyStored ? CopyModifyStored : 0) | (t.Completed ? CopyCompleted : 0) |
+                   (t.Server.ReadOnly ? CopyReadOnly : 0));
+  for (const QString* text : {&t.Title, &t.Category, &t.Uid, &t.Server.Href, &t.Server.ETag, &t.Server.Synced})
+    PutText(out, *text);
+  out.Int32(t.Priority);
+  for (TDateTime date : {t.DueDate, modifyStored ? t.ModifyDate : 0, t.DeleteDate}) out.Double(date);
+  out.Int32(static_cast<qint32>(t.Notes.size()));
+  for (const QString& line : t.Notes) PutText(out, line);
+  return bytes;
+}
+
+bool ReadToDoCopy(QByteArrayView copy, TDateTime timeOfDay, TToDo& t) {
+  ByteReader in(copy);
+  quint8 version = 0, flags = 0;
+  if (!GetByte(in, version) || version != CopyVersion || !GetByte(in, flags)) return false;
+  for (QString* text : {&t.Title, &t.Category, &t.Uid, &t.Server.Href, &t.Server.ETag, &t.Server.Synced}) {
+    if (!GetText(in, *text)) return false;
+  }
+  if (!in.Int32(t.Priority) || !in.Double(t.DueDate) || !in.Double(t.ModifyDate) || !in.Double(t.DeleteDate))
+    return false;
+  if (!(flags & CopyModifyStored)) t.ModifyDate = timeOfDay;
+  t.Completed = flags & CopyCompleted;
+  t.Server.ReadOnly = flags & CopyReadOnly;
+  qint32 count = 0;
+  if (!in.Count(count, 4)) return false;
+  t.Notes.reserve(count);
+  for (qint32 j = 0; j < count; ++j) {
+    if (!GetText(in, t.Notes.emplace_back())) return false;
+  }
+  return in.remaining() == 0;
+}
 
 // Writes run until the first failure; the failure names the value.
 class Writer {
@@ -157,11 +324,13 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
 
 // Replaces every record key under collectionKey by the records to keep. Keys whose record
 // is unchanged since the last save stay as they are; the result is the same as deleting
-// every key and writing every record again.
-template <typename Record, typename WriteFn>
+// every key and writing every record again. Each key written gets its copy (copyOf makes
+// it from the key), and the collection key its own: the keys left alone kept theirs, which
+// the last save wrote.
+template <typename Record, typename WriteFn, typename CopyFn>
 bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::deque<Record>& records,
-                    std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey, SaveResult& result,
-                    std::vector<int>& written) {
+                    std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey, CopyFn copyOf,
+                    SaveResult& result, std::vector<int>& written) {
   if (!store.OpenKey(collectionKey, true)) return false;  // nothing written, nothing reported
   const int count = static_cast<int>(records.size());
   saved.resize(std::max<size_t>(saved.size(), records.size()));
@@ -180,11 +349,18 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
     if (i >= 0 && i < static_cast<int>(saved.size())) saved[i].reset();
   }
   Writer w(store, result);
+  bool copies = true;  // while the store keeps them
+  qint32 keys = 0;
   for (int i = 0; i < count && w.ok(); ++i) {
-    if (keep[i] || Expired(records[i].DeleteDate, now)) continue;
-    writeKey(w, collectionKey + QLatin1Char('\\') + QString::number(i), records[i]);
+    if (Expired(records[i].DeleteDate, now)) continue;
+    ++keys;
+    if (keep[i]) continue;
+    const QString key = collectionKey + QLatin1Char('\\') + QString::number(i);
+    writeKey(w, key, records[i]);
     written.push_back(i);
+    if (copies && w.ok()) copies = store.WriteCopy(key, copyOf(store, key));
   }
+  if (copies && w.ok()) store.WriteCopy(collectionKey, CollectionCopy(keys));
   store.CloseKey();
   return w.ok();
 }
@@ -192,7 +368,7 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
 // Record values read from whatever answers ReadString, ReadInteger and ReadDate as the key
 // store does: the store itself, or a key's packed values read in place.
 template <typename Reader>
-void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay) {
+void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay, bool* modifyStored = nullptr) {
   n.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
   n.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
   n.Location = r.ReadString(QStringLiteral("Location")).value_or(QString());
@@ -201,7 +377,9 @@ void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay) {
   n.AlarmTime = r.ReadDate(QStringLiteral("AlarmTime")).value_or(0);
   n.StartDate = r.ReadDate(QStringLiteral("StartDate")).value_or(0);
   n.EndDate = r.ReadDate(QStringLiteral("EndDate")).value_or(0);
-  n.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
+  const std::optional<TDateTime> modified = r.ReadDate(QStringLiteral("ModifyDate"));
+  n.ModifyDate = modified.value_or(timeOfDay);
+  if (modifyStored) *modifyStored = modified.has_value();
   n.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
   n.Span = r.ReadInteger(QStringLiteral("Span")).value_or(0) != 0;
   n.Start = r.ReadInteger(QStringLiteral("Start")).value_or(0) != 0;
@@ -235,16 +413,121 @@ void ReadRecurNotes(Reader& r, qsizetype valueCount, TNote& n) {
 }
 
 template <typename Reader>
-void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay) {
+void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay, bool* modifyStored = nullptr) {
   t.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
   t.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
   t.Priority = r.ReadInteger(QStringLiteral("Priority")).value_or(0);
   t.Completed = r.ReadInteger(QStringLiteral("Completed")).value_or(0) != 0;
   t.DueDate = r.ReadDate(QStringLiteral("DueDate")).value_or(0);
-  t.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
+  const std::optional<TDateTime> modified = r.ReadDate(QStringLiteral("ModifyDate"));
+  t.ModifyDate = modified.value_or(timeOfDay);
+  if (modifyStored) *modifyStored = modified.has_value();
   t.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
   t.Uid = r.ReadString(UidName).value_or(QString());
   ReadServerCopy(r, t.Server);
+}
+
+bool SameKeyName(QStringView a, QStringView b) { return MemoryKeyStore::CaseInsensitiveLess::Compare(a, b) == 0; }
+
+// A record key read value by value, its subkeys opened by name. Also what a record's copy
+// is made from. False when the key does not open.
+bool ReadNoteKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TNote& n, bool* modifyStored = nullptr) {
+  if (!store.OpenKeyReadOnly(key)) return false;
+  ReadNoteValues(store, n, timeOfDay, modifyStored);
+  if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
+    QString text;
+    for (const QString& v : store.GetValueNames()) text += store.ReadString(v).value_or(QString());
+    n.Notes = text;
+  }
+  if (store.OpenKeyReadOnly(key + QStringLiteral("\\Exceptions"))) {
+    const QStringList values = store.GetValueNames();
+    n.Exceptions.reserve(values.size());
+    for (const QString& v : values) n.Exceptions.append(store.ReadDate(v).value_or(0));
+  }
+  if (store.OpenKeyReadOnly(key + QStringLiteral("\\RecurNotes"))) {
+    ReadRecurNotes(store, store.GetValueNames().size(), n);
+  }
+  store.CloseKey();
+  return true;
+}
+
+bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo& t, bool* modifyStored = nullptr) {
+  if (!store.OpenKeyReadOnly(key)) return false;
+  ReadToDoValues(store, t, timeOfDay, modifyStored);
+  if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
+    t.Notes.clear();
+    for (const QString& v : store.GetValueNames()) t.Notes.append(store.ReadString(v).value_or(QString()));
+  }
+  store.CloseKey();
+  return true;
+}
+
+// The copy of the record key just written, made from what the key reads.
+QByteArray NoteKeyCopy(KeyStore& store, const QString& key) {
+  TNote n;
+  bool modifyStored = false;
+  ReadNoteKey(store, key, 0, n, &modifyStored);
+  return NoteCopy(n, modifyStored);
+}
+
+QByteArray ToDoKeyCopy(KeyStore& store, const QString& key) {
+  TToDo t;
+  bool modifyStored = false;
+  ReadToDoKey(store, key, 0, t, &modifyStored);
+  return ToDoCopy(t, modifyStored);
+}
+
+// Reads a whole collection from the copies, appending its records to `out` in the order of
+// their key names, as the keys' reads give them. False, with nothing added, when the
+// collection key's copy is missing or counts other than the record keys' copies there are
+// (a key changed since they were made), or when a copy does not read.
+template <typename Record, typename ReadCopy>
+bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out, ReadCopy readCopy) {
+  const size_t before = out.size();
+  QString names;  // the record keys' names, one after another
+  std::vector<std::pair<qsizetype, qsizetype>> spans;
+  std::optional<QByteArray> own;
+  bool ok = true;
+  const bool offered = store.ReadCopies(collectionKey, own, [&](QStringView name, QByteArrayView copy) {
+    if (!ok) return;
+    // Names that would not open as a path of their own are read key by key.
+    if (name.isEmpty() || name.contains(QLatin1Char('\\'))) ok = false;
+    spans.emplace_back(names.size(), name.size());
+    names.append(name);
+    if (!readCopy(copy, out.emplace_back())) ok = false;
+  });
+  const auto nameAt = [&names, &spans](size_t k) { return QStringView(names).sliced(spans[k].first, spans[k].second); };
+  // Each record's place in name order; two names that match without regard to case cannot be
+  // two keys' (the store's tree holds one), so they send the load to the keys.
+  std::vector<size_t> order(spans.size());
+  if (ok && offered && own && KeysOfCollectionCopy(*own) == static_cast<qint64>(spans.size())) {
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&nameAt](size_t a, size_t b) {
+      return MemoryKeyStore::CaseInsensitiveLess::Compare(nameAt(a), nameAt(b)) < 0;
+    });
+    for (size_t k = 1; k < order.size() && ok; ++k) ok = !SameKeyName(nameAt(order[k - 1]), nameAt(order[k]));
+  } else {
+    ok = false;
+  }
+  if (!ok) {
+    out.resize(before);
+    return false;
+  }
+  // Into name order, moving each record once along the cycles of the permutation.
+  std::vector<char> placed(order.size(), 0);
+  for (size_t start = 0; start < order.size(); ++start) {
+    if (placed[start] || order[start] == start) continue;
+    Record moving = std::move(out[before + start]);
+    size_t at = start;
+    while (order[at] != start) {
+      out[before + at] = std::move(out[before + order[at]]);
+      placed[at] = 1;
+      at = order[at];
+    }
+    out[before + at] = std::move(moving);
+    placed[at] = 1;
+  }
+  return true;
 }
 
 // One key's packed values, read in place: every read finds its value as the store's own
@@ -305,8 +588,6 @@ class PackedKey {
   qsizetype hint_ = 0;
   MemoryKeyStore::PackedNames names_;
 };
-
-bool SameKeyName(QStringView a, QStringView b) { return MemoryKeyStore::CaseInsensitiveLess::Compare(a, b) == 0; }
 
 // Reads a whole collection through KeyStore::ReadSubtree: each record key (depth 1) and the
 // subkeys of each (depth 2) as the store hands them, then the records in the order of their
@@ -388,6 +669,9 @@ void DataFormat::LoadCalendar(KeyStore& store) {
 
 void DataFormat::LoadNotes(KeyStore& store) {
   const TDateTime timeOfDay = clock().Time();
+  if (ReadCollectionCopies(store, NotesKey, NoteArray,
+                           [timeOfDay](QByteArrayView copy, TNote& n) { return ReadNoteCopy(copy, timeOfDay, n); }))
+    return;
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
   CollectionReader<TNote> reader(
@@ -419,24 +703,8 @@ void DataFormat::LoadNotes(KeyStore& store) {
   if (!store.OpenKeyReadOnly(NotesKey)) return;
   const QStringList names = store.GetKeyNames();
   for (const QString& k : names) {
-    const QString key = NotesKey + QLatin1Char('\\') + k;
-    if (!store.OpenKeyReadOnly(key)) continue;
-    TNote& n = NoteArray.emplace_back();
-    ReadNoteValues(store, n, timeOfDay);
-    if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
-      QString text;
-      for (const QString& v : store.GetValueNames()) text += store.ReadString(v).value_or(QString());
-      n.Notes = text;
-    }
-    if (store.OpenKeyReadOnly(key + QStringLiteral("\\Exceptions"))) {
-      const QStringList values = store.GetValueNames();
-      n.Exceptions.reserve(values.size());
-      for (const QString& v : values) n.Exceptions.append(store.ReadDate(v).value_or(0));
-    }
-    if (store.OpenKeyReadOnly(key + QStringLiteral("\\RecurNotes"))) {
-      ReadRecurNotes(store, store.GetValueNames().size(), n);
-    }
-    store.CloseKey();
+    TNote n;
+    if (ReadNoteKey(store, NotesKey + QLatin1Char('\\') + k, timeOfDay, n)) NoteArray.push_back(std::move(n));
   }
 }
 
@@ -447,6 +715,12 @@ void DataFormat::LoadToDos(KeyStore& store) {
     ++OpenToDoCount;  // as AppendToDo counts it, until it proves completed or deleted
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
   };
+  const size_t before = ToDoArray.size();
+  if (ReadCollectionCopies(store, TodosKey, ToDoArray,
+                           [timeOfDay](QByteArrayView copy, TToDo& t) { return ReadToDoCopy(copy, timeOfDay, t); })) {
+    for (size_t i = before; i < ToDoArray.size(); ++i) added(ToDoArray[i]);
+    return;
+  }
   CollectionReader<TToDo> reader(
       {u"Notes"}, [timeOfDay](PackedKey& values, TToDo& t) { ReadToDoValues(values, t, timeOfDay); },
       [](int, const PackedKey& values, TToDo& t) {
@@ -467,23 +741,17 @@ void DataFormat::LoadToDos(KeyStore& store) {
   if (!store.OpenKeyReadOnly(TodosKey)) return;
   const QStringList names = store.GetKeyNames();
   for (const QString& k : names) {
-    const QString key = TodosKey + QLatin1Char('\\') + k;
-    if (!store.OpenKeyReadOnly(key)) continue;
-    TToDo& t = ToDoArray.emplace_back();
-    ReadToDoValues(store, t, timeOfDay);
-    added(t);
-    if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
-      t.Notes.clear();
-      for (const QString& v : store.GetValueNames()) t.Notes.append(store.ReadString(v).value_or(QString()));
-    }
-    store.CloseKey();
+    TToDo t;
+    if (!ReadToDoKey(store, TodosKey + QLatin1Char('\\') + k, timeOfDay, t)) continue;
+    ToDoArray.push_back(std::move(t));
+    added(ToDoArray.back());
   }
 }
 
 bool DataFormat::SaveNotes(KeyStore& store, SaveResult& result) {
   std::vector<int> written;
-  const bool ok =
-      SaveCollection(store, NotesKey, NoteArray, saved_->notes, clock().Now(), WriteNoteKey, result, written);
+  const bool ok = SaveCollection(store, NotesKey, NoteArray, saved_->notes, clock().Now(), WriteNoteKey, NoteKeyCopy,
+                                 result, written);
   if (ok) {
     for (int i : written) saved_->notes[i] = NoteArray[i];
   }
@@ -492,8 +760,8 @@ bool DataFormat::SaveNotes(KeyStore& store, SaveResult& result) {
 
 bool DataFormat::SaveToDos(KeyStore& store, SaveResult& result) {
   std::vector<int> written;
-  const bool ok =
-      SaveCollection(store, TodosKey, ToDoArray, saved_->todos, clock().Now(), WriteToDoKey, result, written);
+  const bool ok = SaveCollection(store, TodosKey, ToDoArray, saved_->todos, clock().Now(), WriteToDoKey, ToDoKeyCopy,
+                                 result, written);
   if (ok) {
     for (int i : written) saved_->todos[i] = ToDoArray[i];
   }

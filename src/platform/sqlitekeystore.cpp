@@ -21,7 +21,22 @@ const char* const Schema =
     " parent INTEGER NOT NULL,"
     " name TEXT NOT NULL,"
     " vals BLOB NOT NULL,"
-    " UNIQUE(parent, name COLLATE NOCASE))";
+    " UNIQUE(parent, name COLLATE NOCASE));"
+    // Keys' copies, a key's beside its siblings' (as they are read), each dropped by any
+    // change of a row that it was made from: the key's own or one of its subkeys'.
+    "CREATE TABLE IF NOT EXISTS copies("
+    " parent INTEGER NOT NULL,"
+    " id INTEGER NOT NULL,"
+    " name TEXT NOT NULL,"
+    " data BLOB NOT NULL,"
+    " PRIMARY KEY(parent, id)) WITHOUT ROWID;"
+    "CREATE INDEX IF NOT EXISTS copies_by_id ON copies(id);"
+    "CREATE TRIGGER IF NOT EXISTS key_inserted_drops_copies AFTER INSERT ON keys BEGIN"
+    " DELETE FROM copies WHERE id IN (NEW.id, NEW.parent); END;"
+    "CREATE TRIGGER IF NOT EXISTS key_updated_drops_copies AFTER UPDATE ON keys BEGIN"
+    " DELETE FROM copies WHERE id IN (OLD.id, OLD.parent, NEW.id, NEW.parent); END;"
+    "CREATE TRIGGER IF NOT EXISTS key_deleted_drops_copies AFTER DELETE ON keys BEGIN"
+    " DELETE FROM copies WHERE id IN (OLD.id, OLD.parent); END;";
 
 bool IsDamage(int rc) {
   const int primary = rc & 0xff;
@@ -37,6 +52,7 @@ SqliteKeyStore::~SqliteKeyStore() {
   sqlite3_finalize(insert_);
   sqlite3_finalize(update_);
   sqlite3_finalize(delete_);
+  sqlite3_finalize(writeCopy_);
   sqlite3_close(db_);
 }
 
@@ -60,6 +76,7 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
       rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, Schema, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK && store->Prepare() && store->LoadTree()) {
       result.store = std::move(store);
@@ -90,7 +107,9 @@ bool SqliteKeyStore::Prepare() {
   return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1, &insert_,
                             nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
-         sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK;
+         sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO copies(parent, id, name, data) VALUES(?, ?, ?, ?)", -1,
+                            &writeCopy_, nullptr) == SQLITE_OK;
 }
 
 // Keys deeper than this are read into the tree when first used: a calendar's records
@@ -167,6 +186,7 @@ bool SqliteKeyStore::LoadTree() {
   created_.clear();
   changed_.clear();
   deleted_.clear();
+  copies_.clear();
   return true;
 }
 
@@ -236,6 +256,45 @@ bool SqliteKeyStore::ReadSubtree(const QString& path, const std::function<void(c
   });
 }
 
+bool SqliteKeyStore::WriteCopy(const QString& path, const QByteArray& copy) {
+  Node* node = FindKeyNode(path);
+  if (!node || node == &Root()) return false;
+  copies_[node] = copy;
+  return AutoCommit(true);
+}
+
+bool SqliteKeyStore::ReadCopies(const QString& path, std::optional<QByteArray>& own,
+                                const std::function<void(QStringView name, QByteArrayView copy)>& visit) {
+  own.reset();
+  Node* node = FindKeyNode(path);
+  if (!node || node == &Root()) return false;
+  sqlite3_stmt* select = nullptr;
+  if (sqlite3_prepare_v2(db_, "SELECT data FROM copies WHERE parent = ?1 AND id = ?2", -1, &select, nullptr) !=
+      SQLITE_OK)
+    return false;
+  sqlite3_bind_int64(select, 1, node->parent ? node->parent->id : 0);
+  sqlite3_bind_int64(select, 2, node->id);
+  int rc = sqlite3_step(select);
+  if (rc == SQLITE_ROW) {
+    own = QByteArray(static_cast<const char*>(sqlite3_column_blob(select, 0)), sqlite3_column_bytes(select, 0));
+    rc = sqlite3_step(select);
+  }
+  sqlite3_finalize(select);
+  if (rc != SQLITE_DONE) return false;
+  if (sqlite3_prepare_v2(db_, "SELECT name, data FROM copies WHERE parent = ?1 ORDER BY id", -1, &select, nullptr) !=
+      SQLITE_OK)
+    return false;
+  sqlite3_bind_int64(select, 1, node->id);
+  while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+    const auto* nameBytes = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
+    const QString name = QString::fromUtf8(nameBytes, sqlite3_column_bytes(select, 0));
+    visit(name,
+          QByteArrayView(static_cast<const char*>(sqlite3_column_blob(select, 1)), sqlite3_column_bytes(select, 1)));
+  }
+  sqlite3_finalize(select);
+  return rc == SQLITE_DONE;
+}
+
 std::optional<qint64> SqliteKeyStore::DataVersion() const {
   sqlite3_stmt* pragma = nullptr;
   if (sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &pragma, nullptr) != SQLITE_OK) return std::nullopt;
@@ -256,16 +315,25 @@ bool SqliteKeyStore::Reload() {
   return LoadTree();
 }
 
+void SqliteKeyStore::DropCopiesAround(Node& node) {
+  if (copies_.empty()) return;
+  copies_.erase(&node);
+  if (node.parent) copies_.erase(node.parent);
+}
+
 void SqliteKeyStore::NodeCreated(Node& node) {
+  DropCopiesAround(node);
   createdOrder_.push_back(&node);
   created_.insert(&node);
 }
 
 void SqliteKeyStore::NodeChanged(Node& node) {
+  DropCopiesAround(node);
   if (!created_.count(&node)) changed_.insert(&node);
 }
 
 void SqliteKeyStore::NodeDeleted(Node& node) {
+  DropCopiesAround(node);
   const bool changed = changed_.erase(&node) > 0;
   if (created_.erase(&node)) return;  // never reached the database
   DeletedKey gone{node.id, node.parent ? node.parent->id : 0, node.name, std::nullopt};
@@ -341,6 +409,18 @@ bool SqliteKeyStore::Flush() {
   for (Node* node : changed_) {
     if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
+  // After the keys: their writes drop the copies made from them.
+  for (const auto& [node, copy] : copies_) {
+    const QByteArray name = node->name.toUtf8();
+    sqlite3_reset(writeCopy_);
+    sqlite3_bind_int64(writeCopy_, 1, node->parent ? node->parent->id : 0);
+    sqlite3_bind_int64(writeCopy_, 2, node->id);
+    sqlite3_bind_text(writeCopy_, 3, name.constData(), static_cast<int>(name.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(writeCopy_, 4, copy.constData(), static_cast<int>(copy.size()), SQLITE_STATIC);
+    if (sqlite3_step(writeCopy_) != SQLITE_DONE)
+      return fail(QStringLiteral("Failed to write the copy of key \"%1\"").arg(PathOf(*node)));
+  }
+  copies_.clear();
   createdOrder_.clear();
   created_.clear();
   changed_.clear();
@@ -374,7 +454,7 @@ void SqliteKeyStore::Rollback() {
 }
 
 bool SqliteKeyStore::AutoCommit(bool opResult) {
-  if (inTransaction_ || (created_.empty() && changed_.empty() && deleted_.empty())) return opResult;
+  if (inTransaction_ || (created_.empty() && changed_.empty() && deleted_.empty() && copies_.empty())) return opResult;
   if (!BeginTransaction()) {
     LoadTree();
     return false;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct sqlite3_stmt;
 // mirrored in memory so that reads never touch the disk. Changes are written when a
 // transaction commits, or at once outside a transaction. The database is readable and
 // writable by its owner only.
+//
+// Keys' copies (see KeyStore::WriteCopy) are rows of a table of their own; triggers on the
+// keys table drop a key's copy whenever a row of the key or of one of its subkeys is
+// inserted, updated or deleted, so that every program writing the keys, one that knows
+// nothing of copies too, keeps them true.
 class SqliteKeyStore final : public MemoryKeyStore {
  public:
   struct OpenResult {
@@ -40,6 +46,9 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool ChangedElsewhere() override;
   bool Reload() override;
   bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
+  bool WriteCopy(const QString& path, const QByteArray& copy) override;
+  bool ReadCopies(const QString& path, std::optional<QByteArray>& own,
+                  const std::function<void(QStringView name, QByteArrayView copy)>& visit) override;
 
  protected:
   void NodeCreated(Node& node) override;
@@ -58,6 +67,9 @@ class SqliteKeyStore final : public MemoryKeyStore {
   using RowFn = std::function<void(qint64 id, qint64 parent, int depth, QStringView name, QByteArrayView values)>;
   bool ReadRows(qint64 top, const RowFn& take);
   bool Flush();
+  // Drops the copies waiting to be written that a change of this key makes untrue: its own
+  // and its parent's, as the triggers drop them in the database.
+  void DropCopiesAround(Node& node);
   bool Exec(const char* sql);
   bool AutoCommit(bool opResult);
   QString SqlError() const;
@@ -67,6 +79,7 @@ class SqliteKeyStore final : public MemoryKeyStore {
   sqlite3_stmt* insert_ = nullptr;
   sqlite3_stmt* update_ = nullptr;
   sqlite3_stmt* delete_ = nullptr;
+  sqlite3_stmt* writeCopy_ = nullptr;
   bool inTransaction_ = false;
   // SQLite's count of commits by other connections, as it was when the tree was read.
   std::optional<qint64> readVersion_;
@@ -81,4 +94,6 @@ class SqliteKeyStore final : public MemoryKeyStore {
     std::optional<QByteArray> values;  // nothing when changed before it was deleted
   };
   std::vector<DeletedKey> deleted_;
+  // Copies to write with the next flush, after the keys.
+  std::unordered_map<Node*, QByteArray> copies_;
 };

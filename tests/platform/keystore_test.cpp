@@ -1,5 +1,6 @@
 // The key store contract, the same for the store in memory and the one in SQLite, and the
 // SQLite store's file.
+#include "../core/samples.h"
 #include "core/clock.h"
 #include "core/dataformat.h"
 #include "core/memorykeystore.h"
@@ -7,6 +8,7 @@
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <QFile>
 #include <QTemporaryDir>
@@ -215,6 +217,187 @@ TEST(SqliteStore, RecordsReadStraightFromTheDatabaseEqualThoseOfTheSameTreeInMem
   EXPECT_EQ(sqlite->Dump(), memory.Dump());
   sqlite.reset();
   EXPECT_EQ(SqliteKeyStore::Open(path).store->Dump(), memory.Dump());
+}
+
+// SQL run on the database as another program would run it, one that knows nothing of copies.
+void Sql(const QString& path, const QString& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error), SQLITE_OK)
+      << error << " in " << sql.toStdString();
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+// Which of the copies of \A and of \A\R are there, as "AR", "A", "R" or "".
+QString CopiesThere(const QString& path) {
+  auto store = SqliteKeyStore::Open(path).store;
+  std::optional<QByteArray> a, r;
+  QString there;
+  EXPECT_TRUE(store->ReadCopies("\\A", a, [&](QStringView name, QByteArrayView copy) {
+    EXPECT_EQ(name, u"R");
+    EXPECT_EQ(copy, "r");
+    there += "R";
+  }));
+  return (a ? QString("A") : QString()) + there;
+}
+
+TEST(SqliteStore, AKeysCopyIsDroppedByAnyWriteOfItsOwnOrItsSubkeysRowsWhoeverWrites) {
+  using Change = std::function<void(const QString& path, SqliteKeyStore& store)>;
+  const auto sql = [](const char* statement) -> Change {
+    return [statement](const QString& path, SqliteKeyStore&) { Sql(path, statement); };
+  };
+  const auto inTransaction = [](const Change& change, bool commit) -> Change {
+    return [change, commit](const QString& path, SqliteKeyStore& store) {
+      ASSERT_TRUE(store.BeginTransaction());
+      ASSERT_TRUE(store.WriteCopy("\\A", "a") && store.WriteCopy("\\A\\R", "r"));
+      change(path, store);
+      commit ? (void)store.Commit() : store.Rollback();
+    };
+  };
+  const struct {
+    const char* what;
+    Change change;
+    const char* left;
+  } cases[] = {
+      {"nothing", sql(""), "AR"},
+      {"a key elsewhere written", sql("UPDATE keys SET vals = vals WHERE name = 'Elsewhere'"), "AR"},
+      {"a subkey's subkey written", sql("UPDATE keys SET vals = vals WHERE name = 'T'"), "AR"},
+      {"the key rewritten", sql("UPDATE keys SET vals = vals WHERE name = 'R'"), ""},
+      {"a subkey rewritten", sql("UPDATE keys SET vals = vals WHERE name = 'S'"), "A"},
+      {"a subkey deleted", sql("DELETE FROM keys WHERE name = 'S'"), "A"},
+      {"a subkey added",
+       sql("INSERT INTO keys(id, parent, name, vals) SELECT 99, id, 'New', x'' FROM keys WHERE name = 'R'"), "A"},
+      {"a sibling added",
+       sql("INSERT INTO keys(id, parent, name, vals) SELECT 99, id, 'New', x'' FROM keys WHERE name = 'A'"), "R"},
+      {"the key renamed", sql("UPDATE keys SET name = 'Q' WHERE name = 'R'"), ""},
+      {"written after the copy by this store",
+       inTransaction([](const QString&,
+                        SqliteKeyStore& s) { ASSERT_TRUE(s.OpenKey("\\A\\R\\S", false) && s.WriteInteger("v", 2)); },
+                     true),
+       "A"},
+      {"a subkey made after the copy by this store",
+       inTransaction([](const QString&, SqliteKeyStore& s) { ASSERT_TRUE(s.OpenKey("\\A\\New", true)); }, true), "R"},
+      {"a transaction rolled back",
+       inTransaction([](const QString&, SqliteKeyStore& s) { ASSERT_TRUE(s.DeleteKey("\\A\\R")); }, false), "AR"},
+  };
+  for (const auto& c : cases) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/orvane.db";
+    {
+      auto store = SqliteKeyStore::Open(path).store;
+      for (const char* key : {"\\A\\R\\S\\T", "\\Elsewhere"}) ASSERT_TRUE(store->OpenKey(key, true));
+      ASSERT_TRUE(store->WriteCopy("\\A", "a") && store->WriteCopy("\\A\\R", "r"));
+      EXPECT_FALSE(store->WriteCopy("\\Missing", "m"));
+    }
+    {
+      auto store = SqliteKeyStore::Open(path).store;
+      c.change(path, *store);
+    }
+    EXPECT_EQ(CopiesThere(path), c.left) << c.what;
+  }
+}
+
+// The calendar as the keys alone read, the copies thrown away.
+void LoadFromKeys(const QString& path, DataFormat& calendar) {
+  Sql(path, "DELETE FROM copies");
+  calendar.LoadCalendar(*SqliteKeyStore::Open(path).store);
+}
+
+void ExpectSameCalendar(const DataFormat& a, const DataFormat& b, const char* what) {
+  EXPECT_EQ(a.NoteArray, b.NoteArray) << what;
+  EXPECT_EQ(a.ToDoArray, b.ToDoArray) << what;
+  EXPECT_EQ(a.OpenToDoCount, b.OpenToDoCount) << what;
+}
+
+TEST(SqliteStore, ACalendarReadFromTheCopiesIsTheOneTheKeysReadAndAStaleCopyIsNeverRead) {
+  FixedClock clock(DT(2024, 3, 5, 12, 0));
+  DataFormat calendar(clock);
+  // Twelve events, so that key "10" comes before "2"; every field set, in several shapes.
+  for (int i = 0; i < 12; ++i) {
+    TNote n = SampleEvent();
+    n.Title += QString::number(i);
+    if (i % 2) n.Exceptions.clear(), n.RecurNotes.clear(), n.Notes.clear(), n.Category.clear();
+    if (i % 3 == 0) n.Uid = QString("uid-%1").arg(i), n.RecurrenceId = D(2024, 3, 7), n.TimeZone = "Europe/Paris";
+    if (i % 4 == 1) n.Server = {"/cal/" + QString::number(i), "etag", "synced", i == 5};
+    calendar.NoteArray.push_back(n);
+  }
+  for (int i = 0; i < 3; ++i) {
+    TToDo t = SampleTask();
+    t.Completed = i == 0;
+    t.DeleteDate = i == 1 ? D(2024, 3, 2) : 0;
+    if (i == 2) t.Notes.clear(), t.Server = {"/tasks/2", "e", "s", true};
+    calendar.ToDoArray.push_back(t);
+  }
+  calendar.DataChanged = true;
+  QTemporaryDir dir;
+  const QString path = dir.path() + "/orvane.db";
+  const auto save = [&](DataFormat& c) {
+    auto store = SqliteKeyStore::Open(path).store;
+    ASSERT_TRUE(c.SaveWith(*store, nullptr).ok);
+  };
+  const auto load = [&](DataFormat& c) { c.LoadCalendar(*SqliteKeyStore::Open(path).store); };
+
+  // Each step changes the store, then the calendar read with the copies must be the one the
+  // keys read.
+  const struct {
+    const char* what;
+    std::function<void()> step;
+  } steps[] = {
+      {"a whole save", [&] { save(calendar); }},
+      {"a save of one edit and one new event",
+       [&] {
+         calendar.NoteArray[4].Title = "edited";
+         calendar.NoteArray.push_back(SampleEvent());
+         calendar.DataChanged = true;
+         save(calendar);
+       }},
+      {"a save that fails half way",
+       [&] {
+         DataFormat c(clock);
+         load(c);
+         c.NoteArray[2].Exceptions.clear();
+         c.NoteArray[7].Title = "failing";
+         c.DataChanged = true;
+         auto store = SqliteKeyStore::Open(path).store;
+         store->FailWritesOf("Title");
+         ASSERT_FALSE(c.SaveWith(*store, nullptr).ok);
+       }},
+      {"a record's values written by another program",
+       [&] { Sql(path, "UPDATE keys SET vals = (SELECT vals FROM keys WHERE name = '3') WHERE name = '2'"); }},
+      {"a record's subkey deleted by another program",
+       [&] {
+         save(calendar), Sql(path,
+                             "DELETE FROM keys WHERE name = 'Exceptions' AND id = (SELECT min(id) FROM keys WHERE name "
+                             "= 'Exceptions')");
+       }},
+      {"a record added by another program",
+       [&] {
+         save(calendar);
+         Sql(path,
+             "INSERT INTO keys(id, parent, name, vals) SELECT (SELECT max(id) + 1 FROM keys), parent, 'x', vals FROM "
+             "keys WHERE name = '3' AND parent = (SELECT id FROM keys WHERE name = 'Notes' AND parent = (SELECT id "
+             "FROM keys WHERE name = 'Orvane'))");
+       }},
+  };
+  for (const auto& s : steps) {
+    s.step();
+    DataFormat fromCopies(clock), fromKeys(clock);
+    load(fromCopies);
+    LoadFromKeys(path, fromKeys);
+    ASSERT_GE(fromKeys.NoteCount(), 12) << s.what;
+    ExpectSameCalendar(fromCopies, fromKeys, s.what);
+    save(fromKeys);  // the copies back, for the next step
+  }
+
+  // The copies are what a load reads when they are all there: one made to read as another
+  // record's shows.
+  save(calendar);
+  Sql(path, "UPDATE copies SET data = (SELECT data FROM copies WHERE name = '1') WHERE name = '0'");
+  DataFormat tampered(clock);
+  load(tampered);
+  EXPECT_EQ(tampered.NoteArray[0], tampered.NoteArray[1]);
 }
 
 }  // namespace
