@@ -58,10 +58,9 @@ bool Expired(TDateTime deleteDate, TDateTime now) { return deleteDate != 0 && de
 
 // The copies' form: a version byte, then for a collection key the count of its record keys,
 // for a record key its fields as its keys read (texts as a length and UTF-8, dates as 8-byte
-// numbers, whatever they hold), flags telling what was absent.
+// numbers, whatever they hold, Booleans as flags).
 constexpr quint8 CopyVersion = 1;
 enum CopyFlag : quint8 {
-  CopyModifyStored = 1,  // else the load's time of day stands in
   CopySpan = 2,
   CopyStart = 4,
   CopyAlarm = 8,
@@ -112,20 +111,20 @@ qint32 KeysOfCollectionCopy(QByteArrayView copy) {
   return keys;
 }
 
-QByteArray NoteCopy(const TNote& n, bool modifyStored) {
+QByteArray NoteCopy(const TNote& n) {
   QByteArray bytes;
   ByteWriter out(bytes);
   PutByte(out, CopyVersion);
-  PutByte(out, (modifyStored ? CopyModifyStored : 0) | (n.Span ? CopySpan : 0) | (n.Start ? CopyStart : 0) |
-                   (n.Alarm ? CopyAlarm : 0) | (n.Server.ReadOnly ? CopyReadOnly : 0));
+  PutByte(out, (n.Span ? CopySpan : 0) | (n.Start ? CopyStart : 0) | (n.Alarm ? CopyAlarm : 0) |
+                   (n.Server.ReadOnly ? CopyReadOnly : 0));
   quint8 days = 0;
   for (int d = 0; d < 7; ++d) days |= n.RepeatOn(d + 1) ? 1u << d : 0u;
   PutByte(out, days);
   for (const QString* text : {&n.Title, &n.Category, &n.Location, &n.Notes, &n.Uid, &n.TimeZone, &n.Server.Href,
                               &n.Server.ETag, &n.Server.Synced})
     PutText(out, *text);
-  for (TDateTime date : {n.StartTime, n.EndTime, n.AlarmTime, n.StartDate, n.EndDate, modifyStored ? n.ModifyDate : 0,
-                         n.DeleteDate, n.RecurrenceId})
+  for (TDateTime date :
+       {n.StartTime, n.EndTime, n.AlarmTime, n.StartDate, n.EndDate, n.ModifyDate, n.DeleteDate, n.RecurrenceId})
     out.Double(date);
   for (qint32 v : {n.SpanRange, n.RangeType, n.RangeCount, n.RepeatType, n.RepeatFrequency, n.RepeatDay, n.RepeatMonth,
                    n.RepeatCardinal})
@@ -140,7 +139,7 @@ QByteArray NoteCopy(const TNote& n, bool modifyStored) {
   return bytes;
 }
 
-bool ReadNoteCopy(QByteArrayView copy, TDateTime timeOfDay, TNote& n) {
+bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
   ByteReader in(copy);
   quint8 version = 0, flags = 0, days = 0;
   if (!GetByte(in, version) || version != CopyVersion || !GetByte(in, flags) || !GetByte(in, days)) return false;
@@ -156,7 +155,6 @@ bool ReadNoteCopy(QByteArrayView copy, TDateTime timeOfDay, TNote& n) {
                     &n.RepeatMonth, &n.RepeatCardinal}) {
     if (!in.Int32(*v)) return false;
   }
-  if (!(flags & CopyModifyStored)) n.ModifyDate = timeOfDay;
   n.Span = flags & CopySpan;
   n.Start = flags & CopyStart;
   n.Alarm = flags & CopyAlarm;
@@ -179,22 +177,21 @@ bool ReadNoteCopy(QByteArrayView copy, TDateTime timeOfDay, TNote& n) {
   return in.remaining() == 0;
 }
 
-QByteArray ToDoCopy(const TToDo& t, bool modifyStored) {
+QByteArray ToDoCopy(const TToDo& t) {
   QByteArray bytes;
   ByteWriter out(bytes);
   PutByte(out, CopyVersion);
-  PutByte(out, (modifyStored ? CopyModifyStored : 0) | (t.Completed ? CopyCompleted : 0) |
-                   (t.Server.ReadOnly ? CopyReadOnly : 0));
+  PutByte(out, (t.Completed ? CopyCompleted : 0) | (t.Server.ReadOnly ? CopyReadOnly : 0));
   for (const QString* text : {&t.Title, &t.Category, &t.Uid, &t.Server.Href, &t.Server.ETag, &t.Server.Synced})
     PutText(out, *text);
   out.Int32(t.Priority);
-  for (TDateTime date : {t.DueDate, modifyStored ? t.ModifyDate : 0, t.DeleteDate}) out.Double(date);
+  for (TDateTime date : {t.DueDate, t.ModifyDate, t.DeleteDate}) out.Double(date);
   out.Int32(static_cast<qint32>(t.Notes.size()));
   for (const QString& line : t.Notes) PutText(out, line);
   return bytes;
 }
 
-bool ReadToDoCopy(QByteArrayView copy, TDateTime timeOfDay, TToDo& t) {
+bool ReadToDoCopy(QByteArrayView copy, TToDo& t) {
   ByteReader in(copy);
   quint8 version = 0, flags = 0;
   if (!GetByte(in, version) || version != CopyVersion || !GetByte(in, flags)) return false;
@@ -203,7 +200,6 @@ bool ReadToDoCopy(QByteArrayView copy, TDateTime timeOfDay, TToDo& t) {
   }
   if (!in.Int32(t.Priority) || !in.Double(t.DueDate) || !in.Double(t.ModifyDate) || !in.Double(t.DeleteDate))
     return false;
-  if (!(flags & CopyModifyStored)) t.ModifyDate = timeOfDay;
   t.Completed = flags & CopyCompleted;
   t.Server.ReadOnly = flags & CopyReadOnly;
   qint32 count = 0;
@@ -322,11 +318,28 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
   }
 }
 
+// The copy of the key WriteNoteKey wrote for a record: the record as the key reads, with the
+// exceptions' dates alone and, without a resource on a server, nothing of a server's copy.
+// Everything else reads back as it was written (the texts through UTF-8, as in the copy).
+QByteArray WrittenNoteCopy(const TNote& record) {
+  TNote n = record;
+  for (TDateTime& date : n.Exceptions) date = DatePart(date);
+  if (n.RecurrenceId == 0) n.RecurrenceId = 0;  // no -0: none is written
+  if (n.Server.Href.isEmpty()) n.Server = TServerCopy();
+  return NoteCopy(n);
+}
+
+QByteArray WrittenToDoCopy(const TToDo& record) {
+  TToDo t = record;
+  if (t.Server.Href.isEmpty()) t.Server = TServerCopy();
+  return ToDoCopy(t);
+}
+
 // Replaces every record key under collectionKey by the records to keep. Keys whose record
 // is unchanged since the last save stay as they are; the result is the same as deleting
 // every key and writing every record again. Each key written gets its copy (copyOf makes
-// it from the key), and the collection key its own: the keys left alone kept theirs, which
-// the last save wrote.
+// it from the record), and the collection key its own: the keys left alone kept theirs,
+// which the last save wrote.
 template <typename Record, typename WriteFn, typename CopyFn>
 bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::deque<Record>& records,
                     std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey, CopyFn copyOf,
@@ -349,18 +362,22 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
     if (i >= 0 && i < static_cast<int>(saved.size())) saved[i].reset();
   }
   Writer w(store, result);
-  bool copies = true;  // while the store keeps them
   qint32 keys = 0;
+  const size_t before = written.size();
   for (int i = 0; i < count && w.ok(); ++i) {
     if (Expired(records[i].DeleteDate, now)) continue;
     ++keys;
     if (keep[i]) continue;
-    const QString key = collectionKey + QLatin1Char('\\') + QString::number(i);
-    writeKey(w, key, records[i]);
+    writeKey(w, collectionKey + QLatin1Char('\\') + QString::number(i), records[i]);
     written.push_back(i);
-    if (copies && w.ok()) copies = store.WriteCopy(key, copyOf(store, key));
   }
-  if (copies && w.ok()) store.WriteCopy(collectionKey, CollectionCopy(keys));
+  // After every key is written: a write drops the copies it touches.
+  bool copies = w.ok();
+  for (size_t k = before; k < written.size() && copies; ++k) {
+    const int i = written[k];
+    copies = store.WriteCopy(collectionKey + QLatin1Char('\\') + QString::number(i), copyOf(records[i]));
+  }
+  if (copies) store.WriteCopy(collectionKey, CollectionCopy(keys));
   store.CloseKey();
   return w.ok();
 }
@@ -368,7 +385,7 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
 // Record values read from whatever answers ReadString, ReadInteger and ReadDate as the key
 // store does: the store itself, or a key's packed values read in place.
 template <typename Reader>
-void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay, bool* modifyStored = nullptr) {
+void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay) {
   n.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
   n.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
   n.Location = r.ReadString(QStringLiteral("Location")).value_or(QString());
@@ -377,9 +394,7 @@ void ReadNoteValues(Reader& r, TNote& n, TDateTime timeOfDay, bool* modifyStored
   n.AlarmTime = r.ReadDate(QStringLiteral("AlarmTime")).value_or(0);
   n.StartDate = r.ReadDate(QStringLiteral("StartDate")).value_or(0);
   n.EndDate = r.ReadDate(QStringLiteral("EndDate")).value_or(0);
-  const std::optional<TDateTime> modified = r.ReadDate(QStringLiteral("ModifyDate"));
-  n.ModifyDate = modified.value_or(timeOfDay);
-  if (modifyStored) *modifyStored = modified.has_value();
+  n.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
   n.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
   n.Span = r.ReadInteger(QStringLiteral("Span")).value_or(0) != 0;
   n.Start = r.ReadInteger(QStringLiteral("Start")).value_or(0) != 0;
@@ -413,15 +428,13 @@ void ReadRecurNotes(Reader& r, qsizetype valueCount, TNote& n) {
 }
 
 template <typename Reader>
-void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay, bool* modifyStored = nullptr) {
+void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay) {
   t.Title = r.ReadString(QStringLiteral("Title")).value_or(QString());
   t.Category = r.ReadString(QStringLiteral("Category")).value_or(QString());
   t.Priority = r.ReadInteger(QStringLiteral("Priority")).value_or(0);
   t.Completed = r.ReadInteger(QStringLiteral("Completed")).value_or(0) != 0;
   t.DueDate = r.ReadDate(QStringLiteral("DueDate")).value_or(0);
-  const std::optional<TDateTime> modified = r.ReadDate(QStringLiteral("ModifyDate"));
-  t.ModifyDate = modified.value_or(timeOfDay);
-  if (modifyStored) *modifyStored = modified.has_value();
+  t.ModifyDate = r.ReadDate(QStringLiteral("ModifyDate")).value_or(timeOfDay);
   t.DeleteDate = r.ReadDate(QStringLiteral("DeleteDate")).value_or(0);
   t.Uid = r.ReadString(UidName).value_or(QString());
   ReadServerCopy(r, t.Server);
@@ -429,11 +442,11 @@ void ReadToDoValues(Reader& r, TToDo& t, TDateTime timeOfDay, bool* modifyStored
 
 bool SameKeyName(QStringView a, QStringView b) { return MemoryKeyStore::CaseInsensitiveLess::Compare(a, b) == 0; }
 
-// A record key read value by value, its subkeys opened by name. Also what a record's copy
-// is made from. False when the key does not open.
-bool ReadNoteKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TNote& n, bool* modifyStored = nullptr) {
+// A record key read value by value, its subkeys opened by name. False when the key does not
+// open.
+bool ReadNoteKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TNote& n) {
   if (!store.OpenKeyReadOnly(key)) return false;
-  ReadNoteValues(store, n, timeOfDay, modifyStored);
+  ReadNoteValues(store, n, timeOfDay);
   if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
     QString text;
     for (const QString& v : store.GetValueNames()) text += store.ReadString(v).value_or(QString());
@@ -451,30 +464,15 @@ bool ReadNoteKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TNote
   return true;
 }
 
-bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo& t, bool* modifyStored = nullptr) {
+bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo& t) {
   if (!store.OpenKeyReadOnly(key)) return false;
-  ReadToDoValues(store, t, timeOfDay, modifyStored);
+  ReadToDoValues(store, t, timeOfDay);
   if (store.OpenKeyReadOnly(key + QStringLiteral("\\Notes"))) {
     t.Notes.clear();
     for (const QString& v : store.GetValueNames()) t.Notes.append(store.ReadString(v).value_or(QString()));
   }
   store.CloseKey();
   return true;
-}
-
-// The copy of the record key just written, made from what the key reads.
-QByteArray NoteKeyCopy(KeyStore& store, const QString& key) {
-  TNote n;
-  bool modifyStored = false;
-  ReadNoteKey(store, key, 0, n, &modifyStored);
-  return NoteCopy(n, modifyStored);
-}
-
-QByteArray ToDoKeyCopy(KeyStore& store, const QString& key) {
-  TToDo t;
-  bool modifyStored = false;
-  ReadToDoKey(store, key, 0, t, &modifyStored);
-  return ToDoCopy(t, modifyStored);
 }
 
 // Reads a whole collection from the copies, appending its records to `out` in the order of
@@ -668,10 +666,8 @@ void DataFormat::LoadCalendar(KeyStore& store) {
 }
 
 void DataFormat::LoadNotes(KeyStore& store) {
+  if (ReadCollectionCopies(store, NotesKey, NoteArray, ReadNoteCopy)) return;
   const TDateTime timeOfDay = clock().Time();
-  if (ReadCollectionCopies(store, NotesKey, NoteArray,
-                           [timeOfDay](QByteArrayView copy, TNote& n) { return ReadNoteCopy(copy, timeOfDay, n); }))
-    return;
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
   CollectionReader<TNote> reader(
@@ -716,8 +712,7 @@ void DataFormat::LoadToDos(KeyStore& store) {
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
   };
   const size_t before = ToDoArray.size();
-  if (ReadCollectionCopies(store, TodosKey, ToDoArray,
-                           [timeOfDay](QByteArrayView copy, TToDo& t) { return ReadToDoCopy(copy, timeOfDay, t); })) {
+  if (ReadCollectionCopies(store, TodosKey, ToDoArray, ReadToDoCopy)) {
     for (size_t i = before; i < ToDoArray.size(); ++i) added(ToDoArray[i]);
     return;
   }
@@ -750,8 +745,8 @@ void DataFormat::LoadToDos(KeyStore& store) {
 
 bool DataFormat::SaveNotes(KeyStore& store, SaveResult& result) {
   std::vector<int> written;
-  const bool ok = SaveCollection(store, NotesKey, NoteArray, saved_->notes, clock().Now(), WriteNoteKey, NoteKeyCopy,
-                                 result, written);
+  const bool ok = SaveCollection(store, NotesKey, NoteArray, saved_->notes, clock().Now(), WriteNoteKey,
+                                 WrittenNoteCopy, result, written);
   if (ok) {
     for (int i : written) saved_->notes[i] = NoteArray[i];
   }
@@ -760,8 +755,8 @@ bool DataFormat::SaveNotes(KeyStore& store, SaveResult& result) {
 
 bool DataFormat::SaveToDos(KeyStore& store, SaveResult& result) {
   std::vector<int> written;
-  const bool ok = SaveCollection(store, TodosKey, ToDoArray, saved_->todos, clock().Now(), WriteToDoKey, ToDoKeyCopy,
-                                 result, written);
+  const bool ok = SaveCollection(store, TodosKey, ToDoArray, saved_->todos, clock().Now(), WriteToDoKey,
+                                 WrittenToDoCopy, result, written);
   if (ok) {
     for (int i : written) saved_->todos[i] = ToDoArray[i];
   }

@@ -22,15 +22,13 @@ const char* const Schema =
     " name TEXT NOT NULL,"
     " vals BLOB NOT NULL,"
     " UNIQUE(parent, name COLLATE NOCASE));"
-    // Keys' copies, a key's beside its siblings' (as they are read), each dropped by any
-    // change of a row that it was made from: the key's own or one of its subkeys'.
+    // Keys' copies under their keys' ids, each dropped by any change of a row that it was
+    // made from: the key's own or one of its subkeys'.
     "CREATE TABLE IF NOT EXISTS copies("
+    " id INTEGER PRIMARY KEY,"
     " parent INTEGER NOT NULL,"
-    " id INTEGER NOT NULL,"
     " name TEXT NOT NULL,"
-    " data BLOB NOT NULL,"
-    " PRIMARY KEY(parent, id)) WITHOUT ROWID;"
-    "CREATE INDEX IF NOT EXISTS copies_by_id ON copies(id);"
+    " data BLOB NOT NULL);"
     "CREATE TRIGGER IF NOT EXISTS key_inserted_drops_copies AFTER INSERT ON keys BEGIN"
     " DELETE FROM copies WHERE id IN (NEW.id, NEW.parent); END;"
     "CREATE TRIGGER IF NOT EXISTS key_updated_drops_copies AFTER UPDATE ON keys BEGIN"
@@ -108,8 +106,13 @@ bool SqliteKeyStore::Prepare() {
                             nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK &&
-         sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO copies(parent, id, name, data) VALUES(?, ?, ?, ?)", -1,
-                            &writeCopy_, nullptr) == SQLITE_OK;
+         // A copy that is there already as it is is left alone: no page of it is written.
+         sqlite3_prepare_v2(db_,
+                            "INSERT INTO copies(parent, id, name, data) VALUES(?, ?, ?, ?)"
+                            " ON CONFLICT(id) DO UPDATE SET parent = excluded.parent, name = excluded.name,"
+                            " data = excluded.data WHERE parent IS NOT excluded.parent OR name IS NOT excluded.name"
+                            " OR data IS NOT excluded.data",
+                            -1, &writeCopy_, nullptr) == SQLITE_OK;
 }
 
 // Keys deeper than this are read into the tree when first used: a calendar's records
@@ -269,7 +272,7 @@ bool SqliteKeyStore::ReadCopies(const QString& path, std::optional<QByteArray>& 
   Node* node = FindKeyNode(path);
   if (!node || node == &Root()) return false;
   sqlite3_stmt* select = nullptr;
-  if (sqlite3_prepare_v2(db_, "SELECT data FROM copies WHERE parent = ?1 AND id = ?2", -1, &select, nullptr) !=
+  if (sqlite3_prepare_v2(db_, "SELECT data FROM copies WHERE id = ?2 AND parent = ?1", -1, &select, nullptr) !=
       SQLITE_OK)
     return false;
   sqlite3_bind_int64(select, 1, node->parent ? node->parent->id : 0);

@@ -321,6 +321,8 @@ TEST(SqliteStore, ACalendarReadFromTheCopiesIsTheOneTheKeysReadAndAStaleCopyIsNe
     if (i % 2) n.Exceptions.clear(), n.RecurNotes.clear(), n.Notes.clear(), n.Category.clear();
     if (i % 3 == 0) n.Uid = QString("uid-%1").arg(i), n.RecurrenceId = D(2024, 3, 7), n.TimeZone = "Europe/Paris";
     if (i % 4 == 1) n.Server = {"/cal/" + QString::number(i), "etag", "synced", i == 5};
+    // What a key does not keep: an exception's time of day, a server's copy without a resource.
+    if (i == 2) n.Exceptions.append(D(2024, 3, 28) + 0.25), n.Server = {"", "etag", "synced", true};
     calendar.NoteArray.push_back(n);
   }
   for (int i = 0; i < 3; ++i) {
@@ -328,6 +330,7 @@ TEST(SqliteStore, ACalendarReadFromTheCopiesIsTheOneTheKeysReadAndAStaleCopyIsNe
     t.Completed = i == 0;
     t.DeleteDate = i == 1 ? D(2024, 3, 2) : 0;
     if (i == 2) t.Notes.clear(), t.Server = {"/tasks/2", "e", "s", true};
+    if (i == 1) t.Server = {"", "e", "s", true};
     calendar.ToDoArray.push_back(t);
   }
   calendar.DataChanged = true;
