@@ -61,11 +61,11 @@ bool Expired(TDateTime deleteDate, TDateTime now) { return deleteDate != 0 && de
 // numbers, whatever they hold, Booleans as flags).
 constexpr quint8 CopyVersion = 1;
 enum CopyFlag : quint8 {
-  CopySpan = 2,
-  CopyStart = 4,
-  CopyAlarm = 8,
-  CopyReadOnly = 16,
-  CopyCompleted = 32,
+  CopySpan = 1,
+  CopyStart = 2,
+  CopyAlarm = 4,
+  CopyReadOnly = 8,
+  CopyCompleted = 16,
 };
 
 void PutByte(ByteWriter& out, quint8 byte) {
@@ -162,14 +162,14 @@ bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
   for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, days & (1u << d));
   qint32 count = 0;
   if (!in.Count(count, 8)) return false;
-  n.Exceptions.reserve(count);
+  if (count > 0) n.Exceptions.reserve(count);
   for (qint32 j = 0; j < count; ++j) {
     TDateTime date = 0;
     in.Double(date);
     n.Exceptions.append(date);
   }
   if (!in.Count(count, 8 + 4)) return false;
-  n.RecurNotes.reserve(count);
+  if (count > 0) n.RecurNotes.reserve(count);
   for (qint32 j = 0; j < count; ++j) {
     TRecurNote& rn = n.RecurNotes.emplace_back();
     if (!in.Double(rn.Date) || !GetText(in, rn.Data)) return false;
@@ -204,7 +204,7 @@ bool ReadToDoCopy(QByteArrayView copy, TToDo& t) {
   t.Server.ReadOnly = flags & CopyReadOnly;
   qint32 count = 0;
   if (!in.Count(count, 4)) return false;
-  t.Notes.reserve(count);
+  if (count > 0) t.Notes.reserve(count);
   for (qint32 j = 0; j < count; ++j) {
     if (!GetText(in, t.Notes.emplace_back())) return false;
   }

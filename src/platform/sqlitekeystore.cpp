@@ -74,6 +74,7 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
       rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    // Reads take pages straight from the system's file cache instead of copying each one.
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, Schema, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK && store->Prepare() && store->LoadTree()) {
@@ -412,7 +413,10 @@ bool SqliteKeyStore::Flush() {
   for (Node* node : changed_) {
     if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
-  // After the keys: their writes drop the copies made from them.
+  // After the keys: their writes drop the copies made from them. A copy is made from the
+  // keys as the tree has them, which are the database's only while no other program has
+  // written since the tree was read; else the copies are left to the next save after a reload.
+  if (!readVersion_ || DataVersion() != readVersion_) copies_.clear();
   for (const auto& [node, copy] : copies_) {
     const QByteArray name = node->name.toUtf8();
     sqlite3_reset(writeCopy_);

@@ -279,6 +279,12 @@ TEST(SqliteStore, AKeysCopyIsDroppedByAnyWriteOfItsOwnOrItsSubkeysRowsWhoeverWri
        "A"},
       {"a subkey made after the copy by this store",
        inTransaction([](const QString&, SqliteKeyStore& s) { ASSERT_TRUE(s.OpenKey("\\A\\New", true)); }, true), "R"},
+      {"a copy of keys another program wrote after they were read",
+       [](const QString& path, SqliteKeyStore& s) {
+         Sql(path, "UPDATE keys SET vals = vals WHERE name = 'S'");
+         ASSERT_TRUE(s.WriteCopy("\\A\\R", "r"));
+       },
+       "A"},
       {"a transaction rolled back",
        inTransaction([](const QString&, SqliteKeyStore& s) { ASSERT_TRUE(s.DeleteKey("\\A\\R")); }, false), "AR"},
   };
