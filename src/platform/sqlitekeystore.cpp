@@ -103,17 +103,21 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
 }
 
 bool SqliteKeyStore::Prepare() {
+  // A copy that is there already as it is is left alone: no page of it is written. Without
+  // this statement (an SQLite too old for it) the store keeps no copies: its keys are all
+  // there is.
+  if (sqlite3_prepare_v2(db_,
+                         "INSERT INTO copies(parent, id, name, data) VALUES(?, ?, ?, ?)"
+                         " ON CONFLICT(id) DO UPDATE SET parent = excluded.parent, name = excluded.name,"
+                         " data = excluded.data WHERE parent IS NOT excluded.parent OR name IS NOT excluded.name"
+                         " OR data IS NOT excluded.data",
+                         -1, &writeCopy_, nullptr) != SQLITE_OK) {
+    writeCopy_ = nullptr;
+  }
   return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1, &insert_,
                             nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
-         sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK &&
-         // A copy that is there already as it is is left alone: no page of it is written.
-         sqlite3_prepare_v2(db_,
-                            "INSERT INTO copies(parent, id, name, data) VALUES(?, ?, ?, ?)"
-                            " ON CONFLICT(id) DO UPDATE SET parent = excluded.parent, name = excluded.name,"
-                            " data = excluded.data WHERE parent IS NOT excluded.parent OR name IS NOT excluded.name"
-                            " OR data IS NOT excluded.data",
-                            -1, &writeCopy_, nullptr) == SQLITE_OK;
+         sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK;
 }
 
 // Keys deeper than this are read into the tree when first used: a calendar's records
@@ -262,7 +266,7 @@ bool SqliteKeyStore::ReadSubtree(const QString& path, const std::function<void(c
 
 bool SqliteKeyStore::WriteCopy(const QString& path, const QByteArray& copy) {
   Node* node = FindKeyNode(path);
-  if (!node || node == &Root()) return false;
+  if (!writeCopy_ || !node || node == &Root()) return false;
   copies_[node] = copy;
   return AutoCommit(true);
 }
