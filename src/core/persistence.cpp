@@ -165,7 +165,7 @@ bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
   if (count > 0) n.Exceptions.reserve(count);
   for (qint32 j = 0; j < count; ++j) {
     TDateTime date = 0;
-    in.Double(date);
+    if (!in.Double(date)) return false;
     n.Exceptions.append(date);
   }
   if (!in.Count(count, 8 + 4)) return false;
