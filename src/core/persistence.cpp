@@ -18,6 +18,8 @@
 
 #include <QHash>
 #include <QSet>
+#include <QStringEncoder>
+#include <QtEndian>
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -80,11 +82,25 @@ bool GetByte(ByteReader& in, quint8& byte) {
   return true;
 }
 
-void PutText(ByteWriter& out, const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  out.Int32(static_cast<qint32>(utf8.size()));
-  out.Bytes(utf8);
-}
+// Texts are encoded straight into the copy, without a buffer of their own: a save makes
+// a copy of every record it writes.
+class CopyWriter : public ByteWriter {
+ public:
+  explicit CopyWriter(QByteArray& out) : ByteWriter(out), out_(out) {}
+  void Text(const QString& text) {
+    const qsizetype at = out_.size();
+    out_.resize(at + 4 + utf8_.requiredSpace(text.size()));
+    char* const start = out_.data() + at + 4;
+    const qint32 length = static_cast<qint32>(utf8_.appendToBuffer(start, text) - start);
+    qToLittleEndian(length, out_.data() + at);
+    out_.truncate(at + 4 + length);
+  }
+  void Byte(quint8 byte) { out_.append(static_cast<char>(byte)); }
+
+ private:
+  QByteArray& out_;
+  QStringEncoder utf8_{QStringConverter::Utf8, QStringConverter::Flag::Stateless};
+};
 
 bool GetText(ByteReader& in, QString& text) {
   qint32 length = 0;
@@ -111,32 +127,46 @@ qint32 KeysOfCollectionCopy(QByteArrayView copy) {
   return keys;
 }
 
-QByteArray NoteCopy(const TNote& n) {
-  QByteArray bytes;
-  ByteWriter out(bytes);
-  PutByte(out, CopyVersion);
-  PutByte(out, (n.Span ? CopySpan : 0) | (n.Start ? CopyStart : 0) | (n.Alarm ? CopyAlarm : 0) |
-                   (n.Server.ReadOnly ? CopyReadOnly : 0));
+// Where a copy is put together, room kept from one copy to the next: the copy itself then
+// takes one allocation of its own size.
+QByteArray& CopyBuffer() {
+  thread_local QByteArray buffer;
+  buffer.resize(0);
+  return buffer;
+}
+
+// The copy of the key WriteNoteKey wrote for a record: the record as the key reads, with the
+// exceptions' dates alone and, without a resource on a server, nothing of a server's copy.
+// Everything else reads back as it was written (the texts through UTF-8, as in the copy).
+QByteArray WrittenNoteCopy(const TNote& n) {
+  static const TServerCopy noServer;
+  const TServerCopy& server = n.Server.Href.isEmpty() ? noServer : n.Server;
+  QByteArray& bytes = CopyBuffer();
+  CopyWriter out(bytes);
+  out.Byte(CopyVersion);
+  out.Byte((n.Span ? CopySpan : 0) | (n.Start ? CopyStart : 0) | (n.Alarm ? CopyAlarm : 0) |
+           (server.ReadOnly ? CopyReadOnly : 0));
   quint8 days = 0;
   for (int d = 0; d < 7; ++d) days |= n.RepeatOn(d + 1) ? 1u << d : 0u;
-  PutByte(out, days);
-  for (const QString* text : {&n.Title, &n.Category, &n.Location, &n.Notes, &n.Uid, &n.TimeZone, &n.Server.Href,
-                              &n.Server.ETag, &n.Server.Synced})
-    PutText(out, *text);
-  for (TDateTime date :
-       {n.StartTime, n.EndTime, n.AlarmTime, n.StartDate, n.EndDate, n.ModifyDate, n.DeleteDate, n.RecurrenceId})
+  out.Byte(days);
+  for (const QString* text :
+       {&n.Title, &n.Category, &n.Location, &n.Notes, &n.Uid, &n.TimeZone, &server.Href, &server.ETag, &server.Synced})
+    out.Text(*text);
+  // No -0 for no recurrence id: none is written.
+  for (TDateTime date : {n.StartTime, n.EndTime, n.AlarmTime, n.StartDate, n.EndDate, n.ModifyDate, n.DeleteDate,
+                         n.RecurrenceId == 0 ? 0.0 : n.RecurrenceId})
     out.Double(date);
   for (qint32 v : {n.SpanRange, n.RangeType, n.RangeCount, n.RepeatType, n.RepeatFrequency, n.RepeatDay, n.RepeatMonth,
                    n.RepeatCardinal})
     out.Int32(v);
   out.Int32(static_cast<qint32>(n.Exceptions.size()));
-  for (TDateTime date : n.Exceptions) out.Double(date);
+  for (TDateTime date : n.Exceptions) out.Double(DatePart(date));
   out.Int32(static_cast<qint32>(n.RecurNotes.size()));
   for (const TRecurNote& rn : n.RecurNotes) {
     out.Double(rn.Date);
-    PutText(out, rn.Data);
+    out.Text(rn.Data);
   }
-  return bytes;
+  return QByteArray(bytes.constData(), bytes.size());
 }
 
 bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
@@ -177,18 +207,22 @@ bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
   return in.remaining() == 0;
 }
 
-QByteArray ToDoCopy(const TToDo& t) {
-  QByteArray bytes;
-  ByteWriter out(bytes);
-  PutByte(out, CopyVersion);
-  PutByte(out, (t.Completed ? CopyCompleted : 0) | (t.Server.ReadOnly ? CopyReadOnly : 0));
-  for (const QString* text : {&t.Title, &t.Category, &t.Uid, &t.Server.Href, &t.Server.ETag, &t.Server.Synced})
-    PutText(out, *text);
+// The copy of the key WriteToDoKey wrote for a task: without a resource on a server,
+// nothing of a server's copy.
+QByteArray WrittenToDoCopy(const TToDo& t) {
+  static const TServerCopy noServer;
+  const TServerCopy& server = t.Server.Href.isEmpty() ? noServer : t.Server;
+  QByteArray& bytes = CopyBuffer();
+  CopyWriter out(bytes);
+  out.Byte(CopyVersion);
+  out.Byte((t.Completed ? CopyCompleted : 0) | (server.ReadOnly ? CopyReadOnly : 0));
+  for (const QString* text : {&t.Title, &t.Category, &t.Uid, &server.Href, &server.ETag, &server.Synced})
+    out.Text(*text);
   out.Int32(t.Priority);
   for (TDateTime date : {t.DueDate, t.ModifyDate, t.DeleteDate}) out.Double(date);
   out.Int32(static_cast<qint32>(t.Notes.size()));
-  for (const QString& line : t.Notes) PutText(out, line);
-  return bytes;
+  for (const QString& line : t.Notes) out.Text(line);
+  return QByteArray(bytes.constData(), bytes.size());
 }
 
 bool ReadToDoCopy(QByteArrayView copy, TToDo& t) {
@@ -316,23 +350,6 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
   if (!t.Notes.isEmpty() && w.Open(key + QStringLiteral("\\Notes"))) {
     for (qsizetype j = 0; j < t.Notes.size(); ++j) w.Text(QString::number(j), t.Notes[j]);
   }
-}
-
-// The copy of the key WriteNoteKey wrote for a record: the record as the key reads, with the
-// exceptions' dates alone and, without a resource on a server, nothing of a server's copy.
-// Everything else reads back as it was written (the texts through UTF-8, as in the copy).
-QByteArray WrittenNoteCopy(const TNote& record) {
-  TNote n = record;
-  for (TDateTime& date : n.Exceptions) date = DatePart(date);
-  if (n.RecurrenceId == 0) n.RecurrenceId = 0;  // no -0: none is written
-  if (n.Server.Href.isEmpty()) n.Server = TServerCopy();
-  return NoteCopy(n);
-}
-
-QByteArray WrittenToDoCopy(const TToDo& record) {
-  TToDo t = record;
-  if (t.Server.Href.isEmpty()) t.Server = TServerCopy();
-  return ToDoCopy(t);
 }
 
 // Replaces every record key under collectionKey by the records to keep. Keys whose record

@@ -51,6 +51,7 @@ SqliteKeyStore::~SqliteKeyStore() {
   sqlite3_finalize(update_);
   sqlite3_finalize(delete_);
   sqlite3_finalize(writeCopy_);
+  sqlite3_finalize(dropCopy_);
   sqlite3_close(db_);
 }
 
@@ -74,8 +75,6 @@ SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {
       rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    // Reads take pages straight from the system's file cache instead of copying each one.
-    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, Schema, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK && store->Prepare() && store->LoadTree()) {
       result.store = std::move(store);
@@ -111,9 +110,16 @@ bool SqliteKeyStore::Prepare() {
                          " ON CONFLICT(id) DO UPDATE SET parent = excluded.parent, name = excluded.name,"
                          " data = excluded.data WHERE parent IS NOT excluded.parent OR name IS NOT excluded.name"
                          " OR data IS NOT excluded.data",
-                         -1, &writeCopy_, nullptr) != SQLITE_OK) {
+                         -1, &writeCopy_, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db_, "DELETE FROM copies WHERE id = ?", -1, &dropCopy_, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(writeCopy_);
     writeCopy_ = nullptr;
   }
+  // The triggers that drop the copies are there for other programs: this one drops them
+  // itself when it writes keys (Flush), all at once and only those that can be there,
+  // instead of a statement run for every row. Where they cannot be turned off they still
+  // fire, which changes nothing but the time taken.
+  if (writeCopy_) sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
   return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1, &insert_,
                             nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
@@ -385,8 +391,17 @@ bool SqliteKeyStore::Flush() {
     }
     order.emplace_back(node, row);
   }
+  // The keys whose copies the writes below make untrue, as the triggers would drop them: a
+  // row's own key and its parent. A key inserted has no copy (copies are only ever those of
+  // rows that are there), only its parent's.
+  std::vector<qint64> stale;
+  const auto written = [&stale](qint64 id, qint64 parent) {
+    stale.push_back(id);
+    stale.push_back(parent);
+  };
   for (size_t k = 0; k < deleted_.size(); ++k) {
     if (kept[k]) continue;
+    written(deleted_[k].id, deleted_[k].parent);
     sqlite3_reset(delete_);
     sqlite3_bind_int64(delete_, 1, deleted_[k].id);
     if (sqlite3_step(delete_) != SQLITE_DONE) return fail(QStringLiteral("Failed to delete a key"));
@@ -401,9 +416,11 @@ bool SqliteKeyStore::Flush() {
   for (const auto& [node, row] : order) {
     if (row != std::string::npos) {
       if (deleted_[row].values == node->values) continue;
+      written(node->id, node->parent ? node->parent->id : 0);
       if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
       continue;
     }
+    stale.push_back(node->parent ? node->parent->id : 0);
     const QByteArray name = node->name.toUtf8();
     const QByteArray& vals = node->values;
     sqlite3_reset(insert_);
@@ -415,13 +432,33 @@ bool SqliteKeyStore::Flush() {
       return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   for (Node* node : changed_) {
+    written(node->id, node->parent ? node->parent->id : 0);
     if (!update(node)) return fail(QStringLiteral("Failed to write key \"%1\"").arg(PathOf(*node)));
   }
   // After the keys: their writes drop the copies made from them. A copy is made from the
   // keys as the tree has them, which are the database's only while no other program has
   // written since the tree was read; else the copies are left to the next save after a reload.
   if (!readVersion_ || DataVersion() != readVersion_) copies_.clear();
-  for (const auto& [node, copy] : copies_) {
+  // The copies in the order of their keys' ids, which is the table's: each row goes after the
+  // last, not to a page anywhere in the table.
+  std::vector<std::pair<qint64, const std::pair<Node* const, QByteArray>*>> copies;
+  copies.reserve(copies_.size());
+  for (const auto& copy : copies_) copies.emplace_back(copy.first->id, &copy);
+  std::sort(copies.begin(), copies.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (writeCopy_ && !stale.empty()) {
+    std::sort(stale.begin(), stale.end());
+    stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
+    auto rewritten = copies.begin();  // those rewritten below need no dropping first
+    for (qint64 id : stale) {
+      while (rewritten != copies.end() && rewritten->first < id) ++rewritten;
+      if (id == 0 || (rewritten != copies.end() && rewritten->first == id)) continue;
+      sqlite3_reset(dropCopy_);
+      sqlite3_bind_int64(dropCopy_, 1, id);
+      if (sqlite3_step(dropCopy_) != SQLITE_DONE) return fail(QStringLiteral("Failed to drop the copy of a key"));
+    }
+  }
+  for (const auto& [id, entry] : copies) {
+    const auto& [node, copy] = *entry;
     const QByteArray name = node->name.toUtf8();
     sqlite3_reset(writeCopy_);
     sqlite3_bind_int64(writeCopy_, 1, node->parent ? node->parent->id : 0);
