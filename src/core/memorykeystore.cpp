@@ -1,5 +1,6 @@
 #include "core/memorykeystore.h"
 
+#include <QStringTokenizer>
 #include <QtEndian>
 
 MemoryKeyStore::MemoryKeyStore() : root_(std::make_unique<Node>()) {}
@@ -246,7 +247,7 @@ MemoryKeyStore::~MemoryKeyStore() = default;
 
 MemoryKeyStore::Node* MemoryKeyStore::Find(const QString& path, bool create) {
   Node* node = (path.startsWith(QLatin1Char('\\')) || !current_) ? root_.get() : current_;
-  for (QStringView part : QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+  for (QStringView part : qTokenize(QStringView(path), u'\\', Qt::SkipEmptyParts)) {
     if (node->pending) ReadPending(*node);
     auto it = node->children.find(part);
     if (it != node->children.end()) {

@@ -22,8 +22,10 @@
 #include <QtEndian>
 #include <algorithm>
 #include <deque>
+#include <cstring>
 #include <functional>
 #include <numeric>
+#include <string>
 
 namespace {
 
@@ -82,25 +84,41 @@ bool GetByte(ByteReader& in, quint8& byte) {
   return true;
 }
 
-// Texts are encoded straight into the copy, without a buffer of their own: a save makes
-// a copy of every record it writes.
-class CopyWriter : public ByteWriter {
+// Puts a copy together in a buffer kept from one copy to the next, so that the copy itself
+// takes one allocation of its own size: a save makes a copy of every record it writes.
+class CopyWriter {
  public:
-  explicit CopyWriter(QByteArray& out) : ByteWriter(out), out_(out) {}
-  void Text(const QString& text) {
-    const qsizetype at = out_.size();
-    out_.resize(at + 4 + utf8_.requiredSpace(text.size()));
-    char* const start = out_.data() + at + 4;
-    const qint32 length = static_cast<qint32>(utf8_.appendToBuffer(start, text) - start);
-    qToLittleEndian(length, out_.data() + at);
-    out_.truncate(at + 4 + length);
+  CopyWriter() { buffer_.clear(); }
+  void Byte(quint8 byte) { buffer_.push_back(static_cast<char>(byte)); }
+  void Int32(qint32 value) {
+    char bytes[4];
+    qToLittleEndian(value, bytes);
+    buffer_.append(bytes, 4);
   }
-  void Byte(quint8 byte) { out_.append(static_cast<char>(byte)); }
+  void Double(double value) {
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    char bytes[8];
+    qToLittleEndian(bits, bytes);
+    buffer_.append(bytes, 8);
+  }
+  // As a length and UTF-8, encoded straight into the buffer.
+  void Text(const QString& text) {
+    const size_t at = buffer_.size();
+    buffer_.resize(at + 4 + static_cast<size_t>(utf8_.requiredSpace(text.size())));
+    char* const start = buffer_.data() + at + 4;
+    const qint32 length = static_cast<qint32>(utf8_.appendToBuffer(start, text) - start);
+    qToLittleEndian(length, buffer_.data() + at);
+    buffer_.resize(at + 4 + static_cast<size_t>(length));
+  }
+  QByteArray Copy() const { return QByteArray(buffer_.data(), static_cast<qsizetype>(buffer_.size())); }
 
  private:
-  QByteArray& out_;
+  static thread_local std::string buffer_;
   QStringEncoder utf8_{QStringConverter::Utf8, QStringConverter::Flag::Stateless};
 };
+
+thread_local std::string CopyWriter::buffer_;
 
 bool GetText(ByteReader& in, QString& text) {
   qint32 length = 0;
@@ -127,13 +145,6 @@ qint32 KeysOfCollectionCopy(QByteArrayView copy) {
   return keys;
 }
 
-// Where a copy is put together, room kept from one copy to the next: the copy itself then
-// takes one allocation of its own size.
-QByteArray& CopyBuffer() {
-  thread_local QByteArray buffer;
-  buffer.resize(0);
-  return buffer;
-}
 
 // The copy of the key WriteNoteKey wrote for a record: the record as the key reads, with the
 // exceptions' dates alone and, without a resource on a server, nothing of a server's copy.
@@ -141,8 +152,7 @@ QByteArray& CopyBuffer() {
 QByteArray WrittenNoteCopy(const TNote& n) {
   static const TServerCopy noServer;
   const TServerCopy& server = n.Server.Href.isEmpty() ? noServer : n.Server;
-  QByteArray& bytes = CopyBuffer();
-  CopyWriter out(bytes);
+  CopyWriter out;
   out.Byte(CopyVersion);
   out.Byte((n.Span ? CopySpan : 0) | (n.Start ? CopyStart : 0) | (n.Alarm ? CopyAlarm : 0) |
            (server.ReadOnly ? CopyReadOnly : 0));
@@ -166,7 +176,7 @@ QByteArray WrittenNoteCopy(const TNote& n) {
     out.Double(rn.Date);
     out.Text(rn.Data);
   }
-  return QByteArray(bytes.constData(), bytes.size());
+  return out.Copy();
 }
 
 bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
@@ -212,8 +222,7 @@ bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
 QByteArray WrittenToDoCopy(const TToDo& t) {
   static const TServerCopy noServer;
   const TServerCopy& server = t.Server.Href.isEmpty() ? noServer : t.Server;
-  QByteArray& bytes = CopyBuffer();
-  CopyWriter out(bytes);
+  CopyWriter out;
   out.Byte(CopyVersion);
   out.Byte((t.Completed ? CopyCompleted : 0) | (server.ReadOnly ? CopyReadOnly : 0));
   for (const QString* text : {&t.Title, &t.Category, &t.Uid, &server.Href, &server.ETag, &server.Synced})
@@ -222,7 +231,7 @@ QByteArray WrittenToDoCopy(const TToDo& t) {
   for (TDateTime date : {t.DueDate, t.ModifyDate, t.DeleteDate}) out.Double(date);
   out.Int32(static_cast<qint32>(t.Notes.size()));
   for (const QString& line : t.Notes) out.Text(line);
-  return QByteArray(bytes.constData(), bytes.size());
+  return out.Copy();
 }
 
 bool ReadToDoCopy(QByteArrayView copy, TToDo& t) {
@@ -388,11 +397,12 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
     writeKey(w, collectionKey + QLatin1Char('\\') + QString::number(i), records[i]);
     written.push_back(i);
   }
-  // After every key is written: a write drops the copies it touches.
-  bool copies = w.ok();
+  // After every key is written: a write drops the copies it touches. The record keys are
+  // named under the collection key, open again.
+  bool copies = w.ok() && store.OpenKey(collectionKey, false);
   for (size_t k = before; k < written.size() && copies; ++k) {
     const int i = written[k];
-    copies = store.WriteCopy(collectionKey + QLatin1Char('\\') + QString::number(i), copyOf(records[i]));
+    copies = store.WriteCopy(QString::number(i), copyOf(records[i]));
   }
   if (copies) store.WriteCopy(collectionKey, CollectionCopy(keys));
   store.CloseKey();

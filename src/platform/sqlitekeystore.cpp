@@ -36,6 +36,15 @@ const char* const Schema =
     "CREATE TRIGGER IF NOT EXISTS key_deleted_drops_copies AFTER DELETE ON keys BEGIN"
     " DELETE FROM copies WHERE id IN (OLD.id, OLD.parent); END;";
 
+// Copies are dropped this many at a time, with one statement.
+constexpr int DropBatch = 32;
+
+std::string DropCopiesSql() {
+  std::string sql = "DELETE FROM copies WHERE id IN (?";
+  for (int k = 1; k < DropBatch; ++k) sql += ",?";
+  return sql + ")";
+}
+
 bool IsDamage(int rc) {
   const int primary = rc & 0xff;
   return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
@@ -51,7 +60,7 @@ SqliteKeyStore::~SqliteKeyStore() {
   sqlite3_finalize(update_);
   sqlite3_finalize(delete_);
   sqlite3_finalize(writeCopy_);
-  sqlite3_finalize(dropCopy_);
+  sqlite3_finalize(dropCopies_);
   sqlite3_close(db_);
 }
 
@@ -111,7 +120,7 @@ bool SqliteKeyStore::Prepare() {
                          " data = excluded.data WHERE parent IS NOT excluded.parent OR name IS NOT excluded.name"
                          " OR data IS NOT excluded.data",
                          -1, &writeCopy_, nullptr) != SQLITE_OK ||
-      sqlite3_prepare_v2(db_, "DELETE FROM copies WHERE id = ?", -1, &dropCopy_, nullptr) != SQLITE_OK) {
+      sqlite3_prepare_v2(db_, DropCopiesSql().c_str(), -1, &dropCopies_, nullptr) != SQLITE_OK) {
     sqlite3_finalize(writeCopy_);
     writeCopy_ = nullptr;
   }
@@ -449,13 +458,22 @@ bool SqliteKeyStore::Flush() {
     std::sort(stale.begin(), stale.end());
     stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
     auto rewritten = copies.begin();  // those rewritten below need no dropping first
+    int bound = 0;
+    const auto drop = [&] {
+      // The places left are taken by the root's id, which has no copy.
+      for (; bound > 0 && bound < DropBatch; ++bound) sqlite3_bind_int64(dropCopies_, bound + 1, 0);
+      bound = 0;
+      const bool dropped = sqlite3_step(dropCopies_) == SQLITE_DONE;
+      sqlite3_reset(dropCopies_);
+      return dropped;
+    };
     for (qint64 id : stale) {
       while (rewritten != copies.end() && rewritten->first < id) ++rewritten;
       if (id == 0 || (rewritten != copies.end() && rewritten->first == id)) continue;
-      sqlite3_reset(dropCopy_);
-      sqlite3_bind_int64(dropCopy_, 1, id);
-      if (sqlite3_step(dropCopy_) != SQLITE_DONE) return fail(QStringLiteral("Failed to drop the copy of a key"));
+      sqlite3_bind_int64(dropCopies_, ++bound, id);
+      if (bound == DropBatch && !drop()) return fail(QStringLiteral("Failed to drop the copies of keys"));
     }
+    if (bound > 0 && !drop()) return fail(QStringLiteral("Failed to drop the copies of keys"));
   }
   for (const auto& [id, entry] : copies) {
     const auto& [node, copy] = *entry;

@@ -80,7 +80,7 @@ class SqliteKeyStore final : public MemoryKeyStore {
   sqlite3_stmt* update_ = nullptr;
   sqlite3_stmt* delete_ = nullptr;
   sqlite3_stmt* writeCopy_ = nullptr;
-  sqlite3_stmt* dropCopy_ = nullptr;
+  sqlite3_stmt* dropCopies_ = nullptr;
   bool inTransaction_ = false;
   // SQLite's count of commits by other connections, as it was when the tree was read.
   std::optional<qint64> readVersion_;
