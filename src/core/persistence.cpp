@@ -88,7 +88,7 @@ bool GetByte(ByteReader& in, quint8& byte) {
 // takes one allocation of its own size: a save makes a copy of every record it writes.
 class CopyWriter {
  public:
-  CopyWriter() { buffer_.clear(); }
+  CopyWriter() : buffer_(Buffer()) { buffer_.clear(); }
   void Byte(quint8 byte) { buffer_.push_back(static_cast<char>(byte)); }
   void Int32(qint32 value) {
     char bytes[4];
@@ -114,11 +114,13 @@ class CopyWriter {
   QByteArray Copy() const { return QByteArray(buffer_.data(), static_cast<qsizetype>(buffer_.size())); }
 
  private:
-  static thread_local std::string buffer_;
+  static std::string& Buffer() {
+    thread_local std::string buffer;
+    return buffer;
+  }
+  std::string& buffer_;
   QStringEncoder utf8_{QStringConverter::Utf8, QStringConverter::Flag::Stateless};
 };
-
-thread_local std::string CopyWriter::buffer_;
 
 bool GetText(ByteReader& in, QString& text) {
   qint32 length = 0;

@@ -36,8 +36,19 @@ const char* const Schema =
     "CREATE TRIGGER IF NOT EXISTS key_deleted_drops_copies AFTER DELETE ON keys BEGIN"
     " DELETE FROM copies WHERE id IN (OLD.id, OLD.parent); END;";
 
-// Copies are dropped this many at a time, with one statement.
+// Copies are dropped, and written, this many at a time with one statement.
 constexpr int DropBatch = 32;
+constexpr int WriteBatch = 16;
+
+// Writes `rows` copies; one that is there already as it is is left alone (no page of it is
+// written).
+std::string WriteCopiesSql(int rows) {
+  std::string sql = "INSERT INTO copies(parent, id, name, data) VALUES(?, ?, ?, ?)";
+  for (int k = 1; k < rows; ++k) sql += ",(?, ?, ?, ?)";
+  return sql +
+         " ON CONFLICT(id) DO UPDATE SET parent = excluded.parent, name = excluded.name, data = excluded.data"
+         " WHERE parent IS NOT excluded.parent OR name IS NOT excluded.name OR data IS NOT excluded.data";
+}
 
 std::string DropCopiesSql() {
   std::string sql = "DELETE FROM copies WHERE id IN (?";
@@ -60,6 +71,7 @@ SqliteKeyStore::~SqliteKeyStore() {
   sqlite3_finalize(update_);
   sqlite3_finalize(delete_);
   sqlite3_finalize(writeCopy_);
+  sqlite3_finalize(writeCopies_);
   sqlite3_finalize(dropCopies_);
   sqlite3_close(db_);
 }
@@ -114,15 +126,12 @@ bool SqliteKeyStore::Prepare() {
   // A copy that is there already as it is is left alone: no page of it is written. Without
   // this statement (an SQLite too old for it) the store keeps no copies: its keys are all
   // there is.
-  if (sqlite3_prepare_v2(db_,
-                         "INSERT INTO copies(parent, id, name, data) VALUES(?, ?, ?, ?)"
-                         " ON CONFLICT(id) DO UPDATE SET parent = excluded.parent, name = excluded.name,"
-                         " data = excluded.data WHERE parent IS NOT excluded.parent OR name IS NOT excluded.name"
-                         " OR data IS NOT excluded.data",
-                         -1, &writeCopy_, nullptr) != SQLITE_OK ||
+  if (sqlite3_prepare_v2(db_, WriteCopiesSql(1).c_str(), -1, &writeCopy_, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db_, WriteCopiesSql(WriteBatch).c_str(), -1, &writeCopies_, nullptr) != SQLITE_OK ||
       sqlite3_prepare_v2(db_, DropCopiesSql().c_str(), -1, &dropCopies_, nullptr) != SQLITE_OK) {
     sqlite3_finalize(writeCopy_);
-    writeCopy_ = nullptr;
+    sqlite3_finalize(writeCopies_);
+    writeCopy_ = writeCopies_ = nullptr;
   }
   // The triggers that drop the copies are there for other programs: this one drops them
   // itself when it writes keys (Flush), all at once and only those that can be there,
@@ -475,16 +484,24 @@ bool SqliteKeyStore::Flush() {
     }
     if (bound > 0 && !drop()) return fail(QStringLiteral("Failed to drop the copies of keys"));
   }
-  for (const auto& [id, entry] : copies) {
-    const auto& [node, copy] = *entry;
-    const QByteArray name = node->name.toUtf8();
-    sqlite3_reset(writeCopy_);
-    sqlite3_bind_int64(writeCopy_, 1, node->parent ? node->parent->id : 0);
-    sqlite3_bind_int64(writeCopy_, 2, node->id);
-    sqlite3_bind_text(writeCopy_, 3, name.constData(), static_cast<int>(name.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(writeCopy_, 4, copy.constData(), static_cast<int>(copy.size()), SQLITE_STATIC);
-    if (sqlite3_step(writeCopy_) != SQLITE_DONE)
-      return fail(QStringLiteral("Failed to write the copy of key \"%1\"").arg(PathOf(*node)));
+  QByteArray names[WriteBatch];  // bound as they are, until the statement has run
+  for (size_t k = 0; k < copies.size();) {
+    const size_t rows = copies.size() - k >= WriteBatch ? WriteBatch : 1;
+    sqlite3_stmt* const write = rows == 1 ? writeCopy_ : writeCopies_;
+    for (size_t r = 0; r < rows; ++r) {
+      const auto& [node, copy] = *copies[k + r].second;
+      names[r] = node->name.toUtf8();
+      const int at = static_cast<int>(4 * r);
+      sqlite3_bind_int64(write, at + 1, node->parent ? node->parent->id : 0);
+      sqlite3_bind_int64(write, at + 2, node->id);
+      sqlite3_bind_text(write, at + 3, names[r].constData(), static_cast<int>(names[r].size()), SQLITE_STATIC);
+      sqlite3_bind_blob(write, at + 4, copy.constData(), static_cast<int>(copy.size()), SQLITE_STATIC);
+    }
+    const bool written = sqlite3_step(write) == SQLITE_DONE;
+    sqlite3_reset(write);
+    if (!written)
+      return fail(QStringLiteral("Failed to write the copy of key \"%1\"").arg(PathOf(*copies[k].second->first)));
+    k += rows;
   }
   copies_.clear();
   createdOrder_.clear();

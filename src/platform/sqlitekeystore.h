@@ -80,6 +80,7 @@ class SqliteKeyStore final : public MemoryKeyStore {
   sqlite3_stmt* update_ = nullptr;
   sqlite3_stmt* delete_ = nullptr;
   sqlite3_stmt* writeCopy_ = nullptr;
+  sqlite3_stmt* writeCopies_ = nullptr;  // several at once
   sqlite3_stmt* dropCopies_ = nullptr;
   bool inTransaction_ = false;
   // SQLite's count of commits by other connections, as it was when the tree was read.
