@@ -24,6 +24,7 @@
 #include <deque>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <numeric>
 #include <string>
 
@@ -61,9 +62,10 @@ int IndexOfKeyName(const QString& name) {
 bool Expired(TDateTime deleteDate, TDateTime now) { return deleteDate != 0 && deleteDate + KeepDeletedDays <= now; }
 
 // The copies' form: a version byte, then for a collection key the count of its record keys,
-// for a record key its fields as its keys read (texts as a length and UTF-8, dates as 8-byte
-// numbers, whatever they hold, Booleans as flags).
-constexpr quint8 CopyVersion = 1;
+// for a record key its fields as its keys read, compact: numbers, lengths and counts in 7-bit
+// groups (signed ones zigzagged), texts as a length and UTF-8, dates as 8-byte numbers after a
+// byte with a bit for each date that is not all zero bits, Booleans as flags.
+constexpr quint8 CopyVersion = 2;
 enum CopyFlag : quint8 {
   CopySpan = 1,
   CopyStart = 2,
@@ -90,11 +92,6 @@ class CopyWriter {
  public:
   CopyWriter() : buffer_(Buffer()) { buffer_.clear(); }
   void Byte(quint8 byte) { buffer_.push_back(static_cast<char>(byte)); }
-  void Int32(qint32 value) {
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    buffer_.append(bytes, 4);
-  }
   void Double(double value) {
     quint64 bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -102,14 +99,47 @@ class CopyWriter {
     qToLittleEndian(bits, bytes);
     buffer_.append(bytes, 8);
   }
-  // As a length and UTF-8, encoded straight into the buffer.
+  void Number(quint32 value) {
+    for (; value >= 0x80; value >>= 7) Byte(static_cast<quint8>(value | 0x80));
+    Byte(static_cast<quint8>(value));
+  }
+  void Signed(qint32 value) {
+    Number((static_cast<quint32>(value) << 1) ^ static_cast<quint32>(value >> 31));
+  }
+  // Up to 8 dates.
+  void Dates(std::initializer_list<double> dates) {
+    quint8 there = 0, bit = 1;
+    for (double date : dates) {
+      if (!IsZero(date)) there |= bit;
+      bit <<= 1;
+    }
+    Byte(there);
+    for (double date : dates) {
+      if (!IsZero(date)) Double(date);
+    }
+  }
+  // As a length and UTF-8, encoded straight into the buffer after room for the longest
+  // length, then moved down to the length written.
   void Text(const QString& text) {
+    constexpr size_t room = 5;
     const size_t at = buffer_.size();
-    buffer_.resize(at + 4 + static_cast<size_t>(utf8_.requiredSpace(text.size())));
-    char* const start = buffer_.data() + at + 4;
-    const qint32 length = static_cast<qint32>(utf8_.appendToBuffer(start, text) - start);
-    qToLittleEndian(length, buffer_.data() + at);
-    buffer_.resize(at + 4 + static_cast<size_t>(length));
+    buffer_.resize(at + room + static_cast<size_t>(utf8_.requiredSpace(text.size())));
+    char* const start = buffer_.data() + at + room;
+    const size_t length = static_cast<size_t>(utf8_.appendToBuffer(start, text) - start);
+    char prefix[room];
+    size_t used = 0;
+    quint32 value = static_cast<quint32>(length);
+    for (; value >= 0x80; value >>= 7) prefix[used++] = static_cast<char>(value | 0x80);
+    prefix[used++] = static_cast<char>(value);
+    std::memmove(buffer_.data() + at + used, start, length);
+    std::memcpy(buffer_.data() + at, prefix, used);
+    buffer_.resize(at + used + length);
+  }
+  // All zero bits (a -0 is written).
+  static bool IsZero(double value) {
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits == 0;
   }
   QByteArray Copy() const { return QByteArray(buffer_.data(), static_cast<qsizetype>(buffer_.size())); }
 
@@ -122,11 +152,51 @@ class CopyWriter {
   QStringEncoder utf8_{QStringConverter::Utf8, QStringConverter::Flag::Stateless};
 };
 
+bool GetNumber(ByteReader& in, quint32& value) {
+  value = 0;
+  for (int shift = 0; shift < 35; shift += 7) {
+    quint8 byte = 0;
+    if (!GetByte(in, byte)) return false;
+    if (shift == 28 && byte > 0x0f) return false;  // more than 32 bits
+    value |= static_cast<quint32>(byte & 0x7f) << shift;
+    if (!(byte & 0x80)) return true;
+  }
+  return false;
+}
+
+bool GetSigned(ByteReader& in, qint32& value) {
+  quint32 zigzag = 0;
+  if (!GetNumber(in, zigzag)) return false;
+  value = static_cast<qint32>((zigzag >> 1) ^ (0u - (zigzag & 1)));
+  return true;
+}
+
+// A count of items that each take at least itemSize bytes, checked against the bytes left.
+bool GetCount(ByteReader& in, qint32& count, qsizetype itemSize) {
+  quint32 value = 0;
+  if (!GetNumber(in, value) || value > static_cast<quint64>(in.remaining() / itemSize)) return false;
+  count = static_cast<qint32>(value);
+  return true;
+}
+
 bool GetText(ByteReader& in, QString& text) {
   qint32 length = 0;
   QByteArrayView bytes;
-  if (!in.Int32(length) || !in.Bytes(length, bytes)) return false;
+  if (!GetCount(in, length, 1) || !in.Bytes(length, bytes)) return false;
   text = QString::fromUtf8(bytes);
+  return true;
+}
+
+// Dates as CopyWriter::Dates wrote them.
+bool GetDates(ByteReader& in, std::initializer_list<double*> dates) {
+  quint8 there = 0;
+  if (!GetByte(in, there) || (there >> dates.size()) != 0) return false;
+  quint8 bit = 1;
+  for (double* date : dates) {
+    *date = 0;
+    if ((there & bit) && !in.Double(*date)) return false;
+    bit <<= 1;
+  }
   return true;
 }
 
@@ -165,15 +235,14 @@ QByteArray WrittenNoteCopy(const TNote& n) {
        {&n.Title, &n.Category, &n.Location, &n.Notes, &n.Uid, &n.TimeZone, &server.Href, &server.ETag, &server.Synced})
     out.Text(*text);
   // No -0 for no recurrence id: none is written.
-  for (TDateTime date : {n.StartTime, n.EndTime, n.AlarmTime, n.StartDate, n.EndDate, n.ModifyDate, n.DeleteDate,
-                         n.RecurrenceId == 0 ? 0.0 : n.RecurrenceId})
-    out.Double(date);
+  out.Dates({n.StartTime, n.EndTime, n.AlarmTime, n.StartDate, n.EndDate, n.ModifyDate, n.DeleteDate,
+             n.RecurrenceId == 0 ? 0.0 : n.RecurrenceId});
   for (qint32 v : {n.SpanRange, n.RangeType, n.RangeCount, n.RepeatType, n.RepeatFrequency, n.RepeatDay, n.RepeatMonth,
                    n.RepeatCardinal})
-    out.Int32(v);
-  out.Int32(static_cast<qint32>(n.Exceptions.size()));
+    out.Signed(v);
+  out.Number(static_cast<quint32>(n.Exceptions.size()));
   for (TDateTime date : n.Exceptions) out.Double(DatePart(date));
-  out.Int32(static_cast<qint32>(n.RecurNotes.size()));
+  out.Number(static_cast<quint32>(n.RecurNotes.size()));
   for (const TRecurNote& rn : n.RecurNotes) {
     out.Double(rn.Date);
     out.Text(rn.Data);
@@ -189,13 +258,12 @@ bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
                         &n.Server.ETag, &n.Server.Synced}) {
     if (!GetText(in, *text)) return false;
   }
-  for (TDateTime* date : {&n.StartTime, &n.EndTime, &n.AlarmTime, &n.StartDate, &n.EndDate, &n.ModifyDate,
-                          &n.DeleteDate, &n.RecurrenceId}) {
-    if (!in.Double(*date)) return false;
-  }
+  if (!GetDates(in, {&n.StartTime, &n.EndTime, &n.AlarmTime, &n.StartDate, &n.EndDate, &n.ModifyDate, &n.DeleteDate,
+                      &n.RecurrenceId}))
+    return false;
   for (qint32* v : {&n.SpanRange, &n.RangeType, &n.RangeCount, &n.RepeatType, &n.RepeatFrequency, &n.RepeatDay,
                     &n.RepeatMonth, &n.RepeatCardinal}) {
-    if (!in.Int32(*v)) return false;
+    if (!GetSigned(in, *v)) return false;
   }
   n.Span = flags & CopySpan;
   n.Start = flags & CopyStart;
@@ -203,14 +271,14 @@ bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
   n.Server.ReadOnly = flags & CopyReadOnly;
   for (int d = 0; d < 7; ++d) n.SetRepeatOn(d + 1, days & (1u << d));
   qint32 count = 0;
-  if (!in.Count(count, 8)) return false;
+  if (!GetCount(in, count, 8)) return false;
   if (count > 0) n.Exceptions.reserve(count);
   for (qint32 j = 0; j < count; ++j) {
     TDateTime date = 0;
     if (!in.Double(date)) return false;
     n.Exceptions.append(date);
   }
-  if (!in.Count(count, 8 + 4)) return false;
+  if (!GetCount(in, count, 8 + 1)) return false;
   if (count > 0) n.RecurNotes.reserve(count);
   for (qint32 j = 0; j < count; ++j) {
     TRecurNote& rn = n.RecurNotes.emplace_back();
@@ -229,9 +297,9 @@ QByteArray WrittenToDoCopy(const TToDo& t) {
   out.Byte((t.Completed ? CopyCompleted : 0) | (server.ReadOnly ? CopyReadOnly : 0));
   for (const QString* text : {&t.Title, &t.Category, &t.Uid, &server.Href, &server.ETag, &server.Synced})
     out.Text(*text);
-  out.Int32(t.Priority);
-  for (TDateTime date : {t.DueDate, t.ModifyDate, t.DeleteDate}) out.Double(date);
-  out.Int32(static_cast<qint32>(t.Notes.size()));
+  out.Signed(t.Priority);
+  out.Dates({t.DueDate, t.ModifyDate, t.DeleteDate});
+  out.Number(static_cast<quint32>(t.Notes.size()));
   for (const QString& line : t.Notes) out.Text(line);
   return out.Copy();
 }
@@ -243,12 +311,11 @@ bool ReadToDoCopy(QByteArrayView copy, TToDo& t) {
   for (QString* text : {&t.Title, &t.Category, &t.Uid, &t.Server.Href, &t.Server.ETag, &t.Server.Synced}) {
     if (!GetText(in, *text)) return false;
   }
-  if (!in.Int32(t.Priority) || !in.Double(t.DueDate) || !in.Double(t.ModifyDate) || !in.Double(t.DeleteDate))
-    return false;
+  if (!GetSigned(in, t.Priority) || !GetDates(in, {&t.DueDate, &t.ModifyDate, &t.DeleteDate})) return false;
   t.Completed = flags & CopyCompleted;
   t.Server.ReadOnly = flags & CopyReadOnly;
   qint32 count = 0;
-  if (!in.Count(count, 4)) return false;
+  if (!GetCount(in, count, 1)) return false;
   if (count > 0) t.Notes.reserve(count);
   for (qint32 j = 0; j < count; ++j) {
     if (!GetText(in, t.Notes.emplace_back())) return false;
