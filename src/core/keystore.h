@@ -88,9 +88,9 @@ class KeyStore {
   // beside the keys so that they can be read in one go. A copy is dropped as soon as the key
   // or one of its direct subkeys is created, written or deleted, by this program or by any
   // other (an older one too): a copy that is there was made from the keys as they are.
-  // WriteCopy sets the copy of the key at `path` (under the open key when relative), written after the transaction's key
-  // changes; false (and nothing kept) when the key does not exist or this store keeps no
-  // copies.
+  // WriteCopy sets the copy of the key at `path` (under the open key when relative), written
+  // after the transaction's key changes; false (and nothing kept) when the key does not exist
+  // or this store keeps no copies.
   virtual bool WriteCopy(const QString& path, const QByteArray& copy) {
     (void)path;
     (void)copy;

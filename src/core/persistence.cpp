@@ -21,8 +21,8 @@
 #include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
-#include <deque>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <numeric>
@@ -103,9 +103,7 @@ class CopyWriter {
     for (; value >= 0x80; value >>= 7) Byte(static_cast<quint8>(value | 0x80));
     Byte(static_cast<quint8>(value));
   }
-  void Signed(qint32 value) {
-    Number((static_cast<quint32>(value) << 1) ^ static_cast<quint32>(value >> 31));
-  }
+  void Signed(qint32 value) { Number((static_cast<quint32>(value) << 1) ^ static_cast<quint32>(value >> 31)); }
   // Up to 8 dates.
   void Dates(std::initializer_list<double> dates) {
     quint8 there = 0, bit = 1;
@@ -217,7 +215,6 @@ qint32 KeysOfCollectionCopy(QByteArrayView copy) {
   return keys;
 }
 
-
 // The copy of the key WriteNoteKey wrote for a record: the record as the key reads, with the
 // exceptions' dates alone and, without a resource on a server, nothing of a server's copy.
 // Everything else reads back as it was written (the texts through UTF-8, as in the copy).
@@ -259,7 +256,7 @@ bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
     if (!GetText(in, *text)) return false;
   }
   if (!GetDates(in, {&n.StartTime, &n.EndTime, &n.AlarmTime, &n.StartDate, &n.EndDate, &n.ModifyDate, &n.DeleteDate,
-                      &n.RecurrenceId}))
+                     &n.RecurrenceId}))
     return false;
   for (qint32* v : {&n.SpanRange, &n.RangeType, &n.RangeCount, &n.RepeatType, &n.RepeatFrequency, &n.RepeatDay,
                     &n.RepeatMonth, &n.RepeatCardinal}) {
