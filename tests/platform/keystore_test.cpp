@@ -285,6 +285,12 @@ TEST(SqliteStore, AKeysCopyIsDroppedByAnyWriteOfItsOwnOrItsSubkeysRowsWhoeverWri
          ASSERT_TRUE(s.WriteCopy("\\A\\R", "r"));
        },
        "A"},
+      // This store's own writes, its copies' triggers off, drop what the triggers would.
+      {"a key deleted by this store", [](const QString&, SqliteKeyStore& s) { ASSERT_TRUE(s.DeleteKey("\\A\\R")); },
+       ""},
+      {"a subkey written by this store",
+       [](const QString&, SqliteKeyStore& s) { ASSERT_TRUE(s.OpenKey("\\A\\R\\S", false) && s.WriteInteger("v", 3)); },
+       "A"},
       {"a transaction rolled back",
        inTransaction([](const QString&, SqliteKeyStore& s) { ASSERT_TRUE(s.DeleteKey("\\A\\R")); }, false), "AR"},
   };
