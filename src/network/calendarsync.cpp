@@ -106,8 +106,13 @@ bool FirstSyncOfRecords(const DataFormat& calendar) {
   return live;
 }
 
-CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection)
-    : calendar_(calendar), store_(store), server_(server), collection_(collection) {}
+CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection,
+                           UnchangedRecords* unchanged)
+    : calendar_(calendar),
+      store_(store),
+      server_(server),
+      collection_(collection),
+      unchanged_(unchanged ? unchanged : &ownUnchanged_) {}
 
 QString CalendarSync::StateKey() { return QStringLiteral("\\Software\\Orvane\\CalendarServer"); }
 
@@ -693,15 +698,35 @@ bool CalendarSync::Held(const Group& group) const {
 
 // Changed here since it was last sent or received, or never sent.
 bool CalendarSync::Dirty(const Group& group) const {
-  for (int i : group.notes) {
-    const TNote& note = calendar_.NoteArray[i];
-    if (note.Server.Href.isEmpty() ? note.DeleteDate == 0 : ServerFingerprint(note) != note.Server.Synced) return true;
-  }
-  for (int i : group.todos) {
-    const TToDo& todo = calendar_.ToDoArray[i];
-    if (todo.Server.Href.isEmpty() ? todo.DeleteDate == 0 : ServerFingerprint(todo) != todo.Server.Synced) return true;
-  }
+  for (int i : group.notes)
+    if (NoteChanged(i)) return true;
+  for (int i : group.todos)
+    if (ToDoChanged(i)) return true;
   return false;
+}
+
+namespace {
+
+// A record is unchanged when it equals the copy kept of it the last time it was found so;
+// else its fingerprint tells, and an unchanged record leaves its copy for the next time.
+template <typename Record>
+bool Changed(const Record& record, size_t at, size_t count, std::vector<std::optional<Record>>& unchanged) {
+  if (record.Server.Href.isEmpty()) return record.DeleteDate == 0;
+  if (at < unchanged.size() && unchanged[at] && *unchanged[at] == record) return false;
+  if (ServerFingerprint(record) != record.Server.Synced) return true;
+  if (unchanged.size() < count) unchanged.resize(count);
+  unchanged[at] = record;
+  return false;
+}
+
+}  // namespace
+
+bool CalendarSync::NoteChanged(int i) const {
+  return Changed(calendar_.NoteArray[i], size_t(i), calendar_.NoteArray.size(), unchanged_->notes);
+}
+
+bool CalendarSync::ToDoChanged(int i) const {
+  return Changed(calendar_.ToDoArray[i], size_t(i), calendar_.ToDoArray.size(), unchanged_->todos);
 }
 
 QString CalendarSync::Title(const Group& group) const {

@@ -31,6 +31,16 @@ struct SyncReport {
   bool agree = false;
 };
 
+// Records as they were when last found unchanged since they were sent or received, by their
+// place in the calendar. A record equal to its copy here (server copy included) is unchanged
+// without working out its fingerprint again, which for every record of a large calendar
+// would be most of a run that finds nothing to do. Whoever runs synchronisations keeps one
+// between runs; a copy of a record that moved or changed is simply no longer equal.
+struct UnchangedRecords {
+  std::vector<std::optional<TNote>> notes;
+  std::vector<std::optional<TToDo>> todos;
+};
+
 // Two-way synchronisation of the calendar with one collection of a calendar server.
 //
 // Each event series (with the records of its changed instances) and each task travels as one
@@ -51,7 +61,9 @@ class CalendarSync {
  public:
   using Done = std::function<void(const SyncReport&)>;
 
-  CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection);
+  // unchanged: kept by the caller between runs (a run without one keeps its own).
+  CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection,
+               UnchangedRecords* unchanged = nullptr);
 
   // Runs one synchronisation to its end; done comes once, afterwards.
   void Run(Done done);
@@ -97,6 +109,8 @@ class CalendarSync {
   Group GroupOfHref(const QString& path) const;
   Group GroupOfUid(const QString& uid) const;
   bool Dirty(const Group& group) const;
+  bool NoteChanged(int i) const;
+  bool ToDoChanged(int i) const;
   bool Held(const Group& group) const;
   bool Same(const Group& group, const DataFormat& incoming) const;
   QString Title(const Group& group) const;
@@ -119,6 +133,8 @@ class CalendarSync {
   QStringList conflicts_;           // resources whose write was refused
   QHash<QString, Group> byUid_;     // every record by UID
   QHash<QString, Group> byHref_;    // records kept on the server by resource
+  UnchangedRecords ownUnchanged_;
+  UnchangedRecords* unchanged_;
   int round_ = 0;
   bool finished_ = false;
   bool storeFailed_ = false;

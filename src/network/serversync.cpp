@@ -212,7 +212,8 @@ void ServerSync::RunWith(const QString& password) {
   again_ = changedDuringRun_ = false;
   generation_ = calendar_.Generation();
   run_ = std::make_shared<int>(0);
-  sync_ = std::make_unique<CalendarSync>(calendar_, store_, static_cast<CalendarServer&>(*this), account_.calendar);
+  sync_ = std::make_unique<CalendarSync>(calendar_, store_, static_cast<CalendarServer&>(*this), account_.calendar,
+                                         &unchanged_);
   sync_->InUse = InUse;
   // What changed here until now goes with this run.
   seenRevision_ = calendar_.DataChanged.Revision();

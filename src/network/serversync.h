@@ -146,6 +146,7 @@ class ServerSync : public QObject, private CalendarServer {
   std::unique_ptr<CalendarServer> server_;
   QString serverPassword_;  // the password server_ was made with
   std::unique_ptr<CalendarSync> sync_;
+  UnchangedRecords unchanged_;
   std::shared_ptr<int> run_;  // lives as long as the run: answers to an older run are dropped
   QTimer* due_ = nullptr;     // the next run
   QTimer* poll_ = nullptr;    // looks for changes made here

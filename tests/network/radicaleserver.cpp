@@ -100,6 +100,15 @@ void RadicaleServer::Stop() {
   process_.reset();
 }
 
+bool RadicaleServer::Seed(const QString& collectionPath,
+                          const QList<std::pair<QString, QByteArray>>& resources) const {
+  const QDir collection(folder_.filePath(QStringLiteral("collections/collection-root") + collectionPath));
+  if (!collection.exists()) return false;
+  for (const auto& [name, text] : resources)
+    if (name.contains(QLatin1Char('/')) || !WriteFile(collection.filePath(name), text)) return false;
+  return true;
+}
+
 std::optional<QString> RadicaleServer::Phone(const QString& collectionUrl, const QStringList& arguments) const {
   const QString script =
       QDir(qEnvironmentVariable("ORVANE_SOURCE_DIR")).filePath(QStringLiteral("tests/network/phone.py"));

@@ -30,6 +30,10 @@ class RadicaleServer {
   quint16 port() const { return port_; }
   QString url(const QString& path = QStringLiteral("/")) const;
 
+  // Writes resources (file name, iCalendar text) straight into a collection's folder, as if
+  // clients had put them: thousands at once, which uploads one by one would take hours for.
+  bool Seed(const QString& collectionPath, const QList<std::pair<QString, QByteArray>>& resources) const;
+
   // Runs tests/network/phone.py against the collection with the account above: the other
   // client that changes the calendar. Its standard output, or nothing (and a test failure)
   // when it fails.
