@@ -140,7 +140,7 @@ void CalendarSync::Run(Done done) {
     // It stands for the resources the records knew when it was kept: records that lost
     // theirs since (a restored backup) are compared with the whole collection again.
     if (store_.ReadString(CollectionName).value_or(QString()) == collection_ &&
-        store_.ReadInteger(ResourcesName).value_or(-1) == KnownResources()) {
+        store_.ReadInteger(ResourcesName).value_or(-1) == IndexedResources()) {
       token_ = store_.ReadString(TokenName).value_or(QString());
       savedToken_ = token_;
     }
@@ -177,7 +177,7 @@ void CalendarSync::PullByListing() {
 }
 
 void CalendarSync::Listed(const QList<ServerItem>& items, QStringList removed, bool complete, const QString& token) {
-  BuildIndex();
+  Index();
   QStringList wanted;
   QSet<QString> listed;
   for (const ServerItem& item : items) {
@@ -279,7 +279,7 @@ void CalendarSync::ApplyItem(const ServerItem& item) {
         calendar_.ToDoArray[i].Server.Href = item.path;
         calendar_.ToDoArray[i].Server.ETag = item.etag;
       }
-      calendar_.DataChanged = true;
+      Changed(group, IndexCurrent());
       report_.settled << QStringLiteral("%1: this computer's later change kept").arg(Title(group));
     }
     return;
@@ -289,6 +289,7 @@ void CalendarSync::ApplyItem(const ServerItem& item) {
 }
 
 void CalendarSync::Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly) {
+  const bool indexed = IndexCurrent();
   const TDateTime now = calendar_.clock().Now();
   Group placed;
   std::vector<bool> usedNotes(group.notes.size()), usedTodos(group.todos.size());
@@ -337,13 +338,13 @@ void CalendarSync::Replace(const Group& group, DataFormat& incoming, const Serve
     if (todo.DeleteDate == 0) todo.DeleteDate = now;
     todo.Server = TServerCopy();
   }
-  calendar_.DataChanged = true;
-  AddToIndex(placed);
+  Changed(placed, indexed);
 }
 
 // The copy that lost a conflict stays as a deleted record of its own (a UID of its own, on no
 // server) for the usual time, so that it can still be found.
 void CalendarSync::KeepLoser(const Group& group) {
+  const bool indexed = IndexCurrent();
   const TDateTime now = calendar_.clock().Now();
   const QString suffix = QStringLiteral("-replaced-") + QString::number(qint64(now * 86400));
   for (int i : group.notes) {
@@ -361,6 +362,8 @@ void CalendarSync::KeepLoser(const Group& group) {
     calendar_.ToDoArray[calendar_.AppendToDo()] = std::move(loser);
     --calendar_.OpenToDoCount;
   }
+  // Deleted and on no server: no index holds them.
+  Changed(Group(), indexed);
 }
 
 void CalendarSync::RemoveHere(const QString& path) {
@@ -371,6 +374,7 @@ void CalendarSync::RemoveHere(const QString& path) {
     fetchedAll_ = false;
     return;
   }
+  const bool indexed = IndexCurrent();
   const TDateTime now = calendar_.clock().Now();
   const bool changedHere = Dirty(group);
   for (int i : group.notes) {
@@ -387,14 +391,14 @@ void CalendarSync::RemoveHere(const QString& path) {
     }
     todo.Server = TServerCopy();
   }
-  calendar_.DataChanged = true;
+  Changed(Group(), indexed);
   if (!changedHere) report_.removedHere << Title(group);
 }
 
 // --- Up -----------------------------------------------------------------------------------
 
 void CalendarSync::Push() {
-  BuildIndex();
+  Index();
   pushQueue_.clear();
   conflicts_.clear();
   for (auto it = byUid_.cbegin(); it != byUid_.cend(); ++it)
@@ -448,6 +452,7 @@ void CalendarSync::PushNext() {
     // Marks the group as the server now holds it: what was sent is known to be there; a
     // record changed or added since goes up with the next run; one deleted since is removed.
     auto settle = [this, uid, sentNotes, sentTodos](const QString& path, const QString& newEtag) {
+      const bool indexed = IndexCurrent();
       const Group now = GroupOfUid(uid);
       for (int i : now.notes) {
         TNote& note = calendar_.NoteArray[i];
@@ -467,7 +472,7 @@ void CalendarSync::PushNext() {
           todo.Server = TServerCopy{path, newEtag, sentTodos.value(i), false};
         }
       }
-      calendar_.DataChanged = true;
+      Changed(now, indexed);
     };
     auto failed = [this, title](const ServerAnswer& answer, const QString& path) {
       if (answer.preconditionFailed()) {
@@ -536,7 +541,7 @@ void CalendarSync::Pushed() {
       Finish(&answer);
       return;
     }
-    BuildIndex();
+    Index();
     QSet<QString> found;
     for (const ServerItem& item : answer.items) {
       found.insert(item.path);
@@ -560,7 +565,7 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
   }
   bool waiting = !conflicts_.isEmpty();
   if (!failure) {
-    BuildIndex();
+    Index();
     for (const Group& group : std::as_const(byUid_)) {
       if (!Dirty(group)) continue;
       const TServerCopy* copy = FirstCopy(group);
@@ -572,11 +577,12 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
 }
 
 bool CalendarSync::Save() {
-  // A run that learnt nothing new writes nothing.
-  if (!calendar_.DataChanged && savedToken_ && *savedToken_ == token_) return true;
+  // A run that learnt nothing new writes nothing; a new token alone leaves the records be.
+  const bool stateChanged = calendar_.DataChanged || !savedToken_ || *savedToken_ != token_;
+  if (!stateChanged) return true;
   const QString token = token_;
   const QString collection = collection_;
-  const SaveResult saved = calendar_.SaveWith(store_, [this, token, collection] {
+  const SaveResult saved = calendar_.SaveChanged(store_, true, [this, token, collection] {
     SaveResult result;
     if (!store_.OpenKey(StateKey(), true) || !store_.WriteString(CollectionName, collection) ||
         !store_.WriteString(TokenName, token) || !store_.WriteInteger(ResourcesName, KnownResources())) {
@@ -608,6 +614,34 @@ int CalendarSync::KnownResources() const {
   return static_cast<int>(paths.size());
 }
 
+int CalendarSync::IndexedResources() {
+  Index();
+  return static_cast<int>(byHref_.size());
+}
+
+bool CalendarSync::IndexCurrent() const {
+  return indexedRevision_ && *indexedRevision_ == calendar_.DataChanged.Revision() &&
+         indexedNotes_ == calendar_.NoteArray.size() && indexedTodos_ == calendar_.ToDoArray.size();
+}
+
+void CalendarSync::Index() {
+  if (!IndexCurrent()) BuildIndex();
+}
+
+void CalendarSync::Changed(const Group& group, bool indexed) {
+  calendar_.DataChanged = true;
+  AddToIndex(group);
+  // What this run changed it has indexed as it went; a change from elsewhere meanwhile (the
+  // panel keeps running) makes the next look rebuild the index.
+  if (indexed) MarkIndexed();
+}
+
+void CalendarSync::MarkIndexed() {
+  indexedRevision_ = calendar_.DataChanged.Revision();
+  indexedNotes_ = calendar_.NoteArray.size();
+  indexedTodos_ = calendar_.ToDoArray.size();
+}
+
 void CalendarSync::BuildIndex() {
   byUid_.clear();
   byHref_.clear();
@@ -626,6 +660,7 @@ void CalendarSync::BuildIndex() {
     byUid_[todo.Uid].todos.push_back(i);
     if (!todo.Server.Href.isEmpty()) byHref_[todo.Server.Href].todos.push_back(i);
   }
+  MarkIndexed();
 }
 
 void CalendarSync::AddToIndex(const Group& group) {
@@ -638,12 +673,12 @@ void CalendarSync::AddToIndex(const Group& group) {
   for (int i : group.notes) {
     const TNote& note = calendar_.NoteArray[i];
     add(byUid_[note.Uid], Group{{i}, {}});
-    add(byHref_[note.Server.Href], Group{{i}, {}});
+    if (!note.Server.Href.isEmpty()) add(byHref_[note.Server.Href], Group{{i}, {}});
   }
   for (int i : group.todos) {
     const TToDo& todo = calendar_.ToDoArray[i];
     add(byUid_[todo.Uid], Group{{}, {i}});
-    add(byHref_[todo.Server.Href], Group{{}, {i}});
+    if (!todo.Server.Href.isEmpty()) add(byHref_[todo.Server.Href], Group{{}, {i}});
   }
 }
 
@@ -710,7 +745,7 @@ namespace {
 // A record is unchanged when it equals the copy kept of it the last time it was found so;
 // else its fingerprint tells, and an unchanged record leaves its copy for the next time.
 template <typename Record>
-bool Changed(const Record& record, size_t at, size_t count, std::vector<std::optional<Record>>& unchanged) {
+bool RecordChanged(const Record& record, size_t at, size_t count, std::vector<std::optional<Record>>& unchanged) {
   if (record.Server.Href.isEmpty()) return record.DeleteDate == 0;
   if (at < unchanged.size() && unchanged[at] && *unchanged[at] == record) return false;
   if (ServerFingerprint(record) != record.Server.Synced) return true;
@@ -722,11 +757,11 @@ bool Changed(const Record& record, size_t at, size_t count, std::vector<std::opt
 }  // namespace
 
 bool CalendarSync::NoteChanged(int i) const {
-  return Changed(calendar_.NoteArray[i], size_t(i), calendar_.NoteArray.size(), unchanged_->notes);
+  return RecordChanged(calendar_.NoteArray[i], size_t(i), calendar_.NoteArray.size(), unchanged_->notes);
 }
 
 bool CalendarSync::ToDoChanged(int i) const {
-  return Changed(calendar_.ToDoArray[i], size_t(i), calendar_.ToDoArray.size(), unchanged_->todos);
+  return RecordChanged(calendar_.ToDoArray[i], size_t(i), calendar_.ToDoArray.size(), unchanged_->todos);
 }
 
 QString CalendarSync::Title(const Group& group) const {

@@ -104,8 +104,16 @@ class CalendarSync {
   void KeepLoser(const Group& group);
   // How many resources the records know they are kept in.
   int KnownResources() const;
+  // The index of the records by UID and by resource, built when the calendar changed since.
+  void Index();
   void BuildIndex();
+  bool IndexCurrent() const;
+  void MarkIndexed();
   void AddToIndex(const Group& group);
+  // The records of group were changed by this run; indexed: the index was current before.
+  void Changed(const Group& group, bool indexed);
+  // How many resources the records know they are kept in, from the index.
+  int IndexedResources();
   Group GroupOfHref(const QString& path) const;
   Group GroupOfUid(const QString& uid) const;
   bool Dirty(const Group& group) const;
@@ -129,10 +137,13 @@ class CalendarSync {
   QStringList removed_;
   QList<ServerItem> fetched_;
   bool fetchedAll_ = true;
-  std::vector<QString> pushQueue_;  // UIDs of the groups to send
-  QStringList conflicts_;           // resources whose write was refused
-  QHash<QString, Group> byUid_;     // every record by UID
-  QHash<QString, Group> byHref_;    // records kept on the server by resource
+  std::vector<QString> pushQueue_;          // UIDs of the groups to send
+  QStringList conflicts_;                   // resources whose write was refused
+  QHash<QString, Group> byUid_;             // every record by UID
+  QHash<QString, Group> byHref_;            // records kept on the server by resource
+  std::optional<quint64> indexedRevision_;  // the calendar's revision the index was built for
+  size_t indexedNotes_ = 0;
+  size_t indexedTodos_ = 0;
   UnchangedRecords ownUnchanged_;
   UnchangedRecords* unchanged_;
   int round_ = 0;

@@ -100,8 +100,7 @@ void RadicaleServer::Stop() {
   process_.reset();
 }
 
-bool RadicaleServer::Seed(const QString& collectionPath,
-                          const QList<std::pair<QString, QByteArray>>& resources) const {
+bool RadicaleServer::Seed(const QString& collectionPath, const QList<std::pair<QString, QByteArray>>& resources) const {
   const QDir collection(folder_.filePath(QStringLiteral("collections/collection-root") + collectionPath));
   if (!collection.exists()) return false;
   for (const auto& [name, text] : resources)
