@@ -73,7 +73,7 @@ TEST(DavParse, ReadsCollectionsAndDiscoveryProperties) {
   ASSERT_TRUE(read.error.isEmpty()) << read.error.toStdString();
   ASSERT_EQ(read.entries.size(), 2);
   EXPECT_EQ(read.entries[0].principal, QStringLiteral("/principals/alice/"));
-  EXPECT_EQ(read.entries[0].calendarHomes, QStringList{QStringLiteral("/cal/alice/")});
+  EXPECT_EQ(read.entries[0].calendarHomes, QList<QUrl>{QUrl(QStringLiteral("https://dav.example/cal/alice/"))});
   EXPECT_TRUE(read.entries[1].calendar && read.entries[1].collection);
   EXPECT_EQ(read.entries[1].displayName, QStringLiteral("Work"));
   EXPECT_EQ(read.entries[1].components, (QStringList{QStringLiteral("VEVENT"), QStringLiteral("VTODO")}));
