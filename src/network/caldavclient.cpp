@@ -137,16 +137,17 @@ void CalDavClient::Send(const QByteArray& verb, const QUrl& url,
   QNetworkReply* reply = manager_->sendCustomRequest(request, verb, body);
   auto tooLarge = std::make_shared<bool>(false);
   // A certificate that cannot be verified is accepted only when it is the one trusted.
-  auto refused = std::make_shared<QString>();
+  auto refused = std::make_shared<std::pair<QString, QString>>();  // its fingerprint, and why
   connect(reply, &QNetworkReply::sslErrors, reply, [this, reply, refused](const QList<QSslError>& errors) {
     QSslCertificate leaf = reply->sslConfiguration().peerCertificate();
     if (leaf.isNull() && !errors.isEmpty()) leaf = errors.first().certificate();
+    if (leaf.isNull()) return;
     const QString fingerprint = FingerprintOf(leaf);
-    if (!leaf.isNull() && !certificate_.isEmpty() && fingerprint == certificate_) {
+    if (!certificate_.isEmpty() && fingerprint == certificate_) {
       reply->ignoreSslErrors(errors);
       return;
     }
-    *refused = fingerprint;
+    *refused = {fingerprint, errors.isEmpty() ? QString() : errors.first().errorString()};
   });
   connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64 total) {
     if (received > dav::MaxAnswer || total > dav::MaxAnswer) {
@@ -160,15 +161,18 @@ void CalDavClient::Send(const QByteArray& verb, const QUrl& url,
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (*tooLarge) {
       answer.error = QStringLiteral("the server's answer is too large");
-    } else if (answer.status == 0 && !refused->isEmpty()) {
-      answer.certificate = *refused;
-      answer.error =
-          certificate_.isEmpty()
-              ? QStringLiteral("the server's certificate cannot be verified; its SHA-256 fingerprint is ") + *refused
-              : QStringLiteral(
-                    "the server's certificate is not the one trusted; its SHA-256 fingerprint "
-                    "is %1, not %2")
-                    .arg(*refused, certificate_);
+    } else if (answer.status == 0 && !refused->first.isEmpty()) {
+      const auto& [fingerprint, why] = *refused;
+      answer.certificate = fingerprint;
+      answer.error = certificate_.isEmpty()
+                         ? QStringLiteral(
+                               "the server's certificate cannot be verified (%1); its SHA-256 fingerprint "
+                               "is %2")
+                               .arg(why, fingerprint)
+                         : QStringLiteral(
+                               "the server's certificate is not the one trusted; its SHA-256 fingerprint "
+                               "is %1, not %2")
+                               .arg(fingerprint, certificate_);
     } else if (answer.status == 0) {
       answer.error = QStringLiteral("the server cannot be reached: ") + reply->errorString();
     } else {
