@@ -47,6 +47,9 @@ TEST(DavParse, RefusesAnswersThatCannotBeTrusted) {
       {"href on another port", Answer("<d:response><d:href>https://dav.example:8443/cal/alice/work/x</d:href>"
                                       "</d:response>")},
       {"response without href", Answer("<d:response><d:status>HTTP/1.1 200 OK</d:status></d:response>")},
+      {"calendar home with user information",
+       Answer("<d:response><d:href>/cal/alice/work/</d:href><d:propstat><d:prop><c:calendar-home-set><d:href>"
+              "https://alice:pw@evil.example/</d:href></c:calendar-home-set></d:prop></d:propstat></d:response>")},
       {"document type", "<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"b\">]><multistatus xmlns=\"DAV:\"/>"},
       {"not a multistatus", "<html><body>Login</body></html>"},
       {"cut short", Answer("<d:response><d:href>/cal/alice/work/x.ics</d:href>").left(120)},
