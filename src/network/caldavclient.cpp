@@ -237,7 +237,7 @@ void CalDavClient::FindPrincipal(const QStringList& candidates, ServerCallback d
     done(answer);
     return;
   }
-  const QString path = candidates.first();
+  const QString& path = candidates.first();
   const QByteArray body =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
       "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:prop><d:current-user-principal/><c:calendar-home-set/>"
