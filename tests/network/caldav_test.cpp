@@ -31,8 +31,9 @@ struct Computer {
   CalDavClient client;
   QString collection;
 
-  Computer(const RadicaleServer& server, const QString& collection)
-      : client(QUrl(server.url()), RadicaleServer::User, RadicaleServer::Password), collection(collection) {}
+  Computer(const RadicaleServer& server, const QString& collection) : Computer(server.url(), collection) {}
+  Computer(const QString& url, const QString& collection, const CalDavClient::Trust& trust = {})
+      : client(QUrl(url), RadicaleServer::User, RadicaleServer::Password, trust), collection(collection) {}
 
   SyncReport Sync() {
     clock.Set(RealNow());
@@ -108,6 +109,84 @@ TEST_F(CalDavTest, DiscoveryFindsTheNewCalendarAndAWrongPasswordIsRefused) {
   const ServerAnswer refused = Wait([&](ServerCallback done) { wrong.Discover(std::move(done)); });
   EXPECT_TRUE(refused.unauthorized());
   EXPECT_EQ(refused.error, QStringLiteral("the server refused the user name or password"));
+}
+
+// The address given ("localhost") names a calendar home on another host (Radicale on
+// 127.0.0.1): the password goes there only when the user agreed to that very host.
+TEST_F(CalDavTest, ACalendarHomeOnAnotherHostIsUsedOnlyWhereTheUserAgreed) {
+  QString home;
+  LoopbackServer front([&](const QByteArray&) {
+    const QByteArray body =
+        "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:"
+        "ns:caldav\"><d:response><d:href>/</d:href><d:propstat><d:prop><c:calendar-home-set>"
+        "<d:href>" +
+        home.toUtf8() +
+        "</d:href></c:calendar-home-set></d:prop><d:status>HTTP/1.1 200 OK</d:status>"
+        "</d:propstat></d:response></d:multistatus>";
+    return ServerScript::Answer("HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nContent-Length: " +
+                                QByteArray::number(body.size()) + "\r\n\r\n" + body);
+  });
+  const QString given = QStringLiteral("http://localhost:%1/").arg(front.port());
+  const QString radicale = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+  const QString third = QStringLiteral("http://127.0.0.2:%1").arg(server.port());
+  const struct {
+    QString home;
+    QString agreed;
+    QString refusedFor;  // the host named in the refusal; empty: used
+  } cases[] = {
+      {server.url(QStringLiteral("/alice/")), {}, radicale},
+      {server.url(QStringLiteral("/alice/")), radicale, {}},
+      {third + QStringLiteral("/alice/"), radicale, third},
+  };
+  for (const auto& c : cases) {
+    home = c.home;
+    CalDavClient client(QUrl(given), RadicaleServer::User, RadicaleServer::Password, {.calendarHost = c.agreed});
+    const ServerAnswer found = Wait([&](ServerCallback done) { client.Discover(std::move(done)); });
+    if (!c.refusedFor.isEmpty()) {
+      EXPECT_EQ(found.otherHost, c.refusedFor);
+      EXPECT_TRUE(found.error.contains(c.refusedFor + QStringLiteral(", another host"))) << found.error.toStdString();
+      continue;
+    }
+    ASSERT_TRUE(found.ok()) << found.error.toStdString();
+    EXPECT_EQ(found.otherHost, radicale);
+    ASSERT_EQ(found.collections.size(), 1);
+    EXPECT_EQ(found.collections[0].path, collection);
+  }
+  Computer a(given, collection, {.calendarHost = radicale});
+  const int event = a.AddEvent(QStringLiteral("Dentist"), D(2026, 12, 8), 10);
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_TRUE(Phone({"uids"}).value_or(QString()).contains(a.calendar.NoteArray[event].Uid));
+}
+
+// A server with a certificate of its own making is refused with the certificate's
+// fingerprint, and used once exactly that certificate is trusted.
+TEST(CalDavTls, ASelfSignedServerIsUsedOnlyWithItsFingerprintTrusted) {
+  RadicaleServer server;
+  server.UseTls();
+  ASSERT_TRUE(server.Start()) << server.error().toStdString();
+  const QString right = server.fingerprint();
+  ASSERT_EQ(CalDavClient::Fingerprint(right), right);
+  const struct {
+    QString trusted;
+    bool usable;
+  } cases[] = {{{}, false}, {QString(64, QLatin1Char('0')), false}, {right.toLower().remove(QLatin1Char(':')), true}};
+  for (const auto& c : cases) {
+    CalDavClient client(QUrl(server.url()), RadicaleServer::User, RadicaleServer::Password, {.certificate = c.trusted});
+    const ServerAnswer found = Wait([&](ServerCallback done) { client.Discover(std::move(done)); });
+    EXPECT_EQ(found.ok(), c.usable) << c.trusted.toStdString() << ": " << found.error.toStdString();
+    if (c.usable) {
+      const ServerAnswer made = Wait(
+          [&](ServerCallback done) { client.MakeCalendar(found.home, QStringLiteral("Orvane"), std::move(done)); });
+      ASSERT_TRUE(made.ok()) << made.error.toStdString();
+      Computer a(server.url(), made.collections.first().path, {.certificate = right});
+      a.AddEvent(QStringLiteral("Dentist"), D(2026, 12, 8), 10);
+      const SyncReport report = a.Sync();
+      EXPECT_TRUE(report.agree) << report.error.toStdString();
+    } else {
+      EXPECT_EQ(found.certificate, right);
+      EXPECT_TRUE(found.error.contains(QStringLiteral("fingerprint is ") + right)) << found.error.toStdString();
+    }
+  }
 }
 
 TEST_F(CalDavTest, WritesAreGuardedByETagsAndTheChangesReportFollowsThem) {

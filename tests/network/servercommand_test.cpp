@@ -91,4 +91,28 @@ TEST_F(ServerCommandTest, AWrongPasswordIsRefusedAndNothingIsSetUp) {
   EXPECT_EQ(Server({"list"}, QStringLiteral("a")).out.trimmed(), QStringLiteral("No calendar server"));
 }
 
+class ServerCommandTlsTest : public ServerCommandTest {
+ protected:
+  void SetUp() override {
+    server.UseTls();
+    ServerCommandTest::SetUp();
+  }
+};
+
+TEST_F(ServerCommandTlsTest, ASelfSignedServerIsAddedOnlyWithItsFingerprint) {
+  const QString fingerprint = server.fingerprint();
+  const ProgramResult refused = Add(RadicaleServer::Password, QStringLiteral("a"), {"--store-password-in-file"});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_TRUE(refused.err.contains(QStringLiteral("--fingerprint ") + fingerprint)) << refused.err.toStdString();
+  EXPECT_EQ(Server({"list"}, QStringLiteral("a")).out.trimmed(), QStringLiteral("No calendar server"));
+
+  const ProgramResult added =
+      Add(RadicaleServer::Password, QStringLiteral("a"),
+          {"--store-password-in-file", "--fingerprint", QString(fingerprint).remove(QLatin1Char(':')).toLower()});
+  ASSERT_EQ(added.code, 0) << added.err.toStdString();
+  EXPECT_TRUE(Server({"list"}, QStringLiteral("a")).out.contains(fingerprint));
+  const ProgramResult synced = Server({"sync"}, QStringLiteral("a"));
+  EXPECT_EQ(synced.code, 0) << synced.err.toStdString();
+}
+
 }  // namespace
