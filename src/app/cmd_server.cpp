@@ -1,5 +1,5 @@
-// orvane server add URL --user NAME --password-file FILE [--calendar NAME] [--store-password-in-file] [--allow-http]
-//                   [--fingerprint SHA256] [--allow-host HOST]
+// orvane server add URL --user NAME --password-file FILE [--calendar NAME] [--tasks NAME]
+//                   [--store-password-in-file] [--allow-http] [--fingerprint SHA256] [--allow-host HOST]
 // orvane server list | remove | sync
 #include "app/commands.h"
 #include "core/keystore.h"
@@ -19,6 +19,7 @@ const QString CalendarSetting = QStringLiteral("CalendarServerCalendar");
 const QString AllowHttpSetting = QStringLiteral("CalendarServerAllowHttp");
 const QString CertificateSetting = QStringLiteral("CalendarServerCertificate");
 const QString HostSetting = QStringLiteral("CalendarServerHost");
+const QString TasksSetting = QStringLiteral("CalendarServerTasks");
 const QString DefaultCalendar = QStringLiteral("Orvane");
 
 QString Account(const QString& url, const QString& user) { return user + QLatin1Char('@') + url; }
@@ -39,6 +40,8 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
       error.isEmpty() ? args.TakeOption(QStringLiteral("--password-file"), error) : std::nullopt;
   const std::optional<QString> calendarName =
       error.isEmpty() ? args.TakeOption(QStringLiteral("--calendar"), error) : std::nullopt;
+  const std::optional<QString> taskListName =
+      error.isEmpty() ? args.TakeOption(QStringLiteral("--tasks"), error) : std::nullopt;
   const std::optional<QString> fingerprint =
       error.isEmpty() ? args.TakeOption(QStringLiteral("--fingerprint"), error) : std::nullopt;
   const std::optional<QString> otherHost =
@@ -122,17 +125,31 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
       }
     }
   }
+  // A task list of its own, when one is named (else the tasks go with the events).
+  std::optional<ServerCollection> taskList;
+  if (taskListName) {
+    for (const ServerCollection& c : found.collections)
+      if (c.displayName == *taskListName && c.Holds(QStringLiteral("VTODO"))) taskList = c;
+    if (!taskList) {
+      err << "orvane server add: the server has no task list \"" << *taskListName << "\"" << Qt::endl;
+      return 1;
+    }
+    if (taskList->path == chosen->path) taskList.reset();
+  }
+  const QString taskPath = taskList ? taskList->path : QString();
   TSettings& settings = context->settings();
   const QStringList before{settings.GetSetting(UrlSetting), settings.GetSetting(UserSetting),
-                           settings.GetSetting(CalendarSetting), settings.GetSetting(HostSetting)};
+                           settings.GetSetting(CalendarSetting), settings.GetSetting(HostSetting),
+                           settings.GetSetting(TasksSetting)};
   settings.SetSetting(UrlSetting, serverUrl);
   settings.SetSetting(UserSetting, *user);
   settings.SetSetting(CalendarSetting, chosen->path);
   settings.SetBool(AllowHttpSetting, allowHttp);
   settings.SetSetting(CertificateSetting, trust.certificate);
   settings.SetSetting(HostSetting, found.otherHost);
-  // Another server or calendar: the records go up there afresh.
-  if (before != QStringList{serverUrl, *user, chosen->path, found.otherHost}) {
+  settings.SetSetting(TasksSetting, taskPath);
+  // Another server, calendar or task list: the records go up there afresh.
+  if (before != QStringList{serverUrl, *user, chosen->path, found.otherHost, taskPath}) {
     ForgetServerCopies(context->calendar());
     ClearSyncState(*context);
   }
@@ -140,6 +157,9 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
   out << "Calendar server " << serverUrl << ", user " << *user << ", calendar \""
       << (chosen->displayName.isEmpty() ? chosen->path : chosen->displayName) << "\" (" << chosen->path << ")"
       << Qt::endl;
+  if (taskList)
+    out << "Tasks in \"" << (taskList->displayName.isEmpty() ? taskList->path : taskList->displayName) << "\" ("
+        << taskList->path << ")" << Qt::endl;
   if (!found.otherHost.isEmpty()) out << "Calendars kept at " << found.otherHost << Qt::endl;
   if (!trust.certificate.isEmpty())
     out << "Certificate trusted by its SHA-256 fingerprint " << trust.certificate << Qt::endl;
@@ -161,6 +181,7 @@ int List(QTextStream& out, QTextStream& err) {
   }
   out << settings.GetSetting(UrlSetting) << "  user " << settings.GetSetting(UserSetting) << "  calendar "
       << settings.GetSetting(CalendarSetting);
+  if (const QString tasks = settings.GetSetting(TasksSetting); !tasks.isEmpty()) out << "  tasks " << tasks;
   if (const QString host = settings.GetSetting(HostSetting); !host.isEmpty()) out << "  at " << host;
   out << Qt::endl;
   if (const QString pin = settings.GetSetting(CertificateSetting); !pin.isEmpty())
@@ -182,7 +203,8 @@ int Remove(QTextStream& out, QTextStream& err) {
     return 0;
   }
   serverpassword::Forget(Account(url, settings.GetSetting(UserSetting)));
-  const QStringList names{UrlSetting, UserSetting, CalendarSetting, AllowHttpSetting, CertificateSetting, HostSetting};
+  const QStringList names{UrlSetting,         UserSetting, CalendarSetting, AllowHttpSetting,
+                          CertificateSetting, HostSetting, TasksSetting};
   for (const QString& name : names) settings.SetSetting(name, {});
   ForgetServerCopies(context->calendar());
   // The settings' values go from the store with the records' server copies and the sync state.
@@ -228,6 +250,7 @@ int Sync(QTextStream& out, QTextStream& err) {
       QUrl(url), settings.GetSetting(UserSetting), *password,
       {settings.GetBool(AllowHttpSetting), settings.GetSetting(CertificateSetting), settings.GetSetting(HostSetting)});
   CalendarSync sync(context->calendar(), context->store(), client, settings.GetSetting(CalendarSetting));
+  sync.TaskList = settings.GetSetting(TasksSetting);
   const SyncReport report = sync.RunAndWait();
   const auto lines = [&out](const char* label, const QStringList& items) {
     for (const QString& item : items) out << label << item << Qt::endl;

@@ -63,6 +63,8 @@ ServerPage::ServerPage(AppContext& context, QWidget* parent) : QWidget(parent), 
   ServerConnect = Named(new QPushButton(tr("Connect"), group), "ServerConnect");
   ServerCalendar = Named(new QComboBox(group), "ServerCalendar");
   ServerCalendar->setMinimumWidth(320);
+  ServerTasks = Named(new QComboBox(group), "ServerTasks");
+  ServerTasks->setMinimumWidth(320);
   ServerInterval = Named(new QSpinBox(group), "ServerInterval");
   ServerInterval->setRange(1, 24 * 60);
   ServerInterval->setSuffix(tr(" minutes"));
@@ -77,6 +79,7 @@ ServerPage::ServerPage(AppContext& context, QWidget* parent) : QWidget(parent), 
   form->addRow(tr("Password"), ServerPassword);
   form->addRow(QString(), ServerConnect);
   form->addRow(tr("Calendar"), ServerCalendar);
+  form->addRow(tr("Tasks"), ServerTasks);
   form->addRow(tr("Synchronize Every"), ServerInterval);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(ServerUse);
@@ -115,7 +118,12 @@ void ServerPage::LoadAccount() {
   ServerPassword->clear();
   ServerCalendar->clear();
   collections_.clear();
-  if (account.IsSet()) ServerCalendar->addItem(account.calendar);
+  ServerTasks->clear();
+  taskLists_.clear();
+  if (account.IsSet()) {
+    ServerCalendar->addItem(account.calendar);
+    ServerTasks->addItem(account.tasks.isEmpty() ? tr("With the events") : account.tasks);
+  }
   ServerUse->setEnabled(false);
   ServerRemove->setEnabled(account.IsSet());
   const QSignalBlocker blocker(ServerInterval);
@@ -222,6 +230,15 @@ void ServerPage::Found(const ServerAnswer& answer) {
   if (!haveOrvane) {
     collections_ << ServerCollection();
     ServerCalendar->addItem(tr("New calendar \"%1\"").arg(NewCalendarName));
+  }
+  // Tasks go with the events unless a task list of their own is chosen.
+  ServerTasks->clear();
+  taskLists_ = QStringList{QString()};
+  ServerTasks->addItem(tr("With the events"));
+  for (const ServerCollection& c : answer.collections) {
+    if (!c.Holds(QStringLiteral("VTODO"))) continue;
+    taskLists_ << c.path;
+    ServerTasks->addItem(c.displayName.isEmpty() ? c.path : c.displayName);
   }
   ServerCalendar->setCurrentIndex(0);
   for (int i = 0; i < collections_.size(); ++i)
@@ -357,6 +374,8 @@ void ServerPage::Use(const ServerCollection& collection, bool backedUp) {
   account.url = Address().toString(QUrl::RemoveUserInfo);
   account.user = ServerUser->text().trimmed();
   account.calendar = collection.path;
+  const QString taskList = taskLists_.value(ServerTasks->currentIndex());
+  if (taskList != collection.path) account.tasks = taskList;
   account.certificate = certificate_;
   account.calendarHost = foundHost_;
   if (sync_) sync_->Stop();

@@ -53,6 +53,7 @@ class ServerPage : public QWidget {
   QLineEdit* ServerPassword = nullptr;
   QPushButton* ServerConnect = nullptr;
   QComboBox* ServerCalendar = nullptr;
+  QComboBox* ServerTasks = nullptr;  // "With the events", then the account's task lists
   QSpinBox* ServerInterval = nullptr;
   QPushButton* ServerUse = nullptr;
   QPushButton* ServerRemove = nullptr;
@@ -79,5 +80,6 @@ class ServerPage : public QWidget {
   QString calendarHost_;                 // another host the user agreed to send the password to
   QString foundHost_;                    // the other host the calendars found are on
   QList<ServerCollection> collections_;  // the entries of ServerCalendar; a new one has no path
+  QStringList taskLists_;                // the entries of ServerTasks: empty for the first
   bool busy_ = false;
 };

@@ -111,6 +111,7 @@ CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer
     : calendar_(calendar),
       store_(store),
       server_(server),
+      calendarCollection_(collection),
       collection_(collection),
       unchanged_(unchanged ? unchanged : &ownUnchanged_) {}
 
@@ -132,11 +133,29 @@ void CalendarSync::Run(Done done) {
   report_ = SyncReport();
   finished_ = false;
   storeFailed_ = false;
+  waiting_ = false;
+  tasksLeg_ = false;
+  collection_ = calendarCollection_;
+  StartLeg();
+}
+
+bool CalendarSync::SeparateTaskList() const { return !TaskList.isEmpty() && TaskList != calendarCollection_; }
+
+QString CalendarSync::LegStateKey() const { return tasksLeg_ ? StateKey() + QStringLiteral("\\Tasks") : StateKey(); }
+
+void CalendarSync::StartLeg() {
   round_ = 0;
   token_.clear();
   savedToken_.reset();
+  pendingToken_.clear();
+  removed_.clear();
+  fetched_.clear();
+  fetchedAll_ = true;
+  pushQueue_.clear();
+  conflicts_.clear();
+  indexedRevision_.reset();  // another collection: another index
   // The token belongs to the collection it was given for.
-  if (store_.OpenKeyReadOnly(StateKey())) {
+  if (store_.OpenKeyReadOnly(LegStateKey())) {
     // It stands for the resources the records knew when it was kept: records that lost
     // theirs since (a restored backup) are compared with the whole collection again.
     if (store_.ReadString(CollectionName).value_or(QString()) == collection_ &&
@@ -402,7 +421,7 @@ void CalendarSync::Push() {
   pushQueue_.clear();
   conflicts_.clear();
   for (auto it = byUid_.cbegin(); it != byUid_.cend(); ++it)
-    if (Dirty(it.value())) pushQueue_.push_back(it.key());
+    if (SentHere(it.value()) && Dirty(it.value())) pushQueue_.push_back(it.key());
   // The same order every run: oldest first as the calendar holds them.
   std::sort(pushQueue_.begin(), pushQueue_.end(), [this](const QString& a, const QString& b) {
     const Group& ga = byUid_[a];
@@ -567,12 +586,21 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
   if (!failure) {
     Index();
     for (const Group& group : std::as_const(byUid_)) {
-      if (!Dirty(group)) continue;
+      if (!SentHere(group) || !Dirty(group)) continue;
       const TServerCopy* copy = FirstCopy(group);
       if (!copy || !copy->ReadOnly) waiting = true;
     }
   }
-  report_.agree = !failure && !waiting && report_.problems.isEmpty() && report_.postponed.isEmpty();
+  waiting_ |= waiting;
+  // The task list's turn, once the calendar's went through.
+  if (!failure && !tasksLeg_ && SeparateTaskList()) {
+    finished_ = false;
+    tasksLeg_ = true;
+    collection_ = TaskList;
+    StartLeg();
+    return;
+  }
+  report_.agree = !failure && !waiting_ && report_.problems.isEmpty() && report_.postponed.isEmpty();
   if (done_) done_(report_);
 }
 
@@ -584,7 +612,7 @@ bool CalendarSync::Save() {
   const QString collection = collection_;
   const SaveResult saved = calendar_.SaveChanged(store_, true, [this, token, collection] {
     SaveResult result;
-    if (!store_.OpenKey(StateKey(), true) || !store_.WriteString(CollectionName, collection) ||
+    if (!store_.OpenKey(LegStateKey(), true) || !store_.WriteString(CollectionName, collection) ||
         !store_.WriteString(TokenName, token) || !store_.WriteInteger(ResourcesName, KnownResources())) {
       result.ok = false;
       result.error = store_.LastError();
@@ -608,10 +636,22 @@ bool CalendarSync::Save() {
 int CalendarSync::KnownResources() const {
   QSet<QString> paths;
   for (const TNote& note : calendar_.NoteArray)
-    if (!note.Server.Href.isEmpty()) paths.insert(note.Server.Href);
+    if (InCollection(note.Server)) paths.insert(note.Server.Href);
   for (const TToDo& todo : calendar_.ToDoArray)
-    if (!todo.Server.Href.isEmpty()) paths.insert(todo.Server.Href);
+    if (InCollection(todo.Server)) paths.insert(todo.Server.Href);
   return static_cast<int>(paths.size());
+}
+
+bool CalendarSync::InCollection(const TServerCopy& copy) const {
+  return !copy.Href.isEmpty() && copy.Href.startsWith(collection_);
+}
+
+// A group goes up to this collection when it is kept there, or is on no server yet and of the
+// kind this collection takes (tasks go to the task list where there is one).
+bool CalendarSync::SentHere(const Group& group) {
+  if (FirstCopy(group)) return true;  // the index holds this collection's resources only
+  const bool task = group.notes.empty();
+  return tasksLeg_ ? task : (!task || !SeparateTaskList());
 }
 
 int CalendarSync::IndexedResources() {
@@ -646,16 +686,17 @@ void CalendarSync::BuildIndex() {
   byUid_.clear();
   byHref_.clear();
   // Records deleted here that were never on the server have nothing to synchronise.
+  // Records kept in another collection (the task list, or the calendar) belong to its run.
   for (int i = 0; i < calendar_.NoteCount(); ++i) {
     TNote& note = calendar_.NoteArray[i];
-    if (note.Server.Href.isEmpty() && note.DeleteDate != 0) continue;
+    if (note.Server.Href.isEmpty() ? note.DeleteDate != 0 : !InCollection(note.Server)) continue;
     if (note.Uid.isEmpty()) note.Uid = NewUid();
     byUid_[note.Uid].notes.push_back(i);
     if (!note.Server.Href.isEmpty()) byHref_[note.Server.Href].notes.push_back(i);
   }
   for (int i = 0; i < calendar_.ToDoCount(); ++i) {
     TToDo& todo = calendar_.ToDoArray[i];
-    if (todo.Server.Href.isEmpty() && todo.DeleteDate != 0) continue;
+    if (todo.Server.Href.isEmpty() ? todo.DeleteDate != 0 : !InCollection(todo.Server)) continue;
     if (todo.Uid.isEmpty()) todo.Uid = NewUid();
     byUid_[todo.Uid].todos.push_back(i);
     if (!todo.Server.Href.isEmpty()) byHref_[todo.Server.Href].todos.push_back(i);

@@ -76,6 +76,12 @@ class CalendarSync {
   // makes the later change, which the next run settles as usual.
   std::function<bool(const QString& uid)> InUse;
 
+  // The collection new tasks go to when it is not the calendar's (a task list of its own):
+  // a run then synchronises the calendar's collection and then the task list's, each with
+  // its own token, and reports both together. A task already kept in the calendar's
+  // collection stays there.
+  QString TaskList;
+
   // Where the collection's token is kept in the store.
   static QString StateKey();
 
@@ -87,6 +93,9 @@ class CalendarSync {
     bool empty() const { return notes.empty() && todos.empty(); }
   };
 
+  void StartLeg();
+  bool SeparateTaskList() const;
+  QString LegStateKey() const;
   void Pull();
   void PullByListing();
   void Listed(const QList<ServerItem>& items, QStringList removed, bool complete, const QString& token);
@@ -102,8 +111,10 @@ class CalendarSync {
   void RemoveHere(const QString& path);
   void Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly);
   void KeepLoser(const Group& group);
-  // How many resources the records know they are kept in.
+  // How many resources of the collection the records know they are kept in.
   int KnownResources() const;
+  bool InCollection(const TServerCopy& copy) const;
+  bool SentHere(const Group& group);
   // The index of the records by UID and by resource, built when the calendar changed since.
   void Index();
   void BuildIndex();
@@ -128,7 +139,8 @@ class CalendarSync {
   DataFormat& calendar_;
   KeyStore& store_;
   CalendarServer& server_;
-  QString collection_;
+  QString calendarCollection_;
+  QString collection_;  // the one this part of the run works on
   Done done_;
   SyncReport report_;
   QString token_;
@@ -148,6 +160,8 @@ class CalendarSync {
   UnchangedRecords* unchanged_;
   int round_ = 0;
   bool finished_ = false;
+  bool tasksLeg_ = false;
+  bool waiting_ = false;  // a part of the run left changes to send
   bool storeFailed_ = false;
 };
 

@@ -19,6 +19,7 @@ const QString ServerAccount::CalendarSetting = QStringLiteral("CalendarServerCal
 const QString ServerAccount::AllowHttpSetting = QStringLiteral("CalendarServerAllowHttp");
 const QString ServerAccount::CertificateSetting = QStringLiteral("CalendarServerCertificate");
 const QString ServerAccount::HostSetting = QStringLiteral("CalendarServerHost");
+const QString ServerAccount::TasksSetting = QStringLiteral("CalendarServerTasks");
 const QString ServerAccount::IntervalSetting = QStringLiteral("CalendarServerInterval");
 
 namespace {
@@ -36,22 +37,25 @@ ServerAccount ServerAccount::Read(const TSettings& settings) {
   account.allowHttp = settings.GetBool(AllowHttpSetting);
   account.certificate = settings.GetSetting(CertificateSetting);
   account.calendarHost = settings.GetSetting(HostSetting);
+  account.tasks = settings.GetSetting(TasksSetting);
   return account;
 }
 
 SaveResult SaveServerAccount(DataFormat& calendar, KeyStore& store, TSettings& settings, const ServerAccount& account) {
   const ServerAccount before = ServerAccount::Read(settings);
   const bool moved = before.url != account.url || before.user != account.user || before.calendar != account.calendar ||
-                     before.calendarHost != account.calendarHost;
+                     before.calendarHost != account.calendarHost || before.tasks != account.tasks;
   const QStringList names{ServerAccount::UrlSetting,         ServerAccount::UserSetting,
                           ServerAccount::CalendarSetting,    ServerAccount::AllowHttpSetting,
-                          ServerAccount::CertificateSetting, ServerAccount::HostSetting};
+                          ServerAccount::CertificateSetting, ServerAccount::HostSetting,
+                          ServerAccount::TasksSetting};
   settings.SetSetting(ServerAccount::UrlSetting, account.url);
   settings.SetSetting(ServerAccount::UserSetting, account.user);
   settings.SetSetting(ServerAccount::CalendarSetting, account.calendar);
   settings.SetSetting(ServerAccount::AllowHttpSetting, account.allowHttp ? QStringLiteral("-1") : QString());
   settings.SetSetting(ServerAccount::CertificateSetting, account.certificate);
   settings.SetSetting(ServerAccount::HostSetting, account.calendarHost);
+  settings.SetSetting(ServerAccount::TasksSetting, account.tasks);
   if (moved) {
     for (TNote& note : calendar.NoteArray) note.Server = TServerCopy();
     for (TToDo& todo : calendar.ToDoArray) todo.Server = TServerCopy();
@@ -223,6 +227,7 @@ void ServerSync::RunWith(const QString& password) {
   sync_ = std::make_unique<CalendarSync>(calendar_, store_, static_cast<CalendarServer&>(*this), account_.calendar,
                                          &unchanged_);
   sync_->InUse = InUse;
+  sync_->TaskList = account_.tasks;
   // What changed here until now goes with this run.
   seenRevision_ = calendar_.DataChanged.Revision();
   const std::weak_ptr<int> run = run_;

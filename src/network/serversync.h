@@ -29,6 +29,8 @@ struct ServerAccount {
   static const QString CertificateSetting;
   // "CalendarServerHost": the other host the calendars are kept on, which the user agreed to.
   static const QString HostSetting;
+  // "CalendarServerTasks": the task list new tasks go to; empty: the calendar's collection.
+  static const QString TasksSetting;
   static const QString IntervalSetting;  // "CalendarServerInterval": minutes between runs
   static constexpr int DefaultIntervalMinutes = 15;
 
@@ -38,6 +40,7 @@ struct ServerAccount {
   bool allowHttp = false;
   QString certificate;
   QString calendarHost;
+  QString tasks;
 
   static ServerAccount Read(const TSettings& settings);
   // The client's trust: plain http, the certificate and the other host.

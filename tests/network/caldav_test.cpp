@@ -30,6 +30,7 @@ struct Computer {
   DataFormat calendar{clock};
   CalDavClient client;
   QString collection;
+  QString taskList;  // new tasks go there when set
 
   Computer(const RadicaleServer& server, const QString& collection) : Computer(server.url(), collection) {}
   Computer(const QString& url, const QString& collection, const CalDavClient::Trust& trust = {})
@@ -38,6 +39,7 @@ struct Computer {
   SyncReport Sync() {
     clock.Set(RealNow());
     CalendarSync sync(calendar, store, client, collection);
+    sync.TaskList = taskList;
     std::optional<SyncReport> report;
     sync.Run([&](const SyncReport& r) { report = r; });
     EXPECT_TRUE(SpinUntil([&] { return report.has_value(); }));
@@ -333,15 +335,43 @@ TEST_F(CalDavTest, AWeeklySeriesWithAnExceptionAndAnOverrideTravels) {
   EXPECT_EQ(occurs(b, D(2027, 1, 25)), QStringLiteral("Choir in hall B 21"));
 }
 
-TEST_F(CalDavTest, ATaskCompletedOnThePhoneIsCompletedHere) {
+// A task goes with the events until the account has a task list of its own; then new tasks
+// go there, the one kept with the events stays, and the phone completes each where it is.
+TEST_F(CalDavTest, TasksCompletedOnThePhoneAreCompletedHereInTheCalendarOrTheirOwnList) {
   Computer a(server, collection);
-  const int task = a.calendar.AppendToDo();
-  a.calendar.ToDoArray[task].Title = QStringLiteral("Renew passport");
-  const QString uid = a.calendar.ToDoArray[task].Uid;
+  const auto addTask = [&a](const char* title) {
+    const int task = a.calendar.AppendToDo();
+    a.calendar.ToDoArray[task].Title = QString::fromLatin1(title);
+    return task;
+  };
+  const int old = addTask("Renew passport");
   EXPECT_TRUE(a.Sync().agree);
-  ASSERT_TRUE(Phone({"complete", uid}));
+
+  CalDavClient maker(QUrl(server.url()), RadicaleServer::User, RadicaleServer::Password);
+  const ServerAnswer made =
+      Wait([&](ServerCallback done) { maker.MakeCalendar(QStringLiteral("/alice/"), QStringLiteral("Tasks"), done); });
+  ASSERT_TRUE(made.ok()) << made.error.toStdString();
+  a.taskList = made.collections.first().path;
+  const int fresh = addTask("Buy stamps");
+  const QString event = a.calendar.NoteArray[a.AddEvent(QStringLiteral("Dentist"), D(2027, 1, 12), 9)].Uid;
   EXPECT_TRUE(a.Sync().agree);
-  EXPECT_TRUE(a.calendar.ToDoArray[task].Completed);
+  const QString oldUid = a.calendar.ToDoArray[old].Uid, freshUid = a.calendar.ToDoArray[fresh].Uid;
+  const auto uids = [&](const QString& at) {
+    QStringList found = server.Phone(server.url(at), {"uids"}).value_or(QString()).split(QLatin1Char('\n'));
+    found.removeAll(QString());
+    found.sort();
+    return found;
+  };
+  QStringList withEvents{oldUid, event};
+  withEvents.sort();
+  EXPECT_EQ(uids(collection), withEvents);
+  EXPECT_EQ(uids(a.taskList), QStringList{freshUid});
+
+  ASSERT_TRUE(server.Phone(server.url(a.taskList), {"complete", freshUid}));
+  ASSERT_TRUE(Phone({"complete", oldUid}));
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_TRUE(a.calendar.ToDoArray[fresh].Completed);
+  EXPECT_TRUE(a.calendar.ToDoArray[old].Completed);
   EXPECT_EQ(a.calendar.OpenToDoCount, 0);
 }
 
