@@ -93,6 +93,16 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
           << found.otherHost << Qt::endl;
     return 1;
   }
+  // A task list of its own, when one is named (else the tasks go with the events).
+  std::optional<ServerCollection> taskList;
+  if (taskListName) {
+    for (const ServerCollection& c : found.collections)
+      if (c.displayName == *taskListName && c.Holds(QStringLiteral("VTODO"))) taskList = c;
+    if (!taskList) {
+      err << "orvane server add: the server has no task list \"" << *taskListName << "\"" << Qt::endl;
+      return 1;
+    }
+  }
   // The password is kept before anything changes on the server.
   const QString serverUrl = url.toString(QUrl::RemoveUserInfo);
   const serverpassword::Stored kept = serverpassword::Store(Account(serverUrl, *user), password, fileAllowed);
@@ -125,17 +135,7 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
       }
     }
   }
-  // A task list of its own, when one is named (else the tasks go with the events).
-  std::optional<ServerCollection> taskList;
-  if (taskListName) {
-    for (const ServerCollection& c : found.collections)
-      if (c.displayName == *taskListName && c.Holds(QStringLiteral("VTODO"))) taskList = c;
-    if (!taskList) {
-      err << "orvane server add: the server has no task list \"" << *taskListName << "\"" << Qt::endl;
-      return 1;
-    }
-    if (taskList->path == chosen->path) taskList.reset();
-  }
+  if (taskList && taskList->path == chosen->path) taskList.reset();  // the tasks go with the events
   const QString taskPath = taskList ? taskList->path : QString();
   TSettings& settings = context->settings();
   const QStringList before{settings.GetSetting(UrlSetting), settings.GetSetting(UserSetting),

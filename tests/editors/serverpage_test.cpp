@@ -90,8 +90,18 @@ TEST_F(ServerPageTest, ConnectListsTheCalendarsForEventsAndOffersOrvane) {
   for (int i = 0; i < page.ServerCalendar->count(); ++i) items << page.ServerCalendar->itemText(i);
   EXPECT_EQ(items, (QStringList{QStringLiteral("Work"), QStringLiteral("New calendar \"Orvane\"")}));
   EXPECT_EQ(page.ServerCalendar->currentIndex(), 1);
-  page.resize(640, 360);
+  QStringList lists;
+  for (int i = 0; i < page.ServerTasks->count(); ++i) lists << page.ServerTasks->itemText(i);
+  EXPECT_EQ(lists, (QStringList{QStringLiteral("With the events"), QStringLiteral("Tasks")}));
+  page.resize(640, 380);
   Screenshot(&page, QStringLiteral("options-calendar-server-connected"));
+  // A task list of their own for the tasks.
+  page.ServerTasks->setCurrentIndex(1);
+  QTest::mouseClick(page.ServerUse, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.ServerRemove->isEnabled(); }, 5000));
+  const ServerAccount account = ServerAccount::Read(context->settings());
+  EXPECT_EQ(account.calendar, QStringLiteral("/alice/orvane/"));
+  EXPECT_EQ(account.tasks, QStringLiteral("/alice/tasks/"));
 }
 
 TEST_F(ServerPageTest, ACertificateAndAnotherHostAreTrustedOnlyWhenTheUserAgrees) {

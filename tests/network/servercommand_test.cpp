@@ -84,10 +84,14 @@ TEST_F(ServerCommandTest, AddSyncListAndRemove) {
   EXPECT_EQ(Server({"sync"}, QStringLiteral("b")).code, 1);
 }
 
-TEST_F(ServerCommandTest, AWrongPasswordIsRefusedAndNothingIsSetUp) {
+TEST_F(ServerCommandTest, AWrongPasswordOrAMissingTaskListSetsNothingUp) {
   const ProgramResult refused = Add(QStringLiteral("guess"), QStringLiteral("a"), {"--store-password-in-file"});
   EXPECT_EQ(refused.code, 1);
   EXPECT_TRUE(refused.err.contains(QStringLiteral("refused the user name or password"))) << refused.err.toStdString();
+  const ProgramResult noList =
+      Add(RadicaleServer::Password, QStringLiteral("a"), {"--store-password-in-file", "--tasks", "Errands"});
+  EXPECT_EQ(noList.code, 1);
+  EXPECT_TRUE(noList.err.contains(QStringLiteral("no task list \"Errands\""))) << noList.err.toStdString();
   EXPECT_EQ(Server({"list"}, QStringLiteral("a")).out.trimmed(), QStringLiteral("No calendar server"));
 }
 
