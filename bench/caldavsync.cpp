@@ -26,6 +26,7 @@
 #include <QNetworkReply>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -183,13 +184,27 @@ void BM_FirstDownload(benchmark::State& state) {
       break;
     }
     const int before = client->requestCount();
+    // The longest the event loop goes without turning: what a panel running this sync would
+    // go without painting.
+    QElapsedTimer sinceTurn;
+    qint64 longestStall = 0;
+    QTimer turns;
+    turns.setInterval(1);
+    QObject::connect(&turns, &QTimer::timeout, [&] { longestStall = std::max(longestStall, sinceTurn.restart()); });
+    sinceTurn.start();
+    turns.start();
     state.ResumeTiming();
     const SyncReport report = Sync(calendar, store, *client, collection);
+    state.PauseTiming();
+    turns.stop();
+    longestStall = std::max(longestStall, sinceTurn.elapsed());
     if (!report.agree)
       state.SkipWithError(qPrintable(QStringLiteral("the sync failed: ") + report.error +
                                      report.problems.mid(0, 3).join(QStringLiteral("; "))));
     requests = client->requestCount() - before;
     state.counters["events"] = calendar.NoteCount();
+    state.counters["longest_stall_ms"] = static_cast<double>(longestStall);
+    state.ResumeTiming();
   }
   state.counters["requests"] = requests;
 }

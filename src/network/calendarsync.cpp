@@ -229,7 +229,7 @@ void CalendarSync::FetchNext(QStringList queue) {
       Finish(&answer);
       return;
     }
-    fetched_ << answer.items;
+    for (const ServerItem& item : answer.items) fetched_.push_back(Read(item));
     // A resource listed a moment ago that the server no longer gives: the next run sees it.
     if (answer.items.size() < batch.size()) fetchedAll_ = false;
     FetchNext(queue);
@@ -237,7 +237,7 @@ void CalendarSync::FetchNext(QStringList queue) {
 }
 
 void CalendarSync::ApplyDown() {
-  for (const ServerItem& item : std::as_const(fetched_)) ApplyItem(item);
+  for (ReadItem& item : fetched_) ApplyItem(item);
   for (const QString& path : std::as_const(removed_)) RemoveHere(path);
   fetched_.clear();
   removed_.clear();
@@ -247,9 +247,22 @@ void CalendarSync::ApplyDown() {
   Push();
 }
 
+CalendarSync::ReadItem CalendarSync::Read(const ServerItem& item) const {
+  ReadItem read{item, std::make_unique<DataFormat>(calendar_.clock()), {}};
+  read.read = ImportICalendarText(*read.records, item.data, calendar_.clock().Now());
+  read.item.data.clear();  // read: the text is not needed again
+  return read;
+}
+
 void CalendarSync::ApplyItem(const ServerItem& item) {
-  DataFormat incoming(calendar_.clock());
-  const IcsImportResult read = ImportICalendarText(incoming, item.data, calendar_.clock().Now());
+  ReadItem read = Read(item);
+  ApplyItem(read);
+}
+
+void CalendarSync::ApplyItem(ReadItem& readItem) {
+  const ServerItem& item = readItem.item;
+  DataFormat& incoming = *readItem.records;
+  const IcsImportResult& read = readItem.read;
   if (!read.ok || (incoming.NoteArray.empty() && incoming.ToDoArray.empty())) {
     report_.problems << QStringLiteral("%1 cannot be read: %2")
                             .arg(item.path, read.ok ? QStringLiteral("it holds no event or task") : read.error);

@@ -3,12 +3,14 @@
 #include "network/calendarserver.h"
 
 #include "core/dataformat.h"
+#include "platform/icalendar.h"
 
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -107,7 +109,15 @@ class CalendarSync {
   void Finish(const ServerAnswer* failure = nullptr);
 
   bool Save();
+  // A resource read into records (before anything is applied), and what reading it found.
+  struct ReadItem {
+    ServerItem item;
+    std::unique_ptr<DataFormat> records;
+    IcsImportResult read;
+  };
+  ReadItem Read(const ServerItem& item) const;
   void ApplyItem(const ServerItem& item);
+  void ApplyItem(ReadItem& item);
   void RemoveHere(const QString& path);
   void Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly);
   void KeepLoser(const Group& group);
@@ -147,7 +157,9 @@ class CalendarSync {
   QString pendingToken_;
   std::optional<QString> savedToken_;  // what the store holds, when known
   QStringList removed_;
-  QList<ServerItem> fetched_;
+  // Read as each answer arrives, so that the reading is spread over the waits for the next
+  // answers and the panel keeps painting; applied all together.
+  std::vector<ReadItem> fetched_;
   bool fetchedAll_ = true;
   std::vector<QString> pushQueue_;          // UIDs of the groups to send
   QStringList conflicts_;                   // resources whose write was refused
