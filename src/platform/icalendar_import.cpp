@@ -31,6 +31,10 @@ constexpr int MaxInstances = 100000;
 // At most this many single events come from one rule no pattern expresses.
 constexpr int MaxExpandedEvents = 1000;
 constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+// The days over which libical steps through daily and weekly rules alike: after its change
+// to the Gregorian calendar, and well before the last year it gives days in (2582).
+const int ShapeFirstDay = static_cast<int>(EncodeDate(1600, 1, 1));
+const int ShapeLastDay = static_cast<int>(EncodeDate(2500, 1, 1));
 
 // --- Times in --------------------------------------------------------------------------------
 
@@ -270,6 +274,16 @@ class EventImporter {
     int last = 0;           // the last day found, also beyond the window
   };
 
+  // Offsets from DTSTART of the days the iterator gave for a step shape, every one up to
+  // reach; past it, the days from repeatFrom on (the last period's) repeat every period days,
+  // or nothing is known (repeatFrom -1).
+  struct StepDays {
+    int reach = -1;
+    int period = 1;
+    int repeatFrom = -1;
+    std::vector<int> offsets;
+  };
+
   bool Read(icalcomponent* c) {
     std::optional<Entry> entry = ReadEntry(c);
     if (!entry) return false;
@@ -440,22 +454,17 @@ class EventImporter {
   // The instances: DTSTART, then what the rule gives up to the window's end (further when
   // the rule ends, to find its last day). Nothing when libical cannot follow the rule.
   std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd, bool ends) {
-    const std::optional<QByteArray> shape = ends ? std::nullopt : StepShape(entry, recur);
+    const std::optional<QByteArray> shape = StepShape(entry, recur);
     if (shape) {
       const auto kept = stepDays_.find(*shape);
-      if (kept != stepDays_.end() && kept->second.reach >= windowEnd - entry.firstDay) {
-        Instances found;
-        for (int offset : kept->second.offsets) {
-          if (offset > windowEnd - entry.firstDay) break;
-          found.days.push_back(entry.firstDay + offset);
-        }
-        found.last = found.days.back();
-        return found;
+      if (kept != stepDays_.end()) {
+        if (auto found = FromShape(kept->second, entry, recur, windowEnd, ends)) return found;
       }
     }
     Instances found;
     found.days.push_back(entry.firstDay);
     found.last = entry.firstDay;
+    std::vector<int> offsets;  // of every day the iterator gave, for a step shape
     // The start with its zone, so that an UNTIL in UTC ends the rule at that moment rather
     // than at the same wall-clock time.
     icaltimetype start = entry.dtstart;
@@ -477,29 +486,46 @@ class EventImporter {
       if (day > windowEnd + LastDaySearch) break;
       if (day <= windowEnd) found.days.push_back(day);
       found.last = std::max(found.last, day);
+      if (shape) offsets.push_back(day - entry.firstDay);
     }
     icalrecur_iterator_free(it);
     // In time order, but a change of the clocks can put an instance on the day before.
     std::sort(found.days.begin(), found.days.end());
     found.days.erase(std::unique(found.days.begin(), found.days.end()), found.days.end());
-    if (shape && passedWindow && !found.finished) {
+    // The days up to the last one given are all the shape has there; a search that stopped
+    // at the window also knows there are none between that day and the window's end.
+    const int reach = passedWindow && !ends ? windowEnd - entry.firstDay : offsets.empty() ? -1 : offsets.back();
+    if (shape && reach >= 0) {
       StepDays& kept = stepDays_[*shape];
-      kept.reach = windowEnd - entry.firstDay;
-      kept.offsets.clear();
-      for (int day : found.days) kept.offsets.push_back(day - entry.firstDay);
+      if (reach > kept.reach) {
+        kept.reach = reach;
+        kept.offsets = std::move(offsets);
+        const int period = PeriodOf(recur);
+        kept.repeatFrom = -1;
+        if (reach >= 2 * period + 6) {
+          const auto from = std::upper_bound(kept.offsets.begin(), kept.offsets.end(), reach - period);
+          if (from != kept.offsets.end()) kept.repeatFrom = static_cast<int>(from - kept.offsets.begin());
+        }
+        kept.period = period;
+      }
     }
     return found;
   }
 
-  // Daily and weekly rules without an end, without a zone and with no parts but the interval,
-  // the week's start and (weekly) plain weekdays step through the days from DTSTART alike for
-  // every start on the same weekday: the rule's text and that weekday name the offsets that
-  // one expansion found, and the next event of the same shape takes them without asking
-  // libical again (its iterator is by far the slowest part of an import). Nothing for any
-  // other rule.
+  // Daily and weekly rules without a zone and with no parts but the interval, the week's
+  // start, (weekly) plain weekdays and an end step through the days from DTSTART alike for
+  // every start on the same weekday (any start, daily): the rule's text without its end and
+  // that weekday name the days one expansion found, which the next event of the same shape
+  // takes without asking libical again (its iterator is by far the slowest part of an
+  // import). Nothing for any other rule, for an UNTIL in UTC or another zone, and for starts
+  // outside the years over which libical steps alike (it follows the Julian calendar before
+  // 1583 and gives no days after 2582).
   static std::optional<QByteArray> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
     if (entry.zone || entry.own || recur.rscale) return std::nullopt;
     if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE) return std::nullopt;
+    if (entry.firstDay < ShapeFirstDay || entry.firstDay > ShapeLastDay) return std::nullopt;
+    if (!icaltime_is_null_time(recur.until) && (recur.until.zone || icaltime_is_utc(recur.until)))
+      return std::nullopt;
     const auto none = [](const short* parts) { return parts[0] == ICAL_RECURRENCE_ARRAY_MAX; };
     if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_month_day) ||
         !none(recur.by_year_day) || !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
@@ -510,12 +536,70 @@ class EventImporter {
       if (icalrecurrencetype_day_position(recur.by_day[i]) != 0) return std::nullopt;
     }
     icalrecurrencetype copy = recur;
+    copy.count = 0;
+    copy.until = icaltime_null_time();
     char* text = icalrecurrencetype_as_string_r(&copy);
     if (!text) return std::nullopt;
     QByteArray shape(text);
     icalmemory_free_buffer(text);
-    shape += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
+    if (recur.freq == ICAL_WEEKLY_RECURRENCE) shape += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
     return shape;
+  }
+
+  // The days after which a step shape's days repeat: its interval in days or weeks.
+  static int PeriodOf(const icalrecurrencetype& recur) {
+    const int interval = std::max(1, static_cast<int>(recur.interval));
+    return recur.freq == ICAL_DAILY_RECURRENCE ? interval : 7 * interval;
+  }
+
+  // What Expand finds for a rule of a step shape, from the days kept for the shape: the days
+  // the iterator would give one by one, cut where the rule's COUNT or UNTIL cuts them. Past
+  // the kept days the last period's days repeat (from the second period on, a day belongs to
+  // a daily or weekly rule exactly when the day one period before does). Nothing when the
+  // kept days cannot tell, or the days leave the years a shape holds for.
+  static std::optional<Instances> FromShape(const StepDays& kept, const Entry& entry, const icalrecurrencetype& recur,
+                                            int windowEnd, bool ends) {
+    const auto offset = [&kept](int n) -> std::optional<int> {
+      const int size = static_cast<int>(kept.offsets.size());
+      if (n < size) return kept.offsets[n];
+      if (kept.repeatFrom < 0) return std::nullopt;
+      const int block = size - kept.repeatFrom, past = n - size;
+      return kept.offsets[kept.repeatFrom + past % block] + kept.period * (past / block + 1);
+    };
+    const int firstDay = entry.firstDay;
+    if (!ends && kept.reach < windowEnd - firstDay && kept.repeatFrom < 0) return std::nullopt;
+    const bool hasUntil = !icaltime_is_null_time(recur.until);
+    icaltimetype at = entry.dtstart;
+    Instances found;
+    found.days.push_back(firstDay);
+    found.last = firstDay;
+    for (int n = 0; n < MaxInstances; ++n) {
+      if (recur.count > 0 && n >= recur.count) {
+        found.finished = true;
+        break;
+      }
+      const std::optional<int> next = offset(n);
+      if (!next && !ends && kept.reach >= windowEnd - firstDay) break;  // none left in the window
+      if (!next) return std::nullopt;
+      const int day = firstDay + *next;
+      if (day > ShapeLastDay) return std::nullopt;
+      if (day > windowEnd && !ends) break;
+      if (hasUntil) {
+        int y, m, d;
+        DecodeDate(day, y, m, d);
+        at.year = y;
+        at.month = m;
+        at.day = d;
+        if (icaltime_compare(at, recur.until) > 0) {
+          found.finished = true;
+          break;
+        }
+      }
+      if (day > windowEnd + LastDaySearch) break;
+      if (day <= windowEnd && day != firstDay) found.days.push_back(day);
+      found.last = std::max(found.last, day);
+    }
+    return found;
   }
 
   // The end of a rule that ends, as the pattern's range: its count where the pattern counts
@@ -663,12 +747,7 @@ class EventImporter {
   IcsImportResult& result_;
   // The days of each series (by UID) that an instance of the file stands for.
   std::map<QString, std::set<int>> overridden_;
-  // Offsets from DTSTART of the days of each step shape (StepShape) found so far, and how
-  // far after DTSTART they were looked for.
-  struct StepDays {
-    int reach = 0;
-    std::vector<int> offsets;
-  };
+  // The days found for each step shape (StepShape) so far.
   std::map<QByteArray, StepDays> stepDays_;
 };
 
