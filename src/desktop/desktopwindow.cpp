@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -393,6 +394,7 @@ void T_DesktopWindow::paintEvent(QPaintEvent*) {
     return;
   }
   p.drawImage(0, 0, picture_);
+  if (FirstPainted) std::exchange(FirstPainted, nullptr)();
 }
 
 QImage T_DesktopWindow::RenderOver(const QImage& backdrop, qreal scale) {

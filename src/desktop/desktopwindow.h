@@ -153,6 +153,8 @@ class T_DesktopWindow : public QWidget {
 
   // The automatic update check, run by the update timer; nothing until it is set.
   std::function<void()> RunUpdateCheck;
+  // Called once, after the window first showed its picture; nothing until it is set.
+  std::function<void()> FirstPainted;
   // While this answers true the tick leaves the calendar unsaved (a network peer is in the
   // middle of an exchange, and a long save would make it time out); the next tick saves. A
   // hold lasts at most HoldSaveCapSeconds, so a peer that keeps talking cannot keep merged
