@@ -326,6 +326,7 @@ QImage T_DesktopWindow::Backdrop(const QRect& globalRect) const {
 
 void T_DesktopWindow::FormPaint() {
   const DisplaySettings& s = context_.display();
+  if (s.DisplayWeather && !context_.weather() && NeedWeather) NeedWeather();
   if (isVisible()) {
     painter_.BeginPaint();
     UpdateWindowSize();
