@@ -72,7 +72,7 @@ struct TimeReader {
 
   // A time of an entry that keeps its times in the zone own (null: the local zone): its wall
   // clock there. Floating times and times of that zone are taken as they are written.
-  static std::optional<LocalTime> In(const icaltimetype& t, const icaltimezone* zone, const icaltimezone* own) {
+  std::optional<LocalTime> In(const icaltimetype& t, const icaltimezone* zone, const icaltimezone* own) const {
     if (!own) return Local(t, zone);
     if (t.is_date || !zone || zone == own) return Local(t, nullptr);
     icaltimetype from = t;
@@ -80,7 +80,7 @@ struct TimeReader {
     return Local(icaltime_convert_to_zone(from, const_cast<icaltimezone*>(own)), nullptr);
   }
 
-  static std::optional<LocalTime> Local(const icaltimetype& t, const icaltimezone* zone) {
+  std::optional<LocalTime> Local(const icaltimetype& t, const icaltimezone* zone) const {
     if (icaltime_is_null_time(t) || t.year < 1 || t.year > 9999 || !IsValidDate(t.year, t.month, t.day))
       return std::nullopt;
     const int day = static_cast<int>(EncodeDate(t.year, t.month, t.day));
@@ -91,12 +91,21 @@ struct TimeReader {
     icaltimetype plain = t;
     plain.zone = nullptr;
     const time_t seconds = icaltime_as_timet_with_zone(plain, zone);
+    // The entries of a file mostly share their stamps (the export's DTSTAMP): the local time
+    // of the moment asked last is kept.
+    if (lastMoment_ && lastMoment_->first == seconds) return lastMoment_->second;
     const QDateTime local = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds)).toLocalTime();
-    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999) return std::nullopt;
-    const QDate date = local.date();
-    return LocalTime{static_cast<int>(EncodeDate(date.year(), date.month(), date.day())),
-                     local.time().msecsSinceStartOfDay() / 1000};
+    std::optional<LocalTime> found;
+    if (local.isValid() && local.date().year() >= 1 && local.date().year() <= 9999) {
+      const QDate date = local.date();
+      found = LocalTime{static_cast<int>(EncodeDate(date.year(), date.month(), date.day())),
+                        local.time().msecsSinceStartOfDay() / 1000};
+    }
+    lastMoment_.emplace(seconds, found);
+    return found;
   }
+
+  mutable std::optional<std::pair<time_t, std::optional<LocalTime>>> lastMoment_ = std::nullopt;
 };
 
 // The name of a zone as the system's zone database knows it ("Europe/Berlin", "UTC"), from
@@ -164,7 +173,7 @@ TDateTime ModifyDateOf(icalcomponent* c, const TimeReader& reader, TDateTime now
     if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
       const icaltimetype t =
           kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(p) : icalproperty_get_dtstamp(p);
-      if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) {
+      if (const auto local = reader.Local(t, reader.ZoneOf(p, t))) {
         lastModified = local->Moment();
         break;
       }
@@ -313,7 +322,7 @@ class EventImporter {
     TNote& note = entry.note;
     note.TimeZone = NameOf(entry.zone);
     if (!note.TimeZone.isEmpty()) entry.own = entry.zone;
-    const auto start = TimeReader::In(entry.dtstart, entry.zone, entry.own);
+    const auto start = reader_.In(entry.dtstart, entry.zone, entry.own);
     if (!start) return std::nullopt;
     entry.start = *start;
 
@@ -340,7 +349,7 @@ class EventImporter {
     std::optional<LocalTime> end;
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY)) {
       const icaltimetype t = icalproperty_get_dtend(p);
-      end = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own);
+      end = reader_.In(t, reader_.ZoneOf(p, t), entry.own);
     } else if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY)) {
       const int seconds = icaldurationtype_as_int(icalproperty_get_duration(p));
       if (seconds > 0 && seconds < 3650 * 86400) end = LocalTime::FromTotal(start.Total() + seconds);
@@ -367,7 +376,7 @@ class EventImporter {
     const icaltriggertype trigger = icalproperty_get_trigger(p);
     std::optional<LocalTime> moment;
     if (!icaltime_is_null_time(trigger.time))
-      moment = TimeReader::In(trigger.time, reader_.ZoneOf(p, trigger.time), entry.own);
+      moment = reader_.In(trigger.time, reader_.ZoneOf(p, trigger.time), entry.own);
     else
       moment = LocalTime::FromTotal(entry.start.Total() + icaldurationtype_as_int(trigger.duration));
     if (moment) {
@@ -410,13 +419,13 @@ class EventImporter {
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
       const icaltimetype t = icalproperty_get_exdate(p);
-      if (const auto local = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own)) entry.exdates.insert(local->day);
+      if (const auto local = reader_.In(t, reader_.ZoneOf(p, t), entry.own)) entry.exdates.insert(local->day);
     }
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
       const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
       const icaltimetype t = icaltime_is_null_time(value.time) ? value.period.start : value.time;
-      if (const auto local = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own)) entry.rdates.insert(local->day);
+      if (const auto local = reader_.In(t, reader_.ZoneOf(p, t), entry.own)) entry.rdates.insert(local->day);
     }
   }
 
@@ -478,7 +487,7 @@ class EventImporter {
         found.finished = true;
         break;
       }
-      const auto local = TimeReader::In(t, entry.zone, entry.own);
+      const auto local = reader_.In(t, entry.zone, entry.own);
       if (!local) continue;
       const int day = local->day;
       passedWindow = day > windowEnd;
@@ -629,10 +638,14 @@ class EventImporter {
     const bool ends = recur.count > 0 || !icaltime_is_null_time(recur.until);
     const std::optional<Instances> instances = Expand(entry, recur, windowEnd, ends);
     if (!instances) return false;
-    auto expected = [&](int day) {
+    // Asked mostly day after day: the search goes on from the day asked before.
+    auto expected = [&, at = instances->days.cbegin()](int day) mutable {
       if (entry.rdates.count(day)) return true;
       if (entry.exdates.count(day)) return false;
-      return std::binary_search(instances->days.begin(), instances->days.end(), day);
+      const std::vector<int>& days = instances->days;
+      if (at != days.cbegin() && *(at - 1) >= day) at = std::lower_bound(days.cbegin(), days.cend(), day);
+      while (at != days.cend() && *at < day) ++at;
+      return at != days.cend() && *at == day;
     };
 
     std::optional<TNote> candidate = PatternOf(entry.note, recur, firstDay, entry.ownStart);
@@ -646,8 +659,10 @@ class EventImporter {
         for (int d : *extra)
           if (d < windowStart || d > windowEnd) check.push_back(d);
       }
-      std::sort(check.begin(), check.end());
-      check.erase(std::unique(check.begin(), check.end()), check.end());
+      if (check.size() > static_cast<size_t>(windowEnd - windowStart + 1)) {
+        std::sort(check.begin(), check.end());
+        check.erase(std::unique(check.begin(), check.end()), check.end());
+      }
       // Beside the file's own exceptions, two more, and the pattern's days of its first week
       // that fall before DTSTART (a weekly rule starting on a day it does not name runs its
       // pattern from the week's start: those days are hidden, DTSTART is shown).
@@ -718,7 +733,7 @@ class EventImporter {
     Instance instance{UidOf(c), 0};
     const icaltimetype t = icalproperty_get_recurrenceid(p);
     const icaltimezone* zone = reader_.ZoneOf(p, t);
-    const auto local = TimeReader::In(t, zone, target ? target : NameOf(zone).isEmpty() ? nullptr : zone);
+    const auto local = reader_.In(t, zone, target ? target : NameOf(zone).isEmpty() ? nullptr : zone);
     if (instance.uid.isEmpty() || !local) return std::nullopt;
     instance.recurrenceId = local->day + (t.is_date ? 0 : local->Time());
     return instance;
@@ -770,7 +785,7 @@ bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader
   }
   if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY)) {
     const icaltimetype t = icalproperty_get_due(p);
-    if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) todo.DueDate = local->day;
+    if (const auto local = reader.Local(t, reader.ZoneOf(p, t))) todo.DueDate = local->day;
   }
   icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
   icalproperty* percent = icalcomponent_get_first_property(c, ICAL_PERCENTCOMPLETE_PROPERTY);
