@@ -214,5 +214,11 @@ BENCHMARK(BM_PrintTwelveMonths)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillise
 BENCHMARK(BM_ExportIcs)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportIcsIntoAnEmptyStore)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_RestoreOverAFullStore)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PanelStart)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_PanelStart)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 BENCHMARK_MAIN();

@@ -54,9 +54,8 @@ T_Weather& PanelWindows::weather() {
 
 T_Update& PanelWindows::update() {
   if (update_) return *update_;
-  update_ = std::make_unique<T_Update>(context_.dialogs(), services_.shell, services_.presence, [this] {
-    return context_.settings().GetSetting(QStringLiteral("UpdateHost"));
-  });
+  update_ = std::make_unique<T_Update>(context_.dialogs(), services_.shell, services_.presence,
+                                       [this] { return context_.settings().GetSetting(QStringLiteral("UpdateHost")); });
   // Where an installer cannot be fetched safely, the user is offered the product's page.
   update_->ProductPage = [this] { return WebSiteUrl(context_.settings()); };
   return *update_;
@@ -192,8 +191,8 @@ void PanelWindows::Wire(AppContext& context, Shell& shell) {
   windows.DisplaySettingsChanged = [this] { desktop.DisplaySettingsChanged(); };
   // The windows not made yet are not shown either.
   windows.HideOtherWindows = [this] {
-    for (QWidget* window : std::initializer_list<QWidget*>{month_.get(), toDo_.get(), options_.get(), taskForm_.get(),
-                                                           noteForm_.get()}) {
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{month_.get(), toDo_.get(), options_.get(), taskForm_.get(), noteForm_.get()}) {
       if (window) window->hide();
     }
   };

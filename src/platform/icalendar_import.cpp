@@ -533,8 +533,7 @@ class EventImporter {
     if (entry.zone || entry.own || recur.rscale) return std::nullopt;
     if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE) return std::nullopt;
     if (entry.firstDay < ShapeFirstDay || entry.firstDay > ShapeLastDay) return std::nullopt;
-    if (!icaltime_is_null_time(recur.until) && (recur.until.zone || icaltime_is_utc(recur.until)))
-      return std::nullopt;
+    if (!icaltime_is_null_time(recur.until) && (recur.until.zone || icaltime_is_utc(recur.until))) return std::nullopt;
     const auto none = [](const short* parts) { return parts[0] == ICAL_RECURRENCE_ARRAY_MAX; };
     if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_month_day) ||
         !none(recur.by_year_day) || !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
