@@ -463,11 +463,11 @@ class EventImporter {
   // The instances: DTSTART, then what the rule gives up to the window's end (further when
   // the rule ends, to find its last day). Nothing when libical cannot follow the rule.
   std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd, bool ends) {
-    const std::optional<QByteArray> shape = StepShape(entry, recur);
+    std::optional<Shape> shape = StepShape(entry, recur);
     if (shape) {
-      const auto kept = stepDays_.find(*shape);
+      const auto kept = stepDays_.find(shape->name);
       if (kept != stepDays_.end()) {
-        if (auto found = FromShape(kept->second, entry, recur, windowEnd, ends)) return found;
+        if (auto found = FromShape(kept->second, *shape, entry, recur, windowEnd, ends)) return found;
       }
     }
     Instances found;
@@ -495,7 +495,13 @@ class EventImporter {
       if (day > windowEnd + LastDaySearch) break;
       if (day <= windowEnd) found.days.push_back(day);
       found.last = std::max(found.last, day);
-      if (shape) offsets.push_back(day - entry.firstDay);
+      if (shape) {
+        const std::optional<int> offset = shape->OffsetOf(entry.firstDay, day);
+        if (offset)
+          offsets.push_back(*offset);
+        else
+          shape.reset();  // not a day of the shape after all: nothing is kept
+      }
     }
     icalrecur_iterator_free(it);
     // In time order, but a change of the clocks can put an instance on the day before.
@@ -503,9 +509,12 @@ class EventImporter {
     found.days.erase(std::unique(found.days.begin(), found.days.end()), found.days.end());
     // The days up to the last one given are all the shape has there; a search that stopped
     // at the window also knows there are none between that day and the window's end.
-    const int reach = passedWindow && !ends ? windowEnd - entry.firstDay : offsets.empty() ? -1 : offsets.back();
+    const int reach = !shape                   ? -1
+                      : passedWindow && !ends ? shape->StepsTo(entry.firstDay, windowEnd)
+                      : offsets.empty()       ? -1
+                                              : offsets.back();
     if (shape && reach >= 0) {
-      StepDays& kept = stepDays_[*shape];
+      StepDays& kept = stepDays_[shape->name];
       if (reach > kept.reach) {
         kept.reach = reach;
         kept.offsets = std::move(offsets);
@@ -526,17 +535,63 @@ class EventImporter {
   // every start on the same weekday (any start, daily): the rule's text without its end and
   // that weekday name the days one expansion found, which the next event of the same shape
   // takes without asking libical again (its iterator is by far the slowest part of an
-  // import). Nothing for any other rule, for an UNTIL in UTC or another zone, and for starts
-  // outside the years over which libical steps alike (it follows the Julian calendar before
-  // 1583 and gives no days after 2582).
-  static std::optional<QByteArray> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
+  // import). Monthly rules on one day of the month that every month has (the 1st to the
+  // 28th, named or DTSTART's) step through the months alike for every start on or before
+  // that day of its month, and for every start after it: their steps are counted in months.
+  // Nothing for any other rule, for an UNTIL in UTC or another zone, and for starts outside
+  // the years over which libical steps alike (it follows the Julian calendar before 1583 and
+  // gives no days after 2582).
+  struct Shape {
+    QByteArray name;
+    int monthDay = 0;  // the day of the month of a monthly shape; 0: steps are days
+    // A day as the shape's steps from the first day, and back; nothing for a day no step
+    // of the shape falls on.
+    std::optional<int> OffsetOf(int firstDay, int day) const {
+      if (!monthDay) return day - firstDay;
+      int y0, m0, d0, y, m, d;
+      DecodeDate(firstDay, y0, m0, d0);
+      DecodeDate(day, y, m, d);
+      if (d != monthDay) return std::nullopt;
+      return (y * 12 + m) - (y0 * 12 + m0);
+    }
+    int DayOf(int firstDay, int offset) const {
+      if (!monthDay) return firstDay + offset;
+      int y0, m0, d0;
+      DecodeDate(firstDay, y0, m0, d0);
+      const int month = m0 - 1 + offset;
+      return static_cast<int>(EncodeDate(y0 + month / 12, month % 12 + 1, monthDay));
+    }
+    // The steps up to the last one that falls on or before day.
+    int StepsTo(int firstDay, int day) const {
+      if (!monthDay) return day - firstDay;
+      int y0, m0, d0, y, m, d;
+      DecodeDate(firstDay, y0, m0, d0);
+      DecodeDate(day, y, m, d);
+      return (y * 12 + m) - (y0 * 12 + m0) - (d < monthDay ? 1 : 0);
+    }
+  };
+
+  static std::optional<Shape> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
     if (entry.zone || entry.own || recur.rscale) return std::nullopt;
-    if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE) return std::nullopt;
+    const bool monthly = recur.freq == ICAL_MONTHLY_RECURRENCE;
+    if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE && !monthly) return std::nullopt;
     if (entry.firstDay < ShapeFirstDay || entry.firstDay > ShapeLastDay) return std::nullopt;
     if (!icaltime_is_null_time(recur.until) && (recur.until.zone || icaltime_is_utc(recur.until))) return std::nullopt;
     const auto none = [](const short* parts) { return parts[0] == ICAL_RECURRENCE_ARRAY_MAX; };
-    if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_month_day) ||
-        !none(recur.by_year_day) || !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
+    if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_year_day) ||
+        !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
+      return std::nullopt;
+    }
+    Shape shape;
+    int y, m, startDay;
+    DecodeDate(entry.firstDay, y, m, startDay);
+    if (monthly) {
+      if (!none(recur.by_day)) return std::nullopt;
+      const bool named = !none(recur.by_month_day);
+      if (named && recur.by_month_day[1] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
+      shape.monthDay = named ? recur.by_month_day[0] : startDay;
+      if (shape.monthDay < 1 || shape.monthDay > 28) return std::nullopt;
+    } else if (!none(recur.by_month_day)) {
       return std::nullopt;
     }
     if (recur.freq == ICAL_DAILY_RECURRENCE && !none(recur.by_day)) return std::nullopt;
@@ -548,16 +603,17 @@ class EventImporter {
     copy.until = icaltime_null_time();
     char* text = icalrecurrencetype_as_string_r(&copy);
     if (!text) return std::nullopt;
-    QByteArray shape(text);
+    shape.name = text;
     icalmemory_free_buffer(text);
-    if (recur.freq == ICAL_WEEKLY_RECURRENCE) shape += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
+    if (recur.freq == ICAL_WEEKLY_RECURRENCE) shape.name += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
+    if (monthly) shape.name += startDay > shape.monthDay ? "|after" : "|on or before";
     return shape;
   }
 
-  // The days after which a step shape's days repeat: its interval in days or weeks.
+  // The steps after which a step shape's days repeat: its interval in days, weeks or months.
   static int PeriodOf(const icalrecurrencetype& recur) {
     const int interval = std::max(1, static_cast<int>(recur.interval));
-    return recur.freq == ICAL_DAILY_RECURRENCE ? interval : 7 * interval;
+    return recur.freq == ICAL_WEEKLY_RECURRENCE ? 7 * interval : interval;
   }
 
   // What Expand finds for a rule of a step shape, from the days kept for the shape: the days
@@ -565,8 +621,8 @@ class EventImporter {
   // the kept days the last period's days repeat (from the second period on, a day belongs to
   // a daily or weekly rule exactly when the day one period before does). Nothing when the
   // kept days cannot tell, or the days leave the years a shape holds for.
-  static std::optional<Instances> FromShape(const StepDays& kept, const Entry& entry, const icalrecurrencetype& recur,
-                                            int windowEnd, bool ends) {
+  static std::optional<Instances> FromShape(const StepDays& kept, const Shape& shape, const Entry& entry,
+                                            const icalrecurrencetype& recur, int windowEnd, bool ends) {
     const auto offset = [&kept](int n) -> std::optional<int> {
       const int size = static_cast<int>(kept.offsets.size());
       if (n < size) return kept.offsets[n];
@@ -575,7 +631,8 @@ class EventImporter {
       return kept.offsets[kept.repeatFrom + past % block] + kept.period * (past / block + 1);
     };
     const int firstDay = entry.firstDay;
-    if (!ends && kept.reach < windowEnd - firstDay && kept.repeatFrom < 0) return std::nullopt;
+    const int steps = shape.StepsTo(firstDay, windowEnd);
+    if (!ends && kept.reach < steps && kept.repeatFrom < 0) return std::nullopt;
     const bool hasUntil = !icaltime_is_null_time(recur.until);
     icaltimetype at = entry.dtstart;
     Instances found;
@@ -587,9 +644,10 @@ class EventImporter {
         break;
       }
       const std::optional<int> next = offset(n);
-      if (!next && !ends && kept.reach >= windowEnd - firstDay) break;  // none left in the window
+      if (!next && !ends && kept.reach >= steps) break;  // none left in the window
       if (!next) return std::nullopt;
-      const int day = firstDay + *next;
+      if (*next > (shape.monthDay ? 12 * 1000 : ShapeLastDay - firstDay)) return std::nullopt;  // far past them
+      const int day = shape.DayOf(firstDay, *next);
       if (day > ShapeLastDay) return std::nullopt;
       if (day > windowEnd && !ends) break;
       if (hasUntil) {
