@@ -509,7 +509,7 @@ class EventImporter {
     found.days.erase(std::unique(found.days.begin(), found.days.end()), found.days.end());
     // The days up to the last one given are all the shape has there; a search that stopped
     // at the window also knows there are none between that day and the window's end.
-    const int reach = !shape                   ? -1
+    const int reach = !shape                  ? -1
                       : passedWindow && !ends ? shape->StepsTo(entry.firstDay, windowEnd)
                       : offsets.empty()       ? -1
                                               : offsets.back();
