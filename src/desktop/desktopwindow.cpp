@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -325,6 +326,7 @@ QImage T_DesktopWindow::Backdrop(const QRect& globalRect) const {
 
 void T_DesktopWindow::FormPaint() {
   const DisplaySettings& s = context_.display();
+  if (s.DisplayWeather && !context_.weather() && NeedWeather) NeedWeather();
   if (isVisible()) {
     painter_.BeginPaint();
     UpdateWindowSize();
@@ -393,6 +395,7 @@ void T_DesktopWindow::paintEvent(QPaintEvent*) {
     return;
   }
   p.drawImage(0, 0, picture_);
+  if (FirstPainted) std::exchange(FirstPainted, nullptr)();
 }
 
 QImage T_DesktopWindow::RenderOver(const QImage& backdrop, qreal scale) {
