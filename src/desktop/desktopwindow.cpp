@@ -327,6 +327,8 @@ QImage T_DesktopWindow::Backdrop(const QRect& globalRect) const {
 void T_DesktopWindow::FormPaint() {
   const DisplaySettings& s = context_.display();
   if (s.DisplayWeather && !context_.weather() && NeedWeather) NeedWeather();
+  // The keeper comes after the window (at start, or at the first paint that shows it).
+  painter_.Weather = WeatherReportOf(context_.weather());
   if (isVisible()) {
     painter_.BeginPaint();
     UpdateWindowSize();

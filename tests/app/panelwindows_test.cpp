@@ -48,11 +48,12 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   FakeNetworkPresence network(false);
   PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, network, 0});
   // Without the weather shown there is no weather keeper; the first paint that shows it
-  // makes one.
+  // makes one, and paints its report.
   EXPECT_EQ(context.weather(), nullptr);
   context.settings().SetSetting(QStringLiteral("DisplayWeather"), QStringLiteral("-1"));
   panel.desktop.DisplaySettingsChanged();
-  EXPECT_NE(context.weather(), nullptr);
+  ASSERT_NE(context.weather(), nullptr);
+  EXPECT_EQ(panel.desktop.painter().Weather, &context.weather()->Report());
 
   for (QMenuBar* bar : {panel.toDo().menuBar(), panel.month().menuBar()})
     EXPECT_EQ(HiddenActions(bar->actions()), QStringList());
