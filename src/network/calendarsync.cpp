@@ -24,6 +24,13 @@ QString Fingerprint(const QByteArray& bytes) {
   return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(32));
 }
 
+// A record as it was when known unchanged since it was sent or received (UnchangedRecords).
+template <typename Record, typename Records>
+void Remember(std::vector<std::optional<Record>>& unchanged, int at, const Records& records) {
+  if (unchanged.size() < records.size()) unchanged.resize(records.size());
+  unchanged[size_t(at)] = records[size_t(at)];
+}
+
 TDateTime LatestChange(const DataFormat& calendar) {
   TDateTime latest = 0;
   for (const TNote& note : calendar.NoteArray) latest = std::max(latest, note.ModifyDate);
@@ -251,6 +258,9 @@ CalendarSync::ReadItem CalendarSync::Read(const ServerItem& item) const {
   ReadItem read{item, std::make_unique<DataFormat>(calendar_.clock()), {}};
   read.read = ImportICalendarText(*read.records, item.data, calendar_.clock().Now());
   read.item.data.clear();  // read: the text is not needed again
+  // Each record's fingerprint as received, worked out here too rather than all at the end.
+  for (TNote& note : read.records->NoteArray) note.Server.Synced = ServerFingerprint(note);
+  for (TToDo& todo : read.records->ToDoArray) todo.Server.Synced = ServerFingerprint(todo);
   return read;
 }
 
@@ -326,8 +336,7 @@ void CalendarSync::Replace(const Group& group, DataFormat& incoming, const Serve
   Group placed;
   std::vector<bool> usedNotes(group.notes.size()), usedTodos(group.todos.size());
   for (TNote& note : incoming.NoteArray) {
-    note.Server = TServerCopy{item.path, item.etag, QString(), readOnly};
-    note.Server.Synced = ServerFingerprint(note);
+    note.Server = TServerCopy{item.path, item.etag, note.Server.Synced, readOnly};
     int at = -1;
     for (size_t k = 0; k < group.notes.size() && at < 0; ++k) {
       const TNote& here = calendar_.NoteArray[group.notes[k]];
@@ -341,8 +350,7 @@ void CalendarSync::Replace(const Group& group, DataFormat& incoming, const Serve
     placed.notes.push_back(at);
   }
   for (TToDo& todo : incoming.ToDoArray) {
-    todo.Server = TServerCopy{item.path, item.etag, QString(), false};
-    todo.Server.Synced = ServerFingerprint(todo);
+    todo.Server = TServerCopy{item.path, item.etag, todo.Server.Synced, false};
     int at = -1;
     for (size_t k = 0; k < group.todos.size() && at < 0; ++k) {
       if (!usedTodos[k] && calendar_.ToDoArray[group.todos[k]].Uid == todo.Uid) {
@@ -370,6 +378,9 @@ void CalendarSync::Replace(const Group& group, DataFormat& incoming, const Serve
     if (todo.DeleteDate == 0) todo.DeleteDate = now;
     todo.Server = TServerCopy();
   }
+  // As received, and so unchanged: the runs to come need not work their fingerprints out.
+  for (int i : placed.notes) Remember(unchanged_->notes, i, calendar_.NoteArray);
+  for (int i : placed.todos) Remember(unchanged_->todos, i, calendar_.ToDoArray);
   Changed(placed, indexed);
 }
 
@@ -769,8 +780,9 @@ bool CalendarSync::Same(const Group& group, const DataFormat& incoming) const {
     if (calendar_.NoteArray[i].DeleteDate == 0) here << ServerFingerprint(calendar_.NoteArray[i]);
   for (int i : group.todos)
     if (calendar_.ToDoArray[i].DeleteDate == 0) here << ServerFingerprint(calendar_.ToDoArray[i]);
-  for (const TNote& note : incoming.NoteArray) there << ServerFingerprint(note);
-  for (const TToDo& todo : incoming.ToDoArray) there << ServerFingerprint(todo);
+  // Incoming records carry their fingerprints as received (Read).
+  for (const TNote& note : incoming.NoteArray) there << note.Server.Synced;
+  for (const TToDo& todo : incoming.ToDoArray) there << todo.Server.Synced;
   here.sort();
   there.sort();
   return here == there;
