@@ -604,7 +604,8 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
   if (failure) {
     report_.error = failure->error;
     report_.unauthorized = failure->unauthorized();
-    report_.unreachable = failure->status == 0 && !storeFailed_;
+    // A certificate that is not the one trusted is no network trouble: it is said as it is.
+    report_.unreachable = failure->status == 0 && !storeFailed_ && failure->certificate.isEmpty();
   }
   bool waiting = !conflicts_.isEmpty();
   if (!failure) {

@@ -184,6 +184,11 @@ TEST(CalDavTls, ASelfSignedServerIsUsedOnlyWithItsFingerprintTrusted) {
       a.AddEvent(QStringLiteral("Dentist"), D(2026, 12, 8), 10);
       const SyncReport report = a.Sync();
       EXPECT_TRUE(report.agree) << report.error.toStdString();
+      // A certificate other than the one trusted is a failure of its own, not an unreachable server.
+      Computer pinned(server.url(), made.collections.first().path, {.certificate = QString(64, QLatin1Char('0'))});
+      const SyncReport refused = pinned.Sync();
+      EXPECT_FALSE(refused.agree || refused.unreachable) << refused.error.toStdString();
+      EXPECT_TRUE(refused.error.contains(right)) << refused.error.toStdString();
     } else {
       EXPECT_EQ(found.certificate, right);
       EXPECT_TRUE(found.error.contains(QStringLiteral("fingerprint is ") + right)) << found.error.toStdString();
