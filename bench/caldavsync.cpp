@@ -136,7 +136,9 @@ Synced& Shared() {
   return synced;
 }
 
-void BM_FirstSync(benchmark::State& state) {
+// The first synchronisation of a calendar: its events going up to an empty collection, or a
+// collection full of events coming down to an empty calendar.
+void BM_FirstSync(benchmark::State& state, bool down) {
   if (!Server()) {
     state.SkipWithError("Radicale does not start (scripts/install-deps installs it)");
     return;
@@ -147,40 +149,12 @@ void BM_FirstSync(benchmark::State& state) {
     FixedClock clock(Now);
     MemoryKeyStore store;
     DataFormat calendar(clock);
-    FillBenchCalendar(calendar, static_cast<int>(state.range(0)), 0, Now);
+    const int events = static_cast<int>(state.range(0));
+    if (!down) FillBenchCalendar(calendar, events, 0, Now);
     std::unique_ptr<CalDavClient> client = Client();
-    const QString collection = NewCollection(*client);
-    const int before = client->requestCount();
-    state.ResumeTiming();
-    const SyncReport report = Sync(calendar, store, *client, collection);
-    if (!report.agree) state.SkipWithError(qPrintable(QStringLiteral("the sync failed: ") + report.error));
-    requests = client->requestCount() - before;
-  }
-  state.counters["requests"] = requests;
-}
-BENCHMARK(BM_FirstSync)
-    ->Apply([](benchmark::internal::Benchmark* b) { b->Arg(UploadedEvents()); })
-    ->Iterations(1)
-    ->Unit(benchmark::kSecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
-
-// An empty calendar meeting a collection full of events: every one comes down.
-void BM_FirstDownload(benchmark::State& state) {
-  if (!Server()) {
-    state.SkipWithError("Radicale does not start (scripts/install-deps installs it)");
-    return;
-  }
-  int requests = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    FixedClock clock(Now);
-    MemoryKeyStore store;
-    DataFormat calendar(clock);
-    std::unique_ptr<CalDavClient> client = Client();
-    const QString collection = SeededCollection(*client, static_cast<int>(state.range(0)));
+    const QString collection = down ? SeededCollection(*client, events) : NewCollection(*client);
     if (collection.isEmpty()) {
-      state.SkipWithError("the collection could not be filled");
+      state.SkipWithError("the collection could not be made");
       break;
     }
     const int before = client->requestCount();
@@ -208,7 +182,13 @@ void BM_FirstDownload(benchmark::State& state) {
   }
   state.counters["requests"] = requests;
 }
-BENCHMARK(BM_FirstDownload)
+BENCHMARK_CAPTURE(BM_FirstSync, up, false)
+    ->Apply([](benchmark::internal::Benchmark* b) { b->Arg(UploadedEvents()); })
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_FirstSync, down, true)
     ->Apply([](benchmark::internal::Benchmark* b) { b->Arg(SyncedEvents()); })
     ->Iterations(1)
     ->Unit(benchmark::kSecond)

@@ -5,8 +5,10 @@
 #include "platform/icalendar.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRegularExpression>
+#include <QTimer>
 #include <algorithm>
 #include <optional>
 
@@ -19,6 +21,8 @@ const QString ResourcesName = QStringLiteral("Resources");
 constexpr int FetchBatch = 100;
 // Rounds of settling refused writes in one run.
 constexpr int MaxRounds = 3;
+// How long the reading of received resources holds the event loop at a time.
+constexpr int ReadSliceMs = 8;
 
 QString Fingerprint(const QByteArray& bytes) {
   return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(32));
@@ -220,13 +224,16 @@ void CalendarSync::Listed(const QList<ServerItem>& items, QStringList removed, b
   removed_ = removed;
   pendingToken_ = token;
   fetched_.clear();
+  toRead_.clear();
   fetchedAll_ = true;
+  fetching_ = true;
   FetchNext(wanted);
 }
 
 void CalendarSync::FetchNext(QStringList queue) {
   if (queue.isEmpty()) {
-    ApplyDown();
+    fetching_ = false;
+    if (toRead_.empty()) ApplyDown();  // else the reading applies them when it is through
     return;
   }
   const QStringList batch = queue.mid(0, FetchBatch);
@@ -236,11 +243,33 @@ void CalendarSync::FetchNext(QStringList queue) {
       Finish(&answer);
       return;
     }
-    for (const ServerItem& item : answer.items) fetched_.push_back(Read(item));
+    const bool reading = !toRead_.empty();
+    toRead_.insert(toRead_.end(), answer.items.cbegin(), answer.items.cend());
     // A resource listed a moment ago that the server no longer gives: the next run sees it.
     if (answer.items.size() < batch.size()) fetchedAll_ = false;
     FetchNext(queue);
+    if (!reading) ReadSome();
   });
+}
+
+// Reads what came in a few resources at a time, each slice in a turn of the event loop of
+// its own, so that the panel goes on painting while a large answer is read; the next answer
+// is on its way meanwhile.
+void CalendarSync::ReadSome() {
+  if (finished_) return;
+  QElapsedTimer slice;
+  slice.start();
+  while (!toRead_.empty() && slice.elapsed() < ReadSliceMs) {
+    fetched_.push_back(Read(toRead_.front()));
+    toRead_.pop_front();
+  }
+  if (!toRead_.empty()) {
+    QTimer::singleShot(0, [this, alive = std::weak_ptr<int>(alive_)] {
+      if (!alive.expired()) ReadSome();
+    });
+  } else if (!fetching_) {
+    ApplyDown();
+  }
 }
 
 void CalendarSync::ApplyDown() {

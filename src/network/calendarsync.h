@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -102,6 +103,7 @@ class CalendarSync {
   void PullByListing();
   void Listed(const QList<ServerItem>& items, QStringList removed, bool complete, const QString& token);
   void FetchNext(QStringList queue);
+  void ReadSome();
   void ApplyDown();
   void Push();
   void PushNext();
@@ -160,6 +162,10 @@ class CalendarSync {
   // Read as each answer arrives, so that the reading is spread over the waits for the next
   // answers and the panel keeps painting; applied all together.
   std::vector<ReadItem> fetched_;
+  std::deque<ServerItem> toRead_;  // received, not read yet
+  bool fetching_ = false;          // answers still to come
+  // Alive as long as the object: what the event loop calls later asks it first.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   bool fetchedAll_ = true;
   std::vector<QString> pushQueue_;          // UIDs of the groups to send
   QStringList conflicts_;                   // resources whose write was refused
