@@ -6,15 +6,21 @@
 //   export-ics      every event and task as iCalendar
 //   import-ics      that file into an empty store
 //   restore         a backup of the same calendar over the full store
+//   panel start     the desktop panel on a private X server (Xvfb), from the start of the
+//                   process to its first picture on the screen; the counters give the time
+//                   and the processor time the program itself reports, and its resident
+//                   size a second later
 #include "benchdata.h"
 #include "core/clock.h"
 #include "platform/sqlitekeystore.h"
 
 #include <benchmark/benchmark.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace {
 
@@ -32,8 +38,16 @@ class Home {
     if (events > 0) ok_ = Fill(events);
   }
   bool ok() const { return ok_; }
+  // Sets (empty value: removes) a variable of the program's environment.
+  void SetVariable(const QString& name, const QString& value) {
+    if (value.isEmpty())
+      env_.remove(name);
+    else
+      env_.insert(name, value);
+  }
   QString Path(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
   QString DataFolder() const { return Path(QStringLiteral("orvane")); }
+  const QProcessEnvironment& Environment() const { return env_; }
   // Runs the program with the arguments; false when it fails.
   bool Run(const QStringList& arguments) const {
     QProcess p;
@@ -50,7 +64,14 @@ class Home {
     FixedClock clock(Now);
     DataFormat calendar(clock);
     FillBenchCalendar(calendar, events, events / 20, Now);
-    return store && calendar.SaveIfChanged(*store).ok;
+    if (!store || !calendar.SaveIfChanged(*store).ok) return false;
+    // The settings the first start would ask for, so that the panel starts without questions.
+    if (!store->OpenKey(QStringLiteral("\\Software\\Orvane"), true)) return false;
+    for (const char* name : {"DisplayWeather", "EnableSync", "RunAtStartup", "EnableAutoUpdate"})
+      store->WriteString(QLatin1String(name), QStringLiteral("0"));
+    store->WriteString(QStringLiteral("Title"), QStringLiteral("Default"));
+    store->CloseKey();
+    return true;
   }
 
   QTemporaryDir dir_;
@@ -130,6 +151,65 @@ void BM_RestoreOverAFullStore(benchmark::State& state) {
   }
 }
 
+// The resident size of a process in megabytes; 0 when unknown.
+double ResidentMegabytes(qint64 pid) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+  return 0;
+}
+
+void BM_PanelStart(benchmark::State& state) {
+  Home home(static_cast<int>(state.range(0)));
+  if (!Ready(state, home)) return;
+  QProcess server;
+  server.start(QStringLiteral("Xvfb"), QStringLiteral("-displayfd 1 -screen 0 1920x1080x24 -nolisten tcp").split(' '));
+  QByteArray display;
+  while (!display.endsWith('\n') && server.waitForReadyRead(10000)) display += server.readAllStandardOutput();
+  if (!display.endsWith('\n')) {
+    state.SkipWithError("Xvfb did not start");
+    return;
+  }
+  home.SetVariable(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(display.trimmed()));
+  home.SetVariable(QStringLiteral("QT_QPA_PLATFORM"), QString());
+  home.SetVariable(QStringLiteral("ORVANE_PAINT_TIME"), QStringLiteral("1"));
+  double reported = 0, processor = 0, resident = 0;
+  for (auto _ : state) {
+    QProcess panel;
+    panel.setProcessEnvironment(home.Environment());
+    panel.setReadChannel(QProcess::StandardError);
+    QElapsedTimer clock;
+    clock.start();
+    panel.start(qEnvironmentVariable("ORVANE_BINARY"), QStringList());
+    QByteArray err;
+    qsizetype at = -1;
+    while ((at = err.indexOf("first paint ")) < 0 || !err.mid(at).contains('\n')) {
+      if (!panel.waitForReadyRead(60000)) break;
+      err += panel.readAllStandardError();
+    }
+    state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+    if (at < 0) {
+      panel.kill();
+      panel.waitForFinished();
+      state.SkipWithError(("the panel did not paint: " + err.left(300)).constData());
+      break;
+    }
+    const QList<QByteArray> words = err.mid(at + 12).split(' ');
+    reported += words.value(0).toDouble();
+    processor += words.value(4).toDouble();
+    QThread::msleep(1000);
+    resident += ResidentMegabytes(panel.processId());
+    panel.terminate();
+    panel.waitForFinished(10000);
+  }
+  state.counters["reported_ms"] = benchmark::Counter(reported, benchmark::Counter::kAvgIterations);
+  state.counters["cpu_ms"] = benchmark::Counter(processor, benchmark::Counter::kAvgIterations);
+  state.counters["rss_MB"] = benchmark::Counter(resident, benchmark::Counter::kAvgIterations);
+  server.terminate();
+  server.waitForFinished(3000);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Version)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -138,4 +218,11 @@ BENCHMARK(BM_PrintTwelveMonths)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillise
 BENCHMARK(BM_ExportIcs)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportIcsIntoAnEmptyStore)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_RestoreOverAFullStore)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PanelStart)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 BENCHMARK_MAIN();

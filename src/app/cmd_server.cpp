@@ -1,4 +1,5 @@
-// orvane server add URL --user NAME --password-file FILE [--calendar NAME] [--store-password-in-file] [--allow-http]
+// orvane server add URL --user NAME --password-file FILE [--calendar NAME] [--tasks NAME]
+//                   [--store-password-in-file] [--allow-http] [--fingerprint SHA256] [--allow-host HOST]
 // orvane server list | remove | sync
 #include "app/commands.h"
 #include "core/keystore.h"
@@ -16,6 +17,9 @@ const QString UrlSetting = QStringLiteral("CalendarServerUrl");
 const QString UserSetting = QStringLiteral("CalendarServerUser");
 const QString CalendarSetting = QStringLiteral("CalendarServerCalendar");
 const QString AllowHttpSetting = QStringLiteral("CalendarServerAllowHttp");
+const QString CertificateSetting = QStringLiteral("CalendarServerCertificate");
+const QString HostSetting = QStringLiteral("CalendarServerHost");
+const QString TasksSetting = QStringLiteral("CalendarServerTasks");
 const QString DefaultCalendar = QStringLiteral("Orvane");
 
 QString Account(const QString& url, const QString& user) { return user + QLatin1Char('@') + url; }
@@ -36,6 +40,12 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
       error.isEmpty() ? args.TakeOption(QStringLiteral("--password-file"), error) : std::nullopt;
   const std::optional<QString> calendarName =
       error.isEmpty() ? args.TakeOption(QStringLiteral("--calendar"), error) : std::nullopt;
+  const std::optional<QString> taskListName =
+      error.isEmpty() ? args.TakeOption(QStringLiteral("--tasks"), error) : std::nullopt;
+  const std::optional<QString> fingerprint =
+      error.isEmpty() ? args.TakeOption(QStringLiteral("--fingerprint"), error) : std::nullopt;
+  const std::optional<QString> otherHost =
+      error.isEmpty() ? args.TakeOption(QStringLiteral("--allow-host"), error) : std::nullopt;
   if (!error.isEmpty()) return UsageError(command, error);
   const bool fileAllowed = args.TakeFlag(QStringLiteral("--store-password-in-file"));
   const bool allowHttp = args.TakeFlag(QStringLiteral("--allow-http"));
@@ -45,6 +55,13 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
   if (positional.size() != 2) return UsageError(command, QStringLiteral("give the server's address"));
   if (!user || user->isEmpty()) return UsageError(command, QStringLiteral("--user is required"));
   if (!passwordFile) return UsageError(command, QStringLiteral("--password-file is required"));
+  CalDavClient::Trust trust{allowHttp, CalDavClient::Fingerprint(fingerprint.value_or(QString())),
+                            otherHost.value_or(QString()).trimmed()};
+  if (fingerprint && trust.certificate.isEmpty())
+    return UsageError(command, QStringLiteral("--fingerprint takes the certificate's SHA-256 fingerprint: 64 "
+                                              "hexadecimal digits, with or without colons"));
+  if (otherHost && trust.calendarHost.isEmpty())
+    return UsageError(command, QStringLiteral("--allow-host needs a host"));
   const QUrl url = QUrl::fromUserInput(positional[1]);
   if (const QString problem = CalDavClient::AddressProblem(url, allowHttp); !problem.isEmpty()) {
     err << "orvane server add: " << problem << Qt::endl;
@@ -63,11 +80,28 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
     err << "orvane server add: " << error << Qt::endl;
     return 1;
   }
-  CalDavClient client(url, *user, password, allowHttp);
+  CalDavClient client(url, *user, password, trust);
   const ServerAnswer found = WaitForAnswer([&](ServerCallback done) { client.Discover(std::move(done)); });
   if (!found.ok()) {
     err << "orvane server add: " << found.error << Qt::endl;
+    if (!found.certificate.isEmpty())
+      err << "If this is your server's certificate (compare the fingerprint with the one the server shows), trust "
+             "it by adding the server again with --fingerprint "
+          << found.certificate << Qt::endl;
+    else if (!found.otherHost.isEmpty())
+      err << "To send your user name and password to " << found.otherHost << ", add the server again with --allow-host "
+          << found.otherHost << Qt::endl;
     return 1;
+  }
+  // A task list of its own, when one is named (else the tasks go with the events).
+  std::optional<ServerCollection> taskList;
+  if (taskListName) {
+    for (const ServerCollection& c : found.collections)
+      if (c.displayName == *taskListName && c.Holds(QStringLiteral("VTODO"))) taskList = c;
+    if (!taskList) {
+      err << "orvane server add: the server has no task list \"" << *taskListName << "\"" << Qt::endl;
+      return 1;
+    }
   }
   // The password is kept before anything changes on the server.
   const QString serverUrl = url.toString(QUrl::RemoveUserInfo);
@@ -101,15 +135,21 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
       }
     }
   }
+  if (taskList && taskList->path == chosen->path) taskList.reset();  // the tasks go with the events
+  const QString taskPath = taskList ? taskList->path : QString();
   TSettings& settings = context->settings();
-  const QString before =
-      settings.GetSetting(UrlSetting) + settings.GetSetting(UserSetting) + settings.GetSetting(CalendarSetting);
+  const QStringList before{settings.GetSetting(UrlSetting), settings.GetSetting(UserSetting),
+                           settings.GetSetting(CalendarSetting), settings.GetSetting(HostSetting),
+                           settings.GetSetting(TasksSetting)};
   settings.SetSetting(UrlSetting, serverUrl);
   settings.SetSetting(UserSetting, *user);
   settings.SetSetting(CalendarSetting, chosen->path);
   settings.SetBool(AllowHttpSetting, allowHttp);
-  // Another server or calendar: the records go up there afresh.
-  if (before != serverUrl + *user + chosen->path) {
+  settings.SetSetting(CertificateSetting, trust.certificate);
+  settings.SetSetting(HostSetting, found.otherHost);
+  settings.SetSetting(TasksSetting, taskPath);
+  // Another server, calendar or task list: the records go up there afresh.
+  if (before != QStringList{serverUrl, *user, chosen->path, found.otherHost, taskPath}) {
     ForgetServerCopies(context->calendar());
     ClearSyncState(*context);
   }
@@ -117,6 +157,12 @@ int Add(const CliCommand& command, CliArgs& args, QTextStream& out, QTextStream&
   out << "Calendar server " << serverUrl << ", user " << *user << ", calendar \""
       << (chosen->displayName.isEmpty() ? chosen->path : chosen->displayName) << "\" (" << chosen->path << ")"
       << Qt::endl;
+  if (taskList)
+    out << "Tasks in \"" << (taskList->displayName.isEmpty() ? taskList->path : taskList->displayName) << "\" ("
+        << taskList->path << ")" << Qt::endl;
+  if (!found.otherHost.isEmpty()) out << "Calendars kept at " << found.otherHost << Qt::endl;
+  if (!trust.certificate.isEmpty())
+    out << "Certificate trusted by its SHA-256 fingerprint " << trust.certificate << Qt::endl;
   out << "Password kept in " << serverpassword::Describe(kept.place) << Qt::endl;
   return 0;
 }
@@ -134,7 +180,12 @@ int List(QTextStream& out, QTextStream& err) {
     return 0;
   }
   out << settings.GetSetting(UrlSetting) << "  user " << settings.GetSetting(UserSetting) << "  calendar "
-      << settings.GetSetting(CalendarSetting) << Qt::endl;
+      << settings.GetSetting(CalendarSetting);
+  if (const QString tasks = settings.GetSetting(TasksSetting); !tasks.isEmpty()) out << "  tasks " << tasks;
+  if (const QString host = settings.GetSetting(HostSetting); !host.isEmpty()) out << "  at " << host;
+  out << Qt::endl;
+  if (const QString pin = settings.GetSetting(CertificateSetting); !pin.isEmpty())
+    out << "Certificate trusted by its SHA-256 fingerprint " << pin << Qt::endl;
   return 0;
 }
 
@@ -152,7 +203,8 @@ int Remove(QTextStream& out, QTextStream& err) {
     return 0;
   }
   serverpassword::Forget(Account(url, settings.GetSetting(UserSetting)));
-  const QStringList names{UrlSetting, UserSetting, CalendarSetting, AllowHttpSetting};
+  const QStringList names{UrlSetting,         UserSetting, CalendarSetting, AllowHttpSetting,
+                          CertificateSetting, HostSetting, TasksSetting};
   for (const QString& name : names) settings.SetSetting(name, {});
   ForgetServerCopies(context->calendar());
   // The settings' values go from the store with the records' server copies and the sync state.
@@ -194,8 +246,11 @@ int Sync(QTextStream& out, QTextStream& err) {
     err << "orvane server sync: " << error << Qt::endl;
     return 1;
   }
-  CalDavClient client(QUrl(url), settings.GetSetting(UserSetting), *password, settings.GetBool(AllowHttpSetting));
+  CalDavClient client(
+      QUrl(url), settings.GetSetting(UserSetting), *password,
+      {settings.GetBool(AllowHttpSetting), settings.GetSetting(CertificateSetting), settings.GetSetting(HostSetting)});
   CalendarSync sync(context->calendar(), context->store(), client, settings.GetSetting(CalendarSetting));
+  sync.TaskList = settings.GetSetting(TasksSetting);
   const SyncReport report = sync.RunAndWait();
   const auto lines = [&out](const char* label, const QStringList& items) {
     for (const QString& item : items) out << label << item << Qt::endl;

@@ -46,9 +46,11 @@ CliCommand LanSyncCommand() {
 }
 
 CliCommand ServerCommand() {
-  return Described(CliCommand::Needs::Network, QStringLiteral("server"),
-                   QStringLiteral("server add URL --user NAME --password-file FILE [--calendar NAME] "
-                                  "[--store-password-in-file] [--allow-http] | server list|remove|sync"),
-                   QStringLiteral("keep the calendar on a CalDAV server: add the account, show or remove it, or "
-                                  "synchronize once (exit 0 only when the calendar and the server agree)"));
+  return Described(
+      CliCommand::Needs::Network, QStringLiteral("server"),
+      QStringLiteral("server add URL --user NAME --password-file FILE [--calendar NAME] [--tasks NAME] "
+                     "[--store-password-in-file] [--allow-http] [--fingerprint SHA256] [--allow-host HOST] "
+                     "| server list|remove|sync"),
+      QStringLiteral("keep the calendar on a CalDAV server: add the account, show or remove it, or "
+                     "synchronize once (exit 0 only when the calendar and the server agree)"));
 }

@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -325,6 +326,9 @@ QImage T_DesktopWindow::Backdrop(const QRect& globalRect) const {
 
 void T_DesktopWindow::FormPaint() {
   const DisplaySettings& s = context_.display();
+  if (s.DisplayWeather && !context_.weather() && NeedWeather) NeedWeather();
+  // The keeper comes after the window (at start, or at the first paint that shows it).
+  painter_.Weather = WeatherReportOf(context_.weather());
   if (isVisible()) {
     painter_.BeginPaint();
     UpdateWindowSize();
@@ -393,6 +397,7 @@ void T_DesktopWindow::paintEvent(QPaintEvent*) {
     return;
   }
   p.drawImage(0, 0, picture_);
+  if (FirstPainted) std::exchange(FirstPainted, nullptr)();
 }
 
 QImage T_DesktopWindow::RenderOver(const QImage& backdrop, qreal scale) {

@@ -153,6 +153,11 @@ class T_DesktopWindow : public QWidget {
 
   // The automatic update check, run by the update timer; nothing until it is set.
   std::function<void()> RunUpdateCheck;
+  // Makes the weather keeper (into the context) when a paint finds the weather shown and
+  // none kept; nothing until it is set.
+  std::function<void()> NeedWeather;
+  // Called once, after the window first showed its picture; nothing until it is set.
+  std::function<void()> FirstPainted;
   // While this answers true the tick leaves the calendar unsaved (a network peer is in the
   // middle of an exchange, and a long save would make it time out); the next tick saves. A
   // hold lasts at most HoldSaveCapSeconds, so a peer that keeps talking cannot keep merged

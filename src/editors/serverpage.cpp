@@ -31,8 +31,8 @@ T* Named(T* widget, const char* name) {
 
 ServerPage::ServerPage(AppContext& context, QWidget* parent) : QWidget(parent), context_(context) {
   setObjectName(QStringLiteral("ServerPage"));
-  MakeClient = [](const QUrl& url, const QString& user, const QString& password) -> std::unique_ptr<CalendarServer> {
-    return std::make_unique<CalDavClient>(url, user, password);
+  MakeClient = [](const ServerAccount& account, const QString& password) -> std::unique_ptr<CalendarServer> {
+    return std::make_unique<CalDavClient>(QUrl(account.url), account.user, password, account.Trust());
   };
   StorePassword = [](const QString& key, const QString& password, bool fileAllowed, QString& error) {
     const serverpassword::Stored stored = serverpassword::Store(key, password, fileAllowed);
@@ -63,6 +63,8 @@ ServerPage::ServerPage(AppContext& context, QWidget* parent) : QWidget(parent), 
   ServerConnect = Named(new QPushButton(tr("Connect"), group), "ServerConnect");
   ServerCalendar = Named(new QComboBox(group), "ServerCalendar");
   ServerCalendar->setMinimumWidth(320);
+  ServerTasks = Named(new QComboBox(group), "ServerTasks");
+  ServerTasks->setMinimumWidth(320);
   ServerInterval = Named(new QSpinBox(group), "ServerInterval");
   ServerInterval->setRange(1, 24 * 60);
   ServerInterval->setSuffix(tr(" minutes"));
@@ -77,6 +79,7 @@ ServerPage::ServerPage(AppContext& context, QWidget* parent) : QWidget(parent), 
   form->addRow(tr("Password"), ServerPassword);
   form->addRow(QString(), ServerConnect);
   form->addRow(tr("Calendar"), ServerCalendar);
+  form->addRow(tr("Tasks"), ServerTasks);
   form->addRow(tr("Synchronize Every"), ServerInterval);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(ServerUse);
@@ -115,7 +118,12 @@ void ServerPage::LoadAccount() {
   ServerPassword->clear();
   ServerCalendar->clear();
   collections_.clear();
-  if (account.IsSet()) ServerCalendar->addItem(account.calendar);
+  ServerTasks->clear();
+  taskLists_.clear();
+  if (account.IsSet()) {
+    ServerCalendar->addItem(account.calendar);
+    ServerTasks->addItem(account.tasks.isEmpty() ? tr("With the events") : account.tasks);
+  }
   ServerUse->setEnabled(false);
   ServerRemove->setEnabled(account.IsSet());
   const QSignalBlocker blocker(ServerInterval);
@@ -151,11 +159,25 @@ void ServerPage::ServerConnectClick() {
     ShowState(tr("Give your user name and password."));
     return;
   }
+  // The same server as the account's: what the user agreed to for it still holds.
+  const ServerAccount account = ServerAccount::Read(context_.settings());
+  const bool same = account.url == url.toString(QUrl::RemoveUserInfo);
+  certificate_ = same ? account.certificate : QString();
+  calendarHost_ = same ? account.calendarHost : QString();
+  Discover();
+}
+
+void ServerPage::Discover() {
   busy_ = true;
   ServerConnect->setEnabled(false);
   ServerUse->setEnabled(false);
   ShowState(tr("Looking for your calendars..."));
-  client_ = MakeClient(url, ServerUser->text().trimmed(), ServerPassword->text());
+  ServerAccount account;
+  account.url = Address().toString(QUrl::RemoveUserInfo);
+  account.user = ServerUser->text().trimmed();
+  account.certificate = certificate_;
+  account.calendarHost = calendarHost_;
+  client_ = MakeClient(account, ServerPassword->text());
   const QPointer<ServerPage> self(this);
   client_->Discover([self](const ServerAnswer& answer) {
     if (self) self->Found(answer);
@@ -165,11 +187,36 @@ void ServerPage::ServerConnectClick() {
 void ServerPage::Found(const ServerAnswer& answer) {
   busy_ = false;
   ServerConnect->setEnabled(true);
+  // A certificate no authority vouches for, or calendars on another host: asked once each,
+  // and looked for again when the user agrees.
+  if (!answer.ok() && !answer.certificate.isEmpty() && answer.certificate != certificate_) {
+    // The fingerprint in lines of eight bytes, to be read against the server's.
+    const QStringList bytes = answer.certificate.split(QLatin1Char(':'));
+    QStringList lines;
+    for (qsizetype i = 0; i < bytes.size(); i += 8) lines << bytes.mid(i, 8).join(QLatin1Char(':'));
+    const QString question = tr("The server's certificate cannot be verified, so this may not be your server.\n\n"
+                                "Its SHA-256 fingerprint:\n%1\n\n"
+                                "Trust this certificate? Answer Yes only if your server shows the same fingerprint.")
+                                 .arg(lines.join(QLatin1Char('\n')));
+    if (context_.dialogs().Confirm(question)) {
+      certificate_ = answer.certificate;
+      Discover();
+      return;
+    }
+  } else if (!answer.ok() && !answer.otherHost.isEmpty() && answer.otherHost != calendarHost_) {
+    if (context_.dialogs().Confirm(
+            tr("Your calendars are kept at %1. Send your user name and password there?").arg(answer.otherHost))) {
+      calendarHost_ = answer.otherHost;
+      Discover();
+      return;
+    }
+  }
   if (!answer.ok()) {
     ShowState(tr("The server could not be used: %1.").arg(answer.error));
     return;
   }
   home_ = answer.home;
+  foundHost_ = answer.otherHost;
   collections_.clear();
   ServerCalendar->clear();
   bool haveOrvane = false;
@@ -184,6 +231,15 @@ void ServerPage::Found(const ServerAnswer& answer) {
     collections_ << ServerCollection();
     ServerCalendar->addItem(tr("New calendar \"%1\"").arg(NewCalendarName));
   }
+  // Tasks go with the events unless a task list of their own is chosen.
+  ServerTasks->clear();
+  taskLists_ = QStringList{QString()};
+  ServerTasks->addItem(tr("With the events"));
+  for (const ServerCollection& c : answer.collections) {
+    if (!c.Holds(QStringLiteral("VTODO"))) continue;
+    taskLists_ << c.path;
+    ServerTasks->addItem(c.displayName.isEmpty() ? c.path : c.displayName);
+  }
   ServerCalendar->setCurrentIndex(0);
   for (int i = 0; i < collections_.size(); ++i)
     if (collections_[i].displayName == NewCalendarName || collections_[i].path.isEmpty())
@@ -195,7 +251,9 @@ void ServerPage::Found(const ServerAnswer& answer) {
 void ServerPage::ServerUseClick() {
   const int chosen = ServerCalendar->currentIndex();
   if (busy_ || !client_ || chosen < 0 || chosen >= collections_.size()) return;
-  const ServerAccount wanted{Address().toString(QUrl::RemoveUserInfo), ServerUser->text().trimmed(), QString()};
+  ServerAccount wanted;
+  wanted.url = Address().toString(QUrl::RemoveUserInfo);
+  wanted.user = ServerUser->text().trimmed();
   // The password is kept before anything changes on the server.
   QString error;
   if (!StorePassword(wanted.PasswordKey(), ServerPassword->text(), false, error)) {
@@ -215,7 +273,8 @@ void ServerPage::ServerUseClick() {
   if (!collection.path.isEmpty()) {
     // The records meet this calendar for the first time: never synchronised, or with another.
     const ServerAccount now = ServerAccount::Read(context_.settings());
-    const bool another = now.url != wanted.url || now.user != wanted.user || now.calendar != collection.path;
+    const bool another = now.url != wanted.url || now.user != wanted.user || now.calendar != collection.path ||
+                         now.calendarHost != foundHost_;
     const DataFormat& calendar = context_.calendar();
     const bool live = std::any_of(calendar.NoteArray.begin(), calendar.NoteArray.end(),
                                   [](const TNote& n) { return n.DeleteDate == 0; }) ||
@@ -311,7 +370,14 @@ void ServerPage::FetchAll(const ServerCollection& collection, QStringList paths,
 }
 
 void ServerPage::Use(const ServerCollection& collection, bool backedUp) {
-  const ServerAccount account{Address().toString(QUrl::RemoveUserInfo), ServerUser->text().trimmed(), collection.path};
+  ServerAccount account;
+  account.url = Address().toString(QUrl::RemoveUserInfo);
+  account.user = ServerUser->text().trimmed();
+  account.calendar = collection.path;
+  const QString taskList = taskLists_.value(ServerTasks->currentIndex());
+  if (taskList != collection.path) account.tasks = taskList;
+  account.certificate = certificate_;
+  account.calendarHost = foundHost_;
   if (sync_) sync_->Stop();
   const SaveResult saved = SaveServerAccount(context_.calendar(), context_.store(), context_.settings(), account);
   if (sync_) sync_->AccountChanged(backedUp);

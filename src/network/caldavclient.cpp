@@ -7,6 +7,9 @@
 #include <QHostAddress>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
 #include <optional>
 
 namespace {
@@ -30,17 +33,68 @@ bool IsLoopback(const QString& host) {
   return !address.isNull() && address.isLoopback();
 }
 
+int DefaultPort(const QUrl& url) { return url.scheme() == QLatin1String("https") ? 443 : 80; }
+
+// The path at the server of origin (its scheme, host and port).
+QUrl At(const QUrl& origin, const QString& path) {
+  QUrl url = origin;
+  url.setUserInfo(QString());
+  url.setPath(path);
+  url.setQuery(QString());
+  url.setFragment(QString());
+  return url;
+}
+
+QString FingerprintOf(const QSslCertificate& certificate) {
+  return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+}
+
 }  // namespace
 
-CalDavClient::CalDavClient(const QUrl& server, const QString& user, const QString& password, bool allowPlainHttp,
+CalDavClient::CalDavClient(const QUrl& server, const QString& user, const QString& password, const Trust& trust,
                            QObject* parent)
     : QObject(parent),
       server_(server),
+      calendars_(server),
+      certificate_(Fingerprint(trust.certificate)),
       authorization_("Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64()),
-      addressProblem_(AddressProblem(server, allowPlainHttp)),
-      manager_(std::make_unique<QNetworkAccessManager>()) {}
+      addressProblem_(AddressProblem(server, trust.allowPlainHttp)),
+      manager_(std::make_unique<QNetworkAccessManager>()) {
+  if (const QString given = trust.calendarHost.trimmed(); !given.isEmpty()) {
+    QUrl host(given.contains(QLatin1String("://")) ? given : QStringLiteral("https://") + given, QUrl::StrictMode);
+    host.setPath(QStringLiteral("/"));
+    calendarHost_ = HostOf(host);
+    const bool secure =
+        host.scheme() == QLatin1String("https") || (host.scheme() == QLatin1String("http") && IsLoopback(host.host()));
+    if (!host.isValid() || host.host().isEmpty() || !host.userInfo().isEmpty() || !secure)
+      addressProblem_ = QStringLiteral("\"%1\" is not a host the calendars can be kept on").arg(given);
+    else
+      calendars_ = host;
+  }
+}
 
 CalDavClient::~CalDavClient() = default;
+
+QString CalDavClient::Fingerprint(const QString& text) {
+  QByteArray hex;
+  for (QChar c : text) {
+    if (c == QLatin1Char(':') || c.isSpace()) continue;
+    const char digit = c.toLatin1();
+    if (!((digit >= '0' && digit <= '9') || (digit >= 'a' && digit <= 'f') || (digit >= 'A' && digit <= 'F')))
+      return QString();
+    hex += digit;
+  }
+  if (hex.size() != 64) return QString();
+  return QString::fromLatin1(QByteArray::fromHex(hex).toHex(':').toUpper());
+}
+
+QString CalDavClient::HostOf(const QUrl& url) {
+  QUrl host;
+  host.setHost(url.host());
+  if (url.port() != -1 && url.port() != DefaultPort(url)) host.setPort(url.port());
+  // https goes without saying; plain http (a loopback host) is written out.
+  return url.scheme() == QLatin1String("https") ? host.authority() : QStringLiteral("http://") + host.authority();
+}
 
 QString CalDavClient::AddressProblem(const QUrl& server, bool allowPlainHttp) {
   if (!server.isValid() || server.host().isEmpty())
@@ -53,16 +107,10 @@ QString CalDavClient::AddressProblem(const QUrl& server, bool allowPlainHttp) {
   return QStringLiteral("plain http:// would send the password unprotected: use https://, or allow plain http");
 }
 
-QUrl CalDavClient::UrlOf(const QString& path) const {
-  QUrl url = server_;
-  url.setUserInfo(QString());
-  url.setPath(path);
-  url.setQuery(QString());
-  url.setFragment(QString());
-  return url;
-}
+QUrl CalDavClient::UrlOf(const QString& path) const { return At(calendars_, path); }
+QUrl CalDavClient::ServerUrlOf(const QString& path) const { return At(server_, path); }
 
-void CalDavClient::Send(const QByteArray& verb, const QString& path,
+void CalDavClient::Send(const QByteArray& verb, const QUrl& url,
                         const QList<std::pair<QByteArray, QByteArray>>& headers, const QByteArray& body,
                         ReplyCallback done) {
   ++requests_;
@@ -78,7 +126,7 @@ void CalDavClient::Send(const QByteArray& verb, const QString& path,
         Qt::QueuedConnection);
     return;
   }
-  QNetworkRequest request(UrlOf(path));
+  QNetworkRequest request(url);
   request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Orvane/" ORVANE_VERSION));
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
   request.setTransferTimeout(TimeoutMs);
@@ -88,18 +136,43 @@ void CalDavClient::Send(const QByteArray& verb, const QString& path,
   for (const auto& [name, value] : headers) request.setRawHeader(name, value);
   QNetworkReply* reply = manager_->sendCustomRequest(request, verb, body);
   auto tooLarge = std::make_shared<bool>(false);
+  // A certificate that cannot be verified is accepted only when it is the one trusted.
+  auto refused = std::make_shared<std::pair<QString, QString>>();  // its fingerprint, and why
+  connect(reply, &QNetworkReply::sslErrors, reply, [this, reply, refused](const QList<QSslError>& errors) {
+    QSslCertificate leaf = reply->sslConfiguration().peerCertificate();
+    if (leaf.isNull() && !errors.isEmpty()) leaf = errors.first().certificate();
+    if (leaf.isNull()) return;
+    const QString fingerprint = FingerprintOf(leaf);
+    if (!certificate_.isEmpty() && fingerprint == certificate_) {
+      reply->ignoreSslErrors(errors);
+      return;
+    }
+    *refused = {fingerprint, errors.isEmpty() ? QString() : errors.first().errorString()};
+  });
   connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64 total) {
     if (received > dav::MaxAnswer || total > dav::MaxAnswer) {
       *tooLarge = true;
       reply->abort();
     }
   });
-  connect(reply, &QNetworkReply::finished, this, [reply, tooLarge, done = std::move(done)] {
+  connect(reply, &QNetworkReply::finished, this, [this, reply, tooLarge, refused, done = std::move(done)] {
     reply->deleteLater();
     Reply answer;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (*tooLarge) {
       answer.error = QStringLiteral("the server's answer is too large");
+    } else if (answer.status == 0 && !refused->first.isEmpty()) {
+      const auto& [fingerprint, why] = *refused;
+      answer.certificate = fingerprint;
+      answer.error = certificate_.isEmpty()
+                         ? QStringLiteral(
+                               "the server's certificate cannot be verified (%1); its SHA-256 fingerprint "
+                               "is %2")
+                               .arg(why, fingerprint)
+                         : QStringLiteral(
+                               "the server's certificate is not the one trusted; its SHA-256 fingerprint "
+                               "is %1, not %2")
+                               .arg(fingerprint, certificate_);
     } else if (answer.status == 0) {
       answer.error = QStringLiteral("the server cannot be reached: ") + reply->errorString();
     } else {
@@ -121,6 +194,7 @@ ServerAnswer CalDavClient::Read(const Reply& reply, const dav::MultiStatus& foun
 ServerAnswer CalDavClient::Failure(const Reply& reply, const QString& what) {
   ServerAnswer answer;
   answer.status = reply.status;
+  answer.certificate = reply.certificate;
   if (!reply.error.isEmpty())
     answer.error = reply.error;
   else if (reply.status == 401)
@@ -132,14 +206,14 @@ ServerAnswer CalDavClient::Failure(const Reply& reply, const QString& what) {
   return answer;
 }
 
-void CalDavClient::PropFind(const QString& path, int depth, const QByteArray& body, ReplyCallback done, int redirects) {
-  Send("PROPFIND", path, {{"Depth", QByteArray::number(depth)}, {"Content-Type", XmlType}}, body,
-       [this, path, depth, body, redirects, done = std::move(done)](const Reply& reply) {
+void CalDavClient::PropFind(const QUrl& url, int depth, const QByteArray& body, ReplyCallback done, int redirects) {
+  Send("PROPFIND", url, {{"Depth", QByteArray::number(depth)}, {"Content-Type", XmlType}}, body,
+       [this, url, depth, body, redirects, done = std::move(done)](const Reply& reply) {
          const bool redirect = reply.status == 301 || reply.status == 302 || reply.status == 307 || reply.status == 308;
          if (redirect && redirects < 5) {
            // Only to another path of the same server: the password goes nowhere else.
-           if (const auto next = dav::ResolvePath(UrlOf(path), reply.location)) {
-             PropFind(*next, depth, body, done, redirects + 1);
+           if (const auto next = dav::ResolvePath(url, reply.location)) {
+             PropFind(At(url, *next), depth, body, done, redirects + 1);
              return;
            }
          }
@@ -163,18 +237,18 @@ void CalDavClient::FindPrincipal(const QStringList& candidates, ServerCallback d
     done(answer);
     return;
   }
-  const QString path = candidates.first();
+  const QString& path = candidates.first();
   const QByteArray body =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
       "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:prop><d:current-user-principal/><c:calendar-home-set/>"
       "</d:prop></d:propfind>";
-  PropFind(path, 0, body, [this, candidates, path, done = std::move(done)](const Reply& reply) {
+  PropFind(ServerUrlOf(path), 0, body, [this, candidates, path, done = std::move(done)](const Reply& reply) {
     if (reply.status == 401 || !reply.error.isEmpty()) {
       done(Failure(reply, QStringLiteral("the search for the calendars")));
       return;
     }
     if (reply.status == 207) {
-      const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(path));
+      const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, ServerUrlOf(path));
       if (!found.error.isEmpty()) {
         ServerAnswer answer;
         answer.status = reply.status;
@@ -184,7 +258,7 @@ void CalDavClient::FindPrincipal(const QStringList& candidates, ServerCallback d
       }
       for (const dav::Entry& entry : found.entries) {
         if (!entry.calendarHomes.isEmpty()) {
-          ListCollections(WithSlash(entry.calendarHomes.first()), done);
+          HomeFound(entry.calendarHomes.first(), done);
           return;
         }
       }
@@ -203,15 +277,15 @@ void CalDavClient::FindHome(const QString& principal, ServerCallback done) {
   const QByteArray body =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
       "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:prop><c:calendar-home-set/></d:prop></d:propfind>";
-  PropFind(principal, 0, body, [this, principal, done = std::move(done)](const Reply& reply) {
+  PropFind(ServerUrlOf(principal), 0, body, [this, principal, done = std::move(done)](const Reply& reply) {
     if (reply.status != 207) {
       done(Failure(reply, QStringLiteral("the search for the calendar home")));
       return;
     }
-    const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(principal));
+    const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, ServerUrlOf(principal));
     for (const dav::Entry& entry : found.entries) {
       if (!entry.calendarHomes.isEmpty()) {
-        ListCollections(WithSlash(entry.calendarHomes.first()), done);
+        HomeFound(entry.calendarHomes.first(), done);
         return;
       }
     }
@@ -223,13 +297,41 @@ void CalDavClient::FindHome(const QString& principal, ServerCallback done) {
   });
 }
 
+void CalDavClient::HomeFound(const QUrl& home, ServerCallback done) {
+  const QString path = WithSlash(home.path(QUrl::FullyDecoded));
+  if (dav::SameServer(home, server_)) {
+    calendars_ = server_;
+    ListCollections(path, std::move(done));
+    return;
+  }
+  // Kept on another host (as large hosts do): the password goes there only over https and
+  // when the user agreed to that very host.
+  const QString host = HostOf(home);
+  ServerAnswer answer;
+  if (home.scheme() != QLatin1String("https") && !IsLoopback(home.host())) {
+    answer.error =
+        QStringLiteral("the server keeps your calendars at %1 without https; the password does not go there").arg(host);
+  } else if (host != calendarHost_) {
+    answer.otherHost = host;
+    answer.error =
+        QStringLiteral(
+            "the server keeps your calendars at %1, another host; the password goes there only when you agree")
+            .arg(host);
+  } else {
+    calendars_ = At(home, QStringLiteral("/"));
+    ListCollections(path, std::move(done));
+    return;
+  }
+  done(answer);
+}
+
 void CalDavClient::ListCollections(const QString& home, ServerCallback done) {
   const QByteArray body =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
       "xmlns:c=\"urn:ietf:params:xml:ns:caldav\" xmlns:cs=\"http://calendarserver.org/ns/\"><d:prop>"
       "<d:resourcetype/><d:displayname/><c:supported-calendar-component-set/><cs:getctag/><d:sync-token/>"
       "</d:prop></d:propfind>";
-  PropFind(home, 1, body, [this, home, done = std::move(done)](const Reply& reply) {
+  PropFind(UrlOf(home), 1, body, [this, home, done = std::move(done)](const Reply& reply) {
     if (reply.status != 207) {
       done(Failure(reply, QStringLiteral("the list of calendars")));
       return;
@@ -237,6 +339,7 @@ void CalDavClient::ListCollections(const QString& home, ServerCallback done) {
     const dav::MultiStatus found = dav::ReadMultiStatus(reply.body, UrlOf(home), home);
     ServerAnswer answer = Read(reply, found);
     answer.home = home;
+    if (!dav::SameServer(calendars_, server_)) answer.otherHost = HostOf(calendars_);
     for (const dav::Entry& entry : found.entries) {
       if (!entry.calendar) continue;
       answer.collections << ServerCollection{WithSlash(entry.path), entry.displayName, entry.components, entry.ctag,
@@ -259,16 +362,18 @@ void CalDavClient::MakeCalendar(const QString& home, const QString& name, Server
       Escaped(name) +
       "</d:displayname><c:supported-calendar-component-set><c:comp name=\"VEVENT\"/><c:comp name=\"VTODO\"/>"
       "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>";
-  Send("MKCALENDAR", path, {{"Content-Type", XmlType}}, body, [path, name, done = std::move(done)](const Reply& reply) {
-    if (reply.status != 201 && reply.status != 200) {
-      done(Failure(reply, QStringLiteral("a new calendar")));
-      return;
-    }
-    ServerAnswer answer;
-    answer.status = reply.status;
-    answer.collections << ServerCollection{path, name, {QStringLiteral("VEVENT"), QStringLiteral("VTODO")}, {}, {}};
-    done(answer);
-  });
+  Send(
+      "MKCALENDAR", UrlOf(path), {{"Content-Type", XmlType}}, body,
+      [path, name, done = std::move(done)](const Reply& reply) {
+        if (reply.status != 201 && reply.status != 200) {
+          done(Failure(reply, QStringLiteral("a new calendar")));
+          return;
+        }
+        ServerAnswer answer;
+        answer.status = reply.status;
+        answer.collections << ServerCollection{path, name, {QStringLiteral("VEVENT"), QStringLiteral("VTODO")}, {}, {}};
+        done(answer);
+      });
 }
 
 void CalDavClient::Changes(const QString& collection, const QString& syncToken, ServerCallback done) {
@@ -277,7 +382,7 @@ void CalDavClient::Changes(const QString& collection, const QString& syncToken, 
       Escaped(syncToken) +
       "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop>"
       "</d:sync-collection>";
-  Send("REPORT", collection, {{"Content-Type", XmlType}}, body,
+  Send("REPORT", UrlOf(collection), {{"Content-Type", XmlType}}, body,
        [this, collection, syncToken, done = std::move(done)](const Reply& reply) {
          if (reply.status != 207) {
            ServerAnswer answer = Failure(reply, QStringLiteral("the list of changes"));
@@ -311,7 +416,7 @@ void CalDavClient::List(const QString& collection, ServerCallback done) {
       "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
       "xmlns:cs=\"http://calendarserver.org/ns/\"><d:prop><d:resourcetype/><d:getetag/><cs:getctag/><d:sync-token/>"
       "</d:prop></d:propfind>";
-  PropFind(collection, 1, body, [this, collection, done = std::move(done)](const Reply& reply) {
+  PropFind(UrlOf(collection), 1, body, [this, collection, done = std::move(done)](const Reply& reply) {
     if (reply.status != 207) {
       done(Failure(reply, QStringLiteral("the list of the calendar's entries")));
       return;
@@ -334,7 +439,7 @@ void CalDavClient::Fetch(const QString& collection, const QStringList& paths, Se
       "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:prop><d:getetag/><c:calendar-data/></d:prop>";
   for (const QString& path : paths) body += "<d:href>" + Escaped(QString::fromUtf8(EncodedPath(path))) + "</d:href>";
   body += "</c:calendar-multiget>";
-  Send("REPORT", collection, {{"Depth", "1"}, {"Content-Type", XmlType}}, body,
+  Send("REPORT", UrlOf(collection), {{"Depth", "1"}, {"Content-Type", XmlType}}, body,
        [this, collection, done = std::move(done)](const Reply& reply) {
          if (reply.status != 207) {
            done(Failure(reply, QStringLiteral("the calendar's entries")));
@@ -356,7 +461,7 @@ void CalDavClient::Put(const QString& path, const QByteArray& data, const QStrin
     headers.append(std::pair<QByteArray, QByteArray>("If-None-Match", "*"));
   else
     headers.append(std::pair<QByteArray, QByteArray>("If-Match", etag.toUtf8()));
-  Send("PUT", path, headers, data, [done = std::move(done)](const Reply& reply) {
+  Send("PUT", UrlOf(path), headers, data, [done = std::move(done)](const Reply& reply) {
     if (reply.status != 200 && reply.status != 201 && reply.status != 204) {
       done(Failure(reply, QStringLiteral("the change")));
       return;
@@ -371,7 +476,7 @@ void CalDavClient::Put(const QString& path, const QByteArray& data, const QStrin
 void CalDavClient::Remove(const QString& path, const QString& etag, ServerCallback done) {
   QList<std::pair<QByteArray, QByteArray>> headers;
   if (!etag.isEmpty()) headers.append(std::pair<QByteArray, QByteArray>("If-Match", etag.toUtf8()));
-  Send("DELETE", path, headers, {}, [done = std::move(done)](const Reply& reply) {
+  Send("DELETE", UrlOf(path), headers, {}, [done = std::move(done)](const Reply& reply) {
     // Gone already is what was asked for.
     if (reply.status != 200 && reply.status != 204 && reply.status != 404) {
       done(Failure(reply, QStringLiteral("the deletion")));

@@ -31,6 +31,12 @@ struct ServerItem {
 struct ServerAnswer {
   int status = 0;  // HTTP status of the (last) request; 0 when none came
   QString error;   // empty: done as asked
+  // The server's certificate could not be verified, or is not the one trusted: its SHA-256
+  // fingerprint ("AB:12:..."), for the user to compare with the server's and to trust.
+  QString certificate;
+  // Discover: the other host the calendar home is on (CalDavClient::HostOf; empty when it is
+  // on the server's own). With an error, the user has not yet agreed to send the password there.
+  QString otherHost;
   // Discovery: the calendar home and its calendar collections; MakeCalendar: the new one.
   QString home;
   QList<ServerCollection> collections;

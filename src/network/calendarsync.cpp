@@ -5,8 +5,10 @@
 #include "platform/icalendar.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRegularExpression>
+#include <QTimer>
 #include <algorithm>
 #include <optional>
 
@@ -19,9 +21,18 @@ const QString ResourcesName = QStringLiteral("Resources");
 constexpr int FetchBatch = 100;
 // Rounds of settling refused writes in one run.
 constexpr int MaxRounds = 3;
+// How long the reading of received resources holds the event loop at a time.
+constexpr int ReadSliceMs = 8;
 
 QString Fingerprint(const QByteArray& bytes) {
   return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(32));
+}
+
+// A record as it was when known unchanged since it was sent or received (UnchangedRecords).
+template <typename Record, typename Records>
+void Remember(std::vector<std::optional<Record>>& unchanged, int at, const Records& records) {
+  if (unchanged.size() < records.size()) unchanged.resize(records.size());
+  unchanged[size_t(at)] = records[size_t(at)];
 }
 
 TDateTime LatestChange(const DataFormat& calendar) {
@@ -106,8 +117,14 @@ bool FirstSyncOfRecords(const DataFormat& calendar) {
   return live;
 }
 
-CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection)
-    : calendar_(calendar), store_(store), server_(server), collection_(collection) {}
+CalendarSync::CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection,
+                           UnchangedRecords* unchanged)
+    : calendar_(calendar),
+      store_(store),
+      server_(server),
+      calendarCollection_(collection),
+      collection_(collection),
+      unchanged_(unchanged ? unchanged : &ownUnchanged_) {}
 
 QString CalendarSync::StateKey() { return QStringLiteral("\\Software\\Orvane\\CalendarServer"); }
 
@@ -127,15 +144,33 @@ void CalendarSync::Run(Done done) {
   report_ = SyncReport();
   finished_ = false;
   storeFailed_ = false;
+  waiting_ = false;
+  tasksLeg_ = false;
+  collection_ = calendarCollection_;
+  StartLeg();
+}
+
+bool CalendarSync::SeparateTaskList() const { return !TaskList.isEmpty() && TaskList != calendarCollection_; }
+
+QString CalendarSync::LegStateKey() const { return tasksLeg_ ? StateKey() + QStringLiteral("\\Tasks") : StateKey(); }
+
+void CalendarSync::StartLeg() {
   round_ = 0;
   token_.clear();
   savedToken_.reset();
+  pendingToken_.clear();
+  removed_.clear();
+  fetched_.clear();
+  fetchedAll_ = true;
+  pushQueue_.clear();
+  conflicts_.clear();
+  indexedRevision_.reset();  // another collection: another index
   // The token belongs to the collection it was given for.
-  if (store_.OpenKeyReadOnly(StateKey())) {
+  if (store_.OpenKeyReadOnly(LegStateKey())) {
     // It stands for the resources the records knew when it was kept: records that lost
     // theirs since (a restored backup) are compared with the whole collection again.
     if (store_.ReadString(CollectionName).value_or(QString()) == collection_ &&
-        store_.ReadInteger(ResourcesName).value_or(-1) == KnownResources()) {
+        store_.ReadInteger(ResourcesName).value_or(-1) == IndexedResources()) {
       token_ = store_.ReadString(TokenName).value_or(QString());
       savedToken_ = token_;
     }
@@ -172,7 +207,7 @@ void CalendarSync::PullByListing() {
 }
 
 void CalendarSync::Listed(const QList<ServerItem>& items, QStringList removed, bool complete, const QString& token) {
-  BuildIndex();
+  Index();
   QStringList wanted;
   QSet<QString> listed;
   for (const ServerItem& item : items) {
@@ -189,13 +224,16 @@ void CalendarSync::Listed(const QList<ServerItem>& items, QStringList removed, b
   removed_ = removed;
   pendingToken_ = token;
   fetched_.clear();
+  toRead_.clear();
   fetchedAll_ = true;
+  fetching_ = true;
   FetchNext(wanted);
 }
 
 void CalendarSync::FetchNext(QStringList queue) {
   if (queue.isEmpty()) {
-    ApplyDown();
+    fetching_ = false;
+    if (toRead_.empty()) ApplyDown();  // else the reading applies them when it is through
     return;
   }
   const QStringList batch = queue.mid(0, FetchBatch);
@@ -205,15 +243,37 @@ void CalendarSync::FetchNext(QStringList queue) {
       Finish(&answer);
       return;
     }
-    fetched_ << answer.items;
+    const bool reading = !toRead_.empty();
+    toRead_.insert(toRead_.end(), answer.items.cbegin(), answer.items.cend());
     // A resource listed a moment ago that the server no longer gives: the next run sees it.
     if (answer.items.size() < batch.size()) fetchedAll_ = false;
     FetchNext(queue);
+    if (!reading) ReadSome();
   });
 }
 
+// Reads what came in a few resources at a time, each slice in a turn of the event loop of
+// its own, so that the panel goes on painting while a large answer is read; the next answer
+// is on its way meanwhile.
+void CalendarSync::ReadSome() {
+  if (finished_) return;
+  QElapsedTimer slice;
+  slice.start();
+  while (!toRead_.empty() && slice.elapsed() < ReadSliceMs) {
+    fetched_.push_back(Read(toRead_.front()));
+    toRead_.pop_front();
+  }
+  if (!toRead_.empty()) {
+    QTimer::singleShot(0, [this, alive = std::weak_ptr<int>(alive_)] {
+      if (!alive.expired()) ReadSome();
+    });
+  } else if (!fetching_) {
+    ApplyDown();
+  }
+}
+
 void CalendarSync::ApplyDown() {
-  for (const ServerItem& item : std::as_const(fetched_)) ApplyItem(item);
+  for (ReadItem& item : fetched_) ApplyItem(item);
   for (const QString& path : std::as_const(removed_)) RemoveHere(path);
   fetched_.clear();
   removed_.clear();
@@ -223,9 +283,25 @@ void CalendarSync::ApplyDown() {
   Push();
 }
 
+CalendarSync::ReadItem CalendarSync::Read(const ServerItem& item) const {
+  ReadItem read{item, std::make_unique<DataFormat>(calendar_.clock()), {}};
+  read.read = ImportICalendarText(*read.records, item.data, calendar_.clock().Now());
+  read.item.data.clear();  // read: the text is not needed again
+  // Each record's fingerprint as received, worked out here too rather than all at the end.
+  for (TNote& note : read.records->NoteArray) note.Server.Synced = ServerFingerprint(note);
+  for (TToDo& todo : read.records->ToDoArray) todo.Server.Synced = ServerFingerprint(todo);
+  return read;
+}
+
 void CalendarSync::ApplyItem(const ServerItem& item) {
-  DataFormat incoming(calendar_.clock());
-  const IcsImportResult read = ImportICalendarText(incoming, item.data, calendar_.clock().Now());
+  ReadItem read = Read(item);
+  ApplyItem(read);
+}
+
+void CalendarSync::ApplyItem(ReadItem& readItem) {
+  const ServerItem& item = readItem.item;
+  DataFormat& incoming = *readItem.records;
+  const IcsImportResult& read = readItem.read;
   if (!read.ok || (incoming.NoteArray.empty() && incoming.ToDoArray.empty())) {
     report_.problems << QStringLiteral("%1 cannot be read: %2")
                             .arg(item.path, read.ok ? QStringLiteral("it holds no event or task") : read.error);
@@ -274,7 +350,7 @@ void CalendarSync::ApplyItem(const ServerItem& item) {
         calendar_.ToDoArray[i].Server.Href = item.path;
         calendar_.ToDoArray[i].Server.ETag = item.etag;
       }
-      calendar_.DataChanged = true;
+      Changed(group, IndexCurrent());
       report_.settled << QStringLiteral("%1: this computer's later change kept").arg(Title(group));
     }
     return;
@@ -284,12 +360,12 @@ void CalendarSync::ApplyItem(const ServerItem& item) {
 }
 
 void CalendarSync::Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly) {
+  const bool indexed = IndexCurrent();
   const TDateTime now = calendar_.clock().Now();
   Group placed;
   std::vector<bool> usedNotes(group.notes.size()), usedTodos(group.todos.size());
   for (TNote& note : incoming.NoteArray) {
-    note.Server = TServerCopy{item.path, item.etag, QString(), readOnly};
-    note.Server.Synced = ServerFingerprint(note);
+    note.Server = TServerCopy{item.path, item.etag, note.Server.Synced, readOnly};
     int at = -1;
     for (size_t k = 0; k < group.notes.size() && at < 0; ++k) {
       const TNote& here = calendar_.NoteArray[group.notes[k]];
@@ -303,8 +379,7 @@ void CalendarSync::Replace(const Group& group, DataFormat& incoming, const Serve
     placed.notes.push_back(at);
   }
   for (TToDo& todo : incoming.ToDoArray) {
-    todo.Server = TServerCopy{item.path, item.etag, QString(), false};
-    todo.Server.Synced = ServerFingerprint(todo);
+    todo.Server = TServerCopy{item.path, item.etag, todo.Server.Synced, false};
     int at = -1;
     for (size_t k = 0; k < group.todos.size() && at < 0; ++k) {
       if (!usedTodos[k] && calendar_.ToDoArray[group.todos[k]].Uid == todo.Uid) {
@@ -332,13 +407,16 @@ void CalendarSync::Replace(const Group& group, DataFormat& incoming, const Serve
     if (todo.DeleteDate == 0) todo.DeleteDate = now;
     todo.Server = TServerCopy();
   }
-  calendar_.DataChanged = true;
-  AddToIndex(placed);
+  // As received, and so unchanged: the runs to come need not work their fingerprints out.
+  for (int i : placed.notes) Remember(unchanged_->notes, i, calendar_.NoteArray);
+  for (int i : placed.todos) Remember(unchanged_->todos, i, calendar_.ToDoArray);
+  Changed(placed, indexed);
 }
 
 // The copy that lost a conflict stays as a deleted record of its own (a UID of its own, on no
 // server) for the usual time, so that it can still be found.
 void CalendarSync::KeepLoser(const Group& group) {
+  const bool indexed = IndexCurrent();
   const TDateTime now = calendar_.clock().Now();
   const QString suffix = QStringLiteral("-replaced-") + QString::number(qint64(now * 86400));
   for (int i : group.notes) {
@@ -356,6 +434,8 @@ void CalendarSync::KeepLoser(const Group& group) {
     calendar_.ToDoArray[calendar_.AppendToDo()] = std::move(loser);
     --calendar_.OpenToDoCount;
   }
+  // Deleted and on no server: no index holds them.
+  Changed(Group(), indexed);
 }
 
 void CalendarSync::RemoveHere(const QString& path) {
@@ -366,6 +446,7 @@ void CalendarSync::RemoveHere(const QString& path) {
     fetchedAll_ = false;
     return;
   }
+  const bool indexed = IndexCurrent();
   const TDateTime now = calendar_.clock().Now();
   const bool changedHere = Dirty(group);
   for (int i : group.notes) {
@@ -382,18 +463,18 @@ void CalendarSync::RemoveHere(const QString& path) {
     }
     todo.Server = TServerCopy();
   }
-  calendar_.DataChanged = true;
+  Changed(Group(), indexed);
   if (!changedHere) report_.removedHere << Title(group);
 }
 
 // --- Up -----------------------------------------------------------------------------------
 
 void CalendarSync::Push() {
-  BuildIndex();
+  Index();
   pushQueue_.clear();
   conflicts_.clear();
   for (auto it = byUid_.cbegin(); it != byUid_.cend(); ++it)
-    if (Dirty(it.value())) pushQueue_.push_back(it.key());
+    if (SentHere(it.value()) && Dirty(it.value())) pushQueue_.push_back(it.key());
   // The same order every run: oldest first as the calendar holds them.
   std::sort(pushQueue_.begin(), pushQueue_.end(), [this](const QString& a, const QString& b) {
     const Group& ga = byUid_[a];
@@ -443,6 +524,7 @@ void CalendarSync::PushNext() {
     // Marks the group as the server now holds it: what was sent is known to be there; a
     // record changed or added since goes up with the next run; one deleted since is removed.
     auto settle = [this, uid, sentNotes, sentTodos](const QString& path, const QString& newEtag) {
+      const bool indexed = IndexCurrent();
       const Group now = GroupOfUid(uid);
       for (int i : now.notes) {
         TNote& note = calendar_.NoteArray[i];
@@ -462,7 +544,7 @@ void CalendarSync::PushNext() {
           todo.Server = TServerCopy{path, newEtag, sentTodos.value(i), false};
         }
       }
-      calendar_.DataChanged = true;
+      Changed(now, indexed);
     };
     auto failed = [this, title](const ServerAnswer& answer, const QString& path) {
       if (answer.preconditionFailed()) {
@@ -531,7 +613,7 @@ void CalendarSync::Pushed() {
       Finish(&answer);
       return;
     }
-    BuildIndex();
+    Index();
     QSet<QString> found;
     for (const ServerItem& item : answer.items) {
       found.insert(item.path);
@@ -551,29 +633,40 @@ void CalendarSync::Finish(const ServerAnswer* failure) {
   if (failure) {
     report_.error = failure->error;
     report_.unauthorized = failure->unauthorized();
-    report_.unreachable = failure->status == 0 && !storeFailed_;
+    // A certificate that is not the one trusted is no network trouble: it is said as it is.
+    report_.unreachable = failure->status == 0 && !storeFailed_ && failure->certificate.isEmpty();
   }
   bool waiting = !conflicts_.isEmpty();
   if (!failure) {
-    BuildIndex();
+    Index();
     for (const Group& group : std::as_const(byUid_)) {
-      if (!Dirty(group)) continue;
+      if (!SentHere(group) || !Dirty(group)) continue;
       const TServerCopy* copy = FirstCopy(group);
       if (!copy || !copy->ReadOnly) waiting = true;
     }
   }
-  report_.agree = !failure && !waiting && report_.problems.isEmpty() && report_.postponed.isEmpty();
+  waiting_ |= waiting;
+  // The task list's turn, once the calendar's went through.
+  if (!failure && !tasksLeg_ && SeparateTaskList()) {
+    finished_ = false;
+    tasksLeg_ = true;
+    collection_ = TaskList;
+    StartLeg();
+    return;
+  }
+  report_.agree = !failure && !waiting_ && report_.problems.isEmpty() && report_.postponed.isEmpty();
   if (done_) done_(report_);
 }
 
 bool CalendarSync::Save() {
-  // A run that learnt nothing new writes nothing.
-  if (!calendar_.DataChanged && savedToken_ && *savedToken_ == token_) return true;
+  // A run that learnt nothing new writes nothing; a new token alone leaves the records be.
+  const bool stateChanged = calendar_.DataChanged || !savedToken_ || *savedToken_ != token_;
+  if (!stateChanged) return true;
   const QString token = token_;
   const QString collection = collection_;
-  const SaveResult saved = calendar_.SaveWith(store_, [this, token, collection] {
+  const SaveResult saved = calendar_.SaveChanged(store_, true, [this, token, collection] {
     SaveResult result;
-    if (!store_.OpenKey(StateKey(), true) || !store_.WriteString(CollectionName, collection) ||
+    if (!store_.OpenKey(LegStateKey(), true) || !store_.WriteString(CollectionName, collection) ||
         !store_.WriteString(TokenName, token) || !store_.WriteInteger(ResourcesName, KnownResources())) {
       result.ok = false;
       result.error = store_.LastError();
@@ -597,30 +690,72 @@ bool CalendarSync::Save() {
 int CalendarSync::KnownResources() const {
   QSet<QString> paths;
   for (const TNote& note : calendar_.NoteArray)
-    if (!note.Server.Href.isEmpty()) paths.insert(note.Server.Href);
+    if (InCollection(note.Server)) paths.insert(note.Server.Href);
   for (const TToDo& todo : calendar_.ToDoArray)
-    if (!todo.Server.Href.isEmpty()) paths.insert(todo.Server.Href);
+    if (InCollection(todo.Server)) paths.insert(todo.Server.Href);
   return static_cast<int>(paths.size());
+}
+
+bool CalendarSync::InCollection(const TServerCopy& copy) const {
+  return !copy.Href.isEmpty() && copy.Href.startsWith(collection_);
+}
+
+// A group goes up to this collection when it is kept there, or is on no server yet and of the
+// kind this collection takes (tasks go to the task list where there is one).
+bool CalendarSync::SentHere(const Group& group) {
+  if (FirstCopy(group)) return true;  // the index holds this collection's resources only
+  const bool task = group.notes.empty();
+  return tasksLeg_ ? task : (!task || !SeparateTaskList());
+}
+
+int CalendarSync::IndexedResources() {
+  Index();
+  return static_cast<int>(byHref_.size());
+}
+
+bool CalendarSync::IndexCurrent() const {
+  return indexedRevision_ && *indexedRevision_ == calendar_.DataChanged.Revision() &&
+         indexedNotes_ == calendar_.NoteArray.size() && indexedTodos_ == calendar_.ToDoArray.size();
+}
+
+void CalendarSync::Index() {
+  if (!IndexCurrent()) BuildIndex();
+}
+
+void CalendarSync::Changed(const Group& group, bool indexed) {
+  calendar_.DataChanged = true;
+  AddToIndex(group);
+  // What this run changed it has indexed as it went; a change from elsewhere meanwhile (the
+  // panel keeps running) makes the next look rebuild the index.
+  if (indexed) MarkIndexed();
+}
+
+void CalendarSync::MarkIndexed() {
+  indexedRevision_ = calendar_.DataChanged.Revision();
+  indexedNotes_ = calendar_.NoteArray.size();
+  indexedTodos_ = calendar_.ToDoArray.size();
 }
 
 void CalendarSync::BuildIndex() {
   byUid_.clear();
   byHref_.clear();
   // Records deleted here that were never on the server have nothing to synchronise.
+  // Records kept in another collection (the task list, or the calendar) belong to its run.
   for (int i = 0; i < calendar_.NoteCount(); ++i) {
     TNote& note = calendar_.NoteArray[i];
-    if (note.Server.Href.isEmpty() && note.DeleteDate != 0) continue;
+    if (note.Server.Href.isEmpty() ? note.DeleteDate != 0 : !InCollection(note.Server)) continue;
     if (note.Uid.isEmpty()) note.Uid = NewUid();
     byUid_[note.Uid].notes.push_back(i);
     if (!note.Server.Href.isEmpty()) byHref_[note.Server.Href].notes.push_back(i);
   }
   for (int i = 0; i < calendar_.ToDoCount(); ++i) {
     TToDo& todo = calendar_.ToDoArray[i];
-    if (todo.Server.Href.isEmpty() && todo.DeleteDate != 0) continue;
+    if (todo.Server.Href.isEmpty() ? todo.DeleteDate != 0 : !InCollection(todo.Server)) continue;
     if (todo.Uid.isEmpty()) todo.Uid = NewUid();
     byUid_[todo.Uid].todos.push_back(i);
     if (!todo.Server.Href.isEmpty()) byHref_[todo.Server.Href].todos.push_back(i);
   }
+  MarkIndexed();
 }
 
 void CalendarSync::AddToIndex(const Group& group) {
@@ -633,12 +768,12 @@ void CalendarSync::AddToIndex(const Group& group) {
   for (int i : group.notes) {
     const TNote& note = calendar_.NoteArray[i];
     add(byUid_[note.Uid], Group{{i}, {}});
-    add(byHref_[note.Server.Href], Group{{i}, {}});
+    if (!note.Server.Href.isEmpty()) add(byHref_[note.Server.Href], Group{{i}, {}});
   }
   for (int i : group.todos) {
     const TToDo& todo = calendar_.ToDoArray[i];
     add(byUid_[todo.Uid], Group{{}, {i}});
-    add(byHref_[todo.Server.Href], Group{{}, {i}});
+    if (!todo.Server.Href.isEmpty()) add(byHref_[todo.Server.Href], Group{{}, {i}});
   }
 }
 
@@ -675,8 +810,9 @@ bool CalendarSync::Same(const Group& group, const DataFormat& incoming) const {
     if (calendar_.NoteArray[i].DeleteDate == 0) here << ServerFingerprint(calendar_.NoteArray[i]);
   for (int i : group.todos)
     if (calendar_.ToDoArray[i].DeleteDate == 0) here << ServerFingerprint(calendar_.ToDoArray[i]);
-  for (const TNote& note : incoming.NoteArray) there << ServerFingerprint(note);
-  for (const TToDo& todo : incoming.ToDoArray) there << ServerFingerprint(todo);
+  // Incoming records carry their fingerprints as received (Read).
+  for (const TNote& note : incoming.NoteArray) there << note.Server.Synced;
+  for (const TToDo& todo : incoming.ToDoArray) there << todo.Server.Synced;
   here.sort();
   there.sort();
   return here == there;
@@ -693,15 +829,35 @@ bool CalendarSync::Held(const Group& group) const {
 
 // Changed here since it was last sent or received, or never sent.
 bool CalendarSync::Dirty(const Group& group) const {
-  for (int i : group.notes) {
-    const TNote& note = calendar_.NoteArray[i];
-    if (note.Server.Href.isEmpty() ? note.DeleteDate == 0 : ServerFingerprint(note) != note.Server.Synced) return true;
-  }
-  for (int i : group.todos) {
-    const TToDo& todo = calendar_.ToDoArray[i];
-    if (todo.Server.Href.isEmpty() ? todo.DeleteDate == 0 : ServerFingerprint(todo) != todo.Server.Synced) return true;
-  }
+  for (int i : group.notes)
+    if (NoteChanged(i)) return true;
+  for (int i : group.todos)
+    if (ToDoChanged(i)) return true;
   return false;
+}
+
+namespace {
+
+// A record is unchanged when it equals the copy kept of it the last time it was found so;
+// else its fingerprint tells, and an unchanged record leaves its copy for the next time.
+template <typename Record>
+bool RecordChanged(const Record& record, size_t at, size_t count, std::vector<std::optional<Record>>& unchanged) {
+  if (record.Server.Href.isEmpty()) return record.DeleteDate == 0;
+  if (at < unchanged.size() && unchanged[at] && *unchanged[at] == record) return false;
+  if (ServerFingerprint(record) != record.Server.Synced) return true;
+  if (unchanged.size() < count) unchanged.resize(count);
+  unchanged[at] = record;
+  return false;
+}
+
+}  // namespace
+
+bool CalendarSync::NoteChanged(int i) const {
+  return RecordChanged(calendar_.NoteArray[i], size_t(i), calendar_.NoteArray.size(), unchanged_->notes);
+}
+
+bool CalendarSync::ToDoChanged(int i) const {
+  return RecordChanged(calendar_.ToDoArray[i], size_t(i), calendar_.ToDoArray.size(), unchanged_->todos);
 }
 
 QString CalendarSync::Title(const Group& group) const {

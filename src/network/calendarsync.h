@@ -3,12 +3,15 @@
 #include "network/calendarserver.h"
 
 #include "core/dataformat.h"
+#include "platform/icalendar.h"
 
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -31,6 +34,16 @@ struct SyncReport {
   bool agree = false;
 };
 
+// Records as they were when last found unchanged since they were sent or received, by their
+// place in the calendar. A record equal to its copy here (server copy included) is unchanged
+// without working out its fingerprint again, which for every record of a large calendar
+// would be most of a run that finds nothing to do. Whoever runs synchronisations keeps one
+// between runs; a copy of a record that moved or changed is simply no longer equal.
+struct UnchangedRecords {
+  std::vector<std::optional<TNote>> notes;
+  std::vector<std::optional<TToDo>> todos;
+};
+
 // Two-way synchronisation of the calendar with one collection of a calendar server.
 //
 // Each event series (with the records of its changed instances) and each task travels as one
@@ -51,7 +64,9 @@ class CalendarSync {
  public:
   using Done = std::function<void(const SyncReport&)>;
 
-  CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection);
+  // unchanged: kept by the caller between runs (a run without one keeps its own).
+  CalendarSync(DataFormat& calendar, KeyStore& store, CalendarServer& server, const QString& collection,
+               UnchangedRecords* unchanged = nullptr);
 
   // Runs one synchronisation to its end; done comes once, afterwards.
   void Run(Done done);
@@ -64,6 +79,12 @@ class CalendarSync {
   // makes the later change, which the next run settles as usual.
   std::function<bool(const QString& uid)> InUse;
 
+  // The collection new tasks go to when it is not the calendar's (a task list of its own):
+  // a run then synchronises the calendar's collection and then the task list's, each with
+  // its own token, and reports both together. A task already kept in the calendar's
+  // collection stays there.
+  QString TaskList;
+
   // Where the collection's token is kept in the store.
   static QString StateKey();
 
@@ -75,10 +96,14 @@ class CalendarSync {
     bool empty() const { return notes.empty() && todos.empty(); }
   };
 
+  void StartLeg();
+  bool SeparateTaskList() const;
+  QString LegStateKey() const;
   void Pull();
   void PullByListing();
   void Listed(const QList<ServerItem>& items, QStringList removed, bool complete, const QString& token);
   void FetchNext(QStringList queue);
+  void ReadSome();
   void ApplyDown();
   void Push();
   void PushNext();
@@ -86,17 +111,37 @@ class CalendarSync {
   void Finish(const ServerAnswer* failure = nullptr);
 
   bool Save();
+  // A resource read into records (before anything is applied), and what reading it found.
+  struct ReadItem {
+    ServerItem item;
+    std::unique_ptr<DataFormat> records;
+    IcsImportResult read;
+  };
+  ReadItem Read(const ServerItem& item) const;
   void ApplyItem(const ServerItem& item);
+  void ApplyItem(ReadItem& item);
   void RemoveHere(const QString& path);
   void Replace(const Group& group, DataFormat& incoming, const ServerItem& item, bool readOnly);
   void KeepLoser(const Group& group);
-  // How many resources the records know they are kept in.
+  // How many resources of the collection the records know they are kept in.
   int KnownResources() const;
+  bool InCollection(const TServerCopy& copy) const;
+  bool SentHere(const Group& group);
+  // The index of the records by UID and by resource, built when the calendar changed since.
+  void Index();
   void BuildIndex();
+  bool IndexCurrent() const;
+  void MarkIndexed();
   void AddToIndex(const Group& group);
+  // The records of group were changed by this run; indexed: the index was current before.
+  void Changed(const Group& group, bool indexed);
+  // How many resources the records know they are kept in, from the index.
+  int IndexedResources();
   Group GroupOfHref(const QString& path) const;
   Group GroupOfUid(const QString& uid) const;
   bool Dirty(const Group& group) const;
+  bool NoteChanged(int i) const;
+  bool ToDoChanged(int i) const;
   bool Held(const Group& group) const;
   bool Same(const Group& group, const DataFormat& incoming) const;
   QString Title(const Group& group) const;
@@ -106,21 +151,35 @@ class CalendarSync {
   DataFormat& calendar_;
   KeyStore& store_;
   CalendarServer& server_;
-  QString collection_;
+  QString calendarCollection_;
+  QString collection_;  // the one this part of the run works on
   Done done_;
   SyncReport report_;
   QString token_;
   QString pendingToken_;
   std::optional<QString> savedToken_;  // what the store holds, when known
   QStringList removed_;
-  QList<ServerItem> fetched_;
+  // Read as each answer arrives, so that the reading is spread over the waits for the next
+  // answers and the panel keeps painting; applied all together.
+  std::vector<ReadItem> fetched_;
+  std::deque<ServerItem> toRead_;  // received, not read yet
+  bool fetching_ = false;          // answers still to come
+  // Alive as long as the object: what the event loop calls later asks it first.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   bool fetchedAll_ = true;
-  std::vector<QString> pushQueue_;  // UIDs of the groups to send
-  QStringList conflicts_;           // resources whose write was refused
-  QHash<QString, Group> byUid_;     // every record by UID
-  QHash<QString, Group> byHref_;    // records kept on the server by resource
+  std::vector<QString> pushQueue_;          // UIDs of the groups to send
+  QStringList conflicts_;                   // resources whose write was refused
+  QHash<QString, Group> byUid_;             // every record by UID
+  QHash<QString, Group> byHref_;            // records kept on the server by resource
+  std::optional<quint64> indexedRevision_;  // the calendar's revision the index was built for
+  size_t indexedNotes_ = 0;
+  size_t indexedTodos_ = 0;
+  UnchangedRecords ownUnchanged_;
+  UnchangedRecords* unchanged_;
   int round_ = 0;
   bool finished_ = false;
+  bool tasksLeg_ = false;
+  bool waiting_ = false;  // a part of the run left changes to send
   bool storeFailed_ = false;
 };
 

@@ -167,7 +167,18 @@ class Reader {
         const QStringList hrefs = Hrefs();
         if (!hrefs.isEmpty()) found.principal = hrefs.first();
       } else if (Is(CalDavNs, "calendar-home-set")) {
-        found.calendarHomes = Hrefs();
+        // The one href that may name another server: the client asks the user first.
+        while (ok() && xml_.readNextStartElement()) {
+          if (!Is(DavNs, "href")) {
+            xml_.skipCurrentElement();
+            continue;
+          }
+          const QString href = Text();
+          if (const std::optional<QUrl> home = ResolveUrl(base_, href))
+            found.calendarHomes << *home;
+          else
+            Fail(QStringLiteral("the answer names a calendar home that cannot be used: ") + href.left(200));
+        }
       } else {
         xml_.skipCurrentElement();
       }
@@ -191,20 +202,30 @@ int StatusCode(QStringView line) {
   return ok && code >= 100 && code <= 599 ? code : 0;
 }
 
-std::optional<QString> ResolvePath(const QUrl& base, const QString& href) {
+std::optional<QUrl> ResolveUrl(const QUrl& base, const QString& href) {
   if (href.isEmpty()) return std::nullopt;
   const QUrl relative(href, QUrl::StrictMode);
   if (!relative.isValid()) return std::nullopt;
   const QUrl url = base.resolved(relative);
-  const auto port = [](const QUrl& u) { return u.port(u.scheme() == QLatin1String("https") ? 443 : 80); };
-  if (url.scheme() != base.scheme() || url.host() != base.host() || port(url) != port(base) ||
+  if ((url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")) || url.host().isEmpty() ||
       !url.userInfo().isEmpty())
     return std::nullopt;
   const QString path = url.path(QUrl::FullyDecoded);
   if (!path.startsWith(QLatin1Char('/'))) return std::nullopt;
   for (QChar c : path)
     if (c.unicode() < 0x20 || c.unicode() == 0x7f) return std::nullopt;
-  return path;
+  return url;
+}
+
+bool SameServer(const QUrl& a, const QUrl& b) {
+  const auto port = [](const QUrl& u) { return u.port(u.scheme() == QLatin1String("https") ? 443 : 80); };
+  return a.scheme() == b.scheme() && a.host() == b.host() && port(a) == port(b);
+}
+
+std::optional<QString> ResolvePath(const QUrl& base, const QString& href) {
+  const std::optional<QUrl> url = ResolveUrl(base, href);
+  if (!url || !SameServer(*url, base)) return std::nullopt;
+  return url->path(QUrl::FullyDecoded);
 }
 
 MultiStatus ReadMultiStatus(const QByteArray& body, const QUrl& requestUrl, const QString& within) {

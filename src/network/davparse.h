@@ -4,7 +4,8 @@
 // names, each with the properties the server gave with a success status. Answers are untrusted
 // bytes: sizes and counts are capped, every href is resolved against the request's URL and
 // must stay on its server (and, where the request asks, inside its collection), and an answer
-// that breaks any of this is refused whole, so that nothing half-read is ever used.
+// that breaks any of this is refused whole, so that nothing half-read is ever used. Only a
+// calendar home may be on another server: it is given as a full URL, for the client to decide.
 
 #include <QByteArray>
 #include <QList>
@@ -38,7 +39,7 @@ struct Entry {
   QString ctag;
   QString syncToken;
   QString principal;          // current-user-principal (a path)
-  QStringList calendarHomes;  // calendar-home-set (paths)
+  QList<QUrl> calendarHomes;  // calendar-home-set, resolved (possibly on another server)
 };
 
 struct MultiStatus {
@@ -54,8 +55,12 @@ MultiStatus ReadMultiStatus(const QByteArray& body, const QUrl& requestUrl, cons
 // The status code of an HTTP status line ("HTTP/1.1 404 Not Found" → 404); 0 for none.
 int StatusCode(QStringView line);
 
-// An href resolved against base: its decoded path, when it stays on base's server and has no
-// control characters; nothing otherwise.
+// An href resolved against base: an http(s) URL without user information whose decoded path
+// has no control characters; nothing otherwise.
+std::optional<QUrl> ResolveUrl(const QUrl& base, const QString& href);
+// The same, as its decoded path, only when it stays on base's server.
 std::optional<QString> ResolvePath(const QUrl& base, const QString& href);
+// The URLs share scheme, host and port.
+bool SameServer(const QUrl& a, const QUrl& b);
 
 }  // namespace dav

@@ -17,6 +17,9 @@ const QString ServerAccount::UrlSetting = QStringLiteral("CalendarServerUrl");
 const QString ServerAccount::UserSetting = QStringLiteral("CalendarServerUser");
 const QString ServerAccount::CalendarSetting = QStringLiteral("CalendarServerCalendar");
 const QString ServerAccount::AllowHttpSetting = QStringLiteral("CalendarServerAllowHttp");
+const QString ServerAccount::CertificateSetting = QStringLiteral("CalendarServerCertificate");
+const QString ServerAccount::HostSetting = QStringLiteral("CalendarServerHost");
+const QString ServerAccount::TasksSetting = QStringLiteral("CalendarServerTasks");
 const QString ServerAccount::IntervalSetting = QStringLiteral("CalendarServerInterval");
 
 namespace {
@@ -32,18 +35,27 @@ ServerAccount ServerAccount::Read(const TSettings& settings) {
   account.user = settings.GetSetting(UserSetting);
   account.calendar = settings.GetSetting(CalendarSetting);
   account.allowHttp = settings.GetBool(AllowHttpSetting);
+  account.certificate = settings.GetSetting(CertificateSetting);
+  account.calendarHost = settings.GetSetting(HostSetting);
+  account.tasks = settings.GetSetting(TasksSetting);
   return account;
 }
 
 SaveResult SaveServerAccount(DataFormat& calendar, KeyStore& store, TSettings& settings, const ServerAccount& account) {
   const ServerAccount before = ServerAccount::Read(settings);
-  const bool moved = before.url != account.url || before.user != account.user || before.calendar != account.calendar;
-  const QStringList names{ServerAccount::UrlSetting, ServerAccount::UserSetting, ServerAccount::CalendarSetting,
-                          ServerAccount::AllowHttpSetting};
+  const bool moved = before.url != account.url || before.user != account.user || before.calendar != account.calendar ||
+                     before.calendarHost != account.calendarHost || before.tasks != account.tasks;
+  const QStringList names{ServerAccount::UrlSetting,         ServerAccount::UserSetting,
+                          ServerAccount::CalendarSetting,    ServerAccount::AllowHttpSetting,
+                          ServerAccount::CertificateSetting, ServerAccount::HostSetting,
+                          ServerAccount::TasksSetting};
   settings.SetSetting(ServerAccount::UrlSetting, account.url);
   settings.SetSetting(ServerAccount::UserSetting, account.user);
   settings.SetSetting(ServerAccount::CalendarSetting, account.calendar);
   settings.SetSetting(ServerAccount::AllowHttpSetting, account.allowHttp ? QStringLiteral("-1") : QString());
+  settings.SetSetting(ServerAccount::CertificateSetting, account.certificate);
+  settings.SetSetting(ServerAccount::HostSetting, account.calendarHost);
+  settings.SetSetting(ServerAccount::TasksSetting, account.tasks);
   if (moved) {
     for (TNote& note : calendar.NoteArray) note.Server = TServerCopy();
     for (TToDo& todo : calendar.ToDoArray) todo.Server = TServerCopy();
@@ -75,7 +87,7 @@ QString BackupBeforeFirstSync(const DataFormat& calendar, const TSettings& setti
 ServerSync::ServerSync(DataFormat& calendar, KeyStore& store, TSettings& settings, Dialogs& dialogs, QObject* parent)
     : QObject(parent), calendar_(calendar), store_(store), settings_(settings), dialogs_(dialogs) {
   MakeServer = [](const ServerAccount& account, const QString& password) -> std::unique_ptr<CalendarServer> {
-    return std::make_unique<CalDavClient>(QUrl(account.url), account.user, password, account.allowHttp);
+    return std::make_unique<CalDavClient>(QUrl(account.url), account.user, password, account.Trust());
   };
   LoadPassword = [](const ServerAccount& account, PasswordDone done) {
     serverpassword::LoadLater(account.PasswordKey(), std::move(done));
@@ -212,8 +224,10 @@ void ServerSync::RunWith(const QString& password) {
   again_ = changedDuringRun_ = false;
   generation_ = calendar_.Generation();
   run_ = std::make_shared<int>(0);
-  sync_ = std::make_unique<CalendarSync>(calendar_, store_, static_cast<CalendarServer&>(*this), account_.calendar);
+  sync_ = std::make_unique<CalendarSync>(calendar_, store_, static_cast<CalendarServer&>(*this), account_.calendar,
+                                         &unchanged_);
   sync_->InUse = InUse;
+  sync_->TaskList = account_.tasks;
   // What changed here until now goes with this run.
   seenRevision_ = calendar_.DataChanged.Revision();
   const std::weak_ptr<int> run = run_;

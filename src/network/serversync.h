@@ -1,5 +1,6 @@
 #pragma once
 
+#include "network/caldavclient.h"
 #include "network/calendarserver.h"
 #include "network/calendarsync.h"
 #include "network/serverpassword.h"
@@ -23,6 +24,13 @@ struct ServerAccount {
   static const QString UserSetting;      // "CalendarServerUser"
   static const QString CalendarSetting;  // "CalendarServerCalendar": the collection's path
   static const QString AllowHttpSetting;
+  // "CalendarServerCertificate": the SHA-256 fingerprint of a certificate the user trusts
+  // although it cannot be verified (a server that signed its own).
+  static const QString CertificateSetting;
+  // "CalendarServerHost": the other host the calendars are kept on, which the user agreed to.
+  static const QString HostSetting;
+  // "CalendarServerTasks": the task list new tasks go to; empty: the calendar's collection.
+  static const QString TasksSetting;
   static const QString IntervalSetting;  // "CalendarServerInterval": minutes between runs
   static constexpr int DefaultIntervalMinutes = 15;
 
@@ -30,8 +38,13 @@ struct ServerAccount {
   QString user;
   QString calendar;
   bool allowHttp = false;
+  QString certificate;
+  QString calendarHost;
+  QString tasks;
 
   static ServerAccount Read(const TSettings& settings);
+  // The client's trust: plain http, the certificate and the other host.
+  CalDavClient::Trust Trust() const { return {allowHttp, certificate, calendarHost}; }
   bool IsSet() const { return !url.isEmpty() && !user.isEmpty() && !calendar.isEmpty(); }
   // The password's name in the secret store.
   QString PasswordKey() const { return user + QLatin1Char('@') + url; }
@@ -146,6 +159,7 @@ class ServerSync : public QObject, private CalendarServer {
   std::unique_ptr<CalendarServer> server_;
   QString serverPassword_;  // the password server_ was made with
   std::unique_ptr<CalendarSync> sync_;
+  UnchangedRecords unchanged_;
   std::shared_ptr<int> run_;  // lives as long as the run: answers to an older run are dropped
   QTimer* due_ = nullptr;     // the next run
   QTimer* poll_ = nullptr;    // looks for changes made here

@@ -31,6 +31,10 @@ constexpr int MaxInstances = 100000;
 // At most this many single events come from one rule no pattern expresses.
 constexpr int MaxExpandedEvents = 1000;
 constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+// The days over which libical steps through daily and weekly rules alike: after its change
+// to the Gregorian calendar, and well before the last year it gives days in (2582).
+const int ShapeFirstDay = static_cast<int>(EncodeDate(1600, 1, 1));
+const int ShapeLastDay = static_cast<int>(EncodeDate(2500, 1, 1));
 
 // --- Times in --------------------------------------------------------------------------------
 
@@ -68,7 +72,7 @@ struct TimeReader {
 
   // A time of an entry that keeps its times in the zone own (null: the local zone): its wall
   // clock there. Floating times and times of that zone are taken as they are written.
-  static std::optional<LocalTime> In(const icaltimetype& t, const icaltimezone* zone, const icaltimezone* own) {
+  std::optional<LocalTime> In(const icaltimetype& t, const icaltimezone* zone, const icaltimezone* own) const {
     if (!own) return Local(t, zone);
     if (t.is_date || !zone || zone == own) return Local(t, nullptr);
     icaltimetype from = t;
@@ -76,7 +80,7 @@ struct TimeReader {
     return Local(icaltime_convert_to_zone(from, const_cast<icaltimezone*>(own)), nullptr);
   }
 
-  static std::optional<LocalTime> Local(const icaltimetype& t, const icaltimezone* zone) {
+  std::optional<LocalTime> Local(const icaltimetype& t, const icaltimezone* zone) const {
     if (icaltime_is_null_time(t) || t.year < 1 || t.year > 9999 || !IsValidDate(t.year, t.month, t.day))
       return std::nullopt;
     const int day = static_cast<int>(EncodeDate(t.year, t.month, t.day));
@@ -87,12 +91,21 @@ struct TimeReader {
     icaltimetype plain = t;
     plain.zone = nullptr;
     const time_t seconds = icaltime_as_timet_with_zone(plain, zone);
+    // The entries of a file mostly share their stamps (the export's DTSTAMP): the local time
+    // of the moment asked last is kept.
+    if (lastMoment_ && lastMoment_->first == seconds) return lastMoment_->second;
     const QDateTime local = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds)).toLocalTime();
-    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999) return std::nullopt;
-    const QDate date = local.date();
-    return LocalTime{static_cast<int>(EncodeDate(date.year(), date.month(), date.day())),
-                     local.time().msecsSinceStartOfDay() / 1000};
+    std::optional<LocalTime> found;
+    if (local.isValid() && local.date().year() >= 1 && local.date().year() <= 9999) {
+      const QDate date = local.date();
+      found = LocalTime{static_cast<int>(EncodeDate(date.year(), date.month(), date.day())),
+                        local.time().msecsSinceStartOfDay() / 1000};
+    }
+    lastMoment_.emplace(seconds, found);
+    return found;
   }
+
+  mutable std::optional<std::pair<time_t, std::optional<LocalTime>>> lastMoment_ = std::nullopt;
 };
 
 // The name of a zone as the system's zone database knows it ("Europe/Berlin", "UTC"), from
@@ -160,7 +173,7 @@ TDateTime ModifyDateOf(icalcomponent* c, const TimeReader& reader, TDateTime now
     if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
       const icaltimetype t =
           kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(p) : icalproperty_get_dtstamp(p);
-      if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) {
+      if (const auto local = reader.Local(t, reader.ZoneOf(p, t))) {
         lastModified = local->Moment();
         break;
       }
@@ -270,6 +283,16 @@ class EventImporter {
     int last = 0;           // the last day found, also beyond the window
   };
 
+  // Offsets from DTSTART of the days the iterator gave for a step shape, every one up to
+  // reach; past it, the days from repeatFrom on (the last period's) repeat every period days,
+  // or nothing is known (repeatFrom -1).
+  struct StepDays {
+    int reach = -1;
+    int period = 1;
+    int repeatFrom = -1;
+    std::vector<int> offsets;
+  };
+
   bool Read(icalcomponent* c) {
     std::optional<Entry> entry = ReadEntry(c);
     if (!entry) return false;
@@ -299,7 +322,7 @@ class EventImporter {
     TNote& note = entry.note;
     note.TimeZone = NameOf(entry.zone);
     if (!note.TimeZone.isEmpty()) entry.own = entry.zone;
-    const auto start = TimeReader::In(entry.dtstart, entry.zone, entry.own);
+    const auto start = reader_.In(entry.dtstart, entry.zone, entry.own);
     if (!start) return std::nullopt;
     entry.start = *start;
 
@@ -326,7 +349,7 @@ class EventImporter {
     std::optional<LocalTime> end;
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY)) {
       const icaltimetype t = icalproperty_get_dtend(p);
-      end = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own);
+      end = reader_.In(t, reader_.ZoneOf(p, t), entry.own);
     } else if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY)) {
       const int seconds = icaldurationtype_as_int(icalproperty_get_duration(p));
       if (seconds > 0 && seconds < 3650 * 86400) end = LocalTime::FromTotal(start.Total() + seconds);
@@ -353,7 +376,7 @@ class EventImporter {
     const icaltriggertype trigger = icalproperty_get_trigger(p);
     std::optional<LocalTime> moment;
     if (!icaltime_is_null_time(trigger.time))
-      moment = TimeReader::In(trigger.time, reader_.ZoneOf(p, trigger.time), entry.own);
+      moment = reader_.In(trigger.time, reader_.ZoneOf(p, trigger.time), entry.own);
     else
       moment = LocalTime::FromTotal(entry.start.Total() + icaldurationtype_as_int(trigger.duration));
     if (moment) {
@@ -396,13 +419,13 @@ class EventImporter {
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
       const icaltimetype t = icalproperty_get_exdate(p);
-      if (const auto local = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own)) entry.exdates.insert(local->day);
+      if (const auto local = reader_.In(t, reader_.ZoneOf(p, t), entry.own)) entry.exdates.insert(local->day);
     }
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
       const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
       const icaltimetype t = icaltime_is_null_time(value.time) ? value.period.start : value.time;
-      if (const auto local = TimeReader::In(t, reader_.ZoneOf(p, t), entry.own)) entry.rdates.insert(local->day);
+      if (const auto local = reader_.In(t, reader_.ZoneOf(p, t), entry.own)) entry.rdates.insert(local->day);
     }
   }
 
@@ -440,22 +463,17 @@ class EventImporter {
   // The instances: DTSTART, then what the rule gives up to the window's end (further when
   // the rule ends, to find its last day). Nothing when libical cannot follow the rule.
   std::optional<Instances> Expand(const Entry& entry, const icalrecurrencetype& recur, int windowEnd, bool ends) {
-    const std::optional<QByteArray> shape = ends ? std::nullopt : StepShape(entry, recur);
+    std::optional<Shape> shape = StepShape(entry, recur);
     if (shape) {
-      const auto kept = stepDays_.find(*shape);
-      if (kept != stepDays_.end() && kept->second.reach >= windowEnd - entry.firstDay) {
-        Instances found;
-        for (int offset : kept->second.offsets) {
-          if (offset > windowEnd - entry.firstDay) break;
-          found.days.push_back(entry.firstDay + offset);
-        }
-        found.last = found.days.back();
-        return found;
+      const auto kept = stepDays_.find(shape->name);
+      if (kept != stepDays_.end()) {
+        if (auto found = FromShape(kept->second, *shape, entry, recur, windowEnd, ends)) return found;
       }
     }
     Instances found;
     found.days.push_back(entry.firstDay);
     found.last = entry.firstDay;
+    std::vector<int> offsets;  // of every day the iterator gave, for a step shape
     // The start with its zone, so that an UNTIL in UTC ends the rule at that moment rather
     // than at the same wall-clock time.
     icaltimetype start = entry.dtstart;
@@ -469,7 +487,7 @@ class EventImporter {
         found.finished = true;
         break;
       }
-      const auto local = TimeReader::In(t, entry.zone, entry.own);
+      const auto local = reader_.In(t, entry.zone, entry.own);
       if (!local) continue;
       const int day = local->day;
       passedWindow = day > windowEnd;
@@ -477,32 +495,103 @@ class EventImporter {
       if (day > windowEnd + LastDaySearch) break;
       if (day <= windowEnd) found.days.push_back(day);
       found.last = std::max(found.last, day);
+      if (shape) {
+        const std::optional<int> offset = shape->OffsetOf(entry.firstDay, day);
+        if (offset)
+          offsets.push_back(*offset);
+        else
+          shape.reset();  // not a day of the shape after all: nothing is kept
+      }
     }
     icalrecur_iterator_free(it);
     // In time order, but a change of the clocks can put an instance on the day before.
     std::sort(found.days.begin(), found.days.end());
     found.days.erase(std::unique(found.days.begin(), found.days.end()), found.days.end());
-    if (shape && passedWindow && !found.finished) {
-      StepDays& kept = stepDays_[*shape];
-      kept.reach = windowEnd - entry.firstDay;
-      kept.offsets.clear();
-      for (int day : found.days) kept.offsets.push_back(day - entry.firstDay);
+    // The days up to the last one given are all the shape has there; a search that stopped
+    // at the window also knows there are none between that day and the window's end.
+    const int reach = !shape                  ? -1
+                      : passedWindow && !ends ? shape->StepsTo(entry.firstDay, windowEnd)
+                      : offsets.empty()       ? -1
+                                              : offsets.back();
+    if (shape && reach >= 0) {
+      StepDays& kept = stepDays_[shape->name];
+      if (reach > kept.reach) {
+        kept.reach = reach;
+        kept.offsets = std::move(offsets);
+        const int period = PeriodOf(recur);
+        kept.repeatFrom = -1;
+        if (reach >= 2 * period + 6) {
+          const auto from = std::upper_bound(kept.offsets.begin(), kept.offsets.end(), reach - period);
+          if (from != kept.offsets.end()) kept.repeatFrom = static_cast<int>(from - kept.offsets.begin());
+        }
+        kept.period = period;
+      }
     }
     return found;
   }
 
-  // Daily and weekly rules without an end, without a zone and with no parts but the interval,
-  // the week's start and (weekly) plain weekdays step through the days from DTSTART alike for
-  // every start on the same weekday: the rule's text and that weekday name the offsets that
-  // one expansion found, and the next event of the same shape takes them without asking
-  // libical again (its iterator is by far the slowest part of an import). Nothing for any
-  // other rule.
-  static std::optional<QByteArray> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
+  // Daily and weekly rules without a zone and with no parts but the interval, the week's
+  // start, (weekly) plain weekdays and an end step through the days from DTSTART alike for
+  // every start on the same weekday (any start, daily): the rule's text without its end and
+  // that weekday name the days one expansion found, which the next event of the same shape
+  // takes without asking libical again (its iterator is by far the slowest part of an
+  // import). Monthly rules on one day of the month that every month has (the 1st to the
+  // 28th, named or DTSTART's) step through the months alike for every start on or before
+  // that day of its month, and for every start after it: their steps are counted in months.
+  // Nothing for any other rule, for an UNTIL in UTC or another zone, and for starts outside
+  // the years over which libical steps alike (it follows the Julian calendar before 1583 and
+  // gives no days after 2582).
+  struct Shape {
+    QByteArray name;
+    int monthDay = 0;  // the day of the month of a monthly shape; 0: steps are days
+    // A day as the shape's steps from the first day, and back; nothing for a day no step
+    // of the shape falls on.
+    std::optional<int> OffsetOf(int firstDay, int day) const {
+      if (!monthDay) return day - firstDay;
+      int y0, m0, d0, y, m, d;
+      DecodeDate(firstDay, y0, m0, d0);
+      DecodeDate(day, y, m, d);
+      if (d != monthDay) return std::nullopt;
+      return (y * 12 + m) - (y0 * 12 + m0);
+    }
+    int DayOf(int firstDay, int offset) const {
+      if (!monthDay) return firstDay + offset;
+      int y0, m0, d0;
+      DecodeDate(firstDay, y0, m0, d0);
+      const int month = m0 - 1 + offset;
+      return static_cast<int>(EncodeDate(y0 + month / 12, month % 12 + 1, monthDay));
+    }
+    // The steps up to the last one that falls on or before day.
+    int StepsTo(int firstDay, int day) const {
+      if (!monthDay) return day - firstDay;
+      int y0, m0, d0, y, m, d;
+      DecodeDate(firstDay, y0, m0, d0);
+      DecodeDate(day, y, m, d);
+      return (y * 12 + m) - (y0 * 12 + m0) - (d < monthDay ? 1 : 0);
+    }
+  };
+
+  static std::optional<Shape> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
     if (entry.zone || entry.own || recur.rscale) return std::nullopt;
-    if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE) return std::nullopt;
+    const bool monthly = recur.freq == ICAL_MONTHLY_RECURRENCE;
+    if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE && !monthly) return std::nullopt;
+    if (entry.firstDay < ShapeFirstDay || entry.firstDay > ShapeLastDay) return std::nullopt;
+    if (!icaltime_is_null_time(recur.until) && (recur.until.zone || icaltime_is_utc(recur.until))) return std::nullopt;
     const auto none = [](const short* parts) { return parts[0] == ICAL_RECURRENCE_ARRAY_MAX; };
-    if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_month_day) ||
-        !none(recur.by_year_day) || !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
+    if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_year_day) ||
+        !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
+      return std::nullopt;
+    }
+    Shape shape;
+    int y, m, startDay;
+    DecodeDate(entry.firstDay, y, m, startDay);
+    if (monthly) {
+      if (!none(recur.by_day)) return std::nullopt;
+      const bool named = !none(recur.by_month_day);
+      if (named && recur.by_month_day[1] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
+      shape.monthDay = named ? recur.by_month_day[0] : startDay;
+      if (shape.monthDay < 1 || shape.monthDay > 28) return std::nullopt;
+    } else if (!none(recur.by_month_day)) {
       return std::nullopt;
     }
     if (recur.freq == ICAL_DAILY_RECURRENCE && !none(recur.by_day)) return std::nullopt;
@@ -510,12 +599,73 @@ class EventImporter {
       if (icalrecurrencetype_day_position(recur.by_day[i]) != 0) return std::nullopt;
     }
     icalrecurrencetype copy = recur;
+    copy.count = 0;
+    copy.until = icaltime_null_time();
     char* text = icalrecurrencetype_as_string_r(&copy);
     if (!text) return std::nullopt;
-    QByteArray shape(text);
+    shape.name = text;
     icalmemory_free_buffer(text);
-    shape += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
+    if (recur.freq == ICAL_WEEKLY_RECURRENCE) shape.name += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
+    if (monthly) shape.name += startDay > shape.monthDay ? "|after" : "|on or before";
     return shape;
+  }
+
+  // The steps after which a step shape's days repeat: its interval in days, weeks or months.
+  static int PeriodOf(const icalrecurrencetype& recur) {
+    const int interval = std::max(1, static_cast<int>(recur.interval));
+    return recur.freq == ICAL_WEEKLY_RECURRENCE ? 7 * interval : interval;
+  }
+
+  // What Expand finds for a rule of a step shape, from the days kept for the shape: the days
+  // the iterator would give one by one, cut where the rule's COUNT or UNTIL cuts them. Past
+  // the kept days the last period's days repeat (from the second period on, a day belongs to
+  // a daily or weekly rule exactly when the day one period before does). Nothing when the
+  // kept days cannot tell, or the days leave the years a shape holds for.
+  static std::optional<Instances> FromShape(const StepDays& kept, const Shape& shape, const Entry& entry,
+                                            const icalrecurrencetype& recur, int windowEnd, bool ends) {
+    const auto offset = [&kept](int n) -> std::optional<int> {
+      const int size = static_cast<int>(kept.offsets.size());
+      if (n < size) return kept.offsets[n];
+      if (kept.repeatFrom < 0) return std::nullopt;
+      const int block = size - kept.repeatFrom, past = n - size;
+      return kept.offsets[kept.repeatFrom + past % block] + kept.period * (past / block + 1);
+    };
+    const int firstDay = entry.firstDay;
+    const int steps = shape.StepsTo(firstDay, windowEnd);
+    if (!ends && kept.reach < steps && kept.repeatFrom < 0) return std::nullopt;
+    const bool hasUntil = !icaltime_is_null_time(recur.until);
+    icaltimetype at = entry.dtstart;
+    Instances found;
+    found.days.push_back(firstDay);
+    found.last = firstDay;
+    for (int n = 0; n < MaxInstances; ++n) {
+      if (recur.count > 0 && n >= recur.count) {
+        found.finished = true;
+        break;
+      }
+      const std::optional<int> next = offset(n);
+      if (!next && !ends && kept.reach >= steps) break;  // none left in the window
+      if (!next) return std::nullopt;
+      if (*next > (shape.monthDay ? 12 * 1000 : ShapeLastDay - firstDay)) return std::nullopt;  // far past them
+      const int day = shape.DayOf(firstDay, *next);
+      if (day > ShapeLastDay) return std::nullopt;
+      if (day > windowEnd && !ends) break;
+      if (hasUntil) {
+        int y, m, d;
+        DecodeDate(day, y, m, d);
+        at.year = y;
+        at.month = m;
+        at.day = d;
+        if (icaltime_compare(at, recur.until) > 0) {
+          found.finished = true;
+          break;
+        }
+      }
+      if (day > windowEnd + LastDaySearch) break;
+      if (day <= windowEnd && day != firstDay) found.days.push_back(day);
+      found.last = std::max(found.last, day);
+    }
+    return found;
   }
 
   // The end of a rule that ends, as the pattern's range: its count where the pattern counts
@@ -545,10 +695,14 @@ class EventImporter {
     const bool ends = recur.count > 0 || !icaltime_is_null_time(recur.until);
     const std::optional<Instances> instances = Expand(entry, recur, windowEnd, ends);
     if (!instances) return false;
-    auto expected = [&](int day) {
+    // Asked mostly day after day: the search goes on from the day asked before.
+    auto expected = [&, at = instances->days.cbegin()](int day) mutable {
       if (entry.rdates.count(day)) return true;
       if (entry.exdates.count(day)) return false;
-      return std::binary_search(instances->days.begin(), instances->days.end(), day);
+      const std::vector<int>& days = instances->days;
+      if (at != days.cbegin() && *(at - 1) >= day) at = std::lower_bound(days.cbegin(), days.cend(), day);
+      while (at != days.cend() && *at < day) ++at;
+      return at != days.cend() && *at == day;
     };
 
     std::optional<TNote> candidate = PatternOf(entry.note, recur, firstDay, entry.ownStart);
@@ -562,8 +716,10 @@ class EventImporter {
         for (int d : *extra)
           if (d < windowStart || d > windowEnd) check.push_back(d);
       }
-      std::sort(check.begin(), check.end());
-      check.erase(std::unique(check.begin(), check.end()), check.end());
+      if (check.size() > static_cast<size_t>(windowEnd - windowStart + 1)) {
+        std::sort(check.begin(), check.end());
+        check.erase(std::unique(check.begin(), check.end()), check.end());
+      }
       // Beside the file's own exceptions, two more, and the pattern's days of its first week
       // that fall before DTSTART (a weekly rule starting on a day it does not name runs its
       // pattern from the week's start: those days are hidden, DTSTART is shown).
@@ -634,7 +790,7 @@ class EventImporter {
     Instance instance{UidOf(c), 0};
     const icaltimetype t = icalproperty_get_recurrenceid(p);
     const icaltimezone* zone = reader_.ZoneOf(p, t);
-    const auto local = TimeReader::In(t, zone, target ? target : NameOf(zone).isEmpty() ? nullptr : zone);
+    const auto local = reader_.In(t, zone, target ? target : NameOf(zone).isEmpty() ? nullptr : zone);
     if (instance.uid.isEmpty() || !local) return std::nullopt;
     instance.recurrenceId = local->day + (t.is_date ? 0 : local->Time());
     return instance;
@@ -663,12 +819,7 @@ class EventImporter {
   IcsImportResult& result_;
   // The days of each series (by UID) that an instance of the file stands for.
   std::map<QString, std::set<int>> overridden_;
-  // Offsets from DTSTART of the days of each step shape (StepShape) found so far, and how
-  // far after DTSTART they were looked for.
-  struct StepDays {
-    int reach = 0;
-    std::vector<int> offsets;
-  };
+  // The days found for each step shape (StepShape) so far.
   std::map<QByteArray, StepDays> stepDays_;
 };
 
@@ -691,7 +842,7 @@ bool ImportTask(DataFormat& calendar, icalcomponent* c, const TimeReader& reader
   }
   if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY)) {
     const icaltimetype t = icalproperty_get_due(p);
-    if (const auto local = TimeReader::Local(t, reader.ZoneOf(p, t))) todo.DueDate = local->day;
+    if (const auto local = reader.Local(t, reader.ZoneOf(p, t))) todo.DueDate = local->day;
   }
   icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
   icalproperty* percent = icalcomponent_get_first_property(c, ICAL_PERCENTCOMPLETE_PROPERTY);

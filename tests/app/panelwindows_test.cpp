@@ -47,8 +47,15 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   RecordingShell shell;
   FakeNetworkPresence network(false);
   PanelWindows panel(context, PanelServices{screens, alarm, preview, shell, network, 0});
+  // Without the weather shown there is no weather keeper; the first paint that shows it
+  // makes one, and paints its report.
+  EXPECT_EQ(context.weather(), nullptr);
+  context.settings().SetSetting(QStringLiteral("DisplayWeather"), QStringLiteral("-1"));
+  panel.desktop.DisplaySettingsChanged();
+  ASSERT_NE(context.weather(), nullptr);
+  EXPECT_EQ(panel.desktop.painter().Weather, &context.weather()->Report());
 
-  for (QMenuBar* bar : {panel.toDo.menuBar(), panel.month.menuBar()})
+  for (QMenuBar* bar : {panel.toDo().menuBar(), panel.month().menuBar()})
     EXPECT_EQ(HiddenActions(bar->actions()), QStringList());
 
   // The panel's own menu, opened over the panel's title: the items that stand for other
@@ -77,7 +84,7 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   for (const auto& [name, set] : hooks) EXPECT_TRUE(set) << name;
 
   // The Help menus of the panel, the month and the to-do window reach the same pages.
-  for (QWidget* window : std::initializer_list<QWidget*>{&panel.desktop, &panel.month, &panel.toDo}) {
+  for (QWidget* window : std::initializer_list<QWidget*>{&panel.desktop, &panel.month(), &panel.toDo()}) {
     shell.opened.clear();
     window->findChild<QAction*>(QStringLiteral("Feedback1"))->trigger();
     window->findChild<QAction*>(QStringLiteral("OrvaneWebsite1"))->trigger();
@@ -87,16 +94,16 @@ TEST(PanelWindows, EveryMenuCommandOfEveryWindowIsWired) {
   }
 
   // The to-do window's New Task opens the one task editor, whose Save has the list rebuilt.
-  panel.toDo.NeedsRefresh = false;
-  panel.toDo.NewToDo1->trigger();
-  EXPECT_TRUE(panel.taskForm.isVisible());
-  emit panel.taskForm.Saved();
-  EXPECT_TRUE(panel.toDo.NeedsRefresh);
+  panel.toDo().NeedsRefresh = false;
+  panel.toDo().NewToDo1->trigger();
+  EXPECT_TRUE(panel.taskForm().isVisible());
+  emit panel.taskForm().Saved();
+  EXPECT_TRUE(panel.toDo().NeedsRefresh);
 
   // Hiding the panel takes the other windows with it.
-  panel.desktop.show(), panel.month.show(), panel.toDo.show();
+  panel.desktop.show(), panel.month().show(), panel.toDo().show();
   panel.desktop.Hide1->trigger();
-  EXPECT_FALSE(panel.month.isVisible() || panel.toDo.isVisible());
+  EXPECT_FALSE(panel.month().isVisible() || panel.toDo().isVisible());
 }
 
 // A calendar server that cannot be reached shows on the panel and in the tray, never as a

@@ -18,11 +18,28 @@
 
 namespace {
 
-// A server with a calendar home holding one calendar that is not Orvane's.
+// A server with a calendar home holding one calendar that is not Orvane's; with a certificate
+// or another host set, it is found only once the account trusts them.
 class HomeServer : public FakeCalendarServer {
  public:
+  QString certificate;
+  QString otherHost;
+  ServerAccount account;  // what the client was made with
+
   void Discover(ServerCallback done) override {
     ServerAnswer answer;
+    if (account.certificate != certificate) {
+      answer.certificate = certificate;
+      answer.error = QStringLiteral("untrusted certificate");
+    } else if (account.calendarHost != otherHost) {
+      answer.otherHost = otherHost;
+      answer.error = QStringLiteral("another host");
+    }
+    if (!answer.ok()) {
+      QTimer::singleShot(0, [answer, done = std::move(done)] { done(answer); });
+      return;
+    }
+    answer.otherHost = otherHost;
     answer.home = QStringLiteral("/alice/");
     answer.collections << ServerCollection{QStringLiteral("/alice/work/"), QStringLiteral("Work"), {"VEVENT"}, {}, {}}
                        << ServerCollection{QStringLiteral("/alice/tasks/"), QStringLiteral("Tasks"), {"VTODO"}, {}, {}};
@@ -38,9 +55,9 @@ class HomeServer : public FakeCalendarServer {
 class ServerPageTest : public EditorTest {
  protected:
   ServerPageTest() : page(*context) {
-    page.MakeClient = [this](const QUrl&, const QString&, const QString&) {
-      auto client = std::make_unique<HomeServer>();
-      client->resources = server.resources;
+    page.MakeClient = [this](const ServerAccount& account, const QString&) {
+      auto client = std::make_unique<HomeServer>(server);
+      client->account = account;
       return client;
     };
     page.StorePassword = [this](const QString& key, const QString& password, bool fileAllowed, QString& error) {
@@ -73,8 +90,46 @@ TEST_F(ServerPageTest, ConnectListsTheCalendarsForEventsAndOffersOrvane) {
   for (int i = 0; i < page.ServerCalendar->count(); ++i) items << page.ServerCalendar->itemText(i);
   EXPECT_EQ(items, (QStringList{QStringLiteral("Work"), QStringLiteral("New calendar \"Orvane\"")}));
   EXPECT_EQ(page.ServerCalendar->currentIndex(), 1);
-  page.resize(640, 360);
+  QStringList lists;
+  for (int i = 0; i < page.ServerTasks->count(); ++i) lists << page.ServerTasks->itemText(i);
+  EXPECT_EQ(lists, (QStringList{QStringLiteral("With the events"), QStringLiteral("Tasks")}));
+  page.resize(640, 380);
   Screenshot(&page, QStringLiteral("options-calendar-server-connected"));
+  // A task list of their own for the tasks.
+  page.ServerTasks->setCurrentIndex(1);
+  QTest::mouseClick(page.ServerUse, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.ServerRemove->isEnabled(); }, 5000));
+  const ServerAccount account = ServerAccount::Read(context->settings());
+  EXPECT_EQ(account.calendar, QStringLiteral("/alice/orvane/"));
+  EXPECT_EQ(account.tasks, QStringLiteral("/alice/tasks/"));
+}
+
+TEST_F(ServerPageTest, ACertificateAndAnotherHostAreTrustedOnlyWhenTheUserAgrees) {
+  server.certificate = QStringLiteral("AB:CD:EF");
+  server.otherHost = QStringLiteral("p12-caldav.example.org");
+  dialogs->AnswerMessage(Dialogs::Answer::No);
+  page.ServerUrl->setText(QStringLiteral("https://dav.example.org/"));
+  page.ServerUser->setText(QStringLiteral("alice"));
+  page.ServerPassword->setText(QStringLiteral("wonderland"));
+  QTest::mouseClick(page.ServerConnect, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.ServerConnect->isEnabled(); }, 5000));
+  EXPECT_TRUE(dialogs->LastText().contains(QStringLiteral("\nAB:CD:EF\n"))) << dialogs->LastText().toStdString();
+  EXPECT_FALSE(page.ServerUse->isEnabled());
+
+  dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  dialogs->AnswerMessage(Dialogs::Answer::Yes);
+  Connect();
+  EXPECT_EQ(
+      dialogs->LastText(),
+      QStringLiteral("Your calendars are kept at p12-caldav.example.org. Send your user name and password there?"));
+  QTest::mouseClick(page.ServerUse, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ServerAccount::Read(context->settings()).IsSet(); }, 5000));
+  const ServerAccount account = ServerAccount::Read(context->settings());
+  EXPECT_EQ(account.certificate, server.certificate);
+  EXPECT_EQ(account.calendarHost, server.otherHost);
+  // Connecting again to the same server goes on trusting both, without asking.
+  Connect();
+  EXPECT_EQ(dialogs->asked().size(), 3u);
 }
 
 TEST_F(ServerPageTest, WithoutASecretStoreThePasswordGoesToTheFileOnlyWhenTheUserAgrees) {

@@ -30,13 +30,16 @@ struct Computer {
   DataFormat calendar{clock};
   CalDavClient client;
   QString collection;
+  QString taskList;  // new tasks go there when set
 
-  Computer(const RadicaleServer& server, const QString& collection)
-      : client(QUrl(server.url()), RadicaleServer::User, RadicaleServer::Password), collection(collection) {}
+  Computer(const RadicaleServer& server, const QString& collection) : Computer(server.url(), collection) {}
+  Computer(const QString& url, const QString& collection, const CalDavClient::Trust& trust = {})
+      : client(QUrl(url), RadicaleServer::User, RadicaleServer::Password, trust), collection(collection) {}
 
   SyncReport Sync() {
     clock.Set(RealNow());
     CalendarSync sync(calendar, store, client, collection);
+    sync.TaskList = taskList;
     std::optional<SyncReport> report;
     sync.Run([&](const SyncReport& r) { report = r; });
     EXPECT_TRUE(SpinUntil([&] { return report.has_value(); }));
@@ -108,6 +111,89 @@ TEST_F(CalDavTest, DiscoveryFindsTheNewCalendarAndAWrongPasswordIsRefused) {
   const ServerAnswer refused = Wait([&](ServerCallback done) { wrong.Discover(std::move(done)); });
   EXPECT_TRUE(refused.unauthorized());
   EXPECT_EQ(refused.error, QStringLiteral("the server refused the user name or password"));
+}
+
+// The address given ("localhost") names a calendar home on another host (Radicale on
+// 127.0.0.1): the password goes there only when the user agreed to that very host.
+TEST_F(CalDavTest, ACalendarHomeOnAnotherHostIsUsedOnlyWhereTheUserAgreed) {
+  QString home;
+  LoopbackServer front([&](const QByteArray&) {
+    const QByteArray body =
+        "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:"
+        "ns:caldav\"><d:response><d:href>/</d:href><d:propstat><d:prop><c:calendar-home-set>"
+        "<d:href>" +
+        home.toUtf8() +
+        "</d:href></c:calendar-home-set></d:prop><d:status>HTTP/1.1 200 OK</d:status>"
+        "</d:propstat></d:response></d:multistatus>";
+    return ServerScript::Answer("HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nContent-Length: " +
+                                QByteArray::number(body.size()) + "\r\n\r\n" + body);
+  });
+  const QString given = QStringLiteral("http://localhost:%1/").arg(front.port());
+  const QString radicale = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+  const QString third = QStringLiteral("http://127.0.0.2:%1").arg(server.port());
+  const struct {
+    QString home;
+    QString agreed;
+    QString refusedFor;  // the host named in the refusal; empty: used
+  } cases[] = {
+      {server.url(QStringLiteral("/alice/")), {}, radicale},
+      {server.url(QStringLiteral("/alice/")), radicale, {}},
+      {third + QStringLiteral("/alice/"), radicale, third},
+  };
+  for (const auto& c : cases) {
+    home = c.home;
+    CalDavClient client(QUrl(given), RadicaleServer::User, RadicaleServer::Password, {.calendarHost = c.agreed});
+    const ServerAnswer found = Wait([&](ServerCallback done) { client.Discover(std::move(done)); });
+    if (!c.refusedFor.isEmpty()) {
+      EXPECT_EQ(found.otherHost, c.refusedFor);
+      EXPECT_TRUE(found.error.contains(c.refusedFor + QStringLiteral(", another host"))) << found.error.toStdString();
+      continue;
+    }
+    ASSERT_TRUE(found.ok()) << found.error.toStdString();
+    EXPECT_EQ(found.otherHost, radicale);
+    ASSERT_EQ(found.collections.size(), 1);
+    EXPECT_EQ(found.collections[0].path, collection);
+  }
+  Computer a(given, collection, {.calendarHost = radicale});
+  const int event = a.AddEvent(QStringLiteral("Dentist"), D(2026, 12, 8), 10);
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_TRUE(Phone({"uids"}).value_or(QString()).contains(a.calendar.NoteArray[event].Uid));
+}
+
+// A server with a certificate of its own making is refused with the certificate's
+// fingerprint, and used once exactly that certificate is trusted.
+TEST(CalDavTls, ASelfSignedServerIsUsedOnlyWithItsFingerprintTrusted) {
+  RadicaleServer server;
+  server.UseTls();
+  ASSERT_TRUE(server.Start()) << server.error().toStdString();
+  const QString right = server.fingerprint();
+  ASSERT_EQ(CalDavClient::Fingerprint(right), right);
+  const struct {
+    QString trusted;
+    bool usable;
+  } cases[] = {{{}, false}, {QString(64, QLatin1Char('0')), false}, {right.toLower().remove(QLatin1Char(':')), true}};
+  for (const auto& c : cases) {
+    CalDavClient client(QUrl(server.url()), RadicaleServer::User, RadicaleServer::Password, {.certificate = c.trusted});
+    const ServerAnswer found = Wait([&](ServerCallback done) { client.Discover(std::move(done)); });
+    EXPECT_EQ(found.ok(), c.usable) << c.trusted.toStdString() << ": " << found.error.toStdString();
+    if (c.usable) {
+      const ServerAnswer made = Wait(
+          [&](ServerCallback done) { client.MakeCalendar(found.home, QStringLiteral("Orvane"), std::move(done)); });
+      ASSERT_TRUE(made.ok()) << made.error.toStdString();
+      Computer a(server.url(), made.collections.first().path, {.certificate = right});
+      a.AddEvent(QStringLiteral("Dentist"), D(2026, 12, 8), 10);
+      const SyncReport report = a.Sync();
+      EXPECT_TRUE(report.agree) << report.error.toStdString();
+      // A certificate other than the one trusted is a failure of its own, not an unreachable server.
+      Computer pinned(server.url(), made.collections.first().path, {.certificate = QString(64, QLatin1Char('0'))});
+      const SyncReport refused = pinned.Sync();
+      EXPECT_FALSE(refused.agree || refused.unreachable) << refused.error.toStdString();
+      EXPECT_TRUE(refused.error.contains(right)) << refused.error.toStdString();
+    } else {
+      EXPECT_EQ(found.certificate, right);
+      EXPECT_TRUE(found.error.contains(QStringLiteral("fingerprint is ") + right)) << found.error.toStdString();
+    }
+  }
 }
 
 TEST_F(CalDavTest, WritesAreGuardedByETagsAndTheChangesReportFollowsThem) {
@@ -254,15 +340,43 @@ TEST_F(CalDavTest, AWeeklySeriesWithAnExceptionAndAnOverrideTravels) {
   EXPECT_EQ(occurs(b, D(2027, 1, 25)), QStringLiteral("Choir in hall B 21"));
 }
 
-TEST_F(CalDavTest, ATaskCompletedOnThePhoneIsCompletedHere) {
+// A task goes with the events until the account has a task list of its own; then new tasks
+// go there, the one kept with the events stays, and the phone completes each where it is.
+TEST_F(CalDavTest, TasksCompletedOnThePhoneAreCompletedHereInTheCalendarOrTheirOwnList) {
   Computer a(server, collection);
-  const int task = a.calendar.AppendToDo();
-  a.calendar.ToDoArray[task].Title = QStringLiteral("Renew passport");
-  const QString uid = a.calendar.ToDoArray[task].Uid;
+  const auto addTask = [&a](const char* title) {
+    const int task = a.calendar.AppendToDo();
+    a.calendar.ToDoArray[task].Title = QString::fromLatin1(title);
+    return task;
+  };
+  const int old = addTask("Renew passport");
   EXPECT_TRUE(a.Sync().agree);
-  ASSERT_TRUE(Phone({"complete", uid}));
+
+  CalDavClient maker(QUrl(server.url()), RadicaleServer::User, RadicaleServer::Password);
+  const ServerAnswer made =
+      Wait([&](ServerCallback done) { maker.MakeCalendar(QStringLiteral("/alice/"), QStringLiteral("Tasks"), done); });
+  ASSERT_TRUE(made.ok()) << made.error.toStdString();
+  a.taskList = made.collections.first().path;
+  const int fresh = addTask("Buy stamps");
+  const QString event = a.calendar.NoteArray[a.AddEvent(QStringLiteral("Dentist"), D(2027, 1, 12), 9)].Uid;
   EXPECT_TRUE(a.Sync().agree);
-  EXPECT_TRUE(a.calendar.ToDoArray[task].Completed);
+  const QString oldUid = a.calendar.ToDoArray[old].Uid, freshUid = a.calendar.ToDoArray[fresh].Uid;
+  const auto uids = [&](const QString& at) {
+    QStringList found = server.Phone(server.url(at), {"uids"}).value_or(QString()).split(QLatin1Char('\n'));
+    found.removeAll(QString());
+    found.sort();
+    return found;
+  };
+  QStringList withEvents{oldUid, event};
+  withEvents.sort();
+  EXPECT_EQ(uids(collection), withEvents);
+  EXPECT_EQ(uids(a.taskList), QStringList{freshUid});
+
+  ASSERT_TRUE(server.Phone(server.url(a.taskList), {"complete", freshUid}));
+  ASSERT_TRUE(Phone({"complete", oldUid}));
+  EXPECT_TRUE(a.Sync().agree);
+  EXPECT_TRUE(a.calendar.ToDoArray[fresh].Completed);
+  EXPECT_TRUE(a.calendar.ToDoArray[old].Completed);
   EXPECT_EQ(a.calendar.OpenToDoCount, 0);
 }
 

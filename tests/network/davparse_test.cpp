@@ -47,6 +47,9 @@ TEST(DavParse, RefusesAnswersThatCannotBeTrusted) {
       {"href on another port", Answer("<d:response><d:href>https://dav.example:8443/cal/alice/work/x</d:href>"
                                       "</d:response>")},
       {"response without href", Answer("<d:response><d:status>HTTP/1.1 200 OK</d:status></d:response>")},
+      {"calendar home with user information",
+       Answer("<d:response><d:href>/cal/alice/work/</d:href><d:propstat><d:prop><c:calendar-home-set><d:href>"
+              "https://alice:pw@evil.example/</d:href></c:calendar-home-set></d:prop></d:propstat></d:response>")},
       {"document type", "<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"b\">]><multistatus xmlns=\"DAV:\"/>"},
       {"not a multistatus", "<html><body>Login</body></html>"},
       {"cut short", Answer("<d:response><d:href>/cal/alice/work/x.ics</d:href>").left(120)},
@@ -73,7 +76,7 @@ TEST(DavParse, ReadsCollectionsAndDiscoveryProperties) {
   ASSERT_TRUE(read.error.isEmpty()) << read.error.toStdString();
   ASSERT_EQ(read.entries.size(), 2);
   EXPECT_EQ(read.entries[0].principal, QStringLiteral("/principals/alice/"));
-  EXPECT_EQ(read.entries[0].calendarHomes, QStringList{QStringLiteral("/cal/alice/")});
+  EXPECT_EQ(read.entries[0].calendarHomes, QList<QUrl>{QUrl(QStringLiteral("https://dav.example/cal/alice/"))});
   EXPECT_TRUE(read.entries[1].calendar && read.entries[1].collection);
   EXPECT_EQ(read.entries[1].displayName, QStringLiteral("Work"));
   EXPECT_EQ(read.entries[1].components, (QStringList{QStringLiteral("VEVENT"), QStringLiteral("VTODO")}));

@@ -35,7 +35,7 @@ RadicaleServer::RadicaleServer() = default;
 RadicaleServer::~RadicaleServer() { Stop(); }
 
 QString RadicaleServer::url(const QString& path) const {
-  return QStringLiteral("http://127.0.0.1:%1").arg(port_) + path;
+  return (tls_ ? QStringLiteral("https://127.0.0.1:%1") : QStringLiteral("http://127.0.0.1:%1")).arg(port_) + path;
 }
 
 bool RadicaleServer::Start() {
@@ -51,14 +51,42 @@ bool RadicaleServer::Start() {
   }
   const QString users = folder_.filePath(QStringLiteral("users"));
   const QString config = folder_.filePath(QStringLiteral("config"));
+  const QString certificate = folder_.filePath(QStringLiteral("cert.pem"));
+  const QString key = folder_.filePath(QStringLiteral("key.pem"));
+  QByteArray tls;
+  if (tls_) {
+    const auto openssl = [this](const QStringList& arguments) -> std::optional<QString> {
+      QProcess run;
+      run.start(QStringLiteral("openssl"), arguments);
+      if (!run.waitForFinished(60000) || run.exitCode() != 0) {
+        error_ = QStringLiteral("openssl failed (scripts/install-deps installs it): ") +
+                 QString::fromUtf8(run.readAllStandardError()) + run.errorString();
+        return std::nullopt;
+      }
+      return QString::fromUtf8(run.readAllStandardOutput());
+    };
+    if (fingerprint_.isEmpty()) {
+      if (!openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                    key, "-out", certificate, "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                    "subjectAltName=IP:127.0.0.1"}))
+        return false;
+      // "sha256 Fingerprint=AB:12:..."
+      fingerprint_ = openssl({"x509", "-noout", "-fingerprint", "-sha256", "-in", certificate})
+                         .value_or(QString())
+                         .section(QLatin1Char('='), 1)
+                         .trimmed();
+      if (fingerprint_.isEmpty()) return false;
+    }
+    tls = "ssl = True\ncertificate = " + certificate.toUtf8() + "\nkey = " + key.toUtf8() + "\n";
+  }
   // A second account, so that a test can sign in as someone the calendar does not belong to.
   const QByteArray accounts = QByteArray(User) + ':' + Password + "\nbob:builder\n";
   // A port is taken afresh at each start; a port another program grabbed in between makes
   // the server fail to start, and the next attempt takes another.
   for (int attempt = 0; attempt < 3; ++attempt) {
     port_ = FreePort();
-    const QByteArray settings = "[server]\nhosts = 127.0.0.1:" + QByteArray::number(port_) +
-                                "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + users.toUtf8() +
+    const QByteArray settings = "[server]\nhosts = 127.0.0.1:" + QByteArray::number(port_) + "\n" + tls +
+                                "[auth]\ntype = htpasswd\nhtpasswd_filename = " + users.toUtf8() +
                                 "\nhtpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = " +
                                 folder_.filePath(QStringLiteral("collections")).toUtf8() +
                                 "\n[rights]\ntype = owner_only\n[logging]\nlevel = warning\n";
@@ -98,6 +126,14 @@ void RadicaleServer::Stop() {
     }
   }
   process_.reset();
+}
+
+bool RadicaleServer::Seed(const QString& collectionPath, const QList<std::pair<QString, QByteArray>>& resources) const {
+  const QDir collection(folder_.filePath(QStringLiteral("collections/collection-root") + collectionPath));
+  if (!collection.exists()) return false;
+  for (const auto& [name, text] : resources)
+    if (name.contains(QLatin1Char('/')) || !WriteFile(collection.filePath(name), text)) return false;
+  return true;
 }
 
 std::optional<QString> RadicaleServer::Phone(const QString& collectionUrl, const QStringList& arguments) const {

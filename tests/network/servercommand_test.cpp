@@ -84,11 +84,39 @@ TEST_F(ServerCommandTest, AddSyncListAndRemove) {
   EXPECT_EQ(Server({"sync"}, QStringLiteral("b")).code, 1);
 }
 
-TEST_F(ServerCommandTest, AWrongPasswordIsRefusedAndNothingIsSetUp) {
+TEST_F(ServerCommandTest, AWrongPasswordOrAMissingTaskListSetsNothingUp) {
   const ProgramResult refused = Add(QStringLiteral("guess"), QStringLiteral("a"), {"--store-password-in-file"});
   EXPECT_EQ(refused.code, 1);
   EXPECT_TRUE(refused.err.contains(QStringLiteral("refused the user name or password"))) << refused.err.toStdString();
+  const ProgramResult noList =
+      Add(RadicaleServer::Password, QStringLiteral("a"), {"--store-password-in-file", "--tasks", "Errands"});
+  EXPECT_EQ(noList.code, 1);
+  EXPECT_TRUE(noList.err.contains(QStringLiteral("no task list \"Errands\""))) << noList.err.toStdString();
   EXPECT_EQ(Server({"list"}, QStringLiteral("a")).out.trimmed(), QStringLiteral("No calendar server"));
+}
+
+class ServerCommandTlsTest : public ServerCommandTest {
+ protected:
+  void SetUp() override {
+    server.UseTls();
+    ServerCommandTest::SetUp();
+  }
+};
+
+TEST_F(ServerCommandTlsTest, ASelfSignedServerIsAddedOnlyWithItsFingerprint) {
+  const QString fingerprint = server.fingerprint();
+  const ProgramResult refused = Add(RadicaleServer::Password, QStringLiteral("a"), {"--store-password-in-file"});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_TRUE(refused.err.contains(QStringLiteral("--fingerprint ") + fingerprint)) << refused.err.toStdString();
+  EXPECT_EQ(Server({"list"}, QStringLiteral("a")).out.trimmed(), QStringLiteral("No calendar server"));
+
+  const ProgramResult added =
+      Add(RadicaleServer::Password, QStringLiteral("a"),
+          {"--store-password-in-file", "--fingerprint", QString(fingerprint).remove(QLatin1Char(':')).toLower()});
+  ASSERT_EQ(added.code, 0) << added.err.toStdString();
+  EXPECT_TRUE(Server({"list"}, QStringLiteral("a")).out.contains(fingerprint));
+  const ProgramResult synced = Server({"sync"}, QStringLiteral("a"));
+  EXPECT_EQ(synced.code, 0) << synced.err.toStdString();
 }
 
 }  // namespace

@@ -185,16 +185,29 @@ TEST(ICalendarSeries, ExportedRulesGiveTheDaysTheDayQueryListsOverTenYears) {
   EXPECT_EQ(wrong, 0) << "of " << cases.size() << " series";
 }
 
-// An import reuses the days one rule gave for the next rule of the same shape: a calendar of
-// many such rules comes in exactly as each of its events does alone.
+// An import reuses the days (or, monthly, the months) one rule gave for the next rule of the
+// same shape, with or without an end, also past those found (a start decades earlier, a
+// distant UNTIL): a calendar of
+// many such rules comes in exactly as each of its events does alone. Starts near the years
+// libical stops at, and an UNTIL in UTC, are left to libical.
 TEST(ICalendarSeries, RulesOfOneShapeComeInTogetherAsEachDoesAlone) {
   const char* const rules[] = {"FREQ=DAILY",
                                "FREQ=DAILY;INTERVAL=3",
                                "FREQ=WEEKLY",
                                "FREQ=WEEKLY;BYDAY=MO,WE",
                                "FREQ=WEEKLY;INTERVAL=2;BYDAY=TU,SA;WKST=SU",
-                               "FREQ=DAILY;BYMONTH=3"};
-  const char* const starts[] = {"20150304", "20240229", "20240307", "20261207", "20261214", "20280101"};
+                               "FREQ=DAILY;BYMONTH=3",
+                               "FREQ=DAILY;COUNT=40;INTERVAL=2",
+                               "FREQ=WEEKLY;COUNT=9;BYDAY=TU,SA",
+                               "FREQ=DAILY;UNTIL=20270115",
+                               "FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20290611T080000",
+                               "FREQ=WEEKLY;INTERVAL=2;BYDAY=TU,SA;WKST=SU;UNTIL=20800101T000000",
+                               "FREQ=DAILY;INTERVAL=3;UNTIL=20270116T120000Z",
+                               "FREQ=MONTHLY;BYMONTHDAY=15",
+                               "FREQ=MONTHLY;INTERVAL=2;COUNT=7",
+                               "FREQ=MONTHLY;INTERVAL=3;BYMONTHDAY=3;UNTIL=20290603T080000"};
+  const char* const starts[] = {"20150304", "20240229", "20240307", "20261207", "20261214",
+                                "20280101", "19890702", "20260520", "25811230"};
   QByteArrayList events;
   for (const char* rule : rules) {
     for (const char* start : starts) {
