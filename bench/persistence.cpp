@@ -17,6 +17,14 @@ struct Fixture {
   QString path() const { return dir.path() + QStringLiteral("/orvane.db"); }
 };
 
+// The bench calendar written to the fixture's store.
+void StoreBenchCalendar(Fixture& f, int events) {
+  auto store = SqliteKeyStore::Open(f.path()).store;
+  DataFormat calendar(f.clock);
+  FillBenchCalendar(calendar, events, events / 20, Now);
+  calendar.SaveIfChanged(*store);
+}
+
 void BM_FullSave(benchmark::State& state) {
   Fixture f;
   const int events = static_cast<int>(state.range(0));
@@ -59,10 +67,8 @@ void BM_FirstSaveAfterLoad(benchmark::State& state) {
   Fixture f;
   const int events = static_cast<int>(state.range(0));
   {
+    StoreBenchCalendar(f, events);
     auto store = SqliteKeyStore::Open(f.path()).store;
-    DataFormat calendar(f.clock);
-    FillBenchCalendar(calendar, events, events / 20, Now);
-    calendar.SaveIfChanged(*store);
     // Loaded once and saved, the records have the identities a load gives them.
     DataFormat loaded(f.clock);
     loaded.LoadCalendar(*store);
@@ -85,12 +91,7 @@ void BM_FirstSaveAfterLoad(benchmark::State& state) {
 void BM_LoadCalendar(benchmark::State& state) {
   Fixture f;
   const int events = static_cast<int>(state.range(0));
-  {
-    auto store = SqliteKeyStore::Open(f.path()).store;
-    DataFormat calendar(f.clock);
-    FillBenchCalendar(calendar, events, events / 20, Now);
-    calendar.SaveIfChanged(*store);
-  }
+  StoreBenchCalendar(f, events);
   for (auto _ : state) {
     // Opening the database reads it into memory: part of loading. Freeing is not.
     auto store = SqliteKeyStore::Open(f.path()).store;
