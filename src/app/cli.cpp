@@ -83,7 +83,8 @@ class LockedContext : public AppContext {
 
 }  // namespace
 
-std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock) {
+std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock,
+                                           const std::function<void(AppContext&)>& load) {
   // The lock and the store live in the data folder. A folder that cannot be made ready is
   // reported by the lock or the store, in their words.
   QString unready;
@@ -104,7 +105,10 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::
   }
   auto context = std::make_unique<LockedContext>(std::move(opened.store), std::move(lock), std::move(clock));
   context->LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
-  context->calendar().LoadCalendar(context->store());
+  if (load)
+    load(*context);
+  else
+    context->calendar().LoadCalendar(context->store());
   return context;
 }
 

@@ -71,5 +71,7 @@ FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool st
 
 // A context over the user's store for one command. With forChange the command holds the
 // program's lock, so it refuses while the panel runs. Settings are read with their defaults;
-// nothing is asked. A clock pins "now" for the command (the system clock when none).
-std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock = nullptr);
+// nothing is asked. A clock pins "now" for the command (the system clock when none). `load`
+// reads the calendar (all of it, LoadCalendar, when none).
+std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock = nullptr,
+                                           const std::function<void(AppContext&)>& load = {});

@@ -50,13 +50,17 @@ int RunAgenda(const CliCommand& command, CliArgs& args) {
     }
   }
 
-  std::unique_ptr<AppContext> context = OpenCliContext(false, error);
+  // Only the events that can be listed on these days are read.
+  TDateTime start = 0;
+  std::unique_ptr<AppContext> context = OpenCliContext(false, error, nullptr, [&](AppContext& opened) {
+    start = first ? *first : opened.clock().Today();
+    opened.calendar().LoadCalendarForDays(opened.store(), start, start + days - 1);
+  });
   if (!context) {
     QTextStream(stderr) << "orvane agenda: " << error << Qt::endl;
     return 1;
   }
   DataFormat& calendar = context->calendar();
-  const TDateTime start = first ? *first : context->clock().Today();
 
   QString text;
   QTextStream out(&text);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class KeyStore;
@@ -129,6 +130,10 @@ class DataFormat {
   // Reads every stored event and task; DataChanged is false afterwards. Never fails: a
   // record with a missing or mistyped value takes a neutral default.
   void LoadCalendar(KeyStore& store);
+  // Reads every task but only the events that may be listed on a day from firstDay to
+  // lastDay, for a look at those days (an agenda): quicker on a large calendar. A calendar
+  // read so is not whole, and saving it fails; LoadCalendar makes it whole again.
+  void LoadCalendarForDays(KeyStore& store, TDateTime firstDay, TDateTime lastDay);
   // Writes the whole calendar when DataChanged is set, in one transaction. On failure the
   // store keeps what it held before and DataChanged stays set.
   SaveResult SaveIfChanged(KeyStore& store);
@@ -144,7 +149,8 @@ class DataFormat {
   void MergeStoreChanges(KeyStore& store);
 
  private:
-  void LoadNotes(KeyStore& store);
+  void Load(KeyStore& store, std::optional<std::pair<qint64, qint64>> days);
+  void LoadNotes(KeyStore& store, std::optional<std::pair<qint64, qint64>> days);
   void LoadToDos(KeyStore& store);
   bool SaveNotes(KeyStore& store, SaveResult& result);
   bool SaveToDos(KeyStore& store, SaveResult& result);
@@ -155,6 +161,8 @@ class DataFormat {
   // What the store holds under each record key since the last save, so that a save can
   // leave keys alone whose record did not change.
   std::unique_ptr<SaveState> saved_;
+  // Read by LoadCalendarForDays: not every event is here, so saving is refused.
+  bool partial_ = false;
   // The day-query index (recurrence.h), made at the first query.
   std::shared_ptr<DayIndex> dayIndex_;
   // Time zones of events that keep their own, and conversions already made.

@@ -96,9 +96,9 @@ class KeyStore {
     (void)copy;
     return false;
   }
-  // The copy of the key at `path` (nothing when it has none), and the copies its subkeys have
-  // handed to `visit` in the order the subkeys were made, with their names; the views are
-  // valid only during the call. False when the key does not exist or this store keeps no
+  // The copy of the key at `path` (nothing when it has none; set before the first visit), and
+  // the copies its subkeys have handed to `visit` in the order the subkeys were made, with
+  // their names; the views are valid only during the call. False when the key does not exist or this store keeps no
   // copies.
   virtual bool ReadCopies(const QString& path, std::optional<QByteArray>& own,
                           const std::function<void(QStringView name, QByteArrayView copy)>& visit) {

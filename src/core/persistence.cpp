@@ -15,17 +15,21 @@
 #include "core/keystore.h"
 #include "core/memorykeystore.h"
 #include "core/persistence_state.h"
+#include "core/recurrence.h"
 
 #include <QHash>
 #include <QSet>
 #include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <numeric>
+#include <optional>
 #include <string>
 
 namespace {
@@ -247,12 +251,62 @@ QByteArray WrittenNoteCopy(const TNote& n) {
   return out.Copy();
 }
 
+// Whether a record may be listed on a day from `first` to `last`: a one-time event (or a span
+// of days) only on its own days or a day either side (where an event kept in another zone can
+// fall), while a series, an event with exception dates and anything unusual always may. A
+// deleted record never is.
+bool MayShowOnDays(TDateTime deleteDate, qint32 repeatType, bool hasExceptions, TDateTime startDate, bool span,
+                   qint32 spanRange, qint64 first, qint64 last) {
+  if (deleteDate != 0) return false;
+  if (repeatType != 0 || hasExceptions || !std::isfinite(startDate) || std::fabs(startDate) > MaxDayNumber) return true;
+  const qint64 start = static_cast<qint64>(DatePart(startDate));
+  const qint64 end = span ? start + std::max<qint64>(spanRange, 1) - 1 : start;
+  return start <= last + 2 && end >= first - 2;
+}
+
+bool MayShowOnDays(const TNote& n, qint64 first, qint64 last) {
+  return MayShowOnDays(n.DeleteDate, n.RepeatType, !n.Exceptions.isEmpty(), n.StartDate, n.Span, n.SpanRange, first,
+                       last);
+}
+
+// The texts a record's copy begins with (ReadNoteCopy reads them in this order).
+constexpr int NoteCopyTexts = 9;
+
+// MayShowOnDays for the record a copy holds, read without making the record; nothing when
+// the copy does not read.
+std::optional<bool> NoteCopyMayShow(QByteArrayView copy, qint64 first, qint64 last) {
+  ByteReader in(copy);
+  quint8 version = 0, flags = 0, days = 0;
+  if (!GetByte(in, version) || version != CopyVersion || !GetByte(in, flags) || !GetByte(in, days)) return std::nullopt;
+  for (int k = 0; k < NoteCopyTexts; ++k) {
+    qint32 length = 0;
+    QByteArrayView bytes;
+    if (!GetCount(in, length, 1) || !in.Bytes(length, bytes)) return std::nullopt;
+  }
+  TDateTime startTime, endTime, alarmTime, startDate, endDate, modifyDate, deleteDate, recurrenceId;
+  if (!GetDates(in, {&startTime, &endTime, &alarmTime, &startDate, &endDate, &modifyDate, &deleteDate, &recurrenceId}))
+    return std::nullopt;
+  qint32 spanRange = 0, rangeType = 0, rangeCount = 0, repeatType = 0;
+  for (qint32* v : {&spanRange, &rangeType, &rangeCount, &repeatType}) {
+    if (!GetSigned(in, *v)) return std::nullopt;
+  }
+  for (int k = 0; k < 4; ++k) {  // the repeat's frequency, day, month and cardinal
+    qint32 unused = 0;
+    if (!GetSigned(in, unused)) return std::nullopt;
+  }
+  qint32 exceptions = 0;
+  if (!GetCount(in, exceptions, 8)) return std::nullopt;
+  return MayShowOnDays(deleteDate, repeatType, exceptions > 0, startDate, flags & CopySpan, spanRange, first, last);
+}
+
 bool ReadNoteCopy(QByteArrayView copy, TNote& n) {
   ByteReader in(copy);
   quint8 version = 0, flags = 0, days = 0;
   if (!GetByte(in, version) || version != CopyVersion || !GetByte(in, flags) || !GetByte(in, days)) return false;
-  for (QString* text : {&n.Title, &n.Category, &n.Location, &n.Notes, &n.Uid, &n.TimeZone, &n.Server.Href,
-                        &n.Server.ETag, &n.Server.Synced}) {
+  const std::initializer_list<QString*> texts = {&n.Title,    &n.Category,    &n.Location,    &n.Notes,        &n.Uid,
+                                                 &n.TimeZone, &n.Server.Href, &n.Server.ETag, &n.Server.Synced};
+  Q_ASSERT(texts.size() == NoteCopyTexts);
+  for (QString* text : texts) {
     if (!GetText(in, *text)) return false;
   }
   if (!GetDates(in, {&n.StartTime, &n.EndTime, &n.AlarmTime, &n.StartDate, &n.EndDate, &n.ModifyDate, &n.DeleteDate,
@@ -572,19 +626,42 @@ bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo
 // their key names, as the keys' reads give them. False, with nothing added, when the
 // collection key's copy is missing or counts other than the record keys' copies there are
 // (a key changed since they were made), or when a copy does not read.
+// With `keep`, only the records whose copies it keeps are read (in the same order); a copy it
+// cannot judge sends the load to the keys.
 template <typename Record, typename ReadCopy>
-bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out, ReadCopy readCopy) {
+bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out, ReadCopy readCopy,
+                          const std::function<std::optional<bool>(QByteArrayView)>& keep = {}) {
   const size_t before = out.size();
   QString names;  // the record keys' names, one after another
   std::vector<std::pair<qsizetype, qsizetype>> spans;
+  std::vector<size_t> places;  // each copy's place in `out` past `before`, or Skipped
+  constexpr size_t Skipped = std::numeric_limits<size_t>::max();
   std::optional<QByteArray> own;
   bool ok = true;
   const bool offered = store.ReadCopies(collectionKey, own, [&](QStringView name, QByteArrayView copy) {
     if (!ok) return;
+    if (spans.empty() && own) {
+      // The collection's copy, read before the records', says how many there are.
+      const qint32 expected = KeysOfCollectionCopy(*own);
+      if (expected > 0) {
+        spans.reserve(static_cast<size_t>(expected));
+        places.reserve(static_cast<size_t>(expected));
+        names.reserve(static_cast<qsizetype>(expected) * 8);
+      }
+    }
     // Names that would not open as a path of their own are read key by key.
     if (name.isEmpty() || name.contains(QLatin1Char('\\'))) ok = false;
     spans.emplace_back(names.size(), name.size());
     names.append(name);
+    if (keep) {
+      const std::optional<bool> kept = keep(copy);
+      if (!kept) ok = false;
+      if (!kept.value_or(false)) {
+        places.push_back(Skipped);
+        return;
+      }
+    }
+    places.push_back(out.size() - before);
     if (!readCopy(copy, out.emplace_back())) ok = false;
   });
   const auto nameAt = [&names, &spans](size_t k) { return QStringView(names).sliced(spans[k].first, spans[k].second); };
@@ -604,6 +681,12 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
     out.resize(before);
     return false;
   }
+  // The records read, by their places in `out`, in name order.
+  std::vector<size_t> read;
+  read.reserve(out.size() - before);
+  for (const size_t k : order)
+    if (places[k] != Skipped) read.push_back(places[k]);
+  order = std::move(read);
   // Into name order, moving each record once along the cycles of the permutation.
   std::vector<char> placed(order.size(), 0);
   for (size_t start = 0; start < order.size(); ++start) {
@@ -749,17 +832,37 @@ class CollectionReader {
 
 }  // namespace
 
-void DataFormat::LoadCalendar(KeyStore& store) {
+void DataFormat::LoadCalendar(KeyStore& store) { Load(store, std::nullopt); }
+
+void DataFormat::LoadCalendarForDays(KeyStore& store, TDateTime firstDay, TDateTime lastDay) {
+  Load(store, std::pair(static_cast<qint64>(std::floor(firstDay)), static_cast<qint64>(std::floor(lastDay))));
+}
+
+void DataFormat::Load(KeyStore& store, std::optional<std::pair<qint64, qint64>> days) {
   saved_->Clear();
-  LoadNotes(store);
+  partial_ = days.has_value();
+  const size_t before = NoteArray.size();
+  LoadNotes(store, days);
+  if (days) {
+    // Read key by key: the records that cannot show go now.
+    const auto [first, last] = *days;
+    NoteArray.erase(std::remove_if(NoteArray.begin() + static_cast<std::ptrdiff_t>(before), NoteArray.end(),
+                                   [first, last](const TNote& n) { return !MayShowOnDays(n, first, last); }),
+                    NoteArray.end());
+  }
   LoadToDos(store);
   DeriveMissingUids();
   DataChanged.Bump();  // the records changed: caches built from them are out of date
   DataChanged = false;
 }
 
-void DataFormat::LoadNotes(KeyStore& store) {
-  if (ReadCollectionCopies(store, NotesKey, NoteArray, ReadNoteCopy)) return;
+void DataFormat::LoadNotes(KeyStore& store, std::optional<std::pair<qint64, qint64>> days) {
+  std::function<std::optional<bool>(QByteArrayView)> keep;
+  if (days)
+    keep = [first = days->first, last = days->second](QByteArrayView copy) {
+      return NoteCopyMayShow(copy, first, last);
+    };
+  if (ReadCollectionCopies(store, NotesKey, NoteArray, ReadNoteCopy, keep)) return;
   const TDateTime timeOfDay = clock().Time();
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
@@ -873,6 +976,12 @@ SaveResult DataFormat::SaveChanged(KeyStore& store, bool alongsideChanged,
 
 SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside) {
   SaveResult result;
+  if (partial_ && calendarToo) {
+    // Only some of the events were read: writing them would drop the others.
+    result.ok = false;
+    result.error = QStringLiteral("The calendar was read in part, for a look at some days, and is not saved");
+    return result;
+  }
   if (!store.BeginTransaction()) {
     result.ok = false;
     result.error = QStringLiteral("Could not start writing the calendar: %1").arg(store.LastError());

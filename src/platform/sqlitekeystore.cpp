@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QStringDecoder>
 #include <algorithm>
 #include <string>
 #include <unordered_map>
@@ -317,14 +318,39 @@ bool SqliteKeyStore::ReadCopies(const QString& path, std::optional<QByteArray>& 
       SQLITE_OK)
     return false;
   sqlite3_bind_int64(select, 1, node->id);
+  // The scan reads each page of the table once: a few pages of cache serve it, where keeping
+  // every page would only fill fresh memory (the page faults cost more than the reading).
+  const std::optional<qint64> cacheSize = CacheSize();
+  if (cacheSize) SetCacheSize(ScanCachePages);
+  QString name;
+  QStringDecoder utf8(QStringConverter::Utf8);
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const auto* nameBytes = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
-    const QString name = QString::fromUtf8(nameBytes, sqlite3_column_bytes(select, 0));
+    const QByteArrayView nameUtf8(nameBytes, sqlite3_column_bytes(select, 0));
+    // One buffer for every name: UTF-8 never takes fewer bytes than UTF-16 code units.
+    name.resize(nameUtf8.size());
+    QChar* end = utf8.appendToBuffer(name.data(), nameUtf8);
+    name.truncate(end - name.constData());
     visit(name,
           QByteArrayView(static_cast<const char*>(sqlite3_column_blob(select, 1)), sqlite3_column_bytes(select, 1)));
   }
   sqlite3_finalize(select);
+  if (cacheSize) SetCacheSize(*cacheSize);
   return rc == SQLITE_DONE;
+}
+
+std::optional<qint64> SqliteKeyStore::CacheSize() const {
+  sqlite3_stmt* pragma = nullptr;
+  if (sqlite3_prepare_v2(db_, "PRAGMA cache_size", -1, &pragma, nullptr) != SQLITE_OK) return std::nullopt;
+  std::optional<qint64> size;
+  if (sqlite3_step(pragma) == SQLITE_ROW) size = sqlite3_column_int64(pragma, 0);
+  sqlite3_finalize(pragma);
+  return size;
+}
+
+void SqliteKeyStore::SetCacheSize(qint64 size) {
+  const QByteArray sql = "PRAGMA cache_size = " + QByteArray::number(size);
+  sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr);
 }
 
 std::optional<qint64> SqliteKeyStore::DataVersion() const {

@@ -74,6 +74,10 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool AutoCommit(bool opResult);
   QString SqlError() const;
   std::optional<qint64> DataVersion() const;
+  // SQLite's page cache, as its cache_size pragma gives and takes it.
+  std::optional<qint64> CacheSize() const;
+  void SetCacheSize(qint64 size);
+  static constexpr qint64 ScanCachePages = 16;
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* insert_ = nullptr;

@@ -415,4 +415,63 @@ TEST(SqliteStore, ACalendarReadFromTheCopiesIsTheOneTheKeysReadAndAStaleCopyIsNe
   EXPECT_EQ(tampered.NoteArray[0], tampered.NoteArray[1]);
 }
 
+// A calendar read for some days lists each of them as the whole calendar does, whether it
+// is read from the copies or from the keys, and is never saved over the whole one.
+TEST(SqliteStore, ACalendarReadForSomeDaysListsThemAsTheWholeOneAndIsNeverSaved) {
+  FixedClock clock(DT(2024, 3, 5, 12, 0));
+  const TDateTime first = D(2024, 6, 10), last = first + 6;
+  DataFormat calendar(clock);
+  const auto once = [&](const QString& title, TDateTime day, int spanDays = 0) {
+    TNote n;
+    n.Title = title;
+    n.StartDate = n.EndDate = day;
+    n.StartTime = EncodeTime(9, 0);
+    n.EndTime = EncodeTime(10, 0);
+    n.Start = true;
+    n.Span = spanDays > 0;
+    n.SpanRange = spanDays;
+    calendar.NoteArray.push_back(n);
+    return &calendar.NoteArray.back();
+  };
+  for (int d = -12; d <= 12; ++d) once(QString("day %1").arg(d), first + d);
+  once("span into the days", first - 10, 12);
+  once("span over before", first - 10, 8);
+  once("deleted", first + 1)->DeleteDate = D(2024, 5, 1);
+  // The day before in Honolulu, a night's flight from here: the morning of the first day.
+  TNote* zoned = once("Honolulu", first - 1);
+  zoned->TimeZone = "Pacific/Honolulu", zoned->StartTime = EncodeTime(22, 0), zoned->EndTime = EncodeTime(23, 0);
+  once("excepted in", first - 40)->Exceptions = {first + 2};
+  TNote* weekly = once("weekly", D(2023, 1, 2));
+  weekly->RepeatType = 3, weekly->RepeatFrequency = 1, weekly->RepeatMonday = weekly->RepeatFriday = true;
+  calendar.ToDoArray.push_back(SampleTask());
+  calendar.DataChanged = true;
+  QTemporaryDir dir;
+  const QString path = dir.path() + "/orvane.db";
+  ASSERT_TRUE(calendar.SaveWith(*SqliteKeyStore::Open(path).store, nullptr).ok);
+
+  for (const bool fromCopies : {true, false}) {
+    if (!fromCopies) Sql(path, "DELETE FROM copies");
+    DataFormat whole(clock), some(clock);
+    whole.LoadCalendar(*SqliteKeyStore::Open(path).store);
+    auto store = SqliteKeyStore::Open(path).store;
+    some.LoadCalendarForDays(*store, first, last);
+    ASSERT_EQ(whole.NoteCount(), calendar.NoteCount());
+    EXPECT_LT(some.NoteCount(), whole.NoteCount() - 10) << fromCopies;
+    EXPECT_EQ(some.ToDoArray, whole.ToDoArray) << fromCopies;
+    for (TDateTime day = first; day <= last; ++day) {
+      EXPECT_EQ(some.GetEventListText(day), whole.GetEventListText(day)) << fromCopies << " day " << day - first;
+    }
+    EXPECT_TRUE(whole.GetEventListText(first).contains("Honolulu"));
+    EXPECT_TRUE(whole.GetEventListText(first + 2).contains("excepted in"));
+
+    // An edit of the part is refused, and the store keeps every event.
+    some.NoteArray[0].Title = "edited";
+    some.DataChanged = true;
+    EXPECT_FALSE(some.SaveIfChanged(*store).ok);
+    DataFormat after(clock);
+    after.LoadCalendar(*SqliteKeyStore::Open(path).store);
+    EXPECT_EQ(after.NoteArray, whole.NoteArray) << fromCopies;
+  }
+}
+
 }  // namespace
