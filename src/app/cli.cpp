@@ -149,14 +149,18 @@ const std::vector<CliCommand>& CliCommands() {
     std::vector<CliCommand> list;
     // One line per command, each made in its own file (commands.h).
     list.push_back({QStringLiteral("--version"), QStringLiteral("--version"),
-                    QStringLiteral("print the program's name and version"), [](CliArgs&) {
+                    QStringLiteral("print the program's name and version"),
+                    [](CliArgs&) {
                       QTextStream(stdout) << "Orvane " << ORVANE_VERSION << Qt::endl;
                       return 0;
-                    }});
-    list.push_back({QStringLiteral("--help"), QStringLiteral("--help"), QStringLiteral("show this help"), [](CliArgs&) {
+                    },
+                    CliCommand::Needs::Nothing});
+    list.push_back({QStringLiteral("--help"), QStringLiteral("--help"), QStringLiteral("show this help"),
+                    [](CliArgs&) {
                       QTextStream(stdout) << CliHelpText();
                       return 0;
-                    }});
+                    },
+                    CliCommand::Needs::Nothing});
     list.push_back(AgendaCommand());
     list.push_back(AlarmsCommand());
     list.push_back(BackupCommand());

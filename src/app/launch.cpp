@@ -52,6 +52,7 @@ int OrvaneMain(int argc, char** argv) {
   // its peers on the command line do.
   std::signal(SIGPIPE, SIG_DFL);
   // The usage of any command is known here, without its module.
+  if (command->needs == CliCommand::Needs::Nothing) return RunCommand(*command, arguments);
   if (command->needs != CliCommand::Needs::Core && !AsksForUsage(arguments)) {
     const bool window = command->needs == CliCommand::Needs::Window;
     return RunModule(QString::fromLatin1(window ? WindowModuleFile : NetworkModuleFile), argc, argv);
