@@ -251,22 +251,26 @@ QByteArray WrittenNoteCopy(const TNote& n) {
   return out.Copy();
 }
 
-// Whether a record may be listed on a day from `first` to `last`: a one-time event (or a span
-// of days) only on its own days or a day either side (where an event kept in another zone can
-// fall), while a series, an event with exception dates and anything unusual always may. A
-// deleted record never is.
+// Whether a record may be listed on a day from `first` to `last`. Nothing is listed before its
+// start, nor after the end date of a series that ends on a date; a one-time event (or a span of
+// days) only on its own days. Each bound keeps a day either side, where an event kept in
+// another zone can fall. A record with exception dates, which add days, or with a start that
+// is not a day, always may; a deleted one never is.
 bool MayShowOnDays(TDateTime deleteDate, qint32 repeatType, bool hasExceptions, TDateTime startDate, bool span,
-                   qint32 spanRange, qint64 first, qint64 last) {
+                   qint32 spanRange, qint32 rangeType, TDateTime endDate, qint64 first, qint64 last) {
   if (deleteDate != 0) return false;
-  if (repeatType != 0 || hasExceptions || !std::isfinite(startDate) || std::fabs(startDate) > MaxDayNumber) return true;
+  if (hasExceptions || !std::isfinite(startDate) || std::fabs(startDate) > MaxDayNumber) return true;
   const qint64 start = static_cast<qint64>(DatePart(startDate));
+  if (start > last + 2) return false;
+  if (rangeType == 2 && endDate < static_cast<double>(first - 2)) return false;  // a NaN end ends nothing
+  if (repeatType != 0) return true;
   const qint64 end = span ? start + std::max<qint64>(spanRange, 1) - 1 : start;
-  return start <= last + 2 && end >= first - 2;
+  return end >= first - 2;
 }
 
 bool MayShowOnDays(const TNote& n, qint64 first, qint64 last) {
-  return MayShowOnDays(n.DeleteDate, n.RepeatType, !n.Exceptions.isEmpty(), n.StartDate, n.Span, n.SpanRange, first,
-                       last);
+  return MayShowOnDays(n.DeleteDate, n.RepeatType, !n.Exceptions.isEmpty(), n.StartDate, n.Span, n.SpanRange,
+                       n.RangeType, n.EndDate, first, last);
 }
 
 // The texts a record's copy begins with (ReadNoteCopy reads them in this order).
@@ -296,7 +300,8 @@ std::optional<bool> NoteCopyMayShow(QByteArrayView copy, qint64 first, qint64 la
   }
   qint32 exceptions = 0;
   if (!GetCount(in, exceptions, 8)) return std::nullopt;
-  return MayShowOnDays(deleteDate, repeatType, exceptions > 0, startDate, flags & CopySpan, spanRange, first, last);
+  return MayShowOnDays(deleteDate, repeatType, exceptions > 0, startDate, flags & CopySpan, spanRange, rangeType,
+                       endDate, first, last);
 }
 
 bool ReadNoteCopy(QByteArrayView copy, TNote& n) {

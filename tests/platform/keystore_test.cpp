@@ -441,8 +441,17 @@ TEST(SqliteStore, ACalendarReadForSomeDaysListsThemAsTheWholeOneAndIsNeverSaved)
   TNote* zoned = once("Honolulu", first - 1);
   zoned->TimeZone = "Pacific/Honolulu", zoned->StartTime = EncodeTime(22, 0), zoned->EndTime = EncodeTime(23, 0);
   once("excepted in", first - 40)->Exceptions = {first + 2};
-  TNote* weekly = once("weekly", D(2023, 1, 2));
-  weekly->RepeatType = 3, weekly->RepeatFrequency = 1, weekly->RepeatMonday = weekly->RepeatFriday = true;
+  // Series every day: one from long ago, one ending on the first day, one starting on the last.
+  const auto daily = [&](const QString& title, TDateTime from, TDateTime until) {
+    TNote* n = once(title, from);
+    n->RepeatType = 1, n->RepeatFrequency = 1;
+    if (until != 0) n->RangeType = 2, n->EndDate = until;
+  };
+  daily("daily", D(2023, 1, 2), 0);
+  daily("ending", first - 30, first);
+  daily("starting", last, 0);
+  daily("ended", first - 30, first - 3);
+  daily("later", last + 3, 0);
   calendar.ToDoArray.push_back(SampleTask());
   calendar.DataChanged = true;
   QTemporaryDir dir;
@@ -463,6 +472,8 @@ TEST(SqliteStore, ACalendarReadForSomeDaysListsThemAsTheWholeOneAndIsNeverSaved)
     }
     EXPECT_TRUE(whole.GetEventListText(first).contains("Honolulu"));
     EXPECT_TRUE(whole.GetEventListText(first + 2).contains("excepted in"));
+    EXPECT_TRUE(whole.GetEventListText(first).contains("ending"));
+    EXPECT_TRUE(whole.GetEventListText(last).contains("starting"));
 
     // An edit of the part is refused, and the store keeps every event.
     some.NoteArray[0].Title = "edited";
