@@ -348,6 +348,9 @@ IcsExportResult ExportICalendarText(const DataFormat& calendar, TDateTime now, Q
     return result;
   }
   bytes.chop(end.size());
+  // Room for the usual few hundred bytes a record, so that the text is not copied again each
+  // time it outgrows its buffer (pages reserved and never written cost nothing).
+  bytes.reserve(bytes.size() + 512 * static_cast<qsizetype>(calendar.NoteArray.size() + calendar.ToDoArray.size()));
   auto append = [&bytes](icalcomponent* component) {
     AppendIcalText(bytes, component);
     icalcomponent_free(component);
