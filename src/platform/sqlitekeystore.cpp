@@ -339,28 +339,23 @@ bool SqliteKeyStore::ReadCopies(const QString& path, std::optional<QByteArray>& 
   return rc == SQLITE_DONE;
 }
 
-std::optional<qint64> SqliteKeyStore::CacheSize() const {
+std::optional<qint64> SqliteKeyStore::PragmaNumber(const char* sql) const {
   sqlite3_stmt* pragma = nullptr;
-  if (sqlite3_prepare_v2(db_, "PRAGMA cache_size", -1, &pragma, nullptr) != SQLITE_OK) return std::nullopt;
-  std::optional<qint64> size;
-  if (sqlite3_step(pragma) == SQLITE_ROW) size = sqlite3_column_int64(pragma, 0);
+  if (sqlite3_prepare_v2(db_, sql, -1, &pragma, nullptr) != SQLITE_OK) return std::nullopt;
+  std::optional<qint64> value;
+  if (sqlite3_step(pragma) == SQLITE_ROW) value = sqlite3_column_int64(pragma, 0);
   sqlite3_finalize(pragma);
-  return size;
+  return value;
 }
+
+std::optional<qint64> SqliteKeyStore::CacheSize() const { return PragmaNumber("PRAGMA cache_size"); }
 
 void SqliteKeyStore::SetCacheSize(qint64 size) {
   const QByteArray sql = "PRAGMA cache_size = " + QByteArray::number(size);
   sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr);
 }
 
-std::optional<qint64> SqliteKeyStore::DataVersion() const {
-  sqlite3_stmt* pragma = nullptr;
-  if (sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &pragma, nullptr) != SQLITE_OK) return std::nullopt;
-  std::optional<qint64> version;
-  if (sqlite3_step(pragma) == SQLITE_ROW) version = sqlite3_column_int64(pragma, 0);
-  sqlite3_finalize(pragma);
-  return version;
-}
+std::optional<qint64> SqliteKeyStore::DataVersion() const { return PragmaNumber("PRAGMA data_version"); }
 
 bool SqliteKeyStore::ChangedElsewhere() {
   if (inTransaction_) return false;

@@ -74,6 +74,8 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool AutoCommit(bool opResult);
   QString SqlError() const;
   std::optional<qint64> DataVersion() const;
+  // The number a pragma answers; nothing when it does not.
+  std::optional<qint64> PragmaNumber(const char* sql) const;
   // SQLite's page cache, as its cache_size pragma gives and takes it.
   std::optional<qint64> CacheSize() const;
   void SetCacheSize(qint64 size);
