@@ -213,11 +213,11 @@ void BM_PanelStart(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Version)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Agenda)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PrintTwelveMonths)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ExportIcs)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ImportIcsIntoAnEmptyStore)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-BENCHMARK(BM_RestoreOverAFullStore)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Agenda)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PrintTwelveMonths)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ExportIcs)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImportIcsIntoAnEmptyStore)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_RestoreOverAFullStore)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PanelStart)
     ->Arg(1000)
     ->Arg(10000)
