@@ -538,12 +538,15 @@ class EventImporter {
   // import). Monthly rules on one day of the month that every month has (the 1st to the
   // 28th, named or DTSTART's) step through the months alike for every start on or before
   // that day of its month, and for every start after it: their steps are counted in months.
+  // Yearly rules on one such day of one month (named or DTSTART's) do the same for every
+  // start in the same month on the same side of that day: steps of twelve months.
   // Nothing for any other rule, for an UNTIL in UTC or another zone, and for starts outside
   // the years over which libical steps alike (it follows the Julian calendar before 1583 and
   // gives no days after 2582).
   struct Shape {
     QByteArray name;
-    int monthDay = 0;  // the day of the month of a monthly shape; 0: steps are days
+    int monthDay = 0;  // the day of the month of a monthly or yearly shape; 0: steps are days
+    int month = 0;     // the month of a yearly shape; 0: any month
     // A day as the shape's steps from the first day, and back; nothing for a day no step
     // of the shape falls on.
     std::optional<int> OffsetOf(int firstDay, int day) const {
@@ -551,7 +554,7 @@ class EventImporter {
       int y0, m0, d0, y, m, d;
       DecodeDate(firstDay, y0, m0, d0);
       DecodeDate(day, y, m, d);
-      if (d != monthDay) return std::nullopt;
+      if (d != monthDay || (month && m != month)) return std::nullopt;
       return (y * 12 + m) - (y0 * 12 + m0);
     }
     int DayOf(int firstDay, int offset) const {
@@ -573,13 +576,14 @@ class EventImporter {
 
   static std::optional<Shape> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
     if (entry.zone || entry.own || recur.rscale) return std::nullopt;
-    const bool monthly = recur.freq == ICAL_MONTHLY_RECURRENCE;
+    const bool yearly = recur.freq == ICAL_YEARLY_RECURRENCE;
+    const bool monthly = recur.freq == ICAL_MONTHLY_RECURRENCE || yearly;
     if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE && !monthly) return std::nullopt;
     if (entry.firstDay < ShapeFirstDay || entry.firstDay > ShapeLastDay) return std::nullopt;
     if (!icaltime_is_null_time(recur.until) && (recur.until.zone || icaltime_is_utc(recur.until))) return std::nullopt;
     const auto none = [](const short* parts) { return parts[0] == ICAL_RECURRENCE_ARRAY_MAX; };
     if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_year_day) ||
-        !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
+        !none(recur.by_week_no) || (!none(recur.by_month) && !yearly) || !none(recur.by_set_pos)) {
       return std::nullopt;
     }
     Shape shape;
@@ -591,6 +595,14 @@ class EventImporter {
       if (named && recur.by_month_day[1] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
       shape.monthDay = named ? recur.by_month_day[0] : startDay;
       if (shape.monthDay < 1 || shape.monthDay > 28) return std::nullopt;
+      if (yearly) {
+        // A day of the month without a month is that day of every month.
+        const bool namedMonth = !none(recur.by_month);
+        if (named && !namedMonth) return std::nullopt;
+        if (namedMonth && recur.by_month[1] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
+        shape.month = namedMonth ? recur.by_month[0] : m;
+        if (shape.month < 1 || shape.month > 12) return std::nullopt;
+      }
     } else if (!none(recur.by_month_day)) {
       return std::nullopt;
     }
@@ -606,13 +618,16 @@ class EventImporter {
     shape.name = text;
     icalmemory_free_buffer(text);
     if (recur.freq == ICAL_WEEKLY_RECURRENCE) shape.name += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
+    if (yearly) shape.name += "|from month " + QByteArray::number(m);
     if (monthly) shape.name += startDay > shape.monthDay ? "|after" : "|on or before";
     return shape;
   }
 
-  // The steps after which a step shape's days repeat: its interval in days, weeks or months.
+  // The steps after which a step shape's days repeat: its interval in days, weeks or months
+  // (years: twelve months each).
   static int PeriodOf(const icalrecurrencetype& recur) {
     const int interval = std::max(1, static_cast<int>(recur.interval));
+    if (recur.freq == ICAL_YEARLY_RECURRENCE) return 12 * interval;
     return recur.freq == ICAL_WEEKLY_RECURRENCE ? 7 * interval : interval;
   }
 
