@@ -1,8 +1,8 @@
 #include "benchdata.h"
 
 #include <cstdlib>
-#include <string_view>
 #include <random>
+#include <string_view>
 
 void FillBenchCalendar(DataFormat& calendar, int events, int tasks, TDateTime around, unsigned seed) {
   std::mt19937 rng(seed);

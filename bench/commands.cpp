@@ -216,7 +216,11 @@ BENCHMARK(BM_Version)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Agenda)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PrintTwelveMonths)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportIcs)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ImportIcsIntoAnEmptyStore)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_ImportIcsIntoAnEmptyStore)
+    ->Apply(CalendarSizes)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 BENCHMARK(BM_RestoreOverAFullStore)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PanelStart)
     ->Arg(1000)

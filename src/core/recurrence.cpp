@@ -567,8 +567,8 @@ std::vector<int> DataFormat::SortDayEvents(std::vector<int> events, TDateTime da
 struct DisplayOrder {
   quint64 revision = 0;
   int noteCount = -1;
-  std::vector<int> rank;    // of each event; -1: left out
-  std::vector<int> byRank;  // the event of each rank
+  std::vector<int> rank;       // of each event; -1: left out
+  std::vector<int> byRank;     // the event of each rank
   std::vector<quint64> marks;  // one bit per rank, clear between uses
 };
 

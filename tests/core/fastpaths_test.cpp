@@ -6,8 +6,8 @@
 #include "core/splitline.h"
 #include "support/testutil.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
+#include <cmath>
 #include <random>
 
 namespace {
