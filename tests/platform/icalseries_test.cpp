@@ -186,9 +186,10 @@ TEST(ICalendarSeries, ExportedRulesGiveTheDaysTheDayQueryListsOverTenYears) {
 }
 
 // An import reuses the days (or, monthly and yearly, the months, also of rules on the nth
-// weekday) one rule gave for the next rule of the same shape, with or without an end, also past those found (a start
-// decades earlier, a distant UNTIL): a calendar of many such rules comes in exactly as each of its events does alone.
-// Starts near the years libical stops at, and an UNTIL in UTC, are left to libical.
+// weekday) one rule gave for the next rule of the same shape, with or without an end, also
+// past those found (a start decades earlier, a distant UNTIL): a calendar of many such rules
+// comes in exactly as each of its events does alone. Starts near the years libical stops
+// at, and an UNTIL in UTC, are left to libical.
 TEST(ICalendarSeries, RulesOfOneShapeComeInTogetherAsEachDoesAlone) {
   const char* const rules[] = {"FREQ=DAILY",
                                "FREQ=DAILY;INTERVAL=3",
