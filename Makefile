@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench screenshots fuzz sanitize package mutate format tidy clean
+.PHONY: all deps configure build run test bench bench-large screenshots fuzz sanitize package mutate format tidy clean
 
 all: build
 
@@ -29,6 +29,10 @@ test: build
 
 bench: build
 	@scripts/bench $(BUILD)
+
+# The same benches over calendars of 100,000 events (several minutes).
+bench-large: build
+	@scripts/bench --large $(BUILD)
 
 screenshots: build
 	@scripts/screenshots $(BUILD)

@@ -1,6 +1,8 @@
 #include "benchdata.h"
 
+#include <cstdlib>
 #include <random>
+#include <string_view>
 
 void FillBenchCalendar(DataFormat& calendar, int events, int tasks, TDateTime around, unsigned seed) {
   std::mt19937 rng(seed);
@@ -88,4 +90,12 @@ void FillBenchCalendar(DataFormat& calendar, int events, int tasks, TDateTime ar
     if (pick(0, 2) == 0) task.Notes << phrase(6) << phrase(4);
     if (pick(0, 3) == 0) calendar.ToggleToDoCompleted(i);
   }
+}
+
+void CalendarSizes(benchmark::internal::Benchmark* bench) {
+  const char* large = std::getenv("ORVANE_BENCH_LARGE");
+  if (large && *large && std::string_view(large) != "0")
+    bench->Arg(100000);
+  else
+    bench->Arg(1000)->Arg(10000);
 }

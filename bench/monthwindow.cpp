@@ -44,8 +44,8 @@ void BM_RefillAfterSave(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_NextMonth)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RefillAfterSave)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NextMonth)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefillAfterSave)->Apply(CalendarSizes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // Day queries over a realistic calendar: the indexed FindDayEvents against the plain test of
-// every event, the index rebuild after a change, the alarm check and a week's event texts.
+// every event, the index rebuild after a change, the alarm check, a week's event texts and
+// the display order of a busy day.
 #include "benchdata.h"
 #include "core/clock.h"
 #include "core/tick.h"
@@ -108,8 +109,36 @@ void BM_WeekOfEventTexts(benchmark::State& state) {
   }
 }
 
+// A day holding k events (one in six all day, the timed ones at a few dozen start times, so
+// that ties are many): putting them in display order should grow as k log k. The sort of the
+// day's list alone, and the whole query as the month window makes it.
+void BusyDay(benchmark::State& state, bool query) {
+  const int k = static_cast<int>(state.range(0));
+  FixedClock clock(Now);
+  DataFormat calendar(clock);
+  for (int i = 0; i < k; ++i) {
+    TNote& note = calendar.NoteArray[static_cast<size_t>(calendar.AppendNote())];
+    note.StartDate = DatePart(Now);
+    note.Start = i % 6 != 0;
+    note.StartTime = EncodeTime(6 + (i * 7) % 14, (i % 4) * 15);
+  }
+  calendar.DataChanged = true;
+  const std::vector<int> day = calendar.FindDayEvents(DatePart(Now));
+  if (static_cast<int>(day.size()) != k) state.SkipWithError("the day does not hold every event");
+  for (auto _ : state) {
+    const std::vector<int> sorted =
+        query ? calendar.FindSortedDayEvents(DatePart(Now)) : calendar.SortDayEvents(day, DatePart(Now));
+    benchmark::DoNotOptimize(sorted.data());
+  }
+  state.SetComplexityN(k);
+}
+void BM_SortBusyDay(benchmark::State& state) { BusyDay(state, false); }
+void BM_FindSortedBusyDay(benchmark::State& state) { BusyDay(state, true); }
+
 }  // namespace
 
+BENCHMARK(BM_SortBusyDay)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond)->Complexity();
+BENCHMARK(BM_FindSortedBusyDay)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond)->Complexity();
 BENCHMARK(BM_FindDayEvents)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindDayEventsWithZonedEvents)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainDayQuery)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);

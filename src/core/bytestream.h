@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <deque>
 #include <vector>
 
 class DataFormat;
@@ -89,10 +90,12 @@ bool ReadExtraValues(ByteReader& in, ExtraValues& values);
 void WriteCalendarBlock(const DataFormat& calendar, ByteWriter& out);
 QByteArray CalendarBlock(const DataFormat& calendar);
 
-// A calendar block read into scratch records, before anything is done with them.
+// A calendar block read into scratch records, before anything is done with them. Kept in
+// deques, as the calendar keeps its own: a large file's records are then many small blocks
+// that the allocator reuses, not one block of tens of megabytes mapped afresh at every read.
 struct CalendarRecords {
-  std::vector<TNote> notes;
-  std::vector<TToDo> todos;
+  std::deque<TNote> notes;
+  std::deque<TToDo> todos;
 };
 // Reads a whole calendar block; false when the bytes end early or hold impossible counts,
 // lengths or dates. Bytes after the block are left unread.

@@ -15,6 +15,7 @@ class KeyStore;
 struct SaveState;
 class DayIndex;
 struct MergeIndex;
+struct DisplayOrder;
 class ZonedTime;
 
 // "The calendar changed since it was last written." Setting it also counts a revision, so
@@ -93,8 +94,9 @@ class DataFormat {
   // The events of a day in display order: the all-day ones first in reverse index order,
   // then the timed ones by their start on that day, ties in reverse index order.
   std::vector<int> SortDayEvents(std::vector<int> events, TDateTime day) const;
-  // The live events of the day in display order.
-  std::vector<int> FindSortedDayEvents(TDateTime date) { return SortDayEvents(FindDayEvents(date), date); }
+  // The live events of the day in display order: SortDayEvents of FindDayEvents, a busy day
+  // read off an order of every event kept beside the day index.
+  std::vector<int> FindSortedDayEvents(TDateTime date);
   int CountDayEvents(TDateTime date);
 
   // --- Events kept in a time zone of their own (zonedtime.h); for every other event these
@@ -171,6 +173,9 @@ class DataFormat {
   // falls on the local day, occurring there when occurring is set; nothing for no such day
   // or an event in local time.
   std::optional<int> ForeignDay(const TNote& note, int localDay, bool occurring) const;
+  // The display order of every event whose place does not depend on the day (recurrence.cpp).
+  std::shared_ptr<DisplayOrder> displayOrder_;
+  DisplayOrder& CurrentDisplayOrder();
   // Where merges find the record an incoming one replaces (merge.cpp).
   std::shared_ptr<MergeIndex> mergeIndex_;
   MergeIndex& CurrentMergeIndex();

@@ -24,9 +24,14 @@ struct NoteIdentity {
 
   explicit NoteIdentity(const TNote& note)
       : title(note.Title), startDate(note.StartDate), startTime(note.StartTime), repeatType(note.RepeatType) {}
+  // The numbers first: they sit in the hash's own entry, the title's text elsewhere.
   bool operator==(const NoteIdentity& other) const {
-    return title == other.title && startDate == other.startDate && startTime == other.startTime &&
-           repeatType == other.repeatType;
+    return startDate == other.startDate && startTime == other.startTime && repeatType == other.repeatType &&
+           title == other.title;
+  }
+  bool Names(const TNote& note) const {
+    return startDate == note.StartDate && startTime == note.StartTime && repeatType == note.RepeatType &&
+           title == note.Title;
   }
 };
 
@@ -42,20 +47,22 @@ struct NoteUid {
   TDateTime recurrenceId;
 
   explicit NoteUid(const TNote& note) : uid(note.Uid), recurrenceId(note.RecurrenceId) {}
-  bool operator==(const NoteUid& other) const { return uid == other.uid && recurrenceId == other.recurrenceId; }
+  bool operator==(const NoteUid& other) const { return recurrenceId == other.recurrenceId && uid == other.uid; }
+  bool Names(const TNote& note) const { return recurrenceId == note.RecurrenceId && uid == note.Uid; }
 };
 
 size_t qHash(const NoteUid& id, size_t seed = 0) { return qHashMulti(seed, id.uid, Moment(id.recurrenceId)); }
 
 // The last index in records whose key is key, or -1: the index's answer when it still holds
-// (a record that took another identity leaves its old entry behind), else a scan.
+// (a record that took another identity leaves its old entry behind), else a scan. Records
+// are compared in place, not copied into keys.
 template <typename Key, typename Records>
 int LastWith(const QHash<Key, int>& index, const Key& key, const Records& records) {
   const auto found = index.constFind(key);
   if (found == index.cend()) return -1;
-  if (Key(records[found.value()]) == key) return found.value();
+  if (key.Names(records[found.value()])) return found.value();
   for (int i = static_cast<int>(records.size()) - 1; i >= 0; --i)
-    if (Key(records[i]) == key) return i;
+    if (key.Names(records[i])) return i;
   return -1;
 }
 
@@ -70,6 +77,7 @@ struct TaskTitle {
   QString title;
   explicit TaskTitle(const TToDo& todo) : title(todo.Title) {}
   bool operator==(const TaskTitle& other) const { return title == other.title; }
+  bool Names(const TToDo& todo) const { return title == todo.Title; }
 };
 size_t qHash(const TaskTitle& id, size_t seed = 0) { return qHash(id.title, seed); }
 
@@ -77,6 +85,7 @@ struct TaskUid {
   QString uid;
   explicit TaskUid(const TToDo& todo) : uid(todo.Uid) {}
   bool operator==(const TaskUid& other) const { return uid == other.uid; }
+  bool Names(const TToDo& todo) const { return uid == todo.Uid; }
 };
 size_t qHash(const TaskUid& id, size_t seed = 0) { return qHash(id.uid, seed); }
 
@@ -157,9 +166,12 @@ void DataFormat::MergeNote(const TNote& incoming) {
       DataChanged = true;
     }
   } else {
-    const int added = AppendNote();
+    // Appended as the incoming record stands: AppendNote's stamps (the present time, a new
+    // identity) would all be replaced by it at once.
+    const int added = NoteCount();
+    NoteArray.push_back(incoming);
+    DataChanged = true;
     TNote& note = NoteArray[added];
-    note = incoming;
     if (note.Uid.isEmpty()) {
       note.Uid = Unused(DerivedUid(note), [&](const QString& uid) {
         NoteUid key(note);
@@ -191,10 +203,11 @@ void DataFormat::MergeToDo(const TToDo& incoming) {
       DataChanged = true;
     }
   } else {
-    const int added = AppendToDo();  // counts the new task as open
+    const int added = ToDoCount();
+    ToDoArray.push_back(incoming);
+    DataChanged = true;
     TToDo& todo = ToDoArray[added];
-    todo = incoming;
-    if (!incoming.IsOpen()) --OpenToDoCount;
+    if (todo.IsOpen()) ++OpenToDoCount;
     if (todo.Uid.isEmpty()) {
       todo.Uid = Unused(DerivedUid(todo), [&](const QString& uid) {
         TaskUid key(todo);

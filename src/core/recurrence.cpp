@@ -560,4 +560,83 @@ std::vector<int> DataFormat::SortDayEvents(std::vector<int> events, TDateTime da
   return events;
 }
 
+// Every event in the order SortDayEvents gives the events of any day listed in index order:
+// the all-day ones by falling index, then the timed ones by start and falling index. Left out
+// (rank -1) are the events whose start depends on the day (a foreign zone's) or compares with
+// none (not a number): a day holding one is sorted as it comes.
+struct DisplayOrder {
+  quint64 revision = 0;
+  int noteCount = -1;
+  std::vector<int> rank;       // of each event; -1: left out
+  std::vector<int> byRank;     // the event of each rank
+  std::vector<quint64> marks;  // one bit per rank, clear between uses
+};
+
+DisplayOrder& DataFormat::CurrentDisplayOrder() {
+  if (!displayOrder_) displayOrder_ = std::make_shared<DisplayOrder>();
+  DisplayOrder& order = *displayOrder_;
+  if (order.revision == DataChanged.Revision() && order.noteCount == NoteCount()) return order;
+  struct Key {
+    bool timed;
+    TDateTime start;
+    int index;
+  };
+  std::vector<Key> keys;
+  keys.reserve(NoteArray.size());
+  for (int i = 0; i < NoteCount(); ++i) {
+    const TNote& note = NoteArray[static_cast<size_t>(i)];
+    if (note.Start && (std::isnan(note.StartTime) || zones_->Foreign(note))) continue;
+    keys.push_back({note.Start, note.Start ? note.StartTime : 0, i});
+  }
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.timed != b.timed) return b.timed;
+    if (a.start != b.start) return a.start < b.start;
+    return a.index > b.index;
+  });
+  order.rank.assign(NoteArray.size(), -1);
+  order.byRank.resize(keys.size());
+  for (size_t r = 0; r < keys.size(); ++r) {
+    order.rank[static_cast<size_t>(keys[r].index)] = static_cast<int>(r);
+    order.byRank[r] = keys[r].index;
+  }
+  order.marks.assign((keys.size() + 63) / 64, 0);
+  order.revision = DataChanged.Revision();
+  order.noteCount = NoteCount();
+  return order;
+}
+
+std::vector<int> DataFormat::FindSortedDayEvents(TDateTime date) {
+  std::vector<int> events = FindDayEvents(date);
+  // A few events sort quicker than a pass over the marks of every event.
+  if (events.size() < 64) return SortDayEvents(std::move(events), date);
+  DisplayOrder& order = CurrentDisplayOrder();
+  bool ranked = true;
+  for (const int i : events) {
+    const int r = order.rank[static_cast<size_t>(i)];
+    if (r < 0) {
+      ranked = false;
+      break;
+    }
+    quint64& word = order.marks[static_cast<size_t>(r) / 64];
+    const quint64 bit = quint64(1) << (r & 63);
+    if ((word & bit) != 0) {  // listed twice: not a list in index order
+      ranked = false;
+      break;
+    }
+    word |= bit;
+  }
+  if (!ranked) {
+    std::fill(order.marks.begin(), order.marks.end(), 0);
+    return SortDayEvents(std::move(events), date);
+  }
+  std::vector<int> sorted;
+  sorted.reserve(events.size());
+  for (size_t w = 0; w < order.marks.size(); ++w) {
+    for (quint64 bits = order.marks[w]; bits != 0; bits &= bits - 1)
+      sorted.push_back(order.byRank[w * 64 + static_cast<size_t>(std::countr_zero(bits))]);
+    order.marks[w] = 0;
+  }
+  return sorted;
+}
+
 int DataFormat::CountDayEvents(TDateTime date) { return static_cast<int>(FindDayEvents(date).size()); }

@@ -538,64 +538,102 @@ class EventImporter {
   // import). Monthly rules on one day of the month that every month has (the 1st to the
   // 28th, named or DTSTART's) step through the months alike for every start on or before
   // that day of its month, and for every start after it: their steps are counted in months.
+  // So do monthly rules on one weekday at a place every month has (the first to the fourth,
+  // or the last), for every start on the same side of that weekday in its month. Yearly
+  // rules on one such day of one month (named or DTSTART's) do the same for every start in
+  // the same month on the same side of that day: steps of twelve months.
   // Nothing for any other rule, for an UNTIL in UTC or another zone, and for starts outside
   // the years over which libical steps alike (it follows the Julian calendar before 1583 and
   // gives no days after 2582).
   struct Shape {
     QByteArray name;
-    int monthDay = 0;  // the day of the month of a monthly shape; 0: steps are days
+    // A monthly or yearly shape's day of the month: monthDay, or the position-th ISO weekday
+    // (position -1: the last). Neither: steps are days.
+    int monthDay = 0;
+    int weekday = 0;
+    int position = 0;
+    int month = 0;  // the month of a yearly shape; 0: any month
+    bool Monthly() const { return monthDay != 0 || weekday != 0; }
+    int DayIn(int y, int m) const {
+      if (monthDay) return monthDay;
+      if (position > 0) {
+        const int first = IsoWeekday(EncodeDate(y, m, 1));
+        return 1 + (weekday - first + 7) % 7 + 7 * (position - 1);
+      }
+      const int last = DaysInMonth(y, m);
+      return last - (IsoWeekday(EncodeDate(y, m, last)) - weekday + 7) % 7;
+    }
     // A day as the shape's steps from the first day, and back; nothing for a day no step
     // of the shape falls on.
     std::optional<int> OffsetOf(int firstDay, int day) const {
-      if (!monthDay) return day - firstDay;
+      if (!Monthly()) return day - firstDay;
       int y0, m0, d0, y, m, d;
       DecodeDate(firstDay, y0, m0, d0);
       DecodeDate(day, y, m, d);
-      if (d != monthDay) return std::nullopt;
+      if (d != DayIn(y, m) || (month && m != month)) return std::nullopt;
       return (y * 12 + m) - (y0 * 12 + m0);
     }
     int DayOf(int firstDay, int offset) const {
-      if (!monthDay) return firstDay + offset;
+      if (!Monthly()) return firstDay + offset;
       int y0, m0, d0;
       DecodeDate(firstDay, y0, m0, d0);
-      const int month = m0 - 1 + offset;
-      return static_cast<int>(EncodeDate(y0 + month / 12, month % 12 + 1, monthDay));
+      const int months = m0 - 1 + offset;
+      const int y = y0 + months / 12, m = months % 12 + 1;
+      return static_cast<int>(EncodeDate(y, m, DayIn(y, m)));
     }
     // The steps up to the last one that falls on or before day.
     int StepsTo(int firstDay, int day) const {
-      if (!monthDay) return day - firstDay;
+      if (!Monthly()) return day - firstDay;
       int y0, m0, d0, y, m, d;
       DecodeDate(firstDay, y0, m0, d0);
       DecodeDate(day, y, m, d);
-      return (y * 12 + m) - (y0 * 12 + m0) - (d < monthDay ? 1 : 0);
+      return (y * 12 + m) - (y0 * 12 + m0) - (d < DayIn(y, m) ? 1 : 0);
     }
   };
 
   static std::optional<Shape> StepShape(const Entry& entry, const icalrecurrencetype& recur) {
     if (entry.zone || entry.own || recur.rscale) return std::nullopt;
-    const bool monthly = recur.freq == ICAL_MONTHLY_RECURRENCE;
+    const bool yearly = recur.freq == ICAL_YEARLY_RECURRENCE;
+    const bool monthly = recur.freq == ICAL_MONTHLY_RECURRENCE || yearly;
     if (recur.freq != ICAL_DAILY_RECURRENCE && recur.freq != ICAL_WEEKLY_RECURRENCE && !monthly) return std::nullopt;
     if (entry.firstDay < ShapeFirstDay || entry.firstDay > ShapeLastDay) return std::nullopt;
     if (!icaltime_is_null_time(recur.until) && (recur.until.zone || icaltime_is_utc(recur.until))) return std::nullopt;
     const auto none = [](const short* parts) { return parts[0] == ICAL_RECURRENCE_ARRAY_MAX; };
     if (!none(recur.by_second) || !none(recur.by_minute) || !none(recur.by_hour) || !none(recur.by_year_day) ||
-        !none(recur.by_week_no) || !none(recur.by_month) || !none(recur.by_set_pos)) {
+        !none(recur.by_week_no) || (!none(recur.by_month) && !yearly) || !none(recur.by_set_pos)) {
       return std::nullopt;
     }
     Shape shape;
     int y, m, startDay;
     DecodeDate(entry.firstDay, y, m, startDay);
     if (monthly) {
-      if (!none(recur.by_day)) return std::nullopt;
-      const bool named = !none(recur.by_month_day);
-      if (named && recur.by_month_day[1] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
-      shape.monthDay = named ? recur.by_month_day[0] : startDay;
-      if (shape.monthDay < 1 || shape.monthDay > 28) return std::nullopt;
+      bool named = !none(recur.by_month_day);
+      if (!none(recur.by_day)) {
+        if (named || recur.by_day[1] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
+        const int position = icalrecurrencetype_day_position(recur.by_day[0]);
+        if (position != -1 && (position < 1 || position > 4)) return std::nullopt;
+        shape.position = position;
+        // libical counts Sunday 1 .. Saturday 7.
+        shape.weekday = (static_cast<int>(icalrecurrencetype_day_day_of_week(recur.by_day[0])) + 5) % 7 + 1;
+        named = true;
+      } else {
+        shape.monthDay = named ? recur.by_month_day[0] : startDay;
+        if (shape.monthDay < 1 || shape.monthDay > 28) return std::nullopt;
+      }
+      if (yearly) {
+        // A day of the month without a month is that day of every month (and a weekday's
+        // place, the place among the year's weekdays).
+        const bool namedMonth = !none(recur.by_month);
+        if (named && !namedMonth) return std::nullopt;
+        if (namedMonth && recur.by_month[1] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
+        shape.month = namedMonth ? recur.by_month[0] : m;
+        if (shape.month < 1 || shape.month > 12) return std::nullopt;
+      }
     } else if (!none(recur.by_month_day)) {
       return std::nullopt;
     }
     if (recur.freq == ICAL_DAILY_RECURRENCE && !none(recur.by_day)) return std::nullopt;
-    for (int i = 0; i < ICAL_BY_DAY_SIZE && recur.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+    for (int i = 0; !monthly && i < ICAL_BY_DAY_SIZE && recur.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
       if (icalrecurrencetype_day_position(recur.by_day[i]) != 0) return std::nullopt;
     }
     icalrecurrencetype copy = recur;
@@ -606,13 +644,16 @@ class EventImporter {
     shape.name = text;
     icalmemory_free_buffer(text);
     if (recur.freq == ICAL_WEEKLY_RECURRENCE) shape.name += '|' + QByteArray::number(IsoWeekday(entry.firstDay));
-    if (monthly) shape.name += startDay > shape.monthDay ? "|after" : "|on or before";
+    if (yearly) shape.name += "|from month " + QByteArray::number(m);
+    if (monthly) shape.name += startDay > shape.DayIn(y, m) ? "|after" : "|on or before";
     return shape;
   }
 
-  // The steps after which a step shape's days repeat: its interval in days, weeks or months.
+  // The steps after which a step shape's days repeat: its interval in days, weeks or months
+  // (years: twelve months each).
   static int PeriodOf(const icalrecurrencetype& recur) {
     const int interval = std::max(1, static_cast<int>(recur.interval));
+    if (recur.freq == ICAL_YEARLY_RECURRENCE) return 12 * interval;
     return recur.freq == ICAL_WEEKLY_RECURRENCE ? 7 * interval : interval;
   }
 
@@ -646,7 +687,7 @@ class EventImporter {
       const std::optional<int> next = offset(n);
       if (!next && !ends && kept.reach >= steps) break;  // none left in the window
       if (!next) return std::nullopt;
-      if (*next > (shape.monthDay ? 12 * 1000 : ShapeLastDay - firstDay)) return std::nullopt;  // far past them
+      if (*next > (shape.Monthly() ? 12 * 1000 : ShapeLastDay - firstDay)) return std::nullopt;  // far past them
       const int day = shape.DayOf(firstDay, *next);
       if (day > ShapeLastDay) return std::nullopt;
       if (day > windowEnd && !ends) break;

@@ -110,8 +110,8 @@ TEST(ByteStream, BlocksReadBackEqualAndLeaveWhatFollows) {
   CalendarRecords read;
   ASSERT_TRUE(ReadCalendarBlock(block, read));
   // The identities travel beside the block, not in it.
-  std::vector<TNote> notes(calendar.NoteArray.begin(), calendar.NoteArray.end());
-  std::vector<TToDo> todos(calendar.ToDoArray.begin(), calendar.ToDoArray.end());
+  std::deque<TNote> notes = calendar.NoteArray;
+  std::deque<TToDo> todos = calendar.ToDoArray;
   for (TNote& note : notes) note.Uid.clear();
   for (TToDo& todo : todos) todo.Uid.clear();
   EXPECT_EQ(read.notes, notes);

@@ -1,11 +1,13 @@
-// The quick ways of merging records and splitting lines give what the plain ways give: the
-// plain ways are written out here (a scan for the last match, a measure of every prefix) and
-// compared on random input.
+// The quick ways of merging records, sorting a busy day and splitting lines give what the
+// plain ways give: the plain ways are written out here (a scan for the last match, a measure
+// of every prefix) or called (the sort of the day's events alone) and compared on random
+// input.
 #include "core/dataformat.h"
 #include "core/splitline.h"
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
+#include <cmath>
 #include <random>
 
 namespace {
@@ -136,6 +138,41 @@ TEST(FastPaths, MergingFindsTheRecordAScanOfEveryRecordFinds) {
     int open = 0;
     for (const TToDo& t : plain.ToDoArray) open += t.IsOpen() ? 1 : 0;
     EXPECT_EQ(quick.OpenToDoCount, open);
+  }
+}
+
+// Days of 60 to 200 events, starts at few times (0 and -0 among them, in some rounds one
+// that is no number, or an event in another zone), edited between the days asked.
+TEST(FastPaths, ABusyDayComesInTheOrderOfSortingItsEvents) {
+  std::mt19937 random(5);
+  const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  FixedClock clock(DT(2024, 5, 1, 12, 0));
+  const TDateTime times[] = {0.0, -0.0, EncodeTime(9, 0), EncodeTime(9, 30), EncodeTime(23, 45)};
+  for (int round = 0; round < 12; ++round) {
+    DataFormat calendar(clock);
+    for (int i = 60 + pick(140); i > 0; --i) {
+      TNote& n = calendar.NoteArray[calendar.AppendNote()];
+      n.StartDate = D(2024, 5, 1);
+      n.RepeatType = pick(4) == 0 ? 0 : 1;
+      n.RepeatFrequency = 1;
+      n.Start = pick(4) != 0;
+      n.StartTime = times[pick(5)];
+      n.DeleteDate = pick(10) == 0 ? D(2024, 4, 1) : 0;
+    }
+    if (round % 4 == 1) calendar.NoteArray[pick(calendar.NoteCount())].StartTime = std::nan("");
+    if (round % 4 == 2) {
+      TNote& n = calendar.NoteArray[pick(calendar.NoteCount())];
+      n.Start = true;
+      n.TimeZone = QStringLiteral("Europe/London");
+    }
+    calendar.DataChanged = true;
+    for (int day = 0; day < 3; ++day) {
+      const TDateTime date = D(2024, 5, 1) + day;
+      ASSERT_EQ(calendar.FindSortedDayEvents(date), calendar.SortDayEvents(calendar.FindDayEvents(date), date))
+          << round << " " << day;
+      calendar.NoteArray[pick(calendar.NoteCount())].StartTime = times[pick(5)];
+      calendar.DataChanged = true;
+    }
   }
 }
 

@@ -185,11 +185,11 @@ TEST(ICalendarSeries, ExportedRulesGiveTheDaysTheDayQueryListsOverTenYears) {
   EXPECT_EQ(wrong, 0) << "of " << cases.size() << " series";
 }
 
-// An import reuses the days (or, monthly, the months) one rule gave for the next rule of the
-// same shape, with or without an end, also past those found (a start decades earlier, a
-// distant UNTIL): a calendar of
-// many such rules comes in exactly as each of its events does alone. Starts near the years
-// libical stops at, and an UNTIL in UTC, are left to libical.
+// An import reuses the days (or, monthly and yearly, the months, also of rules on the nth
+// weekday) one rule gave for the next rule of the same shape, with or without an end, also
+// past those found (a start decades earlier, a distant UNTIL): a calendar of many such rules
+// comes in exactly as each of its events does alone. Starts near the years libical stops
+// at, and an UNTIL in UTC, are left to libical.
 TEST(ICalendarSeries, RulesOfOneShapeComeInTogetherAsEachDoesAlone) {
   const char* const rules[] = {"FREQ=DAILY",
                                "FREQ=DAILY;INTERVAL=3",
@@ -205,7 +205,18 @@ TEST(ICalendarSeries, RulesOfOneShapeComeInTogetherAsEachDoesAlone) {
                                "FREQ=DAILY;INTERVAL=3;UNTIL=20270116T120000Z",
                                "FREQ=MONTHLY;BYMONTHDAY=15",
                                "FREQ=MONTHLY;INTERVAL=2;COUNT=7",
-                               "FREQ=MONTHLY;INTERVAL=3;BYMONTHDAY=3;UNTIL=20290603T080000"};
+                               "FREQ=MONTHLY;INTERVAL=3;BYMONTHDAY=3;UNTIL=20290603T080000",
+                               "FREQ=YEARLY",
+                               "FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=10",
+                               "FREQ=YEARLY;BYMONTHDAY=7",
+                               "FREQ=YEARLY;INTERVAL=2;BYMONTH=12;BYMONTHDAY=14;COUNT=5",
+                               "FREQ=YEARLY;BYMONTH=7;UNTIL=20300101T000000",
+                               "FREQ=MONTHLY;BYDAY=1WE",
+                               "FREQ=MONTHLY;BYDAY=-1FR;COUNT=6",
+                               "FREQ=MONTHLY;INTERVAL=2;BYDAY=4TH;UNTIL=20280101T000000",
+                               "FREQ=MONTHLY;BYDAY=5WE",
+                               "FREQ=YEARLY;BYDAY=1TH;BYMONTH=3",
+                               "FREQ=YEARLY;BYDAY=-1SU"};
   const char* const starts[] = {"20150304", "20240229", "20240307", "20261207", "20261214",
                                 "20280101", "19890702", "20260520", "25811230"};
   QByteArrayList events;
