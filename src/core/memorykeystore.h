@@ -124,6 +124,8 @@ class MemoryKeyStore : public KeyStore {
   virtual void ReadPending(Node&) {}
 
   Node& Root() { return *root_; }
+  // The open key, or null.
+  Node* CurrentNode() { return current_; }
   // The key at `path` without reading its subkeys when they are pending, or null.
   Node* FindKeyNode(const QString& path) { return Find(path, false); }
   // Replaces the whole tree (after a rollback or when loading a database).

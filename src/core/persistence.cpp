@@ -48,7 +48,7 @@ const QString WeekdayNames[7] = {QStringLiteral("RepeatMonday"),    QStringLiter
                                  QStringLiteral("RepeatSunday")};
 
 // The canonical decimal text of an index ("12", never "012" or "+12"), or -1.
-int IndexOfKeyName(const QString& name) {
+int IndexOfKeyName(QStringView name) {
   if (name.isEmpty() || name.size() > 9) return -1;
   if (name.size() > 1 && name[0] == QLatin1Char('0')) return -1;
   int value = 0;
@@ -427,11 +427,42 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
   }
 }
 
-// Replaces every record key under collectionKey by the records to keep. Keys whose record
-// is unchanged since the last save stay as they are; the result is the same as deleting
-// every key and writing every record again. Each key written gets its copy (copyOf makes
-// it from the record), and the collection key its own: the keys left alone kept theirs,
-// which the last save wrote.
+// Dates are stored bit for bit: records that compare equal but for the sign of a zero date
+// are written differently.
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+bool SameDates(std::initializer_list<std::pair<double, double>> dates) {
+  return std::all_of(dates.begin(), dates.end(), [](const auto& d) { return SameBits(d.first, d.second); });
+}
+
+// Whether writing a record's key gives the key written from the other: the records are
+// equal, dates to the bit.
+bool WritesAlike(const TNote& a, const TNote& b) {
+  if (!(a == b) || !SameDates({{a.StartTime, b.StartTime},
+                               {a.EndTime, b.EndTime},
+                               {a.AlarmTime, b.AlarmTime},
+                               {a.StartDate, b.StartDate},
+                               {a.EndDate, b.EndDate},
+                               {a.ModifyDate, b.ModifyDate},
+                               {a.DeleteDate, b.DeleteDate},
+                               {a.RecurrenceId, b.RecurrenceId}}))
+    return false;
+  for (qsizetype j = 0; j < a.Exceptions.size(); ++j)
+    if (!SameBits(a.Exceptions[j], b.Exceptions[j])) return false;
+  for (qsizetype j = 0; j < a.RecurNotes.size(); ++j)
+    if (!SameBits(a.RecurNotes[j].Date, b.RecurNotes[j].Date)) return false;
+  return true;
+}
+
+bool WritesAlike(const TToDo& a, const TToDo& b) {
+  return a == b && SameDates({{a.DueDate, b.DueDate}, {a.ModifyDate, b.ModifyDate}, {a.DeleteDate, b.DeleteDate}});
+}
+
+// Replaces every record key under collectionKey by the records to keep. Keys that hold their
+// record already (as the last save wrote it or the load found it) stay as they are; the
+// result is the same as deleting every key and writing every record again. Each key written
+// gets its copy (copyOf makes it from the record), and the collection key its own: the keys
+// left alone kept theirs.
 template <typename Record, typename WriteFn, typename CopyFn>
 bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::deque<Record>& records,
                     std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey, CopyFn copyOf,
@@ -442,7 +473,7 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
   std::vector<char> keep(records.size(), 0);
   for (const QString& name : store.GetKeyNames()) {
     const int i = IndexOfKeyName(name);
-    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && *saved[i] == records[i]) {
+    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && WritesAlike(*saved[i], records[i])) {
       keep[i] = 1;
       continue;
     }
@@ -571,9 +602,11 @@ bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo
 // Reads a whole collection from the copies, appending its records to `out` in the order of
 // their key names, as the keys' reads give them. False, with nothing added, when the
 // collection key's copy is missing or counts other than the record keys' copies there are
-// (a key changed since they were made), or when a copy does not read.
+// (a key changed since they were made), or when a copy does not read. A copy is there only
+// while its key is as the save that wrote both left it, so `held` learns what each key holds.
 template <typename Record, typename ReadCopy>
-bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out, ReadCopy readCopy) {
+bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out,
+                          std::vector<std::optional<Record>>& held, ReadCopy readCopy) {
   const size_t before = out.size();
   QString names;  // the record keys' names, one after another
   std::vector<std::pair<qsizetype, qsizetype>> spans;
@@ -603,6 +636,19 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
   if (!ok) {
     out.resize(before);
     return false;
+  }
+  // Only keys named by their index are worth knowing: a save deletes any other. Nor is an
+  // index far beyond the count of keys (a save skips only expired records).
+  std::vector<int> indices(spans.size());
+  int top = -1;
+  for (size_t k = 0; k < spans.size(); ++k) {
+    indices[k] = IndexOfKeyName(nameAt(k));
+    if (static_cast<size_t>(indices[k]) >= 2 * spans.size() + 1024) indices[k] = -1;
+    top = std::max(top, indices[k]);
+  }
+  held.assign(static_cast<size_t>(top + 1), std::nullopt);
+  for (size_t k = 0; k < spans.size(); ++k) {
+    if (indices[k] >= 0) held[indices[k]] = out[before + k];
   }
   // Into name order, moving each record once along the cycles of the permutation.
   std::vector<char> placed(order.size(), 0);
@@ -759,7 +805,7 @@ void DataFormat::LoadCalendar(KeyStore& store) {
 }
 
 void DataFormat::LoadNotes(KeyStore& store) {
-  if (ReadCollectionCopies(store, NotesKey, NoteArray, ReadNoteCopy)) return;
+  if (ReadCollectionCopies(store, NotesKey, NoteArray, saved_->notes, ReadNoteCopy)) return;
   const TDateTime timeOfDay = clock().Time();
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
@@ -805,7 +851,7 @@ void DataFormat::LoadToDos(KeyStore& store) {
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
   };
   const size_t before = ToDoArray.size();
-  if (ReadCollectionCopies(store, TodosKey, ToDoArray, ReadToDoCopy)) {
+  if (ReadCollectionCopies(store, TodosKey, ToDoArray, saved_->todos, ReadToDoCopy)) {
     for (size_t i = before; i < ToDoArray.size(); ++i) added(ToDoArray[i]);
     return;
   }
@@ -873,6 +919,8 @@ SaveResult DataFormat::SaveChanged(KeyStore& store, bool alongsideChanged,
 
 SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside) {
   SaveResult result;
+  // What the store was known to hold is void once another program has written it.
+  if (calendarToo && store.ChangedElsewhere()) saved_->Clear();
   if (!store.BeginTransaction()) {
     result.ok = false;
     result.error = QStringLiteral("Could not start writing the calendar: %1").arg(store.LastError());
