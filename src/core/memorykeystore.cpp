@@ -3,6 +3,8 @@
 #include <QStringTokenizer>
 #include <QtEndian>
 
+#include <cstring>
+
 MemoryKeyStore::MemoryKeyStore() : root_(std::make_unique<Node>()) {}
 
 int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
@@ -403,6 +405,34 @@ bool MemoryKeyStore::WriteAllowed(const QString& valueName) {
   return true;
 }
 
+namespace {
+
+// The UTF-8 of a text, made without a buffer of its own when it is short and ASCII, as the
+// names and most values of a record are.
+class Utf8 {
+ public:
+  explicit Utf8(QStringView text) {
+    bool ascii = text.size() <= Room;
+    for (qsizetype i = 0; i < text.size() && ascii; ++i) ascii = text[i].unicode() < 0x80;
+    if (!ascii) {
+      heap_ = text.toUtf8();
+      view_ = heap_;
+      return;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) room_[i] = static_cast<char>(text[i].unicode());
+    view_ = QByteArrayView(room_, text.size());
+  }
+  QByteArrayView view() const { return view_; }
+
+ private:
+  static constexpr qsizetype Room = 256;
+  char room_[Room];
+  QByteArray heap_;
+  QByteArrayView view_;
+};
+
+}  // namespace
+
 bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView data) {
   if (!current_ || readOnly_) {
     lastError_ = QStringLiteral("Failed to write value \"%1\": no key open for writing").arg(name);
@@ -427,22 +457,29 @@ bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView d
     // The hint keeps pointing at the same value.
     if (valueHint_ > at) valueHint_ += entry.size() - (next - at);
   } else {
-    const QByteArray utf8 = name.toUtf8();
-    if (currentNames_) currentNames_->Add(utf8);
-    // A new key gets room for a record's values at once.
+    const Utf8 utf8(name);
+    const QByteArrayView stored = utf8.view();
+    if (currentNames_) currentNames_->Add(stored);
+    // A new key gets room for a record's values at once; each value is put in place in one go.
     if (values.isEmpty()) values.reserve(512);
-    values.append(static_cast<char>(type));
-    AppendU32(values, static_cast<quint32>(utf8.size()));
-    values.append(utf8);
-    AppendU32(values, static_cast<quint32>(data.size()));
-    values.append(data);
+    const qsizetype end = values.size();
+    values.resize(end + 1 + 4 + stored.size() + 4 + data.size());
+    char* p = values.data() + end;
+    *p++ = static_cast<char>(type);
+    qToLittleEndian(static_cast<quint32>(stored.size()), p);
+    p += 4;
+    if (!stored.isEmpty()) std::memcpy(p, stored.data(), static_cast<size_t>(stored.size()));
+    p += stored.size();
+    qToLittleEndian(static_cast<quint32>(data.size()), p);
+    p += 4;
+    if (!data.isEmpty()) std::memcpy(p, data.data(), static_cast<size_t>(data.size()));
   }
   NodeChanged(*current_);
   return true;
 }
 
 bool MemoryKeyStore::WriteString(const QString& name, const QString& value) {
-  return Write(name, ValueType::Text, value.toUtf8());
+  return Write(name, ValueType::Text, Utf8(value).view());
 }
 
 bool MemoryKeyStore::WriteInteger(const QString& name, qint32 value) {
