@@ -422,6 +422,8 @@ class Utf8 {
     for (qsizetype i = 0; i < text.size(); ++i) room_[i] = static_cast<char>(text[i].unicode());
     view_ = QByteArrayView(room_, text.size());
   }
+  Utf8(const Utf8&) = delete;  // the view may point into the object itself
+  Utf8& operator=(const Utf8&) = delete;
   QByteArrayView view() const { return view_; }
 
  private:
