@@ -480,6 +480,31 @@ bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView d
   return true;
 }
 
+std::optional<QByteArray> MemoryKeyStore::ReadPackedValues(const QString& path) {
+  const Node* node = Find(path, false);
+  if (!node) return std::nullopt;
+  return node->values;
+}
+
+bool MemoryKeyStore::WritePackedValues(const QByteArray& values) {
+  if (!current_ || readOnly_ || !current_->values.isEmpty() || WellFormedLength(values) != values.size()) {
+    lastError_ = QStringLiteral("Failed to write the values of a key");
+    return false;
+  }
+  if (!failValue_.isEmpty()) {
+    PackedValue v;
+    for (qsizetype at = 0; at < values.size();) {
+      at = ReadPacked(values, at, v);
+      if (!WriteAllowed(QString::fromUtf8(v.name))) return false;
+    }
+  }
+  current_->values = values;
+  currentNames_.reset();
+  valueHint_ = 0;
+  NodeChanged(*current_);
+  return true;
+}
+
 bool MemoryKeyStore::WriteString(const QString& name, const QString& value) {
   return Write(name, ValueType::Text, Utf8(value).view());
 }

@@ -104,6 +104,8 @@ class MemoryKeyStore : public KeyStore {
   bool Commit() override;
   void Rollback() override;
   bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
+  std::optional<QByteArray> ReadPackedValues(const QString& path) override;
+  bool WritePackedValues(const QByteArray& values) override;
   QString LastError() const override { return lastError_; }
 
   // Test aid: every later write of a value with this name fails (empty: none fails).

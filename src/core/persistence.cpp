@@ -21,6 +21,7 @@
 #include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -458,6 +459,68 @@ bool WritesAlike(const TToDo& a, const TToDo& b) {
   return a == b && SameDates({{a.DueDate, b.DueDate}, {a.ModifyDate, b.ModifyDate}, {a.DeleteDate, b.DeleteDate}});
 }
 
+// The subkeys WriteNoteKey and WriteToDoKey give a record's key, in the order they make
+// them, and whether they make each.
+constexpr int MaxSubkeys = 3;
+const QString NotesSubkey = QStringLiteral("Notes");
+const QString ExceptionsSubkey = QStringLiteral("Exceptions");
+const QString RecurNotesSubkey = QStringLiteral("RecurNotes");
+struct Subkeys {
+  std::array<const QString*, MaxSubkeys> names{};
+  std::array<bool, MaxSubkeys> there{};
+  int count = 0;
+};
+
+Subkeys SubkeysOf(const TNote& n) {
+  return {{&NotesSubkey, &ExceptionsSubkey, &RecurNotesSubkey},
+          {!n.Notes.isEmpty(), !n.Exceptions.isEmpty(), !n.RecurNotes.isEmpty()},
+          3};
+}
+
+Subkeys SubkeysOf(const TToDo& t) { return {{&NotesSubkey}, {!t.Notes.isEmpty()}, 1}; }
+
+// A record key about to be deleted, as the store packs its values and its subkeys': another
+// key may be about to hold the same record (a restore or the first save after a load
+// numbers the records afresh), and gets them as they are instead of each written again.
+template <typename Record>
+struct MovedKey {
+  Record record;  // the record the key was written from
+  QByteArray values;
+  std::array<QByteArray, MaxSubkeys> subkeys;
+};
+
+// The key at `path` (under the open key), written from `record`; nothing when the store does
+// not hand out its values or it lacks a subkey the record makes.
+template <typename Record>
+std::optional<MovedKey<Record>> ReadMovedKey(KeyStore& store, const QString& path, Record&& record) {
+  std::optional<QByteArray> values = store.ReadPackedValues(path);
+  if (!values) return std::nullopt;
+  MovedKey<Record> moved{std::move(record), std::move(*values), {}};
+  const Subkeys subkeys = SubkeysOf(moved.record);
+  for (int k = 0; k < subkeys.count; ++k) {
+    if (!subkeys.there[k]) continue;
+    values = store.ReadPackedValues(path + QLatin1Char('\\') + *subkeys.names[k]);
+    if (!values) return std::nullopt;
+    moved.subkeys[k] = std::move(*values);
+  }
+  return moved;
+}
+
+// Makes the key at `key` what the moved key was, in the order writing its record makes it.
+// False when the store does not take packed values (the key may then hold some of them, as
+// far as writing the record would have got).
+template <typename Record>
+bool WriteMovedKey(KeyStore& store, Writer& w, const QString& key, const MovedKey<Record>& moved) {
+  if (!w.Open(key) || !store.WritePackedValues(moved.values)) return false;
+  const Subkeys subkeys = SubkeysOf(moved.record);
+  for (int k = 0; k < subkeys.count; ++k) {
+    if (!subkeys.there[k]) continue;
+    if (!w.Open(key + QLatin1Char('\\') + *subkeys.names[k]) || !store.WritePackedValues(moved.subkeys[k]))
+      return false;
+  }
+  return true;
+}
+
 // Replaces every record key under collectionKey by the records to keep. Keys that hold their
 // record already (as the last save wrote it or the load found it) stay as they are; the
 // result is the same as deleting every key and writing every record again. Each key written
@@ -471,18 +534,27 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
   const int count = static_cast<int>(records.size());
   saved.resize(std::max<size_t>(saved.size(), records.size()));
   std::vector<char> keep(records.size(), 0);
+  // The keys deleted whose records are known, by the records' identities.
+  QHash<QString, MovedKey<Record>> moved;
   for (const QString& name : store.GetKeyNames()) {
     const int i = IndexOfKeyName(name);
     if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && WritesAlike(*saved[i], records[i])) {
       keep[i] = 1;
       continue;
     }
+    std::optional<MovedKey<Record>> key;
+    if (i >= 0 && i < static_cast<int>(saved.size()) && saved[i] && !saved[i]->Uid.isEmpty())
+      key = ReadMovedKey(store, name, std::move(*saved[i]));  // the collection key is the open one
     if (!store.DeleteKey(collectionKey + QLatin1Char('\\') + name)) {
       result.ok = false;
       result.error = QStringLiteral("Failed to delete key \"%1\": %2").arg(name, store.LastError());
       return false;
     }
     if (i >= 0 && i < static_cast<int>(saved.size())) saved[i].reset();
+    if (key) {
+      const QString uid = key->record.Uid;
+      moved.insert(uid, std::move(*key));
+    }
   }
   Writer w(store, result);
   qint32 keys = 0;
@@ -491,7 +563,10 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
     if (Expired(records[i].DeleteDate, now)) continue;
     ++keys;
     if (keep[i]) continue;
-    writeKey(w, collectionKey + QLatin1Char('\\') + QString::number(i), records[i]);
+    const QString key = collectionKey + QLatin1Char('\\') + QString::number(i);
+    const auto from = moved.isEmpty() ? moved.cend() : moved.constFind(records[i].Uid);
+    if (from == moved.cend() || !WritesAlike(from->record, records[i]) || !WriteMovedKey(store, w, key, *from))
+      writeKey(w, key, records[i]);
     written.push_back(i);
   }
   // After every key is written: a write drops the copies it touches. The record keys are

@@ -612,3 +612,7 @@ bool SqliteKeyStore::WriteInteger(const QString& name, qint32 value) {
 bool SqliteKeyStore::WriteDate(const QString& name, TDateTime value) {
   return AutoCommit(MemoryKeyStore::WriteDate(name, value));
 }
+
+bool SqliteKeyStore::WritePackedValues(const QByteArray& values) {
+  return AutoCommit(MemoryKeyStore::WritePackedValues(values));
+}

@@ -41,6 +41,7 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool WriteString(const QString& name, const QString& value) override;
   bool WriteInteger(const QString& name, qint32 value) override;
   bool WriteDate(const QString& name, TDateTime value) override;
+  bool WritePackedValues(const QByteArray& values) override;
   bool BeginTransaction() override;
   bool Commit() override;
   void Rollback() override;
