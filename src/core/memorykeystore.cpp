@@ -10,8 +10,11 @@ MemoryKeyStore::MemoryKeyStore() : root_(std::make_unique<Node>()) {}
 int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
   // Plain ASCII names (all of ours) compare with a cheap fold; anything else the full way.
   const qsizetype n = std::min(a.size(), b.size());
+  const char16_t* const p = a.utf16();
+  const char16_t* const q = b.utf16();
   for (qsizetype i = 0; i < n; ++i) {
-    char16_t x = a[i].unicode(), y = b[i].unicode();
+    char16_t x = p[i], y = q[i];
+    if (x == y && x < 0x80) continue;  // most names share a beginning
     if (x >= 0x80 || y >= 0x80) return a.compare(b, Qt::CaseInsensitive);
     if (x >= 'a' && x <= 'z') x -= 32;
     if (y >= 'a' && y <= 'z') y -= 32;
