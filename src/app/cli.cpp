@@ -104,7 +104,7 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::
   }
   auto context = std::make_unique<LockedContext>(std::move(opened.store), std::move(lock), std::move(clock));
   context->LoadSettings(std::make_unique<FixedScreens>(), TSettings::Mode::ThisRunOnly);
-  context->calendar().LoadCalendar(context->store());
+  context->calendar().LoadCalendar(context->store(), forChange);
   return context;
 }
 

@@ -127,8 +127,11 @@ class DataFormat {
 
   // --- Key store (persistence.cpp).
   // Reads every stored event and task; DataChanged is false afterwards. Never fails: a
-  // record with a missing or mistyped value takes a neutral default.
-  void LoadCalendar(KeyStore& store);
+  // record with a missing or mistyped value takes a neutral default. With forSaving it also
+  // keeps what each record key holds, where the store's copies tell, so that the first save
+  // writes only the keys whose record changed or moved; a reader that will not save is
+  // spared the memory.
+  void LoadCalendar(KeyStore& store, bool forSaving = false);
   // Writes the whole calendar when DataChanged is set, in one transaction. On failure the
   // store keeps what it held before and DataChanged stays set.
   SaveResult SaveIfChanged(KeyStore& store);
@@ -144,8 +147,8 @@ class DataFormat {
   void MergeStoreChanges(KeyStore& store);
 
  private:
-  void LoadNotes(KeyStore& store);
-  void LoadToDos(KeyStore& store);
+  void LoadNotes(KeyStore& store, bool forSaving);
+  void LoadToDos(KeyStore& store, bool forSaving);
   bool SaveNotes(KeyStore& store, SaveResult& result);
   bool SaveToDos(KeyStore& store, SaveResult& result);
   SaveResult Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside);

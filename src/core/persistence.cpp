@@ -678,10 +678,11 @@ bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo
 // their key names, as the keys' reads give them. False, with nothing added, when the
 // collection key's copy is missing or counts other than the record keys' copies there are
 // (a key changed since they were made), or when a copy does not read. A copy is there only
-// while its key is as the save that wrote both left it, so `held` learns what each key holds.
+// while its key is as the save that wrote both left it, so `held` (when given) learns what
+// each key holds.
 template <typename Record, typename ReadCopy>
 bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out,
-                          std::vector<std::optional<Record>>& held, ReadCopy readCopy) {
+                          std::vector<std::optional<Record>>* held, ReadCopy readCopy) {
   const size_t before = out.size();
   QString names;  // the record keys' names, one after another
   std::vector<std::pair<qsizetype, qsizetype>> spans;
@@ -714,16 +715,16 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
   }
   // Only keys named by their index are worth knowing: a save deletes any other. Nor is an
   // index far beyond the count of keys (a save skips only expired records).
-  std::vector<int> indices(spans.size());
+  std::vector<int> indices(held ? spans.size() : 0);
   int top = -1;
-  for (size_t k = 0; k < spans.size(); ++k) {
+  for (size_t k = 0; k < indices.size(); ++k) {
     indices[k] = IndexOfKeyName(nameAt(k));
     if (static_cast<size_t>(indices[k]) >= 2 * spans.size() + 1024) indices[k] = -1;
     top = std::max(top, indices[k]);
   }
-  held.assign(static_cast<size_t>(top + 1), std::nullopt);
-  for (size_t k = 0; k < spans.size(); ++k) {
-    if (indices[k] >= 0) held[indices[k]] = out[before + k];
+  if (held) held->assign(static_cast<size_t>(top + 1), std::nullopt);
+  for (size_t k = 0; k < indices.size(); ++k) {
+    if (indices[k] >= 0) (*held)[indices[k]] = out[before + k];
   }
   // Into name order, moving each record once along the cycles of the permutation.
   std::vector<char> placed(order.size(), 0);
@@ -870,17 +871,17 @@ class CollectionReader {
 
 }  // namespace
 
-void DataFormat::LoadCalendar(KeyStore& store) {
+void DataFormat::LoadCalendar(KeyStore& store, bool forSaving) {
   saved_->Clear();
-  LoadNotes(store);
-  LoadToDos(store);
+  LoadNotes(store, forSaving);
+  LoadToDos(store, forSaving);
   DeriveMissingUids();
   DataChanged.Bump();  // the records changed: caches built from them are out of date
   DataChanged = false;
 }
 
-void DataFormat::LoadNotes(KeyStore& store) {
-  if (ReadCollectionCopies(store, NotesKey, NoteArray, saved_->notes, ReadNoteCopy)) return;
+void DataFormat::LoadNotes(KeyStore& store, bool forSaving) {
+  if (ReadCollectionCopies(store, NotesKey, NoteArray, forSaving ? &saved_->notes : nullptr, ReadNoteCopy)) return;
   const TDateTime timeOfDay = clock().Time();
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
@@ -918,7 +919,7 @@ void DataFormat::LoadNotes(KeyStore& store) {
   }
 }
 
-void DataFormat::LoadToDos(KeyStore& store) {
+void DataFormat::LoadToDos(KeyStore& store, bool forSaving) {
   OpenToDoCount = 0;
   const TDateTime timeOfDay = clock().Time();
   auto added = [this](TToDo& t) {
@@ -926,7 +927,7 @@ void DataFormat::LoadToDos(KeyStore& store) {
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
   };
   const size_t before = ToDoArray.size();
-  if (ReadCollectionCopies(store, TodosKey, ToDoArray, saved_->todos, ReadToDoCopy)) {
+  if (ReadCollectionCopies(store, TodosKey, ToDoArray, forSaving ? &saved_->todos : nullptr, ReadToDoCopy)) {
     for (size_t i = before; i < ToDoArray.size(); ++i) added(ToDoArray[i]);
     return;
   }

@@ -419,7 +419,7 @@ TEST(SqliteStore, ACalendarReadFromTheCopiesIsTheOneTheKeysReadAndAStaleCopyIsNe
          records.todos = {stored.ToDoArray[2], stored.ToDoArray[0]};
          auto store = SqliteKeyStore::Open(path).store;
          DataFormat restored(clock);
-         restored.LoadCalendar(*store);
+         restored.LoadCalendar(*store, true);
          ReplaceCalendar(restored, records);
          ASSERT_TRUE(restored.SaveWith(*store, nullptr).ok);
          // The store and the calendar it loads are those of the restored records written whole.
