@@ -22,6 +22,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -428,35 +429,40 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
   }
 }
 
-// Dates are stored bit for bit: records that compare equal but for the sign of a zero date
-// are written differently.
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+// Dates are stored bit for bit: equal dates still differ there when they are zeros of two
+// signs (a NaN equals nothing).
+bool SameSigns(std::initializer_list<std::pair<double, double>> equalDates) {
+  return std::all_of(equalDates.begin(), equalDates.end(),
+                     [](const auto& d) { return d.first != 0 || std::signbit(d.first) == std::signbit(d.second); });
+}
 
-bool SameDates(std::initializer_list<std::pair<double, double>> dates) {
-  return std::all_of(dates.begin(), dates.end(), [](const auto& d) { return SameBits(d.first, d.second); });
+template <typename T, typename DateOf>
+bool SameSigns(const QList<T>& a, const QList<T>& b, DateOf dateOf) {
+  if (a.constData() == b.constData()) return true;  // one list, shared
+  for (qsizetype j = 0; j < a.size(); ++j) {
+    if (!SameSigns({{dateOf(a[j]), dateOf(b[j])}})) return false;
+  }
+  return true;
 }
 
 // Whether writing a record's key gives the key written from the other: the records are
 // equal, dates to the bit.
 bool WritesAlike(const TNote& a, const TNote& b) {
-  if (!(a == b) || !SameDates({{a.StartTime, b.StartTime},
-                               {a.EndTime, b.EndTime},
-                               {a.AlarmTime, b.AlarmTime},
-                               {a.StartDate, b.StartDate},
-                               {a.EndDate, b.EndDate},
-                               {a.ModifyDate, b.ModifyDate},
-                               {a.DeleteDate, b.DeleteDate},
-                               {a.RecurrenceId, b.RecurrenceId}}))
-    return false;
-  for (qsizetype j = 0; j < a.Exceptions.size(); ++j)
-    if (!SameBits(a.Exceptions[j], b.Exceptions[j])) return false;
-  for (qsizetype j = 0; j < a.RecurNotes.size(); ++j)
-    if (!SameBits(a.RecurNotes[j].Date, b.RecurNotes[j].Date)) return false;
-  return true;
+  return a == b &&
+         SameSigns({{a.StartTime, b.StartTime},
+                    {a.EndTime, b.EndTime},
+                    {a.AlarmTime, b.AlarmTime},
+                    {a.StartDate, b.StartDate},
+                    {a.EndDate, b.EndDate},
+                    {a.ModifyDate, b.ModifyDate},
+                    {a.DeleteDate, b.DeleteDate},
+                    {a.RecurrenceId, b.RecurrenceId}}) &&
+         SameSigns(a.Exceptions, b.Exceptions, [](TDateTime date) { return date; }) &&
+         SameSigns(a.RecurNotes, b.RecurNotes, [](const TRecurNote& rn) { return rn.Date; });
 }
 
 bool WritesAlike(const TToDo& a, const TToDo& b) {
-  return a == b && SameDates({{a.DueDate, b.DueDate}, {a.ModifyDate, b.ModifyDate}, {a.DeleteDate, b.DeleteDate}});
+  return a == b && SameSigns({{a.DueDate, b.DueDate}, {a.ModifyDate, b.ModifyDate}, {a.DeleteDate, b.DeleteDate}});
 }
 
 // The subkeys WriteNoteKey and WriteToDoKey give a record's key, in the order they make
