@@ -881,6 +881,7 @@ void DataFormat::LoadCalendar(KeyStore& store, bool forSaving) {
   saved_->Clear();
   LoadNotes(store, forSaving);
   LoadToDos(store, forSaving);
+  saved_->loaded = forSaving;
   DeriveMissingUids();
   DataChanged.Bump();  // the records changed: caches built from them are out of date
   DataChanged = false;
@@ -1001,8 +1002,8 @@ SaveResult DataFormat::SaveChanged(KeyStore& store, bool alongsideChanged,
 
 SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside) {
   SaveResult result;
-  // What the store was known to hold is void once another program has written it.
-  if (calendarToo && store.ChangedElsewhere()) saved_->Clear();
+  // What the load learned of the store is void once another program has written it.
+  if (calendarToo && saved_->loaded && store.ChangedElsewhere()) saved_->Clear();
   if (!store.BeginTransaction()) {
     result.ok = false;
     result.error = QStringLiteral("Could not start writing the calendar: %1").arg(store.LastError());
@@ -1011,7 +1012,10 @@ SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::functi
   if (!calendarToo || (SaveNotes(store, result) && SaveToDos(store, result))) {
     if (alongside) result = alongside();
     if (result.ok && store.Commit()) {
-      if (calendarToo) DataChanged = false;
+      if (calendarToo) {
+        DataChanged = false;
+        saved_->loaded = false;  // what the store holds is what this save left
+      }
       return result;
     }
   }
