@@ -108,7 +108,7 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::
   if (load)
     load(*context);
   else
-    context->calendar().LoadCalendar(context->store());
+    context->calendar().LoadCalendar(context->store(), forChange);
   return context;
 }
 

@@ -71,8 +71,9 @@ struct FileCommandStart {
 FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool standardStream);
 
 // A context over the user's store for one command. With forChange the command holds the
-// program's lock, so it refuses while the panel runs. Settings are read with their defaults;
-// nothing is asked. A clock pins "now" for the command (the system clock when none). `load`
-// reads the calendar (all of it, LoadCalendar, when none).
+// program's lock, so it refuses while the panel runs, and the calendar is read for saving
+// (DataFormat::LoadCalendar). Settings are read with their defaults; nothing is asked. A
+// clock pins "now" for the command (the system clock when none). `load` reads the calendar
+// instead (a command that reads only part of it).
 std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::unique_ptr<Clock> clock = nullptr,
                                            const std::function<void(AppContext&)>& load = {});

@@ -130,8 +130,11 @@ class DataFormat {
 
   // --- Key store (persistence.cpp).
   // Reads every stored event and task; DataChanged is false afterwards. Never fails: a
-  // record with a missing or mistyped value takes a neutral default.
-  void LoadCalendar(KeyStore& store);
+  // record with a missing or mistyped value takes a neutral default. With forSaving it also
+  // keeps what each record key holds, where the store's copies tell, so that the first save
+  // writes only the keys whose record changed or moved; a reader that will not save is
+  // spared the memory.
+  void LoadCalendar(KeyStore& store, bool forSaving = false);
   // Reads every task but only the events that may be listed on a day from firstDay to
   // lastDay, for a look at those days (an agenda): quicker on a large calendar. A calendar
   // read so is not whole, and saving it fails; LoadCalendar makes it whole again.
@@ -151,9 +154,9 @@ class DataFormat {
   void MergeStoreChanges(KeyStore& store);
 
  private:
-  void Load(KeyStore& store, std::optional<std::pair<qint64, qint64>> days);
-  void LoadNotes(KeyStore& store, std::optional<std::pair<qint64, qint64>> days);
-  void LoadToDos(KeyStore& store);
+  void Load(KeyStore& store, bool forSaving, std::optional<std::pair<qint64, qint64>> days);
+  void LoadNotes(KeyStore& store, bool forSaving, std::optional<std::pair<qint64, qint64>> days);
+  void LoadToDos(KeyStore& store, bool forSaving);
   bool SaveNotes(KeyStore& store, SaveResult& result);
   bool SaveToDos(KeyStore& store, SaveResult& result);
   SaveResult Save(KeyStore& store, bool calendarToo, const std::function<SaveResult()>& alongside);

@@ -2,6 +2,7 @@
 
 #include "core/tdatetime.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -81,6 +82,21 @@ class KeyStore {
   virtual bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) {
     (void)path;
     (void)visit;
+    return false;
+  }
+
+  // The values of the key at `path` (under the open key when relative), packed as
+  // MemoryKeyStore::PackValues packs them, to be given to another key by WritePackedValues;
+  // nothing when the key does not exist or this store does not offer it.
+  virtual std::optional<QByteArray> ReadPackedValues(const QString& path) {
+    (void)path;
+    return std::nullopt;
+  }
+  // Gives the open key, which holds no values yet, the values ReadPackedValues read from
+  // another key: the same as writing each of them in turn. False, with nothing written, when
+  // this store does not offer it or a write of one of them would fail.
+  virtual bool WritePackedValues(const QByteArray& values) {
+    (void)values;
     return false;
   }
 

@@ -3,13 +3,18 @@
 #include <QStringTokenizer>
 #include <QtEndian>
 
+#include <cstring>
+
 MemoryKeyStore::MemoryKeyStore() : root_(std::make_unique<Node>()) {}
 
 int MemoryKeyStore::CaseInsensitiveLess::Compare(QStringView a, QStringView b) {
   // Plain ASCII names (all of ours) compare with a cheap fold; anything else the full way.
   const qsizetype n = std::min(a.size(), b.size());
+  const char16_t* const p = a.utf16();
+  const char16_t* const q = b.utf16();
   for (qsizetype i = 0; i < n; ++i) {
-    char16_t x = a[i].unicode(), y = b[i].unicode();
+    char16_t x = p[i], y = q[i];
+    if (x == y && x < 0x80) continue;  // most names share a beginning
     if (x >= 0x80 || y >= 0x80) return a.compare(b, Qt::CaseInsensitive);
     if (x >= 'a' && x <= 'z') x -= 32;
     if (y >= 'a' && y <= 'z') y -= 32;
@@ -403,6 +408,36 @@ bool MemoryKeyStore::WriteAllowed(const QString& valueName) {
   return true;
 }
 
+namespace {
+
+// The UTF-8 of a text, made without a buffer of its own when it is short and ASCII, as the
+// names and most values of a record are.
+class Utf8 {
+ public:
+  explicit Utf8(QStringView text) {
+    bool ascii = text.size() <= Room;
+    for (qsizetype i = 0; i < text.size() && ascii; ++i) ascii = text[i].unicode() < 0x80;
+    if (!ascii) {
+      heap_ = text.toUtf8();
+      view_ = heap_;
+      return;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) room_[i] = static_cast<char>(text[i].unicode());
+    view_ = QByteArrayView(room_, text.size());
+  }
+  Utf8(const Utf8&) = delete;  // the view may point into the object itself
+  Utf8& operator=(const Utf8&) = delete;
+  QByteArrayView view() const { return view_; }
+
+ private:
+  static constexpr qsizetype Room = 256;
+  char room_[Room];
+  QByteArray heap_;
+  QByteArrayView view_;
+};
+
+}  // namespace
+
 bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView data) {
   if (!current_ || readOnly_) {
     lastError_ = QStringLiteral("Failed to write value \"%1\": no key open for writing").arg(name);
@@ -427,22 +462,54 @@ bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView d
     // The hint keeps pointing at the same value.
     if (valueHint_ > at) valueHint_ += entry.size() - (next - at);
   } else {
-    const QByteArray utf8 = name.toUtf8();
-    if (currentNames_) currentNames_->Add(utf8);
-    // A new key gets room for a record's values at once.
+    const Utf8 utf8(name);
+    const QByteArrayView stored = utf8.view();
+    if (currentNames_) currentNames_->Add(stored);
+    // A new key gets room for a record's values at once; each value is put in place in one go.
     if (values.isEmpty()) values.reserve(512);
-    values.append(static_cast<char>(type));
-    AppendU32(values, static_cast<quint32>(utf8.size()));
-    values.append(utf8);
-    AppendU32(values, static_cast<quint32>(data.size()));
-    values.append(data);
+    const qsizetype end = values.size();
+    values.resize(end + 1 + 4 + stored.size() + 4 + data.size());
+    char* p = values.data() + end;
+    *p++ = static_cast<char>(type);
+    qToLittleEndian(static_cast<quint32>(stored.size()), p);
+    p += 4;
+    if (!stored.isEmpty()) std::memcpy(p, stored.data(), static_cast<size_t>(stored.size()));
+    p += stored.size();
+    qToLittleEndian(static_cast<quint32>(data.size()), p);
+    p += 4;
+    if (!data.isEmpty()) std::memcpy(p, data.data(), static_cast<size_t>(data.size()));
   }
   NodeChanged(*current_);
   return true;
 }
 
+std::optional<QByteArray> MemoryKeyStore::ReadPackedValues(const QString& path) {
+  const Node* node = Find(path, false);
+  if (!node) return std::nullopt;
+  return node->values;
+}
+
+bool MemoryKeyStore::WritePackedValues(const QByteArray& values) {
+  if (!current_ || readOnly_ || !current_->values.isEmpty() || WellFormedLength(values) != values.size()) {
+    lastError_ = QStringLiteral("Failed to write the values of a key");
+    return false;
+  }
+  if (!failValue_.isEmpty()) {
+    PackedValue v;
+    for (qsizetype at = 0; at < values.size();) {
+      at = ReadPacked(values, at, v);
+      if (!WriteAllowed(QString::fromUtf8(v.name))) return false;
+    }
+  }
+  current_->values = values;
+  currentNames_.reset();
+  valueHint_ = 0;
+  NodeChanged(*current_);
+  return true;
+}
+
 bool MemoryKeyStore::WriteString(const QString& name, const QString& value) {
-  return Write(name, ValueType::Text, value.toUtf8());
+  return Write(name, ValueType::Text, Utf8(value).view());
 }
 
 bool MemoryKeyStore::WriteInteger(const QString& name, qint32 value) {

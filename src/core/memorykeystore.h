@@ -104,6 +104,8 @@ class MemoryKeyStore : public KeyStore {
   bool Commit() override;
   void Rollback() override;
   bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
+  std::optional<QByteArray> ReadPackedValues(const QString& path) override;
+  bool WritePackedValues(const QByteArray& values) override;
   QString LastError() const override { return lastError_; }
 
   // Test aid: every later write of a value with this name fails (empty: none fails).
@@ -124,6 +126,8 @@ class MemoryKeyStore : public KeyStore {
   virtual void ReadPending(Node&) {}
 
   Node& Root() { return *root_; }
+  // The open key, or null.
+  Node* CurrentNode() { return current_; }
   // The key at `path` without reading its subkeys when they are pending, or null.
   Node* FindKeyNode(const QString& path) { return Find(path, false); }
   // Replaces the whole tree (after a rollback or when loading a database).

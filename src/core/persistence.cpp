@@ -22,6 +22,7 @@
 #include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -52,7 +53,7 @@ const QString WeekdayNames[7] = {QStringLiteral("RepeatMonday"),    QStringLiter
                                  QStringLiteral("RepeatSunday")};
 
 // The canonical decimal text of an index ("12", never "012" or "+12"), or -1.
-int IndexOfKeyName(const QString& name) {
+int IndexOfKeyName(QStringView name) {
   if (name.isEmpty() || name.size() > 9) return -1;
   if (name.size() > 1 && name[0] == QLatin1Char('0')) return -1;
   int value = 0;
@@ -486,11 +487,109 @@ void WriteToDoKey(Writer& w, const QString& key, const TToDo& t) {
   }
 }
 
-// Replaces every record key under collectionKey by the records to keep. Keys whose record
-// is unchanged since the last save stay as they are; the result is the same as deleting
-// every key and writing every record again. Each key written gets its copy (copyOf makes
-// it from the record), and the collection key its own: the keys left alone kept theirs,
-// which the last save wrote.
+// Dates are stored bit for bit: equal dates still differ there when they are zeros of two
+// signs (a NaN equals nothing).
+bool SameSigns(std::initializer_list<std::pair<double, double>> equalDates) {
+  return std::all_of(equalDates.begin(), equalDates.end(),
+                     [](const auto& d) { return d.first != 0 || std::signbit(d.first) == std::signbit(d.second); });
+}
+
+template <typename T, typename DateOf>
+bool SameSigns(const QList<T>& a, const QList<T>& b, DateOf dateOf) {
+  if (a.constData() == b.constData()) return true;  // one list, shared
+  for (qsizetype j = 0; j < a.size(); ++j) {
+    if (!SameSigns({{dateOf(a[j]), dateOf(b[j])}})) return false;
+  }
+  return true;
+}
+
+// Whether writing a record's key gives the key written from the other: the records are
+// equal, dates to the bit.
+bool WritesAlike(const TNote& a, const TNote& b) {
+  return a == b &&
+         SameSigns({{a.StartTime, b.StartTime},
+                    {a.EndTime, b.EndTime},
+                    {a.AlarmTime, b.AlarmTime},
+                    {a.StartDate, b.StartDate},
+                    {a.EndDate, b.EndDate},
+                    {a.ModifyDate, b.ModifyDate},
+                    {a.DeleteDate, b.DeleteDate},
+                    {a.RecurrenceId, b.RecurrenceId}}) &&
+         SameSigns(a.Exceptions, b.Exceptions, [](TDateTime date) { return date; }) &&
+         SameSigns(a.RecurNotes, b.RecurNotes, [](const TRecurNote& rn) { return rn.Date; });
+}
+
+bool WritesAlike(const TToDo& a, const TToDo& b) {
+  return a == b && SameSigns({{a.DueDate, b.DueDate}, {a.ModifyDate, b.ModifyDate}, {a.DeleteDate, b.DeleteDate}});
+}
+
+// The subkeys WriteNoteKey and WriteToDoKey give a record's key, in the order they make
+// them, and whether they make each.
+constexpr int MaxSubkeys = 3;
+const QString NotesSubkey = QStringLiteral("Notes");
+const QString ExceptionsSubkey = QStringLiteral("Exceptions");
+const QString RecurNotesSubkey = QStringLiteral("RecurNotes");
+struct Subkeys {
+  std::array<const QString*, MaxSubkeys> names{};
+  std::array<bool, MaxSubkeys> there{};
+  int count = 0;
+};
+
+Subkeys SubkeysOf(const TNote& n) {
+  return {{&NotesSubkey, &ExceptionsSubkey, &RecurNotesSubkey},
+          {!n.Notes.isEmpty(), !n.Exceptions.isEmpty(), !n.RecurNotes.isEmpty()},
+          3};
+}
+
+Subkeys SubkeysOf(const TToDo& t) { return {{&NotesSubkey}, {!t.Notes.isEmpty()}, 1}; }
+
+// A record key about to be deleted, as the store packs its values and its subkeys': another
+// key may be about to hold the same record (a restore or the first save after a load
+// numbers the records afresh), and gets them as they are instead of each written again.
+template <typename Record>
+struct MovedKey {
+  Record record;  // the record the key was written from
+  QByteArray values;
+  std::array<QByteArray, MaxSubkeys> subkeys;
+};
+
+// The key at `path` (under the open key), written from `record`; nothing when the store does
+// not hand out its values or it lacks a subkey the record makes.
+template <typename Record>
+std::optional<MovedKey<Record>> ReadMovedKey(KeyStore& store, const QString& path, Record&& record) {
+  std::optional<QByteArray> values = store.ReadPackedValues(path);
+  if (!values) return std::nullopt;
+  MovedKey<Record> moved{std::move(record), std::move(*values), {}};
+  const Subkeys subkeys = SubkeysOf(moved.record);
+  for (int k = 0; k < subkeys.count; ++k) {
+    if (!subkeys.there[k]) continue;
+    values = store.ReadPackedValues(path + QLatin1Char('\\') + *subkeys.names[k]);
+    if (!values) return std::nullopt;
+    moved.subkeys[k] = std::move(*values);
+  }
+  return moved;
+}
+
+// Makes the key at `key` what the moved key was, in the order writing its record makes it.
+// False when the store does not take packed values (the key may then hold some of them, as
+// far as writing the record would have got).
+template <typename Record>
+bool WriteMovedKey(KeyStore& store, Writer& w, const QString& key, const MovedKey<Record>& moved) {
+  if (!w.Open(key) || !store.WritePackedValues(moved.values)) return false;
+  const Subkeys subkeys = SubkeysOf(moved.record);
+  for (int k = 0; k < subkeys.count; ++k) {
+    if (!subkeys.there[k]) continue;
+    if (!w.Open(key + QLatin1Char('\\') + *subkeys.names[k]) || !store.WritePackedValues(moved.subkeys[k]))
+      return false;
+  }
+  return true;
+}
+
+// Replaces every record key under collectionKey by the records to keep. Keys that hold their
+// record already (as the last save wrote it or the load found it) stay as they are; the
+// result is the same as deleting every key and writing every record again. Each key written
+// gets its copy (copyOf makes it from the record), and the collection key its own: the keys
+// left alone kept theirs.
 template <typename Record, typename WriteFn, typename CopyFn>
 bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::deque<Record>& records,
                     std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey, CopyFn copyOf,
@@ -499,18 +598,27 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
   const int count = static_cast<int>(records.size());
   saved.resize(std::max<size_t>(saved.size(), records.size()));
   std::vector<char> keep(records.size(), 0);
+  // The keys deleted whose records are known, by the records' identities.
+  QHash<QString, MovedKey<Record>> moved;
   for (const QString& name : store.GetKeyNames()) {
     const int i = IndexOfKeyName(name);
-    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && *saved[i] == records[i]) {
+    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && WritesAlike(*saved[i], records[i])) {
       keep[i] = 1;
       continue;
     }
+    std::optional<MovedKey<Record>> key;
+    if (i >= 0 && i < static_cast<int>(saved.size()) && saved[i] && !saved[i]->Uid.isEmpty())
+      key = ReadMovedKey(store, name, std::move(*saved[i]));  // the collection key is the open one
     if (!store.DeleteKey(collectionKey + QLatin1Char('\\') + name)) {
       result.ok = false;
       result.error = QStringLiteral("Failed to delete key \"%1\": %2").arg(name, store.LastError());
       return false;
     }
     if (i >= 0 && i < static_cast<int>(saved.size())) saved[i].reset();
+    if (key) {
+      const QString uid = key->record.Uid;
+      moved.insert(uid, std::move(*key));
+    }
   }
   Writer w(store, result);
   qint32 keys = 0;
@@ -519,7 +627,10 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
     if (Expired(records[i].DeleteDate, now)) continue;
     ++keys;
     if (keep[i]) continue;
-    writeKey(w, collectionKey + QLatin1Char('\\') + QString::number(i), records[i]);
+    const QString key = collectionKey + QLatin1Char('\\') + QString::number(i);
+    const auto from = moved.isEmpty() ? moved.cend() : moved.constFind(records[i].Uid);
+    if (from == moved.cend() || !WritesAlike(from->record, records[i]) || !WriteMovedKey(store, w, key, *from))
+      writeKey(w, key, records[i]);
     written.push_back(i);
   }
   // After every key is written: a write drops the copies it touches. The record keys are
@@ -630,11 +741,13 @@ bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo
 // Reads a whole collection from the copies, appending its records to `out` in the order of
 // their key names, as the keys' reads give them. False, with nothing added, when the
 // collection key's copy is missing or counts other than the record keys' copies there are
-// (a key changed since they were made), or when a copy does not read.
-// With `keep`, only the records whose copies it keeps are read (in the same order); a copy it
-// cannot judge sends the load to the keys.
+// (a key changed since they were made), or when a copy does not read. A copy is there only
+// while its key is as the save that wrote both left it, so `held` (when given) learns what
+// each key holds. With `keep`, only the records whose copies it keeps are read (in the same
+// order); a copy it cannot judge sends the load to the keys.
 template <typename Record, typename ReadCopy>
-bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out, ReadCopy readCopy,
+bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out,
+                          std::vector<std::optional<Record>>* held, ReadCopy readCopy,
                           const std::function<std::optional<bool>(QByteArrayView)>& keep = {}) {
   const size_t before = out.size();
   QString names;  // the record keys' names, one after another
@@ -685,6 +798,19 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
   if (!ok) {
     out.resize(before);
     return false;
+  }
+  // Only keys named by their index are worth knowing: a save deletes any other. Nor is an
+  // index far beyond the count of keys (a save skips only expired records).
+  std::vector<int> indices(held ? spans.size() : 0);
+  int top = -1;
+  for (size_t k = 0; k < indices.size(); ++k) {
+    indices[k] = places[k] == Skipped ? -1 : IndexOfKeyName(nameAt(k));
+    if (static_cast<size_t>(indices[k]) >= 2 * spans.size() + 1024) indices[k] = -1;
+    top = std::max(top, indices[k]);
+  }
+  if (held) held->assign(static_cast<size_t>(top + 1), std::nullopt);
+  for (size_t k = 0; k < indices.size(); ++k) {
+    if (indices[k] >= 0) (*held)[indices[k]] = out[before + places[k]];
   }
   // The records read, by their places in `out`, in name order.
   std::vector<size_t> read;
@@ -837,17 +963,17 @@ class CollectionReader {
 
 }  // namespace
 
-void DataFormat::LoadCalendar(KeyStore& store) { Load(store, std::nullopt); }
+void DataFormat::LoadCalendar(KeyStore& store, bool forSaving) { Load(store, forSaving, std::nullopt); }
 
 void DataFormat::LoadCalendarForDays(KeyStore& store, TDateTime firstDay, TDateTime lastDay) {
-  Load(store, std::pair(static_cast<qint64>(std::floor(firstDay)), static_cast<qint64>(std::floor(lastDay))));
+  Load(store, false, std::pair(static_cast<qint64>(std::floor(firstDay)), static_cast<qint64>(std::floor(lastDay))));
 }
 
-void DataFormat::Load(KeyStore& store, std::optional<std::pair<qint64, qint64>> days) {
+void DataFormat::Load(KeyStore& store, bool forSaving, std::optional<std::pair<qint64, qint64>> days) {
   saved_->Clear();
   partial_ = days.has_value();
   const size_t before = NoteArray.size();
-  LoadNotes(store, days);
+  LoadNotes(store, forSaving, days);
   if (days) {
     // Read key by key: the records that cannot show go now.
     const auto [first, last] = *days;
@@ -855,19 +981,21 @@ void DataFormat::Load(KeyStore& store, std::optional<std::pair<qint64, qint64>> 
                                    [first, last](const TNote& n) { return !MayShowOnDays(n, first, last); }),
                     NoteArray.end());
   }
-  LoadToDos(store);
+  LoadToDos(store, forSaving);
+  saved_->loaded = forSaving;
   DeriveMissingUids();
   DataChanged.Bump();  // the records changed: caches built from them are out of date
   DataChanged = false;
 }
 
-void DataFormat::LoadNotes(KeyStore& store, std::optional<std::pair<qint64, qint64>> days) {
+void DataFormat::LoadNotes(KeyStore& store, bool forSaving, std::optional<std::pair<qint64, qint64>> days) {
   std::function<std::optional<bool>(QByteArrayView)> keep;
   if (days)
     keep = [first = days->first, last = days->second](QByteArrayView copy) {
       return NoteCopyMayShow(copy, first, last);
     };
-  if (ReadCollectionCopies(store, NotesKey, NoteArray, ReadNoteCopy, keep)) return;
+  if (ReadCollectionCopies(store, NotesKey, NoteArray, forSaving ? &saved_->notes : nullptr, ReadNoteCopy, keep))
+    return;
   const TDateTime timeOfDay = clock().Time();
   // Not AppendNote: every field comes from the store, and its stamp of the present time
   // would cost a clock reading (a time-zone lookup) per record.
@@ -905,7 +1033,7 @@ void DataFormat::LoadNotes(KeyStore& store, std::optional<std::pair<qint64, qint
   }
 }
 
-void DataFormat::LoadToDos(KeyStore& store) {
+void DataFormat::LoadToDos(KeyStore& store, bool forSaving) {
   OpenToDoCount = 0;
   const TDateTime timeOfDay = clock().Time();
   auto added = [this](TToDo& t) {
@@ -913,7 +1041,7 @@ void DataFormat::LoadToDos(KeyStore& store) {
     if (t.Completed || t.DeleteDate != 0) --OpenToDoCount;
   };
   const size_t before = ToDoArray.size();
-  if (ReadCollectionCopies(store, TodosKey, ToDoArray, ReadToDoCopy)) {
+  if (ReadCollectionCopies(store, TodosKey, ToDoArray, forSaving ? &saved_->todos : nullptr, ReadToDoCopy)) {
     for (size_t i = before; i < ToDoArray.size(); ++i) added(ToDoArray[i]);
     return;
   }
@@ -987,6 +1115,8 @@ SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::functi
     result.error = QStringLiteral("The calendar was read in part, for a look at some days, and is not saved");
     return result;
   }
+  // What the load learned of the store is void once another program has written it.
+  if (calendarToo && saved_->loaded && store.ChangedElsewhere()) saved_->Clear();
   if (!store.BeginTransaction()) {
     result.ok = false;
     result.error = QStringLiteral("Could not start writing the calendar: %1").arg(store.LastError());
@@ -995,7 +1125,10 @@ SaveResult DataFormat::Save(KeyStore& store, bool calendarToo, const std::functi
   if (!calendarToo || (SaveNotes(store, result) && SaveToDos(store, result))) {
     if (alongside) result = alongside();
     if (result.ok && store.Commit()) {
-      if (calendarToo) DataChanged = false;
+      if (calendarToo) {
+        DataChanged = false;
+        saved_->loaded = false;  // what the store holds is what this save left
+      }
       return result;
     }
   }

@@ -10,9 +10,12 @@
 struct SaveState {
   std::vector<std::optional<TNote>> notes;
   std::vector<std::optional<TToDo>> todos;
+  // Learned by the load from the store's copies rather than written by this program's saves.
+  bool loaded = false;
 
   void Clear() {
     notes.clear();
     todos.clear();
+    loaded = false;
   }
 };

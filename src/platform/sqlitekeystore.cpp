@@ -279,6 +279,48 @@ void SqliteKeyStore::ReadPending(Node& top) {
   });
 }
 
+QStringList SqliteKeyStore::GetKeyNames() {
+  Node* node = CurrentNode();
+  if (!node || !node->pending) return MemoryKeyStore::GetKeyNames();
+  // Listed straight from the database, the subtree left unread until a key of it is used
+  // (a save lists a collection's record keys and often leaves them all alone): the rows
+  // ReadPending would take as the key's subkeys, in the tree's order.
+  sqlite3_stmt* select = nullptr;
+  if (sqlite3_prepare_v2(db_, "SELECT name FROM keys WHERE parent = ?1 AND id > ?1 ORDER BY id", -1, &select,
+                         nullptr) != SQLITE_OK) {
+    ReadPending(*node);
+    return MemoryKeyStore::GetKeyNames();
+  }
+  sqlite3_bind_int64(select, 1, node->id);
+  QStringList names;
+  QSet<QString> foldedNames;
+  int rc;
+  while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
+    const int length = sqlite3_column_bytes(select, 0);
+    QString name = QString::fromUtf8(bytes, length);
+    bool ascii = true;
+    for (int i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+    if (!ascii) {
+      const QString folded = name.toCaseFolded();
+      if (foldedNames.contains(folded)) continue;
+      foldedNames.insert(folded);
+    }
+    names.append(std::move(name));
+  }
+  sqlite3_finalize(select);
+  if (rc != SQLITE_DONE) {
+    ReadPending(*node);
+    return MemoryKeyStore::GetKeyNames();
+  }
+  // Of names that match without regard to case, the first made, as the tree keeps it.
+  std::stable_sort(names.begin(), names.end(), CaseInsensitiveLess());
+  names.erase(std::unique(names.begin(), names.end(),
+                          [](const QString& a, const QString& b) { return CaseInsensitiveLess::Compare(a, b) == 0; }),
+              names.end());
+  return names;
+}
+
 bool SqliteKeyStore::ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) {
   Node* top = FindKeyNode(path);
   if (!top) return false;
@@ -590,4 +632,8 @@ bool SqliteKeyStore::WriteInteger(const QString& name, qint32 value) {
 
 bool SqliteKeyStore::WriteDate(const QString& name, TDateTime value) {
   return AutoCommit(MemoryKeyStore::WriteDate(name, value));
+}
+
+bool SqliteKeyStore::WritePackedValues(const QByteArray& values) {
+  return AutoCommit(MemoryKeyStore::WritePackedValues(values));
 }

@@ -37,9 +37,11 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool OpenKey(const QString& path, bool create) override;
   bool DeleteKey(const QString& path) override;
   bool DeleteValue(const QString& name) override;
+  QStringList GetKeyNames() override;
   bool WriteString(const QString& name, const QString& value) override;
   bool WriteInteger(const QString& name, qint32 value) override;
   bool WriteDate(const QString& name, TDateTime value) override;
+  bool WritePackedValues(const QByteArray& values) override;
   bool BeginTransaction() override;
   bool Commit() override;
   void Rollback() override;

@@ -1,6 +1,7 @@
 // The key store contract, the same for the store in memory and the one in SQLite, and the
 // SQLite store's file.
 #include "../core/samples.h"
+#include "core/backupfiles.h"
 #include "core/clock.h"
 #include "core/dataformat.h"
 #include "core/memorykeystore.h"
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cmath>
 
 namespace {
 
@@ -43,6 +45,8 @@ TEST_P(KeyStoreContract, KeysAndValues) {
   }
   ASSERT_TRUE(store().OpenKey("Notes", true));
   EXPECT_TRUE(store().KeyExists("\\Software\\Orvane\\1\\Notes"));
+  for (const char* name : {"b", "10", "A", "2", "c", "1"})
+    ASSERT_TRUE(store().OpenKey(QString("\\Software\\Orvane\\1\\") + name + "\\Sub", true));
   EXPECT_FALSE(store().OpenKeyReadOnly("\\Nowhere"));
   // Values keep their creation order and type.
   ASSERT_TRUE(store().OpenKey("\\K", true));
@@ -60,6 +64,10 @@ TEST_P(KeyStoreContract, KeysAndValues) {
   KeyStore& s = reopened();
   ASSERT_TRUE(s.OpenKeyReadOnly("\\software\\ORVANE"));
   EXPECT_EQ(s.GetKeyNames(), QStringList({"1", "10", "2", "A", "b", "c"}));
+  // Deeper down too, and the keys below are there after.
+  ASSERT_TRUE(s.OpenKeyReadOnly("\\software\\orvane\\1"));
+  EXPECT_EQ(s.GetKeyNames(), QStringList({"1", "10", "2", "A", "b", "c", "Notes"}));
+  EXPECT_TRUE(s.KeyExists("\\Software\\Orvane\\1\\b\\Sub"));
   ASSERT_TRUE(s.OpenKeyReadOnly("\\K"));
   EXPECT_EQ(s.GetValueNames(), QStringList({"zeta", "alpha", "mid"}));
   EXPECT_EQ(s.ReadString("zeta"), "replaced");
@@ -394,6 +402,38 @@ TEST(SqliteStore, ACalendarReadFromTheCopiesIsTheOneTheKeysReadAndAStaleCopyIsNe
              "INSERT INTO keys(id, parent, name, vals) SELECT (SELECT max(id) + 1 FROM keys), parent, 'x', vals FROM "
              "keys WHERE name = '3' AND parent = (SELECT id FROM keys WHERE name = 'Notes' AND parent = (SELECT id "
              "FROM keys WHERE name = 'Orvane'))");
+       }},
+      {"a restore with records changed, moved, dropped and added over the store it read",
+       [&] {
+         DataFormat stored(clock);
+         stored.NoteArray = calendar.NoteArray;
+         stored.ToDoArray = calendar.ToDoArray;
+         stored.DeriveMissingUids();  // as a restore gives them
+         stored.DataChanged = true;
+         save(stored);  // key i holds event i
+         CalendarRecords records;
+         for (int i : {0, 1, 2, 6, 4, 5, 3, 8, 9, 10, 11}) records.notes.push_back(stored.NoteArray[i]);
+         records.notes[1].DeleteDate = -0.0;  // equal, but stored otherwise
+         records.notes[2].Title = "changed";
+         records.notes.push_back(SampleEvent());
+         records.todos = {stored.ToDoArray[2], stored.ToDoArray[0]};
+         auto store = SqliteKeyStore::Open(path).store;
+         DataFormat restored(clock);
+         restored.LoadCalendar(*store, true);
+         ReplaceCalendar(restored, records);
+         ASSERT_TRUE(restored.SaveWith(*store, nullptr).ok);
+         // The store and the calendar it loads are those of the restored records written whole.
+         MemoryKeyStore whole;
+         DataFormat rewritten(clock), back(clock), expected(clock);
+         rewritten.NoteArray = restored.NoteArray;
+         rewritten.ToDoArray = restored.ToDoArray;
+         rewritten.DataChanged = true;
+         ASSERT_TRUE(rewritten.SaveWith(whole, nullptr).ok);
+         EXPECT_EQ(store->Dump(), whole.Dump());
+         back.LoadCalendar(*store);
+         expected.LoadCalendar(whole);
+         ExpectSameCalendar(back, expected, "restored");
+         EXPECT_TRUE(std::signbit(back.NoteArray[1].DeleteDate));  // key "1", which == cannot tell
        }},
   };
   for (const auto& s : steps) {
