@@ -503,10 +503,22 @@ bool SameSigns(const QList<T>& a, const QList<T>& b, DateOf dateOf) {
   return true;
 }
 
+// The records' fields all equal. Two empty lists of dates, only one of them with storage (a
+// list emptied keeps its own), would be compared by memcmp with a null pointer, which is
+// undefined: they are equal, so the comparison takes one of them twice.
+bool SameFields(const TNote& a, const TNote& b) {
+  if (a.Exceptions.isEmpty() && b.Exceptions.isEmpty() && a.Exceptions.constData() != b.Exceptions.constData()) {
+    TNote same = b;
+    same.Exceptions = a.Exceptions;
+    return a == same;
+  }
+  return a == b;
+}
+
 // Whether writing a record's key gives the key written from the other: the records are
 // equal, dates to the bit.
 bool WritesAlike(const TNote& a, const TNote& b) {
-  return a == b &&
+  return SameFields(a, b) &&
          SameSigns({{a.StartTime, b.StartTime},
                     {a.EndTime, b.EndTime},
                     {a.AlarmTime, b.AlarmTime},
