@@ -114,8 +114,8 @@ class KeyStore {
   }
   // The copy of the key at `path` (nothing when it has none; set before the first visit), and
   // the copies its subkeys have handed to `visit` in the order the subkeys were made, with
-  // their names; the views are valid only during the call. False when the key does not exist or this store keeps no
-  // copies.
+  // their names; the views are valid only during the call. False when the key does not exist
+  // or this store keeps no copies.
   virtual bool ReadCopies(const QString& path, std::optional<QByteArray>& own,
                           const std::function<void(QStringView name, QByteArrayView copy)>& visit) {
     (void)path;

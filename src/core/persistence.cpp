@@ -987,7 +987,8 @@ void DataFormat::Load(KeyStore& store, bool forSaving, std::optional<std::pair<q
   const size_t before = NoteArray.size();
   LoadNotes(store, forSaving, days);
   if (days) {
-    // Read key by key: the records that cannot show go now.
+    // The records read key by key (a store without copies) that cannot show go now; those
+    // read from the copies were chosen already and all stay.
     const auto [first, last] = *days;
     NoteArray.erase(std::remove_if(NoteArray.begin() + static_cast<std::ptrdiff_t>(before), NoteArray.end(),
                                    [first, last](const TNote& n) { return !MayShowOnDays(n, first, last); }),

@@ -223,6 +223,29 @@ bool SqliteKeyStore::LoadTree() {
   return true;
 }
 
+namespace {
+
+// Names that match without regard to case are told apart by the database only when they are
+// not plain ASCII: those are checked here, as the tree's ordering checks them. True for a
+// name that another under the same parent matched already.
+class FoldedNames {
+ public:
+  bool Taken(qint64 parent, QByteArrayView utf8, const QString& name) {
+    bool ascii = true;
+    for (qsizetype i = 0; i < utf8.size() && ascii; ++i) ascii = static_cast<unsigned char>(utf8[i]) < 0x80;
+    if (ascii) return false;
+    const auto key = std::pair(parent, name.toCaseFolded());
+    if (seen_.contains(key)) return true;
+    seen_.insert(key);
+    return false;
+  }
+
+ private:
+  QSet<std::pair<qint64, QString>> seen_;
+};
+
+}  // namespace
+
 bool SqliteKeyStore::ReadRows(qint64 top, const RowFn& take) {
   sqlite3_stmt* select = nullptr;
   // A key's subkeys come after it in id order (LoadTree takes no other): one pass over the
@@ -232,9 +255,7 @@ bool SqliteKeyStore::ReadRows(qint64 top, const RowFn& take) {
   sqlite3_bind_int64(select, 1, top);
   // The rows taken, with their depths, in increasing id order.
   std::vector<std::pair<qint64, int>> taken{{top, 0}};
-  // Names that match without regard to case are told apart by the database only when they
-  // are not plain ASCII: those are checked here, as the tree's ordering checks them.
-  QSet<std::pair<qint64, QString>> foldedNames;
+  FoldedNames foldedNames;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     const qint64 id = sqlite3_column_int64(select, 0);
@@ -246,13 +267,7 @@ bool SqliteKeyStore::ReadRows(qint64 top, const RowFn& take) {
     const auto* nameBytes = reinterpret_cast<const char*>(sqlite3_column_text(select, 2));
     const int nameLength = sqlite3_column_bytes(select, 2);
     const QString name = QString::fromUtf8(nameBytes, nameLength);
-    bool ascii = true;
-    for (int i = 0; i < nameLength && ascii; ++i) ascii = static_cast<unsigned char>(nameBytes[i]) < 0x80;
-    if (!ascii) {
-      const auto key = std::pair(parentId, name.toCaseFolded());
-      if (foldedNames.contains(key)) continue;
-      foldedNames.insert(key);
-    }
+    if (foldedNames.Taken(parentId, QByteArrayView(nameBytes, nameLength), name)) continue;
     const QByteArrayView blob(static_cast<const char*>(sqlite3_column_blob(select, 3)),
                               sqlite3_column_bytes(select, 3));
     take(id, parentId, depth, name, blob.first(WellFormedLength(blob)));
@@ -293,20 +308,13 @@ QStringList SqliteKeyStore::GetKeyNames() {
   }
   sqlite3_bind_int64(select, 1, node->id);
   QStringList names;
-  QSet<QString> foldedNames;
+  FoldedNames foldedNames;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
-    const int length = sqlite3_column_bytes(select, 0);
-    QString name = QString::fromUtf8(bytes, length);
-    bool ascii = true;
-    for (int i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
-    if (!ascii) {
-      const QString folded = name.toCaseFolded();
-      if (foldedNames.contains(folded)) continue;
-      foldedNames.insert(folded);
-    }
-    names.append(std::move(name));
+    const QByteArrayView utf8(reinterpret_cast<const char*>(sqlite3_column_text(select, 0)),
+                              sqlite3_column_bytes(select, 0));
+    QString name = QString::fromUtf8(utf8);
+    if (!foldedNames.Taken(node->id, utf8, name)) names.append(std::move(name));
   }
   sqlite3_finalize(select);
   if (rc != SQLITE_DONE) {
