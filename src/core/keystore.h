@@ -85,25 +85,23 @@ class KeyStore {
     return false;
   }
 
-  // The values of the key at `path` (under the open key when relative), packed as
-  // MemoryKeyStore::PackValues packs them, to be given to another key by WritePackedValues;
-  // nothing when the key does not exist or this store does not offer it.
-  virtual std::optional<QByteArray> ReadPackedValues(const QString& path) {
-    (void)path;
-    return std::nullopt;
-  }
-  // Gives the open key, which holds no values yet, the values ReadPackedValues read from
-  // another key: the same as writing each of them in turn. False, with nothing written, when
-  // this store does not offer it or a write of one of them would fail.
-  virtual bool WritePackedValues(const QByteArray& values) {
-    (void)values;
+  // Gives the open key's subkey `name` the name `newName`, with its values and subkeys as they
+  // are, as if it had been deleted and written again under the new name; a copy it carries
+  // stays with it (see WriteCopy), and the open key's own copy is dropped. False when this
+  // store does not offer it, when there is no such subkey, or when another subkey already has
+  // the new name; nothing is changed then.
+  virtual bool RenameKey(const QString& name, const QString& newName) {
+    (void)name;
+    (void)newName;
     return false;
   }
 
   // A key may carry a copy: bytes a reader made from the key's values and its subkeys', kept
   // beside the keys so that they can be read in one go. A copy is dropped as soon as the key
-  // or one of its direct subkeys is created, written or deleted, by this program or by any
-  // other (an older one too): a copy that is there was made from the keys as they are.
+  // or one of its direct subkeys is created, written or deleted, or a direct subkey renamed,
+  // by this program or by any other (an older one too): a copy that is there was made from
+  // the keys as they are. A key this program renames keeps its own copy, which is not made from
+  // its name.
   // WriteCopy sets the copy of the key at `path` (under the open key when relative), written
   // after the transaction's key changes; false (and nothing kept) when the key does not exist
   // or this store keeps no copies.

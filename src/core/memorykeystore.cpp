@@ -483,28 +483,29 @@ bool MemoryKeyStore::Write(const QString& name, ValueType type, QByteArrayView d
   return true;
 }
 
-std::optional<QByteArray> MemoryKeyStore::ReadPackedValues(const QString& path) {
-  const Node* node = Find(path, false);
-  if (!node) return std::nullopt;
-  return node->values;
-}
-
-bool MemoryKeyStore::WritePackedValues(const QByteArray& values) {
-  if (!current_ || readOnly_ || !current_->values.isEmpty() || WellFormedLength(values) != values.size()) {
-    lastError_ = QStringLiteral("Failed to write the values of a key");
+bool MemoryKeyStore::RenameKey(const QString& name, const QString& newName) {
+  if (!current_ || readOnly_) {
+    lastError_ = QStringLiteral("Failed to rename key \"%1\": no key open for writing").arg(name);
     return false;
   }
-  if (!failValue_.isEmpty()) {
-    PackedValue v;
-    for (qsizetype at = 0; at < values.size();) {
-      at = ReadPacked(values, at, v);
-      if (!WriteAllowed(QString::fromUtf8(v.name))) return false;
-    }
+  if (current_->pending) ReadPending(*current_);
+  auto& children = current_->children;
+  const auto from = children.find(QStringView(name));
+  if (from == children.end()) {
+    lastError_ = QStringLiteral("Key \"%1\" does not exist").arg(name);
+    return false;
   }
-  current_->values = values;
-  currentNames_.reset();
-  valueHint_ = 0;
-  NodeChanged(*current_);
+  const auto to = children.find(QStringView(newName));
+  if (newName.isEmpty() || newName.contains(QLatin1Char('\\')) || (to != children.end() && to != from)) {
+    lastError_ = QStringLiteral("Cannot rename key \"%1\" to \"%2\"").arg(name, newName);
+    return false;
+  }
+  if (!RenameAllowed(*from->second, newName)) return false;
+  std::unique_ptr<Node> node = std::move(from->second);
+  children.erase(from);
+  node->name = newName;
+  Node* raw = node.get();
+  children.emplace(raw->name, std::move(node));
   return true;
 }
 

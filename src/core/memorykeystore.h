@@ -104,8 +104,7 @@ class MemoryKeyStore : public KeyStore {
   bool Commit() override;
   void Rollback() override;
   bool ReadSubtree(const QString& path, const std::function<void(const SubtreeKey&)>& visit) override;
-  std::optional<QByteArray> ReadPackedValues(const QString& path) override;
-  bool WritePackedValues(const QByteArray& values) override;
+  bool RenameKey(const QString& name, const QString& newName) override;
   QString LastError() const override { return lastError_; }
 
   // Test aid: every later write of a value with this name fails (empty: none fails).
@@ -122,12 +121,21 @@ class MemoryKeyStore : public KeyStore {
   virtual void NodeChanged(Node&) {}
   virtual void NodeDeleted(Node&) {}
   virtual bool WriteAllowed(const QString& valueName);
+  // Called before `node` takes the name `newName` (checked free); false (the last error set)
+  // leaves it as it is.
+  virtual bool RenameAllowed(Node& node, const QString& newName) {
+    (void)node;
+    (void)newName;
+    return true;
+  }
   // Reads the subkeys of a key marked pending, the whole subtree below it, and clears the mark.
   virtual void ReadPending(Node&) {}
 
   Node& Root() { return *root_; }
   // The open key, or null.
   Node* CurrentNode() { return current_; }
+  // The open key when it was opened for writing, or null.
+  Node* WritableNode() { return readOnly_ ? nullptr : current_; }
   // The key at `path` without reading its subkeys when they are pending, or null.
   Node* FindKeyNode(const QString& path) { return Find(path, false); }
   // Replaces the whole tree (after a rollback or when loading a database).

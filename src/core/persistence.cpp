@@ -535,73 +535,54 @@ bool WritesAlike(const TToDo& a, const TToDo& b) {
   return a == b && SameSigns({{a.DueDate, b.DueDate}, {a.ModifyDate, b.ModifyDate}, {a.DeleteDate, b.DeleteDate}});
 }
 
-// The subkeys WriteNoteKey and WriteToDoKey give a record's key, in the order they make
-// them, and whether they make each.
-constexpr int MaxSubkeys = 3;
-const QString NotesSubkey = QStringLiteral("Notes");
-const QString ExceptionsSubkey = QStringLiteral("Exceptions");
-const QString RecurNotesSubkey = QStringLiteral("RecurNotes");
-struct Subkeys {
-  std::array<const QString*, MaxSubkeys> names{};
-  std::array<bool, MaxSubkeys> there{};
-  int count = 0;
-};
+// The name a record key takes for a moment while the keys along a cycle of moves change
+// places: no key keeps it (a save deletes every key not named by an index).
+const QString MovingKeyName = QStringLiteral("-1");
 
-Subkeys SubkeysOf(const TNote& n) {
-  return {{&NotesSubkey, &ExceptionsSubkey, &RecurNotesSubkey},
-          {!n.Notes.isEmpty(), !n.Exceptions.isEmpty(), !n.RecurNotes.isEmpty()},
-          3};
-}
-
-Subkeys SubkeysOf(const TToDo& t) { return {{&NotesSubkey}, {!t.Notes.isEmpty()}, 1}; }
-
-// A record key about to be deleted, as the store packs its values and its subkeys': another
-// key may be about to hold the same record (a restore or the first save after a load
-// numbers the records afresh), and gets them as they are instead of each written again.
-template <typename Record>
-struct MovedKey {
-  Record record;  // the record the key was written from
-  QByteArray values;
-  std::array<QByteArray, MaxSubkeys> subkeys;
-};
-
-// The key at `path` (under the open key), written from `record`; nothing when the store does
-// not hand out its values or it lacks a subkey the record makes.
-template <typename Record>
-std::optional<MovedKey<Record>> ReadMovedKey(KeyStore& store, const QString& path, Record&& record) {
-  std::optional<QByteArray> values = store.ReadPackedValues(path);
-  if (!values) return std::nullopt;
-  MovedKey<Record> moved{std::move(record), std::move(*values), {}};
-  const Subkeys subkeys = SubkeysOf(moved.record);
-  for (int k = 0; k < subkeys.count; ++k) {
-    if (!subkeys.there[k]) continue;
-    values = store.ReadPackedValues(path + QLatin1Char('\\') + *subkeys.names[k]);
-    if (!values) return std::nullopt;
-    moved.subkeys[k] = std::move(*values);
+// Renames record keys to the places their records have now, each when its new name is free:
+// along each chain of moves from its free end, and around each cycle with one key stepping
+// aside first. moveTo[i] is where key i goes (-1: it stays); `sources` lists the keys that
+// move. False when a rename fails; `renamed` says whether any was done.
+bool MoveKeys(KeyStore& store, const std::vector<int>& moveTo, const std::vector<int>& sources, bool& renamed) {
+  std::vector<int> movingInto(moveTo.size(), -1);
+  std::vector<char> unmoved(moveTo.size(), 0);
+  for (int i : sources) {
+    movingInto[moveTo[i]] = i;
+    unmoved[i] = 1;
   }
-  return moved;
-}
-
-// Makes the key at `key` what the moved key was, in the order writing its record makes it.
-// False when the store does not take packed values (the key may then hold some of them, as
-// far as writing the record would have got).
-template <typename Record>
-bool WriteMovedKey(KeyStore& store, Writer& w, const QString& key, const MovedKey<Record>& moved) {
-  if (!w.Open(key) || !store.WritePackedValues(moved.values)) return false;
-  const Subkeys subkeys = SubkeysOf(moved.record);
-  for (int k = 0; k < subkeys.count; ++k) {
-    if (!subkeys.there[k]) continue;
-    if (!w.Open(key + QLatin1Char('\\') + *subkeys.names[k]) || !store.WritePackedValues(moved.subkeys[k]))
-      return false;
+  std::vector<int> ready;  // keys whose new names are free
+  for (int i : sources)
+    if (!unmoved[moveTo[i]]) ready.push_back(i);
+  int aside = -1;  // the key named MovingKeyName, if any
+  size_t next = 0;
+  for (;;) {
+    while (!ready.empty()) {
+      const int i = ready.back();
+      ready.pop_back();
+      if (!store.RenameKey(i == aside ? MovingKeyName : QString::number(i), QString::number(moveTo[i]))) return false;
+      renamed = true;
+      unmoved[i] = 0;
+      if (i == aside)
+        aside = -1;
+      else if (movingInto[i] >= 0 && unmoved[movingInto[i]])
+        ready.push_back(movingInto[i]);
+    }
+    while (next < sources.size() && !unmoved[sources[next]]) ++next;
+    if (next == sources.size()) return true;
+    // What is left moves around cycles: one key steps aside and frees its name.
+    aside = sources[next];
+    if (!store.RenameKey(QString::number(aside), MovingKeyName)) return false;
+    renamed = true;
+    ready.push_back(movingInto[aside]);
   }
-  return true;
 }
 
 // Replaces every record key under collectionKey by the records to keep. Keys that hold their
-// record already (as the last save wrote it or the load found it) stay as they are; the
-// result is the same as deleting every key and writing every record again. Each key written
-// gets its copy (copyOf makes it from the record), and the collection key its own: the keys
-// left alone kept theirs.
+// record already (as the last save wrote it or the load found it) stay as they are, or are
+// renamed when their record has another place now; the result is the same as deleting every
+// key and writing every record again. Each key written gets its copy (copyOf makes it from
+// the record), and the collection key its own: the keys left alone or renamed kept theirs.
+// `written` gets the place of every record whose key now holds it and did not before.
 template <typename Record, typename WriteFn, typename CopyFn>
 bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::deque<Record>& records,
                     std::vector<std::optional<Record>>& saved, TDateTime now, WriteFn writeKey, CopyFn copyOf,
@@ -609,49 +590,94 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
   if (!store.OpenKey(collectionKey, true)) return false;  // nothing written, nothing reported
   const int count = static_cast<int>(records.size());
   saved.resize(std::max<size_t>(saved.size(), records.size()));
-  std::vector<char> keep(records.size(), 0);
-  // The keys deleted whose records are known, by the records' identities.
-  QHash<QString, MovedKey<Record>> moved;
-  for (const QString& name : store.GetKeyNames()) {
+  enum Plan : char { Write, Keep, MoveIn };
+  std::vector<Plan> plan(records.size(), Write);
+  std::vector<std::pair<QString, int>> others;  // keys not kept, with their indices or -1
+  for (QString& name : store.GetKeyNames()) {
     const int i = IndexOfKeyName(name);
-    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && WritesAlike(*saved[i], records[i])) {
-      keep[i] = 1;
-      continue;
+    if (i >= 0 && i < count && !Expired(records[i].DeleteDate, now) && saved[i] && WritesAlike(*saved[i], records[i]))
+      plan[i] = Keep;
+    else
+      others.emplace_back(std::move(name), i);
+  }
+  // Keys whose records have other places now move there, found by the records' identities.
+  const auto known = [&saved](int i) {
+    return i >= 0 && static_cast<size_t>(i) < saved.size() && saved[i] && !saved[i]->Uid.isEmpty();
+  };
+  std::vector<int> moveTo(saved.size(), -1);
+  std::vector<int> sources;
+  if (std::any_of(others.begin(), others.end(), [&known](const auto& key) { return known(key.second); })) {
+    QMultiHash<QString, int> wanted;
+    for (int j = 0; j < count; ++j)
+      if (plan[j] == Write && !Expired(records[j].DeleteDate, now) && !records[j].Uid.isEmpty())
+        wanted.insert(records[j].Uid, j);
+    for (const auto& [name, i] : others) {
+      if (!known(i)) continue;
+      for (auto j = wanted.constFind(saved[i]->Uid); j != wanted.cend() && j.key() == saved[i]->Uid; ++j) {
+        if (plan[*j] != Write || !WritesAlike(*saved[i], records[*j])) continue;
+        plan[*j] = MoveIn;
+        moveTo[i] = *j;
+        sources.push_back(i);
+        break;
+      }
     }
-    std::optional<MovedKey<Record>> key;
-    if (i >= 0 && i < static_cast<int>(saved.size()) && saved[i] && !saved[i]->Uid.isEmpty())
-      key = ReadMovedKey(store, name, std::move(*saved[i]));  // the collection key is the open one
+  }
+  // Keys that are neither kept nor moved are deleted: before the moves those whose names the
+  // moves take, the others after, so that a key deleted and written again under its name
+  // stays one key in a store that notices (see SqliteKeyStore::Flush).
+  const auto deleteKey = [&](const QString& name, int i) {
     if (!store.DeleteKey(collectionKey + QLatin1Char('\\') + name)) {
       result.ok = false;
       result.error = QStringLiteral("Failed to delete key \"%1\": %2").arg(name, store.LastError());
       return false;
     }
-    if (i >= 0 && i < static_cast<int>(saved.size())) saved[i].reset();
-    if (key) {
-      const QString uid = key->record.Uid;
-      moved.insert(uid, std::move(*key));
+    if (i >= 0 && static_cast<size_t>(i) < saved.size()) saved[i].reset();
+    return true;
+  };
+  std::vector<const std::pair<QString, int>*> late;
+  for (const auto& key : others) {
+    const int i = key.second;
+    if (i >= 0 && static_cast<size_t>(i) < moveTo.size() && moveTo[i] >= 0) continue;  // it moves
+    const bool inTheWay = i < 0 ? !sources.empty() : static_cast<size_t>(i) < plan.size() && plan[i] == MoveIn;
+    if (!inTheWay)
+      late.push_back(&key);
+    else if (!deleteKey(key.first, i))
+      return false;
+  }
+  bool renamed = false;
+  if (!sources.empty() && !MoveKeys(store, moveTo, sources, renamed)) {
+    if (renamed) {
+      result.ok = false;
+      result.error = QStringLiteral("Failed to rename a key: %1").arg(store.LastError());
+      return false;
+    }
+    // A store that renames no keys: those keys are deleted and their records written.
+    for (int i : sources) {
+      if (!deleteKey(QString::number(i), i)) return false;
+      plan[moveTo[i]] = Write;
     }
   }
+  for (const auto* key : late)
+    if (!deleteKey(key->first, key->second)) return false;
+  for (int i : sources) saved[i].reset();
   Writer w(store, result);
   qint32 keys = 0;
-  const size_t before = written.size();
+  std::vector<int> rewritten;
   for (int i = 0; i < count && w.ok(); ++i) {
     if (Expired(records[i].DeleteDate, now)) continue;
     ++keys;
-    if (keep[i]) continue;
-    const QString key = collectionKey + QLatin1Char('\\') + QString::number(i);
-    const auto from = moved.isEmpty() ? moved.cend() : moved.constFind(records[i].Uid);
-    if (from == moved.cend() || !WritesAlike(from->record, records[i]) || !WriteMovedKey(store, w, key, *from))
-      writeKey(w, key, records[i]);
+    if (plan[i] == Keep) continue;
+    if (plan[i] == Write) {
+      writeKey(w, collectionKey + QLatin1Char('\\') + QString::number(i), records[i]);
+      rewritten.push_back(i);
+    }
     written.push_back(i);
   }
   // After every key is written: a write drops the copies it touches. The record keys are
   // named under the collection key, open again.
   bool copies = w.ok() && store.OpenKey(collectionKey, false);
-  for (size_t k = before; k < written.size() && copies; ++k) {
-    const int i = written[k];
-    copies = store.WriteCopy(QString::number(i), copyOf(records[i]));
-  }
+  for (size_t k = 0; k < rewritten.size() && copies; ++k)
+    copies = store.WriteCopy(QString::number(rewritten[k]), copyOf(records[rewritten[k]]));
   if (copies) store.WriteCopy(collectionKey, CollectionCopy(keys));
   store.CloseKey();
   return w.ok();

@@ -57,6 +57,15 @@ std::string DropCopiesSql() {
   return sql + ")";
 }
 
+// The key ?1 and the keys below it, each under a parent of a smaller id as the tree takes them.
+#define KEYS_BELOW                                   \
+  "WITH RECURSIVE below(id) AS (SELECT ?1 UNION ALL" \
+  " SELECT keys.id FROM keys JOIN below ON keys.parent = below.id AND keys.id > below.id)"
+// Their copies, and the copy of the key's parent ?2, go first.
+const char* const DeleteSubtreeSql[] = {KEYS_BELOW " DELETE FROM copies WHERE id IN below OR id = ?2",
+                                        KEYS_BELOW " DELETE FROM keys WHERE id IN below"};
+#undef KEYS_BELOW
+
 bool IsDamage(int rc) {
   const int primary = rc & 0xff;
   return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
@@ -74,6 +83,8 @@ SqliteKeyStore::~SqliteKeyStore() {
   sqlite3_finalize(writeCopy_);
   sqlite3_finalize(writeCopies_);
   sqlite3_finalize(dropCopies_);
+  for (sqlite3_stmt* statement : {rename_, renameCopy_, dropCopy_, findChild_, deleteSubtree_[0], deleteSubtree_[1]})
+    sqlite3_finalize(statement);
   sqlite3_close(db_);
 }
 
@@ -142,7 +153,14 @@ bool SqliteKeyStore::Prepare() {
   return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1, &insert_,
                             nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
-         sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK;
+         sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id = ?", -1, &delete_, nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, "UPDATE keys SET name = ?2 WHERE id = ?1", -1, &rename_, nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, "UPDATE copies SET name = ?2 WHERE id = ?1", -1, &renameCopy_, nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, "DELETE FROM copies WHERE id = ?", -1, &dropCopy_, nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, "SELECT id FROM keys WHERE parent = ?1 AND id > ?1 AND name = ?2 COLLATE NOCASE", -1,
+                            &findChild_, nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, DeleteSubtreeSql[0], -1, &deleteSubtree_[0], nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, DeleteSubtreeSql[1], -1, &deleteSubtree_[1], nullptr) == SQLITE_OK;
 }
 
 // Keys deeper than this are read into the tree when first used: a calendar's records
@@ -574,6 +592,7 @@ bool SqliteKeyStore::Flush() {
       return fail(QStringLiteral("Failed to write the copy of key \"%1\"").arg(PathOf(*copies[k].second->first)));
     k += rows;
   }
+  if (!copies.empty()) parentCopyDropped_ = 0;
   copies_.clear();
   createdOrder_.clear();
   created_.clear();
@@ -589,6 +608,12 @@ bool SqliteKeyStore::BeginTransaction() {
   }
   if (!Exec("BEGIN IMMEDIATE")) return false;
   inTransaction_ = true;
+  parentCopyDropped_ = 0;
+  // A save may change a page anywhere in the store (records moving to other keys): with
+  // SQLite's usual cache of 2 MB, changed pages would be written out and read back during
+  // the transaction. The cache is given back when it ends.
+  outsideCacheSize_ = CacheSize();
+  if (outsideCacheSize_) SetCacheSize(TransactionCacheSize);
   return true;
 }
 
@@ -596,13 +621,20 @@ bool SqliteKeyStore::Commit() {
   if (!inTransaction_) return true;
   if (!Flush() || !Exec("COMMIT")) return false;  // the caller rolls back
   inTransaction_ = false;
+  RestoreCacheSize();
   return true;
+}
+
+void SqliteKeyStore::RestoreCacheSize() {
+  if (outsideCacheSize_) SetCacheSize(*outsideCacheSize_);
+  outsideCacheSize_.reset();
 }
 
 void SqliteKeyStore::Rollback() {
   if (!inTransaction_) return;
   inTransaction_ = false;
   sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  RestoreCacheSize();
   // The mirror may hold changes the database never took: read it again.
   LoadTree();
 }
@@ -622,11 +654,47 @@ bool SqliteKeyStore::AutoCommit(bool opResult) {
   return opResult;
 }
 
+namespace {
+
+// A name that no other name matches without regard to case but itself: ASCII without letters
+// (digits, as the calendar names its records). The database finds it as the tree would.
+bool CaselessName(const QString& name) {
+  if (name.isEmpty()) return false;
+  for (QChar c : name)
+    if (c.unicode() >= 0x80 || c.isLetter() || c == QLatin1Char('\\')) return false;
+  return true;
+}
+
+}  // namespace
+
 bool SqliteKeyStore::OpenKey(const QString& path, bool create) {
   return AutoCommit(MemoryKeyStore::OpenKey(path, create));
 }
 
-bool SqliteKeyStore::DeleteKey(const QString& path) { return AutoCommit(MemoryKeyStore::DeleteKey(path)); }
+bool SqliteKeyStore::DeleteKey(const QString& path) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('\\'));
+  const QString name = path.mid(slash + 1);
+  const QString parentPath = slash < 0 ? QString() : slash == 0 ? QStringLiteral("\\") : path.left(slash);
+  Node* parent = CaselessName(name) ? FindKeyNode(parentPath) : nullptr;
+  if (!parent || !parent->pending) return AutoCommit(MemoryKeyStore::DeleteKey(path));
+  // Under a key whose subkeys are not read yet (a calendar's records), as RenameKey.
+  if (inTransaction_ && Pending() && !Flush()) return false;
+  const std::optional<qint64> id = ChildId(*parent, name);
+  if (!id) return false;
+  const bool own = !inTransaction_;
+  if (own && !BeginTransaction()) return false;
+  // The key, every key below it as the tree would take them, and their copies and the
+  // parent's.
+  bool ok = true;
+  for (sqlite3_stmt* statement : deleteSubtree_) {
+    sqlite3_bind_int64(statement, 1, *id);
+    if (sqlite3_bind_parameter_count(statement) > 1) sqlite3_bind_int64(statement, 2, parent->id);
+    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_reset(statement);
+  }
+  if (!ok) SetLastError(QStringLiteral("Failed to delete key \"%1\": %2").arg(path, SqlError()));
+  return own ? EndOwnTransaction(ok) : ok;
+}
 
 bool SqliteKeyStore::DeleteValue(const QString& name) { return AutoCommit(MemoryKeyStore::DeleteValue(name)); }
 
@@ -642,6 +710,69 @@ bool SqliteKeyStore::WriteDate(const QString& name, TDateTime value) {
   return AutoCommit(MemoryKeyStore::WriteDate(name, value));
 }
 
-bool SqliteKeyStore::WritePackedValues(const QByteArray& values) {
-  return AutoCommit(MemoryKeyStore::WritePackedValues(values));
+bool SqliteKeyStore::RenameKey(const QString& name, const QString& newName) {
+  // What the tree holds that the database has not taken yet goes first: the database goes
+  // through the same changes in the same order.
+  if (inTransaction_ && Pending() && !Flush()) return false;
+  Node* parent = WritableNode();
+  if (!parent || !parent->pending || !CaselessName(name) || !CaselessName(newName))
+    return MemoryKeyStore::RenameKey(name, newName);
+  // Subkeys not read yet (a calendar's records) are renamed in the database alone, as they
+  // stand there: the tree reads them when they are first used.
+  const std::optional<qint64> id = ChildId(*parent, name);
+  if (!id) return false;
+  if (name != newName && ChildId(*parent, newName)) {
+    SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\"").arg(name, newName));
+    return false;
+  }
+  return RenameRow(*id, parent->id, newName);
+}
+
+std::optional<qint64> SqliteKeyStore::ChildId(const Node& parent, const QString& name) {
+  const QByteArray utf8 = name.toUtf8();
+  sqlite3_bind_int64(findChild_, 1, parent.id);
+  sqlite3_bind_text(findChild_, 2, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
+  const int rc = sqlite3_step(findChild_);
+  const qint64 id = rc == SQLITE_ROW ? sqlite3_column_int64(findChild_, 0) : 0;
+  sqlite3_reset(findChild_);
+  if (rc == SQLITE_ROW) return id;
+  SetLastError(rc == SQLITE_DONE ? QStringLiteral("Key \"%1\" does not exist").arg(name) : SqlError());
+  return std::nullopt;
+}
+
+bool SqliteKeyStore::EndOwnTransaction(bool ok) {
+  // A failure leaves the database as it was; the tree is read again from it.
+  if (ok && Commit()) return true;
+  const QString error = LastError();
+  Rollback();
+  SetLastError(error);
+  return false;
+}
+
+bool SqliteKeyStore::RenameAllowed(Node& node, const QString& newName) {
+  return RenameRow(node.id, node.parent ? node.parent->id : 0, newName);
+}
+
+bool SqliteKeyStore::RenameRow(qint64 id, qint64 parent, const QString& newName) {
+  const bool own = !inTransaction_;
+  if (own && !BeginTransaction()) return false;
+  const QByteArray utf8 = newName.toUtf8();
+  bool ok = true;
+  for (sqlite3_stmt* statement : {rename_, renameCopy_}) {
+    sqlite3_reset(statement);
+    sqlite3_bind_int64(statement, 1, id);
+    sqlite3_bind_text(statement, 2, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
+    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_reset(statement);
+  }
+  // The parent's copy was made from its subkeys' names too; it stays dropped until copies
+  // are written again.
+  if (ok && parent != parentCopyDropped_) {
+    sqlite3_bind_int64(dropCopy_, 1, parent);
+    ok = sqlite3_step(dropCopy_) == SQLITE_DONE;
+    sqlite3_reset(dropCopy_);
+    if (ok) parentCopyDropped_ = parent;
+  }
+  if (!ok) SetLastError(QStringLiteral("Cannot rename a key to \"%1\": %2").arg(newName, SqlError()));
+  return own ? EndOwnTransaction(ok) : ok;
 }

@@ -41,7 +41,7 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool WriteString(const QString& name, const QString& value) override;
   bool WriteInteger(const QString& name, qint32 value) override;
   bool WriteDate(const QString& name, TDateTime value) override;
-  bool WritePackedValues(const QByteArray& values) override;
+  bool RenameKey(const QString& name, const QString& newName) override;
   bool BeginTransaction() override;
   bool Commit() override;
   void Rollback() override;
@@ -57,6 +57,7 @@ class SqliteKeyStore final : public MemoryKeyStore {
   void NodeChanged(Node& node) override;
   void NodeDeleted(Node& node) override;
   void ReadPending(Node& node) override;
+  bool RenameAllowed(Node& node, const QString& newName) override;
 
  private:
   explicit SqliteKeyStore(sqlite3* db);
@@ -69,6 +70,16 @@ class SqliteKeyStore final : public MemoryKeyStore {
   using RowFn = std::function<void(qint64 id, qint64 parent, int depth, QStringView name, QByteArrayView values)>;
   bool ReadRows(qint64 top, const RowFn& take);
   bool Flush();
+  bool Pending() const { return !created_.empty() || !changed_.empty() || !deleted_.empty() || !copies_.empty(); }
+  // Renames the row `id` under `parent` in the database, its copy with it, and drops the
+  // parent's copy, in one transaction.
+  bool RenameRow(qint64 id, qint64 parent, const QString& newName);
+  // The id of the subkey `name` as the database finds it (the name being one that matches no
+  // other without regard to case); nothing, with the error set, when there is none.
+  std::optional<qint64> ChildId(const Node& parent, const QString& name);
+  // Commits a transaction the store began for one change, or rolls it back when the change
+  // failed; true when committed.
+  bool EndOwnTransaction(bool ok);
   // Drops the copies waiting to be written that a change of this key makes untrue: its own
   // and its parent's, as the triggers drop them in the database.
   void DropCopiesAround(Node& node);
@@ -82,6 +93,10 @@ class SqliteKeyStore final : public MemoryKeyStore {
   std::optional<qint64> CacheSize() const;
   void SetCacheSize(qint64 size);
   static constexpr qint64 ScanCachePages = 16;
+  // In kibibytes (negative, as the pragma takes them).
+  static constexpr qint64 TransactionCacheSize = -65536;
+  void RestoreCacheSize();
+  std::optional<qint64> outsideCacheSize_;
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* insert_ = nullptr;
@@ -90,6 +105,12 @@ class SqliteKeyStore final : public MemoryKeyStore {
   sqlite3_stmt* writeCopy_ = nullptr;
   sqlite3_stmt* writeCopies_ = nullptr;  // several at once
   sqlite3_stmt* dropCopies_ = nullptr;
+  sqlite3_stmt* rename_ = nullptr;
+  sqlite3_stmt* renameCopy_ = nullptr;
+  sqlite3_stmt* dropCopy_ = nullptr;
+  sqlite3_stmt* findChild_ = nullptr;
+  sqlite3_stmt* deleteSubtree_[2] = {};  // the copies, then the keys
+  qint64 parentCopyDropped_ = 0;         // by a rename in this transaction (0: none)
   bool inTransaction_ = false;
   // SQLite's count of commits by other connections, as it was when the tree was read.
   std::optional<qint64> readVersion_;

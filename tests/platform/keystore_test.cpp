@@ -124,6 +124,79 @@ TEST_P(KeyStoreContract, EveryPathFindsTheTreeAsItIsNowWhateverWasOpenedBefore) 
   }
 }
 
+// Renames and deletes under keys deep enough that the SQLite store leaves them unread until
+// used (a calendar's records, renamed and deleted in the database alone) and under keys it
+// reads at once, outside a transaction and inside one after other writes, with a cycle of
+// renames through a name set aside.
+TEST_P(KeyStoreContract, ARenamedKeyKeepsItsValuesSubkeysAndCopy) {
+  const QString deep = "\\Software\\Orvane\\Notes", shallow = "\\A";
+  for (const QString& top : {deep, shallow}) {
+    for (const char* name : {"0", "1", "2", "3"}) {
+      ASSERT_TRUE(store().OpenKey(top + "\\" + name + "\\Notes", true));
+      store().WriteString("0", QString("note ") + name);
+      ASSERT_TRUE(store().OpenKey(top + "\\" + name, false));
+      store().WriteString("Title", name);
+    }
+    ASSERT_TRUE(store().OpenKey(top, false));
+    store().WriteCopy("1", "copy of 1");
+    store().WriteCopy(top, "collection");
+  }
+  const auto titles = [this](const QString& top) {
+    KeyStore& s = reopened();
+    EXPECT_TRUE(s.OpenKeyReadOnly(top));
+    QStringList seen;
+    for (const QString& name : s.GetKeyNames()) {
+      EXPECT_TRUE(s.OpenKeyReadOnly(top + "\\" + name + "\\Notes"));
+      const QString note = s.ReadString("0").value_or("none");
+      EXPECT_TRUE(s.OpenKeyReadOnly(top + "\\" + name));
+      seen << name + "=" + s.ReadString("Title").value_or("none") + "/" + note.mid(5);
+    }
+    return seen.join(' ');
+  };
+  for (const QString& top : {deep, shallow}) {
+    for (const bool transaction : {false, true}) {
+      KeyStore& s = reopened();
+      if (transaction) {
+        ASSERT_TRUE(s.BeginTransaction());
+        ASSERT_TRUE(s.OpenKey("\\Elsewhere", true));  // a change the database has not taken yet
+        s.WriteString("v", "x");
+      }
+      ASSERT_TRUE(s.OpenKey(top, false));
+      EXPECT_FALSE(s.RenameKey("7", "8"));  // no such key
+      EXPECT_FALSE(s.RenameKey("0", "2"));  // the name is taken
+      // 0 -> 1 -> 2 -> 0 around a cycle; 3 deleted the first time.
+      for (const auto& [from, to] : {std::pair("2", "-1"), {"1", "2"}, {"0", "1"}, {"-1", "0"}}) {
+        ASSERT_TRUE(s.RenameKey(from, to)) << from << s.LastError().toStdString();
+      }
+      EXPECT_EQ(s.DeleteKey("3"), !transaction);
+      if (transaction) {
+        ASSERT_TRUE(s.Commit()) << s.LastError().toStdString();
+      }
+      EXPECT_EQ(titles(top), transaction ? "0=1/1 1=2/2 2=0/0" : "0=2/2 1=0/0 2=1/1") << top.toStdString();
+      if (!transaction) {
+        // Rolled back, nothing happened.
+        KeyStore& again = reopened();
+        ASSERT_TRUE(again.BeginTransaction());
+        ASSERT_TRUE(again.OpenKey(top, false));
+        ASSERT_TRUE(again.RenameKey("2", "5"));
+        ASSERT_TRUE(again.DeleteKey("1"));
+        again.Rollback();
+        EXPECT_EQ(titles(top), "0=2/2 1=0/0 2=1/1");
+      }
+    }
+    if (!GetParam()) continue;
+    // The copy went along with its key, "1" then "2" then "0"; the collection's own copy
+    // was dropped.
+    std::optional<QByteArray> own;
+    QStringList copies;
+    ASSERT_TRUE(reopened().ReadCopies(top, own, [&](QStringView name, QByteArrayView copy) {
+      copies << name.toString() + "=" + QString::fromUtf8(copy);
+    }));
+    EXPECT_FALSE(own.has_value());
+    EXPECT_EQ(copies, QStringList({"0=copy of 1"})) << top.toStdString();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, KeyStoreContract, ::testing::Values(false, true),
                          [](const auto& info) { return std::string(info.param ? "Sqlite" : "Memory"); });
 
