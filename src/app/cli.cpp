@@ -112,7 +112,8 @@ std::unique_ptr<AppContext> OpenCliContext(bool forChange, QString& error, std::
   return context;
 }
 
-FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool standardStream) {
+FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool standardStream,
+                                  const std::function<void(AppContext&)>& load) {
   FileCommandStart start;
   const QString unknown = args.UnknownOption();
   const QStringList positional = args.Positional();
@@ -136,7 +137,7 @@ FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool st
   }
   QString error;
   // Every command that changes the store holds the program's lock, so none runs beside the panel.
-  start.context = OpenCliContext(true, error);
+  start.context = OpenCliContext(true, error, nullptr, load);
   if (!start.context) {
     QTextStream(stderr) << "orvane " << self.name << ": " << error << Qt::endl;
     start.exitCode = 1;

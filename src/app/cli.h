@@ -68,7 +68,8 @@ struct FileCommandStart {
   QString path;
   int exitCode = 0;
 };
-FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool standardStream);
+FileCommandStart StartFileCommand(const CliCommand& self, CliArgs& args, bool standardStream,
+                                  const std::function<void(AppContext&)>& load = {});
 
 // A context over the user's store for one command. With forChange the command holds the
 // program's lock, so it refuses while the panel runs, and the calendar is read for saving

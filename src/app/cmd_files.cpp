@@ -16,7 +16,11 @@ int RunFileCommand(FileCommand kind, CliArgs& args) {
   const CliCommand self = MakeCommand(kind);
   // A backup can go to standard output and a restore come from standard input; a sync file
   // is read and written back, so it must be a file.
-  FileCommandStart start = StartFileCommand(self, args, kind != FileCommand::Sync);
+  // A restore replaces every record: the store's are not read, only which key holds which.
+  const auto replacing = [](AppContext& context) { context.calendar().LoadCalendarToReplace(context.store()); };
+  FileCommandStart start =
+      StartFileCommand(self, args, kind != FileCommand::Sync,
+                       kind == FileCommand::Restore ? replacing : std::function<void(AppContext&)>());
   if (!start.context) return start.exitCode;
   AppContext* context = start.context.get();
   const QString& path = start.path;

@@ -101,7 +101,11 @@ bool ReadStreamString(ByteReader& in, QString& text) {
   qint32 length = 0;
   QByteArrayView bytes;
   if (!in.Int32(length) || !in.Bytes(length, bytes)) return false;
-  text = DecodeText(bytes);
+  // Most records leave most texts empty: those need no decoding.
+  if (bytes.isEmpty())
+    text.clear();
+  else
+    text = DecodeText(bytes);
   return true;
 }
 

@@ -141,6 +141,7 @@ void DataFormat::ClearCalendar() {
   SortedToDos.clear();
   AlarmEvents.clear();
   OpenToDoCount = 0;
+  partial_ = false;  // emptied on purpose: whatever comes next is the whole calendar
   ++generation_;
   DataChanged.Bump();
   // The records are gone but the store still holds what was saved: the save cache stays

@@ -139,6 +139,11 @@ class DataFormat {
   // lastDay, for a look at those days (an agenda): quicker on a large calendar. A calendar
   // read so is not whole, and saving it fails; LoadCalendar makes it whole again.
   void LoadCalendarForDays(KeyStore& store, TDateTime firstDay, TDateTime lastDay);
+  // Reads no record, only what each record key holds (as LoadCalendar with forSaving learns
+  // it), for a caller that replaces every record (a restore): its save then leaves alone or
+  // renames the keys that hold records it keeps. The calendar stays empty and saving it fails
+  // until ClearCalendar makes it whole.
+  void LoadCalendarToReplace(KeyStore& store);
   // Writes the whole calendar when DataChanged is set, in one transaction. On failure the
   // store keeps what it held before and DataChanged stays set.
   SaveResult SaveIfChanged(KeyStore& store);

@@ -782,11 +782,12 @@ bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo
 // (a key changed since they were made), or when a copy does not read. A copy is there only
 // while its key is as the save that wrote both left it, so `held` (when given) learns what
 // each key holds. With `keep`, only the records whose copies it keeps are read (in the same
-// order); a copy it cannot judge sends the load to the keys.
+// order); a copy it cannot judge sends the load to the keys. With heldOnly the records go to
+// `held` alone, and `out` is left as it was.
 template <typename Record, typename ReadCopy>
 bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out,
                           std::vector<std::optional<Record>>* held, ReadCopy readCopy,
-                          const std::function<std::optional<bool>(QByteArrayView)>& keep = {}) {
+                          const std::function<std::optional<bool>(QByteArrayView)>& keep = {}, bool heldOnly = false) {
   const size_t before = out.size();
   QString names;  // the record keys' names, one after another
   std::vector<std::pair<qsizetype, qsizetype>> spans;
@@ -848,7 +849,15 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
   }
   if (held) held->assign(static_cast<size_t>(top + 1), std::nullopt);
   for (size_t k = 0; k < indices.size(); ++k) {
-    if (indices[k] >= 0) (*held)[indices[k]] = out[before + places[k]];
+    if (indices[k] < 0) continue;
+    if (heldOnly)
+      (*held)[indices[k]] = std::move(out[before + places[k]]);
+    else
+      (*held)[indices[k]] = out[before + places[k]];
+  }
+  if (heldOnly) {
+    out.resize(before);
+    return true;
   }
   // The records read, by their places in `out`, in name order.
   std::vector<size_t> read;
@@ -1005,6 +1014,17 @@ void DataFormat::LoadCalendar(KeyStore& store, bool forSaving) { Load(store, for
 
 void DataFormat::LoadCalendarForDays(KeyStore& store, TDateTime firstDay, TDateTime lastDay) {
   Load(store, false, std::pair(static_cast<qint64>(std::floor(firstDay)), static_cast<qint64>(std::floor(lastDay))));
+}
+
+void DataFormat::LoadCalendarToReplace(KeyStore& store) {
+  saved_->Clear();
+  partial_ = true;
+  // Without the copies nothing is known of the keys, and the save writes them all.
+  if (!ReadCollectionCopies(store, NotesKey, NoteArray, &saved_->notes, ReadNoteCopy, {}, true)) saved_->notes.clear();
+  if (!ReadCollectionCopies(store, TodosKey, ToDoArray, &saved_->todos, ReadToDoCopy, {}, true)) saved_->todos.clear();
+  saved_->loaded = true;
+  DataChanged.Bump();
+  DataChanged = false;
 }
 
 void DataFormat::Load(KeyStore& store, bool forSaving, std::optional<std::pair<qint64, qint64>> days) {

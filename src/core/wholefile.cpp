@@ -66,7 +66,7 @@ std::optional<QByteArray> ReadWholeFile(const QString& path, qint64 maxBytes, QS
       return std::nullopt;
     }
     file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
       error = QStringLiteral("Cannot open file \"%1\". %2").arg(Shown(path), file.errorString());
       return std::nullopt;
     }
@@ -75,19 +75,23 @@ std::optional<QByteArray> ReadWholeFile(const QString& path, qint64 maxBytes, QS
     error = TooLarge(path, maxBytes);
     return std::nullopt;
   }
-  // Read in pieces, so that a stream that never ends is cut off at the limit.
+  // Read in pieces, so that a stream that never ends is cut off at the limit; each piece
+  // straight into place.
   QByteArray bytes;
-  if (!IsStandardStream(path)) bytes.reserve(file.size());
   constexpr qint64 Piece = 64 * 1024;
+  if (!IsStandardStream(path)) bytes.reserve(file.size() + Piece);
+  qsizetype length = 0;
   for (;;) {
-    const QByteArray piece = file.read(Piece);
-    if (piece.isEmpty()) break;
-    bytes += piece;
-    if (bytes.size() > maxBytes) {
+    if (bytes.size() < length + Piece) bytes.resize(length + Piece);
+    const qint64 read = file.read(bytes.data() + length, Piece);
+    if (read <= 0) break;
+    length += read;
+    if (length > maxBytes) {
       error = TooLarge(path, maxBytes);
       return std::nullopt;
     }
   }
+  bytes.truncate(length);
   if (file.error() != QFileDevice::NoError) {
     error = QStringLiteral("Cannot read file \"%1\". %2").arg(Shown(path), file.errorString());
     return std::nullopt;

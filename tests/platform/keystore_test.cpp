@@ -492,7 +492,10 @@ TEST(SqliteStore, ACalendarReadFromTheCopiesIsTheOneTheKeysReadAndAStaleCopyIsNe
          records.todos = {stored.ToDoArray[2], stored.ToDoArray[0]};
          auto store = SqliteKeyStore::Open(path).store;
          DataFormat restored(clock);
-         restored.LoadCalendar(*store, true);
+         restored.LoadCalendarToReplace(*store);  // as the restore command reads it
+         EXPECT_EQ(restored.NoteCount(), 0);
+         restored.DataChanged = true;
+         EXPECT_FALSE(restored.SaveWith(*store, nullptr).ok);  // nothing read, nothing to write over it
          ReplaceCalendar(restored, records);
          ASSERT_TRUE(restored.SaveWith(*store, nullptr).ok);
          // The store and the calendar it loads are those of the restored records written whole.
