@@ -783,7 +783,7 @@ bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo
 // while its key is as the save that wrote both left it, so `held` (when given) learns what
 // each key holds. With `keep`, only the records whose copies it keeps are read (in the same
 // order); a copy it cannot judge sends the load to the keys. With heldOnly the records go to
-// `held` alone, and `out` is left as it was.
+// `held` alone, and `out` is left as it was (`held` is empty when false is answered).
 template <typename Record, typename ReadCopy>
 bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::deque<Record>& out,
                           std::vector<std::optional<Record>>* held, ReadCopy readCopy,
@@ -795,15 +795,18 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
   constexpr size_t Skipped = std::numeric_limits<size_t>::max();
   std::optional<QByteArray> own;
   bool ok = true;
+  qint32 expected = 0;
+  if (heldOnly) held->clear();
   const bool offered = store.ReadCopies(collectionKey, own, [&](QStringView name, QByteArrayView copy) {
     if (!ok) return;
     if (spans.empty() && own) {
       // The collection's copy, read before the records', says how many there are.
-      const qint32 expected = KeysOfCollectionCopy(*own);
+      expected = KeysOfCollectionCopy(*own);
       if (expected > 0) {
         spans.reserve(static_cast<size_t>(expected));
         places.reserve(static_cast<size_t>(expected));
         names.reserve(static_cast<qsizetype>(expected) * 8);
+        if (heldOnly) held->reserve(static_cast<size_t>(expected));
       }
     }
     // Names that would not open as a path of their own are read key by key.
@@ -817,6 +820,15 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
         places.push_back(Skipped);
         return;
       }
+    }
+    if (heldOnly) {
+      // Straight into its place by its key's index (as below).
+      places.push_back(Skipped);
+      const int i = IndexOfKeyName(name);
+      if (i < 0 || static_cast<size_t>(i) >= 2 * static_cast<size_t>(std::max(expected, 0)) + 1024) return;
+      if (held->size() <= static_cast<size_t>(i)) held->resize(static_cast<size_t>(i) + 1);
+      if (!readCopy(copy, (*held)[i].emplace())) ok = false;
+      return;
     }
     places.push_back(out.size() - before);
     if (!readCopy(copy, out.emplace_back())) ok = false;
@@ -836,8 +848,10 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
   }
   if (!ok) {
     out.resize(before);
+    if (heldOnly) held->clear();
     return false;
   }
+  if (heldOnly) return true;
   // Only keys named by their index are worth knowing: a save deletes any other. Nor is an
   // index far beyond the count of keys (a save skips only expired records).
   std::vector<int> indices(held ? spans.size() : 0);
@@ -849,15 +863,7 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
   }
   if (held) held->assign(static_cast<size_t>(top + 1), std::nullopt);
   for (size_t k = 0; k < indices.size(); ++k) {
-    if (indices[k] < 0) continue;
-    if (heldOnly)
-      (*held)[indices[k]] = std::move(out[before + places[k]]);
-    else
-      (*held)[indices[k]] = out[before + places[k]];
-  }
-  if (heldOnly) {
-    out.resize(before);
-    return true;
+    if (indices[k] >= 0) (*held)[indices[k]] = out[before + places[k]];
   }
   // The records read, by their places in `out`, in name order.
   std::vector<size_t> read;

@@ -721,7 +721,9 @@ bool SqliteKeyStore::RenameKey(const QString& name, const QString& newName) {
   // stand there: the tree reads them when they are first used.
   const std::optional<qint64> id = ChildId(*parent, name);
   if (!id) return false;
-  if (name != newName && ChildId(*parent, newName)) {
+  // Inside a transaction the database refuses a name taken (only that statement fails);
+  // outside one, a failure would read the tree again.
+  if (!inTransaction_ && name != newName && ChildId(*parent, newName)) {
     SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\"").arg(name, newName));
     return false;
   }
