@@ -83,7 +83,8 @@ SqliteKeyStore::~SqliteKeyStore() {
   sqlite3_finalize(writeCopy_);
   sqlite3_finalize(writeCopies_);
   sqlite3_finalize(dropCopies_);
-  for (sqlite3_stmt* statement : {rename_, renameCopy_, dropCopy_, findChild_, deleteSubtree_[0], deleteSubtree_[1]})
+  for (sqlite3_stmt* statement :
+       {rename_, renameCopy_, dropCopy_, findChild_, deleteSubtree_[0], deleteSubtree_[1], renameChild_})
     sqlite3_finalize(statement);
   sqlite3_close(db_);
 }
@@ -150,6 +151,12 @@ bool SqliteKeyStore::Prepare() {
   // instead of a statement run for every row. Where they cannot be turned off they still
   // fire, which changes nothing but the time taken.
   if (writeCopy_) sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  // Without it (an SQLite too old for RETURNING) a rename finds the row first.
+  if (sqlite3_prepare_v2(db_,
+                         "UPDATE keys SET name = ?3 WHERE parent = ?1 AND id > ?1 AND name = ?2 COLLATE NOCASE"
+                         " RETURNING id",
+                         -1, &renameChild_, nullptr) != SQLITE_OK)
+    renameChild_ = nullptr;
   return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1, &insert_,
                             nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
@@ -719,11 +726,29 @@ bool SqliteKeyStore::RenameKey(const QString& name, const QString& newName) {
     return MemoryKeyStore::RenameKey(name, newName);
   // Subkeys not read yet (a calendar's records) are renamed in the database alone, as they
   // stand there: the tree reads them when they are first used.
+  if (inTransaction_ && renameChild_) {
+    // One statement finds the row and renames it; a name taken fails that statement alone.
+    const QByteArray from = name.toUtf8(), to = newName.toUtf8();
+    sqlite3_bind_int64(renameChild_, 1, parent->id);
+    sqlite3_bind_text(renameChild_, 2, from.constData(), static_cast<int>(from.size()), SQLITE_STATIC);
+    sqlite3_bind_text(renameChild_, 3, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
+    int rc = sqlite3_step(renameChild_);
+    std::optional<qint64> id;
+    if (rc == SQLITE_ROW) {
+      id = sqlite3_column_int64(renameChild_, 0);
+      rc = sqlite3_step(renameChild_);
+    }
+    sqlite3_reset(renameChild_);
+    if (rc == SQLITE_DONE && id) return RenameRow(*id, parent->id, newName, true);
+    SetLastError(rc == SQLITE_DONE
+                     ? QStringLiteral("Key \"%1\" does not exist").arg(name)
+                     : QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
+    return false;
+  }
   const std::optional<qint64> id = ChildId(*parent, name);
   if (!id) return false;
-  // Inside a transaction the database refuses a name taken (only that statement fails);
-  // outside one, a failure would read the tree again.
-  if (!inTransaction_ && name != newName && ChildId(*parent, newName)) {
+  // A failure of the rename would read the tree again.
+  if (name != newName && ChildId(*parent, newName)) {
     SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\"").arg(name, newName));
     return false;
   }
@@ -755,12 +780,13 @@ bool SqliteKeyStore::RenameAllowed(Node& node, const QString& newName) {
   return RenameRow(node.id, node.parent ? node.parent->id : 0, newName);
 }
 
-bool SqliteKeyStore::RenameRow(qint64 id, qint64 parent, const QString& newName) {
+bool SqliteKeyStore::RenameRow(qint64 id, qint64 parent, const QString& newName, bool keyRenamed) {
   const bool own = !inTransaction_;
   if (own && !BeginTransaction()) return false;
   const QByteArray utf8 = newName.toUtf8();
   bool ok = true;
-  for (sqlite3_stmt* statement : {rename_, renameCopy_}) {
+  for (sqlite3_stmt* statement : {keyRenamed ? nullptr : rename_, renameCopy_}) {
+    if (!statement) continue;
     sqlite3_reset(statement);
     sqlite3_bind_int64(statement, 1, id);
     sqlite3_bind_text(statement, 2, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
