@@ -83,8 +83,8 @@ SqliteKeyStore::~SqliteKeyStore() {
   sqlite3_finalize(writeCopy_);
   sqlite3_finalize(writeCopies_);
   sqlite3_finalize(dropCopies_);
-  for (sqlite3_stmt* statement :
-       {rename_, renameCopy_, dropCopy_, findChild_, deleteSubtree_[0], deleteSubtree_[1], renameChild_})
+  for (sqlite3_stmt* statement : {rename_, renameCopy_, dropCopy_, findChild_, deleteSubtree_[0], deleteSubtree_[1],
+                                  renameChild_, renameChildCopy_})
     sqlite3_finalize(statement);
   sqlite3_close(db_);
 }
@@ -151,12 +151,6 @@ bool SqliteKeyStore::Prepare() {
   // instead of a statement run for every row. Where they cannot be turned off they still
   // fire, which changes nothing but the time taken.
   if (writeCopy_) sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
-  // Without it (an SQLite too old for RETURNING) a rename finds the row first.
-  if (sqlite3_prepare_v2(db_,
-                         "UPDATE keys SET name = ?3 WHERE parent = ?1 AND id > ?1 AND name = ?2 COLLATE NOCASE"
-                         " RETURNING id",
-                         -1, &renameChild_, nullptr) != SQLITE_OK)
-    renameChild_ = nullptr;
   return sqlite3_prepare_v2(db_, "INSERT INTO keys(id, parent, name, vals) VALUES(?, ?, ?, ?)", -1, &insert_,
                             nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, "UPDATE keys SET vals = ? WHERE id = ?", -1, &update_, nullptr) == SQLITE_OK &&
@@ -167,7 +161,13 @@ bool SqliteKeyStore::Prepare() {
          sqlite3_prepare_v2(db_, "SELECT id FROM keys WHERE parent = ?1 AND id > ?1 AND name = ?2 COLLATE NOCASE", -1,
                             &findChild_, nullptr) == SQLITE_OK &&
          sqlite3_prepare_v2(db_, DeleteSubtreeSql[0], -1, &deleteSubtree_[0], nullptr) == SQLITE_OK &&
-         sqlite3_prepare_v2(db_, DeleteSubtreeSql[1], -1, &deleteSubtree_[1], nullptr) == SQLITE_OK;
+         sqlite3_prepare_v2(db_, DeleteSubtreeSql[1], -1, &deleteSubtree_[1], nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_, "UPDATE keys SET name = ?3 WHERE parent = ?1 AND id > ?1 AND name = ?2 COLLATE NOCASE",
+                            -1, &renameChild_, nullptr) == SQLITE_OK &&
+         sqlite3_prepare_v2(db_,
+                            "UPDATE copies SET name = ?2 WHERE id ="
+                            " (SELECT id FROM keys WHERE parent = ?1 AND id > ?1 AND name = ?2 COLLATE NOCASE)",
+                            -1, &renameChildCopy_, nullptr) == SQLITE_OK;
 }
 
 // Keys deeper than this are read into the tree when first used: a calendar's records
@@ -725,34 +725,38 @@ bool SqliteKeyStore::RenameKey(const QString& name, const QString& newName) {
   if (!parent || !parent->pending || !CaselessName(name) || !CaselessName(newName))
     return MemoryKeyStore::RenameKey(name, newName);
   // Subkeys not read yet (a calendar's records) are renamed in the database alone, as they
-  // stand there: the tree reads them when they are first used.
-  if (inTransaction_ && renameChild_) {
-    // One statement finds the row and renames it; a name taken fails that statement alone.
-    const QByteArray from = name.toUtf8(), to = newName.toUtf8();
-    sqlite3_bind_int64(renameChild_, 1, parent->id);
-    sqlite3_bind_text(renameChild_, 2, from.constData(), static_cast<int>(from.size()), SQLITE_STATIC);
-    sqlite3_bind_text(renameChild_, 3, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
-    int rc = sqlite3_step(renameChild_);
-    std::optional<qint64> id;
-    if (rc == SQLITE_ROW) {
-      id = sqlite3_column_int64(renameChild_, 0);
-      rc = sqlite3_step(renameChild_);
+  // stand there: the tree reads them when they are first used. Outside a transaction a
+  // failure would read the tree again, so the names are checked first; inside one, a name
+  // taken fails only the statement that would take it.
+  if (!inTransaction_) {
+    if (!ChildId(*parent, name)) return false;
+    if (name != newName && ChildId(*parent, newName)) {
+      SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\"").arg(name, newName));
+      return false;
     }
-    sqlite3_reset(renameChild_);
-    if (rc == SQLITE_DONE && id) return RenameRow(*id, parent->id, newName, true);
-    SetLastError(rc == SQLITE_DONE
-                     ? QStringLiteral("Key \"%1\" does not exist").arg(name)
-                     : QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
-    return false;
   }
-  const std::optional<qint64> id = ChildId(*parent, name);
-  if (!id) return false;
-  // A failure of the rename would read the tree again.
-  if (name != newName && ChildId(*parent, newName)) {
-    SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\"").arg(name, newName));
-    return false;
+  const bool own = !inTransaction_;
+  if (own && !BeginTransaction()) return false;
+  const QByteArray from = name.toUtf8(), to = newName.toUtf8();
+  sqlite3_bind_int64(renameChild_, 1, parent->id);
+  sqlite3_bind_text(renameChild_, 2, from.constData(), static_cast<int>(from.size()), SQLITE_STATIC);
+  sqlite3_bind_text(renameChild_, 3, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
+  bool ok = sqlite3_step(renameChild_) == SQLITE_DONE;
+  sqlite3_reset(renameChild_);
+  if (!ok) {
+    SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
+  } else if (sqlite3_changes(db_) == 0) {
+    SetLastError(QStringLiteral("Key \"%1\" does not exist").arg(name));
+    ok = false;
+  } else {
+    // The copy is found by its key's new name.
+    sqlite3_bind_int64(renameChildCopy_, 1, parent->id);
+    sqlite3_bind_text(renameChildCopy_, 2, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
+    ok = sqlite3_step(renameChildCopy_) == SQLITE_DONE && DropParentCopy(parent->id);
+    sqlite3_reset(renameChildCopy_);
+    if (!ok) SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
   }
-  return RenameRow(*id, parent->id, newName);
+  return own ? EndOwnTransaction(ok) : ok;
 }
 
 std::optional<qint64> SqliteKeyStore::ChildId(const Node& parent, const QString& name) {
@@ -780,27 +784,28 @@ bool SqliteKeyStore::RenameAllowed(Node& node, const QString& newName) {
   return RenameRow(node.id, node.parent ? node.parent->id : 0, newName);
 }
 
-bool SqliteKeyStore::RenameRow(qint64 id, qint64 parent, const QString& newName, bool keyRenamed) {
+bool SqliteKeyStore::RenameRow(qint64 id, qint64 parent, const QString& newName) {
   const bool own = !inTransaction_;
   if (own && !BeginTransaction()) return false;
   const QByteArray utf8 = newName.toUtf8();
   bool ok = true;
-  for (sqlite3_stmt* statement : {keyRenamed ? nullptr : rename_, renameCopy_}) {
-    if (!statement) continue;
-    sqlite3_reset(statement);
+  for (sqlite3_stmt* statement : {rename_, renameCopy_}) {
     sqlite3_bind_int64(statement, 1, id);
     sqlite3_bind_text(statement, 2, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
     ok = ok && sqlite3_step(statement) == SQLITE_DONE;
     sqlite3_reset(statement);
   }
-  // The parent's copy was made from its subkeys' names too; it stays dropped until copies
-  // are written again.
-  if (ok && parent != parentCopyDropped_) {
-    sqlite3_bind_int64(dropCopy_, 1, parent);
-    ok = sqlite3_step(dropCopy_) == SQLITE_DONE;
-    sqlite3_reset(dropCopy_);
-    if (ok) parentCopyDropped_ = parent;
-  }
+  ok = ok && DropParentCopy(parent);
   if (!ok) SetLastError(QStringLiteral("Cannot rename a key to \"%1\": %2").arg(newName, SqlError()));
   return own ? EndOwnTransaction(ok) : ok;
+}
+
+bool SqliteKeyStore::DropParentCopy(qint64 parent) {
+  // Made from its subkeys' names too; it stays dropped until copies are written again.
+  if (parent == parentCopyDropped_) return true;
+  sqlite3_bind_int64(dropCopy_, 1, parent);
+  const bool ok = sqlite3_step(dropCopy_) == SQLITE_DONE;
+  sqlite3_reset(dropCopy_);
+  if (ok) parentCopyDropped_ = parent;
+  return ok;
 }

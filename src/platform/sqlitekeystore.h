@@ -71,9 +71,11 @@ class SqliteKeyStore final : public MemoryKeyStore {
   bool ReadRows(qint64 top, const RowFn& take);
   bool Flush();
   bool Pending() const { return !created_.empty() || !changed_.empty() || !deleted_.empty() || !copies_.empty(); }
-  // Renames the row `id` under `parent` in the database (unless keyRenamed: it is already),
-  // its copy with it, and drops the parent's copy, in one transaction.
-  bool RenameRow(qint64 id, qint64 parent, const QString& newName, bool keyRenamed = false);
+  // Renames the row `id` under `parent` in the database, its copy with it, and drops the
+  // parent's copy, in one transaction.
+  bool RenameRow(qint64 id, qint64 parent, const QString& newName);
+  // Drops the copy of the key `parent`, whose subkeys' names changed.
+  bool DropParentCopy(qint64 parent);
   // The id of the subkey `name` as the database finds it (the name being one that matches no
   // other without regard to case); nothing, with the error set, when there is none.
   std::optional<qint64> ChildId(const Node& parent, const QString& name);
@@ -109,9 +111,10 @@ class SqliteKeyStore final : public MemoryKeyStore {
   sqlite3_stmt* renameCopy_ = nullptr;
   sqlite3_stmt* dropCopy_ = nullptr;
   sqlite3_stmt* findChild_ = nullptr;
-  sqlite3_stmt* renameChild_ = nullptr;  // null when the database cannot answer with the row
-  sqlite3_stmt* deleteSubtree_[2] = {};  // the copies, then the keys
-  qint64 parentCopyDropped_ = 0;         // by a rename in this transaction (0: none)
+  sqlite3_stmt* renameChild_ = nullptr;      // by its parent and name
+  sqlite3_stmt* renameChildCopy_ = nullptr;  // by its parent and new name
+  sqlite3_stmt* deleteSubtree_[2] = {};      // the copies, then the keys
+  qint64 parentCopyDropped_ = 0;             // by a rename in this transaction (0: none)
   bool inTransaction_ = false;
   // SQLite's count of commits by other connections, as it was when the tree was read.
   std::optional<qint64> readVersion_;
