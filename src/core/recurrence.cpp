@@ -355,7 +355,10 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
 }
 
 void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<int>& out) {
-  out.clear();
+  Merge(List(notes, date), date, out);
+}
+
+std::span<int> DayIndex::List(const std::deque<TNote>& notes, TDateTime date) {
   const DayFacts f = DayFacts::Of(date);
   const double moment = f.moment;
   const qint32 day = f.day;
@@ -448,20 +451,33 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
     if (NoteListedOn(notes[static_cast<size_t>(i)], date)) hits[n++] = i;
   }
 
-  std::sort(hits, hits + n);
+  return {hits, static_cast<size_t>(n)};
+}
 
-  // Apply the exception dates of this day: each event with one flips its answer once.
+std::span<const std::pair<qint32, qint32>> DayIndex::Flips(TDateTime date) const {
+  const qint32 day = static_cast<qint32>(DatePart(date));
   const auto range = std::equal_range(exceptions_.begin(), exceptions_.end(), std::pair<qint32, qint32>(day, INT_MIN),
                                       [](const auto& a, const auto& b) { return a.first < b.first; });
-  if (range.first == range.second) {
+  return {range.first, range.second};
+}
+
+void DayIndex::Merge(std::span<int> listed, TDateTime date, std::vector<int>& out) const {
+  out.clear();
+  std::sort(listed.begin(), listed.end());
+  const int* hits = listed.data();
+  const int n = static_cast<int>(listed.size());
+
+  // Apply the exception dates of this day: each event with one flips its answer once.
+  const auto flips = Flips(date);
+  if (flips.empty()) {
     out.assign(hits, hits + n);
     return;
   }
-  out.reserve(static_cast<size_t>(n) + static_cast<size_t>(range.second - range.first));
+  out.reserve(static_cast<size_t>(n) + flips.size());
   int k = 0;
   int lastFlipped = -1;
-  for (auto it = range.first; it != range.second; ++it) {
-    const int flipped = it->second;
+  for (const auto& flip : flips) {
+    const int flipped = flip.second;
     if (flipped == lastFlipped) continue;  // the same date twice still flips once
     lastFlipped = flipped;
     while (k < n && hits[k] < flipped) out.push_back(hits[k++]);
@@ -519,20 +535,29 @@ TDateTime DataFormat::AlarmTimeOn(int index, TDateTime localDay) const {
   return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.AlarmTime)));
 }
 
+DayIndex& DataFormat::CurrentDayIndex() {
+  if (!dayIndex_) dayIndex_ = std::make_shared<DayIndex>();
+  if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) {
+    dayIndex_->Build(NoteArray, DataChanged.Revision(), [this](const TNote& note) { return zones_->Foreign(note); });
+  }
+  return *dayIndex_;
+}
+
 std::vector<int> DataFormat::FindDayEvents(TDateTime date) {
-  std::vector<int> found;
   if (!DayIndex::Covers(date)) {
     // Moments the index does not cover (before 1899, not a date) get the plain test.
+    std::vector<int> found;
     for (int i = 0; i < NoteCount(); ++i) {
       if (NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && NoteOccursOn(i, date)) found.push_back(i);
     }
     return found;
   }
-  if (!dayIndex_) dayIndex_ = std::make_shared<DayIndex>();
-  if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) {
-    dayIndex_->Build(NoteArray, DataChanged.Revision(), [this](const TNote& note) { return zones_->Foreign(note); });
-  }
-  dayIndex_->Find(NoteArray, date, found);
+  return DayEventsFrom(CurrentDayIndex().List(NoteArray, date), date);
+}
+
+std::vector<int> DataFormat::DayEventsFrom(std::span<int> listed, TDateTime date) {
+  std::vector<int> found;
+  dayIndex_->Merge(listed, date, found);
   // Events in a foreign zone answer by their own rule, a day either side.
   const std::vector<int>& foreign = dayIndex_->LeftOut();
   if (!foreign.empty()) {
@@ -606,31 +631,54 @@ DisplayOrder& DataFormat::CurrentDisplayOrder() {
 }
 
 std::vector<int> DataFormat::FindSortedDayEvents(TDateTime date) {
-  std::vector<int> events = FindDayEvents(date);
+  if (!DayIndex::Covers(date)) return SortDayEvents(FindDayEvents(date), date);
+  DayIndex& index = CurrentDayIndex();
+  const std::span<int> listed = index.List(NoteArray, date);
   // A few events sort quicker than a pass over the marks of every event.
-  if (events.size() < 64) return SortDayEvents(std::move(events), date);
+  if (listed.size() < 64) return SortDayEvents(DayEventsFrom(listed, date), date);
+  // A busy day is read off the order of every event: the events listed, less the excepted
+  // ones and with the ones shown by an exception date, marked by their rank. An event
+  // without a rank (a foreign zone's among them) sorts the day as it comes.
   DisplayOrder& order = CurrentDisplayOrder();
   bool ranked = true;
-  for (const int i : events) {
-    const int r = order.rank[static_cast<size_t>(i)];
+  for (const int i : index.LeftOut()) {
+    if (NoteOccursOn(i, date)) {
+      ranked = false;
+      break;
+    }
+  }
+  for (size_t k = 0; ranked && k < listed.size(); ++k) {
+    const int r = order.rank[static_cast<size_t>(listed[k])];
     if (r < 0) {
       ranked = false;
       break;
     }
     quint64& word = order.marks[static_cast<size_t>(r) / 64];
     const quint64 bit = quint64(1) << (r & 63);
-    if ((word & bit) != 0) {  // listed twice: not a list in index order
+    if ((word & bit) != 0) {  // listed twice: not a list of events
       ranked = false;
       break;
     }
     word |= bit;
   }
+  int lastFlipped = -1;
+  for (const auto& flip : index.Flips(date)) {
+    if (!ranked) break;
+    if (flip.second == lastFlipped) continue;  // the same date twice still flips once
+    lastFlipped = flip.second;
+    const int r = order.rank[static_cast<size_t>(flip.second)];
+    if (r < 0) {
+      ranked = false;
+      break;
+    }
+    order.marks[static_cast<size_t>(r) / 64] ^= quint64(1) << (r & 63);
+  }
   if (!ranked) {
     std::fill(order.marks.begin(), order.marks.end(), 0);
-    return SortDayEvents(std::move(events), date);
+    return SortDayEvents(DayEventsFrom(listed, date), date);
   }
   std::vector<int> sorted;
-  sorted.reserve(events.size());
+  sorted.reserve(listed.size());
   for (size_t w = 0; w < order.marks.size(); ++w) {
     for (quint64 bits = order.marks[w]; bits != 0; bits &= bits - 1)
       sorted.push_back(order.byRank[w * 64 + static_cast<size_t>(std::countr_zero(bits))]);

@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 // The occurrence rules of one event, and the index that answers day queries over many.
@@ -70,6 +72,15 @@ class DayIndex {
   // Replaces out by the indices, ascending, of the live events that occur on D. notes are
   // the records the index was built from.
   void Find(const std::deque<TNote>& notes, TDateTime date, std::vector<int>& out);
+  // Find in two steps, for a caller that orders the events its own way. List gives the live
+  // events the rules list on D, in no set order, in the query's room (valid until the next
+  // query); Flips the events whose exception dates fall on D, ascending, an event repeated
+  // when its date is. Each event of Flips occurs on D when List lacks it, and not when List
+  // holds it.
+  std::span<int> List(const std::deque<TNote>& notes, TDateTime date);
+  std::span<const std::pair<qint32, qint32>> Flips(TDateTime date) const;
+  // Find's answer from List's: listed sorted in place, the flips of D applied.
+  void Merge(std::span<int> listed, TDateTime date, std::vector<int>& out) const;
 
   // How many events the index holds (the size of a query's scratch room).
   int EntryCount() const;
