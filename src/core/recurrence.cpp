@@ -195,6 +195,25 @@ std::optional<qint64> NoteLastListedDay(const TNote& e) {
   return std::nullopt;
 }
 
+void DayIndex::SortIntoBuckets(Group group, int buckets, int (*bucketOf)(const Entry&)) {
+  std::vector<Entry>& entries = groups_[group];
+  std::vector<quint32>& start = bucketStart_[group];
+  start.assign(static_cast<size_t>(buckets) + 1, 0);
+  for (const Entry& e : entries) ++start[static_cast<size_t>(bucketOf(e)) + 1];
+  for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+  std::vector<quint32> next(start.begin(), start.end() - 1);
+  std::vector<Entry> sorted(entries.size());
+  for (const Entry& e : entries) sorted[next[static_cast<size_t>(bucketOf(e))]++] = e;
+  entries = std::move(sorted);
+}
+
+std::span<const DayIndex::Entry> DayIndex::Bucket(Group group, int bucket) const {
+  const std::vector<quint32>& start = bucketStart_[group];
+  if (bucket < 0 || static_cast<size_t>(bucket) + 1 >= start.size()) return {};
+  const Entry* entries = groups_[group].data();
+  return {entries + start[static_cast<size_t>(bucket)], entries + start[static_cast<size_t>(bucket) + 1]};
+}
+
 DayFacts DayFacts::Of(TDateTime date) {
   DayFacts f;
   f.moment = date;
@@ -306,7 +325,12 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
         entry.rotated = static_cast<quint8>(rotated);
         entry.flagCount = static_cast<quint8>(std::popcount(static_cast<unsigned>(flags)));
         entry.freq = static_cast<qint32>(std::min<qint64>(AtLeastOne(e.RepeatFrequency), Unlimited));
-        groups_[Weekly].push_back(entry);
+        // Once under each of its weekdays (key).
+        for (int w = 1; w <= 7; ++w) {
+          if ((flags & (1 << w)) == 0) continue;
+          entry.key = w;
+          groups_[Weekly].push_back(entry);
+        }
         break;
       }
       case RepeatType::MonthlyByDay:
@@ -343,6 +367,12 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
     }
   }
   std::sort(exceptions_.begin(), exceptions_.end());
+  // A query reads only the entries that can fall on its weekday, day of the month or month.
+  SortIntoBuckets(Weekly, 8, [](const Entry& e) { return e.key; });
+  SortIntoBuckets(MonthlyDay, 32, [](const Entry& e) { return e.key; });
+  SortIntoBuckets(MonthlyNth, 7, [](const Entry& e) { return e.key / 8; });
+  SortIntoBuckets(YearlyDay, 13 * 32, [](const Entry& e) { return e.key; });
+  SortIntoBuckets(YearlyNth, 13, [](const Entry& e) { return e.freq; });
   auto& oneTime = groups_[OneTime];
   std::stable_sort(oneTime.begin(), oneTime.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
   oneTimeSpan_ = 0;
@@ -410,7 +440,7 @@ std::span<int> DayIndex::List(const std::deque<TNote>& notes, TDateTime date) {
   }
 
   const unsigned isoBit = 1u << f.isoWeekday;
-  for (const Entry& e : groups_[Weekly]) {
+  for (const Entry& e : Bucket(Weekly, f.isoWeekday)) {
     const qint32 days = day - e.first;
     if (!((days >= 0) & ((e.flags & isoBit) != 0) & (moment <= e.end))) continue;
     const qint32 weeks = days / 7;
@@ -421,26 +451,26 @@ std::span<int> DayIndex::List(const std::deque<TNote>& notes, TDateTime date) {
     if (c <= e.count) hits[n++] = e.index;
   }
 
-  for (const Entry& e : groups_[MonthlyDay]) {
+  for (const Entry& e : Bucket(MonthlyDay, f.dayOfMonth)) {
     if (!((e.key == f.dayOfMonth) & (day >= e.first) & (moment <= e.end))) continue;
     const qint32 m = monthIndex - e.base;
     if (m % e.freq == 0 && m / e.freq <= e.count) hits[n++] = e.index;
   }
 
-  for (const Entry& e : groups_[MonthlyNth]) {
+  for (const Entry& e : Bucket(MonthlyNth, f.weekdayIndex)) {
     if (!(((wanted >> e.key) & 1) & (day >= e.first) & (moment <= e.end))) continue;
     const qint32 months = monthIndex - e.base;
     if (months % e.freq == 0 && months / e.freq <= e.count) hits[n++] = e.index;
   }
 
   const qint32 yearlyKey = f.month * 32 + f.dayOfMonth;
-  for (const Entry& e : groups_[YearlyDay]) {
+  for (const Entry& e : Bucket(YearlyDay, yearlyKey)) {
     const bool ok = (e.key == yearlyKey) & (day >= e.first) & (moment <= e.end) & (f.year - e.base <= e.count);
     hits[n] = e.index;
     n += ok;
   }
 
-  for (const Entry& e : groups_[YearlyNth]) {
+  for (const Entry& e : Bucket(YearlyNth, f.month)) {
     const bool ok = (e.freq == f.month) & (((wanted >> e.key) & 1) != 0) & (day >= e.first) & (moment <= e.end) &
                     (f.year - e.base <= e.count);
     hits[n] = e.index;

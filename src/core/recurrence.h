@@ -82,7 +82,7 @@ class DayIndex {
   // Find's answer from List's: listed sorted in place, the flips of D applied.
   void Merge(std::span<int> listed, TDateTime date, std::vector<int>& out) const;
 
-  // How many events the index holds (the size of a query's scratch room).
+  // How many entries the index holds (the size of a query's scratch room).
   int EntryCount() const;
 
  private:
@@ -96,7 +96,7 @@ class DayIndex {
     qint32 base;
     qint32 freq;
     qint32 count;    // the series' count limit; INT32_MAX when the series is not counted
-    quint8 flags;    // weekly: the weekday flags (bit 1 Monday .. bit 7 Sunday)
+    quint8 flags;    // weekly: the weekday flags (bit 1 Monday .. bit 7 Sunday), key the one filed under
     quint8 rotated;  // weekly: the flags from the start's weekday on (bit 0 = start's weekday)
     quint8 flagCount;
     quint8 adjust;  // every weekday: the weekend days before the first Monday
@@ -110,6 +110,13 @@ class DayIndex {
   static constexpr int MaxTableFrequency = 64;
 
   std::vector<Entry> groups_[GroupCount];
+  // Where each bucket of a group begins (and, last, where the group ends), for the groups
+  // kept in buckets: Weekly by weekday (an event under each of its days), MonthlyDay and
+  // YearlyDay by key, MonthlyNth by weekday, YearlyNth by month.
+  std::vector<quint32> bucketStart_[GroupCount];
+  void SortIntoBuckets(Group group, int buckets, int (*bucketOf)(const Entry&));
+  // The entries of a bucket; none for a bucket the group lacks.
+  std::span<const Entry> Bucket(Group group, int bucket) const;
   // The longest span (days after the first) in the OneTime group.
   qint32 oneTimeSpan_ = 0;
   // Events whose fields fall outside what the groups handle; tested with NoteListedOn.
