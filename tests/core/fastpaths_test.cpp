@@ -141,8 +141,9 @@ TEST(FastPaths, MergingFindsTheRecordAScanOfEveryRecordFinds) {
   }
 }
 
-// Days of 60 to 200 events, some hidden or shown by exception dates, starts at few times (0 and -0 among them, in some
-// rounds one that is no number, or an event in another zone), edited between the days asked.
+// Days of 60 to 200 events, some hidden or shown by exception dates, starts at few times (0
+// and -0 among them, in some rounds one that is no number, or an event in another zone),
+// edited between the days asked.
 TEST(FastPaths, ABusyDayComesInTheOrderOfSortingItsEvents) {
   std::mt19937 random(5);
   const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
