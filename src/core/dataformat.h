@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -173,8 +174,11 @@ class DataFormat {
   std::unique_ptr<SaveState> saved_;
   // Read by LoadCalendarForDays: not every event is here, so saving is refused.
   bool partial_ = false;
-  // The day-query index (recurrence.h), made at the first query.
+  // The day-query index (recurrence.h), made at the first query and rebuilt when stale.
   std::shared_ptr<DayIndex> dayIndex_;
+  DayIndex& CurrentDayIndex();
+  // FindDayEvents from the events the index lists on the day (sorted in place).
+  std::vector<int> DayEventsFrom(std::span<int> listed, TDateTime date);
   // Time zones of events that keep their own, and conversions already made.
   std::shared_ptr<ZonedTime> zones_;
   // The own day (in {day - 1, day, day + 1}) of an event kept in a foreign zone whose start

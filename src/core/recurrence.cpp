@@ -195,6 +195,25 @@ std::optional<qint64> NoteLastListedDay(const TNote& e) {
   return std::nullopt;
 }
 
+void DayIndex::SortIntoBuckets(Group group, int buckets, int (*bucketOf)(const Entry&)) {
+  std::vector<Entry>& entries = groups_[group];
+  std::vector<quint32>& start = bucketStart_[group];
+  start.assign(static_cast<size_t>(buckets) + 1, 0);
+  for (const Entry& e : entries) ++start[static_cast<size_t>(bucketOf(e)) + 1];
+  for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+  std::vector<quint32> next(start.begin(), start.end() - 1);
+  std::vector<Entry> sorted(entries.size());
+  for (const Entry& e : entries) sorted[next[static_cast<size_t>(bucketOf(e))]++] = e;
+  entries = std::move(sorted);
+}
+
+std::span<const DayIndex::Entry> DayIndex::Bucket(Group group, int bucket) const {
+  const std::vector<quint32>& start = bucketStart_[group];
+  if (bucket < 0 || static_cast<size_t>(bucket) + 1 >= start.size()) return {};
+  const Entry* entries = groups_[group].data();
+  return {entries + start[static_cast<size_t>(bucket)], entries + start[static_cast<size_t>(bucket) + 1]};
+}
+
 DayFacts DayFacts::Of(TDateTime date) {
   DayFacts f;
   f.moment = date;
@@ -306,7 +325,12 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
         entry.rotated = static_cast<quint8>(rotated);
         entry.flagCount = static_cast<quint8>(std::popcount(static_cast<unsigned>(flags)));
         entry.freq = static_cast<qint32>(std::min<qint64>(AtLeastOne(e.RepeatFrequency), Unlimited));
-        groups_[Weekly].push_back(entry);
+        // Once under each of its weekdays (key).
+        for (int w = 1; w <= 7; ++w) {
+          if ((flags & (1 << w)) == 0) continue;
+          entry.key = w;
+          groups_[Weekly].push_back(entry);
+        }
         break;
       }
       case RepeatType::MonthlyByDay:
@@ -343,6 +367,12 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
     }
   }
   std::sort(exceptions_.begin(), exceptions_.end());
+  // A query reads only the entries that can fall on its weekday, day of the month or month.
+  SortIntoBuckets(Weekly, 8, [](const Entry& e) { return e.key; });
+  SortIntoBuckets(MonthlyDay, 32, [](const Entry& e) { return e.key; });
+  SortIntoBuckets(MonthlyNth, 7, [](const Entry& e) { return e.key / 8; });
+  SortIntoBuckets(YearlyDay, 13 * 32, [](const Entry& e) { return e.key; });
+  SortIntoBuckets(YearlyNth, 13, [](const Entry& e) { return e.freq; });
   auto& oneTime = groups_[OneTime];
   std::stable_sort(oneTime.begin(), oneTime.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
   oneTimeSpan_ = 0;
@@ -355,7 +385,10 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
 }
 
 void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<int>& out) {
-  out.clear();
+  Merge(List(notes, date), date, out);
+}
+
+std::span<int> DayIndex::List(const std::deque<TNote>& notes, TDateTime date) {
   const DayFacts f = DayFacts::Of(date);
   const double moment = f.moment;
   const qint32 day = f.day;
@@ -407,7 +440,7 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
   }
 
   const unsigned isoBit = 1u << f.isoWeekday;
-  for (const Entry& e : groups_[Weekly]) {
+  for (const Entry& e : Bucket(Weekly, f.isoWeekday)) {
     const qint32 days = day - e.first;
     if (!((days >= 0) & ((e.flags & isoBit) != 0) & (moment <= e.end))) continue;
     const qint32 weeks = days / 7;
@@ -418,26 +451,26 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
     if (c <= e.count) hits[n++] = e.index;
   }
 
-  for (const Entry& e : groups_[MonthlyDay]) {
+  for (const Entry& e : Bucket(MonthlyDay, f.dayOfMonth)) {
     if (!((e.key == f.dayOfMonth) & (day >= e.first) & (moment <= e.end))) continue;
     const qint32 m = monthIndex - e.base;
     if (m % e.freq == 0 && m / e.freq <= e.count) hits[n++] = e.index;
   }
 
-  for (const Entry& e : groups_[MonthlyNth]) {
+  for (const Entry& e : Bucket(MonthlyNth, f.weekdayIndex)) {
     if (!(((wanted >> e.key) & 1) & (day >= e.first) & (moment <= e.end))) continue;
     const qint32 months = monthIndex - e.base;
     if (months % e.freq == 0 && months / e.freq <= e.count) hits[n++] = e.index;
   }
 
   const qint32 yearlyKey = f.month * 32 + f.dayOfMonth;
-  for (const Entry& e : groups_[YearlyDay]) {
+  for (const Entry& e : Bucket(YearlyDay, yearlyKey)) {
     const bool ok = (e.key == yearlyKey) & (day >= e.first) & (moment <= e.end) & (f.year - e.base <= e.count);
     hits[n] = e.index;
     n += ok;
   }
 
-  for (const Entry& e : groups_[YearlyNth]) {
+  for (const Entry& e : Bucket(YearlyNth, f.month)) {
     const bool ok = (e.freq == f.month) & (((wanted >> e.key) & 1) != 0) & (day >= e.first) & (moment <= e.end) &
                     (f.year - e.base <= e.count);
     hits[n] = e.index;
@@ -448,20 +481,33 @@ void DayIndex::Find(const std::deque<TNote>& notes, TDateTime date, std::vector<
     if (NoteListedOn(notes[static_cast<size_t>(i)], date)) hits[n++] = i;
   }
 
-  std::sort(hits, hits + n);
+  return {hits, static_cast<size_t>(n)};
+}
 
-  // Apply the exception dates of this day: each event with one flips its answer once.
+std::span<const std::pair<qint32, qint32>> DayIndex::Flips(TDateTime date) const {
+  const qint32 day = static_cast<qint32>(DatePart(date));
   const auto range = std::equal_range(exceptions_.begin(), exceptions_.end(), std::pair<qint32, qint32>(day, INT_MIN),
                                       [](const auto& a, const auto& b) { return a.first < b.first; });
-  if (range.first == range.second) {
+  return {range.first, range.second};
+}
+
+void DayIndex::Merge(std::span<int> listed, TDateTime date, std::vector<int>& out) const {
+  out.clear();
+  std::sort(listed.begin(), listed.end());
+  const int* hits = listed.data();
+  const int n = static_cast<int>(listed.size());
+
+  // Apply the exception dates of this day: each event with one flips its answer once.
+  const auto flips = Flips(date);
+  if (flips.empty()) {
     out.assign(hits, hits + n);
     return;
   }
-  out.reserve(static_cast<size_t>(n) + static_cast<size_t>(range.second - range.first));
+  out.reserve(static_cast<size_t>(n) + flips.size());
   int k = 0;
   int lastFlipped = -1;
-  for (auto it = range.first; it != range.second; ++it) {
-    const int flipped = it->second;
+  for (const auto& flip : flips) {
+    const int flipped = flip.second;
     if (flipped == lastFlipped) continue;  // the same date twice still flips once
     lastFlipped = flipped;
     while (k < n && hits[k] < flipped) out.push_back(hits[k++]);
@@ -519,20 +565,29 @@ TDateTime DataFormat::AlarmTimeOn(int index, TDateTime localDay) const {
   return TimePart(zones_->ToLocal(note.TimeZone, OwnDay(index, localDay) + TimePart(note.AlarmTime)));
 }
 
+DayIndex& DataFormat::CurrentDayIndex() {
+  if (!dayIndex_) dayIndex_ = std::make_shared<DayIndex>();
+  if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) {
+    dayIndex_->Build(NoteArray, DataChanged.Revision(), [this](const TNote& note) { return zones_->Foreign(note); });
+  }
+  return *dayIndex_;
+}
+
 std::vector<int> DataFormat::FindDayEvents(TDateTime date) {
-  std::vector<int> found;
   if (!DayIndex::Covers(date)) {
     // Moments the index does not cover (before 1899, not a date) get the plain test.
+    std::vector<int> found;
     for (int i = 0; i < NoteCount(); ++i) {
       if (NoteArray[static_cast<size_t>(i)].DeleteDate == 0 && NoteOccursOn(i, date)) found.push_back(i);
     }
     return found;
   }
-  if (!dayIndex_) dayIndex_ = std::make_shared<DayIndex>();
-  if (!dayIndex_->IsCurrent(DataChanged.Revision(), NoteCount())) {
-    dayIndex_->Build(NoteArray, DataChanged.Revision(), [this](const TNote& note) { return zones_->Foreign(note); });
-  }
-  dayIndex_->Find(NoteArray, date, found);
+  return DayEventsFrom(CurrentDayIndex().List(NoteArray, date), date);
+}
+
+std::vector<int> DataFormat::DayEventsFrom(std::span<int> listed, TDateTime date) {
+  std::vector<int> found;
+  dayIndex_->Merge(listed, date, found);
   // Events in a foreign zone answer by their own rule, a day either side.
   const std::vector<int>& foreign = dayIndex_->LeftOut();
   if (!foreign.empty()) {
@@ -606,31 +661,54 @@ DisplayOrder& DataFormat::CurrentDisplayOrder() {
 }
 
 std::vector<int> DataFormat::FindSortedDayEvents(TDateTime date) {
-  std::vector<int> events = FindDayEvents(date);
+  if (!DayIndex::Covers(date)) return SortDayEvents(FindDayEvents(date), date);
+  DayIndex& index = CurrentDayIndex();
+  const std::span<int> listed = index.List(NoteArray, date);
   // A few events sort quicker than a pass over the marks of every event.
-  if (events.size() < 64) return SortDayEvents(std::move(events), date);
+  if (listed.size() < 64) return SortDayEvents(DayEventsFrom(listed, date), date);
+  // A busy day is read off the order of every event: the events listed, less the excepted
+  // ones and with the ones shown by an exception date, marked by their rank. An event
+  // without a rank (a foreign zone's among them) sorts the day as it comes.
   DisplayOrder& order = CurrentDisplayOrder();
   bool ranked = true;
-  for (const int i : events) {
-    const int r = order.rank[static_cast<size_t>(i)];
+  for (const int i : index.LeftOut()) {
+    if (NoteOccursOn(i, date)) {
+      ranked = false;
+      break;
+    }
+  }
+  for (size_t k = 0; ranked && k < listed.size(); ++k) {
+    const int r = order.rank[static_cast<size_t>(listed[k])];
     if (r < 0) {
       ranked = false;
       break;
     }
     quint64& word = order.marks[static_cast<size_t>(r) / 64];
     const quint64 bit = quint64(1) << (r & 63);
-    if ((word & bit) != 0) {  // listed twice: not a list in index order
+    if ((word & bit) != 0) {  // listed twice: not a list of events
       ranked = false;
       break;
     }
     word |= bit;
   }
+  int lastFlipped = -1;
+  for (const auto& flip : index.Flips(date)) {
+    if (!ranked) break;
+    if (flip.second == lastFlipped) continue;  // the same date twice still flips once
+    lastFlipped = flip.second;
+    const int r = order.rank[static_cast<size_t>(flip.second)];
+    if (r < 0) {
+      ranked = false;
+      break;
+    }
+    order.marks[static_cast<size_t>(r) / 64] ^= quint64(1) << (r & 63);
+  }
   if (!ranked) {
     std::fill(order.marks.begin(), order.marks.end(), 0);
-    return SortDayEvents(std::move(events), date);
+    return SortDayEvents(DayEventsFrom(listed, date), date);
   }
   std::vector<int> sorted;
-  sorted.reserve(events.size());
+  sorted.reserve(listed.size());
   for (size_t w = 0; w < order.marks.size(); ++w) {
     for (quint64 bits = order.marks[w]; bits != 0; bits &= bits - 1)
       sorted.push_back(order.byRank[w * 64 + static_cast<size_t>(std::countr_zero(bits))]);

@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 // The occurrence rules of one event, and the index that answers day queries over many.
@@ -70,8 +72,17 @@ class DayIndex {
   // Replaces out by the indices, ascending, of the live events that occur on D. notes are
   // the records the index was built from.
   void Find(const std::deque<TNote>& notes, TDateTime date, std::vector<int>& out);
+  // Find in two steps, for a caller that orders the events its own way. List gives the live
+  // events the rules list on D, in no set order, in the query's room (valid until the next
+  // query); Flips the events whose exception dates fall on D, ascending, an event repeated
+  // when its date is. Each event of Flips occurs on D when List lacks it, and not when List
+  // holds it.
+  std::span<int> List(const std::deque<TNote>& notes, TDateTime date);
+  std::span<const std::pair<qint32, qint32>> Flips(TDateTime date) const;
+  // Find's answer from List's: listed sorted in place, the flips of D applied.
+  void Merge(std::span<int> listed, TDateTime date, std::vector<int>& out) const;
 
-  // How many events the index holds (the size of a query's scratch room).
+  // How many entries the index holds (the size of a query's scratch room).
   int EntryCount() const;
 
  private:
@@ -85,7 +96,7 @@ class DayIndex {
     qint32 base;
     qint32 freq;
     qint32 count;    // the series' count limit; INT32_MAX when the series is not counted
-    quint8 flags;    // weekly: the weekday flags (bit 1 Monday .. bit 7 Sunday)
+    quint8 flags;    // weekly: the weekday flags (bit 1 Monday .. bit 7 Sunday), key the one filed under
     quint8 rotated;  // weekly: the flags from the start's weekday on (bit 0 = start's weekday)
     quint8 flagCount;
     quint8 adjust;  // every weekday: the weekend days before the first Monday
@@ -99,6 +110,13 @@ class DayIndex {
   static constexpr int MaxTableFrequency = 64;
 
   std::vector<Entry> groups_[GroupCount];
+  // Where each bucket of a group begins (and, last, where the group ends), for the groups
+  // kept in buckets: Weekly by weekday (an event under each of its days), MonthlyDay and
+  // YearlyDay by key, MonthlyNth by weekday, YearlyNth by month.
+  std::vector<quint32> bucketStart_[GroupCount];
+  void SortIntoBuckets(Group group, int buckets, int (*bucketOf)(const Entry&));
+  // The entries of a bucket; none for a bucket the group lacks.
+  std::span<const Entry> Bucket(Group group, int bucket) const;
   // The longest span (days after the first) in the OneTime group.
   qint32 oneTimeSpan_ = 0;
   // Events whose fields fall outside what the groups handle; tested with NoteListedOn.

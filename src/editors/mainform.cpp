@@ -352,18 +352,50 @@ void T_Main::SetListColour(int cell, const QColor& colour) {
 
 void T_Main::RefillDay(int cell) {
   if (cell < 0 || cell >= CellCount) return;
-  TDateData& data = cells_[static_cast<size_t>(cell)];
+  RefillDays(cell, cell);
+}
+
+void T_Main::RefillDays(int first, int last) {
   DataFormat& calendar = context_.calendar();
-  data.Events = calendar.FindSortedDayEvents(data.Date);
-  // The entries keep what they show as it is now; their texts and tooltips are made when
-  // asked for (EntryTip): a busy calendar lists thousands of entries.
-  std::vector<DayEntry> entries;
-  entries.reserve(data.Events.size());
-  for (const int index : data.Events) {
-    const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
-    entries.push_back(DayEntry{index, note.Start, calendar.StartTimeOn(index, data.Date), note.Title});
+  // The entries keep what they show as it is now, taken once per event for all the days: a
+  // busy month lists the same events on day after day. They are taken in the order of the
+  // records, which reads the records far quicker than the days' order does. An event kept in
+  // a time zone of its own may start at another local time on each day, and gets an entry
+  // per day. Texts and tooltips are made when asked for (EntryTip).
+  constexpr int Unlisted = -1, Listed = -2, PerDay = -3;
+  std::vector<int> entryOf(static_cast<size_t>(calendar.NoteCount()), Unlisted);
+  for (int cell = first; cell <= last; ++cell) {
+    TDateData& data = cells_[static_cast<size_t>(cell)];
+    data.Events = calendar.FindSortedDayEvents(data.Date);
+    for (const int index : data.Events) entryOf[static_cast<size_t>(index)] = Listed;
   }
-  data.ListBox->Entries().Reset(std::move(entries));
+  auto table = std::make_shared<DayEntryTable>();
+  for (size_t index = 0; index < entryOf.size(); ++index) {
+    if (entryOf[index] != Listed) continue;
+    const TNote& note = calendar.NoteArray[index];
+    if (note.Start && !note.TimeZone.isEmpty()) {
+      entryOf[index] = PerDay;
+    } else {
+      entryOf[index] = static_cast<int>(table->size());
+      table->push_back(DayEntry{static_cast<int>(index), note.Start, note.StartTime, note.Title});
+    }
+  }
+  for (int cell = first; cell <= last; ++cell) {
+    TDateData& data = cells_[static_cast<size_t>(cell)];
+    std::vector<int> rows;
+    rows.reserve(data.Events.size());
+    for (const int index : data.Events) {
+      const int entry = entryOf[static_cast<size_t>(index)];
+      if (entry == PerDay) {
+        rows.push_back(static_cast<int>(table->size()));
+        const TNote& note = calendar.NoteArray[static_cast<size_t>(index)];
+        table->push_back(DayEntry{index, true, calendar.StartTimeOn(index, data.Date), note.Title});
+      } else {
+        rows.push_back(entry);
+      }
+    }
+    data.ListBox->Entries().Reset(table, std::move(rows));
+  }
 }
 
 QString T_Main::EntryTip(int cell, int entry) const {
@@ -385,7 +417,7 @@ QString T_Main::EntryTip(int cell, int entry) const {
 }
 
 void T_Main::RefillAll() {
-  for (int i = 0; i < CellCount; ++i) RefillDay(i);
+  RefillDays(0, CellCount - 1);
   filledRevision_ = context_.calendar().DataChanged.Revision();
   filledNoteCount_ = context_.calendar().NoteCount();
 }

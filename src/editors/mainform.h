@@ -157,6 +157,8 @@ class T_Main : public QMainWindow {
   void BuildMenus();
   void PlaceWindow();
   void RefillAll();
+  // Lists the live events of the cells from first to last again.
+  void RefillDays(int first, int last);
   // The colours of a cell's header and list as the selection and the shown month make them.
   void PaintHeader(int cell, bool selected);
   void SetListColour(int cell, const QColor& colour);

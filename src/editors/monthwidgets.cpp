@@ -95,9 +95,10 @@ void EntryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   painter->restore();
 }
 
-void DayEntries::Reset(std::vector<DayEntry> entries) {
+void DayEntries::Reset(std::shared_ptr<const DayEntryTable> table, std::vector<int> rows) {
   beginResetModel();
-  entries_ = std::move(entries);
+  table_ = std::move(table);
+  rows_ = std::move(rows);
   endResetModel();
 }
 
@@ -105,7 +106,7 @@ int DayEntries::rowCount(const QModelIndex& parent) const { return parent.isVali
 
 QVariant DayEntries::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Count()) return QVariant();
-  const DayEntry& entry = entries_[static_cast<size_t>(index.row())];
+  const DayEntry& entry = (*table_)[static_cast<size_t>(rows_[static_cast<size_t>(index.row())])];
   // The long time format "h:nn AM/PM" is FormatSettings' own.
   const auto time = [&entry] {
     if (!entry.timed) return QString();

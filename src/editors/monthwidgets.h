@@ -8,6 +8,7 @@
 #include <QListView>
 #include <QStyledItemDelegate>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 class QPalette;
@@ -22,8 +23,8 @@ constexpr int EventRole = Qt::UserRole;
 constexpr int TimeRole = Qt::UserRole + 1;
 constexpr int TitleRole = Qt::UserRole + 2;
 
-// One entry of a day list: the event it stands for, with its start time (when it has one)
-// and its title as they were when the day was filled.
+// What an entry of a day list shows of its event: the event, with its start time (when it
+// has one) and its title as they were when the day was filled.
 struct DayEntry {
   int event = -1;
   bool timed = false;
@@ -31,24 +32,29 @@ struct DayEntry {
   QString title;
 };
 
-// A day's entries as a list model. A busy month lists tens of thousands of entries, most of
-// which nobody scrolls to: an entry is a few plain values, and its texts ("9:05 AM Standup")
-// are put together only when a view asks for them.
+// The entries of days filled together: one per event whose start is the same on every day,
+// and one per day for the others. Taken once for the whole month, not once per day listing it.
+using DayEntryTable = std::vector<DayEntry>;
+
+// A day's entries as a list model. A busy month lists hundreds of thousands of entries, most
+// of which nobody scrolls to: a row is the place of its entry in the table the month shares,
+// and its texts ("9:05 AM Standup") are put together only when a view asks for them.
 class DayEntries : public QAbstractListModel {
  public:
   using QAbstractListModel::QAbstractListModel;
 
-  // The day's new entries in place of the old ones; views hear of it once, and lose their
-  // selection as they would by emptying the list.
-  void Reset(std::vector<DayEntry> entries);
-  int Count() const { return static_cast<int>(entries_.size()); }
+  // The day's new rows in place of the old ones, each naming an entry of the table; views
+  // hear of it once, and lose their selection as they would by emptying the list.
+  void Reset(std::shared_ptr<const DayEntryTable> table, std::vector<int> rows);
+  int Count() const { return static_cast<int>(rows_.size()); }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  private:
-  std::vector<DayEntry> entries_;
+  std::shared_ptr<const DayEntryTable> table_;
+  std::vector<int> rows_;
 };
 
 // A day's list: its own entries model, and the entry-by-row questions the window asks.

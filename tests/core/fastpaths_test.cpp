@@ -141,8 +141,9 @@ TEST(FastPaths, MergingFindsTheRecordAScanOfEveryRecordFinds) {
   }
 }
 
-// Days of 60 to 200 events, starts at few times (0 and -0 among them, in some rounds one
-// that is no number, or an event in another zone), edited between the days asked.
+// Days of 60 to 200 events, some hidden or shown by exception dates, starts at few times (0
+// and -0 among them, in some rounds one that is no number, or an event in another zone),
+// edited between the days asked.
 TEST(FastPaths, ABusyDayComesInTheOrderOfSortingItsEvents) {
   std::mt19937 random(5);
   const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -158,6 +159,8 @@ TEST(FastPaths, ABusyDayComesInTheOrderOfSortingItsEvents) {
       n.Start = pick(4) != 0;
       n.StartTime = times[pick(5)];
       n.DeleteDate = pick(10) == 0 ? D(2024, 4, 1) : 0;
+      // Hides a daily event, shows a one-time one; a date given twice flips once.
+      if (pick(5) == 0) n.Exceptions = {D(2024, 5, 1) + pick(3), D(2024, 5, 2)};
     }
     if (round % 4 == 1) calendar.NoteArray[pick(calendar.NoteCount())].StartTime = std::nan("");
     if (round % 4 == 2) {

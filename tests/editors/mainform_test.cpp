@@ -73,8 +73,27 @@ TEST_F(MainFormTest, FebruaryStartingOnSundayFillsFourRowsAndTheDaysListAllDayEv
   AddEvent(QStringLiteral("Standup"), D(2026, 2, 10), 9, 5);
   AddEvent(QStringLiteral("Holiday"), D(2026, 2, 10));
   calendar().DeleteNote(AddEvent(QStringLiteral("Gone"), D(2026, 2, 10), 8));
+  // Daily from the 11th: one all day, one at 10:00 London time, an hour later here from 8
+  // March (summer time here, not yet there).
+  const int walk = AddEvent(QStringLiteral("Walk"), D(2026, 2, 11)),
+            london = AddEvent(QStringLiteral("London"), D(2026, 2, 11), 10);
+  for (const int daily : {walk, london}) {
+    note(daily).RepeatType = 1;
+    note(daily).RepeatFrequency = 1;
+  }
+  note(london).TimeZone = QStringLiteral("Europe/London");
   main->FillMonth(D(2026, 2, 10));
   EXPECT_EQ(Texts(D(2026, 2, 10)), (QStringList{"Holiday", "9:05 AM Standup", "12:30 PM Lunch"}));
+  EXPECT_EQ(Texts(D(2026, 3, 7)) + Texts(D(2026, 3, 8)),
+            (QStringList{"Walk", "5:00 AM London", "Walk", "6:00 AM London"}));
+  // Every cell lists the events its day holds, in display order.
+  for (int i = 0; i < T_Main::CellCount; ++i) {
+    const TDateData& cell = main->DateData(i);
+    std::vector<int> listed;
+    for (int row = 0; row < cell.ListBox->count(); ++row)
+      listed.push_back(cell.ListBox->model()->index(row, 0).data(month::EventRole).toInt());
+    EXPECT_EQ(listed, calendar().SortDayEvents(calendar().FindDayEvents(cell.Date), cell.Date)) << i;
+  }
   EXPECT_EQ(main->MonthTitle->text(), "February 2026");
   EXPECT_EQ(std::pair(main->DateData(0).Date, main->DateData(41).Date), std::pair(D(2026, 2, 1), D(2026, 3, 14)));
   EXPECT_EQ(main->DateData(27).Panel->text() + ", " + main->DateData(28).Panel->text(), "February 28, March 01");
