@@ -129,13 +129,12 @@ std::optional<BackupContents> ReadBackup(QByteArrayView bytes) {
 
 void ReplaceCalendar(DataFormat& calendar, CalendarRecords records) {
   calendar.ClearCalendar();
-  // Appended as AppendNote and AppendToDo append, without the present time and the new
-  // identity they stamp on a record: every field is replaced by the file's at once.
-  for (TNote& note : records.notes) calendar.NoteArray.push_back(std::move(note));
-  for (TToDo& todo : records.todos) {
+  // Taken as they are, without the present time and the new identity AppendNote and
+  // AppendToDo stamp on a record: every field is replaced by the file's at once.
+  calendar.NoteArray = std::move(records.notes);
+  calendar.ToDoArray = std::move(records.todos);
+  for (const TToDo& todo : calendar.ToDoArray)
     if (todo.IsOpen()) ++calendar.OpenToDoCount;
-    calendar.ToDoArray.push_back(std::move(todo));
-  }
   calendar.DeriveMissingUids();
   calendar.DataChanged = true;
 }

@@ -806,7 +806,9 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
         spans.reserve(static_cast<size_t>(expected));
         places.reserve(static_cast<size_t>(expected));
         names.reserve(static_cast<qsizetype>(expected) * 8);
-        if (heldOnly) held->reserve(static_cast<size_t>(expected));
+        // Room for any index taken below (keys skip the places of expired records): only
+        // the part used is ever touched.
+        if (heldOnly) held->reserve(2 * static_cast<size_t>(expected) + 1024);
       }
     }
     // Names that would not open as a path of their own are read key by key.
