@@ -657,6 +657,10 @@ bool SaveCollection(KeyStore& store, const QString& collectionKey, const std::de
       plan[moveTo[i]] = Write;
     }
   }
+  // Writing a key reads the collection's keys into a store's tree (SqliteKeyStore) anyway;
+  // read before the deletes, a key deleted and written again under its name keeps its row.
+  if (!late.empty() && std::find(plan.begin(), plan.end(), Write) != plan.end())
+    store.KeyExists(collectionKey + QLatin1Char('\\') + late.front()->first);
   for (const auto* key : late)
     if (!deleteKey(key->first, key->second)) return false;
   for (int i : sources) saved[i].reset();
