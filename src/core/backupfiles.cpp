@@ -16,6 +16,7 @@ void WriteEntry(ByteWriter& out, bool task, int index, const ExtraValues& values
 // The lines of the section after its marker, joined: the base64url text.
 QByteArray SectionText(QByteArrayView section) {
   QByteArray text;
+  text.reserve(section.size());
   qsizetype at = ExtrasMarker.size();
   while (at < section.size()) {
     qsizetype end = at;
@@ -91,6 +92,7 @@ void ReadRecordExtras(QByteArrayView section, CalendarRecords& records) {
   ByteReader in(*decoded);
   qint32 entries = 0;
   if (!in.Count(entries, 1 + 4 + 4)) return;
+  read.reserve(static_cast<size_t>(entries));
   for (qint32 e = 0; e < entries; ++e) {
     Entry entry{false, 0, {}};
     if (!in.Bool(entry.task) || !in.Int32(entry.index) || !ReadExtraValues(in, entry.values)) return;

@@ -261,6 +261,7 @@ bool ReadExtraValues(ByteReader& in, ExtraValues& values) {
   values.clear();
   qint32 count = 0;
   if (!in.Count(count, 8)) return false;
+  values.reserve(count);  // checked against the bytes left
   for (qint32 k = 0; k < count; ++k) {
     std::pair<QString, QString> value;
     if (!ReadStreamString(in, value.first) || !ReadStreamString(in, value.second)) return false;
