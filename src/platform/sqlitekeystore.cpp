@@ -189,7 +189,7 @@ bool SqliteKeyStore::Prepare() {
 // Keys deeper than this are read into the tree when first used: a calendar's records
 // (\Software\Orvane\Notes\<i> and their subkeys) are many small keys that the calendar's
 // loader reads straight from the database (ReadSubtree), and that the tree needs only when
-// a save rewrites them.
+// a save writes them (a save that renames or deletes them does so in the database alone).
 constexpr int EagerDepth = 3;
 
 bool SqliteKeyStore::LoadTree() {
