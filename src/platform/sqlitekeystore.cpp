@@ -704,19 +704,19 @@ bool SqliteKeyStore::DeleteKey(const QString& path) {
   if (inTransaction_ && Pending() && !Flush()) return false;
   const std::optional<qint64> id = ChildId(*parent, name);
   if (!id) return false;
-  const bool own = !inTransaction_;
-  if (own && !BeginTransaction()) return false;
-  // The key, every key below it as the tree would take them, and their copies and the
-  // parent's.
-  bool ok = true;
-  for (sqlite3_stmt* statement : deleteSubtree_) {
-    sqlite3_bind_int64(statement, 1, *id);
-    if (sqlite3_bind_parameter_count(statement) > 1) sqlite3_bind_int64(statement, 2, parent->id);
-    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
-    sqlite3_reset(statement);
-  }
-  if (!ok) SetLastError(QStringLiteral("Failed to delete key \"%1\": %2").arg(path, SqlError()));
-  return own ? EndOwnTransaction(ok) : ok;
+  return InOneTransaction([&] {
+    // The key, every key below it as the tree would take them, and their copies and the
+    // parent's.
+    bool ok = true;
+    for (sqlite3_stmt* statement : deleteSubtree_) {
+      sqlite3_bind_int64(statement, 1, *id);
+      if (sqlite3_bind_parameter_count(statement) > 1) sqlite3_bind_int64(statement, 2, parent->id);
+      ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+      sqlite3_reset(statement);
+    }
+    if (!ok) SetLastError(QStringLiteral("Failed to delete key \"%1\": %2").arg(path, SqlError()));
+    return ok;
+  });
 }
 
 bool SqliteKeyStore::DeleteValue(const QString& name) { return AutoCommit(MemoryKeyStore::DeleteValue(name)); }
@@ -751,28 +751,28 @@ bool SqliteKeyStore::RenameKey(const QString& name, const QString& newName) {
       return false;
     }
   }
-  const bool own = !inTransaction_;
-  if (own && !BeginTransaction()) return false;
-  const QByteArray from = name.toUtf8(), to = newName.toUtf8();
-  sqlite3_bind_int64(renameChild_, 1, parent->id);
-  sqlite3_bind_text(renameChild_, 2, from.constData(), static_cast<int>(from.size()), SQLITE_STATIC);
-  sqlite3_bind_text(renameChild_, 3, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
-  bool ok = sqlite3_step(renameChild_) == SQLITE_DONE;
-  sqlite3_reset(renameChild_);
-  if (!ok) {
-    SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
-  } else if (sqlite3_changes(db_) == 0) {
-    SetLastError(QStringLiteral("Key \"%1\" does not exist").arg(name));
-    ok = false;
-  } else {
-    // The copy is found by its key's new name.
-    sqlite3_bind_int64(renameChildCopy_, 1, parent->id);
-    sqlite3_bind_text(renameChildCopy_, 2, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
-    ok = sqlite3_step(renameChildCopy_) == SQLITE_DONE && DropParentCopy(parent->id);
-    sqlite3_reset(renameChildCopy_);
-    if (!ok) SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
-  }
-  return own ? EndOwnTransaction(ok) : ok;
+  return InOneTransaction([&] {
+    const QByteArray from = name.toUtf8(), to = newName.toUtf8();
+    sqlite3_bind_int64(renameChild_, 1, parent->id);
+    sqlite3_bind_text(renameChild_, 2, from.constData(), static_cast<int>(from.size()), SQLITE_STATIC);
+    sqlite3_bind_text(renameChild_, 3, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
+    bool ok = sqlite3_step(renameChild_) == SQLITE_DONE;
+    sqlite3_reset(renameChild_);
+    if (!ok) {
+      SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
+    } else if (sqlite3_changes(db_) == 0) {
+      SetLastError(QStringLiteral("Key \"%1\" does not exist").arg(name));
+      ok = false;
+    } else {
+      // The copy is found by its key's new name.
+      sqlite3_bind_int64(renameChildCopy_, 1, parent->id);
+      sqlite3_bind_text(renameChildCopy_, 2, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
+      ok = sqlite3_step(renameChildCopy_) == SQLITE_DONE && DropParentCopy(parent->id);
+      sqlite3_reset(renameChildCopy_);
+      if (!ok) SetLastError(QStringLiteral("Cannot rename key \"%1\" to \"%2\": %3").arg(name, newName, SqlError()));
+    }
+    return ok;
+  });
 }
 
 std::optional<qint64> SqliteKeyStore::ChildId(const Node& parent, const QString& name) {
@@ -787,9 +787,11 @@ std::optional<qint64> SqliteKeyStore::ChildId(const Node& parent, const QString&
   return std::nullopt;
 }
 
-bool SqliteKeyStore::EndOwnTransaction(bool ok) {
+bool SqliteKeyStore::InOneTransaction(const std::function<bool()>& change) {
+  if (inTransaction_) return change();
+  if (!BeginTransaction()) return false;
   // A failure leaves the database as it was; the tree is read again from it.
-  if (ok && Commit()) return true;
+  if (change() && Commit()) return true;
   const QString error = LastError();
   Rollback();
   SetLastError(error);
@@ -801,19 +803,19 @@ bool SqliteKeyStore::RenameAllowed(Node& node, const QString& newName) {
 }
 
 bool SqliteKeyStore::RenameRow(qint64 id, qint64 parent, const QString& newName) {
-  const bool own = !inTransaction_;
-  if (own && !BeginTransaction()) return false;
-  const QByteArray utf8 = newName.toUtf8();
-  bool ok = true;
-  for (sqlite3_stmt* statement : {rename_, renameCopy_}) {
-    sqlite3_bind_int64(statement, 1, id);
-    sqlite3_bind_text(statement, 2, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
-    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
-    sqlite3_reset(statement);
-  }
-  ok = ok && DropParentCopy(parent);
-  if (!ok) SetLastError(QStringLiteral("Cannot rename a key to \"%1\": %2").arg(newName, SqlError()));
-  return own ? EndOwnTransaction(ok) : ok;
+  return InOneTransaction([&] {
+    const QByteArray utf8 = newName.toUtf8();
+    bool ok = true;
+    for (sqlite3_stmt* statement : {rename_, renameCopy_}) {
+      sqlite3_bind_int64(statement, 1, id);
+      sqlite3_bind_text(statement, 2, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
+      ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+      sqlite3_reset(statement);
+    }
+    ok = ok && DropParentCopy(parent);
+    if (!ok) SetLastError(QStringLiteral("Cannot rename a key to \"%1\": %2").arg(newName, SqlError()));
+    return ok;
+  });
 }
 
 bool SqliteKeyStore::DropParentCopy(qint64 parent) {

@@ -86,9 +86,9 @@ class SqliteKeyStore final : public MemoryKeyStore {
   // The id of the subkey `name` as the database finds it (the name being one that matches no
   // other without regard to case); nothing, with the error set, when there is none.
   std::optional<qint64> ChildId(const Node& parent, const QString& name);
-  // Commits a transaction the store began for one change, or rolls it back when the change
-  // failed; true when committed.
-  bool EndOwnTransaction(bool ok);
+  // Makes one change, in the open transaction or in one of its own that is committed, or
+  // rolled back when the change fails; true when it took.
+  bool InOneTransaction(const std::function<bool()>& change);
   // Drops the copies waiting to be written that a change of this key makes untrue: its own
   // and its parent's, as the triggers drop them in the database.
   void DropCopiesAround(Node& node);
