@@ -76,6 +76,15 @@ int RunPanel(int argc, char** argv) {
   QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // SIGTERM, SIGINT and SIGHUP end the message loop like the Exit command, so the calendar
+  // is saved on the way out. The loop is ended with exit() rather than quit(): that also ends
+  // a dialog shown before the loop runs (the first-run questions), and every dialog after it
+  // returns at once. The handlers are in place before this copy listens for a second start,
+  // so a signal sent as soon as the copy can be found still ends it cleanly; one that comes
+  // before the loop waits in the pair until the loop reads it.
+  bool quitRequested = false;
+  ExitOnSignals(&app, {SIGTERM, SIGINT, SIGHUP}, [&quitRequested] { quitRequested = true; });
+
   // The lock and the store live in the data folder. A folder that cannot be made ready is
   // reported by the lock or the store, in their words.
   QString unready;
@@ -90,13 +99,6 @@ int RunPanel(int argc, char** argv) {
     case SingleInstance::Outcome::First:
       break;
   }
-  // SIGTERM, SIGINT and SIGHUP end the message loop like the Exit command, so the calendar
-  // is saved on the way out. The loop is ended with exit() rather than quit(): that also ends
-  // a dialog shown before the loop runs (the first-run questions), and every dialog after it
-  // returns at once.
-  bool quitRequested = false;
-  ExitOnSignals(&app, {SIGTERM, SIGINT, SIGHUP}, [&quitRequested] { quitRequested = true; });
-
   auto dialogs = std::make_unique<QtDialogs>();
   QtDialogs* shownDialogs = dialogs.get();
   auto opened = SqliteKeyStore::Open(DatabasePath());
