@@ -36,6 +36,13 @@ int RunListen(CliArgs& args) {
     err << "orvane listen: " << error << Qt::endl;
     return 1;
   }
+  // The stop signals are watched before the port opens: a signal sent as soon as the port
+  // answers still stops the listener cleanly.
+  QObject stopper;
+  if (!ExitOnSignals(&stopper, {SIGTERM, SIGINT})) {
+    err << "orvane listen: cannot watch for the stop signals" << Qt::endl;
+    return 1;
+  }
   LanPeer network(*context);
   if (!network.Listening()) {
     err << "orvane listen: cannot listen on port " << Lan::Port << ": " << network.ListenError() << Qt::endl;
@@ -43,11 +50,6 @@ int RunListen(CliArgs& args) {
   }
   if (!context->settings().GetBool(QStringLiteral("EnableSync"))) {
     err << "orvane listen: network synchronization is turned off (EnableSync); no request will be answered" << Qt::endl;
-  }
-  QObject stopper;
-  if (!ExitOnSignals(&stopper, {SIGTERM, SIGINT})) {
-    err << "orvane listen: cannot watch for the stop signals" << Qt::endl;
-    return 1;
   }
   // Merged records are written soon after they arrive. A write of a large calendar takes a
   // while, so it waits while a peer is mid-exchange (the peer could give up waiting for an
