@@ -2,6 +2,7 @@
 
 #include "app/cli.h"
 #include "core/paths.h"
+#include "platform/bulkheap.h"
 
 #include <dlfcn.h>
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -59,5 +61,11 @@ int OrvaneMain(int argc, char** argv) {
   }
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("orvane"));
+  // These commands read the whole calendar into memory, work on it and end: the heap is given
+  // room for that in large pages. Twice the store holds what they build from it.
+  if (!AsksForUsage(arguments)) {
+    const qint64 storeSize = QFileInfo(DatabasePath()).size();
+    ReserveBulkHeap(static_cast<size_t>(std::min<qint64>(2 * storeSize + (16 << 20), qint64(1) << 30)));
+  }
   return RunCommand(*command, arguments);
 }
