@@ -29,11 +29,12 @@ class CliArgs {
 };
 
 struct CliCommand {
-  // Where the command's code lives. Core: in the executable, which loads nothing beyond QtCore,
-  // SQLite and libical. Network: in the network module (Qt Network, libsodium). Window: in the
-  // window module, which paints (offscreen when there is no display). Nothing: answered
-  // before the application object is made (--version, --help).
-  enum class Needs { Nothing, Core, Network, Window };
+  // Where the command's code lives. Core: in the executable, which loads nothing beyond QtCore
+  // and SQLite. ICalendar: in the iCalendar module (libical). Network: in the network module
+  // (Qt Network, libsodium). Window: in the window module, which paints (offscreen when there
+  // is no display). Nothing: answered before the application object is made (--version,
+  // --help).
+  enum class Needs { Nothing, Core, ICalendar, Network, Window };
   QString name;
   QString usage;    // "agenda [--date YYYY-MM-DD] [--days N]"
   QString summary;  // one line for --help

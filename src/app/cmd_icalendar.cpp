@@ -12,10 +12,8 @@ namespace {
 
 enum class IcsCommand { Export, Import };
 
-CliCommand MakeIcsCommand(IcsCommand kind);
-
 int RunIcsCommand(IcsCommand kind, CliArgs& args) {
-  const CliCommand self = MakeIcsCommand(kind);
+  const CliCommand self = kind == IcsCommand::Export ? ExportIcsCommand() : ImportIcsCommand();
   FileCommandStart start = StartFileCommand(self, args, true);
   if (!start.context) return start.exitCode;
   AppContext* context = start.context.get();
@@ -47,22 +45,7 @@ int RunIcsCommand(IcsCommand kind, CliArgs& args) {
   return 0;
 }
 
-CliCommand MakeIcsCommand(IcsCommand kind) {
-  CliCommand command;
-  if (kind == IcsCommand::Export) {
-    command.name = QStringLiteral("export-ics");
-    command.usage = QStringLiteral("export-ics FILE.ics");
-    command.summary = QStringLiteral("write the events and tasks to an iCalendar file");
-  } else {
-    command.name = QStringLiteral("import-ics");
-    command.usage = QStringLiteral("import-ics FILE.ics");
-    command.summary = QStringLiteral("merge the events and tasks of an iCalendar file into the calendar");
-  }
-  command.run = [kind](CliArgs& args) { return RunIcsCommand(kind, args); };
-  return command;
-}
-
 }  // namespace
 
-CliCommand ExportIcsCommand() { return MakeIcsCommand(IcsCommand::Export); }
-CliCommand ImportIcsCommand() { return MakeIcsCommand(IcsCommand::Import); }
+int RunExportIcs(CliArgs& args) { return RunIcsCommand(IcsCommand::Export, args); }
+int RunImportIcs(CliArgs& args) { return RunIcsCommand(IcsCommand::Import, args); }

@@ -12,9 +12,6 @@ CliCommand AlarmsCommand();
 CliCommand BackupCommand();
 CliCommand RestoreCommand();
 CliCommand SyncCommand();
-// export-ics FILE, import-ics FILE (cmd_icalendar.cpp).
-CliCommand ExportIcsCommand();
-CliCommand ImportIcsCommand();
 
 // Commands whose code is in a module loaded on demand. Their names and usage are in the
 // executable (modulecommands.cpp), so that --help and usage errors of the command line load
@@ -25,6 +22,8 @@ CliCommand WeatherCommand();
 CliCommand ListenCommand();
 CliCommand LanSyncCommand();
 CliCommand ServerCommand();
+CliCommand ExportIcsCommand();
+CliCommand ImportIcsCommand();
 
 // The window module: render --out FILE.png (cmd_render.cpp), print ... --out FILE.pdf (cmd_print.cpp).
 int RunRender(CliArgs& args);
@@ -35,3 +34,6 @@ int RunListen(CliArgs& args);
 int RunLanSync(CliArgs& args);
 // server add|list|remove|sync (cmd_server.cpp).
 int RunServer(CliArgs& args);
+// The iCalendar module: export-ics FILE, import-ics FILE (cmd_icalendar.cpp).
+int RunExportIcs(CliArgs& args);
+int RunImportIcs(CliArgs& args);

@@ -56,16 +56,22 @@ int OrvaneMain(int argc, char** argv) {
   // The usage of any command is known here, without its module.
   if (command->needs == CliCommand::Needs::Nothing) return RunCommand(*command, arguments);
   if (command->needs != CliCommand::Needs::Core && !AsksForUsage(arguments)) {
-    const bool window = command->needs == CliCommand::Needs::Window;
-    return RunModule(QString::fromLatin1(window ? WindowModuleFile : NetworkModuleFile), argc, argv);
+    const char* module = command->needs == CliCommand::Needs::Window    ? WindowModuleFile
+                         : command->needs == CliCommand::Needs::Network ? NetworkModuleFile
+                                                                        : ICalendarModuleFile;
+    return RunModule(QString::fromLatin1(module), argc, argv);
   }
+  // The executable's commands read the whole calendar, work on it and end.
+  return RunConsoleCommand(*command, arguments, argc, argv, true);
+}
+
+int RunConsoleCommand(const CliCommand& command, const QStringList& arguments, int argc, char** argv, bool bulk) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("orvane"));
-  // These commands read the whole calendar into memory, work on it and end: the heap is given
-  // room for that in large pages. Twice the store holds what they build from it.
-  if (!AsksForUsage(arguments)) {
+  // The heap is given room in large pages: twice the store holds what a command builds from it.
+  if (bulk && !AsksForUsage(arguments)) {
     const qint64 storeSize = QFileInfo(DatabasePath()).size();
     ReserveBulkHeap(static_cast<size_t>(std::min<qint64>(2 * storeSize + (16 << 20), qint64(1) << 30)));
   }
-  return RunCommand(*command, arguments);
+  return RunCommand(command, arguments);
 }

@@ -45,6 +45,16 @@ CliCommand LanSyncCommand() {
                    QStringLiteral("synchronize the calendar with the copy at ADDRESS over the network"));
 }
 
+CliCommand ExportIcsCommand() {
+  return Described(CliCommand::Needs::ICalendar, QStringLiteral("export-ics"), QStringLiteral("export-ics FILE.ics"),
+                   QStringLiteral("write the events and tasks to an iCalendar file"));
+}
+
+CliCommand ImportIcsCommand() {
+  return Described(CliCommand::Needs::ICalendar, QStringLiteral("import-ics"), QStringLiteral("import-ics FILE.ics"),
+                   QStringLiteral("merge the events and tasks of an iCalendar file into the calendar"));
+}
+
 CliCommand ServerCommand() {
   return Described(
       CliCommand::Needs::Network, QStringLiteral("server"),

@@ -3,8 +3,6 @@
 #include "app/commands.h"
 #include "app/launch.h"
 
-#include <QCoreApplication>
-
 extern "C" __attribute__((visibility("default"))) int orvane_module_main(int argc, char** argv) {
   const QStringList arguments = CommandLineArguments(argc, argv);
   const CliCommand* found = FindCommand(arguments);
@@ -14,7 +12,6 @@ extern "C" __attribute__((visibility("default"))) int orvane_module_main(int arg
   if (command.name == QStringLiteral("listen")) command.run = RunListen;
   if (command.name == QStringLiteral("lan-sync")) command.run = RunLanSync;
   if (command.name == QStringLiteral("server")) command.run = RunServer;
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("orvane"));
-  return RunCommand(command, arguments);
+  // listen runs until it is stopped: no room is set aside for it.
+  return RunConsoleCommand(command, arguments, argc, argv, command.name != QStringLiteral("listen"));
 }

@@ -17,12 +17,15 @@ using Commands = ProgramTest;
 
 // What a command loads, by what it is for. The commands that need no window start with QtCore
 // and what their work needs: none loads a graphics, printing or sound library or a platform
-// plugin, and only the network commands load Qt Network.
-enum class Loads { Core, Network, Window };
+// plugin, only the network commands load Qt Network, and libical is loaded only for
+// iCalendar files (the network's calendar server speaks them too).
+enum class Loads { Core, ICalendar, Network, Window };
 
 Loads LoadsOf(const QString& command) {
   for (const char* network : {"weather", "listen", "lan-sync", "server"})
     if (command == QLatin1String(network)) return Loads::Network;
+  for (const char* ics : {"export-ics", "import-ics"})
+    if (command == QLatin1String(ics)) return Loads::ICalendar;
   for (const char* window : {"render", "print", ""})
     if (command == QLatin1String(window)) return Loads::Window;
   return Loads::Core;
@@ -34,10 +37,13 @@ QString StrayLibrary(const QString& command, const QStringList& loaded) {
       "libQt6Gui", "libQt6Widgets", "libQt6PrintSupport", "libQt6Multimedia", "libX11",  "libxcb",       "libEGL",
       "libGL",     "libfontconfig", "libfreetype",        "libqoffscreen",    "libqxcb", "orvane-window"};
   if (LoadsOf(command) == Loads::Window) return QString();
-  if (LoadsOf(command) == Loads::Core)
+  if (LoadsOf(command) != Loads::Network)
     stray << "libQt6Network"
           << "libsodium"
           << "orvane-network";
+  if (LoadsOf(command) == Loads::Core)
+    stray << "libical"
+          << "orvane-icalendar";
   for (const QString& library : loaded) {
     for (const QString& prefix : stray)
       if (library.startsWith(prefix)) return library;
@@ -159,7 +165,8 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
     EXPECT_FALSE(QFile::exists(File(QStringLiteral("out"))));
   }
   // The version, the help and every command's usage come from the executable alone; the
-  // file commands do their work with it alone, and without a display.
+  // backup, restore and sync files are written and read with it alone, iCalendar files with
+  // the iCalendar module besides; none needs a display.
   const QString backup = File(QStringLiteral("a.ovb")), ics = File(QStringLiteral("a.ics"));
   const QStringList alone[] = {{"--version"},           {"--help"},          {"render", "--help"},
                                {"lan-sync", "-h"},      {"backup", backup},  {"restore", backup},
@@ -168,7 +175,11 @@ TEST_F(Commands, AnswerEachCommandLineWithItsOutputAndExitCodeAndWriteNothingWhe
     SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
     const ProgramResult r = Run(args, {}, {.headless = true, .logLoads = true});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(StrayLibrary(QStringLiteral("--version"), r.loaded), QString()) << r.loaded.join(' ').toStdString();
+    const bool ics = LoadsOf(args.value(0)) == Loads::ICalendar && args.value(1) != QStringLiteral("--help");
+    EXPECT_EQ(StrayLibrary(ics ? args.value(0) : QStringLiteral("--version"), r.loaded), QString())
+        << r.loaded.join(' ').toStdString();
+    EXPECT_EQ(!r.loaded.filter(QRegularExpression(QStringLiteral("^libical\\."))).isEmpty(), ics)
+        << r.loaded.join(' ').toStdString();
   }
   EXPECT_TRUE(QFile::exists(ics) && QFile::exists(File("a.ovs")));
   // Without options: seven days from today.

@@ -143,9 +143,12 @@ TEST_F(FileCommands, TheyRefuseWhileThePanelRunsWhateverExecutableRunsThem) {
   Store(Sample);
   SingleInstance panel(DatabaseFile());
   ASSERT_TRUE(panel.LockForCommand());
-  // Another installed version, or a copy of the program elsewhere, uses the same calendar.
+  // Another installed version, or a copy of the program elsewhere (with the module that reads
+  // iCalendar files), uses the same calendar.
   QDir().mkpath(File("elsewhere"));
   ASSERT_TRUE(QFile::copy(binary_, File("elsewhere/orvane")));
+  ASSERT_TRUE(QFile::copy(QFileInfo(binary_).dir().filePath(QStringLiteral("orvane-icalendar.so")),
+                          File("elsewhere/orvane-icalendar.so")));
   for (const QString& program : {binary_, File("elsewhere/orvane")}) {
     binary_ = program;
     for (const char* command : {"backup", "restore", "sync", "import-ics"}) {
