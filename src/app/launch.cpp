@@ -68,10 +68,12 @@ int OrvaneMain(int argc, char** argv) {
 int RunConsoleCommand(const CliCommand& command, const QStringList& arguments, int argc, char** argv, bool bulk) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("orvane"));
-  // The heap is given room in large pages: twice the store holds what a command builds from it.
-  if (bulk && !AsksForUsage(arguments)) {
-    const qint64 storeSize = QFileInfo(DatabasePath()).size();
-    ReserveBulkHeap(static_cast<size_t>(std::min<qint64>(2 * storeSize + (16 << 20), qint64(1) << 30)));
-  }
+  if (bulk && !AsksForUsage(arguments)) ReserveHeapForTheCalendar();
   return RunCommand(command, arguments);
+}
+
+void ReserveHeapForTheCalendar() {
+  // Twice the store holds what a command builds from it.
+  const qint64 storeSize = QFileInfo(DatabasePath()).size();
+  ReserveBulkHeap(static_cast<size_t>(std::min<qint64>(2 * storeSize + (16 << 20), qint64(1) << 30)));
 }

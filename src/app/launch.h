@@ -15,6 +15,9 @@ int OrvaneMain(int argc, char** argv);
 // command reads the whole calendar, works on it and ends, so the heap is given room for it
 // up front (never for one that runs for long).
 int RunConsoleCommand(const CliCommand& command, const QStringList& arguments, int argc, char** argv, bool bulk);
+// Gives the heap room for the whole calendar up front, in large pages (ReserveBulkHeap): only
+// in a process that ends once its command is done.
+void ReserveHeapForTheCalendar();
 
 // The command line as text.
 QStringList CommandLineArguments(int argc, char** argv);

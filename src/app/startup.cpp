@@ -204,5 +204,6 @@ int RunWindowProgram(int argc, char** argv) {
   ChoosePlatform();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("orvane"));
+  if (!AsksForUsage(arguments)) ReserveHeapForTheCalendar();
   return RunCommand(command, arguments);
 }
