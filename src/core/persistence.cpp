@@ -780,6 +780,10 @@ bool ReadToDoKey(KeyStore& store, const QString& key, TDateTime timeOfDay, TToDo
   return true;
 }
 
+// The indices worth knowing among `keys` record keys: a save skips only the places of expired
+// records, so an index far beyond the count names a key the next save deletes anyway.
+size_t HeldIndexLimit(size_t keys) { return 2 * keys + 1024; }
+
 // Reads a whole collection from the copies, appending its records to `out` in the order of
 // their key names, as the keys' reads give them. False, with nothing added, when the
 // collection key's copy is missing or counts other than the record keys' copies there are
@@ -812,7 +816,7 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
         names.reserve(static_cast<qsizetype>(expected) * 8);
         // Room for any index taken below (keys skip the places of expired records): only
         // the part used is ever touched.
-        if (heldOnly) held->reserve(2 * static_cast<size_t>(expected) + 1024);
+        if (heldOnly) held->reserve(HeldIndexLimit(static_cast<size_t>(expected)));
       }
     }
     // Names that would not open as a path of their own are read key by key.
@@ -831,7 +835,7 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
       // Straight into its place by its key's index (as below).
       places.push_back(Skipped);
       const int i = IndexOfKeyName(name);
-      if (i < 0 || static_cast<size_t>(i) >= 2 * static_cast<size_t>(std::max(expected, 0)) + 1024) return;
+      if (i < 0 || static_cast<size_t>(i) >= HeldIndexLimit(static_cast<size_t>(std::max(expected, 0)))) return;
       if (held->size() <= static_cast<size_t>(i)) held->resize(static_cast<size_t>(i) + 1);
       if (!readCopy(copy, (*held)[i].emplace())) ok = false;
       return;
@@ -858,13 +862,12 @@ bool ReadCollectionCopies(KeyStore& store, const QString& collectionKey, std::de
     return false;
   }
   if (heldOnly) return true;
-  // Only keys named by their index are worth knowing: a save deletes any other. Nor is an
-  // index far beyond the count of keys (a save skips only expired records).
+  // Only keys named by their index are worth knowing: a save deletes any other.
   std::vector<int> indices(held ? spans.size() : 0);
   int top = -1;
   for (size_t k = 0; k < indices.size(); ++k) {
     indices[k] = places[k] == Skipped ? -1 : IndexOfKeyName(nameAt(k));
-    if (static_cast<size_t>(indices[k]) >= 2 * spans.size() + 1024) indices[k] = -1;
+    if (static_cast<size_t>(indices[k]) >= HeldIndexLimit(spans.size())) indices[k] = -1;
     top = std::max(top, indices[k]);
   }
   if (held) held->assign(static_cast<size_t>(top + 1), std::nullopt);

@@ -366,7 +366,9 @@ void DayIndex::Build(const std::deque<TNote>& notes, quint64 revision,
         break;
     }
   }
+  // The same date twice still flips once.
   std::sort(exceptions_.begin(), exceptions_.end());
+  exceptions_.erase(std::unique(exceptions_.begin(), exceptions_.end()), exceptions_.end());
   // A query reads only the entries that can fall on its weekday, day of the month or month.
   SortIntoBuckets(Weekly, 8, [](const Entry& e) { return e.key; });
   SortIntoBuckets(MonthlyDay, 32, [](const Entry& e) { return e.key; });
@@ -505,11 +507,8 @@ void DayIndex::Merge(std::span<int> listed, TDateTime date, std::vector<int>& ou
   }
   out.reserve(static_cast<size_t>(n) + flips.size());
   int k = 0;
-  int lastFlipped = -1;
   for (const auto& flip : flips) {
     const int flipped = flip.second;
-    if (flipped == lastFlipped) continue;  // the same date twice still flips once
-    lastFlipped = flipped;
     while (k < n && hits[k] < flipped) out.push_back(hits[k++]);
     if (k < n && hits[k] == flipped) {
       ++k;  // listed and excepted: hidden
@@ -691,11 +690,8 @@ std::vector<int> DataFormat::FindSortedDayEvents(TDateTime date) {
     }
     word |= bit;
   }
-  int lastFlipped = -1;
   for (const auto& flip : index.Flips(date)) {
     if (!ranked) break;
-    if (flip.second == lastFlipped) continue;  // the same date twice still flips once
-    lastFlipped = flip.second;
     const int r = order.rank[static_cast<size_t>(flip.second)];
     if (r < 0) {
       ranked = false;

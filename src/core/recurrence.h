@@ -74,9 +74,9 @@ class DayIndex {
   void Find(const std::deque<TNote>& notes, TDateTime date, std::vector<int>& out);
   // Find in two steps, for a caller that orders the events its own way. List gives the live
   // events the rules list on D, in no set order, in the query's room (valid until the next
-  // query); Flips the events whose exception dates fall on D, ascending, an event repeated
-  // when its date is. Each event of Flips occurs on D when List lacks it, and not when List
-  // holds it.
+  // query); Flips the events whose exception dates fall on D, ascending, each once (the same
+  // date twice still flips once). Each event of Flips occurs on D when List lacks it, and not
+  // when List holds it.
   std::span<int> List(const std::deque<TNote>& notes, TDateTime date);
   std::span<const std::pair<qint32, qint32>> Flips(TDateTime date) const;
   // Find's answer from List's: listed sorted in place, the flips of D applied.
