@@ -2,13 +2,9 @@
 // desktop menu, on the user's store, asking nothing.
 
 #include "app/commands.h"
-#include "core/paths.h"
 #include "platform/autostart.h"
-#include "platform/sqlitekeystore.h"
 #include "session/appcontext.h"
 #include "settings/calendarfiles.h"
-
-#include <QFileInfo>
 
 namespace {
 
@@ -20,9 +16,7 @@ int RunFileCommand(FileCommand kind, CliArgs& args) {
   const CliCommand self = MakeCommand(kind);
   // A backup can go to standard output and a restore come from standard input; a sync file
   // is read and written back, so it must be a file.
-  // A restore replaces every record: the store's are not read, only which key holds which,
-  // and most of the store is written.
-  if (kind == FileCommand::Restore) SqliteKeyStore::ReservePageCache(QFileInfo(DatabasePath()).size());
+  // A restore replaces every record: the store's are not read, only which key holds which.
   const auto replacing = [](AppContext& context) { context.calendar().LoadCalendarToReplace(context.store()); };
   FileCommandStart start =
       StartFileCommand(self, args, kind != FileCommand::Sync,

@@ -1,7 +1,6 @@
 #include "platform/sqlitekeystore.h"
 
 #include <sqlite3.h>
-#include <sys/mman.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -88,21 +87,6 @@ SqliteKeyStore::~SqliteKeyStore() {
                                   renameChild_, renameChildCopy_})
     sqlite3_finalize(statement);
   sqlite3_close(db_);
-}
-
-void SqliteKeyStore::ReservePageCache(qint64 bytes) {
-  int header = 0;
-  if (bytes <= 0 || sqlite3_config(SQLITE_CONFIG_PCACHE_HDRSZ, &header) != SQLITE_OK) return;
-  constexpr qint64 PageSize = 4096;  // SQLite's own; a store of larger pages takes them from the heap
-  const qint64 slot = (PageSize + header + 7) / 8 * 8;
-  const qint64 pages = std::min(bytes / PageSize + 64, -TransactionCacheSize * 1024 / PageSize);
-  const auto size = static_cast<size_t>(slot * pages);
-  void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (block == MAP_FAILED) return;
-  madvise(block, size, MADV_HUGEPAGE);
-  // Kept for the life of the process, as SQLite asks.
-  if (sqlite3_config(SQLITE_CONFIG_PAGECACHE, block, static_cast<int>(slot), static_cast<int>(pages)) != SQLITE_OK)
-    munmap(block, size);
 }
 
 SqliteKeyStore::OpenResult SqliteKeyStore::Open(const QString& path) {

@@ -32,13 +32,6 @@ class SqliteKeyStore final : public MemoryKeyStore {
   // (never overwritten) and a new, empty store is started in its place.
   static OpenResult Open(const QString& path);
 
-  // Gives SQLite's page cache one block of about `bytes` up front, which the system may back
-  // with large pages, for a process that is about to read and write most of a large store (a
-  // restore): page by page from the heap, ten thousand records take thousands of page faults,
-  // which cost more than the work on a virtual machine. The whole block is taken at once, so
-  // a process that reads little does without. Only before the first store is opened.
-  static void ReservePageCache(qint64 bytes);
-
   ~SqliteKeyStore() override;
 
   bool OpenKey(const QString& path, bool create) override;
